@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with.
+# Sourced by run.sh and test.sh.
+set -euo pipefail
+
+TESSILOR_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core fonts-liberation
+  python3 python3-fonttools
+  xvfb xauth
+)
+
+install_deps() {
+  local missing=()
+  for p in "${TESSILOR_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+build_project() {
+  local dir="$1"; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$dir" -j2
+}

@@ -1,0 +1,256 @@
+#include "cli/cli.h"
+
+#include "engine/figureconvert.h"
+#include "engine/grid.h"
+#include "engine/imageloader.h"
+#include "engine/options.h"
+#include "engine/textconvert.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QSaveFile>
+
+static void initSampleResource()
+{
+    Q_INIT_RESOURCE(sample);
+}
+
+namespace tessilor::cli {
+
+namespace {
+
+struct Options {
+    Mode mode = Mode::Text;
+    QString columns;
+    QString rows;
+    bool rowsGiven = false;
+    int font = 1;
+    int contrast = 0;
+    bool gray = false;
+    int figureCode = kDefaultFigureCode;
+    QString output;
+    QString format = QStringLiteral("txt");
+    QString image;
+};
+
+struct UsageError {
+    QString message;
+};
+
+void say(QIODevice &dev, const QString &text)
+{
+    dev.write(text.toUtf8());
+}
+
+int parseInt(const QString &option, const QString &value, int low, int high)
+{
+    bool ok = false;
+    const int v = value.trimmed().toInt(&ok);
+    if (!ok || v < low || v > high)
+        throw UsageError{QStringLiteral("%1 needs a whole number from %2 to %3, not '%4'")
+                             .arg(option)
+                             .arg(low)
+                             .arg(high)
+                             .arg(value)};
+    return v;
+}
+
+Options parseArgs(const QStringList &args)
+{
+    Options o;
+    bool columnsGiven = false;
+    bool noMoreOptions = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString a = args[i];
+        if (noMoreOptions || !a.startsWith(u'-') || a == QLatin1String("-")) {
+            if (!o.image.isEmpty())
+                throw UsageError{QStringLiteral("only one image may be given")};
+            o.image = a;
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            noMoreOptions = true;
+            continue;
+        }
+        QString name = a;
+        QString value;
+        bool inlineValue = false;
+        if (a.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = a.indexOf(u'=');
+            if (eq > 0) {
+                name = a.left(eq);
+                value = a.mid(eq + 1);
+                inlineValue = true;
+            }
+        }
+        auto needValue = [&]() -> QString {
+            if (inlineValue)
+                return value;
+            if (i + 1 >= args.size())
+                throw UsageError{QStringLiteral("option %1 needs a value").arg(name)};
+            return args[++i];
+        };
+        if (name == QLatin1String("-m") || name == QLatin1String("--mode")) {
+            const QString v = needValue();
+            if (v == QLatin1String("text"))
+                o.mode = Mode::Text;
+            else if (v == QLatin1String("figures"))
+                o.mode = Mode::Figures;
+            else
+                throw UsageError{QStringLiteral("--mode is text or figures, not '%1'").arg(v)};
+        } else if (name == QLatin1String("-c") || name == QLatin1String("--columns")) {
+            o.columns = needValue();
+            columnsGiven = true;
+        } else if (name == QLatin1String("-r") || name == QLatin1String("--rows")) {
+            o.rows = needValue();
+            o.rowsGiven = true;
+        } else if (name == QLatin1String("-f") || name == QLatin1String("--font")) {
+            o.font = parseInt(name, needValue(), 1, 4);
+        } else if (name == QLatin1String("--contrast")) {
+            o.contrast = parseInt(name, needValue(), -127, 127);
+        } else if (name == QLatin1String("--gray")) {
+            if (inlineValue)
+                throw UsageError{QStringLiteral("--gray takes no value")};
+            o.gray = true;
+        } else if (name == QLatin1String("--figure-code")) {
+            o.figureCode = parseInt(name, needValue(), kFirstFigureCode, kLastFigureCode);
+        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
+            o.output = needValue();
+            if (o.output.isEmpty())
+                throw UsageError{QStringLiteral("--output needs a file name")};
+        } else if (name == QLatin1String("-F") || name == QLatin1String("--format")) {
+            o.format = needValue();
+            if (o.format != QLatin1String("txt") && o.format != QLatin1String("colors"))
+                throw UsageError{QStringLiteral("--format is txt or colors, not '%1'").arg(o.format)};
+        } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
+            throw UsageError{QString()};
+        } else {
+            throw UsageError{QStringLiteral("unknown option %1").arg(a)};
+        }
+    }
+    if (!columnsGiven)
+        o.columns = o.mode == Mode::Text ? QStringLiteral("160") : QStringLiteral("80");
+    if (o.format == QLatin1String("colors") && o.mode != Mode::Figures)
+        throw UsageError{QStringLiteral("--format colors needs --mode figures")};
+    return o;
+}
+
+// Figure mode as plain text: the glyph once per cell, a line per row.
+class GlyphTextSink : public FigureSink
+{
+public:
+    GlyphTextSink(QChar glyph, QIODevice &out) : m_glyph(QString(glyph).toUtf8()), m_out(out) {}
+    void cell(quint32) override { m_line.append(m_glyph); }
+    void endRow(int, int) override
+    {
+        m_line.append("\r\n");
+        if (m_out.write(m_line) != m_line.size())
+            m_failed = true;
+        m_line.clear();
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    QByteArray m_glyph;
+    QIODevice &m_out;
+    QByteArray m_line;
+    bool m_failed = false;
+};
+
+// Converts into dev; false when writing failed.
+bool convert(const Options &o, const QImage &grid, QIODevice &dev)
+{
+    if (o.mode == Mode::Text) {
+        const TextResult r = convertToText(grid, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), dev);
+        return r.error == ConvertError::None;
+    }
+    if (o.format == QLatin1String("colors")) {
+        const FigureResult r = convertToFigures(grid, o.gray, &dev, nullptr);
+        return r.error == ConvertError::None;
+    }
+    GlyphTextSink sink(codePageChar(o.figureCode), dev);
+    const FigureResult r = convertToFigures(grid, o.gray, nullptr, &sink);
+    return r.error == ConvertError::None && !sink.failed();
+}
+
+} // namespace
+
+QString usage()
+{
+    return QStringLiteral(
+        "Usage: tessilor-cli [OPTIONS] [IMAGE]\n"
+        "Turns a picture into text art.\n\n"
+        "  IMAGE               BMP/DIB, JPEG or GIF; without it, the built-in sample picture\n"
+        "  -m, --mode MODE     text (default) or figures\n"
+        "  -c, --columns TEXT  characters per line (text) or figures per line (figures);\n"
+        "                      default 160 (text), 80 (figures)\n"
+        "  -r, --rows TEXT     lines; default proportional to the image\n"
+        "  -f, --font N        font list entry 1..4 (text), default 1\n"
+        "      --contrast N    -127..127, default 0\n"
+        "      --gray          figures in shades of grey\n"
+        "      --figure-code N 33..126, default 86\n"
+        "  -o, --output FILE   write FILE instead of standard output\n"
+        "  -F, --format FMT    txt (default) or colors (figures only)\n"
+        "  -h, --help          show this help\n");
+}
+
+int run(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    Options o;
+    try {
+        o = parseArgs(args);
+    } catch (const UsageError &e) {
+        if (e.message.isEmpty()) {
+            say(out, usage());
+            return 0;
+        }
+        say(err, QStringLiteral("tessilor-cli: %1\nTry 'tessilor-cli --help' for more information.\n").arg(e.message));
+        return 2;
+    }
+
+    initSampleResource();
+    const QString source = o.image.isEmpty() ? QStringLiteral(":/tessilor/sample.jpg") : o.image;
+    const LoadedImage loaded = loadImage(source);
+    if (!loaded.ok()) {
+        say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.image.isEmpty() ? QStringLiteral("sample picture") : o.image,
+                                                             loadErrorText(loaded.error)));
+        return 1;
+    }
+    const QImage &image = loaded.image;
+    if (!o.rowsGiven) {
+        const float aspect = float(image.width()) / float(image.height());
+        o.rows = proportionalRows(o.mode, o.columns, aspect);
+    }
+    const GridSize size = clampGrid(o.mode, o.columns, o.rows);
+    const QImage grid = makeGridImage(image, QImage(), size.width, size.height);
+    if (grid.isNull()) {
+        say(err, QStringLiteral("tessilor-cli: not enough memory for a %1 x %2 grid\n").arg(size.width).arg(size.height));
+        return 1;
+    }
+
+    if (o.output.isEmpty()) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        convert(o, grid, buffer);
+        if (out.write(bytes) != bytes.size()) {
+            say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
+            return 1;
+        }
+        return 0;
+    }
+    QSaveFile file(o.output);
+    if (!file.open(QIODevice::WriteOnly)) {
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+        return 1;
+    }
+    if (!convert(o, grid, file) || !file.commit()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tessilor::cli

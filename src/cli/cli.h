@@ -1,0 +1,16 @@
+#pragma once
+#include <QStringList>
+
+class QIODevice;
+
+namespace tessilor::cli {
+
+// Runs the command line front end. args excludes the program name. Standard
+// output goes to out (when no output file is named), messages to err.
+// Returns the exit status: 0 success, 1 unreadable image or unwritable
+// output, 2 bad option or value.
+int run(const QStringList &args, QIODevice &out, QIODevice &err);
+
+QString usage();
+
+} // namespace tessilor::cli

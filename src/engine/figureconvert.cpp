@@ -1,0 +1,86 @@
+#include "engine/figureconvert.h"
+
+#include <QIODevice>
+
+namespace tessilor {
+
+quint32 figureCellColor(QRgb pixel, bool gray)
+{
+    const int r = qRed(pixel);
+    const int g = qGreen(pixel);
+    const int b = qBlue(pixel);
+    if (gray) {
+        const quint32 level = quint32(grayFromSum(r + g + b));
+        return 65793u * level;
+    }
+    return quint32(r) + 256u * quint32(g) + 65536u * quint32(b);
+}
+
+QByteArray colorFileLine(quint32 color)
+{
+    QByteArray line(" ");
+    line.append(QByteArray::number(color));
+    line.append(" \r\n");
+    return line;
+}
+
+FigureResult convertToFigures(const QImage &grid, bool gray, QIODevice *colorFile, FigureSink *sink,
+                              const RunHooks &hooks)
+{
+    FigureResult result;
+    if (grid.isNull() || grid.width() <= 0 || grid.height() <= 0) {
+        result.error = ConvertError::EmptyGrid;
+        return result;
+    }
+    const QImage img = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
+    const int lastRow = img.height() - 1;
+    const int cols = img.width();
+    YieldClock clock(hooks);
+    QByteArray buffer;
+    buffer.reserve(cols * 12);
+    bool stopped = false;
+    int i = 0;
+    for (; i <= lastRow; ++i) {
+        if (clock.stopRequested()) {
+            stopped = true;
+            break;
+        }
+        const QRgb *px = reinterpret_cast<const QRgb *>(img.constScanLine(i));
+        int walked = 0;
+        buffer.clear();
+        for (int j = 0; j < cols; ++j) {
+            if (clock.stopRequested()) {
+                stopped = true;
+                break;
+            }
+            const quint32 color = figureCellColor(px[j], gray);
+            if (sink)
+                sink->cell(color);
+            if (colorFile) {
+                buffer.append(' ');
+                buffer.append(QByteArray::number(color));
+                buffer.append(" \r\n");
+            }
+            ++walked;
+            clock.afterCell();
+        }
+        if (i == 0)
+            result.counts.gridColumns = walked;
+        if (colorFile && !buffer.isEmpty() && colorFile->write(buffer) != buffer.size()) {
+            result.error = ConvertError::WriteFailed;
+            result.counts.endRow = i;
+            return result;
+        }
+        if (sink)
+            sink->endRow(i, walked);
+        clock.tick();
+        clock.percent(rowPercent(i, lastRow));
+        ++result.counts.gridRows;
+    }
+    result.counts.endRow = i;
+    result.counts.stopped = stopped;
+    clock.percent(100.0);
+    return result;
+}
+
+} // namespace tessilor

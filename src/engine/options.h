@@ -1,0 +1,59 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <array>
+
+namespace tessilor {
+
+// One entry of the font list: face name and its light-to-dark character ramp.
+struct RampFont {
+    QString face;
+    QString ramp;
+};
+
+// The four entries of the font list, in list order (index 0 is entry 1).
+const std::array<RampFont, 4> &rampFonts();
+
+// Point sizes of the two size lists (18 entries; entry 3 is 8, entry 4 is 10).
+const std::array<int, 18> &sizeList();
+
+// Mode list entries: 1 "Текстовые символы", 2 "Фигуры".
+QStringList modeNames();
+// Colour-mode list entries: 1 "Цветной", 2 "Оттенки серого".
+QStringList colorModeNames();
+
+enum class Mode { Text = 1, Figures = 2 };
+
+// Font entries 2 ("Fixedsys") and 4 ("Terminal") have a fixed size: the text
+// size list is disabled and forced to entry 4 (10) or entry 3 (8). Returns
+// the forced 1-based size entry, or 0 when the size list stays free.
+int fixedSizeEntry(int fontEntry);
+
+// Keys of the chosen figure.
+QString figureImageKey(const QString &family, int code); // "f" + family + "*" + code
+QString figureButtonKey(int code);                       // "k" + code
+int figureCodeFromKey(const QString &key);               // number after the first character
+
+// Family names of the two figure fonts ("Quar Tessilor Figures 1" and "... 2").
+QString figureFamily(int which);
+inline constexpr int kFirstFigureCode = 33;
+inline constexpr int kLastFigureCode = 126;
+inline constexpr int kDefaultFigureCode = 86;
+
+// Character of the single-byte Cyrillic code page (Windows-1251) with the
+// given code, as the figure glyph and the figure preview use it.
+QChar codePageChar(int code);
+
+// 24-bit colours are red + 256*green + 65536*blue.
+inline constexpr quint32 rgbValue(int r, int g, int b)
+{
+    return quint32(r) + 256u * quint32(g) + 65536u * quint32(b);
+}
+inline constexpr int redOf(quint32 c) { return int(c % 256u); }
+inline constexpr int greenOf(quint32 c) { return int((c % 65536u) / 256u); }
+inline constexpr int blueOf(quint32 c) { return int(c / 65536u); }
+
+// The 40 swatches of the text colour picker, entry 1 first.
+const std::array<quint32, 40> &paletteColors();
+
+} // namespace tessilor

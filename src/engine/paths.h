@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+namespace tessilor {
+
+// Path helpers of the main window. The separator is the platform's ('/').
+// getName and getExt lower-case their result; getPath keeps the case of the
+// folder, because Linux file systems are case-sensitive and a lower-cased
+// folder would not exist.
+QString getName(const QString &pathName);
+QString getPath(const QString &pathName);
+QString getExt(const QString &name);
+
+// True for the extensions the program opens: jpg, jpe, jpeg, bmp, dib, gif.
+bool isImageExtension(const QString &ext);
+
+// Private per-user data folder for temporary files and "Out.rtf", created on
+// first use. Empty when it cannot be created.
+QString dataFolder();
+
+// Folder of the read-only program files (figure fonts, help): beside the
+// executable in a build tree, <prefix>/share/tessilor when installed.
+QString programFilesFolder();
+
+} // namespace tessilor

@@ -1,0 +1,157 @@
+#include "engine/settings.h"
+
+#include "engine/numparse.h"
+#include "engine/options.h"
+
+#include <QSettings>
+
+namespace tessilor {
+
+SettingsStore::SettingsStore()
+    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kSettingsApp))
+{
+}
+
+SettingsStore::SettingsStore(const QString &iniPath)
+    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::read(const QString &key, const QString &defaultValue) const
+{
+    const QVariant v = m_settings->value(kSettingsSection + u'/' + key);
+    if (!v.isValid())
+        return defaultValue;
+    // A list value (a comma in a hand-edited file) reads back joined.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(u',');
+    return v.toString();
+}
+
+bool SettingsStore::contains(const QString &key) const
+{
+    return m_settings->contains(kSettingsSection + u'/' + key);
+}
+
+void SettingsStore::write(const QString &key, const QString &value)
+{
+    m_settings->setValue(kSettingsSection + u'/' + key, value);
+}
+
+bool SettingsStore::sync()
+{
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
+QString SettingsStore::fileName() const
+{
+    return m_settings->fileName();
+}
+
+namespace {
+
+// Reads a whole-number setting; a missing, non-numeric or out-of-range value
+// leaves the default.
+int readIndex(const SettingsStore &store, const QString &key, int def, int low, int high)
+{
+    bool ok = false;
+    const double v = strictNumber(store.read(key, QString::number(def)), &ok);
+    if (!ok)
+        return def;
+    const qint32 i = roundHalfEvenTo32(v);
+    if (i < low || i > high)
+        return def;
+    return i;
+}
+
+double readNumber(const SettingsStore &store, const QString &key, double def)
+{
+    bool ok = false;
+    const double v = strictNumber(store.read(key, QString::number(def)), &ok);
+    return ok ? v : def;
+}
+
+} // namespace
+
+void StoredOptions::read(const SettingsStore &store, const QString &figureFontDefault)
+{
+    type = readIndex(store, keys::Type, 1, 1, 2);
+    font = readIndex(store, keys::Font, 1, 1, 4);
+    textSize = readIndex(store, keys::TextSize, 3, 1, int(sizeList().size()));
+    figureSize = readIndex(store, keys::FigureSize, 3, 1, int(sizeList().size()));
+    prop1 = readIndex(store, keys::Prop1, 1, 0, 1);
+    prop2 = readIndex(store, keys::Prop2, 1, 0, 1);
+    figureFont = store.read(keys::FigureFont, figureFontDefault);
+    figureCode = readIndex(store, keys::FigureCode, 86, 0, 255);
+    lastFile = store.read(keys::LastFile, QString());
+    lastResult = store.read(keys::LastResult, QStringLiteral("save"));
+    if (!isOutputKey(lastResult))
+        lastResult = QStringLiteral("save");
+    lastResultTip = store.read(keys::LastResultTip, QStringLiteral("Сохранить"));
+}
+
+void StoredOptions::write(SettingsStore &store) const
+{
+    store.write(keys::Type, QString::number(type));
+    store.write(keys::Font, QString::number(font));
+    store.write(keys::FigureFont, figureFont);
+    store.write(keys::FigureCode, QString::number(figureCode));
+    store.write(keys::TextSize, QString::number(textSize));
+    store.write(keys::FigureSize, QString::number(figureSize));
+    store.write(keys::Prop1, QString::number(prop1));
+    store.write(keys::Prop2, QString::number(prop2));
+    store.write(keys::LastFile, lastFile);
+    store.write(keys::LastResult, lastResult);
+    store.write(keys::LastResultTip, lastResultTip);
+}
+
+bool isOutputKey(const QString &key)
+{
+    return key == QLatin1String("save") || key == QLatin1String("word") || key == QLatin1String("cl") ||
+           key == QLatin1String("print");
+}
+
+WindowGeometry restoreGeometry(const SettingsStore &store, QSizeF screen, QSizeF design)
+{
+    WindowGeometry g;
+    const double sw = screen.width();
+    const double sh = screen.height();
+    // Step 5: the defaults are computed from the window's size at that moment.
+    g.top = readNumber(store, keys::Top, (sh - design.height()) / 2.0);
+    g.left = readNumber(store, keys::Left, (sw - design.width()) / 2.0);
+    g.height = readNumber(store, keys::Height, design.height());
+    g.width = readNumber(store, keys::Width, design.width());
+    // Step 6, in this order; centring uses the restored size.
+    if (g.top < 1)
+        g.top = (sh - g.height) / 2.0;
+    if (g.left < 1)
+        g.left = (sw - g.width) / 2.0;
+    if (g.width > sw)
+        g.width = sw - 90;
+    if (g.height > sh)
+        g.height = sh - 90;
+    if (g.width < 8000)
+        g.width = 8000;
+    if (g.height < 6000)
+        g.height = 6000;
+    g.state = readIndex(store, keys::WindowState, 0, 0, 2);
+    if (g.state == 1)
+        g.state = 0;
+    return g;
+}
+
+void storeGeometry(SettingsStore &store, const WindowGeometry &geometry)
+{
+    if (geometry.state == 0) {
+        store.write(keys::Top, shortestText(float(geometry.top)));
+        store.write(keys::Left, shortestText(float(geometry.left)));
+        store.write(keys::Height, shortestText(float(geometry.height)));
+        store.write(keys::Width, shortestText(float(geometry.width)));
+    }
+    store.write(keys::WindowState, QString::number(geometry.state == 1 ? 0 : geometry.state));
+}
+
+} // namespace tessilor

@@ -1,0 +1,49 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <array>
+
+#include "engine/runhooks.h"
+
+class QIODevice;
+
+namespace tessilor {
+
+// Cell arithmetic of the text conversion.
+int grayFromSum(int sum);                 // sum / 3 rounded to the nearest integer
+int applyContrast(int gray, qint16 contrast);
+float rampStep(int rampLength);           // 256 / (n - 1) held in single precision
+int rampIndex(int gray, float step);      // Int((256 - gray) / step) + 1, 1-based
+
+// For every channel sum 0..765 the bytes one cell writes: its ramp character
+// twice, UTF-8 encoded. Built once per run.
+class CellTable
+{
+public:
+    // ramp must have at least two characters.
+    CellTable(const QString &ramp, qint16 contrast);
+    const char *bytes(int sum) const { return m_bytes[size_t(sum)].data(); }
+    int length(int sum) const { return m_length[size_t(sum)]; }
+    int maxLength() const { return m_max; }
+
+private:
+    std::array<std::array<char, 8>, 766> m_bytes{};
+    std::array<quint8, 766> m_length{};
+    int m_max = 0;
+};
+
+enum class ConvertError { None, RampTooShort, EmptyGrid, WriteFailed };
+
+struct TextResult {
+    RunCounts counts;
+    ConvertError error = ConvertError::None;
+};
+
+// Writes one line per grid row to out, every cell's ramp character twice,
+// each line (the last too) ended by CR LF, UTF-8. Stops before any cell when
+// the stop flag is set; the row in progress is still written as far as it got.
+TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contrast, QIODevice &out,
+                         const RunHooks &hooks = {});
+
+} // namespace tessilor

@@ -1,0 +1,175 @@
+#include "cli/cli.h"
+#include "engine/grid.h"
+#include "engine/imageloader.h"
+#include "engine/options.h"
+#include "engine/resample.h"
+#include "engine/textconvert.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun runCli(const QStringList &args)
+{
+    CliRun r;
+    QBuffer out(&r.out), err(&r.err);
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    r.status = cli::run(args, out, err);
+    return r;
+}
+
+QString writeImage(const QTemporaryDir &dir, const QString &name, const QImage &img, const char *fmt)
+{
+    const QString path = dir.filePath(name);
+    QImageWriter w(path, fmt);
+    EXPECT_TRUE(w.write(img));
+    return path;
+}
+
+QImage gradient(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 255) / (w - 1), (y * 255) / (h - 1), ((x + y) * 7) % 256));
+    return img;
+}
+
+} // namespace
+
+TEST(Cli, TextOfTheSamplePictureHasTheDefaultSize)
+{
+    const CliRun r = runCli({});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    const QList<QByteArray> lines = r.out.split('\n');
+    // 640 x 400 sample: the single precision aspect 1.6 is slightly above
+    // 1.6, so rows = Int(160 / 1.6000000238 / 2) = Int(49.99999963) = 49.
+    ASSERT_EQ(lines.size(), 50);
+    for (int i = 0; i < 49; ++i) {
+        ASSERT_TRUE(lines[i].endsWith('\r'));
+        EXPECT_EQ(QString::fromUtf8(lines[i]).size(), 161) << i;
+    }
+}
+
+TEST(Cli, OutputIsTheTextFileOfTheSameGrid)
+{
+    QTemporaryDir dir;
+    const QImage img = gradient(300, 200);
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    const QString outPath = dir.filePath(QStringLiteral("out.txt"));
+    const CliRun r = runCli({QStringLiteral("-c"), QStringLiteral("81"), QStringLiteral("--rows"), QStringLiteral("30x"),
+                          QStringLiteral("--font=3"), QStringLiteral("--contrast"), QStringLiteral("-20"),
+                          QStringLiteral("-o"), outPath, path});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    QFile f(outPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray got = f.readAll();
+
+    QByteArray expected;
+    QBuffer buf(&expected);
+    buf.open(QIODevice::WriteOnly);
+    convertToText(resampleBox(img, 40, 30), rampFonts()[2].ramp, -20, buf);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(got.count('\n'), 30);
+}
+
+TEST(Cli, FiguresAsColoursAndAsGlyphs)
+{
+    QTemporaryDir dir;
+    QImage img(32, 32, QImage::Format_RGB32);
+    img.fill(qRgb(10, 200, 30));
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    CliRun r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--gray"), QStringLiteral("-F"),
+                    QStringLiteral("colors"), QStringLiteral("-c"), QStringLiteral("20"), path});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    EXPECT_EQ(r.out.count('\n'), 20 * 20);
+    EXPECT_TRUE(r.out.startsWith(" 5263440 \r\n"));
+
+    r = runCli({QStringLiteral("--mode"), QStringLiteral("figures"), QStringLiteral("--figure-code"),
+                QStringLiteral("110"), path});
+    ASSERT_EQ(r.status, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    ASSERT_EQ(lines.size(), 81); // 80 x 80
+    EXPECT_EQ(lines[0], QByteArray(80, 'n') + '\r');
+}
+
+TEST(Cli, BadOptionsExitWithTwo)
+{
+    const QStringList bad[] = {
+        {QStringLiteral("--font"), QStringLiteral("5")},
+        {QStringLiteral("--font"), QStringLiteral("x")},
+        {QStringLiteral("--contrast"), QStringLiteral("128")},
+        {QStringLiteral("--figure-code"), QStringLiteral("32")},
+        {QStringLiteral("--mode"), QStringLiteral("ascii")},
+        {QStringLiteral("--format"), QStringLiteral("colors")},
+        {QStringLiteral("--format"), QStringLiteral("pdf")},
+        {QStringLiteral("--bogus")},
+        {QStringLiteral("--columns")},
+        {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")},
+    };
+    for (const QStringList &args : bad) {
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains("--help")) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST(Cli, UnreadableImagesAndOutputsExitWithOneAndLeaveNoFile)
+{
+    QTemporaryDir dir;
+    QImage img = gradient(20, 20);
+    const QString png = writeImage(dir, QStringLiteral("fake.jpg"), img, "png");
+    const QString out = dir.filePath(QStringLiteral("o.txt"));
+    CliRun r = runCli({QStringLiteral("-o"), out, png});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("fake.jpg"));
+    EXPECT_FALSE(QFile::exists(out));
+
+    r = runCli({dir.filePath(QStringLiteral("missing.gif"))});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("missing.gif"));
+
+    const QString good = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/o.txt"));
+    r = runCli({QStringLiteral("-o"), unwritable, good});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("o.txt"));
+}
+
+TEST(Cli, RealExecutableReportsStatusAndWritesToStandardOutput)
+{
+    QProcess p;
+    p.start(QStringLiteral(TESSILOR_CLI_PATH), {QStringLiteral("-c"), QStringLiteral("40")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QByteArray out = p.readAllStandardOutput();
+    EXPECT_EQ(out.count('\n'), 16); // Int(40 / 1.6 / 2) = 12, clamped to 16
+    EXPECT_EQ(out.indexOf('\r'), 40);
+
+    p.start(QStringLiteral(TESSILOR_CLI_PATH), {QStringLiteral("--contrast"), QStringLiteral("999")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_FALSE(p.readAllStandardError().isEmpty());
+
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), {});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 1);
+    }
+}

@@ -1,0 +1,188 @@
+#include "engine/imageloader.h"
+#include "support/gifwriter.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+namespace {
+
+QImage pattern()
+{
+    QImage img(24, 16, QImage::Format_RGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x)
+            img.setPixel(x, y, qRgb(x * 10, y * 15, 128));
+    return img;
+}
+
+// At most 256 colours, so that a GIF holds it exactly.
+QImage palettePattern()
+{
+    QImage img(16, 12, QImage::Format_RGB32);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x)
+            img.setPixel(x, y, qRgb(x * 16, y * 20, 128));
+    return img;
+}
+
+QString writeImage(const QTemporaryDir &dir, const QString &name, const QImage &img, const char *format)
+{
+    const QString path = dir.filePath(name);
+    QImageWriter w(path, format);
+    EXPECT_TRUE(w.write(img)) << w.errorString().toStdString();
+    return path;
+}
+
+QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+}
+
+} // namespace
+
+TEST(ImageLoader, ReadsBmpJpegAndGifByContentWhateverTheName)
+{
+    QTemporaryDir dir;
+    const QImage img = pattern();
+    const LoadedImage bmp = loadImage(writeImage(dir, QStringLiteral("a.jpg"), img, "bmp"));
+    ASSERT_TRUE(bmp.ok());
+    EXPECT_EQ(bmp.image.format(), QImage::Format_RGB32);
+    EXPECT_EQ(bmp.image, img);
+    const LoadedImage jpg = loadImage(writeImage(dir, QStringLiteral("b.gif"), img, "jpeg"));
+    ASSERT_TRUE(jpg.ok());
+    EXPECT_EQ(jpg.image.size(), img.size());
+    const LoadedImage gif = loadImage(writeBytes(dir, QStringLiteral("c.dib"), testsupport::gifBytes(palettePattern())));
+    ASSERT_TRUE(gif.ok()) << gif.detail.toStdString();
+    EXPECT_EQ(gif.image, palettePattern());
+}
+
+TEST(ImageLoader, TransparentGifPixelsBecomeWhite)
+{
+    QImage img(8, 8, QImage::Format_ARGB32);
+    img.fill(qRgba(0, 0, 0, 0));
+    img.setPixel(1, 1, qRgba(255, 0, 0, 255));
+    QTemporaryDir dir;
+    const LoadedImage gif = loadImage(writeBytes(dir, QStringLiteral("t.gif"), testsupport::gifBytes(img, 255)));
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif.image.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(gif.image.pixel(1, 1), qRgb(255, 0, 0));
+}
+
+TEST(ImageLoader, RejectsOtherFormatsAndBadFiles)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(loadImage(writeImage(dir, QStringLiteral("p.jpg"), pattern(), "png")).error, LoadError::Unsupported);
+    EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("e.bmp"), QByteArray())).error, LoadError::Unsupported);
+    EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("r.gif"), QByteArray("hello world, not a picture")))
+                  .error,
+              LoadError::Unsupported);
+    EXPECT_EQ(loadImage(dir.filePath(QStringLiteral("missing.jpg"))).error, LoadError::NotFound);
+    EXPECT_EQ(loadImage(dir.path()).error, LoadError::NotFound);
+}
+
+TEST(ImageLoader, TruncatedAndCorruptDataDoNotCrash)
+{
+    QTemporaryDir dir;
+    for (const char *fmt : {"bmp", "jpeg", "gif"}) {
+        QByteArray bytes;
+        if (qstrcmp(fmt, "gif") == 0) {
+            bytes = testsupport::gifBytes(pattern());
+        } else {
+            QBuffer buf(&bytes);
+            buf.open(QIODevice::WriteOnly);
+            QImageWriter w(&buf, fmt);
+            ASSERT_TRUE(w.write(pattern()));
+        }
+        for (int cut : {4, 10, 30, int(bytes.size() / 2)}) {
+            const LoadedImage r = loadImage(writeBytes(dir, QStringLiteral("cut"), bytes.left(cut)));
+            // A decoder may recover a partial picture; either way the result
+            // is a valid image or a clean error.
+            if (r.ok())
+                EXPECT_FALSE(r.image.isNull());
+            else
+                EXPECT_NE(r.error, LoadError::None);
+        }
+    }
+}
+
+TEST(ImageLoader, AnimatedGifGivesItsFirstFrame)
+{
+    QTemporaryDir dir;
+    const QImage img = palettePattern();
+    const LoadedImage gif = loadImage(writeBytes(dir, QStringLiteral("anim.gif"), testsupport::gifBytes(img, -1, 3)));
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif.image, img);
+}
+
+TEST(ImageLoader, JpegIsTurnedUprightByItsExifOrientation)
+{
+    QByteArray jpeg;
+    QBuffer buf(&jpeg);
+    buf.open(QIODevice::WriteOnly);
+    QImage img(24, 16, QImage::Format_RGB32);
+    img.fill(qRgb(255, 255, 255));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            img.setPixel(x, y, qRgb(0, 0, 0)); // dark top-left corner
+    ASSERT_TRUE(QImageWriter(&buf, "jpeg").write(img));
+    // APP1 segment with one IFD entry: Orientation (0x0112) = 6, turn 90
+    // degrees clockwise to view.
+    const QByteArray tiff = QByteArray("II*\0\x08\0\0\0", 8) + QByteArray("\x01\0", 2) +
+                            QByteArray("\x12\x01\x03\0\x01\0\0\0\x06\0\0\0", 12) + QByteArray(4, '\0');
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    const int len = int(payload.size()) + 2;
+    app1.append(char(len >> 8));
+    app1.append(char(len & 0xFF));
+    app1.append(payload);
+    jpeg.insert(2, app1);
+    QTemporaryDir dir;
+    const LoadedImage r = loadImage(writeBytes(dir, QStringLiteral("rot.jpg"), jpeg));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.image.size(), QSize(16, 24));
+    // After a clockwise quarter turn the dark corner is at the top right.
+    EXPECT_LT(qGray(r.image.pixel(14, 1)), 60);
+    EXPECT_GT(qGray(r.image.pixel(1, 1)), 200);
+}
+
+TEST(ImageLoader, HugeDeclaredSizeIsRefused)
+{
+    // A BMP header claiming 60000 x 60000 pixels with no data behind it.
+    QByteArray bmp("BM");
+    auto put32 = [&](qint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bmp.append(char((v >> (8 * i)) & 0xFF));
+    };
+    auto put16 = [&](qint16 v) {
+        bmp.append(char(v & 0xFF));
+        bmp.append(char((v >> 8) & 0xFF));
+    };
+    put32(54 + 16);
+    put32(0);
+    put32(54);
+    put32(40);
+    put32(60000);
+    put32(60000);
+    put16(1);
+    put16(24);
+    put32(0);
+    put32(0);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    bmp.append(QByteArray(16, '\x7f'));
+    QTemporaryDir dir;
+    const LoadedImage r = loadImage(writeBytes(dir, QStringLiteral("huge.bmp"), bmp));
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error == LoadError::TooLarge || r.error == LoadError::Corrupt);
+}

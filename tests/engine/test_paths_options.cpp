@@ -1,0 +1,113 @@
+#include "engine/options.h"
+#include "engine/paths.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+TEST(Paths, NamePathAndExtensionOfAFile)
+{
+    EXPECT_EQ(getName(QStringLiteral("/home/u/Pics/Cat.JPG")), QStringLiteral("cat.jpg"));
+    EXPECT_EQ(getPath(QStringLiteral("/home/u/Pics/Cat.JPG")), QStringLiteral("/home/u/Pics"));
+    EXPECT_EQ(getExt(QStringLiteral("/home/u/Pics/Cat.JPG")), QStringLiteral("jpg"));
+}
+
+TEST(Paths, EdgeCases)
+{
+    EXPECT_EQ(getName(QStringLiteral("cat.jpg")), QString());       // no separator
+    EXPECT_EQ(getName(QStringLiteral("/home/u/")), QString());      // ends with one
+    EXPECT_EQ(getPath(QStringLiteral("/a.bmp")), QStringLiteral("/")); // root folder
+    EXPECT_EQ(getPath(QStringLiteral("a.bmp")), QString());
+    EXPECT_EQ(getExt(QStringLiteral("name.")), QString());
+    EXPECT_EQ(getExt(QStringLiteral("name.abcdefghijk")), QString()); // 11 characters
+    EXPECT_EQ(getExt(QStringLiteral("name.abcdefghij")), QStringLiteral("abcdefghij"));
+    EXPECT_EQ(getExt(QStringLiteral("PHOTO.GIF")), QStringLiteral("gif"));
+    EXPECT_EQ(getExt(QStringLiteral("noext")), QString());
+}
+
+TEST(Paths, ImageExtensions)
+{
+    for (const char *e : {"jpg", "jpe", "jpeg", "bmp", "dib", "gif"})
+        EXPECT_TRUE(isImageExtension(QString::fromLatin1(e))) << e;
+    EXPECT_FALSE(isImageExtension(QStringLiteral("png")));
+    EXPECT_FALSE(isImageExtension(QStringLiteral("txt")));
+    EXPECT_FALSE(isImageExtension(QStringLiteral("JPG"))); // callers lower-case first
+}
+
+// Run-length description of a ramp, to compare against the published runs.
+static QString runs(const QString &ramp)
+{
+    QString out;
+    for (qsizetype i = 0; i < ramp.size();) {
+        qsizetype j = i;
+        while (j < ramp.size() && ramp[j] == ramp[i])
+            ++j;
+        out += QString::number(j - i) + ramp[i] + u' ';
+        i = j;
+    }
+    return out.trimmed();
+}
+
+TEST(Ramps, FourFontsWithTheirRampsInListOrder)
+{
+    const auto &f = rampFonts();
+    EXPECT_EQ(f[0].face, QStringLiteral("Courier New Cyr"));
+    EXPECT_EQ(f[1].face, QStringLiteral("Fixedsys"));
+    EXPECT_EQ(f[2].face, QStringLiteral("Lucida Console"));
+    EXPECT_EQ(f[3].face, QStringLiteral("Terminal"));
+    EXPECT_EQ(f[0].ramp.size(), 81);
+    EXPECT_EQ(f[1].ramp.size(), 49);
+    EXPECT_EQ(f[2].ramp.size(), 73);
+    EXPECT_EQ(f[3].ramp.size(), 65);
+    EXPECT_EQ(runs(f[0].ramp),
+              QStringLiteral("3  6. 4' 3: 3, 3! 2; 3( 3* 2= 3+ 2% 2$ 32 25 30 28 3A 3Q 3m 3E 3# 3\u0401 4\u0409 3H 4N 3M"));
+    EXPECT_EQ(runs(f[1].ramp),
+              QStringLiteral("5  4' 2` 3, 2: 1+ 2; 2< 1/ 1* 1! 1J 1F 1S 15 12 1E 13 16 1h 1$ 1& 1A 28 1B 1% 1M 2# 3g 3@"));
+    EXPECT_EQ(runs(f[2].ramp),
+              QStringLiteral("5  6` 3' 3. 3- 3! 2_ 2: 3* 2+ 27 3( 21 24 3I 29 28 3D 3% 3B 3# 3Q 5@ 5M"));
+    EXPECT_EQ(runs(f[3].ramp),
+              QStringLiteral("7  7^ 2- 3_ 4' 4! 2( 3; 2? 27 3I 2$ 32 24 3% 3& 3@ 3A 5B 2#"));
+}
+
+TEST(Ramps, CyrillicLettersAreCodePageCharacters)
+{
+    EXPECT_EQ(codePageChar(0xA8), QChar(0x0401)); // Ё
+    EXPECT_EQ(codePageChar(0x8A), QChar(0x0409)); // Љ
+    EXPECT_EQ(codePageChar(86), QChar(u'V'));
+    EXPECT_TRUE(codePageChar(300).isNull());
+}
+
+TEST(Options, SizeListsAndFixedSizes)
+{
+    const auto &s = sizeList();
+    EXPECT_EQ(s.size(), 18u);
+    EXPECT_EQ(s[2], 8);
+    EXPECT_EQ(s[3], 10);
+    EXPECT_EQ(std::count(s.begin(), s.end(), 30), 0);
+    EXPECT_EQ(s.back(), 48);
+    EXPECT_EQ(fixedSizeEntry(1), 0);
+    EXPECT_EQ(fixedSizeEntry(2), 4);
+    EXPECT_EQ(fixedSizeEntry(3), 0);
+    EXPECT_EQ(fixedSizeEntry(4), 3);
+}
+
+TEST(Options, FigureKeys)
+{
+    const QString fam = figureFamily(1);
+    EXPECT_EQ(fam, QStringLiteral("Quar Tessilor Figures 1"));
+    EXPECT_EQ(figureImageKey(fam, 86), QStringLiteral("fQuar Tessilor Figures 1*86"));
+    EXPECT_EQ(figureButtonKey(86), QStringLiteral("k86"));
+    EXPECT_EQ(figureCodeFromKey(QStringLiteral("k110")), 110);
+    EXPECT_EQ(figureCodeFromKey(QStringLiteral("k")), 0);
+}
+
+TEST(Options, PaletteEntriesAsStored)
+{
+    const auto &p = paletteColors();
+    EXPECT_EQ(p[16], rgbValue(254, 0, 0)); // entry 17
+    EXPECT_EQ(p[33], rgbValue(255, 204, 153));
+    EXPECT_EQ(p[39], rgbValue(254, 254, 254));
+    EXPECT_EQ(redOf(rgbValue(10, 20, 30)), 10);
+    EXPECT_EQ(greenOf(rgbValue(10, 20, 30)), 20);
+    EXPECT_EQ(blueOf(rgbValue(10, 20, 30)), 30);
+}

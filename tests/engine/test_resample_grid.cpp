@@ -1,0 +1,123 @@
+#include "engine/grid.h"
+#include "engine/resample.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+// Straightforward per-pixel form of the box filter.
+static QRgb referencePixel(const QImage &src, int x, int y, int dW, int dH)
+{
+    const qint64 sW = src.width(), sH = src.height();
+    const qint64 x0 = x * sW / dW, x1 = std::max(x0 + 1, (x + 1) * sW / dW);
+    const qint64 y0 = y * sH / dH, y1 = std::max(y0 + 1, (y + 1) * sH / dH);
+    qint64 r = 0, g = 0, b = 0, n = 0;
+    for (qint64 sy = y0; sy < y1; ++sy)
+        for (qint64 sx = x0; sx < x1; ++sx) {
+            const QRgb p = src.pixel(int(sx), int(sy));
+            r += qRed(p);
+            g += qGreen(p);
+            b += qBlue(p);
+            ++n;
+        }
+    return qRgb(int((r + n / 2) / n), int((g + n / 2) / n), int((b + n / 2) / n));
+}
+
+static QImage noise(int w, int h, quint32 seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    QRandomGenerator rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    return img;
+}
+
+TEST(Resample, MatchesThePerPixelRuleForShrinkingAndEnlarging)
+{
+    const QImage src = noise(53, 37, 7);
+    const std::pair<int, int> sizes[] = {{8, 16}, {17, 5}, {53, 37}, {60, 80}, {1, 1}, {106, 11}};
+    for (auto [w, h] : sizes) {
+        const QImage out = resampleBox(src, w, h);
+        ASSERT_EQ(out.size(), QSize(w, h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(out.pixel(x, y), referencePixel(src, x, y, w, h)) << w << "x" << h << " at " << x << "," << y;
+    }
+}
+
+TEST(Resample, HandComputedAverages)
+{
+    QImage src(4, 1, QImage::Format_RGB32);
+    src.setPixel(0, 0, qRgb(0, 0, 0));
+    src.setPixel(1, 0, qRgb(1, 255, 10));
+    src.setPixel(2, 0, qRgb(100, 100, 100));
+    src.setPixel(3, 0, qRgb(101, 0, 200));
+    const QImage out = resampleBox(src, 2, 1);
+    EXPECT_EQ(out.pixel(0, 0), qRgb(1, 128, 5));     // (0+1+1)/2, (255+1)/2, (10+1)/2
+    EXPECT_EQ(out.pixel(1, 0), qRgb(101, 50, 150));  // (201+1)/2, (100+1)/2, (300+1)/2
+    EXPECT_TRUE(resampleBox(src, 0, 5).isNull());
+    EXPECT_TRUE(resampleBox(QImage(), 5, 5).isNull());
+}
+
+TEST(Grid, TextModeClampsAndWritesBack)
+{
+    GridSize g = clampTextGrid(QStringLiteral("80"), QStringLiteral("120"));
+    EXPECT_EQ(g.width, 40);
+    EXPECT_EQ(g.height, 120);
+    EXPECT_EQ(g.columnsText, QStringLiteral("80"));
+    EXPECT_EQ(g.rowsText, QStringLiteral("120"));
+
+    g = clampTextGrid(QStringLiteral("81"), QStringLiteral("120"));
+    EXPECT_EQ(g.width, 40);
+    EXPECT_EQ(g.columnsText, QStringLiteral("80"));
+    g = clampTextGrid(QStringLiteral("10"), QStringLiteral("120"));
+    EXPECT_EQ(g.width, 8);
+    EXPECT_EQ(g.columnsText, QStringLiteral("16"));
+    g = clampTextGrid(QStringLiteral("2000"), QStringLiteral("120"));
+    EXPECT_EQ(g.width, 512);
+    EXPECT_EQ(g.columnsText, QStringLiteral("1024"));
+    g = clampTextGrid(QStringLiteral("80"), QStringLiteral("abc"));
+    EXPECT_EQ(g.height, 16);
+    EXPECT_EQ(g.rowsText, QStringLiteral("16"));
+    g = clampTextGrid(QStringLiteral("  100.9px"), QStringLiteral("40.9"));
+    EXPECT_EQ(g.width, 50);
+    EXPECT_EQ(g.height, 40);
+    g = clampTextGrid(QStringLiteral("-7"), QStringLiteral("1e9"));
+    EXPECT_EQ(g.width, 8);
+    EXPECT_EQ(g.height, 1024);
+}
+
+TEST(Grid, FigureModeClampsAndWritesBack)
+{
+    GridSize g = clampFigureGrid(QStringLiteral("5"), QStringLiteral("5000"));
+    EXPECT_EQ(g.width, 16);
+    EXPECT_EQ(g.height, 1024);
+    EXPECT_EQ(g.columnsText, QStringLiteral("16"));
+    EXPECT_EQ(g.rowsText, QStringLiteral("1024"));
+    g = clampFigureGrid(QStringLiteral("2000"), QStringLiteral("17.99"));
+    EXPECT_EQ(g.width, 1024);
+    EXPECT_EQ(g.height, 17);
+    EXPECT_EQ(clampGrid(Mode::Figures, QStringLiteral("81"), QStringLiteral("30")).width, 81);
+    EXPECT_EQ(clampGrid(Mode::Text, QStringLiteral("81"), QStringLiteral("30")).width, 40);
+}
+
+TEST(Grid, DisplayCopyIsUsedOnlyAtGridSize)
+{
+    const QImage src = noise(40, 30, 3);
+    QImage display = noise(20, 16, 9); // deliberately not a resample of src
+    const QImage same = makeGridImage(src, display, 20, 16);
+    EXPECT_EQ(same, display);
+    const QImage other = makeGridImage(src, display, 20, 17);
+    EXPECT_EQ(other, resampleBox(src, 20, 17));
+}
+
+TEST(Grid, ProportionalRowsUseASinglePrecisionAspect)
+{
+    const float aspect = 400.0f / 300.0f;
+    EXPECT_EQ(proportionalRows(Mode::Text, QStringLiteral("160"), aspect), QStringLiteral("59"));
+    EXPECT_EQ(proportionalRows(Mode::Figures, QStringLiteral("100"), aspect), QStringLiteral("74"));
+    EXPECT_EQ(proportionalRows(Mode::Text, QStringLiteral("160"), 2.0f), QStringLiteral("40"));
+    EXPECT_EQ(proportionalRows(Mode::Figures, QStringLiteral("abc"), 2.0f), QStringLiteral("0"));
+}

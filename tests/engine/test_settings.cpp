@@ -1,0 +1,142 @@
+#include "engine/settings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+TEST(Settings, EmptyStoreGivesEveryDefault)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
+    StoredOptions o;
+    o.read(store, QStringLiteral("Quar Tessilor Figures 1"));
+    EXPECT_EQ(o.type, 1);
+    EXPECT_EQ(o.font, 1);
+    EXPECT_EQ(o.textSize, 3);
+    EXPECT_EQ(o.figureSize, 3);
+    EXPECT_EQ(o.prop1, 1);
+    EXPECT_EQ(o.prop2, 1);
+    EXPECT_EQ(o.figureCode, 86);
+    EXPECT_EQ(o.figureFont, QStringLiteral("Quar Tessilor Figures 1"));
+    EXPECT_EQ(o.lastResult, QStringLiteral("save"));
+    EXPECT_EQ(o.lastResultTip, QStringLiteral("Сохранить"));
+    EXPECT_TRUE(o.lastFile.isEmpty());
+}
+
+TEST(Settings, WrittenValuesReadBackAsTheirDecimalText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.ini"));
+    {
+        SettingsStore store(path);
+        StoredOptions o;
+        o.type = 2;
+        o.font = 4;
+        o.textSize = 18;
+        o.prop2 = 0;
+        o.figureFont = QStringLiteral("Quar Tessilor Figures 2");
+        o.figureCode = 110;
+        o.lastFile = QStringLiteral("/tmp/Кот.jpg");
+        o.lastResult = QStringLiteral("print");
+        o.lastResultTip = QStringLiteral("Вывести на печать");
+        o.write(store);
+        ASSERT_TRUE(store.sync());
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString ini = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(ini.contains(QStringLiteral("[ImageTessilor]")));
+    EXPECT_TRUE(ini.contains(QStringLiteral("Type=2")));
+    EXPECT_TRUE(ini.contains(QStringLiteral("FigureCode=110")));
+
+    SettingsStore store(path);
+    StoredOptions o;
+    o.read(store, QStringLiteral("x"));
+    EXPECT_EQ(o.type, 2);
+    EXPECT_EQ(o.font, 4);
+    EXPECT_EQ(o.textSize, 18);
+    EXPECT_EQ(o.prop2, 0);
+    EXPECT_EQ(o.figureFont, QStringLiteral("Quar Tessilor Figures 2"));
+    EXPECT_EQ(o.figureCode, 110);
+    EXPECT_EQ(o.lastFile, QStringLiteral("/tmp/Кот.jpg"));
+    EXPECT_EQ(o.lastResult, QStringLiteral("print"));
+    EXPECT_EQ(o.lastResultTip, QStringLiteral("Вывести на печать"));
+}
+
+TEST(Settings, CorruptValuesFallBackToTheirDefaults)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.ini"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[ImageTessilor]\nType=abc\nFont=9\nTextSize=-1\nFigureCode=12x\nProp1=7\nLastResult=fax\n"
+            "garbage line without equals\n\x01\x02\n");
+    f.close();
+    SettingsStore store(path);
+    StoredOptions o;
+    o.read(store, QStringLiteral("F"));
+    EXPECT_EQ(o.type, 1);
+    EXPECT_EQ(o.font, 1);
+    EXPECT_EQ(o.textSize, 3);
+    EXPECT_EQ(o.figureCode, 86);
+    EXPECT_EQ(o.prop1, 1);
+    EXPECT_EQ(o.lastResult, QStringLiteral("save"));
+}
+
+TEST(Settings, GeometryRestoreOnFirstStartAndWithLimits)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.ini"));
+    const QSizeF screen(19200, 10800); // 1280 x 720 pixels
+    {
+        SettingsStore store(path);
+        const WindowGeometry g = restoreGeometry(store, screen, QSizeF(9000, 7000));
+        EXPECT_DOUBLE_EQ(g.width, 9000);
+        EXPECT_DOUBLE_EQ(g.height, 7000);
+        EXPECT_DOUBLE_EQ(g.left, (19200 - 9000) / 2.0);
+        EXPECT_DOUBLE_EQ(g.top, (10800 - 7000) / 2.0);
+        EXPECT_EQ(g.state, 0);
+        // A design smaller than the minimum is enlarged after centring.
+        const WindowGeometry s = restoreGeometry(store, screen, QSizeF(3000, 2000));
+        EXPECT_DOUBLE_EQ(s.width, 8000);
+        EXPECT_DOUBLE_EQ(s.height, 6000);
+        EXPECT_DOUBLE_EQ(s.left, (19200 - 3000) / 2.0);
+    }
+    {
+        SettingsStore store(path);
+        store.write(keys::Top, QStringLiteral("0"));
+        store.write(keys::Left, QStringLiteral("500"));
+        store.write(keys::Width, QStringLiteral("30000"));
+        store.write(keys::Height, QStringLiteral("5000"));
+        store.write(keys::WindowState, QStringLiteral("1"));
+        const WindowGeometry g = restoreGeometry(store, screen, QSizeF(9000, 7000));
+        EXPECT_DOUBLE_EQ(g.top, (10800 - 5000) / 2.0);
+        EXPECT_DOUBLE_EQ(g.left, 500);
+        EXPECT_DOUBLE_EQ(g.width, 19200 - 90);
+        EXPECT_DOUBLE_EQ(g.height, 6000);
+        EXPECT_EQ(g.state, 0); // minimised is restored as normal
+    }
+}
+
+TEST(Settings, GeometryIsStoredOnlyInNormalState)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
+    WindowGeometry g{100, 200, 6000, 8000, 0};
+    storeGeometry(store, g);
+    EXPECT_EQ(store.read(keys::Top, QString()), QStringLiteral("100"));
+    EXPECT_EQ(store.read(keys::Width, QString()), QStringLiteral("8000"));
+    EXPECT_EQ(store.read(keys::WindowState, QString()), QStringLiteral("0"));
+
+    WindowGeometry maxed{1, 2, 3, 4, 2};
+    storeGeometry(store, maxed);
+    EXPECT_EQ(store.read(keys::Top, QString()), QStringLiteral("100"));
+    EXPECT_EQ(store.read(keys::WindowState, QString()), QStringLiteral("2"));
+
+    WindowGeometry minimised{1, 2, 3, 4, 1};
+    storeGeometry(store, minimised);
+    EXPECT_EQ(store.read(keys::Width, QString()), QStringLiteral("8000"));
+    EXPECT_EQ(store.read(keys::WindowState, QString()), QStringLiteral("0"));
+}
