@@ -1,0 +1,26 @@
+#include "engine/globals.h"
+
+namespace tessilor::globals {
+
+qint16 StopRequested = 0;
+qint16 ResultKind = 0;
+qint32 GridRows = 0;
+qint32 GridColumns = 0;
+float ImageAspect = 1.0f;
+
+QString TempTextPath;
+QString TempColorPath;
+QString FigureFontFile1;
+QString FigureFontFile2;
+QString FigureFontName = QStringLiteral("Arial");
+QString FigureFontName2 = QStringLiteral("Arial");
+
+void initPaths(const QString &dataFolder, const QString &programFolder)
+{
+    TempTextPath = dataFolder + QStringLiteral("/text.tmp");
+    TempColorPath = dataFolder + QStringLiteral("/color.tmp");
+    FigureFontFile1 = programFolder + QStringLiteral("/GLYFA__1.TTF");
+    FigureFontFile2 = programFolder + QStringLiteral("/GLYFA__2.TTF");
+}
+
+} // namespace tessilor::globals

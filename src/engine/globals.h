@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+
+// Program-wide state shared by the main window, the conversions, the result
+// window and printing. Everything runs on the user-interface thread.
+namespace tessilor::globals {
+
+// 0 runs on, -1 asks the running conversion to stop.
+extern qint16 StopRequested;
+// 0 no finished result, 2 figure result, 3 text-character result.
+extern qint16 ResultKind;
+// Rows written and cells walked in the first row by the last conversion.
+extern qint32 GridRows;
+extern qint32 GridColumns;
+// Width / height of the image window's display copy.
+extern float ImageAspect;
+
+// Temporary files of the last conversion, in the private data folder.
+extern QString TempTextPath;  // text.tmp
+extern QString TempColorPath; // color.tmp
+// Figure font files beside the program, and the family names read from them
+// ("Arial" until a file has been read).
+extern QString FigureFontFile1;
+extern QString FigureFontFile2;
+extern QString FigureFontName;
+extern QString FigureFontName2;
+
+// Sets the paths above from the data and program folders.
+void initPaths(const QString &dataFolder, const QString &programFolder);
+
+} // namespace tessilor::globals
