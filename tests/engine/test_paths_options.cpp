@@ -111,3 +111,27 @@ TEST(Options, PaletteEntriesAsStored)
     EXPECT_EQ(greenOf(rgbValue(10, 20, 30)), 20);
     EXPECT_EQ(blueOf(rgbValue(10, 20, 30)), 30);
 }
+
+#include "engine/swatches.h"
+
+TEST(Swatches, ColourReadsBackFromTheSwatch)
+{
+    const QImage s = makeSwatch(rgbValue(10, 20, 30));
+    EXPECT_EQ(s.size(), QSize(16, 16));
+    EXPECT_EQ(s.pixel(0, 0), qRgb(128, 128, 128));
+    EXPECT_EQ(s.pixel(15, 15), qRgb(128, 128, 128));
+    EXPECT_EQ(s.pixel(1, 14), qRgb(10, 20, 30));
+    EXPECT_EQ(swatchColor(s), rgbValue(10, 20, 30));
+}
+
+TEST(Swatches, ListStartsWithThePaletteAndGrows)
+{
+    SwatchList list;
+    EXPECT_EQ(list.count(), 40);
+    EXPECT_EQ(list.color(17), rgbValue(254, 0, 0));
+    EXPECT_EQ(list.color(1), 0u);
+    EXPECT_EQ(list.add(makeSwatch(rgbValue(1, 2, 3))), 41);
+    EXPECT_EQ(list.add(makeSwatch(rgbValue(4, 5, 6))), 42);
+    EXPECT_EQ(list.color(42), rgbValue(4, 5, 6));
+    EXPECT_TRUE(list.image(43).isNull());
+}
