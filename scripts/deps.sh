@@ -9,7 +9,7 @@ TESSILOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   python3 python3-fonttools
-  xvfb xauth
+  xvfb xauth poppler-utils
 )
 
 install_deps() {
