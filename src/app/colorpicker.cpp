@@ -1,0 +1,134 @@
+#include "app/colorpicker.h"
+
+#include "engine/options.h"
+#include "engine/pickerlayout.h"
+#include "engine/swatches.h"
+
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QPointer>
+#include <QToolButton>
+
+using namespace tessilor;
+using namespace tessilor::colormenu;
+
+namespace {
+
+// Asks for a colour, starting from color; true and the new colour in color
+// when the user confirmed.
+bool chooseColor(quint32 &color, QWidget *owner)
+{
+    QPointer<QColorDialog> dlg = new QColorDialog(QColor(redOf(color), greenOf(color), blueOf(color)), owner);
+    dlg->setOption(QColorDialog::DontUseNativeDialog);
+    dlg->setAttribute(Qt::WA_DeleteOnClose, false);
+    const int answer = dlg->exec();
+    if (!dlg) // the owner went away while the dialog was open
+        return false;
+    const QColor c = dlg->selectedColor();
+    delete dlg;
+    if (answer != QDialog::Accepted || !c.isValid())
+        return false;
+    color = rgbValue(c.red(), c.green(), c.blue());
+    return true;
+}
+
+} // namespace
+
+ColorMenu::ColorMenu(SwatchList *list, QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+    , m_list(list)
+    , m_owner(owner)
+{
+    setObjectName(QStringLiteral("ColorMenu"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Цвет текста"));
+    Form_Load();
+}
+
+QToolButton *ColorMenu::paletteButton(int index) const
+{
+    return index >= 1 && index <= m_buttons.size() ? m_buttons[index - 1] : nullptr;
+}
+
+void ColorMenu::Form_Load()
+{
+    const int buttons = m_list ? m_list->count() : 0;
+    const BarGrid grid = wrappedBarGrid(buttons, kInnerWidth, kButtonWidth);
+
+    Toolbar1 = new QWidget(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    for (int i = 1; i <= buttons; ++i) {
+        auto *b = new QToolButton(Toolbar1);
+        b->setObjectName(QStringLiteral("Toolbar1_%1").arg(i));
+        b->setAutoRaise(true);
+        b->setIconSize(QSize(16, 16));
+        b->setIcon(QIcon(QPixmap::fromImage(m_list->image(i))));
+        const int col = (i - 1) % grid.columns;
+        const int row = (i - 1) / grid.columns;
+        b->setGeometry(twipsToPixels(col * kButtonWidth), twipsToPixels(row * kButtonHeight),
+                       twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
+        connect(b, &QToolButton::clicked, this, [this, i] { Toolbar1_ButtonClick(i); });
+        m_buttons.append(b);
+    }
+    const int paletteHeight = grid.rows * kButtonHeight;
+    Toolbar1->setGeometry(0, 0, twipsToPixels(kInnerWidth), twipsToPixels(paletteHeight));
+
+    Toolbar2 = new QWidget(this);
+    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
+    m_other = new QToolButton(Toolbar2);
+    m_other->setObjectName(QStringLiteral("Toolbar2_1"));
+    m_other->setAutoRaise(true);
+    m_other->setText(QStringLiteral("    Другой цвет    "));
+    m_other->adjustSize();
+    connect(m_other, &QToolButton::clicked, this, [this] { Toolbar2_ButtonClick(); });
+
+    // The other-colour bar is as wide as its button and centred.
+    const int barWidth = pixelsToTwips(m_other->width());
+    const int barHeight = pixelsToTwips(m_other->height());
+    const int innerHeight = colorMenuInnerHeight(grid.rows, barHeight);
+    const int barTop = paletteHeight + (innerHeight - paletteHeight - barHeight) / 2;
+    Toolbar2->setGeometry(twipsToPixels(centredBarLeft(kInnerWidth, barWidth)), twipsToPixels(barTop),
+                          m_other->width(), m_other->height());
+    m_other->move(0, 0);
+
+    setFixedSize(twipsToPixels(kInnerWidth), twipsToPixels(innerHeight));
+}
+
+void ColorMenu::Toolbar1_ButtonClick(int index)
+{
+    close();
+    Q_EMIT swatchPicked(index);
+}
+
+void ColorMenu::Toolbar2_ButtonClick()
+{
+    if (m_choosing)
+        return;
+    quint32 color = rgbValue(255, 0, 0); // the dialog always opens on red
+    hide();
+
+    QPointer<ColorMenu> self(this);
+    m_choosing = true;
+    const bool ok = chooseColor(color, m_owner);
+    if (!self) // the owner was destroyed while the dialog was open
+        return;
+    m_choosing = false;
+
+    int picked = 0;
+    if (ok && m_list)
+        picked = m_list->add(makeSwatch(color));
+    close();
+    if (picked > 0)
+        Q_EMIT swatchPicked(picked);
+}
+
+void ColorMenu::closeEvent(QCloseEvent *event)
+{
+    // While the colour dialog is open the picker stays alive (hidden); it
+    // closes itself once the dialog has given its answer.
+    if (m_choosing) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,180 @@
+#include "app/figurepicker.h"
+
+#include "engine/options.h"
+#include "engine/pickerlayout.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+
+using namespace tessilor;
+using namespace tessilor::figurepicker;
+
+namespace {
+
+QColor windowColor()
+{
+    // The background of the glyph cells: the system's window (content) colour.
+    return QPalette().color(QPalette::Base);
+}
+
+QColor hoverColor()
+{
+    return QColor(redOf(kHoverColor), greenOf(kHoverColor), blueOf(kHoverColor));
+}
+
+QRect pixelRect(TwipPos p, int width, int height)
+{
+    return QRect(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(width), twipsToPixels(height));
+}
+
+} // namespace
+
+Figures::Figures(QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("Figures"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Фигуры"));
+
+    const int glyphs = 2 * (kLastFigureCode - kFirstFigureCode + 1);
+    const int innerWidth = kDesignInnerWidth;
+    const int innerHeight = figurePickerInnerHeight(glyphs, innerWidth);
+    setFixedSize(twipsToPixels(innerWidth), twipsToPixels(innerHeight));
+    setAutoFillBackground(true);
+
+    // The template every glyph label starts from; it stays hidden.
+    auto *tmpl = new QLabel(this);
+    tmpl->setObjectName(QStringLiteral("Label1_0"));
+    tmpl->setGeometry(pixelRect({kFirstLeft, kFirstTop}, kLabelSize, kLabelSize));
+    tmpl->setAlignment(Qt::AlignCenter);
+    tmpl->setAutoFillBackground(true);
+    setLabelBackground(tmpl, windowColor());
+    tmpl->hide();
+    Label1.append(tmpl);
+    m_codes.append(0);
+    m_families.append(QString());
+
+    Form_Load();
+}
+
+QLabel *Figures::label(int index) const
+{
+    return index >= 0 && index < Label1.size() ? Label1[index] : nullptr;
+}
+
+int Figures::codeOf(int index) const
+{
+    return index >= 0 && index < m_codes.size() ? m_codes[index] : 0;
+}
+
+QString Figures::familyOf(int index) const
+{
+    return index >= 0 && index < m_families.size() ? m_families[index] : QString();
+}
+
+void Figures::Form_Load()
+{
+    for (int f = 1; f <= 2; ++f) {
+        const QString family = figureFamily(f);
+        for (int code = kFirstFigureCode; code <= kLastFigureCode; ++code)
+            MakeFig(family, qint16(code), QString());
+    }
+}
+
+void Figures::MakeFig(const QString &fontName, qint16 code, const QString &tip)
+{
+    const int n = int(Label1.size());
+    const QLabel *tmpl = Label1.first();
+
+    auto *l = new QLabel(this);
+    l->setObjectName(QStringLiteral("Label1_%1").arg(n));
+    l->setAlignment(tmpl->alignment());
+    l->setAutoFillBackground(true);
+    setLabelBackground(l, windowColor());
+    l->setMouseTracking(true);
+    l->setCursor(Qt::PointingHandCursor);
+
+    QFont font(fontName);
+    font.setPointSize(kGlyphPointSize);
+    // Figure glyphs must never be replaced by letters of another family.
+    font.setStyleStrategy(QFont::NoFontMerging);
+    l->setFont(font);
+    l->setText(QString(codePageChar(code)));
+    l->setToolTip(tip);
+
+    QRect r = tmpl->geometry();
+    if (n > 1) {
+        const QLabel *prev = Label1[n - 1];
+        const TwipPos prevPos{pixelsToTwips(prev->x()), pixelsToTwips(prev->y())};
+        const TwipPos p = nextFigureLabelPos(prevPos, pixelsToTwips(prev->width()), pixelsToTwips(width()));
+        r.moveTopLeft(QPoint(twipsToPixels(p.left), twipsToPixels(p.top)));
+    }
+    l->setGeometry(r);
+    l->installEventFilter(this);
+    l->show();
+
+    Label1.append(l);
+    m_codes.append(code);
+    m_families.append(fontName);
+}
+
+bool Figures::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *l = qobject_cast<QLabel *>(watched);
+    const int index = l ? int(Label1.indexOf(l)) : -1;
+    if (index > 0) {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+        case QEvent::Enter:
+            Label1_MouseMove(index);
+            break;
+        case QEvent::MouseButtonRelease: {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::LeftButton && l->rect().contains(me->position().toPoint())) {
+                Label1_Click(index);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Figures::leaveEvent(QEvent *event)
+{
+    // Nothing stays highlighted once the pointer has left the picker.
+    for (QLabel *l : std::as_const(Label1))
+        setLabelBackground(l, windowColor());
+    QWidget::leaveEvent(event);
+}
+
+void Figures::Label1_Click(int index)
+{
+    const QString family = m_families[index];
+    const int code = m_codes[index];
+    // Close first so that a handler that opens a new picker finds this one gone.
+    close();
+    Q_EMIT figurePicked(family, code);
+}
+
+void Figures::Label1_MouseMove(int index)
+{
+    const QColor hover = hoverColor();
+    const QColor normal = windowColor();
+    for (int c = 0; c < Label1.size(); ++c)
+        setLabelBackground(Label1[c], c == index ? hover : normal);
+}
+
+void Figures::setLabelBackground(QLabel *label, const QColor &color)
+{
+    QPalette pal = label->palette();
+    if (pal.color(QPalette::Window) == color)
+        return;
+    pal.setColor(QPalette::Window, color);
+    pal.setColor(QPalette::WindowText, QPalette().color(QPalette::Text));
+    label->setPalette(pal);
+}

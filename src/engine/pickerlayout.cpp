@@ -1,0 +1,101 @@
+#include "engine/pickerlayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessilor {
+
+int twipsToPixels(int twips)
+{
+    return int(std::lround(double(twips) / kTwipsPerPixel));
+}
+
+TwipPos nextFigureLabelPos(TwipPos prev, int prevWidth, int innerWidth)
+{
+    using namespace figurepicker;
+    TwipPos p{prev.left + prevWidth + kLabelGap, prev.top};
+    if (p.left + kLabelSize > innerWidth) {
+        p.left = kFirstLeft;
+        p.top = prev.top + kRowPitch;
+    }
+    return p;
+}
+
+int figureLabelsPerRow(int innerWidth)
+{
+    using namespace figurepicker;
+    // Label k of a row (0-based) starts at kFirstLeft + k * (size + gap) and
+    // must end within the inner width; the first one always stays.
+    const int pitch = kLabelSize + kLabelGap;
+    const int room = innerWidth - kFirstLeft - kLabelSize;
+    if (room < 0)
+        return 1;
+    return room / pitch + 1;
+}
+
+TwipPos figureLabelPos(int n, int innerWidth)
+{
+    using namespace figurepicker;
+    if (n < 1)
+        return {kFirstLeft, kFirstTop};
+    const int perRow = figureLabelsPerRow(innerWidth);
+    const int row = (n - 1) / perRow;
+    const int col = (n - 1) % perRow;
+    return {kFirstLeft + col * (kLabelSize + kLabelGap), kFirstTop + row * kRowPitch};
+}
+
+int figureLabelRows(int count, int innerWidth)
+{
+    if (count <= 0)
+        return 0;
+    const int perRow = figureLabelsPerRow(innerWidth);
+    return (count + perRow - 1) / perRow;
+}
+
+int figurePickerInnerHeight(int count, int innerWidth)
+{
+    using namespace figurepicker;
+    const int rows = std::max(1, figureLabelRows(count, innerWidth));
+    return kFirstTop + (rows - 1) * kRowPitch + kLabelSize + kFirstTop;
+}
+
+int centredBarLeft(int innerWidth, int barWidth)
+{
+    return int(std::lround(innerWidth / 2.0 - barWidth / 2.0));
+}
+
+BarGrid wrappedBarGrid(int buttons, int innerWidth, int buttonWidth)
+{
+    BarGrid g;
+    g.columns = buttonWidth > 0 ? std::max(1, innerWidth / buttonWidth) : 1;
+    g.rows = buttons > 0 ? (buttons + g.columns - 1) / g.columns : 0;
+    return g;
+}
+
+int colorMenuInnerHeight(int paletteRows, int otherBarHeight)
+{
+    using namespace colormenu;
+    return std::max(kInnerHeight, paletteRows * kButtonHeight + otherBarHeight);
+}
+
+int pickerAnchorY(int mainTop, int nonClientHeight, std::initializer_list<BarHeight> bars)
+{
+    int y = mainTop + nonClientHeight;
+    for (const BarHeight &b : bars) {
+        if (b.visible)
+            y += b.height;
+    }
+    return y;
+}
+
+TwipPos figurePickerPos(int anchorY, int mainLeft)
+{
+    return {mainLeft + 60, anchorY - 105};
+}
+
+TwipPos colorPickerPos(int anchorY, int mainLeft, int colorBarLeft)
+{
+    return {colorBarLeft + mainLeft + 170, anchorY - 105};
+}
+
+} // namespace tessilor

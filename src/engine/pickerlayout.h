@@ -1,0 +1,96 @@
+#pragma once
+#include <initializer_list>
+
+// Placement arithmetic of the two drop-down pickers (the figure picker and the
+// text colour picker). Everything here is in twips; widgets convert at their
+// boundary with 15 twips per pixel.
+namespace tessilor {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+// Twips to pixels, rounding to the nearest pixel (halves away from zero).
+int twipsToPixels(int twips);
+// Pixels to twips.
+constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+struct TwipPos {
+    int left = 0;
+    int top = 0;
+    friend bool operator==(const TwipPos &, const TwipPos &) = default;
+};
+
+// ---- Figure picker -------------------------------------------------------
+
+namespace figurepicker {
+inline constexpr int kLabelSize = 510;       // width and height of a glyph label
+inline constexpr int kLabelGap = 15;         // between neighbours in a row
+inline constexpr int kRowPitch = 525;        // from one row's top to the next
+inline constexpr int kFirstLeft = 60;        // the template label's place
+inline constexpr int kFirstTop = 60;
+inline constexpr int kDesignInnerWidth = 8535;
+inline constexpr int kGlyphPointSize = 22;
+inline constexpr unsigned kHoverColor = 16765589; // RGB(149, 210, 255)
+} // namespace figurepicker
+
+// Place of the label that follows one at prev (of width prevWidth): one gap
+// to the right on the same row, or back to the first column of the next row
+// when its right edge would pass innerWidth.
+TwipPos nextFigureLabelPos(TwipPos prev, int prevWidth, int innerWidth);
+
+// Place of glyph label n (1-based; label 1 takes the template's place) when
+// every label is kLabelSize wide and the picker's inner width is innerWidth.
+TwipPos figureLabelPos(int n, int innerWidth = figurepicker::kDesignInnerWidth);
+
+// Labels in one row (at least 1) and the rows that count labels occupy.
+int figureLabelsPerRow(int innerWidth = figurepicker::kDesignInnerWidth);
+int figureLabelRows(int count, int innerWidth = figurepicker::kDesignInnerWidth);
+
+// Inner height that shows count labels with the same margin below the last
+// row as above the first.
+int figurePickerInnerHeight(int count, int innerWidth = figurepicker::kDesignInnerWidth);
+
+// ---- Colour picker -------------------------------------------------------
+
+namespace colormenu {
+inline constexpr int kInnerWidth = 2760;
+inline constexpr int kInnerHeight = 2055;
+inline constexpr int kPaletteButtons = 40;
+// A palette button: a 16 x 16 swatch with the tool button's frame around it.
+inline constexpr int kButtonWidth = 345;
+inline constexpr int kButtonHeight = 330;
+} // namespace colormenu
+
+// Left edge that centres a bar of barWidth in innerWidth:
+// innerWidth / 2 - barWidth / 2, rounded to whole twips.
+int centredBarLeft(int innerWidth, int barWidth);
+
+// Grid of a wrapping button bar: as many buttons to a row as fit in
+// innerWidth (at least one), as many rows as the buttons need.
+struct BarGrid {
+    int columns = 1;
+    int rows = 0;
+    friend bool operator==(const BarGrid &, const BarGrid &) = default;
+};
+BarGrid wrappedBarGrid(int buttons, int innerWidth, int buttonWidth);
+
+// Inner height of the colour picker: the design height, or more when custom
+// colours have made the palette bar taller than the design leaves room for.
+int colorMenuInnerHeight(int paletteRows, int otherBarHeight);
+
+// ---- Where the pickers open ----------------------------------------------
+
+struct BarHeight {
+    int height = 0;
+    bool visible = false;
+};
+
+// Vertical anchor below the main window's bars: main window top + the
+// height of its non-client area + the height of every visible bar.
+int pickerAnchorY(int mainTop, int nonClientHeight, std::initializer_list<BarHeight> bars);
+
+// The figure picker opens at (main left + 60, anchor - 105).
+TwipPos figurePickerPos(int anchorY, int mainLeft);
+// The colour picker opens at (colour bar left + main left + 170, anchor - 105).
+TwipPos colorPickerPos(int anchorY, int mainLeft, int colorBarLeft);
+
+} // namespace tessilor
