@@ -1,0 +1,148 @@
+#include "platform/dialogstrings.h"
+
+#include <QRegularExpression>
+
+namespace tessilor {
+
+namespace {
+const QChar kNul(u'\0');
+}
+
+QString AddBackslash(const QString &path)
+{
+    if (path.isEmpty() || path.endsWith(u'/'))
+        return path;
+    return path + u'/';
+}
+
+QString TrimAtDoubleNull(const QString &s)
+{
+    const qsizetype i = s.indexOf(QString(2, kNul));
+    return i < 0 ? s : s.left(i);
+}
+
+QString NullBuffer(int n)
+{
+    return n > 0 ? QString(n, kNul) : QString();
+}
+
+QString NextNullToken(QString &s)
+{
+    const qsizetype i = s.indexOf(kNul);
+    if (i < 0) {
+        const QString token = s;
+        s.clear();
+        return token;
+    }
+    const QString token = s.left(i);
+    s = s.mid(i + 1);
+    return token;
+}
+
+QString BuildFilterString(const FilterTable &filters)
+{
+    if (filters.rows != 2)
+        return QString();
+    if (filters.entries.isEmpty())
+        return QStringLiteral("Все файлы") + kNul + QStringLiteral("*.*") + kNul + kNul;
+    QString f;
+    for (const FilterEntry &e : filters.entries) {
+        if (e.patterns.size() < 2)
+            continue;
+        f += e.description.size() >= 2 ? e.description : QStringLiteral("Разные файлы");
+        f += kNul;
+        f += e.patterns;
+        f += kNul;
+    }
+    f += kNul;
+    f += kNul;
+    return f;
+}
+
+QList<FilterEntry> ParseFilterString(const QString &filter)
+{
+    QList<FilterEntry> out;
+    QString rest = TrimAtDoubleNull(filter);
+    while (!rest.isEmpty()) {
+        FilterEntry e;
+        e.description = NextNullToken(rest);
+        e.patterns = NextNullToken(rest);
+        if (!e.description.isEmpty() || !e.patterns.isEmpty())
+            out.append(e);
+    }
+    return out;
+}
+
+QStringList QtNameFilters(const QString &filter)
+{
+    QStringList out;
+    static const QRegularExpression split(QStringLiteral("[;,\\s]+"));
+    static const QRegularExpression trailingGroup(QStringLiteral("^(.*?)\\s*\\(([^()]*)\\)\\s*$"));
+    for (const FilterEntry &e : ParseFilterString(filter)) {
+        const QStringList patterns = e.patterns.split(split, Qt::SkipEmptyParts);
+        if (patterns.isEmpty())
+            continue;
+        QString description = e.description.trimmed();
+        // A description that already ends in its own pattern list, such as
+        // "Текстовые файлы (*.txt)", keeps its text without a second list.
+        const QRegularExpressionMatch m = trailingGroup.match(description);
+        if (m.hasMatch()
+            && m.captured(2).split(split, Qt::SkipEmptyParts) == patterns)
+            description = m.captured(1);
+        out.append(description + QStringLiteral(" (") + patterns.join(u' ') + u')');
+    }
+    return out;
+}
+
+void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir,
+                     QStringList &fileNames)
+{
+    const QString s = TrimAtDoubleNull(buffer);
+    const int o = qBound(0, fileOffset, int(s.size()));
+    initDir = s.left(qMax(0, o - 1));
+    if (initDir.isEmpty() && s.startsWith(u'/'))
+        initDir = QStringLiteral("/");
+
+    QString copy = s;
+    int k = 0;
+    while (!copy.isEmpty()) {
+        NextNullToken(copy);
+        ++k;
+    }
+    fileNames.clear();
+    if (k <= 1) {
+        fileNames.append(s.right(s.size() - o));
+        return;
+    }
+    QString rest = s;
+    NextNullToken(rest); // the folder
+    for (int i = 2; i <= k; ++i)
+        fileNames.append(NextNullToken(rest));
+}
+
+QString BuildFileAnswer(const QStringList &paths, int *fileOffset)
+{
+    if (fileOffset)
+        *fileOffset = 0;
+    if (paths.isEmpty())
+        return QString();
+    if (paths.size() == 1) {
+        const QString &p = paths.first();
+        if (fileOffset)
+            *fileOffset = int(p.lastIndexOf(u'/') + 1);
+        return p + kNul + kNul;
+    }
+    const QString &first = paths.first();
+    QString folder = first.left(first.lastIndexOf(u'/'));
+    if (folder.isEmpty())
+        folder = QStringLiteral("/");
+    QString s = folder + kNul;
+    for (const QString &p : paths)
+        s += p.mid(p.lastIndexOf(u'/') + 1) + kNul;
+    s += kNul;
+    if (fileOffset)
+        *fileOffset = int(folder.size() + 1);
+    return s;
+}
+
+} // namespace tessilor

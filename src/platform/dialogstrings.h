@@ -1,0 +1,58 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// String routines of the file dialog helpers: NUL-separated lists, the filter
+// string built from a filter table and the parsing of the dialog's answer.
+// They work without any dialog.
+namespace tessilor {
+
+// One row of a filter table: description and pattern list ("*.jpg;*.gif").
+struct FilterEntry {
+    QString description;
+    QString patterns;
+};
+
+// Filter table: Filters(0 To rows - 1, 0 To n). A table has two rows
+// (descriptions and patterns); any other row count means "no filter". An
+// empty entry list is the table 0 To -1 (the "Все файлы" default). Entries
+// whose pattern is shorter than 2 characters are left out.
+struct FilterTable {
+    int rows = 2;
+    QList<FilterEntry> entries;
+};
+
+// Appends the path separator '/' unless the path is empty or already ends in
+// one.
+QString AddBackslash(const QString &path);
+// The text before the first pair of NUL characters (all of it when none).
+QString TrimAtDoubleNull(const QString &s);
+// n NUL characters (none for n <= 0).
+QString NullBuffer(int n);
+// First NUL-separated token of s; s loses the token and its separator.
+QString NextNullToken(QString &s);
+
+// The NUL-separated filter string: description NUL patterns NUL ... NUL NUL.
+QString BuildFilterString(const FilterTable &filters);
+
+// Pairs (description, patterns) of a filter string, in order.
+QList<FilterEntry> ParseFilterString(const QString &filter);
+
+// Filter texts for a Qt file dialog ("description (*.a *.b)") from a filter
+// string; empty when there is no filter.
+QStringList QtNameFilters(const QString &filter);
+
+// The dialog's answer: the file buffer (NUL padded) and the offset of the
+// first file name in it. Gives the folder and the file names the way the
+// dialog helper returns them. A folder that would come out empty for a file
+// in the root folder is "/".
+void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir,
+                     QStringList &fileNames);
+
+// Builds the answer buffer for chosen full paths: one path as it is, several
+// as folder NUL name NUL name ... NUL NUL; fileOffset receives the offset of
+// the first name.
+QString BuildFileAnswer(const QStringList &paths, int *fileOffset);
+
+} // namespace tessilor
