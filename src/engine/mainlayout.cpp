@@ -1,0 +1,126 @@
+#include "engine/mainlayout.h"
+
+#include "engine/numparse.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tessilor::mainlayout {
+
+int twipsToPixels(double twips)
+{
+    return roundHalfEvenTo32(twips / kTwipsPerPixel);
+}
+
+GridField partnerOf(GridField field)
+{
+    switch (field) {
+    case GridField::Text1:
+        return GridField::Text2;
+    case GridField::Text2:
+        return GridField::Text1;
+    case GridField::Text4:
+        return GridField::Text5;
+    case GridField::Text5:
+        break;
+    }
+    return GridField::Text4;
+}
+
+std::optional<QString> coupledPartnerText(GridField changed, const QString &text, float aspect)
+{
+    const double value = leadingNumber(text);
+    // The aspect stays single precision; the quotient and product are formed
+    // in double from it, as the field arithmetic always did, so a 400 x 300
+    // display (aspect 1.3333334) gives Int(160 / 1.3333334 / 2) = 59.
+    const double a = double(aspect);
+    double partner = 0;
+    switch (changed) {
+    case GridField::Text1:
+        partner = value / a / 2.0;
+        break;
+    case GridField::Text2:
+        partner = value * a * 2.0;
+        break;
+    case GridField::Text4:
+        partner = value / a;
+        break;
+    case GridField::Text5:
+        partner = value * a;
+        break;
+    }
+    if (!std::isfinite(partner))
+        return std::nullopt;
+    const double f = std::floor(partner);
+    if (f < double(std::numeric_limits<qint32>::min()) || f > double(std::numeric_limits<qint32>::max()))
+        return std::nullopt;
+    return decimalText(qint64(f));
+}
+
+PublishedSize publishedSize(int pw, int ph)
+{
+    PublishedSize p;
+    p.aspect = ph != 0 ? float(double(pw) / double(ph)) : 0.0f;
+    p.text1 = decimalText(2 * qint64(pw));
+    p.text2 = decimalText(ph);
+    p.text4 = decimalText(floorToInt64(double(pw) / 1.4));
+    p.text5 = decimalText(floorToInt64(double(ph) / 1.4));
+    return p;
+}
+
+ToolbarPlacement placeToolbar(double button6Left, double button13Left, double button17Left,
+                              double button2Height)
+{
+    ToolbarPlacement p;
+    p.modeFrameLeft = button6Left - 45;
+    p.modeFrameWidth = button13Left - p.modeFrameLeft;
+    p.modeFrameHeight = button2Height + 60;
+    p.progressLeft = button17Left + 120;
+    return p;
+}
+
+double secondFrameLeft(double colorBarLeft, double colorBarButton3Left)
+{
+    return colorBarLeft + colorBarButton3Left + 90;
+}
+
+ResizePlacement placeOnResize(double windowWidth, double helpButtonWidth, double progressLeft)
+{
+    ResizePlacement p;
+    p.helpBarLeft = windowWidth - helpButtonWidth - 330;
+    p.progressWidth = p.helpBarLeft - progressLeft - 15;
+    return p;
+}
+
+double pickerAnchorY(double windowTop, double nonClientHeight, double mainBarHeight,
+                     double textBarHeight, double figureBarHeight)
+{
+    return windowTop + nonClientHeight + mainBarHeight + textBarHeight + figureBarHeight;
+}
+
+PickerPlace figurePickerPlace(double windowLeft, double anchorY)
+{
+    return PickerPlace{windowLeft + 60, anchorY - 105};
+}
+
+PickerPlace colorPickerPlace(double windowLeft, double colorBarLeft, double anchorY)
+{
+    return PickerPlace{colorBarLeft + windowLeft + 170, anchorY - 105};
+}
+
+PickerPlace zoomMenuPlace(double mainBarHeight)
+{
+    return PickerPlace{1275, mainBarHeight};
+}
+
+ChildPlace resultWindowPlace(double innerWidth, double innerHeight)
+{
+    return ChildPlace{3015, 0, innerWidth - 3015, innerHeight};
+}
+
+ChildPlace imageWindowPlace()
+{
+    return ChildPlace{0, 0, 3000, 3000};
+}
+
+} // namespace tessilor::mainlayout

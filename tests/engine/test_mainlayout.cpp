@@ -1,0 +1,133 @@
+#include "engine/mainlayout.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessilor::mainlayout;
+
+namespace {
+QString partner(GridField f, const char *text, float aspect)
+{
+    const auto r = coupledPartnerText(f, QString::fromUtf8(text), aspect);
+    return r ? *r : QStringLiteral("<unchanged>");
+}
+} // namespace
+
+TEST(MainLayoutCoupling, WholeAspectGivesExactPartners)
+{
+    // 400 x 200 display.
+    const float aspect = publishedSize(400, 200).aspect;
+    EXPECT_EQ(aspect, 2.0f);
+    EXPECT_EQ(partner(GridField::Text1, "160", aspect), QStringLiteral("40"));
+    EXPECT_EQ(partner(GridField::Text2, "50", aspect), QStringLiteral("200"));
+    EXPECT_EQ(partner(GridField::Text4, "100", aspect), QStringLiteral("50"));
+    EXPECT_EQ(partner(GridField::Text5, "30", aspect), QStringLiteral("60"));
+}
+
+TEST(MainLayoutCoupling, SinglePrecisionAspectIsNotRoundedBeforeFlooring)
+{
+    // 400 x 300 display: the aspect is stored as 1.3333334.
+    const float aspect = publishedSize(400, 300).aspect;
+    EXPECT_EQ(aspect, 1.3333334f);
+    EXPECT_EQ(partner(GridField::Text1, "160", aspect), QStringLiteral("59"));
+    EXPECT_EQ(partner(GridField::Text4, "100", aspect), QStringLiteral("74"));
+    EXPECT_EQ(partner(GridField::Text2, "90", aspect), QStringLiteral("240"));
+    EXPECT_EQ(partner(GridField::Text5, "30", aspect), QStringLiteral("40"));
+}
+
+TEST(MainLayoutCoupling, FieldTextIsReadByItsLeadingNumber)
+{
+    EXPECT_EQ(partner(GridField::Text1, "abc", 2.0f), QStringLiteral("0"));
+    EXPECT_EQ(partner(GridField::Text1, "", 2.0f), QStringLiteral("0"));
+    EXPECT_EQ(partner(GridField::Text1, "  81x", 2.0f), QStringLiteral("20"));
+    EXPECT_EQ(partner(GridField::Text4, "33.9", 1.0f), QStringLiteral("33"));
+    // Negative input floors towards minus infinity.
+    EXPECT_EQ(partner(GridField::Text5, "-3", 0.5f), QStringLiteral("-2"));
+}
+
+TEST(MainLayoutCoupling, OverflowOrBadAspectLeavesThePartnerUnchanged)
+{
+    EXPECT_EQ(partner(GridField::Text5, "1e300", 1e30f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::Text2, "3000000000", 1.0f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::Text1, "1e400", 1.0f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::Text4, "100", 0.0f), QStringLiteral("<unchanged>"));
+    // The largest value that still fits is written.
+    EXPECT_EQ(partner(GridField::Text5, "2147483647", 1.0f), QStringLiteral("2147483647"));
+    EXPECT_EQ(partner(GridField::Text5, "2147483648", 1.0f), QStringLiteral("<unchanged>"));
+}
+
+TEST(MainLayoutCoupling, PartnersArePairs)
+{
+    EXPECT_EQ(partnerOf(GridField::Text1), GridField::Text2);
+    EXPECT_EQ(partnerOf(GridField::Text2), GridField::Text1);
+    EXPECT_EQ(partnerOf(GridField::Text4), GridField::Text5);
+    EXPECT_EQ(partnerOf(GridField::Text5), GridField::Text4);
+}
+
+TEST(MainLayoutPublish, DisplaySizeGivesTheFourFields)
+{
+    const PublishedSize p = publishedSize(400, 300);
+    EXPECT_EQ(p.text1, QStringLiteral("800"));
+    EXPECT_EQ(p.text2, QStringLiteral("300"));
+    EXPECT_EQ(p.text4, QStringLiteral("285"));
+    EXPECT_EQ(p.text5, QStringLiteral("214"));
+    const PublishedSize q = publishedSize(7, 14);
+    EXPECT_EQ(q.aspect, 0.5f);
+    EXPECT_EQ(q.text4, QStringLiteral("5"));
+    EXPECT_EQ(q.text5, QStringLiteral("10"));
+    EXPECT_EQ(publishedSize(10, 0).aspect, 0.0f);
+}
+
+TEST(MainLayoutBars, ToolbarPlacementAtLoad)
+{
+    const ToolbarPlacement p = placeToolbar(3000, 7200, 9000, 600);
+    EXPECT_EQ(p.modeFrameLeft, 2955);
+    EXPECT_EQ(p.modeFrameWidth, 7200 - 2955);
+    EXPECT_EQ(p.modeFrameHeight, 660);
+    EXPECT_EQ(p.progressLeft, 9120);
+    EXPECT_EQ(secondFrameLeft(5000, 700), 5790);
+}
+
+TEST(MainLayoutBars, HelpAndProgressFollowTheWindowWidth)
+{
+    const ResizePlacement p = placeOnResize(12000, 1200, 9120);
+    EXPECT_EQ(p.helpBarLeft, 12000 - 1200 - 330);
+    EXPECT_EQ(p.progressWidth, p.helpBarLeft - 9120 - 15);
+    // A narrow window gives a negative width the caller must skip.
+    EXPECT_LT(placeOnResize(8000, 1200, 9120).progressWidth, 0);
+}
+
+TEST(MainLayoutBars, PickersHangBelowTheVisibleBars)
+{
+    const double y = pickerAnchorY(1500, 450, 600, 480, 0);
+    EXPECT_EQ(y, 3030);
+    const PickerPlace f = figurePickerPlace(2000, y);
+    EXPECT_EQ(f.left, 2060);
+    EXPECT_EQ(f.top, 2925);
+    const PickerPlace c = colorPickerPlace(2000, 4500, y);
+    EXPECT_EQ(c.left, 6670);
+    EXPECT_EQ(c.top, 2925);
+    const PickerPlace z = zoomMenuPlace(630);
+    EXPECT_EQ(z.left, 1275);
+    EXPECT_EQ(z.top, 630);
+}
+
+TEST(MainLayoutBars, ChildWindowPlaces)
+{
+    const ChildPlace r = resultWindowPlace(12000, 7000);
+    EXPECT_EQ(r.left, 3015);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.width, 12000 - 3015);
+    EXPECT_EQ(r.height, 7000);
+    const ChildPlace i = imageWindowPlace();
+    EXPECT_EQ(i.width, 3000);
+    EXPECT_EQ(i.height, 3000);
+}
+
+TEST(MainLayoutUnits, TwipsAndPixels)
+{
+    EXPECT_EQ(twipsToPixels(300), 20);
+    EXPECT_EQ(twipsToPixels(22.5), 2);  // 1.5 rounds to even
+    EXPECT_EQ(twipsToPixels(37.5), 2);  // 2.5 rounds to even
+    EXPECT_EQ(twipsToPixels(-150), -10);
+    EXPECT_EQ(pixelsToTwips(533), 7995);
+}
