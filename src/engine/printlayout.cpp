@@ -1,0 +1,240 @@
+#include "engine/printlayout.h"
+
+#include "engine/globals.h"
+#include "engine/numparse.h"
+#include "engine/options.h"
+
+#include <QColor>
+#include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace tessilor {
+
+PrintSource printSourceFromGlobals(const QString &fontName, double fontSize, quint32 foreColor,
+                                   QChar glyph)
+{
+    PrintSource s;
+    s.resultKind = globals::ResultKind;
+    s.gridRows = globals::GridRows;
+    s.gridColumns = globals::GridColumns;
+    s.textPath = globals::TempTextPath;
+    s.colorPath = globals::TempColorPath;
+    s.fontName = fontName;
+    s.fontSize = fontSize;
+    s.foreColor = foreColor;
+    s.glyph = glyph;
+    return s;
+}
+
+PageLimits previewLimits(double pageWidth, double pageHeight)
+{
+    return {float(pageWidth) / kPreviewDivisor, float(pageHeight) / kPreviewDivisor};
+}
+
+PageLimits printLimits(double pageWidth, double pageHeight)
+{
+    return {float(pageWidth) / kPrintDivisor, float(pageHeight) / kPrintDivisor};
+}
+
+double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows,
+                   PageLimits limits)
+{
+    // Without a page or a grid there is nothing to fit against.
+    if (!(limits.width > 0) || !(limits.height > 0) || columns <= 0 || rows <= 0 || !measure)
+        return startSize;
+    double size = startSize;
+    QSizeF cell = measure(size);
+    for (int pass = 0; pass < 3; ++pass) {
+        const double w = cell.width() * double(columns);
+        const double h = cell.height() * double(rows);
+        if (w > limits.width || h > limits.height) {
+            const double f = w > limits.width ? w / limits.width : h / limits.height;
+            size = size / f;
+            cell = measure(size);
+        }
+    }
+    return size;
+}
+
+PreviewBox previewBox(PageLimits page, double frameWidth, double frameHeight)
+{
+    PreviewBox box;
+    const float side = float(kPreviewSide);
+    float w = side;
+    float h = side;
+    if (page.width > page.height && page.height > 0) {
+        h = side / (page.width / page.height);
+    } else if (page.width < page.height && page.width > 0) {
+        w = side / (page.height / page.width);
+    }
+    box.width = w;
+    box.height = h;
+    box.top = frameHeight / 2 - box.height / 2 + 75;
+    box.left = frameWidth / 2 - box.width / 2;
+    return box;
+}
+
+int twipsToPixels(double twips)
+{
+    return roundHalfEvenTo32(twips / 15.0);
+}
+
+qint16 copiesSpinValue(const QString &text)
+{
+    const qint16 n = roundHalfEvenTo16(leadingNumber(text));
+    return std::clamp<qint16>(n, 1, kMaxCopies);
+}
+
+int copiesToPrint(const QString &text)
+{
+    const double count = leadingNumber(text);
+    if (!(count >= 1))
+        return 0;
+    // The field holds two characters at most; the cap only guards callers
+    // that pass a longer text.
+    return int(std::min(std::floor(count), double(kMaxCopies)));
+}
+
+QString pageFontName(const QString &resultFontName)
+{
+    if (resultFontName == QLatin1String("Fixedsys") || resultFontName == QLatin1String("Terminal"))
+        return QStringLiteral("Courier New Cyr");
+    return resultFontName;
+}
+
+QPointF figureCellPosition(int x, int y, double cellWidth, double cellHeight)
+{
+    return {double(x - 1) * cellWidth, double(y - 1) * cellHeight};
+}
+
+quint32 colorFromLine(const QByteArray &line)
+{
+    const qint32 v = roundHalfEvenTo32(leadingNumber(QString::fromLatin1(line)));
+    return quint32(std::clamp<qint32>(v, 0, 0xFFFFFF));
+}
+
+static double twipsPerUnit(int dpi)
+{
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+double deviceTwipsPerUnitX(const QPainter &painter)
+{
+    return painter.device() ? twipsPerUnit(painter.device()->logicalDpiX()) : 15.0;
+}
+
+double deviceTwipsPerUnitY(const QPainter &painter)
+{
+    return painter.device() ? twipsPerUnit(painter.device()->logicalDpiY()) : 15.0;
+}
+
+static QColor colorOf(quint32 c)
+{
+    return QColor(redOf(c) & 255, greenOf(c) & 255, blueOf(c) & 255);
+}
+
+static QByteArray chopLineEnd(QByteArray line)
+{
+    while (!line.isEmpty() && (line.endsWith('\n') || line.endsWith('\r')))
+        line.chop(1);
+    return line;
+}
+
+bool sourceReadable(const PrintSource &source)
+{
+    QString path;
+    if (source.resultKind == 3)
+        path = source.textPath;
+    else if (source.resultKind == 2)
+        path = source.colorPath;
+    else
+        return true;
+    QFile f(path);
+    return !path.isEmpty() && f.open(QIODevice::ReadOnly);
+}
+
+PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits)
+{
+    PageLayoutInfo info;
+    if (source.resultKind != 3 && source.resultKind != 2)
+        return info;
+    const bool text = source.resultKind == 3;
+
+    QFile file(text ? source.textPath : source.colorPath);
+    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        info.status = LayoutStatus::FileError;
+        return info;
+    }
+
+    const QPaintDevice *device = painter.device();
+    const double tx = deviceTwipsPerUnitX(painter);
+    const double ty = deviceTwipsPerUnitY(painter);
+
+    QFont font(text ? pageFontName(source.fontName) : source.fontName);
+    font.setPointSizeF(source.fontSize > 0 ? source.fontSize : 8.0);
+    const QString probe = text ? QStringLiteral("Q") : QString(source.glyph);
+    const MeasureFn measure = [&](double size) {
+        QFont f = font;
+        f.setPointSizeF(std::max(size, 0.01));
+        const QFontMetricsF fm(f, device);
+        return QSizeF(fm.horizontalAdvance(probe) * tx, fm.height() * ty);
+    };
+    const qint64 columns = text ? 2 * qint64(source.gridColumns) : qint64(source.gridColumns);
+    const qint64 rows = source.gridRows;
+    info.fittedSize = fitFontSize(font.pointSizeF(), measure, columns, rows, limits);
+    font.setPointSizeF(std::max(info.fittedSize, 0.01));
+    const QSizeF cell = measure(info.fittedSize);
+    info.cellWidth = cell.width();
+    info.cellHeight = cell.height();
+
+    painter.save();
+    painter.setFont(font);
+    const QFontMetricsF fm(font, device);
+    const double ascent = fm.ascent();
+
+    if (text) {
+        painter.setPen(colorOf(source.foreColor));
+        const double lineHeight = fm.height();
+        double y = 0;
+        while (!file.atEnd()) {
+            const QByteArray raw = file.readLine();
+            if (raw.isEmpty() && file.error() != QFileDevice::NoError)
+                break;
+            const QString line = QString::fromUtf8(chopLineEnd(raw));
+            if (!line.isEmpty())
+                painter.drawText(QPointF(0, y + ascent), line);
+            y += lineHeight;
+            ++info.itemsDrawn;
+        }
+    } else {
+        const QString glyph(source.glyph);
+        quint32 lastColor = 0xFFFFFFFFu;
+        bool more = true;
+        for (int y = 1; y <= source.gridRows && more; ++y) {
+            for (int x = 1; x <= source.gridColumns; ++x) {
+                if (file.atEnd()) {
+                    more = false;
+                    break;
+                }
+                const quint32 c = colorFromLine(file.readLine());
+                if (c != lastColor) {
+                    painter.setPen(colorOf(c));
+                    lastColor = c;
+                }
+                const QPointF at = figureCellPosition(x, y, info.cellWidth, info.cellHeight);
+                painter.drawText(QPointF(at.x() / tx, at.y() / ty + ascent), glyph);
+                ++info.itemsDrawn;
+            }
+        }
+    }
+    painter.restore();
+    info.status = LayoutStatus::Done;
+    return info;
+}
+
+} // namespace tessilor

@@ -1,0 +1,114 @@
+#pragma once
+#include <QChar>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <functional>
+
+class QPainter;
+
+// Page layout of a conversion result for the print preview and for printing.
+// All lengths are in twips (1/1440 inch) unless a name says otherwise.
+namespace tessilor {
+
+// What printing needs from the last conversion.
+struct PrintSource {
+    qint16 resultKind = 0;              // 3 text characters, 2 figures, else nothing
+    qint32 gridRows = 0, gridColumns = 0;
+    QString textPath, colorPath;        // temporary text and colour files
+    QString fontName;                   // the result window's font
+    double fontSize = 8;                // points
+    quint32 foreColor = 0;              // text colour, red + 256 green + 65536 blue
+    QChar glyph;                        // figure glyph of a figure result
+};
+
+// Fills a PrintSource from the program-wide state of the last conversion and
+// the result window's font, colour and figure glyph.
+PrintSource printSourceFromGlobals(const QString &fontName, double fontSize, quint32 foreColor,
+                                   QChar glyph);
+
+// Page limits the fit works against, single precision as the layout keeps them.
+struct PageLimits {
+    float width = 0;
+    float height = 0;
+};
+inline constexpr float kPreviewDivisor = 1.06f;
+inline constexpr float kPrintDivisor = 1.05f;
+// Page width and height divided by 1.06 (preview) or 1.05 (printing).
+PageLimits previewLimits(double pageWidth, double pageHeight);
+PageLimits printLimits(double pageWidth, double pageHeight);
+
+// Size of the measuring string in twips at the given point size.
+using MeasureFn = std::function<QSizeF(double pointSize)>;
+
+// The page-fit rule. Starting from startSize, exactly three passes: the grid
+// of columns x rows measuring strings is measured; when it overflows the
+// limits the size is divided by the overflow factor, the width deciding
+// first. The size is never enlarged. Returns the fitted size.
+double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows,
+                   PageLimits limits);
+
+// Preview box in its frame: 5295 twips on the longer side of the page, the
+// other side in proportion, centred in the frame (75 twips lower for the
+// frame's caption).
+inline constexpr double kPreviewSide = 5295;
+inline constexpr double kPreviewFrameWidth = 5400;
+inline constexpr double kPreviewFrameHeight = 5565;
+struct PreviewBox {
+    double left = 0, top = 0, width = 0, height = 0;
+};
+PreviewBox previewBox(PageLimits page, double frameWidth = kPreviewFrameWidth,
+                      double frameHeight = kPreviewFrameHeight);
+
+// Twips to whole pixels at 15 twips per pixel, halves to even.
+int twipsToPixels(double twips);
+
+// Copies field: the value the spin buttons take for the field's text
+// (leading number rounded half to even to 16 bits, clamped to 1..99).
+qint16 copiesSpinValue(const QString &text);
+// Number of copies printed for the field's text: c = 1, 2, ... while c is at
+// most the leading number (so "" and "0" print none, "2" prints two).
+int copiesToPrint(const QString &text);
+inline constexpr int kMaxCopies = 99;
+
+// Font used on the page for the result window's font: "Fixedsys" and
+// "Terminal" are replaced by "Courier New Cyr".
+QString pageFontName(const QString &resultFontName);
+
+// Top-left corner of figure cell (x, y), both 1-based, cells cw x ch.
+QPointF figureCellPosition(int x, int y, double cellWidth, double cellHeight);
+
+// Colour of one colour-file line: its leading number rounded half to even
+// to 32 bits, kept to the 24 colour bits.
+quint32 colorFromLine(const QByteArray &line);
+
+// Outcome of laying a result out on a surface.
+enum class LayoutStatus {
+    Nothing,     // result kind other than text or figures: nothing drawn
+    Done,        // laid out
+    FileError,   // the temporary file is missing or unreadable: nothing drawn
+};
+
+struct PageLayoutInfo {
+    LayoutStatus status = LayoutStatus::Nothing;
+    double fittedSize = 0;     // points
+    double cellWidth = 0;      // twips: "Q" (text) or the glyph (figures)
+    double cellHeight = 0;
+    int itemsDrawn = 0;        // lines or glyphs
+};
+
+// Measures and positions in twips on the painter's device (its logical DPI).
+double deviceTwipsPerUnitX(const QPainter &painter);
+double deviceTwipsPerUnitY(const QPainter &painter);
+
+// Lays the result out from the page's top-left corner with the painter:
+// text results line by line from the text file in the result font and
+// colour, figure results glyph by glyph from the colour file in the cell
+// colours, with the font fitted to the limits. The painter must be active.
+PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits);
+
+// Checks whether the file a result would be laid out from can be read.
+// Returns true for result kinds that read nothing.
+bool sourceReadable(const PrintSource &source);
+
+} // namespace tessilor

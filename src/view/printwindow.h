@@ -1,0 +1,113 @@
+#pragma once
+#include <QDialog>
+#include <QImage>
+#include <memory>
+
+#include "engine/printlayout.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPrinter;
+class QScrollBar;
+class QToolBar;
+class QToolButton;
+
+namespace tessilor {
+
+class CaptionBar;
+class Panel3d;
+
+// The application-wide current printer. Created on first use for the
+// system's default printer (or an unnamed printer when there is none).
+QPrinter &currentPrinter();
+// Makes the system printer with the given name the current printer.
+void selectCurrentPrinter(const QString &printerName);
+// Makes a PDF writer the current printer: every document goes to
+// outputFile (copies beyond the first to numbered files, see SendToPrinter).
+// For tests and for machines whose only printer is a PDF queue.
+void usePdfPrinter(const QString &outputFile);
+// Device name shown for a printer: its name, or the output file of a PDF
+// writer.
+QString printerDeviceName(const QPrinter &printer);
+// Number of installed printers (the print output refuses to run without one
+// unless a PDF writer has been made current).
+int installedPrinterCount();
+bool currentPrinterIsPdf();
+
+// Output file of copy `copy` (1-based) of `copies` for a PDF writer whose
+// file is outputFile: the file itself for a single copy, otherwise
+// "<name>-<copy>.pdf" beside it.
+QString pdfCopyFileName(const QString &outputFile, int copy, int copies);
+
+// The print window: printer choice, page setup, quality, copies and a
+// preview of one page. Shown modally by the print output.
+class PrnForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit PrnForm(const PrintSource &source, QWidget *parent = nullptr);
+    ~PrnForm() override;
+
+    // Fills the printer list and selects the current printer.
+    void PrintInit();
+    // Draws the preview of one page with the current printer's page size.
+    void Prev();
+    // Prints the result to the current printer, once per copy. Returns true
+    // when every copy was sent (or nothing had to be printed).
+    bool SendToPrinter();
+
+    // Current printer index in the printer list (0-based).
+    int currentPrinterIndex() const { return m_printerIndex; }
+    // The preview as drawn (box size) and the box in the frame (twips).
+    QImage previewImage() const { return m_preview; }
+    PreviewBox previewBoxTwips() const { return m_box; }
+    PageLayoutInfo lastPreviewLayout() const { return m_previewInfo; }
+    PageLayoutInfo lastPrintLayout() const { return m_printInfo; }
+
+    // Page size of the current printer in twips (its printable area).
+    static QSizeF pageSizeTwips(const QPrinter &printer);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    void ImageCombo1_Click(int index);
+    void Toolbar1_ButtonClick();
+    void Toolbar2_ButtonClick(int button);
+    void Text2_Change(const QString &text);
+    void VScroll1_Change(int value);
+    void showPrinterLabels(const QPrinter &printer);
+    bool printCopy(QPrinter &printer, int copy, int copies);
+    void showOutputError(const QPrinter &printer);
+
+    PrintSource m_source;
+    int m_printerIndex = 0;
+    bool m_filling = false;
+    QImage m_preview;
+    PreviewBox m_box;
+    PageLayoutInfo m_previewInfo;
+    PageLayoutInfo m_printInfo;
+
+    CaptionBar *Header = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QLabel *Picture2 = nullptr;
+    QGroupBox *Frame4 = nullptr;
+    QComboBox *ImageCombo1 = nullptr;
+    QLabel *Label112 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label5 = nullptr;
+    QGroupBox *Frame6 = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    Panel3d *Panel3d1 = nullptr;
+    Panel3d *Panel3d2 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QScrollBar *VScroll1 = nullptr;
+    QToolBar *Toolbar2 = nullptr;
+};
+
+} // namespace tessilor
