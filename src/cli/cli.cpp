@@ -2,6 +2,7 @@
 
 #include "engine/figureconvert.h"
 #include "engine/grid.h"
+#include "engine/gridload.h"
 #include "engine/imageloader.h"
 #include "engine/options.h"
 #include "engine/textconvert.h"
@@ -210,23 +211,21 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
 
     initSampleResource();
     const QString source = o.image.isEmpty() ? QStringLiteral(":/tessilor/sample.jpg") : o.image;
-    const LoadedImage loaded = loadImage(source);
+    GridSize size;
+    const GridLoad loaded = loadGrid(source, [&](QSize image) {
+        if (!o.rowsGiven) {
+            const float aspect = float(image.width()) / float(image.height());
+            o.rows = proportionalRows(o.mode, o.columns, aspect);
+        }
+        size = clampGrid(o.mode, o.columns, o.rows);
+        return QSize(size.width, size.height);
+    });
     if (!loaded.ok()) {
         say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.image.isEmpty() ? QStringLiteral("sample picture") : o.image,
                                                              loadErrorText(loaded.error)));
         return 1;
     }
-    const QImage &image = loaded.image;
-    if (!o.rowsGiven) {
-        const float aspect = float(image.width()) / float(image.height());
-        o.rows = proportionalRows(o.mode, o.columns, aspect);
-    }
-    const GridSize size = clampGrid(o.mode, o.columns, o.rows);
-    const QImage grid = makeGridImage(image, QImage(), size.width, size.height);
-    if (grid.isNull()) {
-        say(err, QStringLiteral("tessilor-cli: not enough memory for a %1 x %2 grid\n").arg(size.width).arg(size.height));
-        return 1;
-    }
+    const QImage &grid = loaded.grid;
 
     if (o.output.isEmpty()) {
         QByteArray bytes;
