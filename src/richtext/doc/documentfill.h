@@ -1,0 +1,51 @@
+#pragma once
+#include <QChar>
+#include <QFont>
+#include <QString>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+#include "engine/figureconvert.h"
+
+class QTextDocument;
+
+namespace tessilor {
+
+// Fills a document the way the figure conversion fills the result's rich
+// text: every cell appends the glyph at the end in the cell's colour; when a
+// row ends, the row's range (cols + 1) * row .. + cellsInRow takes the row
+// font and a line break follows. Neighbouring cells of equal colour share
+// one run; each row goes in with one insertion.
+class FigureDocumentSink : public FigureSink
+{
+public:
+    // The document is emptied; its default font becomes the figure font.
+    FigureDocumentSink(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor);
+    void cell(quint32 color) override;
+    void endRow(int rowIndex, int cellsInRow) override;
+    int rows() const { return m_rows; }
+
+private:
+    void flushRun();
+
+    QTextDocument *m_doc;
+    QTextCursor m_cursor;
+    QChar m_glyph;
+    QTextCharFormat m_rowFormat;
+    QString m_run;
+    quint32 m_runColor = 0;
+    bool m_haveRun = false;
+    bool m_inRow = false;
+    int m_rows = 0;
+    int m_columns = 0;
+};
+
+// Fills a document the way the text conversion fills the result's rich
+// text: the default font and colour are set, then the text (as read from the
+// temporary file) replaces the whole document, one paragraph per line.
+void fillTextDocument(QTextDocument &doc, const QString &text, const QFont &font, quint32 color);
+
+// The character format the rich text uses for a font and a colour.
+QTextCharFormat textRunFormat(const QFont &font, quint32 color);
+
+} // namespace tessilor

@@ -1,0 +1,39 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+
+class QTextDocument;
+
+namespace tessilor {
+
+// RTF of the whole document: \ansi\ansicpg1251 header, font table (fonts with
+// Cyrillic as \fcharset204), colour table, then every paragraph with its
+// indents and alignment and every run with its font, size, colour, bold,
+// italic, underline and strike-through. Characters outside ASCII are written
+// as \uN followed by their code-page byte (or '?'), so any reader gets them.
+// defaultFormat supplies what the text's own formats leave unset.
+QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultFormat = {});
+
+// Options of the reader.
+struct RtfReadOptions {
+    QTextCharFormat baseFormat;   // format of text the RTF does not style
+    QTextBlockFormat baseBlock;   // format of paragraphs the RTF does not style
+    int maxDepth = 256;           // deeper groups are skipped
+};
+
+// Replaces the document with the RTF. Reads what this program writes and the
+// common word-processor RTF (groups, ignorable destinations, \'hh, \uN with
+// \ucN, \par, \line, \tab, font and colour tables, \plain). Malformed input
+// loads what can be read. Returns false, leaving the document alone, when
+// the data does not start with an RTF header.
+bool readRtf(const QByteArray &rtf, QTextDocument &doc, const RtfReadOptions &options = {});
+
+// True when text begins with an RTF header ("{\rtf" after blanks).
+bool looksLikeRtf(const QByteArray &data);
+bool looksLikeRtf(const QString &text);
+// The RTF held in a string as bytes: characters above 0x7F become \uN?.
+QByteArray rtfBytesFromString(const QString &text);
+
+} // namespace tessilor

@@ -1,0 +1,402 @@
+#include "richtext/doc/rtf.h"
+#include "richtext/doc/richformat.h"
+
+#include "engine/options.h"
+
+#include <QFontDatabase>
+#include <QHash>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <vector>
+
+namespace tessilor {
+
+namespace {
+
+// Windows-1251 byte of a character, 0 when the code page lacks it.
+uchar cp1251Byte(char16_t c)
+{
+    static const QHash<char16_t, uchar> table = [] {
+        QHash<char16_t, uchar> t;
+        for (int b = 128; b < 256; ++b) {
+            const QChar ch = codePageChar(b);
+            if (!ch.isNull() && ch != QChar::ReplacementCharacter)
+                t.insert(ch.unicode(), uchar(b));
+        }
+        return t;
+    }();
+    if (c < 0x80)
+        return uchar(c);
+    return table.value(c, 0);
+}
+
+// Font charset of a family: 204 when it has Cyrillic or is not installed
+// here (the program's own fonts are Cyrillic), 0 otherwise.
+int fontCharset(const QString &family)
+{
+    const QList<QFontDatabase::WritingSystem> systems = QFontDatabase::writingSystems(family);
+    if (systems.isEmpty() || systems.contains(QFontDatabase::Cyrillic))
+        return 204;
+    return 0;
+}
+
+void appendInt(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    int n = 0;
+    const bool neg = v < 0;
+    quint64 u = neg ? quint64(-(v + 1)) + 1 : quint64(v);
+    do {
+        buf[n++] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (neg)
+        out.append('-');
+    while (n)
+        out.append(buf[--n]);
+}
+
+void appendWord(QByteArray &out, const char *word, qint64 value)
+{
+    out.append('\\');
+    out.append(word);
+    appendInt(out, value);
+}
+
+// Escaped text of a font name or run, as it appears in the RTF body.
+void appendText(QByteArray &out, const QChar *s, qsizetype n, bool &needSpace)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c >= 0x20 && c < 0x80) {
+            if (needSpace) {
+                out.append(' ');
+                needSpace = false;
+            }
+            if (c == u'\\' || c == u'{' || c == u'}')
+                out.append('\\');
+            out.append(char(c));
+            continue;
+        }
+        switch (c) {
+        case u'\t':
+            out.append("\\tab");
+            needSpace = true;
+            continue;
+        case 0x2028: // soft line break
+            out.append("\\line");
+            needSpace = true;
+            continue;
+        case 0x00A0:
+            out.append("\\~");
+            needSpace = false;
+            continue;
+        case 0xFFFC: // embedded object: nothing to write
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20)
+            continue;
+        appendWord(out, "u", qint16(c));
+        const uchar b = cp1251Byte(c);
+        if (b >= 0x80) {
+            static const char hex[] = "0123456789abcdef";
+            out.append("\\'");
+            out.append(hex[b >> 4]);
+            out.append(hex[b & 15]);
+        } else {
+            out.append('?');
+        }
+        needSpace = false;
+    }
+}
+
+struct RunState {
+    int font = 0;
+    int halfPoints = 24;
+    int color = 0; // 0 = automatic
+    int back = -1; // -1 = none
+    bool bold = false, italic = false, underline = false, strike = false, protect = false;
+    int vertical = 0; // 1 super, 2 sub
+    bool operator==(const RunState &) const = default;
+};
+
+class Writer
+{
+public:
+    Writer(const QTextDocument &doc, const QTextCharFormat &def) : m_doc(doc), m_def(def)
+    {
+        m_colors.reserve(64);
+    }
+
+    QByteArray run()
+    {
+        QByteArray body;
+        body.reserve(qsizetype(m_doc.characterCount()) * 8 + 256);
+        RunState cur;
+        bool first = true;
+        bool curValid = false;
+        bool needSpace = false;
+        QByteArray lastPara;
+        for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+            if (!first) {
+                body.append("\\par");
+                needSpace = true;
+            }
+            const QByteArray para = paragraphWords(b.blockFormat());
+            if (first || para != lastPara) {
+                body.append("\\pard");
+                body.append(para);
+                needSpace = true;
+                lastPara = para;
+            }
+            first = false;
+            if (!curValid) {
+                // The paragraph mark of an empty first paragraph still has a format.
+                cur = stateOf(b.charFormat(), -1);
+                appendState(body, cur, nullptr);
+                curValid = true;
+                needSpace = true;
+            }
+            for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment frag = it.fragment();
+                if (!frag.isValid())
+                    continue;
+                const RunState &s = cachedState(frag);
+                if (!(s == cur)) {
+                    appendState(body, s, &cur);
+                    cur = s;
+                    needSpace = true;
+                }
+                const QString text = frag.text();
+                appendText(body, text.constData(), text.size(), needSpace);
+            }
+        }
+        QByteArray out;
+        out.reserve(body.size() + m_colors.size() * 24 + m_fonts.size() * 48 + 256);
+        out.append("{\\rtf1\\ansi\\ansicpg1251\\deff0\\deflang1049{\\fonttbl");
+        for (int i = 0; i < m_fonts.size(); ++i) {
+            out.append("{\\f");
+            appendInt(out, i);
+            out.append("\\fnil\\fcharset");
+            appendInt(out, fontCharset(m_fonts[i]));
+            bool space = true;
+            appendText(out, m_fonts[i].constData(), m_fonts[i].size(), space);
+            out.append(";}");
+        }
+        out.append("}\r\n{\\colortbl ;");
+        for (quint32 c : m_colors) {
+            appendWord(out, "red", c & 0xFF);
+            appendWord(out, "green", (c >> 8) & 0xFF);
+            appendWord(out, "blue", (c >> 16) & 0xFF);
+            out.append(';');
+        }
+        out.append("}\r\n\\viewkind4\\uc1");
+        out.append(body);
+        out.append("\\par\r\n}\r\n");
+        return out;
+    }
+
+private:
+    const RunState &cachedState(const QTextFragment &frag)
+    {
+        const int index = frag.charFormatIndex();
+        if (index >= 0) {
+            if (size_t(index) >= m_cache.size()) {
+                m_cache.resize(size_t(index) + 1);
+                m_cached.resize(size_t(index) + 1, false);
+            }
+            if (!m_cached[size_t(index)]) {
+                m_cache[size_t(index)] = stateOf(frag.charFormat(), index);
+                m_cached[size_t(index)] = true;
+            }
+            return m_cache[size_t(index)];
+        }
+        m_scratch = stateOf(frag.charFormat(), -1);
+        return m_scratch;
+    }
+
+    RunState stateOf(const QTextCharFormat &f, int)
+    {
+        const CharFormat2 r = charFormatOf(f, m_def,
+                                           CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE |
+                                               CFM_STRIKEOUT | CFM_PROTECTED | CFM_SUPERSCRIPT);
+        RunState s;
+        QString face = r.szFaceName;
+        if (face.isEmpty())
+            face = m_doc.defaultFont().family();
+        s.font = fontIndex(face);
+        double points = 0;
+        if (f.hasProperty(QTextFormat::FontPointSize))
+            points = f.fontPointSize();
+        else if (m_def.hasProperty(QTextFormat::FontPointSize))
+            points = m_def.fontPointSize();
+        else
+            points = m_doc.defaultFont().pointSizeF();
+        s.halfPoints = points > 0 ? qMax(1, qRound(points * 2.0)) : 24;
+        const QTextCharFormat &fg = f.hasProperty(QTextFormat::ForegroundBrush) ? f : m_def;
+        if (fg.hasProperty(QTextFormat::ForegroundBrush) && fg.foreground().style() != Qt::NoBrush)
+            s.color = colorIndex(colorTo24(fg.foreground().color()));
+        if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+            s.back = colorIndex(colorTo24(f.background().color()));
+        s.bold = r.dwEffects & CFE_BOLD;
+        s.italic = r.dwEffects & CFE_ITALIC;
+        s.underline = r.dwEffects & CFE_UNDERLINE;
+        s.strike = r.dwEffects & CFE_STRIKEOUT;
+        s.protect = r.dwEffects & CFE_PROTECTED;
+        s.vertical = (r.dwEffects & CFE_SUPERSCRIPT) ? 1 : (r.dwEffects & CFE_SUBSCRIPT) ? 2 : 0;
+        return s;
+    }
+
+    int fontIndex(const QString &face)
+    {
+        const auto it = m_fontIndex.constFind(face);
+        if (it != m_fontIndex.constEnd())
+            return it.value();
+        const int i = int(m_fonts.size());
+        m_fonts.append(face);
+        m_fontIndex.insert(face, i);
+        return i;
+    }
+
+    int colorIndex(quint32 c)
+    {
+        const auto it = m_colorIndex.constFind(c);
+        if (it != m_colorIndex.constEnd())
+            return it.value();
+        m_colors.push_back(c);
+        const int i = int(m_colors.size());
+        m_colorIndex.insert(c, i);
+        return i;
+    }
+
+    static void appendState(QByteArray &out, const RunState &s, const RunState *old)
+    {
+        if (!old || old->font != s.font)
+            appendWord(out, "f", s.font);
+        if (!old || old->halfPoints != s.halfPoints)
+            appendWord(out, "fs", s.halfPoints);
+        if (!old || old->color != s.color)
+            appendWord(out, "cf", s.color);
+        if (!old || old->back != s.back) {
+            appendWord(out, "highlight", s.back < 0 ? 0 : s.back);
+            appendWord(out, "cb", s.back < 0 ? 0 : s.back);
+        }
+        if (!old || old->bold != s.bold)
+            out.append(s.bold ? "\\b" : "\\b0");
+        if (!old || old->italic != s.italic)
+            out.append(s.italic ? "\\i" : "\\i0");
+        if (!old || old->underline != s.underline)
+            out.append(s.underline ? "\\ul" : "\\ulnone");
+        if (!old || old->strike != s.strike)
+            out.append(s.strike ? "\\strike" : "\\strike0");
+        if (!old || old->protect != s.protect)
+            out.append(s.protect ? "\\protect" : "\\protect0");
+        if (!old || old->vertical != s.vertical)
+            out.append(s.vertical == 1 ? "\\super" : s.vertical == 2 ? "\\sub" : "\\nosupersub");
+    }
+
+    static QByteArray paragraphWords(const QTextBlockFormat &f)
+    {
+        const ParaFormat2 p = paraFormatOf(f, PFM_STARTINDENT | PFM_OFFSET | PFM_RIGHTINDENT | PFM_ALIGNMENT |
+                                                  PFM_SPACEBEFORE | PFM_SPACEAFTER | PFM_LINESPACING);
+        QByteArray out;
+        if (p.dxStartIndent + p.dxOffset != 0)
+            appendWord(out, "li", qint64(p.dxStartIndent) + p.dxOffset);
+        if (p.dxOffset != 0)
+            appendWord(out, "fi", -qint64(p.dxOffset));
+        if (p.dxRightIndent != 0)
+            appendWord(out, "ri", p.dxRightIndent);
+        if (p.dySpaceBefore != 0)
+            appendWord(out, "sb", p.dySpaceBefore);
+        if (p.dySpaceAfter != 0)
+            appendWord(out, "sa", p.dySpaceAfter);
+        switch (p.bLineSpacingRule) {
+        case 1:
+            out.append("\\sl360\\slmult1");
+            break;
+        case 2:
+            out.append("\\sl480\\slmult1");
+            break;
+        case 3:
+            appendWord(out, "sl", p.dyLineSpacing);
+            out.append("\\slmult0");
+            break;
+        case 4:
+            appendWord(out, "sl", -qint64(p.dyLineSpacing));
+            out.append("\\slmult0");
+            break;
+        case 5:
+            appendWord(out, "sl", qint64(p.dyLineSpacing) * 12);
+            out.append("\\slmult1");
+            break;
+        default:
+            break;
+        }
+        switch (p.wAlignment) {
+        case PFA_RIGHT:
+            out.append("\\qr");
+            break;
+        case PFA_CENTER:
+            out.append("\\qc");
+            break;
+        case PFA_JUSTIFY:
+            out.append("\\qj");
+            break;
+        default:
+            out.append("\\ql");
+            break;
+        }
+        return out;
+    }
+
+    const QTextDocument &m_doc;
+    QTextCharFormat m_def;
+    QStringList m_fonts;
+    QHash<QString, int> m_fontIndex;
+    std::vector<quint32> m_colors;
+    QHash<quint32, int> m_colorIndex;
+    std::vector<RunState> m_cache;
+    std::vector<bool> m_cached;
+    RunState m_scratch;
+};
+
+} // namespace
+
+QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultFormat)
+{
+    Writer w(doc, defaultFormat);
+    return w.run();
+}
+
+bool looksLikeRtf(const QByteArray &data)
+{
+    qsizetype i = 0;
+    while (i < data.size() && (data[i] == ' ' || data[i] == '\r' || data[i] == '\n' || data[i] == '\t'))
+        ++i;
+    return data.mid(i, 5) == "{\\rtf";
+}
+
+bool looksLikeRtf(const QString &text)
+{
+    return looksLikeRtf(text.left(64).toLatin1());
+}
+
+QByteArray rtfBytesFromString(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c.unicode() < 0x80) {
+            out.append(char(c.unicode()));
+        } else {
+            appendWord(out, "u", qint16(c.unicode()));
+            out.append('?');
+        }
+    }
+    return out;
+}
+
+} // namespace tessilor
