@@ -53,7 +53,11 @@ double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, q
         const double w = cell.width() * double(columns);
         const double h = cell.height() * double(rows);
         if (w > limits.width || h > limits.height) {
-            const double f = w > limits.width ? w / limits.width : h / limits.height;
+            // The larger overflow decides. Giving the width precedence
+            // whenever it overflows lets a width that stays a hair over the
+            // limit (hinted advances do not scale exactly) take every pass,
+            // and the height is then never corrected.
+            const double f = std::max(w / limits.width, h / limits.height);
             size = size / f;
             cell = measure(size);
         }

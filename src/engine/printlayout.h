@@ -43,8 +43,9 @@ using MeasureFn = std::function<QSizeF(double pointSize)>;
 
 // The page-fit rule. Starting from startSize, exactly three passes: the grid
 // of columns x rows measuring strings is measured; when it overflows the
-// limits the size is divided by the overflow factor, the width deciding
-// first. The size is never enlarged. Returns the fitted size.
+// limits the size is divided by the larger of the two overflow factors
+// (width / limit width, height / limit height). The later passes absorb the
+// font's size rounding. The size is never enlarged. Returns the fitted size.
 double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows,
                    PageLimits limits);
 
