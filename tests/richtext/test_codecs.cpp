@@ -1,0 +1,471 @@
+// Document codecs of the rich text control: format records, the stream
+// buffer, RTF writer and reader, plain text, HTML and the document fillers.
+#include "richtext/doc/documentfill.h"
+#include "richtext/doc/plaintext.h"
+#include "richtext/doc/richformat.h"
+#include "richtext/doc/rtf.h"
+#include "richtext/doc/streambuffer.h"
+
+#include "engine/figureconvert.h"
+#include "engine/options.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+namespace {
+
+struct Run {
+    QString text;
+    QString face;
+    double points = 0;
+    quint32 color = 0;
+    bool bold = false, italic = false, underline = false, strike = false;
+};
+
+QList<QList<Run>> runsOf(const QTextDocument &doc)
+{
+    QList<QList<Run>> out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        QList<Run> line;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const QTextCharFormat c = f.charFormat();
+            Run r{f.text(), formatFace(c), c.fontPointSize(), colorTo24(c.foreground().color()),
+                  c.fontWeight() >= QFont::DemiBold, c.fontItalic(), c.fontUnderline(), c.fontStrikeOut()};
+            // Neighbouring runs of one format count as one.
+            if (!line.isEmpty()) {
+                Run &last = line.last();
+                if (last.face == r.face && last.points == r.points && last.color == r.color && last.bold == r.bold &&
+                    last.italic == r.italic && last.underline == r.underline && last.strike == r.strike) {
+                    last.text += r.text;
+                    continue;
+                }
+            }
+            line.append(r);
+        }
+        out.append(line);
+    }
+    return out;
+}
+
+void expectSameRuns(const QTextDocument &a, const QTextDocument &b)
+{
+    const auto ra = runsOf(a);
+    const auto rb = runsOf(b);
+    ASSERT_EQ(ra.size(), rb.size());
+    for (int i = 0; i < ra.size(); ++i) {
+        ASSERT_EQ(ra[i].size(), rb[i].size()) << "paragraph " << i;
+        for (int k = 0; k < ra[i].size(); ++k) {
+            const Run &x = ra[i][k];
+            const Run &y = rb[i][k];
+            EXPECT_EQ(x.text, y.text) << i << "/" << k;
+            EXPECT_EQ(x.face, y.face) << i << "/" << k;
+            EXPECT_DOUBLE_EQ(x.points, y.points) << i << "/" << k;
+            EXPECT_EQ(x.color, y.color) << i << "/" << k;
+            EXPECT_EQ(x.bold, y.bold);
+            EXPECT_EQ(x.italic, y.italic);
+            EXPECT_EQ(x.underline, y.underline);
+            EXPECT_EQ(x.strike, y.strike);
+        }
+    }
+}
+
+QTextCharFormat runFormat(const QString &face, double points, quint32 color)
+{
+    QTextCharFormat f;
+    f.setProperty(QTextFormat::FontFamilies, QStringList(face));
+    f.setFontPointSize(points);
+    f.setForeground(colorFrom24(color));
+    f.setFontWeight(QFont::Normal);
+    return f;
+}
+
+} // namespace
+
+TEST(RichFormat, RecordArithmetic)
+{
+    EXPECT_EQ(twipsFromPoints(8.25), 165);
+    EXPECT_EQ(pointsFromTwips(165), 8); // sizes read back truncated
+    EXPECT_EQ(twipsFromPoints(0.025), 0); // 0.5 twips: half to even
+    EXPECT_EQ(twipsFromPoints(0.075), 2); // 1.5 twips
+    EXPECT_EQ(twipsFromPoints(10), 200);
+    EXPECT_EQ(signExtend16(0xFFFF), -1);
+    EXPECT_EQ(signExtend16(0x8000), -32768);
+    EXPECT_EQ(signExtend16(0x7FFF), 32767);
+    EXPECT_EQ(faceNameField(QString(40, u'x')).size(), 31);
+    EXPECT_EQ(colorTo24(colorFrom24(0x123456)), 0x123456u);
+    EXPECT_EQ(colorFrom24(rgbValue(255, 0, 0)), QColor(255, 0, 0));
+}
+
+TEST(RichFormat, CharacterRecordsTouchOnlyMaskedFields)
+{
+    CharFormat2 r;
+    r.dwMask = CFM_BOLD | CFM_COLOR;
+    r.dwEffects = CFE_BOLD | CFE_ITALIC; // italic is not in the mask
+    r.crTextColor = rgbValue(1, 2, 3);
+    QTextCharFormat text = runFormat(QStringLiteral("Arial"), 12, 0);
+    text.setFontItalic(false);
+    text.merge(charFormatDelta(r));
+    EXPECT_EQ(text.fontWeight(), QFont::Bold);
+    EXPECT_FALSE(text.fontItalic());
+    EXPECT_EQ(formatFace(text), QStringLiteral("Arial"));
+    const CharFormat2 back = charFormatOf(text, {}, CFM_BOLD | CFM_ITALIC | CFM_COLOR | CFM_FACE | CFM_SIZE);
+    EXPECT_EQ(back.dwEffects, CFE_BOLD);
+    EXPECT_EQ(back.crTextColor, rgbValue(1, 2, 3));
+    EXPECT_EQ(back.yHeight, 240);
+    EXPECT_EQ(back.szFaceName, QStringLiteral("Arial"));
+
+    // Fields the text leaves unset come from the default format.
+    QTextCharFormat fallback = runFormat(QStringLiteral("Courier New Cyr"), 8.25, rgbValue(9, 8, 7));
+    const CharFormat2 def = charFormatOf(QTextCharFormat(), fallback, CFM_FACE | CFM_SIZE | CFM_COLOR);
+    EXPECT_EQ(def.szFaceName, QStringLiteral("Courier New Cyr"));
+    EXPECT_EQ(def.yHeight, 165);
+    EXPECT_EQ(def.crTextColor, rgbValue(9, 8, 7));
+
+    CharFormat2 sup;
+    sup.dwMask = CFM_SUPERSCRIPT;
+    sup.dwEffects = CFE_SUPERSCRIPT;
+    EXPECT_EQ(charFormatDelta(sup).verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    sup.dwEffects = 0;
+    EXPECT_EQ(charFormatDelta(sup).verticalAlignment(), QTextCharFormat::AlignNormal);
+}
+
+TEST(RichFormat, ParagraphRecordsKeepTwips)
+{
+    QTextBlockFormat f;
+    ParaFormat2 r;
+    r.dwMask = PFM_STARTINDENT;
+    r.dxStartIndent = 50;
+    applyParaFormat(r, f);
+    EXPECT_EQ(paraFormatOf(f, PFM_STARTINDENT).dxStartIndent, 50);
+    EXPECT_DOUBLE_EQ(f.leftMargin(), 50.0 / 15.0);
+    r.dwMask = PFM_OFFSET;
+    r.dxOffset = 300; // later lines 300 twips further in
+    applyParaFormat(r, f);
+    EXPECT_EQ(paraFormatOf(f, PFM_STARTINDENT).dxStartIndent, 50);
+    EXPECT_EQ(paraFormatOf(f, PFM_OFFSET).dxOffset, 300);
+    EXPECT_DOUBLE_EQ(f.leftMargin(), 350.0 / 15.0);
+    EXPECT_DOUBLE_EQ(f.textIndent(), -300.0 / 15.0);
+    r.dwMask = PFM_ALIGNMENT | PFM_LINESPACING | PFM_RIGHTINDENT;
+    r.wAlignment = PFA_CENTER;
+    r.bLineSpacingRule = 4;
+    r.dyLineSpacing = 300;
+    r.dxRightIndent = -15;
+    applyParaFormat(r, f);
+    const ParaFormat2 back = paraFormatOf(f, PFM_ALIGNMENT | PFM_LINESPACING | PFM_RIGHTINDENT);
+    EXPECT_EQ(back.wAlignment, PFA_CENTER);
+    EXPECT_EQ(f.alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(back.bLineSpacingRule, 4);
+    EXPECT_EQ(back.dyLineSpacing, 300);
+    EXPECT_EQ(f.lineHeightType(), int(QTextBlockFormat::FixedHeight));
+    EXPECT_EQ(back.dxRightIndent, -15);
+}
+
+TEST(StreamBuffer, ChunksHandEveryCharacterOverOnce)
+{
+    for (int n : {0, 1, 4095, 4096, 4097, 8192, 8193}) {
+        QString text;
+        for (int i = 0; i < n; ++i)
+            text.append(QChar(u'a' + i % 26));
+        if (n > 0)
+            text[n - 1] = u'Z'; // the last character must arrive too
+        mRichEdit::SetStreamBuffer(text);
+        EXPECT_EQ(mRichEdit::StreamPos(), 1);
+        QList<int> chunks;
+        const QString got = mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, 4096, &chunks);
+        EXPECT_EQ(got, text) << n;
+        QList<int> expected;
+        for (int left = n; left > 0; left -= 4096)
+            expected.append(qMin(left, 4096));
+        expected.append(0);
+        EXPECT_EQ(chunks, expected) << n;
+        mRichEdit::SetStreamBuffer(QString());
+    }
+    // The documented chunk sequences.
+    mRichEdit::SetStreamBuffer(QString(4096, u'x'));
+    QList<int> chunks;
+    mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, 4096, &chunks);
+    EXPECT_EQ(chunks, (QList<int>{4096, 0}));
+    EXPECT_EQ(mRichEdit::StreamPos(), 0); // whole buffer went out in one chunk
+    mRichEdit::SetStreamBuffer(QString(8193, u'x'));
+    chunks.clear();
+    mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, 4096, &chunks);
+    EXPECT_EQ(chunks, (QList<int>{4096, 4096, 1, 0}));
+    EXPECT_EQ(mRichEdit::StreamPos(), 8194);
+    mRichEdit::SetStreamBuffer(QString());
+}
+
+TEST(StreamBuffer, OutputAppendsChunksInOrder)
+{
+    mRichEdit::SetStreamBuffer(QString());
+    QString text;
+    for (int i = 0; i < 10000; ++i)
+        text.append(QChar(0x410 + i % 32));
+    EXPECT_EQ(mRichEdit::pushText(mRichEdit::StreamOutToBuffer, 0, text, 4096), 10000);
+    EXPECT_EQ(mRichEdit::GetStreamBuffer(), text);
+    mRichEdit::SetStreamBuffer(QString());
+    EXPECT_TRUE(mRichEdit::GetStreamBuffer().isEmpty());
+}
+
+TEST(Rtf, WriterDeclaresCodePageFontsAndColours)
+{
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    c.insertText(QStringLiteral("Ж{x}\\"), runFormat(QStringLiteral("DejaVu Sans Mono"), 8, rgbValue(255, 0, 0)));
+    c.insertText(QStringLiteral("€"), runFormat(QStringLiteral("DejaVu Sans Mono"), 8.5, rgbValue(0, 0, 255)));
+    c.insertText(QStringLiteral("☺"), runFormat(QStringLiteral("DejaVu Sans Mono"), 8.5, rgbValue(0, 0, 255)));
+    const QByteArray rtf = writeRtf(doc);
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
+    EXPECT_TRUE(rtf.contains("\\fcharset204 DejaVu Sans Mono;"));
+    EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"));
+    EXPECT_TRUE(rtf.contains("\\u1046\\'c6")) << rtf.constData(); // Ж: Unicode plus its code-page byte
+    EXPECT_TRUE(rtf.contains("\\u8364\\'88"));                     // the euro sign is 0x88 in 1251
+    EXPECT_TRUE(rtf.contains("\\u9786?"));                         // not in the code page
+    EXPECT_TRUE(rtf.contains("\\{x\\}\\\\"));
+    EXPECT_TRUE(rtf.contains("\\fs16"));
+    EXPECT_TRUE(rtf.contains("\\fs17"));
+    for (char ch : rtf)
+        ASSERT_LT(uchar(ch), 0x80u) << "RTF must be 7-bit";
+}
+
+TEST(Rtf, RoundTripKeepsTextFontsSizesColoursAndStyles)
+{
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    QTextBlockFormat indented;
+    ParaFormat2 p;
+    p.dwMask = PFM_STARTINDENT | PFM_OFFSET | PFM_RIGHTINDENT | PFM_ALIGNMENT | PFM_SPACEBEFORE | PFM_SPACEAFTER;
+    p.dxStartIndent = 50;
+    p.dxOffset = 120;
+    p.dxRightIndent = 30;
+    p.wAlignment = PFA_RIGHT;
+    p.dySpaceBefore = 60;
+    p.dySpaceAfter = 90;
+    applyParaFormat(p, indented);
+    c.setBlockFormat(indented);
+    QTextCharFormat a = runFormat(QStringLiteral("Courier New Cyr"), 8, rgbValue(10, 20, 30));
+    QTextCharFormat b = runFormat(QStringLiteral("Liberation Serif"), 12.5, rgbValue(200, 100, 0));
+    b.setFontWeight(QFont::Bold);
+    b.setFontItalic(true);
+    QTextCharFormat u = a;
+    u.setFontUnderline(true);
+    u.setFontStrikeOut(true);
+    c.insertText(QStringLiteral("Привет, "), a);
+    c.insertText(QStringLiteral("мир\tтаб"), b);
+    c.insertText(QStringLiteral(" {braces} \\ back"), u);
+    c.insertBlock(QTextBlockFormat(), a);
+    c.insertText(QStringLiteral("second line"), a);
+    c.insertBlock(QTextBlockFormat(), a);
+    c.insertBlock(QTextBlockFormat(), a); // an empty paragraph in the middle
+    c.insertText(QStringLiteral("end"), b);
+    c.insertBlock(QTextBlockFormat(), a); // and an empty last one
+
+    QTextDocument back;
+    ASSERT_TRUE(readRtf(writeRtf(doc), back));
+    EXPECT_EQ(back.toPlainText(), doc.toPlainText());
+    expectSameRuns(doc, back);
+    const ParaFormat2 q = paraFormatOf(back.begin().blockFormat(), p.dwMask);
+    EXPECT_EQ(q.dxStartIndent, 50);
+    EXPECT_EQ(q.dxOffset, 120);
+    EXPECT_EQ(q.dxRightIndent, 30);
+    EXPECT_EQ(q.wAlignment, PFA_RIGHT);
+    EXPECT_EQ(q.dySpaceBefore, 60);
+    EXPECT_EQ(q.dySpaceAfter, 90);
+    EXPECT_EQ(paraFormatOf(back.begin().next().blockFormat(), PFM_STARTINDENT).dxStartIndent, 0);
+}
+
+TEST(Rtf, ReadsWordProcessorRtf)
+{
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0\\nouicompat\\deflang1049"
+        "{\\fonttbl{\\f0\\fnil\\fcharset204 Times New Roman;}{\\f1\\fswiss\\fcharset0 Arial{\\*\\falt Helv};}}\r\n"
+        "{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}\r\n"
+        "{\\*\\generator Riched20 10.0.19041}{\\info{\\title Secret}{\\author Somebody}}"
+        "{\\stylesheet{\\s0 Normal;}}\\viewkind4\\uc1 \r\n"
+        "\\pard\\sa200\\sl276\\slmult1\\qc\\f0\\fs22\\lang1049 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 "
+        "\\cf1\\b\\u1046\\'c6\\b0\\cf0 !\\par\r\n"
+        "\\pard\\li720\\plain\\f1\\fs24 Tab\\tab end\\line next{\\v hidden}\\~x\\par\r\n"
+        "{\\pict\\wmetafile8 0102030405}"
+        "\\uc2\\u8364\\'80\\'80 \\uc0\\u8364 \\cf2 green {\\bin3 {}}done\\par\r\n"
+        "}\r\n";
+    QTextDocument doc;
+    ASSERT_TRUE(readRtf(rtf, doc));
+    QStringList lines;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        lines.append(b.text());
+    ASSERT_EQ(lines.size(), 3) << doc.toPlainText().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Привет Ж!"));
+    EXPECT_EQ(lines[1], QStringLiteral("Tab\tend") + QChar(QChar::LineSeparator) + QStringLiteral("next") +
+                            QChar(0xA0) + QStringLiteral("x"));
+    EXPECT_EQ(lines[2], QStringLiteral("€ €green done"));
+    const auto runs = runsOf(doc);
+    EXPECT_EQ(runs[0][0].face, QStringLiteral("Times New Roman"));
+    EXPECT_DOUBLE_EQ(runs[0][0].points, 11);
+    EXPECT_EQ(runs[0][1].text, QStringLiteral("Ж"));
+    EXPECT_EQ(runs[0][1].color, rgbValue(255, 0, 0));
+    EXPECT_TRUE(runs[0][1].bold);
+    EXPECT_EQ(runs[1][0].face, QStringLiteral("Arial"));
+    EXPECT_EQ(runs[2].last().color, rgbValue(0, 128, 0));
+    EXPECT_EQ(doc.begin().blockFormat().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(paraFormatOf(doc.begin().next().blockFormat(), PFM_STARTINDENT).dxStartIndent, 720);
+    EXPECT_FALSE(doc.toPlainText().contains(QStringLiteral("Secret")));
+}
+
+TEST(Rtf, MalformedInputLoadsWhatItCan)
+{
+    QTextDocument doc;
+    EXPECT_FALSE(readRtf("plain words", doc));
+    EXPECT_FALSE(readRtf("", doc));
+
+    // Very deep nesting, unbalanced braces, truncated escapes.
+    QByteArray deep = "{\\rtf1 start";
+    deep.append(QByteArray(200000, '{'));
+    deep.append("deep");
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(readRtf(deep, doc));
+    EXPECT_TRUE(doc.toPlainText().startsWith(QStringLiteral("start")));
+    ASSERT_TRUE(readRtf("{\\rtf1 a}}}}b\\'", doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("a"));
+    ASSERT_TRUE(readRtf("{\\rtf1 x\\u-3913?\\u99999999999999999999 \\fs-5 y\\bin999999999 z", doc));
+    EXPECT_TRUE(doc.toPlainText().startsWith(QStringLiteral("x") + QChar(0xF0B7)));
+    ASSERT_TRUE(readRtf("{\\rtf1{\\colortbl;\\red999\\green-4;}\\cf77 q\\cf1 r\\f999 s}", doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("qrs"));
+
+    // Random bytes behind a header never crash or hang.
+    QRandomGenerator gen(12345);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray junk = "{\\rtf1";
+        const int n = int(gen.bounded(2000));
+        static const char alphabet[] = "{}\\'*uc0123456789abcfsparline -;";
+        for (int i = 0; i < n; ++i)
+            junk.append(gen.bounded(4) == 0 ? char(gen.bounded(256)) : alphabet[gen.bounded(int(sizeof alphabet) - 1)]);
+        readRtf(junk, doc);
+    }
+    EXPECT_LT(t.elapsed(), 20000);
+}
+
+TEST(PlainText, LinesAndLineEnds)
+{
+    QTextDocument doc;
+    readPlainText(doc, QStringLiteral("one\r\ntwo\rthree\nfour\r\n"));
+    EXPECT_EQ(doc.blockCount(), 5);
+    EXPECT_EQ(writePlainText(doc), QByteArray("one\r\ntwo\r\nthree\r\nfour\r\n"));
+    readPlainText(doc, QStringLiteral("Ёж"));
+    EXPECT_EQ(writePlainText(doc), QStringLiteral("Ёж").toUtf8());
+    readPlainText(doc, QString());
+    EXPECT_TRUE(writePlainText(doc).isEmpty());
+}
+
+TEST(Html, KeepsTextFontsAndColours)
+{
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    c.insertText(QStringLiteral("Ключ <&>"), runFormat(QStringLiteral("Liberation Mono"), 9, rgbValue(0x12, 0x34, 0x56)));
+    const QString html = QString::fromUtf8(writeHtml(doc));
+    EXPECT_TRUE(html.contains(QStringLiteral("charset")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Ключ &lt;&amp;&gt;")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Liberation Mono")));
+    EXPECT_TRUE(html.contains(QStringLiteral("#123456")));
+    EXPECT_TRUE(html.contains(QStringLiteral("9pt")));
+}
+
+TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)
+{
+    QImage grid(16, 16, QImage::Format_RGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            grid.setPixel(x, y, qRgb(x * 16, y * 16, x < 8 ? 0 : 255));
+    QTextDocument doc;
+    const QFont font(QStringLiteral("Quar Tessilor Figures 1"), 12);
+    FigureDocumentSink sink(&doc, QChar(u'n'), font, 0);
+    const FigureResult r = convertToFigures(grid, false, nullptr, &sink);
+    ASSERT_EQ(r.error, ConvertError::None);
+    EXPECT_EQ(sink.rows(), 16);
+    // 16 rows of 16 glyphs, each ended by a line break: an empty last paragraph.
+    EXPECT_EQ(doc.blockCount(), 17);
+    EXPECT_EQ(doc.characterCount() - 1, 16 * 17);
+    for (int row = 0; row < 16; ++row) {
+        const QTextBlock b = doc.findBlock(17 * row);
+        EXPECT_EQ(b.position(), 17 * row); // row r begins at (cols + 1) * r
+        EXPECT_EQ(b.text(), QString(16, u'n'));
+        for (int col = 0; col < 16; ++col) {
+            QTextCursor c(&doc);
+            c.setPosition(17 * row + col + 1);
+            const QTextCharFormat f = c.charFormat();
+            ASSERT_EQ(colorTo24(f.foreground().color()), figureCellColor(grid.pixel(col, row), false)) << row << col;
+            ASSERT_EQ(formatFace(f), QStringLiteral("Quar Tessilor Figures 1"));
+            ASSERT_DOUBLE_EQ(f.fontPointSize(), 12);
+        }
+    }
+}
+
+TEST(DocumentFill, FigureSinkMergesEqualNeighboursAndKeepsPartialRows)
+{
+    QImage grid(10, 4, QImage::Format_RGB32);
+    grid.fill(qRgb(10, 200, 30));
+    QTextDocument doc;
+    FigureDocumentSink sink(&doc, QChar(u'V'), QFont(QStringLiteral("DejaVu Sans"), 10), 0);
+    qint16 stop = 0;
+    int cells = 0;
+    // Stop in row 2 after 7 cells.
+    struct Counting : FigureSink {
+        FigureSink *inner;
+        int *cells;
+        qint16 *stop;
+        void cell(quint32 c) override
+        {
+            inner->cell(c);
+            if (++*cells == 27)
+                *stop = -1;
+        }
+        void endRow(int r, int n) override { inner->endRow(r, n); }
+    } counting;
+    counting.inner = &sink;
+    counting.cells = &cells;
+    counting.stop = &stop;
+    RunHooks hooks;
+    hooks.stopFlag = &stop;
+    const FigureResult r = convertToFigures(grid, true, nullptr, &counting, hooks);
+    EXPECT_EQ(r.counts.gridRows, 3);
+    EXPECT_EQ(doc.blockCount(), 4);
+    EXPECT_EQ(doc.findBlockByNumber(2).text(), QString(7, u'V'));
+    // A row of one colour is one run.
+    int fragments = 0;
+    for (auto it = doc.begin().begin(); !it.atEnd(); ++it)
+        ++fragments;
+    EXPECT_EQ(fragments, 1);
+    QTextCursor c(&doc);
+    c.setPosition(1);
+    EXPECT_EQ(colorTo24(c.charFormat().foreground().color()), 5263440u); // grey 80
+}
+
+TEST(DocumentFill, TextFillUsesTheFontAndColourAndKeepsLines)
+{
+    QTextDocument doc;
+    QTextBlockFormat block;
+    ParaFormat2 p;
+    p.dwMask = PFM_STARTINDENT;
+    p.dxStartIndent = 50;
+    applyParaFormat(p, block);
+    QTextCursor(&doc).setBlockFormat(block);
+    fillTextDocument(doc, QStringLiteral("ЖЖ..\r\n..ЖЖ\r\n"), QFont(QStringLiteral("Courier New Cyr"), 8),
+                     rgbValue(0, 0, 128));
+    EXPECT_EQ(doc.blockCount(), 3);
+    EXPECT_EQ(doc.begin().text(), QStringLiteral("ЖЖ.."));
+    QTextCursor c(&doc);
+    c.setPosition(6);
+    EXPECT_EQ(formatFace(c.charFormat()), QStringLiteral("Courier New Cyr"));
+    EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 8);
+    EXPECT_EQ(colorTo24(c.charFormat().foreground().color()), rgbValue(0, 0, 128));
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        EXPECT_EQ(paraFormatOf(b.blockFormat(), PFM_STARTINDENT).dxStartIndent, 50);
+    EXPECT_EQ(writePlainText(doc), QStringLiteral("ЖЖ..\r\n..ЖЖ\r\n").toUtf8());
+}
