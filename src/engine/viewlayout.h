@@ -11,14 +11,14 @@
 // design gives it; widgets convert at their boundary with 15 twips a pixel.
 namespace tessilor {
 
-inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kViewTwipsPerPixel = 15;
 
 // Twips to whole pixels, rounding half to even, saturated to 32 bits.
-int twipsToPixels(double twips);
+int toPixels(double twips);
 // Pixels to twips, in 64 bits so that no size overflows.
-inline constexpr qint64 pixelsToTwips(qint64 pixels) { return pixels * kTwipsPerPixel; }
+inline constexpr qint64 toTwips(qint64 pixels) { return pixels * kViewTwipsPerPixel; }
 // Rectangle in twips to whole pixels (each edge rounded half to even).
-QRect twipsRectToPixels(const QRect &twips);
+QRect toPixelRect(const QRect &twips);
 
 // ---------------------------------------------------------------------------
 // Caption strip shared by the image, result and print windows.

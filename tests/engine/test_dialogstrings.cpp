@@ -1,0 +1,133 @@
+#include "platform/dialogstrings.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessilor;
+
+static QString nul(const char *s)
+{
+    // '|' stands for a NUL character in the expected texts below.
+    QString t = QString::fromUtf8(s);
+    t.replace(u'|', QChar(u'\0'));
+    return t;
+}
+
+TEST(DialogStrings, AddBackslashAppendsTheSeparatorOnce)
+{
+    EXPECT_EQ(AddBackslash(QStringLiteral("/home/out")), QStringLiteral("/home/out/"));
+    EXPECT_EQ(AddBackslash(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(AddBackslash(QStringLiteral("/home/out/")), QStringLiteral("/home/out/"));
+    EXPECT_EQ(AddBackslash(QString()), QString());
+}
+
+TEST(DialogStrings, NulSeparatedTokens)
+{
+    EXPECT_EQ(TrimAtDoubleNull(nul("a|b||c")), nul("a|b"));
+    EXPECT_EQ(TrimAtDoubleNull(nul("abc")), QStringLiteral("abc"));
+    EXPECT_EQ(TrimAtDoubleNull(nul("||")), QString());
+    EXPECT_EQ(NullBuffer(3), nul("|||"));
+    EXPECT_EQ(NullBuffer(512).size(), 512);
+    EXPECT_TRUE(NullBuffer(0).isEmpty());
+    EXPECT_TRUE(NullBuffer(-4).isEmpty());
+
+    QString s = nul("a|b");
+    EXPECT_EQ(NextNullToken(s), QStringLiteral("a"));
+    EXPECT_EQ(s, QStringLiteral("b"));
+    EXPECT_EQ(NextNullToken(s), QStringLiteral("b"));
+    EXPECT_TRUE(s.isEmpty());
+    s = nul("|x");
+    EXPECT_EQ(NextNullToken(s), QString());
+    EXPECT_EQ(s, QStringLiteral("x"));
+}
+
+TEST(DialogStrings, FilterStringFromTheTable)
+{
+    FilterTable images;
+    images.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+                       QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
+                      {}, {}};
+    EXPECT_EQ(BuildFilterString(images),
+              nul("Изображение (Jpeg, Bmp, Gif)|*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif|||"));
+
+    FilterTable mixed;
+    mixed.entries = {{QString(), QStringLiteral("*.rtf")},
+                     {QStringLiteral("Один"), QStringLiteral("*")},
+                     {QStringLiteral("x"), QStringLiteral("*.txt")}};
+    EXPECT_EQ(BuildFilterString(mixed), nul("Разные файлы|*.rtf|Разные файлы|*.txt|||"));
+
+    FilterTable none;
+    EXPECT_EQ(BuildFilterString(none), nul("Все файлы|*.*||"));
+
+    FilterTable threeRows;
+    threeRows.rows = 3;
+    threeRows.entries = images.entries;
+    EXPECT_TRUE(BuildFilterString(threeRows).isEmpty());
+}
+
+TEST(DialogStrings, QtFiltersFromTheFilterString)
+{
+    FilterTable save;
+    save.entries = {{QStringLiteral("Документы RichText  (*.rtf)"), QStringLiteral("*.rtf")},
+                    {QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("*.txt")}};
+    EXPECT_EQ(QtNameFilters(BuildFilterString(save)),
+              QStringList({QStringLiteral("Документы RichText (*.rtf)"),
+                           QStringLiteral("Текстовые файлы (*.txt)")}));
+
+    FilterTable images;
+    images.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+                       QStringLiteral("*.jpg;*.gif")}};
+    EXPECT_EQ(QtNameFilters(BuildFilterString(images)),
+              QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.gif)")}));
+    EXPECT_EQ(QtNameFilters(BuildFilterString(FilterTable())),
+              QStringList({QStringLiteral("Все файлы (*.*)")}));
+    EXPECT_TRUE(QtNameFilters(QString()).isEmpty());
+}
+
+TEST(DialogStrings, AnswerOfOneFile)
+{
+    QString dir = QStringLiteral("old");
+    QStringList names;
+    ParseFileAnswer(nul("/pics/a.jpg||") + NullBuffer(20), 6, dir, names);
+    EXPECT_EQ(dir, QStringLiteral("/pics"));
+    EXPECT_EQ(names, QStringList({QStringLiteral("a.jpg")}));
+
+    // A file in the root folder keeps the root as its folder.
+    ParseFileAnswer(nul("/a.jpg||"), 1, dir, names);
+    EXPECT_EQ(dir, QStringLiteral("/"));
+    EXPECT_EQ(names, QStringList({QStringLiteral("a.jpg")}));
+    EXPECT_EQ(AddBackslash(dir) + names.first(), QStringLiteral("/a.jpg"));
+}
+
+TEST(DialogStrings, AnswerOfSeveralFiles)
+{
+    QString dir;
+    QStringList names;
+    ParseFileAnswer(nul("/pics|a.jpg|b.jpg||"), 6, dir, names);
+    EXPECT_EQ(dir, QStringLiteral("/pics"));
+    EXPECT_EQ(names, QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+}
+
+TEST(DialogStrings, AnswersBuiltFromChosenPathsParseBack)
+{
+    int offset = -1;
+    QString answer = BuildFileAnswer({QStringLiteral("/home/u/Изображения/кот.jpg")}, &offset);
+    QString dir;
+    QStringList names;
+    ParseFileAnswer(answer, offset, dir, names);
+    EXPECT_EQ(dir, QStringLiteral("/home/u/Изображения"));
+    EXPECT_EQ(names, QStringList({QStringLiteral("кот.jpg")}));
+
+    answer = BuildFileAnswer({QStringLiteral("/d/x.gif"), QStringLiteral("/d/y z.bmp")}, &offset);
+    EXPECT_EQ(answer, nul("/d|x.gif|y z.bmp||"));
+    ParseFileAnswer(answer, offset, dir, names);
+    EXPECT_EQ(dir, QStringLiteral("/d"));
+    EXPECT_EQ(names, QStringList({QStringLiteral("x.gif"), QStringLiteral("y z.bmp")}));
+
+    answer = BuildFileAnswer({QStringLiteral("/x.gif"), QStringLiteral("/y.gif")}, &offset);
+    ParseFileAnswer(answer, offset, dir, names);
+    EXPECT_EQ(dir, QStringLiteral("/"));
+    EXPECT_EQ(names.size(), 2);
+
+    EXPECT_TRUE(BuildFileAnswer({}, &offset).isEmpty());
+    EXPECT_EQ(offset, 0);
+}
