@@ -145,7 +145,7 @@ def rounded_rect(x0, y0, x1, y1, r, steps=10):
     return Poly(pts, ((x0 + x1) / 2, (y0 + y1) / 2))
 
 
-def rounded_square(h=H, r=150):
+def rounded_square(h=H, r=240):
     return rounded_rect(-h, -h, h, h, r)
 
 
@@ -240,6 +240,15 @@ class Heart:
 def heart(size=1.0):
     k = R * size
     return Heart(0.45 * k, 0.35 * k, 0.55 * k, -0.9 * k, (0.0, 0.0))
+
+
+def lens():
+    """A pointed oval standing upright: the overlap of two discs."""
+    r = R * 1.08
+    d = math.sqrt(r * r - R * R)  # the discs' centres lie d either side of the middle
+    a = math.degrees(math.atan2(R, d))
+    pts = arc_points(-d, 0, r, -a, a, 30) + arc_points(d, 0, r, 180 - a, 180 + a, 30)
+    return Poly(pts)
 
 
 def plus(arm=R, half=140):
@@ -375,7 +384,7 @@ def font1_glyphs():
         ("trileft", triangle("left")),
         ("triright", triangle("right")),
         ("hexagon", regular(6, R * 1.04, start=90)),
-        ("octagon", regular(8, R * 1.02, start=22.5)),
+        ("lens", lens()),
         ("pentagon", regular(5, R * 1.05).moved(0, -0.1 * R)),
         ("star5", star(5, R * 1.08, R * 0.5).moved(0, -0.08 * R)),
         ("star6", star(6, R * 1.04, R * 0.62, start=90)),
@@ -392,7 +401,12 @@ def font1_glyphs():
         glyphs.append(Glyph(name + ".small").fill(s.scaled(SMALL)))
     for name, s in bases:
         g = Glyph(name + ".dot").outline(s, outline_width(name))
-        g.fill(s.scaled(0.3) if name not in ("plus", "saltire") else square(38))
+        if name == "plus":
+            g.fill(square(62))          # fills the crossing of the arms
+        elif name == "saltire":
+            g.fill(regular(4, 88))
+        else:
+            g.fill(s.scaled(0.3))
         glyphs.append(g)
     for name, s in bases:
         g = Glyph(name + ".double").outline(s, 80)
@@ -404,9 +418,10 @@ def font1_glyphs():
             g.outline(s.scaled(0.5), 65)
         glyphs.append(g)
     # Round and square dots of several sizes between small and full.
-    for r in (70, 130, 180, 330):
+    for r in (95, 150, 190, 330):
         glyphs.append(Glyph("dot%d" % r).fill(circle(r)))
-    for h in (60, 115, 160, 300):
+    glyphs.append(Glyph("dotpair").fill(circle(95, -170, 0), circle(95, 170, 0)))
+    for h in (125, 160, 300):
         glyphs.append(Glyph("sqdot%d" % h).fill(square(h)))
     glyphs.append(Glyph("circle.heavy").outline(circle(), 185))
     glyphs.append(Glyph("square.heavy").outline(square(), 175))

@@ -78,24 +78,4 @@ int colorMenuInnerHeight(int paletteRows, int otherBarHeight)
     return std::max(kInnerHeight, paletteRows * kButtonHeight + otherBarHeight);
 }
 
-int pickerAnchorY(int mainTop, int nonClientHeight, std::initializer_list<BarHeight> bars)
-{
-    int y = mainTop + nonClientHeight;
-    for (const BarHeight &b : bars) {
-        if (b.visible)
-            y += b.height;
-    }
-    return y;
-}
-
-TwipPos figurePickerPos(int anchorY, int mainLeft)
-{
-    return {mainLeft + 60, anchorY - 105};
-}
-
-TwipPos colorPickerPos(int anchorY, int mainLeft, int colorBarLeft)
-{
-    return {colorBarLeft + mainLeft + 170, anchorY - 105};
-}
-
 } // namespace tessilor

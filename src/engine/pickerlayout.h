@@ -1,9 +1,9 @@
 #pragma once
-#include <initializer_list>
 
-// Placement arithmetic of the two drop-down pickers (the figure picker and the
-// text colour picker). Everything here is in twips; widgets convert at their
-// boundary with 15 twips per pixel.
+// Layout arithmetic inside the two drop-down pickers (the figure picker and
+// the text colour picker). Everything here is in twips; widgets convert at
+// their boundary with 15 twips per pixel. Where the pickers open on the
+// screen is the main window's arithmetic (mainlayout.h).
 namespace tessilor {
 
 inline constexpr int kTwipsPerPixel = 15;
@@ -76,21 +76,5 @@ BarGrid wrappedBarGrid(int buttons, int innerWidth, int buttonWidth);
 // Inner height of the colour picker: the design height, or more when custom
 // colours have made the palette bar taller than the design leaves room for.
 int colorMenuInnerHeight(int paletteRows, int otherBarHeight);
-
-// ---- Where the pickers open ----------------------------------------------
-
-struct BarHeight {
-    int height = 0;
-    bool visible = false;
-};
-
-// Vertical anchor below the main window's bars: main window top + the
-// height of its non-client area + the height of every visible bar.
-int pickerAnchorY(int mainTop, int nonClientHeight, std::initializer_list<BarHeight> bars);
-
-// The figure picker opens at (main left + 60, anchor - 105).
-TwipPos figurePickerPos(int anchorY, int mainLeft);
-// The colour picker opens at (colour bar left + main left + 170, anchor - 105).
-TwipPos colorPickerPos(int anchorY, int mainLeft, int colorBarLeft);
 
 } // namespace tessilor
