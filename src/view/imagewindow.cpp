@@ -1,0 +1,420 @@
+#include "view/imagewindow.h"
+
+#include "engine/globals.h"
+#include "engine/resample.h"
+#include "engine/viewlayout.h"
+#include "widgets/captionbar.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStatusBar>
+
+namespace tessilor {
+
+// Picture2: shows the display copy; panning moves this widget inside the
+// viewport and never rescales the picture.
+class ImageSurface : public QWidget
+{
+public:
+    ImageSurface(const QImage *image, QWidget *parent)
+        : QWidget(parent), m_image(image)
+    {
+        setObjectName(QStringLiteral("Picture2"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter p(this);
+        const QRect r = event->rect();
+        if (m_image->isNull()) {
+            p.fillRect(r, palette().color(QPalette::Window));
+            return;
+        }
+        p.drawImage(r.topLeft(), *m_image, r);
+    }
+
+private:
+    const QImage *m_image;
+};
+
+// Picture1: the viewport the display copy is panned in.
+class ImageViewport : public QWidget
+{
+public:
+    explicit ImageViewport(QWidget *parent)
+        : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("Picture1"));
+        setAutoFillBackground(true);
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Mid));
+        setPalette(pal);
+    }
+};
+
+namespace {
+
+// Window icon of the caption strip: a small framed landscape.
+QPixmap pictureIcon(int side)
+{
+    QPixmap pm(side, side);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF frame(0.5, 1.5, side - 1.0, side - 3.0);
+    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1));
+    p.setBrush(QColor(0xbf, 0xdf, 0xff));
+    p.drawRect(frame);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xff, 0xd0, 0x20));
+    p.drawEllipse(QPointF(side * 0.68, side * 0.35), side * 0.12, side * 0.12);
+    p.setBrush(QColor(0x30, 0x90, 0x30));
+    QPolygonF hill;
+    hill << QPointF(1, side - 2.0) << QPointF(side * 0.38, side * 0.42)
+         << QPointF(side * 0.7, side - 2.0);
+    p.drawPolygon(hill);
+    return pm;
+}
+
+// Icon of the zoom button: a magnifying glass.
+QPixmap zoomIcon(int side)
+{
+    QPixmap pm(side, side);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x20, 0x20, 0x20), 1.5));
+    p.setBrush(QColor(0xe8, 0xf4, 0xff));
+    p.drawEllipse(QPointF(side * 0.42, side * 0.42), side * 0.3, side * 0.3);
+    p.setPen(QPen(QColor(0x20, 0x20, 0x20), 2.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(side * 0.64, side * 0.64), QPointF(side - 1.5, side - 1.5));
+    return pm;
+}
+
+void place(QWidget *w, const PlacedRect &r)
+{
+    // A part whose rule gave a negative size keeps its earlier geometry.
+    if (r.valid)
+        w->setGeometry(toPixelRect(r.rect));
+}
+
+} // namespace
+
+PicForm::PicForm(QWidget *parent)
+    : QMdiSubWindow(parent)
+{
+    setObjectName(QStringLiteral("PicForm"));
+    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Изображение"));
+    setWindowIcon(QIcon(pictureIcon(16)));
+
+    m_client = new QWidget;
+    m_client->setObjectName(QStringLiteral("PicFormClient"));
+    setWidget(m_client);
+    setContentsMargins(0, 0, 0, 0);
+    if (layout())
+        layout()->setContentsMargins(0, 0, 0, 0);
+
+    m_header = new CaptionBar(QStringLiteral("Изображение"), m_client);
+    m_header->setIcon(pictureIcon(toPixels(kCaptionIconSizeTwips)));
+    m_header->setButtonOffsets(kImageCloseFromRightTwips);
+    connect(m_header, &CaptionBar::closeClicked, this, &QWidget::close);
+
+    m_picture1 = new ImageViewport(m_client);
+    m_picture2 = new ImageSurface(&m_display, m_picture1);
+    m_picture2->resize(0, 0);
+
+    m_vScroll = new QScrollBar(Qt::Vertical, m_client);
+    m_vScroll->setObjectName(QStringLiteral("VScroll1"));
+    m_hScroll = new QScrollBar(Qt::Horizontal, m_client);
+    m_hScroll->setObjectName(QStringLiteral("HScroll1"));
+    const int thickness = toPixels(kScrollBarTwips);
+    for (QScrollBar *bar : {m_vScroll, m_hScroll}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->setEnabled(false);
+        bar->setFocusPolicy(Qt::NoFocus);
+        connect(bar, &QScrollBar::valueChanged, this, &PicForm::pan);
+    }
+    m_vScroll->setGeometry(0, toPixels(kCaptionHeightTwips), thickness, thickness);
+    m_hScroll->setGeometry(toPixels(kHScrollLeftTwips), 0, thickness, thickness);
+
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusBar->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new QLabel(m_statusBar);
+    panel->setObjectName(QStringLiteral("ZoomPanel"));
+    panel->setPixmap(zoomIcon(toPixels(kScrollBarTwips) - 3));
+    panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_statusBar->addWidget(panel, 1);
+    m_statusBar->setToolTip(QStringLiteral("Масштаб"));
+    m_statusBar->setCursor(Qt::PointingHandCursor);
+    m_statusBar->installEventFilter(this);
+
+    buildMenu();
+
+    m_client->installEventFilter(this);
+    m_picture1->installEventFilter(this);
+
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates, Qt::WindowStates now) {
+                m_header->setActive(now.testFlag(Qt::WindowActive));
+            });
+
+    resize(toPixels(kImageWindowStartTwips), toPixels(kImageWindowStartTwips));
+    layoutParts();
+}
+
+PicForm::~PicForm() = default;
+
+void PicForm::buildMenu()
+{
+    m_mnuMas = new QMenu(QStringLiteral("mas"), this);
+    m_mnuMas->setObjectName(QStringLiteral("mnuMas"));
+    for (int i = 0; i < kZoomItemCount; ++i) {
+        const QString caption = zoomCaption(i);
+        QAction *a = nullptr;
+        if (caption == QLatin1String("-")) {
+            a = m_mnuMas->addSeparator();
+            a->setText(caption);
+        } else {
+            a = m_mnuMas->addAction(caption);
+            a->setCheckable(true);
+            connect(a, &QAction::triggered, this, [this, i] { mnuV_Click(i); });
+        }
+        a->setObjectName(QStringLiteral("mnuV_%1").arg(i));
+        m_mnuV.append(a);
+    }
+}
+
+QAction *PicForm::zoomItem(int index) const
+{
+    return index >= 0 && index < m_mnuV.size() ? m_mnuV.at(index) : nullptr;
+}
+
+int PicForm::checkedZoomItem() const
+{
+    for (int i = 0; i < m_mnuV.size(); ++i)
+        if (m_mnuV.at(i)->isChecked())
+            return i;
+    return -1;
+}
+
+QWidget *PicForm::viewport() const
+{
+    return m_picture1;
+}
+
+QWidget *PicForm::displaySurface() const
+{
+    return m_picture2;
+}
+
+QSize PicForm::clientTwips() const
+{
+    return QSize(int(toTwips(m_client->width())), int(toTwips(m_client->height())));
+}
+
+QSize PicForm::viewportTwips() const
+{
+    return QSize(int(toTwips(m_picture1->width())), int(toTwips(m_picture1->height())));
+}
+
+bool PicForm::LoadPicture(const QString &path, LoadError *error)
+{
+    const LoadedImage loaded = loadImage(path);
+    if (error)
+        *error = loaded.error;
+    if (!loaded.ok())
+        return false;
+    setPicture(loaded.image, path);
+    return true;
+}
+
+void PicForm::setPicture(const QImage &image, const QString &path)
+{
+    if (image.isNull())
+        return;
+    m_source = image.format() == QImage::Format_RGB32
+                   ? image
+                   : image.convertToFormat(QImage::Format_RGB32);
+    m_sourcePath = path;
+    m_contentChanged = true;
+    m_hScroll->setValue(0);
+    m_vScroll->setValue(0);
+    show();
+    move(0, 0);
+    resize(toPixels(kImageWindowStartTwips), toPixels(kImageWindowStartTwips));
+    layoutParts();
+    mnuV_Click(kZoomFitIndex);
+    if (mdiArea())
+        mdiArea()->setActiveSubWindow(this);
+}
+
+void PicForm::checkOnly(int index)
+{
+    for (int i = 0; i < m_mnuV.size(); ++i)
+        m_mnuV.at(i)->setChecked(i == index);
+}
+
+void PicForm::mnuV_Click(int index)
+{
+    QAction *item = zoomItem(index);
+    if (!item || item->isSeparator())
+        return;
+    bool fit = false;
+    const float factor = zoomFactorForCaption(item->text(), &fit);
+    if (!fit && factor <= 0.0f)
+        return;
+    checkOnly(index);
+    if (!hasPicture())
+        return;
+
+    if (fit) {
+        applyFit();
+        // The scroll bars follow the new size at once rather than at the
+        // next resize, so they never pan a picture that now fits.
+        updateScrollRanges();
+        return;
+    }
+
+    setDisplaySize(zoomDisplaySize(m_source.size(), factor));
+    const QSize displayTwips(int(toTwips(m_display.width())), int(toTwips(m_display.height())));
+    const QSize windowTwips(int(toTwips(width())), int(toTwips(height())));
+    const QSize shrunk = shrinkWindowSize(windowTwips, displayTwips, viewportTwips());
+    if (shrunk != windowTwips) {
+        resize(toPixels(shrunk.width()), toPixels(shrunk.height()));
+        layoutParts();
+    }
+    updateScrollRanges();
+}
+
+void PicForm::applyFit()
+{
+    if (!hasPicture())
+        return;
+    setDisplaySize(fitDisplaySize(m_source.size(), viewportTwips()));
+}
+
+void PicForm::setDisplaySize(const QSize &pixels)
+{
+    if (pixels != m_display.size() || m_contentChanged) {
+        QImage copy = resampleBox(m_source, pixels.width(), pixels.height());
+        // A copy the system cannot allocate leaves the earlier one in place.
+        if (copy.isNull())
+            return;
+        m_display = std::move(copy);
+        m_picture2->resize(m_display.size());
+        m_picture2->update();
+    }
+    publishIfChanged();
+}
+
+void PicForm::publishIfChanged()
+{
+    if (m_display.isNull())
+        return;
+    if (m_display.size() == m_published && !m_contentChanged)
+        return;
+    m_published = m_display.size();
+    m_contentChanged = false;
+    globals::ImageAspect = publishedSize(m_display.width(), m_display.height()).aspect;
+    Q_EMIT displaySizeChanged(m_display.width(), m_display.height());
+}
+
+void PicForm::layoutParts()
+{
+    if (m_inLayout)
+        return;
+    m_inLayout = true;
+    const ImageWindowLayout l = imageWindowLayout(int(toTwips(m_client->width())),
+                                                  int(toTwips(m_client->height())));
+    place(m_header, l.header);
+    place(m_picture1, l.viewport);
+    // The scroll bars keep the edges the design gives them and take the new
+    // length (and the vertical one its left edge) from the rule.
+    if (l.vScroll.valid)
+        m_vScroll->setGeometry(toPixelRect(l.vScroll.rect));
+    if (l.hScroll.valid)
+        m_hScroll->setGeometry(toPixelRect(l.hScroll.rect));
+    place(m_statusBar, l.zoomButton);
+    m_inLayout = false;
+}
+
+void PicForm::viewportResized()
+{
+    updateScrollRanges();
+}
+
+void PicForm::updateScrollRanges()
+{
+    if (checkedZoomItem() == kZoomFitIndex)
+        applyFit();
+    const int dh = m_display.isNull() ? 0 : m_display.height();
+    const int dw = m_display.isNull() ? 0 : m_display.width();
+    const qint32 vMax = scrollMaximum(toTwips(dh), toTwips(m_picture1->height()));
+    m_vScroll->setRange(0, vMax);
+    m_vScroll->setEnabled(m_vScroll->maximum() != 0);
+    const qint32 hMax = scrollMaximum(toTwips(dw), toTwips(m_picture1->width()));
+    m_hScroll->setRange(0, hMax);
+    m_hScroll->setEnabled(m_hScroll->maximum() != 0);
+    pan();
+}
+
+void PicForm::pan()
+{
+    m_picture2->move(panOffsetPixels(m_hScroll->value()), panOffsetPixels(m_vScroll->value()));
+}
+
+bool PicForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (watched == m_client)
+            layoutParts();
+        else if (watched == m_picture1)
+            viewportResized();
+    } else if (watched == m_statusBar && event->type() == QEvent::MouseButtonPress) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        m_mnuMas->popup(me->globalPosition().toPoint());
+        return true;
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
+void PicForm::closeEvent(QCloseEvent *event)
+{
+    const QString path = m_sourcePath;
+    m_source = QImage();
+    const QFileInfo info(path);
+    const bool exists = !path.trimmed().isEmpty() && info.exists() && info.isFile();
+    m_sourcePath.clear();
+
+    // Back to the design state: no picture, no check mark, no scrolling.
+    m_display = QImage();
+    m_picture2->resize(0, 0);
+    m_published = QSize();
+    m_contentChanged = false;
+    checkOnly(-1);
+    m_hScroll->setRange(0, 0);
+    m_vScroll->setRange(0, 0);
+    m_hScroll->setEnabled(false);
+    m_vScroll->setEnabled(false);
+
+    Q_EMIT unloaded(path, exists);
+    QMdiSubWindow::closeEvent(event);
+}
+
+} // namespace tessilor
