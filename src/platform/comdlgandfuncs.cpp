@@ -1,0 +1,145 @@
+#include "platform/comdlgandfuncs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+
+namespace tessilor {
+
+std::array<quint32, 16> CustomColors{};
+
+namespace {
+
+QColor colorOf(quint32 value)
+{
+    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
+}
+
+quint32 valueOf(const QColor &c)
+{
+    return quint32(c.red()) + 256u * quint32(c.green()) + 65536u * quint32(c.blue());
+}
+
+// The program's file dialog. In save mode it asks before replacing an
+// existing file, in Russian like the rest of the program, and it follows the
+// chosen file type with the extension added to a bare name.
+class FileDialog : public QFileDialog
+{
+public:
+    FileDialog(QWidget *owner, int mode, const QString &title, const QString &dir)
+        : QFileDialog(owner, title, dir), m_save(mode != 1)
+    {
+        setObjectName(QStringLiteral("FileDialog"));
+        setOption(QFileDialog::DontUseNativeDialog);
+        setOption(QFileDialog::DontResolveSymlinks);
+        // The replace question is asked by accept() below.
+        setOption(QFileDialog::DontConfirmOverwrite);
+        setAcceptMode(m_save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        setFileMode(m_save ? QFileDialog::AnyFile : QFileDialog::ExistingFiles);
+        setLabelText(QFileDialog::LookIn, QStringLiteral("Папка:"));
+        setLabelText(QFileDialog::FileName, QStringLiteral("Имя файла:"));
+        setLabelText(QFileDialog::FileType, QStringLiteral("Тип файлов:"));
+        setLabelText(QFileDialog::Accept, m_save ? QStringLiteral("Сохранить")
+                                                 : QStringLiteral("Открыть"));
+        setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
+    }
+
+    // A name typed without extension gets the extension of the chosen file
+    // type ("Текстовые файлы (*.txt)" gives "txt"); a type of several
+    // patterns or a wildcard gives the caller's default extension.
+    void followFilterExtension(const QString &defExt)
+    {
+        if (defExt.isEmpty())
+            return;
+        auto apply = [this, defExt](const QString &filter) {
+            static const QRegularExpression single(
+                QStringLiteral("\\(\\*\\.([^*?.\\s;()]+)\\)$"));
+            const QRegularExpressionMatch m = single.match(filter);
+            setDefaultSuffix(m.hasMatch() ? m.captured(1) : defExt);
+        };
+        apply(selectedNameFilter());
+        connect(this, &QFileDialog::filterSelected, this, apply);
+    }
+
+    void accept() override
+    {
+        if (m_save) {
+            const QStringList files = selectedFiles();
+            if (!files.isEmpty()) {
+                const QFileInfo info(files.first());
+                if (info.exists() && !info.isDir()) {
+                    QMessageBox box(QMessageBox::Warning, windowTitle(),
+                                    QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
+                                        .arg(info.fileName()),
+                                    QMessageBox::NoButton, this);
+                    box.setObjectName(QStringLiteral("OverwritePrompt"));
+                    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+                    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+                    box.setDefaultButton(no);
+                    box.exec();
+                    if (box.clickedButton() != yes)
+                        return;
+                }
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool m_save;
+};
+
+} // namespace
+
+QString fileDialogTitle(int mode)
+{
+    return mode == 1 ? QStringLiteral("Открыть файл") : QStringLiteral("Сохранить файл");
+}
+
+bool ShowColorDialog(quint32 &color, QWidget *owner)
+{
+    if (CustomColors[0] == 0)
+        CustomColors[0] = color;
+    for (int i = 0; i < int(CustomColors.size()); ++i)
+        QColorDialog::setCustomColor(i, colorOf(CustomColors[i]));
+
+    QColorDialog dlg(colorOf(color), owner);
+    dlg.setObjectName(QStringLiteral("ColorDialog"));
+    dlg.setOption(QColorDialog::DontUseNativeDialog);
+    dlg.setWindowTitle(QStringLiteral("Цвет"));
+    const bool confirmed = dlg.exec() == QDialog::Accepted;
+
+    // The dialog may have changed the custom colours; they stay for the run.
+    for (int i = 0; i < int(CustomColors.size()); ++i)
+        CustomColors[i] = valueOf(QColorDialog::customColor(i));
+    if (confirmed)
+        color = valueOf(dlg.selectedColor());
+    return confirmed;
+}
+
+bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames,
+                    const FilterTable &filters, const QString &defExt, QWidget *owner)
+{
+    FileDialog dlg(owner, mode, fileDialogTitle(mode), initDir);
+    const QStringList nameFilters = QtNameFilters(BuildFilterString(filters));
+    if (!nameFilters.isEmpty())
+        dlg.setNameFilters(nameFilters);
+    dlg.followFilterExtension(defExt);
+
+    const bool confirmed = dlg.exec() == QDialog::Accepted;
+    const QStringList chosen = confirmed ? dlg.selectedFiles() : QStringList();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) {
+        initDir.clear();
+        fileNames = QStringList{QString()};
+        return false;
+    }
+    int offset = 0;
+    const QString answer = BuildFileAnswer(chosen, &offset);
+    ParseFileAnswer(answer, offset, initDir, fileNames);
+    return true;
+}
+
+} // namespace tessilor

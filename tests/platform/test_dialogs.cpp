@@ -1,0 +1,307 @@
+// The file and colour dialogs driven like a user would: the dialog is found
+// while it runs modally, a name or colour is typed and the dialog accepted.
+#include "platform/comdlgandfuncs.h"
+#include "platform/folders.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using namespace tessilor;
+
+namespace {
+
+// Runs step on the modal widget of type T as soon as it is shown. Several
+// steps can be chained for nested dialogs.
+template <typename T>
+void whenModal(std::function<void(T *)> step, int attempts = 200)
+{
+    QTimer::singleShot(20, [step, attempts] {
+        T *w = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (w && w->isVisible()) {
+            step(w);
+            return;
+        }
+        if (attempts > 0)
+            whenModal<T>(step, attempts - 1);
+        else
+            qWarning("no modal dialog appeared");
+    });
+}
+
+void touch(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write("x");
+}
+
+void typeName(QFileDialog *dlg, const QString &text)
+{
+    auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+}
+
+void clickAccept(QDialog *dlg)
+{
+    auto *box = dlg->findChild<QDialogButtonBox *>();
+    QVERIFY(box);
+    QPushButton *ok = box->button(QDialogButtonBox::Open);
+    if (!ok)
+        ok = box->button(QDialogButtonBox::Save);
+    if (!ok)
+        ok = box->button(QDialogButtonBox::Ok);
+    QVERIFY(ok);
+    QTest::mouseClick(ok, Qt::LeftButton);
+}
+
+FilterTable imageFilters()
+{
+    FilterTable t;
+    t.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+                  QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
+                 {}, {}};
+    return t;
+}
+
+FilterTable saveFilters()
+{
+    FilterTable t;
+    t.entries = {{QStringLiteral("Документы RichText  (*.rtf)"), QStringLiteral("*.rtf")},
+                 {QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("*.txt")}};
+    return t;
+}
+
+} // namespace
+
+class DialogsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void openDialogTakesATypedName()
+    {
+        // A folder with a Cyrillic name; the typed name itself is ASCII
+        // because simulated key presses carry ASCII only.
+        const QString folder = m_dir.filePath(QStringLiteral("Картинки"));
+        QVERIFY(QDir().mkpath(folder));
+        touch(folder + QStringLiteral("/cat.jpg"));
+        touch(folder + QStringLiteral("/b.gif"));
+        QString title, filter, accept, startDir;
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            title = dlg->windowTitle();
+            filter = dlg->nameFilters().value(0);
+            accept = dlg->labelText(QFileDialog::Accept);
+            startDir = dlg->directory().absolutePath();
+            typeName(dlg, QStringLiteral("cat.jpg"));
+            clickAccept(dlg);
+        });
+        QString dir = folder;
+        QStringList names;
+        QVERIFY(ShowFileDialog(1, dir, names, imageFilters(), QString(), nullptr));
+        QCOMPARE(title, QStringLiteral("Открыть файл"));
+        QCOMPARE(filter, QStringLiteral(
+                             "Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"));
+        QCOMPARE(accept, QStringLiteral("Открыть"));
+        QCOMPARE(startDir, folder);
+        QCOMPARE(dir, folder);
+        QCOMPARE(names, QStringList({QStringLiteral("cat.jpg")}));
+    }
+
+    void openDialogTakesSeveralFiles()
+    {
+        touch(m_dir.filePath("one.bmp"));
+        touch(m_dir.filePath("two.bmp"));
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            typeName(dlg, QStringLiteral("\"one.bmp\" \"two.bmp\""));
+            clickAccept(dlg);
+        });
+        QString dir = m_dir.path();
+        QStringList names;
+        QVERIFY(ShowFileDialog(1, dir, names, imageFilters(), QString(), nullptr));
+        QCOMPARE(dir, m_dir.path());
+        names.sort();
+        QCOMPARE(names, QStringList({QStringLiteral("one.bmp"), QStringLiteral("two.bmp")}));
+    }
+
+    void cancelledDialogEmptiesTheFolderAndNames()
+    {
+        whenModal<QFileDialog>([](QFileDialog *dlg) { dlg->reject(); });
+        QString dir = m_dir.path();
+        QStringList names = {QStringLiteral("old")};
+        QVERIFY(!ShowFileDialog(1, dir, names, FilterTable(), QString(), nullptr));
+        QVERIFY(dir.isEmpty());
+        QCOMPARE(names, QStringList({QString()}));
+    }
+
+    void emptyFilterTableOffersAllFiles()
+    {
+        QStringList filters;
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            filters = dlg->nameFilters();
+            dlg->reject();
+        });
+        QString dir = m_dir.path();
+        QStringList names;
+        ShowFileDialog(1, dir, names, FilterTable(), QString(), nullptr);
+        QCOMPARE(filters, QStringList({QStringLiteral("Все файлы (*.*)")}));
+    }
+
+    void saveDialogAddsTheChosenTypesExtension()
+    {
+        QString title;
+        QStringList filters;
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            title = dlg->windowTitle();
+            filters = dlg->nameFilters();
+            // Choose the second type, as a user does with the combo box.
+            auto *types = dlg->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            QCOMPARE(types->currentIndex(), 0);
+            QTest::keyClick(types, Qt::Key_Down);
+            QCOMPARE(types->currentIndex(), 1);
+            typeName(dlg, QStringLiteral("result"));
+            clickAccept(dlg);
+        });
+        QString dir = m_dir.path();
+        QStringList names;
+        QVERIFY(ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
+        QCOMPARE(title, QStringLiteral("Сохранить файл"));
+        QCOMPARE(filters, QStringList({QStringLiteral("Документы RichText (*.rtf)"),
+                                       QStringLiteral("Текстовые файлы (*.txt)")}));
+        QCOMPARE(dir, m_dir.path());
+        QCOMPARE(names, QStringList({QStringLiteral("result.txt")}));
+
+        // The first type is rich text.
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            typeName(dlg, QStringLiteral("picture"));
+            clickAccept(dlg);
+        });
+        QVERIFY(ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
+        QCOMPARE(names, QStringList({QStringLiteral("picture.rtf")}));
+    }
+
+    void saveDialogAsksBeforeReplacingAFile()
+    {
+        touch(m_dir.filePath("exists.txt"));
+        QString question;
+        bool stillOpen = false;
+        // Answer "Нет": the file dialog stays open; then cancel it.
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            whenModal<QMessageBox>([&, dlg](QMessageBox *box) {
+                question = box->text();
+                QAbstractButton *no = nullptr;
+                for (QAbstractButton *b : box->buttons())
+                    if (b->text() == QStringLiteral("Нет"))
+                        no = b;
+                QVERIFY(no);
+                QTest::mouseClick(no, Qt::LeftButton);
+                QTimer::singleShot(50, dlg, [&, dlg] {
+                    stillOpen = dlg->isVisible();
+                    dlg->reject();
+                });
+            });
+            typeName(dlg, QStringLiteral("exists.txt"));
+            clickAccept(dlg);
+        });
+        QString dir = m_dir.path();
+        QStringList names;
+        QVERIFY(!ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
+        QVERIFY(stillOpen);
+        QVERIFY(question.contains(QStringLiteral("exists.txt")));
+
+        // Answer "Да": the name is taken.
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            whenModal<QMessageBox>([](QMessageBox *box) {
+                for (QAbstractButton *b : box->buttons())
+                    if (b->text() == QStringLiteral("Да"))
+                        QTest::mouseClick(b, Qt::LeftButton);
+            });
+            typeName(dlg, QStringLiteral("exists.txt"));
+            clickAccept(dlg);
+        });
+        dir = m_dir.path();
+        QVERIFY(ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
+        QCOMPARE(names, QStringList({QStringLiteral("exists.txt")}));
+    }
+
+    // Runs first among the colour tests: the custom colours start at 0.
+    void colorDialogAcceptedWithATypedColour()
+    {
+        QCOMPARE(CustomColors[0], 0u);
+        QColor shownColor, firstCustom;
+        whenModal<QColorDialog>([&](QColorDialog *dlg) {
+            shownColor = dlg->currentColor();
+            firstCustom = QColorDialog::customColor(0);
+            QLineEdit *html = nullptr;
+            for (QLineEdit *e : dlg->findChildren<QLineEdit *>())
+                if (e->text().startsWith(u'#'))
+                    html = e;
+            QVERIFY(html);
+            html->selectAll();
+            QTest::keyClicks(html, QStringLiteral("#00ff80"));
+            QTest::keyClick(html, Qt::Key_Tab);
+            clickAccept(dlg);
+        });
+        quint32 color = 255;
+        QVERIFY(ShowColorDialog(color, nullptr));
+        QCOMPARE(shownColor, QColor(255, 0, 0));
+        QCOMPARE(firstCustom, QColor(255, 0, 0));
+        QCOMPARE(color, quint32(0 + 256 * 255 + 65536 * 128));
+        QCOMPARE(CustomColors[0], 255u);
+    }
+
+    void colorDialogCancelledKeepsTheColour()
+    {
+        whenModal<QColorDialog>([](QColorDialog *dlg) {
+            dlg->setCurrentColor(Qt::blue);
+            dlg->reject();
+        });
+        quint32 color = 0x123456;
+        QVERIFY(!ShowColorDialog(color, nullptr));
+        QCOMPARE(color, 0x123456u);
+        QCOMPARE(CustomColors[0], 255u); // the first colour stays
+    }
+
+    void desktopFolder()
+    {
+        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        QDir().mkpath(desktop);
+        QCOMPARE(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY), QDir::cleanPath(desktop));
+        QCOMPARE(GetSpecialFolder(CSIDL_DESKTOP), QDir::cleanPath(desktop));
+        QVERIFY(GetSpecialFolder(12345).isEmpty());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // A private home keeps the desktop folder and Qt's dialog settings away
+    // from the user's own.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+    qunsetenv("XDG_DESKTOP_DIR");
+    QApplication app(argc, argv);
+    DialogsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_dialogs.moc"
