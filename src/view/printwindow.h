@@ -81,8 +81,9 @@ private:
     void Text2_Change(const QString &text);
     void VScroll1_Change(int value);
     void showPrinterLabels(const QPrinter &printer);
-    bool printCopy(QPrinter &printer, int copy, int copies);
+    bool printCopy(QPrinter &printer);
     void showOutputError(const QPrinter &printer);
+    void showFileError();
 
     PrintSource m_source;
     int m_printerIndex = 0;

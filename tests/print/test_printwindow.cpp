@@ -1,0 +1,703 @@
+// The print window driven through its real controls, printing to a real PDF
+// printer; the PDF pages are checked with the poppler tools.
+#include "view/printwindow.h"
+
+#include "platform/pagesetup.h"
+#include "widgets/captionbar.h"
+#include "widgets/panel3d.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+using namespace tessilor;
+
+namespace {
+
+// Answers the modal windows that come up while a test acts: message boxes
+// are recorded and closed, other dialogs go to the handler.
+class ModalCatcher : public QObject
+{
+public:
+    std::function<void(QDialog *)> onDialog;
+    QStringList texts;
+    QList<QMessageBox::Icon> icons;
+
+    ModalCatcher()
+    {
+        m_timer.setInterval(20);
+        connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+        m_timer.start();
+    }
+
+private:
+    void poll()
+    {
+        QWidget *w = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            texts << box->text();
+            icons << box->icon();
+            box->done(QMessageBox::Ok);
+        } else if (auto *dlg = qobject_cast<QPageSetupDialog *>(w)) {
+            if (onDialog)
+                onDialog(dlg);
+            else
+                dlg->reject();
+        }
+    }
+    QTimer m_timer;
+};
+
+QString runTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pdfPages(const QString &pdf)
+{
+    const QString info = runTool(QStringLiteral("pdfinfo"), {pdf});
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QString pdfText(const QString &pdf)
+{
+    return runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+}
+
+QImage pdfImage(const QString &pdf, const QString &prefix)
+{
+    runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                                         QStringLiteral("-singlefile"), pdf, prefix});
+    return QImage(prefix + QStringLiteral(".png"));
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+template <typename T>
+T *child(QWidget *w, const char *name)
+{
+    T *c = w->findChild<T *>(QLatin1String(name));
+    if (!c)
+        qWarning("missing control %s", name);
+    return c;
+}
+
+int countNonWhite(const QImage &img)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += (img.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    return n;
+}
+
+} // namespace
+
+class TestPrintWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // A PDF printer on a full A4 page without margins: 11906 x 16838 twips.
+    void usePdfA4(const QString &file)
+    {
+        usePdfPrinter(file);
+        currentPrinter().setPageSize(QPageSize(QPageSize::A4));
+        currentPrinter().setPageOrientation(QPageLayout::Portrait);
+        currentPrinter().setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    }
+
+    PrintSource textSource(int columns, int rows, const QByteArray &bytes, const QString &name)
+    {
+        PrintSource s;
+        s.resultKind = 3;
+        s.gridColumns = columns;
+        s.gridRows = rows;
+        s.textPath = path(name);
+        s.fontName = QStringLiteral("Liberation Mono");
+        s.fontSize = 10;
+        s.foreColor = 255;
+        writeFile(s.textPath, bytes);
+        return s;
+    }
+
+    void clickPrint(PrnForm &form)
+    {
+        auto *button = child<QToolButton>(&form, "Toolbar2_Button1");
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty(),
+                 "poppler-utils are needed to read the printed pages");
+    }
+
+    void init()
+    {
+        ForgetPageSetup();
+        usePdfA4(path(QStringLiteral("unused.pdf")));
+    }
+
+    void controlsCaptionsAndDesignPositions()
+    {
+        PrnForm form(PrintSource{});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.size(), QSize(687, 400));
+        QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(form.isModal());
+
+        auto *header = child<CaptionBar>(&form, "Header");
+        QVERIFY(header);
+        QCOMPARE(header->title(), QStringLiteral("Печать"));
+        QCOMPARE(header->geometry().topLeft(), QPoint(0, 0));
+
+        struct Expect {
+            const char *name;
+            QRect rect;
+        };
+        const Expect frames[] = {
+            {"Frame2", QRect(3, 24, 360, 371)},
+            {"Frame4", QRect(367, 24, 316, 117)},
+            {"Frame6", QRect(367, 146, 316, 140)},
+        };
+        for (const Expect &e : frames) {
+            auto *w = child<QGroupBox>(&form, e.name);
+            QVERIFY(w);
+            QCOMPARE(w->geometry(), e.rect);
+        }
+        QCOMPARE(child<QGroupBox>(&form, "Frame2")->title(), QStringLiteral("Предварительный просмотр"));
+        QCOMPARE(child<QGroupBox>(&form, "Frame4")->title(), QStringLiteral("Принтер"));
+        QCOMPARE(child<QGroupBox>(&form, "Frame6")->title(), QStringLiteral("Установки"));
+        QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->geometry(), QRect(61, 21, 244, 22));
+        QCOMPARE(child<QLabel>(&form, "Label112")->geometry(), QRect(65, 52, 238, 18));
+        QCOMPARE(child<QLabel>(&form, "Label6")->geometry(), QRect(66, 70, 237, 18));
+        QCOMPARE(child<QLabel>(&form, "Label5")->geometry(), QRect(66, 89, 230, 18));
+        QCOMPARE(child<Panel3d>(&form, "Panel3d2")->geometry(), QRect(10, 48, 293, 2));
+        QCOMPARE(child<Panel3d>(&form, "Panel3d1")->geometry(), QRect(11, 87, 293, 2));
+        QCOMPARE(child<QToolBar>(&form, "Toolbar1")->geometry().topLeft(), QPoint(9, 19));
+
+        QStringList captions;
+        for (QLabel *l : form.findChildren<QLabel *>())
+            captions << l->text();
+        for (const char *c : {"Имя:", "Тип:", "Драйвер:", "Место:", "Число копий:"})
+            QVERIFY2(captions.contains(QString::fromUtf8(c)), c);
+
+        auto *check = child<QCheckBox>(&form, "Check1");
+        QCOMPARE(check->text(), QStringLiteral("Повышенное качество печати"));
+        QVERIFY(!check->isChecked());
+        auto *copies = child<QLineEdit>(&form, "Text2");
+        QCOMPARE(copies->text(), QStringLiteral("1"));
+        QCOMPARE(copies->maxLength(), 2);
+        auto *spin = child<QScrollBar>(&form, "VScroll1");
+        QCOMPARE(spin->minimum(), 1);
+        QCOMPARE(spin->maximum(), 99);
+        QCOMPARE(spin->value(), 1);
+
+        QCOMPARE(child<QToolButton>(&form, "Toolbar1_Button1")->defaultAction()->text(), QStringLiteral("Настройка страницы "));
+        auto *print = child<QToolButton>(&form, "Toolbar2_Button1");
+        QCOMPARE(print->defaultAction()->text(), QStringLiteral(" Печать   "));
+        QCOMPARE(child<QToolButton>(&form, "Toolbar2_Button3")->defaultAction()->text(), QStringLiteral(" Отмена   "));
+        // The print bar's left edge is placed from its first button's width.
+        auto *bar2 = child<QToolBar>(&form, "Toolbar2");
+        QCOMPARE(print->width(), child<QToolButton>(&form, "Toolbar2_Button3")->width());
+        QCOMPARE(bar2->x(), 687 - (2 * print->width() + 17));
+        QCOMPARE(bar2->y(), 364);
+        QVERIFY2(bar2->geometry().right() < 687, qPrintable(QString::number(bar2->geometry().right())));
+
+        // The printer list holds the system's printers.
+        QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->count(),
+                 int(QPrinterInfo::availablePrinters().size()));
+        // The labels show the current (PDF) printer.
+        QCOMPARE(child<QLabel>(&form, "Label112")->text(), path(QStringLiteral("unused.pdf")));
+    }
+
+    void previewBoxOfPortraitLandscapeAndSquarePages()
+    {
+        PrnForm form(PrintSource{});
+        auto *picture = child<QLabel>(&form, "Picture2");
+        QVERIFY(picture);
+        // Full portrait A4 (about 11906 x 16838 twips): box 5295 high, ~3744 wide.
+        QVERIFY(qAbs(PrnForm::pageSizeTwips(currentPrinter()).width() - 11906) < 1);
+        QCOMPARE(form.previewBoxTwips().height, 5295.0);
+        QVERIFY(qAbs(form.previewBoxTwips().width - 3744) < 1);
+        QCOMPARE(picture->geometry(), QRect(55, 14, 250, 353));
+        QCOMPARE(form.previewImage().size(), QSize(250, 353));
+
+        currentPrinter().setPageOrientation(QPageLayout::Landscape);
+        form.Prev();
+        QCOMPARE(form.previewBoxTwips().width, 5295.0);
+        QCOMPARE(picture->geometry(), QRect(4, 66, 353, 250)); // top 985.5 twips
+
+        currentPrinter().setPageSize(QPageSize(QSizeF(200, 200), QPageSize::Millimeter));
+        currentPrinter().setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        form.Prev();
+        QCOMPARE(picture->geometry(), QRect(4, 14, 353, 353));
+    }
+
+    void emptyWhitePreviewWithoutResult()
+    {
+        PrintSource none;
+        none.gridColumns = 10;
+        none.gridRows = 10;
+        none.textPath = path(QStringLiteral("leftover.tmp"));
+        writeFile(none.textPath, "QQQQQQQQ\r\n");
+        PrnForm form(none);
+        QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Nothing);
+        QVERIFY(!form.previewImage().isNull());
+        QCOMPARE(countNonWhite(form.previewImage()), 0);
+    }
+
+    void previewShowsTextInTheResultColour()
+    {
+        QByteArray lines;
+        for (int i = 0; i < 30; ++i)
+            lines += QByteArray(60, '#') + "\r\n";
+        PrnForm form(textSource(30, 30, lines, QStringLiteral("prev.tmp")));
+        QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Done);
+        QCOMPARE(form.lastPreviewLayout().itemsDrawn, 30);
+        const QImage img = form.previewImage();
+        int red = 0;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) {
+                const QRgb c = img.pixel(x, y);
+                red += qRed(c) > qGreen(c) + 40 && qGreen(c) == qBlue(c);
+            }
+        QVERIFY(red > 50);
+        // The lower part of the page stays white.
+        QCOMPARE(countNonWhite(img.copy(0, img.height() / 2, img.width(), img.height() / 2)), 0);
+    }
+
+    void copiesFieldAndSpinButtons()
+    {
+        PrnForm form(PrintSource{});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *copies = child<QLineEdit>(&form, "Text2");
+        auto *spin = child<QScrollBar>(&form, "VScroll1");
+
+        copies->setFocus();
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("250"));
+        QCOMPARE(copies->text(), QStringLiteral("25")); // two characters at most
+        QCOMPARE(spin->value(), 25);
+
+        // The upper arrow raises the count, the lower one lowers it.
+        QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, 2));
+        QCOMPARE(spin->value(), 26);
+        QCOMPARE(copies->text(), QStringLiteral("26"));
+        QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, spin->height() - 3));
+        QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, spin->height() - 3));
+        QCOMPARE(spin->value(), 24);
+        QCOMPARE(copies->text(), QStringLiteral("24"));
+
+        // Out of range counts are clamped on the spin buttons.
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("-"));
+        QCOMPARE(spin->value(), 1);
+        QCOMPARE(copies->text(), QStringLiteral("1"));
+        // "0" while the value is 1 stays typed.
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("0"));
+        QCOMPARE(copies->text(), QStringLiteral("0"));
+        QCOMPARE(spin->value(), 1);
+        // 99 is the top: the upper arrow stops there.
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("99"));
+        QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, 2));
+        QCOMPARE(spin->value(), 99);
+        QCOMPARE(copies->text(), QStringLiteral("99"));
+    }
+
+    void threeCopiesAreThreeDocumentsWithTheTextLines()
+    {
+        const QString out = path(QStringLiteral("copies.pdf"));
+        usePdfA4(out);
+        PrnForm form(textSource(4, 3, "@@##ЖЖ..\r\n..ЖЖ##@@\r\n########\r\n", QStringLiteral("t3.tmp")));
+        form.show();
+        auto *copies = child<QLineEdit>(&form, "Text2");
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("3"));
+        ModalCatcher catcher;
+        clickPrint(form);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QVERIFY(!form.isVisible());
+        QVERIFY(catcher.texts.isEmpty());
+        QVERIFY(!QFile::exists(out));
+        for (int c = 1; c <= 3; ++c) {
+            const QString pdf = path(QStringLiteral("copies-%1.pdf").arg(c));
+            QVERIFY2(QFile::exists(pdf), qPrintable(pdf));
+            QCOMPARE(pdfPages(pdf), 1);
+            const QString text = pdfText(pdf);
+            QVERIFY2(text.contains(QStringLiteral("@@##ЖЖ..")), qPrintable(text));
+            QVERIFY(text.contains(QStringLiteral("..ЖЖ##@@")));
+            QVERIFY(text.contains(QStringLiteral("########")));
+            // Laid out from the top: the first line comes first.
+            QVERIFY(text.indexOf(QStringLiteral("@@##")) < text.indexOf(QStringLiteral("..ЖЖ")));
+        }
+        QVERIFY(!QFile::exists(path(QStringLiteral("copies-4.pdf"))));
+        QCOMPARE(form.lastPrintLayout().fittedSize, 10.0);
+        // The printer keeps its file name for the next print.
+        QCOMPARE(currentPrinter().outputFileName(), out);
+    }
+
+    void zeroOrEmptyCopiesPrintNothing()
+    {
+        const QString out = path(QStringLiteral("none.pdf"));
+        usePdfA4(out);
+        PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("t0.tmp")));
+        form.show();
+        auto *copies = child<QLineEdit>(&form, "Text2");
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("0"));
+        clickPrint(form);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(!QFile::exists(path(QStringLiteral("none-1.pdf"))));
+    }
+
+    void wideTextIsShrunkToFitThePage()
+    {
+        const QString out = path(QStringLiteral("wide.pdf"));
+        usePdfA4(out);
+        QByteArray lines;
+        for (int i = 0; i < 120; ++i)
+            lines += QByteArray(80, 'Q') + "\r\n";
+        PrnForm form(textSource(40, 120, lines, QStringLiteral("wide.tmp")));
+        form.show();
+        clickPrint(form);
+        QVERIFY(QFile::exists(out));
+        QCOMPARE(pdfPages(out), 1);
+        const PageLayoutInfo info = form.lastPrintLayout();
+        QVERIFY(info.fittedSize < 10);
+        QCOMPARE(info.itemsDrawn, 120);
+        const QSizeF page = PrnForm::pageSizeTwips(currentPrinter());
+        QVERIFY(info.cellHeight * 120 <= page.height() / 1.05 * 1.01);
+        QVERIFY(info.cellWidth * 80 <= page.width() / 1.05 * 1.01);
+
+        // Every word of the page lies on the paper, and all 120 lines are there.
+        const QString bbox = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), out, QStringLiteral("-")});
+        const QRegularExpression word(QStringLiteral("xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\""));
+        double maxX = 0, maxY = 0;
+        int words = 0;
+        for (auto it = word.globalMatch(bbox); it.hasNext();) {
+            const auto m = it.next();
+            maxX = std::max(maxX, m.captured(1).toDouble());
+            maxY = std::max(maxY, m.captured(2).toDouble());
+            ++words;
+        }
+        QCOMPARE(words, 120);
+        QVERIFY2(maxX <= 595.3 && maxY <= 841.9, qPrintable(QStringLiteral("%1 %2").arg(maxX).arg(maxY)));
+        // The height decides: the grid fills most of the page height.
+        QVERIFY(maxY > 841.9 / 1.05 * 0.9);
+    }
+
+    void figureGlyphsPrintedInCellColoursAtCellPositions()
+    {
+        const QString out = path(QStringLiteral("figures.pdf"));
+        usePdfA4(out);
+        PrintSource s;
+        s.resultKind = 2;
+        s.gridColumns = 3;
+        s.gridRows = 2;
+        s.colorPath = path(QStringLiteral("color.tmp"));
+        s.fontName = QStringLiteral("DejaVu Sans Mono");
+        s.fontSize = 48;
+        s.glyph = QChar(0x2588);
+        const quint32 colours[6] = {255, 65280, 16711680, 65793 * 128, 255 + 65536 * 255, 65535};
+        QByteArray lines;
+        for (quint32 c : colours)
+            lines += ' ' + QByteArray::number(c) + " \r\n";
+        QVERIFY(writeFile(s.colorPath, lines));
+
+        PrnForm form(s);
+        form.show();
+        clickPrint(form);
+        QCOMPARE(pdfPages(out), 1);
+        const PageLayoutInfo info = form.lastPrintLayout();
+        QCOMPARE(info.itemsDrawn, 6);
+        QCOMPARE(info.fittedSize, 48.0);
+        const QImage page = pdfImage(out, path(QStringLiteral("figures")));
+        QVERIFY(!page.isNull());
+        QCOMPARE(page.size(), QSize(595, 842));
+        const double cw = info.cellWidth / 20, ch = info.cellHeight / 20; // points
+        for (int y = 1; y <= 2; ++y)
+            for (int x = 1; x <= 3; ++x) {
+                const quint32 c = colours[(y - 1) * 3 + x - 1];
+                const QPointF at(double(x - 1) * cw + cw / 2, double(y - 1) * ch + ch / 2);
+                const QRgb px = page.pixel(at.toPoint());
+                QVERIFY2(qAbs(qRed(px) - int(c & 255)) <= 2 && qAbs(qGreen(px) - int((c >> 8) & 255)) <= 2
+                             && qAbs(qBlue(px) - int((c >> 16) & 255)) <= 2,
+                         qPrintable(QStringLiteral("cell %1,%2: %3").arg(x).arg(y).arg(px, 8, 16)));
+            }
+        // Nothing lies right of or below the grid.
+        QCOMPARE(countNonWhite(page.copy(int(3 * cw) + 3, 0, 595 - int(3 * cw) - 3, 842)), 0);
+        QCOMPARE(countNonWhite(page.copy(0, int(2 * ch) + 3, 595, 842 - int(2 * ch) - 3)), 0);
+    }
+
+    void figureFontOfTheProgramIsUsedWhenPresent()
+    {
+        const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/GLYFA__1.TTF");
+        if (!QFile::exists(file))
+            QSKIP("figure fonts are not built");
+        const int id = QFontDatabase::addApplicationFont(file);
+        QVERIFY(id >= 0);
+        const QString family = QFontDatabase::applicationFontFamilies(id).value(0);
+        const QString out = path(QStringLiteral("figfont.pdf"));
+        usePdfA4(out);
+        PrintSource s;
+        s.resultKind = 2;
+        s.gridColumns = 20;
+        s.gridRows = 10;
+        s.colorPath = path(QStringLiteral("figcolor.tmp"));
+        s.fontName = family;
+        s.fontSize = 22;
+        s.glyph = QChar(86);
+        QByteArray lines;
+        for (int i = 0; i < 200; ++i)
+            lines += i < 100 ? " 255 \r\n" : " 16711680 \r\n";
+        QVERIFY(writeFile(s.colorPath, lines));
+        PrnForm form(s);
+        QVERIFY(countNonWhite(form.previewImage()) > 0);
+        form.show();
+        clickPrint(form);
+        const QImage page = pdfImage(out, path(QStringLiteral("figfont")));
+        QVERIFY(!page.isNull());
+        const PageLayoutInfo info = form.lastPrintLayout();
+        QCOMPARE(info.itemsDrawn, 200);
+        // Rows 1-5 carry red ink only, rows 6-10 blue ink only.
+        const int half = int(5 * info.cellHeight / 20);
+        const int width = int(20 * info.cellWidth / 20);
+        int red = 0, blue = 0, wrong = 0;
+        for (int y = 0; y < int(10 * info.cellHeight / 20); ++y)
+            for (int x = 0; x < width; ++x) {
+                const QRgb c = page.pixel(x, y);
+                if ((c & 0xFFFFFF) == 0xFFFFFF || qAbs(y - half) <= 1)
+                    continue;
+                // Edges are smoothed against white: judge by the dominant channel.
+                if (y < half) {
+                    red += qRed(c) > qBlue(c) + 30;
+                    wrong += qBlue(c) > qRed(c) + 10 || qGreen(c) > qRed(c) + 10;
+                } else {
+                    blue += qBlue(c) > qRed(c) + 30;
+                    wrong += qRed(c) > qBlue(c) + 10 || qGreen(c) > qBlue(c) + 10;
+                }
+            }
+        QVERIFY(red > 100);
+        QVERIFY(blue > 100);
+        QCOMPARE(wrong, 0);
+    }
+
+    void qualityChoosesTheResolution()
+    {
+        usePdfA4(path(QStringLiteral("q.pdf")));
+        {
+            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("q.tmp")));
+            form.show();
+            QTest::mouseClick(child<QCheckBox>(&form, "Check1"), Qt::LeftButton);
+            clickPrint(form);
+            QCOMPARE(currentPrinter().resolution(), 1200);
+        }
+        {
+            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("q.tmp")));
+            form.show();
+            clickPrint(form);
+            QCOMPARE(currentPrinter().resolution(), 300);
+        }
+        QCOMPARE(pdfPages(path(QStringLiteral("q.pdf"))), 1);
+        QVERIFY(pdfText(path(QStringLiteral("q.pdf"))).contains(QStringLiteral("QQQQ")));
+    }
+
+    void nothingPrintedBeforeAnyConversion()
+    {
+        const QString out = path(QStringLiteral("noresult.pdf"));
+        usePdfA4(out);
+        PrnForm form(PrintSource{});
+        form.show();
+        ModalCatcher catcher;
+        clickPrint(form);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(catcher.texts.isEmpty());
+    }
+
+    void missingTempFileGivesEmptyPreviewAndAMessage()
+    {
+        const QString out = path(QStringLiteral("missing.pdf"));
+        usePdfA4(out);
+        PrintSource s;
+        s.resultKind = 3;
+        s.gridColumns = 10;
+        s.gridRows = 10;
+        s.textPath = path(QStringLiteral("no-such-text.tmp"));
+        s.fontName = QStringLiteral("Liberation Mono");
+        PrnForm form(s);
+        QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::FileError);
+        QCOMPARE(countNonWhite(form.previewImage()), 0);
+        form.show();
+        ModalCatcher catcher;
+        clickPrint(form);
+        QCOMPARE(catcher.texts.size(), 1);
+        QVERIFY(catcher.texts[0].contains(QStringLiteral("no-such-text.tmp")));
+        QCOMPARE(catcher.icons[0], QMessageBox::Critical);
+        QVERIFY(!QFile::exists(out));
+        QVERIFY(!form.isVisible());
+    }
+
+    void outputFailureNamesThePrinter()
+    {
+        const QString out = path(QStringLiteral("no-such-folder/out.pdf"));
+        usePdfA4(out);
+        PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("f.tmp")));
+        form.show();
+        auto *copies = child<QLineEdit>(&form, "Text2");
+        copies->selectAll();
+        QTest::keyClicks(copies, QStringLiteral("2"));
+        ModalCatcher catcher;
+        clickPrint(form);
+        // The first failing copy ends printing: one message, not two.
+        QCOMPARE(catcher.texts.size(), 1);
+        QCOMPARE(catcher.texts[0], QStringLiteral("Ошибка вывода на принтер ")
+                                       + path(QStringLiteral("no-such-folder/out-1.pdf"))
+                                       + QStringLiteral("!\nВозможно отмена на виртуальном принтере."));
+        QCOMPARE(catcher.icons[0], QMessageBox::Critical);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+    }
+
+    void cancelAndCloseLeaveWithoutPrinting()
+    {
+        const QString out = path(QStringLiteral("cancel.pdf"));
+        usePdfA4(out);
+        {
+            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("c.tmp")));
+            form.show();
+            QTest::mouseClick(child<QToolButton>(&form, "Toolbar2_Button3"), Qt::LeftButton);
+            QCOMPARE(form.result(), int(QDialog::Rejected));
+            QVERIFY(!form.isVisible());
+        }
+        {
+            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("c.tmp")));
+            form.show();
+            auto *header = child<CaptionBar>(&form, "Header");
+            QTest::mouseClick(header->closeButton(), Qt::LeftButton);
+            QCOMPARE(form.result(), int(QDialog::Rejected));
+            QVERIFY(!form.isVisible());
+        }
+        QVERIFY(!QFile::exists(out));
+    }
+
+    void pageSetupRedrawsThePreviewWhenConfirmed()
+    {
+        PrnForm form(PrintSource{});
+        form.show();
+        auto *picture = child<QLabel>(&form, "Picture2");
+        QCOMPARE(picture->size(), QSize(250, 353));
+        auto *setup = child<QToolButton>(&form, "Toolbar1_Button1");
+
+        // Cancelled: nothing changes, nothing is kept.
+        {
+            ModalCatcher catcher;
+            bool seen = false;
+            catcher.onDialog = [&](QDialog *dlg) {
+                seen = true;
+                dlg->reject();
+            };
+            QTest::mouseClick(setup, Qt::LeftButton);
+            QVERIFY(seen);
+        }
+        QCOMPARE(picture->size(), QSize(250, 353));
+        QVERIFY(!HasSavedPageSetup());
+
+        // Confirmed with landscape paper: the preview turns.
+        {
+            ModalCatcher catcher;
+            bool clicked = false;
+            catcher.onDialog = [&](QDialog *dlg) {
+                for (QRadioButton *r : dlg->findChildren<QRadioButton *>())
+                    if (r->objectName() == QLatin1String("landscape")) {
+                        r->click();
+                        clicked = true;
+                    }
+                dlg->accept();
+            };
+            QTest::mouseClick(setup, Qt::LeftButton);
+            QVERIFY(clicked);
+            QVERIFY(catcher.texts.isEmpty());
+        }
+        QCOMPARE(currentPrinter().pageLayout().orientation(), QPageLayout::Landscape);
+        QCOMPARE(picture->size(), QSize(353, 250));
+        QVERIFY(HasSavedPageSetup());
+        // The dialog's margins do not change the page the layout uses.
+        QCOMPARE(currentPrinter().pageLayout().margins(QPageLayout::Point), QMarginsF(0, 0, 0, 0));
+    }
+
+    void pageSetupReturnsTheDialogMargins()
+    {
+        ModalCatcher catcher;
+        catcher.onDialog = [](QDialog *dlg) { dlg->accept(); };
+        int left = 3000, right = 1500, top = 2000, bottom = 2000;
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        const bool ok = ShowPageSetupDialog(&currentPrinter(), left, right, top, bottom, nullptr);
+        QLocale::setDefault(saved);
+        QVERIFY(ok);
+        // Metric locale: hundredths of a millimetre, as passed in.
+        QVERIFY(qAbs(left - 3000) <= 5);
+        QVERIFY(qAbs(right - 1500) <= 5);
+        QVERIFY(qAbs(top - 2000) <= 5);
+        QVERIFY(qAbs(bottom - 2000) <= 5);
+        QVERIFY(pageLayoutSupported(currentPrinter(), currentPrinter().pageLayout()));
+        QVERIFY(!pageLayoutSupported(currentPrinter(), QPageLayout()));
+    }
+
+    void pdfCopyFileNames()
+    {
+        QCOMPARE(pdfCopyFileName(QStringLiteral("/tmp/a/out.pdf"), 1, 1), QStringLiteral("/tmp/a/out.pdf"));
+        QCOMPARE(pdfCopyFileName(QStringLiteral("/tmp/a/out.pdf"), 2, 3), QStringLiteral("/tmp/a/out-2.pdf"));
+        QCOMPARE(pdfCopyFileName(QStringLiteral("/tmp/a/out.PDF"), 1, 2), QStringLiteral("/tmp/a/out-1.pdf"));
+        QCOMPARE(pdfCopyFileName(QStringLiteral("/tmp/a/out"), 3, 3), QStringLiteral("/tmp/a/out-3.pdf"));
+        QCOMPARE(pdfCopyFileName(QStringLiteral("/tmp/a.b/out.x.pdf"), 2, 2), QStringLiteral("/tmp/a.b/out.x-2.pdf"));
+    }
+};
+
+QTEST_MAIN(TestPrintWindow)
+#include "test_printwindow.moc"
