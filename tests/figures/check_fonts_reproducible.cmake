@@ -1,0 +1,18 @@
+# Runs the figure font generator again into WORK and compares its output
+# byte for byte with the fonts the build made in BUILT.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${PYTHON} ${SCRIPT} ${WORK} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the font generator failed: ${rc}")
+endif()
+foreach(f GLYFA__1.TTF GLYFA__2.TTF)
+  if(NOT EXISTS ${BUILT}/${f})
+    message(FATAL_ERROR "${BUILT}/${f} was not built")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${BUILT}/${f} ${WORK}/${f} RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    message(FATAL_ERROR "${f} differs between two runs of the generator")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${WORK})
