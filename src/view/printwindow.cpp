@@ -24,6 +24,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 
 namespace tessilor {
 
@@ -37,15 +38,37 @@ struct PrinterHolder {
     bool pdfWriter = false;
 };
 
-PrinterHolder &holder()
+PrinterHolder &holderStorage()
 {
     static PrinterHolder h;
+    return h;
+}
+
+void releasePrinter()
+{
+    holderStorage().printer.reset();
+}
+
+PrinterHolder &holder()
+{
+    PrinterHolder &h = holderStorage();
     if (!h.printer) {
         h.printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         h.defaultResolution = h.printer->resolution();
+        h.pdfWriter = false;
+        // The printer goes with the application object, not after it.
+        static bool registered = false;
+        if (!registered && QCoreApplication::instance()) {
+            qAddPostRoutine(releasePrinter);
+            registered = true;
+        }
     }
     return h;
 }
+
+// Largest preview page surface; bigger paper is drawn at a lower
+// resolution, so an enormous custom paper size cannot exhaust memory.
+constexpr qint64 kMaxSurfacePixels = 24'000'000;
 
 // Resolution of the medium quality of a PDF writer; the high quality uses
 // the writer's high resolution (1200 dpi).
@@ -120,6 +143,24 @@ void usePdfPrinter(const QString &outputFile)
     h.printer = std::move(printer);
     h.defaultResolution = h.printer->resolution();
     h.pdfWriter = true;
+}
+
+void resetCurrentPrinter()
+{
+    holderStorage().printer.reset();
+    holder();
+}
+
+bool ShowPrintWindow(const PrintSource &source, QWidget *owner)
+{
+    if (installedPrinterCount() < 1) {
+        QMessageBox::critical(owner, QGuiApplication::applicationDisplayName(),
+                              QStringLiteral("На компьютере нет установленных принтеров!"));
+        return false;
+    }
+    PrnForm form(source, owner);
+    form.exec();
+    return true;
 }
 
 bool currentPrinterIsPdf()
@@ -234,8 +275,7 @@ void PrnForm::buildControls()
     Label5 = new QLabel(Frame4);
     Label5->setObjectName(QStringLiteral("Label5"));
     Label5->setGeometry(twipsRect(990, 1335, 3450, 270));
-    connect(ImageCombo1, &QComboBox::activated, this, &PrnForm::ImageCombo1_Click);
-    connect(ImageCombo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+    connect(ImageCombo1, &QComboBox::activated, this, [this](int index) {
         if (!m_filling)
             ImageCombo1_Click(index);
     });
@@ -416,8 +456,15 @@ void PrnForm::Prev()
     Picture2->setGeometry(twipsToPixels(m_box.left), twipsToPixels(m_box.top), dw, dh);
 
     // One page at full size on the page surface, reduced in one copy.
-    const int sw = std::max(1, twipsToPixels(limits.width));
-    const int sh = std::max(1, twipsToPixels(limits.height));
+    int sw = std::max(1, twipsToPixels(limits.width));
+    int sh = std::max(1, twipsToPixels(limits.height));
+    int dpi = 96; // 15 twips a pixel
+    if (qint64(sw) * sh > kMaxSurfacePixels) {
+        const double shrink = std::sqrt(double(kMaxSurfacePixels) / (double(sw) * sh));
+        dpi = std::max(1, int(96 * shrink));
+        sw = std::max(1, int(limits.width * dpi / 1440.0));
+        sh = std::max(1, int(limits.height * dpi / 1440.0));
+    }
     QImage surface(sw, sh, QImage::Format_RGB32);
     m_previewInfo = PageLayoutInfo{};
     if (surface.isNull()) {
@@ -427,8 +474,9 @@ void PrnForm::Prev()
         ShowMemoryError(this);
         return;
     }
-    surface.setDotsPerMeterX(3780); // 96 dpi: 15 twips a pixel
-    surface.setDotsPerMeterY(3780);
+    const int dotsPerMeter = int(std::lround(dpi / 0.0254));
+    surface.setDotsPerMeterX(dotsPerMeter);
+    surface.setDotsPerMeterY(dotsPerMeter);
     surface.fill(Qt::white);
     {
         QPainter painter(&surface);

@@ -36,6 +36,13 @@ QString printerDeviceName(const QPrinter &printer);
 // unless a PDF writer has been made current).
 int installedPrinterCount();
 bool currentPrinterIsPdf();
+// Goes back to the system's default printer.
+void resetCurrentPrinter();
+
+// The "print" output: without any printer the message "На компьютере нет
+// установленных принтеров!" (error icon), otherwise the print window shown
+// modally over owner. Returns whether the window was shown.
+bool ShowPrintWindow(const PrintSource &source, QWidget *owner);
 
 // Output file of copy `copy` (1-based) of `copies` for a PDF writer whose
 // file is outputFile: the file itself for a single copy, otherwise

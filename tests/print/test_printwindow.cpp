@@ -47,6 +47,10 @@ public:
 
     ModalCatcher()
     {
+        // Windows already open (the print window under test) are left alone.
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                m_ignore << w;
         m_timer.setInterval(20);
         connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
         m_timer.start();
@@ -60,7 +64,10 @@ private:
             texts << box->text();
             icons << box->icon();
             box->done(QMessageBox::Ok);
-        } else if (auto *dlg = qobject_cast<QPageSetupDialog *>(w)) {
+        } else if (auto *dlg = qobject_cast<QDialog *>(w);
+                   dlg && !m_ignore.contains(dlg) && dlg->property("caught").isNull()) {
+            // Hand each dialog over once (the handler may open more).
+            dlg->setProperty("caught", true);
             if (onDialog)
                 onDialog(dlg);
             else
@@ -68,6 +75,7 @@ private:
         }
     }
     QTimer m_timer;
+    QList<QWidget *> m_ignore;
 };
 
 QString runTool(const QString &program, const QStringList &args)
@@ -687,6 +695,56 @@ private Q_SLOTS:
         QVERIFY(qAbs(bottom - 2000) <= 5);
         QVERIFY(pageLayoutSupported(currentPrinter(), currentPrinter().pageLayout()));
         QVERIFY(!pageLayoutSupported(currentPrinter(), QPageLayout()));
+    }
+
+    void printOutputWithoutPrinterShowsTheMessage()
+    {
+        resetCurrentPrinter();
+        if (!QPrinterInfo::availablePrinters().isEmpty())
+            QSKIP("this machine has printers installed");
+        QCOMPARE(installedPrinterCount(), 0);
+        ModalCatcher catcher;
+        QVERIFY(!ShowPrintWindow(PrintSource{}, nullptr));
+        QCOMPARE(catcher.texts, QStringList{QStringLiteral("На компьютере нет установленных принтеров!")});
+        QCOMPARE(catcher.icons.value(0), QMessageBox::Critical);
+    }
+
+    void printOutputWithThePdfWriterShowsTheWindow()
+    {
+        usePdfA4(path(QStringLiteral("shown.pdf")));
+        QVERIFY(installedPrinterCount() >= 1);
+        ModalCatcher catcher;
+        bool shown = false;
+        catcher.onDialog = [&](QDialog *dlg) {
+            if (auto *form = qobject_cast<PrnForm *>(dlg)) {
+                shown = true;
+                QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button3")),
+                                  Qt::LeftButton);
+            } else {
+                dlg->reject();
+            }
+        };
+        QVERIFY(ShowPrintWindow(PrintSource{}, nullptr));
+        QVERIFY(shown);
+        QVERIFY(catcher.texts.isEmpty());
+        QVERIFY(!QFile::exists(path(QStringLiteral("shown.pdf"))));
+    }
+
+    void hugePaperIsPreviewedAtALowerResolution()
+    {
+        currentPrinter().setPageSize(QPageSize(QSizeF(3000, 3000), QPageSize::Millimeter));
+        currentPrinter().setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        QByteArray lines;
+        for (int i = 0; i < 40; ++i)
+            lines += QByteArray(80, '#') + "\r\n";
+        PrintSource s = textSource(40, 40, lines, QStringLiteral("huge.tmp"));
+        s.fontSize = 400; // large enough to show on the reduced preview
+        PrnForm form(s);
+        QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Done);
+        QCOMPARE(form.previewImage().size(), QSize(353, 353));
+        QVERIFY(countNonWhite(form.previewImage()) > 100);
+        // The text is fitted against the page, not the reduced surface.
+        QVERIFY(form.lastPreviewLayout().cellWidth * 80 <= 3000 / 25.4 * 1440 / 1.06 * 1.02);
     }
 
     void pdfCopyFileNames()
