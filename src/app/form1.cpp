@@ -487,10 +487,9 @@ void Form1::Form_Load()
     });
     step([&] {
 #ifdef TESSILOR_HAVE_FONTMODULE
-        if (QFileInfo::exists(globals::FigureFontFile1))
-            globals::FigureFontName = InstallFont(globals::FigureFontFile1);
-        if (QFileInfo::exists(globals::FigureFontFile2))
-            globals::FigureFontName2 = InstallFont(globals::FigureFontFile2);
+        // A missing or unreadable file gives an empty family name.
+        globals::FigureFontName = InstallFont(globals::FigureFontFile1);
+        globals::FigureFontName2 = InstallFont(globals::FigureFontFile2);
 #endif
     });
     step([&] {
@@ -509,6 +508,8 @@ void Form1::showAsStored()
         showMaximized();
     else
         showNormal();
+    // The frame is known only once the window is on screen.
+    m_nonClientHeight = float(tw(frameGeometry().height() - height()));
     layoutOnResize();
 }
 

@@ -1,0 +1,132 @@
+#pragma once
+// Shared set-up of the desktop program's widget tests: a private home with
+// its own settings, data and runtime folders, pictures written to disk, and
+// helpers that answer the modal dialogs the program opens.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+namespace apptest {
+
+// Points HOME and the XDG folders into dir; call before QApplication.
+inline void isolateHome(const QString &dir)
+{
+    const QByteArray d = QFile::encodeName(dir);
+    qputenv("HOME", d);
+    qputenv("XDG_CONFIG_HOME", d + "/config");
+    qputenv("XDG_DATA_HOME", d + "/data");
+    qputenv("XDG_CACHE_HOME", d + "/cache");
+    QDir().mkpath(dir + QStringLiteral("/runtime"));
+    QFile::setPermissions(dir + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", d + "/runtime");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+inline QString iniPath()
+{
+    return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Quar_Programming.ini");
+}
+
+// A picture with a left-to-right grey ramp and a dark square, so every
+// conversion has light and dark cells.
+inline QImage testPicture(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int g = w > 1 ? 255 * x / (w - 1) : 128;
+            line[x] = qRgb(g, (g + y) % 256, 255 - g);
+        }
+    }
+    QPainter p(&img);
+    p.fillRect(QRect(w / 4, h / 4, w / 4, h / 4), Qt::black);
+    return img;
+}
+
+inline QString writePicture(const QString &path, int w, int h, const char *format, int quality = -1)
+{
+    const bool ok = testPicture(w, h).save(path, format, quality);
+    return ok ? path : QString();
+}
+
+// Runs answer on the next modal dialog of type T that appears within
+// timeoutMs. The answer must close the dialog.
+template<typename T>
+void answerNextModal(std::function<void(T *)> answer, int timeoutMs = 10000)
+{
+    auto *timer = new QTimer;
+    auto *elapsed = new int(0);
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, answer, timeoutMs] {
+        *elapsed += 20;
+        if (auto *dlg = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            delete elapsed;
+            answer(dlg);
+            return;
+        }
+        if (*elapsed > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete elapsed;
+        }
+    });
+    timer->start();
+}
+
+// Records the text of the next message box and closes it.
+inline void closeNextMessage(QString *text, QMessageBox::Icon *icon = nullptr)
+{
+    answerNextModal<QMessageBox>([text, icon](QMessageBox *box) {
+        if (text)
+            *text = box->text();
+        if (icon)
+            *icon = box->icon();
+        box->done(QMessageBox::Ok);
+    });
+}
+
+// Types fullPath into the next file dialog and confirms it.
+inline void chooseInNextFileDialog(const QString &fullPath)
+{
+    answerNextModal<QFileDialog>([fullPath](QFileDialog *dlg) {
+        dlg->setDirectory(QFileInfo(fullPath).absolutePath());
+        auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (edit) {
+            edit->setText(QFileInfo(fullPath).fileName());
+            QTest::keyClick(edit, Qt::Key_Return);
+        } else {
+            dlg->selectFile(fullPath);
+            QMetaObject::invokeMethod(dlg, "accept");
+        }
+    });
+}
+
+inline void cancelNextFileDialog()
+{
+    answerNextModal<QFileDialog>([](QFileDialog *dlg) { dlg->reject(); });
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+} // namespace apptest

@@ -1,0 +1,571 @@
+// Main window: first start, exit and the stored keys, opening pictures by
+// dialog, by drop and from the last-file entry, the grid-size coupling, the
+// option rules and the help bar. Drives the real windows offscreen.
+#include "apptestsupport.h"
+#include "support/gifwriter.h"
+
+#include "app/form1.h"
+#include "app/startup.h"
+#include "engine/globals.h"
+#include "engine/mainlayout.h"
+#include "engine/options.h"
+#include "engine/paths.h"
+#include "view/imagewindow.h"
+#include "widgets/progress.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <memory>
+
+using namespace tessilor;
+
+namespace {
+
+QString stored(const QString &key)
+{
+    QSettings s(apptest::iniPath(), QSettings::IniFormat);
+    return s.value(QStringLiteral("ImageTessilor/") + key).toString();
+}
+
+void store(const QString &key, const QString &value)
+{
+    QSettings s(apptest::iniPath(), QSettings::IniFormat);
+    s.setValue(QStringLiteral("ImageTessilor/") + key, value);
+    s.sync();
+}
+
+void clearSettings()
+{
+    QSettings s(apptest::iniPath(), QSettings::IniFormat);
+    s.clear();
+    s.sync();
+}
+
+// Clicks into a field and replaces its text by typing.
+void typeInto(QLineEdit *field, const QString &text)
+{
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_pics;
+    std::unique_ptr<Form1> m_form;
+
+    Form1 *openForm()
+    {
+        m_form = std::make_unique<Form1>();
+        m_form->showAsStored();
+        m_form->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_form.get()))
+            qWarning("main window did not become active");
+        return m_form.get();
+    }
+    void closeForm()
+    {
+        if (m_form)
+            m_form->close();
+        m_form.reset();
+    }
+    // Opens a picture and shows it at 100 %, so the display is w x h.
+    PicForm *showAtFullSize(Form1 *f, int w, int h)
+    {
+        const QString path = apptest::writePicture(m_pics.filePath(QStringLiteral("p%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
+        if (!f->LoadImage(path))
+            return nullptr;
+        f->CheckOpen();
+        PicForm *pf = f->existingPicForm();
+        pf->mnuV_Click(3);
+        return pf;
+    }
+
+private Q_SLOTS:
+    void cleanup() { closeForm(); }
+
+    void firstStartGivesTheDefaults()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QCOMPARE(f->windowTitle(), QStringLiteral("Quar Image Tessilor 1.0.29"));
+        QVERIFY(!f->isMaximized() && !f->isMinimized());
+        // Design size, but never below 8000 x 6000 twips.
+        QVERIFY(f->width() * 15 >= 8000);
+        QVERIFY(f->height() * 15 >= 6000);
+
+        QCOMPARE(f->imageCombo1()->count(), 2);
+        QCOMPARE(f->imageCombo1()->itemText(0), QStringLiteral("Текстовые символы"));
+        QCOMPARE(f->imageCombo1()->itemText(1), QStringLiteral("Фигуры"));
+        QCOMPARE(f->imageCombo1()->currentIndex(), 0);
+        QVERIFY(f->textBarVisible());
+        QVERIFY(!f->figureBarVisible());
+
+        QCOMPARE(f->imageCombo2()->count(), 4);
+        QCOMPARE(f->imageCombo2()->currentText(), QStringLiteral("Courier New Cyr"));
+        QCOMPARE(f->imageCombo2()->currentData().toString().size(), 81);
+        QCOMPARE(f->imageCombo2()->itemText(3), QStringLiteral("Terminal"));
+        QCOMPARE(f->combo1()->count(), 18);
+        QCOMPARE(f->combo2()->count(), 18);
+        QCOMPARE(f->combo1()->currentText(), QStringLiteral("8"));
+        QCOMPARE(f->combo2()->currentText(), QStringLiteral("8"));
+        QCOMPARE(f->combo1()->itemText(17), QStringLiteral("48"));
+        QVERIFY(f->check1()->isChecked());
+        QVERIFY(f->check2()->isChecked());
+        QCOMPARE(f->check1()->text(), QStringLiteral("Пропорционально"));
+        QCOMPARE(f->imageCombo3()->itemText(1), QStringLiteral("Оттенки серого"));
+        QCOMPARE(f->imageCombo3()->currentIndex(), 0);
+        QCOMPARE(f->text1()->text(), QStringLiteral("80"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("120"));
+        QCOMPARE(f->slider1()->minimum(), -127);
+        QCOMPARE(f->slider1()->maximum(), 127);
+        QCOMPARE(f->slider1()->value(), 0);
+        QCOMPARE(f->slider1()->pageStep(), 5);
+
+        QCOMPARE(f->figureKey(), QStringLiteral("k86"));
+        QCOMPARE(f->figureFamily(), globals::FigureFontName);
+        QVERIFY(!f->figureButton()->icon().isNull());
+        QCOMPARE(Form1::imageKey(f->button(QStringLiteral("result"))), QStringLiteral("save"));
+        QCOMPARE(f->button(QStringLiteral("result"))->toolTip(), QStringLiteral("Сохранить"));
+        QCOMPARE(f->lastFileEntry()->text(), QStringLiteral("Пусто"));
+        QVERIFY(!f->lastFileEntry()->isEnabled());
+        QCOMPARE(f->colorButton()->text(), QStringLiteral(" Цвет"));
+        QCOMPARE(f->textColor(), paletteColors()[0]);
+
+        // Without a picture only opening, the mode list and help work.
+        QVERIFY(f->button(QStringLiteral("open"))->isEnabled());
+        QVERIFY(!f->button(QStringLiteral("go"))->isEnabled());
+        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(!f->text1()->isEnabled());
+        QVERIFY(f->imageCombo1()->isEnabled());
+        QVERIFY(f->helpButton()->isEnabled());
+        QCOMPARE(f->helpButton()->text(), QStringLiteral("Справка"));
+        QCOMPARE(f->helpButton()->toolTip(), QStringLiteral("О программе"));
+        QCOMPARE(f->button(QStringLiteral("go"))->text(), QStringLiteral("Пуск"));
+        QCOMPARE(f->button(QStringLiteral("go"))->toolTip(), QStringLiteral("Символизировать изображение"));
+
+        const QStringList entries = {QStringLiteral("Сохранить в файл"), QStringLiteral("Скопировать в буфер обмена"),
+                                     QStringLiteral("Передать в редактор"), QString(),
+                                     QStringLiteral("Вывести на печать")};
+        const auto actions = f->resultMenu()->actions();
+        QCOMPARE(actions.size(), entries.size());
+        for (int i = 0; i < actions.size(); ++i) {
+            if (entries[i].isEmpty())
+                QVERIFY(actions[i]->isSeparator());
+            else
+                QCOMPARE(actions[i]->text(), entries[i]);
+        }
+    }
+
+    void exitWritesTheKeys()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        f->move(120, 90);
+        f->resize(700, 520);
+        f->imageCombo2()->setCurrentIndex(2);
+        f->combo2()->setCurrentIndex(5);
+        f->check2()->setChecked(false);
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("Windowstate")), QStringLiteral("0"));
+        QCOMPARE(stored(QStringLiteral("Left")), QStringLiteral("1800"));
+        QCOMPARE(stored(QStringLiteral("Top")), QStringLiteral("1350"));
+        QCOMPARE(stored(QStringLiteral("Width")), QStringLiteral("10500"));
+        QCOMPARE(stored(QStringLiteral("Height")), QStringLiteral("7800"));
+        QCOMPARE(stored(QStringLiteral("Type")), QStringLiteral("1"));
+        QCOMPARE(stored(QStringLiteral("Font")), QStringLiteral("3"));
+        QCOMPARE(stored(QStringLiteral("TextSize")), QStringLiteral("3"));
+        QCOMPARE(stored(QStringLiteral("FigureSize")), QStringLiteral("6"));
+        QCOMPARE(stored(QStringLiteral("Prop1")), QStringLiteral("1"));
+        QCOMPARE(stored(QStringLiteral("Prop2")), QStringLiteral("0"));
+        QCOMPARE(stored(QStringLiteral("FigureCode")), QStringLiteral("86"));
+        QCOMPARE(stored(QStringLiteral("FigureFont")), globals::FigureFontName);
+        QCOMPARE(stored(QStringLiteral("LastResult")), QStringLiteral("save"));
+        QCOMPARE(stored(QStringLiteral("LastResultTip")), QStringLiteral("Сохранить"));
+        QCOMPARE(stored(QStringLiteral("LastFile")), QString());
+
+        // The next start restores what was written.
+        f = openForm();
+        QCOMPARE(f->pos(), QPoint(120, 90));
+        QCOMPARE(f->size(), QSize(700, 520));
+        QCOMPARE(f->imageCombo2()->currentIndex(), 2);
+        QCOMPARE(f->combo2()->currentText(), QStringLiteral("14"));
+        QVERIFY(!f->check2()->isChecked());
+    }
+
+    void exitWhileMaximisedKeepsTheNormalGeometry()
+    {
+        clearSettings();
+        store(QStringLiteral("Top"), QStringLiteral("1500"));
+        store(QStringLiteral("Left"), QStringLiteral("1200"));
+        store(QStringLiteral("Width"), QStringLiteral("9000"));
+        store(QStringLiteral("Height"), QStringLiteral("6600"));
+        Form1 *f = openForm();
+        f->showMaximized();
+        QTRY_VERIFY(f->isMaximized());
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("Windowstate")), QStringLiteral("2"));
+        QCOMPARE(stored(QStringLiteral("Top")), QStringLiteral("1500"));
+        QCOMPARE(stored(QStringLiteral("Left")), QStringLiteral("1200"));
+        QCOMPARE(stored(QStringLiteral("Width")), QStringLiteral("9000"));
+        QCOMPARE(stored(QStringLiteral("Height")), QStringLiteral("6600"));
+        // The next start maximises the window.
+        f = openForm();
+        QVERIFY(f->isMaximized());
+    }
+
+    void exitWhileMinimisedWritesNormalStateOnly()
+    {
+        clearSettings();
+        store(QStringLiteral("Top"), QStringLiteral("1500"));
+        store(QStringLiteral("Windowstate"), QStringLiteral("1"));
+        Form1 *f = openForm();
+        // A stored minimised state starts normal.
+        QVERIFY(!f->isMinimized());
+        f->move(300, 200);
+        f->showMinimized();
+        QTRY_VERIFY(f->isMinimized());
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("Windowstate")), QStringLiteral("0"));
+        QCOMPARE(stored(QStringLiteral("Top")), QStringLiteral("1500"));
+        QVERIFY(stored(QStringLiteral("Width")).isEmpty());
+    }
+
+    void storedGeometryIsBoundedByTheScreen()
+    {
+        clearSettings();
+        store(QStringLiteral("Top"), QStringLiteral("0"));
+        store(QStringLiteral("Left"), QStringLiteral("-50"));
+        store(QStringLiteral("Width"), QStringLiteral("999999"));
+        store(QStringLiteral("Height"), QStringLiteral("100"));
+        store(QStringLiteral("Font"), QStringLiteral("9"));
+        Form1 *f = openForm();
+        const QSize screen = f->screen()->geometry().size();
+        const int expectedWidth = mainlayout::twipsToPixels(qMax(screen.width() * 15.0 - 90, 8000.0));
+        QCOMPARE(f->width(), expectedWidth);
+        QCOMPARE(f->height(), 400); // 6000 twips
+        // Centred with the restored size, before the limits.
+        QCOMPARE(f->y(), mainlayout::twipsToPixels((screen.height() * 15.0 - 100) / 2));
+        // An index outside the list falls back to entry 1.
+        QCOMPARE(f->imageCombo2()->currentIndex(), 0);
+    }
+
+    void fixedSizeFontsLockTheSizeList()
+    {
+        clearSettings();
+        store(QStringLiteral("Font"), QStringLiteral("2"));
+        store(QStringLiteral("TextSize"), QStringLiteral("7"));
+        Form1 *f = openForm();
+        QVERIFY(showAtFullSize(f, 60, 40));
+        // Loading does not apply the rule.
+        QVERIFY(f->combo1()->isEnabled());
+        QCOMPARE(f->combo1()->currentText(), QStringLiteral("16"));
+        // Choosing a font does.
+        QComboBox *fonts = f->imageCombo2();
+        fonts->setCurrentIndex(3);
+        Q_EMIT fonts->activated(3);
+        QVERIFY(!f->combo1()->isEnabled());
+        QCOMPARE(f->combo1()->currentText(), QStringLiteral("8"));
+        fonts->setCurrentIndex(1);
+        Q_EMIT fonts->activated(1);
+        QVERIFY(!f->combo1()->isEnabled());
+        QCOMPARE(f->combo1()->currentText(), QStringLiteral("10"));
+        fonts->setCurrentIndex(2);
+        Q_EMIT fonts->activated(2);
+        QVERIFY(f->combo1()->isEnabled());
+        QCOMPARE(f->combo1()->currentText(), QStringLiteral("10"));
+    }
+
+    void modeListSwitchesTheOptionBars()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QComboBox *modes = f->imageCombo1();
+        modes->setCurrentIndex(1);
+        Q_EMIT modes->activated(1);
+        QVERIFY(f->figureBarVisible());
+        QVERIFY(!f->textBarVisible());
+        modes->setCurrentIndex(0);
+        Q_EMIT modes->activated(0);
+        QVERIFY(f->textBarVisible());
+        QVERIFY(!f->figureBarVisible());
+    }
+
+    void openingThroughTheDialog()
+    {
+        clearSettings();
+        QTemporaryDir dir;
+        const QString path = apptest::writePicture(dir.filePath(QStringLiteral("Photo.jpg")), 320, 200, "JPEG", 90);
+        store(QStringLiteral("LastDir"), dir.path());
+        Form1 *f = openForm();
+        apptest::chooseInNextFileDialog(path);
+        QTest::mouseClick(f->button(QStringLiteral("open")), Qt::LeftButton, {}, QPoint(8, 8));
+        PicForm *pf = f->existingPicForm();
+        QVERIFY(pf && pf->hasPicture());
+        QVERIFY(pf->isVisible());
+        QCOMPARE(pf->sourceImage().size(), QSize(320, 200));
+        QCOMPARE(stored(QStringLiteral("LastDir")), QDir(dir.path()).absolutePath());
+        // An image is open: options on, result off until a run.
+        QVERIFY(f->text1()->isEnabled());
+        QVERIFY(f->button(QStringLiteral("go"))->isEnabled());
+        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+        // The fields follow the display copy.
+        const QSize d = pf->displaySize();
+        QCOMPARE(f->text1()->text(), QString::number(2 * d.width()));
+        QCOMPARE(f->text2()->text(), QString::number(d.height()));
+
+        // A cancelled dialog changes nothing.
+        apptest::cancelNextFileDialog();
+        QTest::mouseClick(f->button(QStringLiteral("open")), Qt::LeftButton, {}, QPoint(8, 8));
+        QVERIFY(pf->hasPicture());
+        QVERIFY(f->text1()->isEnabled());
+    }
+
+    void closingTheImageStoresTheLastFile()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QVERIFY(showAtFullSize(f, 50, 30));
+        const QString path = f->existingPicForm()->sourcePath();
+        f->existingPicForm()->close();
+        QVERIFY(!f->existingPicForm()->hasPicture());
+        QCOMPARE(f->lastFileEntry()->text(), getName(path));
+        QVERIFY(f->lastFileEntry()->isEnabled());
+        QVERIFY(!f->text1()->isEnabled());
+        // Choosing the entry opens the file again.
+        f->lastFileEntry()->trigger();
+        QVERIFY(f->existingPicForm()->hasPicture());
+        QVERIFY(f->text1()->isEnabled());
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("LastFile")), path);
+        // A stored file that is gone leaves the entry empty.
+        QFile::remove(path);
+        f = openForm();
+        QCOMPARE(f->lastFileEntry()->text(), QStringLiteral("Пусто"));
+        QVERIFY(!f->lastFileEntry()->isEnabled());
+    }
+
+    void droppingFiles()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QTemporaryDir dir;
+        const QString txt = dir.filePath(QStringLiteral("notes.txt"));
+        QFile(txt).open(QIODevice::WriteOnly);
+        const QString gif = dir.filePath(QStringLiteral("PHOTO.GIF"));
+        {
+            QFile file(gif);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(testsupport::gifBytes(apptest::testPicture(40, 30)));
+        }
+        const QString second = apptest::writePicture(dir.filePath(QStringLiteral("second.bmp")), 70, 20, "BMP");
+
+        auto drop = [f](const QStringList &files) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString &p : files)
+                urls.append(QUrl::fromLocalFile(p));
+            data.setUrls(urls);
+            const QPoint at(f->width() / 2, f->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f, &enter);
+            QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f, &dropEvent);
+        };
+        drop({txt});
+        QVERIFY(!f->existingPicForm() || !f->existingPicForm()->hasPicture());
+        QVERIFY(!f->text1()->isEnabled());
+
+        drop({gif, second});
+        QVERIFY(f->existingPicForm()->hasPicture());
+        QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(40, 30));
+        QVERIFY(f->text1()->isEnabled());
+    }
+
+    void unreadableFileShowsTheMessageAndKeepsThePicture()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        PicForm *pf = showAtFullSize(f, 64, 48);
+        QVERIFY(pf);
+        QTemporaryDir dir;
+        const QString bad = dir.filePath(QStringLiteral("Broken.JPG"));
+        {
+            QFile file(bad);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("this is not a picture");
+        }
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        QVERIFY(!f->LoadImage(bad));
+        QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
+                                      "BMP/JPEG/GIF, имеет не поддреживаемую степень сжатия или превышает допустимые "
+                                      "размеры."));
+        QCOMPARE(icon, QMessageBox::Critical);
+        // The earlier picture stays and is shown again.
+        QVERIFY(pf->hasPicture());
+        QCOMPARE(pf->sourceImage().size(), QSize(64, 48));
+        QVERIFY(pf->isVisible());
+    }
+
+    void couplingWithAWholeAspect()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QVERIFY(showAtFullSize(f, 400, 200));
+        QCOMPARE(globals::ImageAspect, 2.0f);
+        QCOMPARE(f->text1()->text(), QStringLiteral("800"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("200"));
+        QCOMPARE(f->text4()->text(), QStringLiteral("285"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("142"));
+
+        typeInto(f->text1(), QStringLiteral("160"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("40"));
+        typeInto(f->text2(), QStringLiteral("50"));
+        QCOMPARE(f->text1()->text(), QStringLiteral("200"));
+
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        typeInto(f->text4(), QStringLiteral("100"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("50"));
+        typeInto(f->text5(), QStringLiteral("30"));
+        QCOMPARE(f->text4()->text(), QStringLiteral("60"));
+
+        // Without the proportional box the fields are independent.
+        QTest::mouseClick(f->check2(), Qt::LeftButton, {}, QPoint(6, f->check2()->height() / 2));
+        QVERIFY(!f->check2()->isChecked());
+        typeInto(f->text4(), QStringLiteral("500"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("30"));
+        // Text set by the program (not typed) does not couple either.
+        f->text5()->setText(QStringLiteral("77"));
+        QCOMPARE(f->text4()->text(), QStringLiteral("500"));
+    }
+
+    void couplingWithASinglePrecisionAspect()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QVERIFY(showAtFullSize(f, 400, 300));
+        QCOMPARE(f->text1()->text(), QStringLiteral("800"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("300"));
+        QCOMPARE(f->text4()->text(), QStringLiteral("285"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("214"));
+        typeInto(f->text1(), QStringLiteral("160"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("59"));
+        typeInto(f->text2(), QStringLiteral("90"));
+        QCOMPARE(f->text1()->text(), QStringLiteral("240"));
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        typeInto(f->text4(), QStringLiteral("100"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("74"));
+        // Letters count as 0; an overflowing product leaves the partner.
+        typeInto(f->text4(), QStringLiteral("abc"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("0"));
+        // "9" gives 12; "9e9" and "9e99" overflow and keep it.
+        typeInto(f->text5(), QStringLiteral("9e99"));
+        QCOMPARE(f->text4()->text(), QStringLiteral("12"));
+    }
+
+    void resizeKeepsTheHelpBarAtTheRight()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        for (int w : {1000, 820}) {
+            f->resize(w, 500);
+            QTRY_COMPARE(f->width(), w);
+            const QToolBar *help = f->toolbar6();
+            const int helpButtonLeft = help->x() + f->helpButton()->x();
+            // 330 twips plus the help button's width from the right edge.
+            QCOMPARE(helpButtonLeft, w - f->helpButton()->width() - 22);
+            // The progress bar ends 15 twips (1 pixel) before the help bar.
+            QCOMPARE(f->progress1()->x() + f->progress1()->width(), helpButtonLeft - 1);
+        }
+    }
+
+    void helpWithoutTheHelpFileWarns()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QVERIFY(!QFileInfo::exists(Form1::helpFilePath()));
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        QTest::mouseClick(f->helpButton(), Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(text, QStringLiteral("Файл справки отсутствует"));
+        QCOMPARE(icon, QMessageBox::Warning);
+
+        // The About window from the drop-down and by a right click.
+        QString title;
+        apptest::answerNextModal<QDialog>([&title](QDialog *d) {
+            title = d->windowTitle();
+            d->accept();
+        });
+        f->helpMenu()->actions().at(1)->trigger();
+        QCOMPARE(title, QStringLiteral("О программе"));
+        title.clear();
+        apptest::answerNextModal<QDialog>([&title](QDialog *d) {
+            title = d->windowTitle() + d->findChild<QLabel *>(QStringLiteral("aboutVersion"))->text();
+            d->accept();
+        });
+        QTest::mouseClick(f->toolbar6(), Qt::RightButton, {}, QPoint(3, 3));
+        QCOMPARE(title, QStringLiteral("О программеВерсия 1.0.29"));
+    }
+
+    void pickersOpenBelowTheBarsAndPickIntoTheButtons()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QVERIFY(showAtFullSize(f, 40, 40));
+        QTest::mouseClick(f->colorButton(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(f->colorPicker());
+        const int anchor = f->frameGeometry().top() + (f->frameGeometry().height() - f->height()) +
+                           f->toolbar1()->height() + f->toolbar2()->height();
+        QCOMPARE(f->colorPicker()->y(), anchor - 7);
+        auto *picker = static_cast<ColorMenu *>(f->colorPicker());
+        QTest::mouseClick(picker->paletteButton(17), Qt::LeftButton, {}, QPoint(4, 4));
+        QCOMPARE(f->colorSwatchIndex(), 17);
+        QCOMPARE(f->textColor(), paletteColors()[16]);
+
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        QTest::mouseClick(f->figureButton(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(f->figurePicker());
+        QCOMPARE(f->figurePicker()->x(), f->frameGeometry().left() + 4);
+        auto *figures = static_cast<Figures *>(f->figurePicker());
+        const int last = figures->labelCount() - 1;
+        QTest::mouseClick(figures->label(last), Qt::LeftButton, {}, QPoint(4, 4));
+        QCOMPARE(f->figureKey(), QStringLiteral("k%1").arg(figures->codeOf(last)));
+        QCOMPARE(f->figureFamily(), figures->familyOf(last));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    apptest::isolateHome(home.path());
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    installFontSubstitutions();
+    globals::initPaths(dataFolder(), programFilesFolder());
+    TestForm1 t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_form1.moc"

@@ -1,0 +1,373 @@
+// Runs and outputs: a full run started with the start button, a stop in
+// mid-run, a run that cannot write its file, figure runs, saving through the
+// dialog, the word processor copy, the clipboard and the printer check.
+#include "apptestsupport.h"
+
+#include "app/form1.h"
+#include "app/startup.h"
+#include "app/textform.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+#include "richtext/crichedit.h"
+#include "view/imagewindow.h"
+#include "view/printwindow.h"
+#include "widgets/captionbar.h"
+#include "widgets/progress.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolButton>
+#include <memory>
+
+using namespace tessilor;
+
+// Receives the files the program hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+class TestRun : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_pics;
+    std::unique_ptr<Form1> m_form;
+
+    Form1 *openWithPicture(int w, int h, const char *format = "BMP")
+    {
+        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
+        m_form = std::make_unique<Form1>();
+        m_form->showAsStored();
+        m_form->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_form.get()))
+            qWarning("main window did not become active");
+        const QString ext = QString::fromLatin1(format).toLower();
+        const QString path = apptest::writePicture(
+            m_pics.filePath(QStringLiteral("run%1x%2.%3").arg(w).arg(h).arg(ext)), w, h, format);
+        if (path.isEmpty() || !m_form->LoadImage(path))
+            return nullptr;
+        m_form->CheckOpen();
+        return m_form.get();
+    }
+    // Clicks the start button and waits until the run has ended.
+    bool clickStartAndWait(Form1 *f, int timeoutMs = 60000)
+    {
+        QSignalSpy finished(f, &Form1::runFinished);
+        QTest::mouseClick(f->button(QStringLiteral("go")), Qt::LeftButton, {}, QPoint(8, 8));
+        return finished.count() > 0 || finished.wait(timeoutMs);
+    }
+    QString documentText(Form1 *f)
+    {
+        return f->existingTextForm()->rEdit().hwnd()->document()->toPlainText();
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        if (m_form)
+            m_form->close();
+        m_form.reset();
+        globals::initPaths(dataFolder(), programFilesFolder());
+    }
+
+    void fullTextRunFromTheStartButton()
+    {
+        Form1 *f = openWithPicture(300, 200);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("81"));
+        f->text2()->setText(QStringLiteral("30"));
+        QVERIFY(clickStartAndWait(f));
+        // The fields hold the clamped counts.
+        QCOMPARE(f->text1()->text(), QStringLiteral("80"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("30"));
+        QCOMPARE(globals::ResultKind, qint16(3));
+        QCOMPARE(globals::GridRows, 30);
+        QCOMPARE(globals::GridColumns, 40);
+        QCOMPARE(globals::StopRequested, qint16(0));
+
+        const QByteArray file = apptest::readAll(globals::TempTextPath);
+        const QList<QByteArray> lines = file.split('\n');
+        QCOMPARE(lines.size(), 31); // 30 lines, each ended by CR LF
+        for (int i = 0; i < 30; ++i) {
+            QVERIFY(lines[i].endsWith('\r'));
+            QCOMPARE(QString::fromUtf8(lines[i].chopped(1)).size(), 80);
+        }
+        // The black square gives the darkest reachable ramp character.
+        QVERIFY(file.contains("MM"));
+
+        TextForm *tf = f->existingTextForm();
+        QVERIFY(tf && tf->isVisible());
+        // One paragraph per line; the final line break leaves an empty one.
+        const QStringList paragraphs = documentText(f).split(u'\n');
+        QCOMPARE(paragraphs.size(), 31);
+        QCOMPARE(paragraphs.first(), QString::fromUtf8(lines[0].chopped(1)));
+        QVERIFY(paragraphs.last().isEmpty());
+        QCOMPARE(tf->rEdit().hwnd()->lineWrapMode(), QTextEdit::NoWrap);
+        QVERIFY(tf->rEdit().hwnd()->isReadOnly());
+        QCOMPARE(tf->resultFont().family(), QStringLiteral("Courier New Cyr"));
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
+
+        QToolButton *go = f->button(QStringLiteral("go"));
+        QCOMPARE(go->text(), QStringLiteral("Пуск"));
+        QCOMPARE(Form1::imageKey(go), QStringLiteral("go"));
+        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(f->text1()->isEnabled());
+        QVERIFY(!f->progress1()->isVisible());
+
+        // A second run closes the first result window before it starts.
+        f->text1()->setText(QStringLiteral("20"));
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(globals::GridColumns, 10);
+        QCOMPARE(documentText(f).split(u'\n').size(), 31);
+    }
+
+    void runWithFixedSizeFontRestoresTheSizeRule()
+    {
+        Form1 *f = openWithPicture(64, 64);
+        QVERIFY(f);
+        f->imageCombo2()->setCurrentIndex(1); // Fixedsys, not applied yet
+        QVERIFY(f->combo1()->isEnabled());
+        f->text1()->setText(QStringLiteral("32"));
+        f->text2()->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY(!f->combo1()->isEnabled());
+        QCOMPARE(f->combo1()->currentText(), QStringLiteral("10"));
+        QCOMPARE(f->existingPicForm()->windowFont().family(), QStringLiteral("Fixedsys"));
+    }
+
+    void stopInMidRun()
+    {
+        // The largest figure grid takes long enough to stop it row by row.
+        Form1 *f = openWithPicture(400, 400);
+        QVERIFY(f);
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        f->text4()->setText(QStringLiteral("1024"));
+        f->text5()->setText(QStringLiteral("1024"));
+        QToolButton *go = f->button(QStringLiteral("go"));
+        bool helpEnabled = false;
+        bool optionsDisabled = false;
+        // Press "Стоп" as soon as the run has reported its first rows.
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, f, [&] {
+            if (Form1::imageKey(go) != QStringLiteral("canc") || f->progress1()->percent() < 1)
+                return;
+            poll.stop();
+            QCOMPARE(go->text(), QStringLiteral("Стоп"));
+            helpEnabled = f->helpButton()->isEnabled();
+            optionsDisabled = !f->text4()->isEnabled() && !f->imageCombo1()->isEnabled();
+            QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
+        });
+        poll.start();
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY(!poll.isActive());
+        QVERIFY(helpEnabled);
+        QVERIFY(optionsDisabled);
+        QCOMPARE(globals::StopRequested, qint16(-1));
+        QVERIFY(globals::GridRows > 0);
+        QVERIFY(globals::GridRows < 1024);
+        QCOMPARE(globals::GridColumns, 1024);
+        QCOMPARE(globals::ResultKind, qint16(2));
+        QCOMPARE(go->text(), QStringLiteral("Пуск"));
+        QCOMPARE(Form1::imageKey(go), QStringLiteral("go"));
+        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(f->text4()->isEnabled());
+        // The partial mosaic is shown; the colour file holds the cells walked.
+        QVERIFY(f->existingTextForm()->isVisible());
+        const qsizetype cells = apptest::readAll(globals::TempColorPath).count('\n');
+        QVERIFY(cells > qsizetype(globals::GridRows - 1) * 1024);
+        QVERIFY(cells <= qsizetype(globals::GridRows) * 1024);
+    }
+
+    void failingRunIsReportedAndEndsCleanly()
+    {
+        Form1 *f = openWithPicture(80, 60);
+        QVERIFY(f);
+        // A temporary file inside a plain file cannot be created, not even
+        // by the administrator.
+        QTemporaryDir dir;
+        const QString plain = dir.filePath(QStringLiteral("plain"));
+        QFile(plain).open(QIODevice::WriteOnly);
+        globals::TempTextPath = plain + QStringLiteral("/text.tmp");
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY(text.startsWith(QStringLiteral("Не удалось символизировать изображение: ")));
+        QVERIFY(text.contains(QStringLiteral("text.tmp")));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(f->button(QStringLiteral("go"))->text(), QStringLiteral("Пуск"));
+        QVERIFY(f->text1()->isEnabled());
+        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+        QCOMPARE(globals::ResultKind, qint16(0));
+    }
+
+    void figureRunInGrey()
+    {
+        Form1 *f = openWithPicture(120, 90);
+        QVERIFY(f);
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        f->imageCombo3()->setCurrentIndex(1);
+        f->text4()->setText(QStringLiteral("20"));
+        f->text5()->setText(QStringLiteral("5"));
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(f->text5()->text(), QStringLiteral("16"));
+        QCOMPARE(globals::ResultKind, qint16(2));
+        QCOMPARE(globals::GridRows, 16);
+        QCOMPARE(globals::GridColumns, 20);
+        const QList<QByteArray> lines = apptest::readAll(globals::TempColorPath).split('\n');
+        QCOMPARE(lines.size(), 20 * 16 + 1);
+        // Grey values only: every colour is a multiple of 65793.
+        for (int i = 0; i < 20 * 16; ++i)
+            QCOMPARE(lines[i].trimmed().toLongLong() % 65793, 0);
+        TextForm *tf = f->existingTextForm();
+        QCOMPARE(tf->glyph(), QChar(86));
+        QCOMPARE(tf->resultFont().family(), globals::FigureFontName);
+        QCOMPARE(tf->resultFont().pointSizeF(), 8.0);
+        QCOMPARE(documentText(f).split(u'\n').first(), QString(20, QChar(86)));
+    }
+
+    void savingThroughTheDialog()
+    {
+        Form1 *f = openWithPicture(100, 80);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("40"));
+        f->text2()->setText(QStringLiteral("20"));
+        QVERIFY(clickStartAndWait(f));
+        QToolButton *result = f->button(QStringLiteral("result"));
+        QTemporaryDir out;
+
+        // Plain text, extension in capitals.
+        const QString txt = out.filePath(QStringLiteral("art.TXT"));
+        apptest::chooseInNextFileDialog(txt);
+        QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
+        QTRY_VERIFY(QFileInfo::exists(txt));
+        QCOMPARE(apptest::readAll(txt), apptest::readAll(globals::TempTextPath));
+        QVERIFY(result->isEnabled());
+        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat).value(QStringLiteral("ImageTessilor/LastOutDir")).toString(),
+                 QDir(out.path()).absolutePath());
+
+        // Rich text.
+        const QString rtf = out.filePath(QStringLiteral("art.rtf"));
+        apptest::chooseInNextFileDialog(rtf);
+        QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
+        QTRY_VERIFY(QFileInfo::exists(rtf));
+        const QByteArray rich = apptest::readAll(rtf);
+        QVERIFY(rich.startsWith("{\\rtf"));
+        QVERIFY(rich.contains("Courier New Cyr"));
+
+        // Another extension: a clear message, nothing written.
+        const QString doc = out.filePath(QStringLiteral("art.doc"));
+        QString text;
+        apptest::chooseInNextFileDialog(doc);
+        QTimer::singleShot(0, [&text] { apptest::closeNextMessage(&text); });
+        QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
+        QTRY_VERIFY(!text.isEmpty());
+        QVERIFY(text.contains(QStringLiteral("не сохранён")));
+        QVERIFY(!QFileInfo::exists(doc));
+        QVERIFY(result->isEnabled());
+    }
+
+    void clipboardAndWordProcessor()
+    {
+        Form1 *f = openWithPicture(90, 60);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("30"));
+        f->text2()->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f));
+
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        f->resultMenu()->findChild<QAction *>(QStringLiteral("tocl"))->trigger();
+        QCOMPARE(text, QStringLiteral("Успешно скопировано в буфер обмена."));
+        QCOMPARE(icon, QMessageBox::Information);
+        QToolButton *result = f->button(QStringLiteral("result"));
+        QCOMPARE(Form1::imageKey(result), QStringLiteral("cl"));
+        QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена"));
+        const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(mime);
+        const QString expected = QString::fromUtf8(apptest::readAll(globals::TempTextPath));
+        QCOMPARE(mime->text().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                 QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QVERIFY(mime->hasFormat(QStringLiteral("text/rtf")));
+        QCOMPARE(f->existingTextForm()->rEdit().SelLength(), 0);
+
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        f->resultMenu()->findChild<QAction *>(QStringLiteral("toword"))->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.urls.size(), 1);
+        QCOMPARE(catcher.urls.first().toLocalFile(), TextForm::wordFilePath());
+        QVERIFY(apptest::readAll(TextForm::wordFilePath()).startsWith("{\\rtf"));
+        QCOMPARE(Form1::imageKey(result), QStringLiteral("word"));
+    }
+
+    void printingNeedsAPrinter()
+    {
+        if (installedPrinterCount() > 0 || currentPrinterIsPdf())
+            QSKIP("this machine has a printer");
+        Form1 *f = openWithPicture(40, 40);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("16"));
+        f->text2()->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f));
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        f->resultMenu()->findChild<QAction *>(QStringLiteral("print"))->trigger();
+        QCOMPARE(text, QStringLiteral("На компьютере нет установленных принтеров!"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QToolButton *result = f->button(QStringLiteral("result"));
+        QCOMPARE(Form1::imageKey(result), QStringLiteral("print"));
+        QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать"));
+    }
+
+    void resultWindowCaptionButtons()
+    {
+        Form1 *f = openWithPicture(40, 40);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("16"));
+        f->text2()->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f));
+        TextForm *tf = f->existingTextForm();
+        QTest::mouseClick(tf->captionBar()->maximizeButton(), Qt::LeftButton);
+        QTRY_VERIFY(tf->isMaximized());
+        QTest::mouseClick(tf->captionBar()->restoreButton(), Qt::LeftButton);
+        QTRY_VERIFY(!tf->isMaximized());
+        QTest::mouseClick(tf->captionBar()->closeButton(), Qt::LeftButton);
+        QTRY_VERIFY(!tf->isVisible());
+        QVERIFY(documentText(f).isEmpty());
+        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    apptest::isolateHome(home.path());
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    installFontSubstitutions();
+    globals::initPaths(dataFolder(), programFilesFolder());
+    TestRun t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_run.moc"

@@ -1,0 +1,150 @@
+// Start-up and exit: the single-instance guard (also after a crash), the
+// clean-up of temporary files, termination signals, and the real program
+// saving its settings when it is terminated and handing over to the first
+// copy on a second start.
+#include "apptestsupport.h"
+
+#include "app/startup.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include <csignal>
+#include <cstdlib>
+
+using namespace tessilor;
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private:
+    QProcessEnvironment isolatedEnv(const QString &home)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        QDir().mkpath(home + QStringLiteral("/runtime"));
+        QFile::setPermissions(home + QStringLiteral("/runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
+
+private Q_SLOTS:
+    void secondCopyHandsOverToTheFirst()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.acquire());
+        QSignalSpy activate(&first, &SingleInstance::activateRequested);
+        SingleInstance second(dir.path());
+        QVERIFY(!second.acquire());
+        QVERIFY(activate.wait(5000));
+        QCOMPARE(activate.count(), 1);
+    }
+
+    void lockOfACrashedCopyIsTakenOver()
+    {
+        QTemporaryDir dir;
+        // A helper copy takes the lock and dies without releasing it.
+        QProcess helper;
+        helper.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--take-lock-and-crash"), dir.path()});
+        QVERIFY(helper.waitForFinished(10000));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("tessilor.lock"))));
+        SingleInstance next(dir.path());
+        QVERIFY(next.acquire());
+        // And it serves later copies.
+        QSignalSpy activate(&next, &SingleInstance::activateRequested);
+        SingleInstance later(dir.path());
+        QVERIFY(!later.acquire());
+        QVERIFY(activate.wait(5000));
+    }
+
+    void tempFilesAreDeletedOnlyInTheFolder()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"text.tmp", "color.tmp", "OTHER.TMP", "Out.rtf", "keep.tmpx", "sub/inner.tmp"}) {
+            const QString path = dir.filePath(QString::fromLatin1(name));
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(deleteTempFiles(dir.path()), 3);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("text.tmp"))));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("OTHER.TMP"))));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("Out.rtf"))));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("keep.tmpx"))));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("sub/inner.tmp"))));
+        QCOMPARE(deleteTempFiles(dir.path()), 0);
+        QCOMPARE(deleteTempFiles(QString()), 0);
+    }
+
+    void terminationSignalArrivesOnTheEventLoop()
+    {
+        TerminationWatcher watcher;
+        QVERIFY(watcher.isActive());
+        QSignalSpy spy(&watcher, &TerminationWatcher::terminationRequested);
+        ::raise(SIGTERM);
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(spy.first().first().toInt(), int(SIGTERM));
+    }
+
+    void programSavesItsSettingsWhenTerminated()
+    {
+        QTemporaryDir home;
+        const QProcessEnvironment env = isolatedEnv(home.path());
+        const QString data = home.path() + QStringLiteral("/data/tessilor");
+        QDir().mkpath(data);
+        QFile stray(data + QStringLiteral("/stray.tmp"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.close();
+
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(QStringLiteral(TESSILOR_EXE), {});
+        QVERIFY(first.waitForStarted(10000));
+        const QString socket = home.path() + QStringLiteral("/runtime/tessilor.socket");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
+
+        // A second start ends at once and leaves the first running.
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(TESSILOR_EXE), {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        first.terminate(); // SIGTERM
+        QVERIFY(first.waitForFinished(20000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        const QString ini = home.path() + QStringLiteral("/config/Quar_Programming.ini");
+        QVERIFY(QFileInfo::exists(ini));
+        QSettings s(ini, QSettings::IniFormat);
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/Type")).toString(), QStringLiteral("1"));
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/Windowstate")).toString(), QStringLiteral("0"));
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/LastResult")).toString(), QStringLiteral("save"));
+        QVERIFY(!s.value(QStringLiteral("ImageTessilor/Width")).toString().isEmpty());
+        QVERIFY(!QFileInfo::exists(data + QStringLiteral("/stray.tmp")));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--take-lock-and-crash") == 0) {
+        QCoreApplication app(argc, argv);
+        SingleInstance guard(QString::fromLocal8Bit(argv[2]));
+        if (!guard.acquire())
+            return 2;
+        std::_Exit(0); // no clean-up, as after a crash
+    }
+    QTemporaryDir home;
+    apptest::isolateHome(home.path());
+    QApplication app(argc, argv);
+    TestStartup t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_startup.moc"
