@@ -1185,15 +1185,12 @@ void Form1::MakeResult(const QString &sposob)
     } else if (sposob == QLatin1String("cl")) {
         textForm()->ToClipboard();
     } else if (sposob == QLatin1String("print")) {
-        if (installedPrinterCount() < 1 && !currentPrinterIsPdf()) {
-            QMessageBox::critical(this, kCaption, QStringLiteral("На компьютере нет установленных принтеров!"));
-            return;
-        }
+        // Without a printer this shows "На компьютере нет установленных
+        // принтеров!"; otherwise the print window, modal.
         TextForm *tf = textForm();
-        PrnForm prn(printSourceFromGlobals(tf->resultFont().family(), tf->resultFont().pointSizeF(), tf->foreColor(),
-                                           tf->glyph()),
-                    this);
-        prn.exec();
+        ShowPrintWindow(printSourceFromGlobals(tf->resultFont().family(), tf->resultFont().pointSizeF(),
+                                               tf->foreColor(), tf->glyph()),
+                        this);
     }
 }
 
