@@ -29,24 +29,58 @@ FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QF
     : m_doc(doc), m_glyph(glyph), m_rowFormat(textRunFormat(font, defaultColor))
 {
     const QTextBlockFormat block = m_doc->begin().blockFormat();
+    m_undo = m_doc->isUndoRedoEnabled();
+    m_doc->setUndoRedoEnabled(false);
+    m_cursor = QTextCursor(m_doc);
+    // Emptying inside the edit block makes the whole fill one change from
+    // an empty document: a window lays that out lazily, step by step.
+    m_cursor.beginEditBlock();
+    m_open = true;
     m_doc->clear();
     m_doc->setDefaultFont(font);
-    m_cursor = QTextCursor(m_doc);
     m_cursor.setBlockFormat(block);
     m_cursor.setBlockCharFormat(m_rowFormat);
     m_run.reserve(1024);
 }
 
+FigureDocumentSink::~FigureDocumentSink()
+{
+    finish();
+}
+
+void FigureDocumentSink::finish()
+{
+    if (!m_open)
+        return;
+    flushRun();
+    m_cursor.endEditBlock();
+    m_open = false;
+    m_doc->setUndoRedoEnabled(m_undo);
+}
+
+const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color)
+{
+    auto it = m_formats.find(color);
+    if (it == m_formats.end()) {
+        if (m_formats.size() >= (1 << 18))
+            m_formats.clear();
+        QTextCharFormat f = m_rowFormat;
+        f.setForeground(colorFrom24(color));
+        it = m_formats.insert(color, f);
+    }
+    return it.value();
+}
+
 void FigureDocumentSink::cell(quint32 color)
 {
-    if (m_haveRun && color == m_runColor) {
-        m_run.append(m_glyph);
-    } else {
+    if (!m_open)
+        return;
+    if (!m_haveRun || color != m_runColor) {
         flushRun();
         m_runColor = color;
         m_haveRun = true;
-        m_run.append(m_glyph);
     }
+    m_run.append(m_glyph);
     if (m_rows == 0)
         ++m_columns;
 }
@@ -55,28 +89,17 @@ void FigureDocumentSink::flushRun()
 {
     if (!m_haveRun || m_run.isEmpty())
         return;
-    if (!m_inRow) {
-        // One edit block per row: the document reports one change per row.
-        m_cursor.beginEditBlock();
-        m_inRow = true;
-    }
-    QTextCharFormat f = m_rowFormat;
-    f.setForeground(colorFrom24(m_runColor));
-    m_cursor.insertText(m_run, f);
+    m_cursor.insertText(m_run, formatFor(m_runColor));
     m_run.clear();
     m_haveRun = false;
 }
 
 void FigureDocumentSink::endRow(int, int)
 {
+    if (!m_open)
+        return;
     flushRun();
-    if (!m_inRow) {
-        m_cursor.beginEditBlock();
-        m_inRow = true;
-    }
     m_cursor.insertBlock(m_cursor.blockFormat(), m_rowFormat);
-    m_cursor.endEditBlock();
-    m_inRow = false;
     ++m_rows;
 }
 

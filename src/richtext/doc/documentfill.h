@@ -1,6 +1,7 @@
 #pragma once
 #include <QChar>
 #include <QFont>
+#include <QHash>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -15,18 +16,27 @@ namespace tessilor {
 // text: every cell appends the glyph at the end in the cell's colour; when a
 // row ends, the row's range (cols + 1) * row .. + cellsInRow takes the row
 // font and a line break follows. Neighbouring cells of equal colour share
-// one run; each row goes in with one insertion.
+// one run, and the document sees the whole mosaic as one change when the
+// sink finishes, so a window showing it lays it out once, lazily, instead
+// of after every row. The fill keeps no undo steps.
 class FigureDocumentSink : public FigureSink
 {
 public:
     // The document is emptied; its default font becomes the figure font.
     FigureDocumentSink(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor);
+    ~FigureDocumentSink() override;
+    FigureDocumentSink(const FigureDocumentSink &) = delete;
+    FigureDocumentSink &operator=(const FigureDocumentSink &) = delete;
     void cell(quint32 color) override;
     void endRow(int rowIndex, int cellsInRow) override;
+    // Ends the fill: the document reports its change (also done by the
+    // destructor). Further cells are ignored.
+    void finish();
     int rows() const { return m_rows; }
 
 private:
     void flushRun();
+    const QTextCharFormat &formatFor(quint32 color);
 
     QTextDocument *m_doc;
     QTextCursor m_cursor;
@@ -35,7 +45,9 @@ private:
     QString m_run;
     quint32 m_runColor = 0;
     bool m_haveRun = false;
-    bool m_inRow = false;
+    bool m_open = false;
+    bool m_undo = false;
+    QHash<quint32, QTextCharFormat> m_formats;
     int m_rows = 0;
     int m_columns = 0;
 };

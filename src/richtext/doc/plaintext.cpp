@@ -48,9 +48,11 @@ void readPlainText(QTextDocument &doc, const QString &text, const QTextCharForma
             normal.append(c);
         }
     }
-    doc.clear();
     QTextCursor cursor(&doc);
+    // Emptying inside the edit block makes the load one change from an
+    // empty document, which a window lays out lazily.
     cursor.beginEditBlock();
+    doc.clear();
     cursor.setBlockFormat(blockFormat);
     cursor.setBlockCharFormat(charFormat);
     cursor.insertText(normal, charFormat);

@@ -69,9 +69,9 @@ public:
 
     void run()
     {
-        m_doc.clear();
         m_cursor = QTextCursor(&m_doc);
         m_cursor.beginEditBlock();
+        m_doc.clear();
         m_cursor.setBlockFormat(m_options.baseBlock);
         m_cursor.setBlockCharFormat(m_options.baseFormat);
         m_stack.reserve(64);

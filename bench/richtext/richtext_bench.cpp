@@ -1,0 +1,161 @@
+// Benchmarks of the rich text control with the biggest results the
+// conversions make: a 1024 x 1024 figure mosaic and 1024 lines of text.
+//   richtext_bench --benchmark_filter=FigureFill   (peak memory: /usr/bin/time -v)
+#include "richtext/crichedit.h"
+#include "richtext/doc/documentfill.h"
+#include "richtext/doc/rtf.h"
+
+#include "engine/figureconvert.h"
+#include "engine/grid.h"
+#include "engine/imageloader.h"
+
+#include <QApplication>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <benchmark/benchmark.h>
+#include <ctime>
+#include <memory>
+
+using namespace tessilor;
+
+namespace {
+
+constexpr int kCells = 1024;
+
+// The sample photograph spread over 1024 x 1024 cells, with a little noise
+// so that neighbouring cells rarely share a colour (the hard case).
+const QImage &photoGrid()
+{
+    static const QImage grid = [] {
+        const LoadedImage loaded = loadImage(QStringLiteral(TESSILOR_SAMPLE_PHOTO));
+        QImage g = makeGridImage(loaded.image, QImage(), kCells, kCells);
+        QRandomGenerator rng(7);
+        for (int y = 0; y < g.height(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(g.scanLine(y));
+            for (int x = 0; x < g.width(); ++x) {
+                const int d = int(rng.bounded(7)) - 3;
+                line[x] = qRgb(qBound(0, qRed(line[x]) + d, 255), qBound(0, qGreen(line[x]) - d, 255),
+                               qBound(0, qBlue(line[x]) + d, 255));
+            }
+        }
+        return g;
+    }();
+    return grid;
+}
+
+struct Control {
+    QWidget parent;
+    cRichEdit rich;
+    Control()
+    {
+        parent.resize(800, 600);
+        rich.Create(&parent, kResultEditStyle, 0, 21, 800, 579);
+        rich.SetUndoLim(1024);
+        rich.setParagraphOffsets(1, 50);
+        rich.setWordWrap(false);
+        rich.setLocked(true);
+        parent.show();
+    }
+};
+
+void fillMosaic(QTextDocument *doc)
+{
+    FigureDocumentSink sink(doc, QChar(u'V'), QFont(QStringLiteral("Quar Tessilor Figures 1"), 8), 0);
+    convertToFigures(photoGrid(), false, nullptr, &sink);
+}
+
+} // namespace
+
+// The figure conversion into the live control of the result window.
+static double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+static void BM_FigureFill1024_Control(benchmark::State &state)
+{
+    photoGrid();
+    double fill = 0, events = 0, teardown = 0;
+    for (auto _ : state) {
+        auto c = std::make_unique<Control>();
+        double t0 = cpuMs();
+        fillMosaic(c->rich.hwnd()->document());
+        double t1 = cpuMs();
+        QApplication::processEvents();
+        double t2 = cpuMs();
+        benchmark::DoNotOptimize(c->rich.hwnd()->document()->characterCount());
+        c.reset();
+        double t3 = cpuMs();
+        fill += t1 - t0;
+        events += t2 - t1;
+        teardown += t3 - t2;
+    }
+    const double n = double(state.iterations());
+    state.counters["fill_cpu_ms"] = fill / n;
+    state.counters["events_cpu_ms"] = events / n;
+    state.counters["teardown_cpu_ms"] = teardown / n;
+}
+BENCHMARK(BM_FigureFill1024_Control)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The same into a document without a window.
+static void BM_FigureFill1024_Document(benchmark::State &state)
+{
+    photoGrid();
+    for (auto _ : state) {
+        QTextDocument doc;
+        fillMosaic(&doc);
+        benchmark::DoNotOptimize(doc.characterCount());
+    }
+}
+BENCHMARK(BM_FigureFill1024_Document)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Text assign of 1024 lines of 1024 characters, as the text conversion loads
+// its temporary file.
+static void BM_TextAssign1024x1024(benchmark::State &state)
+{
+    QString text;
+    text.reserve(1026 * 1024);
+    for (int line = 0; line < 1024; ++line) {
+        for (int i = 0; i < 1024; ++i)
+            text.append(QChar(u'Ж' + (line + i) % 32));
+        text.append(QStringLiteral("\r\n"));
+    }
+    Control c;
+    c.rich.setFont(0, QFont(QStringLiteral("Courier New Cyr"), 8));
+    c.rich.setFontColor(0, 0);
+    for (auto _ : state) {
+        c.rich.setText(false, text);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(c.rich.hwnd()->document()->characterCount());
+    }
+}
+BENCHMARK(BM_TextAssign1024x1024)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// SaveFile as RTF of the mosaic.
+static void BM_SaveRtfMosaic1024(benchmark::State &state)
+{
+    Control c;
+    fillMosaic(c.rich.hwnd()->document());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mosaic.rtf"));
+    for (auto _ : state) {
+        const bool ok = c.rich.SaveFile(path, true);
+        if (!ok)
+            state.SkipWithError("save failed");
+    }
+    state.counters["bytes"] = double(QFileInfo(path).size());
+}
+BENCHMARK(BM_SaveRtfMosaic1024)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
