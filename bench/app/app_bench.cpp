@@ -1,0 +1,200 @@
+// Desktop program timings, measured on the real windows (offscreen):
+//  - StartToResult: click on "Пуск" until the result window is shown, for
+//    the largest text grid (1024 characters x 1024 lines) from a
+//    5120 x 2880 JPEG. Target: at most 1 s.
+//  - StopLatency: click on "Стоп" until the run has ended and the partial
+//    result is shown. Target: at most 100 ms.
+// Both also report the longest pause of the event loop during the run
+// (counter max_gap_ms), which shows that the window keeps repainting.
+#include "app/form1.h"
+#include "app/startup.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+#include "widgets/progress.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+using namespace tessilor;
+
+namespace {
+
+QTemporaryDir *g_home = nullptr;
+QString g_jpeg;
+std::unique_ptr<Form1> g_form;
+
+QString makeJpeg()
+{
+    const QString path = g_home->filePath(QStringLiteral("photo.jpg"));
+    QImage img(5120, 2880, QImage::Format_RGB32);
+    QRandomGenerator rng(7);
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const int n = int(rng.bounded(32));
+            line[x] = qRgb((x / 20 + n) & 255, (y / 12 + n) & 255, ((x + y) / 31) & 255);
+        }
+    }
+    img.save(path, "JPEG", 90);
+    return path;
+}
+
+Form1 *form()
+{
+    if (!g_form) {
+        g_form = std::make_unique<Form1>();
+        g_form->showAsStored();
+        g_form->LoadImage(g_jpeg);
+        g_form->CheckOpen();
+    }
+    return g_form.get();
+}
+
+// Longest pause between two turns of the event loop while a run lasts.
+struct GapMeter {
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 maxGap = 0;
+    GapMeter()
+    {
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const qint64 now = clock.elapsed();
+            maxGap = qMax(maxGap, now - last);
+            last = now;
+        });
+    }
+    void start()
+    {
+        clock.start();
+        last = 0;
+        timer.start();
+    }
+};
+
+void setMode(Form1 *f, int index)
+{
+    f->imageCombo1()->setCurrentIndex(index);
+    f->ImageCombo1_Click();
+}
+
+void BM_StartToResult(benchmark::State &state)
+{
+    Form1 *f = form();
+    setMode(f, 0);
+    QToolButton *go = f->button(QStringLiteral("go"));
+    double maxGap = 0;
+    for (auto _ : state) {
+        f->text1()->setText(QStringLiteral("1024"));
+        f->text2()->setText(QStringLiteral("1024"));
+        GapMeter gaps;
+        QElapsedTimer t;
+        gaps.start();
+        t.start();
+        QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8)); // runs to the end
+        const double seconds = double(t.nsecsElapsed()) / 1e9;
+        gaps.timer.stop();
+        maxGap = qMax(maxGap, double(gaps.maxGap));
+        state.SetIterationTime(seconds);
+        if (globals::GridRows != 1024 || globals::GridColumns != 512)
+            state.SkipWithError("the run did not produce the full grid");
+    }
+    state.counters["max_gap_ms"] = maxGap;
+}
+BENCHMARK(BM_StartToResult)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void stopLatency(benchmark::State &state, int mode)
+{
+    Form1 *f = form();
+    setMode(f, mode);
+    QToolButton *go = f->button(QStringLiteral("go"));
+    double maxGap = 0;
+    int stoppedEarly = 0;
+    for (auto _ : state) {
+        f->text1()->setText(QStringLiteral("1024"));
+        f->text2()->setText(QStringLiteral("1024"));
+        f->text4()->setText(QStringLiteral("1024"));
+        f->text5()->setText(QStringLiteral("1024"));
+        QElapsedTimer sinceStop;
+        QTimer poll;
+        poll.setInterval(0);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (Form1::imageKey(go) != QLatin1String("canc") || f->progress1()->percent() < 1)
+                return;
+            poll.stop();
+            sinceStop.start();
+            QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
+        });
+        GapMeter gaps;
+        gaps.start();
+        poll.start();
+        QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
+        gaps.timer.stop();
+        maxGap = qMax(maxGap, double(gaps.maxGap));
+        if (!sinceStop.isValid()) {
+            state.SkipWithError("the run ended before it could be stopped");
+            break;
+        }
+        if (globals::GridRows < 1024)
+            ++stoppedEarly;
+        state.SetIterationTime(double(sinceStop.nsecsElapsed()) / 1e9);
+    }
+    state.counters["max_gap_ms"] = maxGap;
+    state.counters["stopped_runs"] = stoppedEarly;
+}
+
+void BM_StopLatencyFigures(benchmark::State &state)
+{
+    stopLatency(state, 1);
+}
+BENCHMARK(BM_StopLatencyFigures)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StopLatencyText(benchmark::State &state)
+{
+    stopLatency(state, 0);
+}
+BENCHMARK(BM_StopLatencyText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    g_home = &home;
+    const QByteArray d = QFile::encodeName(home.path());
+    qputenv("HOME", d);
+    qputenv("XDG_CONFIG_HOME", d + "/config");
+    qputenv("XDG_DATA_HOME", d + "/data");
+    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", d + "/runtime");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    installFontSubstitutions();
+    globals::initPaths(dataFolder(), programFilesFolder());
+    g_jpeg = makeJpeg();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (g_form)
+        g_form->close();
+    g_form.reset();
+    return 0;
+}
