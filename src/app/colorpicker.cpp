@@ -3,36 +3,14 @@
 #include "engine/options.h"
 #include "engine/pickerlayout.h"
 #include "engine/swatches.h"
+#include "platform/comdlgandfuncs.h"
 
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QPointer>
 #include <QToolButton>
 
 using namespace tessilor;
 using namespace tessilor::colormenu;
-
-namespace {
-
-// Asks for a colour, starting from color; true and the new colour in color
-// when the user confirmed.
-bool chooseColor(quint32 &color, QWidget *owner)
-{
-    QPointer<QColorDialog> dlg = new QColorDialog(QColor(redOf(color), greenOf(color), blueOf(color)), owner);
-    dlg->setOption(QColorDialog::DontUseNativeDialog);
-    dlg->setAttribute(Qt::WA_DeleteOnClose, false);
-    const int answer = dlg->exec();
-    if (!dlg) // the owner went away while the dialog was open
-        return false;
-    const QColor c = dlg->selectedColor();
-    delete dlg;
-    if (answer != QDialog::Accepted || !c.isValid())
-        return false;
-    color = rgbValue(c.red(), c.green(), c.blue());
-    return true;
-}
-
-} // namespace
 
 ColorMenu::ColorMenu(SwatchList *list, QWidget *owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
@@ -109,7 +87,7 @@ void ColorMenu::Toolbar2_ButtonClick()
 
     QPointer<ColorMenu> self(this);
     m_choosing = true;
-    const bool ok = chooseColor(color, m_owner);
+    const bool ok = ShowColorDialog(color, m_owner);
     if (!self) // the owner was destroyed while the dialog was open
         return;
     m_choosing = false;
