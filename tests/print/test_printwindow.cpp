@@ -356,6 +356,42 @@ private Q_SLOTS:
         QCOMPARE(copies->text(), QStringLiteral("99"));
     }
 
+    void captionDragAndKeys()
+    {
+        const QString out = path(QStringLiteral("keys.pdf"));
+        usePdfA4(out);
+        PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("k.tmp")));
+        form.move(100, 100);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *header = child<CaptionBar>(&form, "Header");
+        const QPoint start = form.pos();
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(200, 10));
+        QTest::mouseMove(header, QPoint(230, 25));
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(230, 25));
+        QCOMPARE(form.pos(), start + QPoint(30, 15));
+
+        // The arrow keys on the spin buttons follow their arrows.
+        auto *spin = child<QScrollBar>(&form, "VScroll1");
+        spin->setFocus();
+        QTest::keyClick(spin, Qt::Key_Up);
+        QCOMPARE(spin->value(), 2);
+        QCOMPARE(child<QLineEdit>(&form, "Text2")->text(), QStringLiteral("2"));
+        QTest::keyClick(spin, Qt::Key_Down);
+        QCOMPARE(spin->value(), 1);
+
+        // Enter in the copies field does not print; Escape closes the window.
+        auto *copies = child<QLineEdit>(&form, "Text2");
+        copies->setFocus();
+        QTest::keyClick(copies, Qt::Key_Return);
+        QVERIFY(form.isVisible());
+        QVERIFY(!QFile::exists(out));
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QVERIFY(!QFile::exists(out));
+    }
+
     void threeCopiesAreThreeDocumentsWithTheTextLines()
     {
         const QString out = path(QStringLiteral("copies.pdf"));
