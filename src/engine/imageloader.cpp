@@ -23,6 +23,55 @@ QByteArray sniffFormat(QIODevice *dev)
     return QByteArray();
 }
 
+quint32 le32(const QByteArray &b, int at)
+{
+    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
+           quint32(uchar(b[at + 3])) << 24;
+}
+
+quint16 le16(const QByteArray &b, int at)
+{
+    return quint16(uchar(b[at]) | uchar(b[at + 1]) << 8);
+}
+
+// False when a BMP's pixel data cannot be all there: it starts at or past the
+// end of the file, or, uncompressed, its rows need more bytes than follow.
+// The BMP decoder would otherwise make up the missing pixels.
+bool bmpDataPresent(QIODevice *dev)
+{
+    if (dev->isSequential())
+        return true;
+    const QByteArray head = dev->peek(30);
+    if (head.size() < 30)
+        return false;
+    const qint64 available = dev->size() - dev->pos();
+    const qint64 dataOffset = le32(head, 10);
+    if (dataOffset >= available)
+        return false;
+    const quint32 infoSize = le32(head, 14);
+    qint64 width, height;
+    quint16 bits;
+    quint32 compression = 0;
+    if (infoSize == 12) { // OS/2 core header
+        width = le16(head, 18);
+        height = le16(head, 20);
+        bits = le16(head, 24);
+    } else {
+        const QByteArray info = dev->peek(34);
+        if (info.size() < 34)
+            return false;
+        width = qint32(le32(head, 18));
+        height = qint32(le32(head, 22));
+        bits = le16(head, 28);
+        compression = le32(info, 30);
+    }
+    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    if (!uncompressed || width <= 0 || height == 0 || bits == 0 || bits > 32)
+        return true; // left to the decoder
+    const qint64 stride = (width * bits + 31) / 32 * 4;
+    return dataOffset + stride * qAbs(height) <= available;
+}
+
 QImage toOpaqueRgb32(const QImage &in)
 {
     if (!in.hasAlphaChannel())
@@ -43,6 +92,11 @@ LoadedImage loadImage(QIODevice *device)
     const QByteArray format = sniffFormat(device);
     if (format.isEmpty()) {
         result.error = LoadError::Unsupported;
+        return result;
+    }
+    if (format == "bmp" && !bmpDataPresent(device)) {
+        result.error = LoadError::Corrupt;
+        result.detail = QStringLiteral("the pixel data is cut short");
         return result;
     }
     QImageReader reader(device, format);
@@ -80,6 +134,12 @@ LoadedImage loadImage(const QString &path)
     QFileInfo info(path);
     if (!info.exists() || info.isDir()) {
         result.error = LoadError::NotFound;
+        return result;
+    }
+    if (!info.isFile()) {
+        // A pipe, socket or device: opening a pipe would wait for a writer.
+        result.error = LoadError::Unreadable;
+        result.detail = QStringLiteral("not a regular file");
         return result;
     }
     QFile file(path);

@@ -1,0 +1,315 @@
+#include "hostilecorpus.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+using tessilor::LoadError;
+
+namespace hostile {
+
+namespace {
+
+void put16le(QByteArray &b, quint32 v)
+{
+    b.append(char(v & 0xFF));
+    b.append(char((v >> 8) & 0xFF));
+}
+
+void put32le(QByteArray &b, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+}
+
+QImage pattern(int w = 40, int h = 30)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 37) & 0xFF, (y * 53) & 0xFF, ((x + y) * 11) & 0xFF));
+    return img;
+}
+
+QByteArray encoded(const QImage &img, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    QImageWriter w(&buf, format);
+    w.write(img);
+    return bytes;
+}
+
+// BMP with a 40-byte info header and the given fields; data follows the
+// palette.
+QByteArray bmp(qint32 width, qint32 height, quint16 bits, quint32 compression, quint32 colours,
+               const QByteArray &palette, const QByteArray &data, quint32 dataOffset = 0)
+{
+    QByteArray b("BM");
+    const quint32 offset = dataOffset ? dataOffset : quint32(54 + palette.size());
+    put32le(b, quint32(54 + palette.size() + data.size()));
+    put32le(b, 0);
+    put32le(b, offset);
+    put32le(b, 40);
+    put32le(b, quint32(width));
+    put32le(b, quint32(height));
+    put16le(b, 1);
+    put16le(b, bits);
+    put32le(b, compression);
+    put32le(b, quint32(data.size()));
+    put32le(b, 2835);
+    put32le(b, 2835);
+    put32le(b, colours);
+    put32le(b, 0);
+    return b + palette + data;
+}
+
+QByteArray greyPalette(int n)
+{
+    QByteArray p;
+    for (int i = 0; i < n; ++i) {
+        const char g = char(i * 255 / qMax(1, n - 1));
+        p.append(g);
+        p.append(g);
+        p.append(g);
+        p.append('\0');
+    }
+    return p;
+}
+
+// GIF89a with one frame. lzw is the raw LZW stream (split into sub-blocks
+// here) after a minimum code size of 2.
+QByteArray gif(quint16 screenW, quint16 screenH, quint16 frameW, quint16 frameH, const QByteArray &lzw,
+               bool trailer = true)
+{
+    QByteArray g("GIF89a");
+    put16le(g, screenW);
+    put16le(g, screenH);
+    g.append(char(0x81)); // global colour table of 4 entries
+    g.append('\0');
+    g.append('\0');
+    g.append(QByteArray("\0\0\0\xff\xff\xff\xff\0\0\0\0\xff", 12));
+    g.append(',');
+    put16le(g, 0);
+    put16le(g, 0);
+    put16le(g, frameW);
+    put16le(g, frameH);
+    g.append('\0');
+    g.append(char(2));
+    for (qsizetype i = 0; i < lzw.size(); i += 255) {
+        const QByteArray chunk = lzw.mid(i, 255);
+        g.append(char(chunk.size()));
+        g.append(chunk);
+    }
+    g.append('\0');
+    if (trailer)
+        g.append(';');
+    return g;
+}
+
+// A short LZW stream that keeps growing its dictionary: the cheapest way to
+// ask a decoder for very many pixels.
+QByteArray lzwRun(int bytes)
+{
+    QByteArray d;
+    d.append(char(0x04)); // clear code, then literals
+    for (int i = 0; i < bytes; ++i)
+        d.append(char(0x00 + (i % 3)));
+    return d;
+}
+
+// Offset of the first byte after the marker in a JPEG, or -1.
+qsizetype jpegMarker(const QByteArray &jpeg, uchar marker)
+{
+    for (qsizetype i = 2; i + 1 < jpeg.size(); ++i)
+        if (uchar(jpeg[i]) == 0xFF && uchar(jpeg[i + 1]) == marker)
+            return i + 2;
+    return -1;
+}
+
+// The same JPEG with its frame header claiming another size.
+QByteArray jpegWithSize(QByteArray jpeg, quint16 w, quint16 h)
+{
+    const qsizetype sof = jpegMarker(jpeg, 0xC0);
+    if (sof < 0)
+        return jpeg;
+    // length(2) precision(1) height(2) width(2)
+    jpeg[sof + 3] = char(h >> 8);
+    jpeg[sof + 4] = char(h & 0xFF);
+    jpeg[sof + 5] = char(w >> 8);
+    jpeg[sof + 6] = char(w & 0xFF);
+    return jpeg;
+}
+
+QByteArray randomBytes(quint32 seed, int n)
+{
+    QRandomGenerator rng(seed);
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = char(rng.bounded(256));
+    return b;
+}
+
+} // namespace
+
+QByteArray goodBmp()
+{
+    return encoded(pattern(8, 6), "bmp");
+}
+
+QByteArray topDownBmp()
+{
+    QByteArray rows;
+    // Rows are 6 bytes of BGR plus 2 bytes of padding.
+    rows += QByteArray::fromHex("0000ff00ff000000");
+    rows += QByteArray::fromHex("ff0000ffffff0000");
+    return bmp(2, -2, 24, 0, 0, QByteArray(), rows);
+}
+
+QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
+{
+    QList<HostileFile> files;
+    const QList<LoadError> corrupt{LoadError::Corrupt};
+    const QList<LoadError> tooLargeOrCorrupt{LoadError::TooLarge, LoadError::Corrupt};
+    const QList<LoadError> unsupported{LoadError::Unsupported};
+    auto add = [&](const QString &name, const QByteArray &bytes, const QString &what, QList<LoadError> allowed) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        HostileFile h;
+        h.name = name;
+        h.path = path;
+        h.what = what;
+        h.allowed = allowed;
+        files.append(h);
+    };
+
+    const QByteArray jpeg = encoded(pattern(), "jpeg");
+    const QByteArray bmp24 = encoded(pattern(), "bmp");
+    const QByteArray png = encoded(pattern(), "png");
+
+    // Truncated files: the header is cut, so no decoder can make a picture.
+    add("cut-header.jpg", jpeg.left(20), "JPEG cut inside its headers", corrupt);
+    add("cut-before-scan.jpg", jpeg.left(jpegMarker(jpeg, 0xDA) - 2), "JPEG cut before its scan", corrupt);
+    add("cut-header.bmp", bmp24.left(30), "BMP cut inside its info header", corrupt);
+    add("cut-pixels.bmp", bmp24.left(54 + 40), "BMP cut inside its pixel rows", corrupt);
+    add("cut-header.gif", gif(4, 2, 4, 2, lzwRun(8)).left(16), "GIF cut inside its colour table", corrupt);
+    add("cut-no-frame.gif", gif(4, 2, 4, 2, lzwRun(8)).left(6 + 7 + 12), "GIF with no frame at all", corrupt);
+    add("magic-only.jpg", QByteArray("\xFF\xD8\xFF", 3), "JPEG signature and nothing else", corrupt);
+    add("magic-only.bmp", QByteArray("BM"), "BMP signature and nothing else", corrupt);
+    add("magic-only.gif", QByteArray("GIF89a"), "GIF signature and nothing else", corrupt);
+
+    // Corrupt data with intact signatures.
+    {
+        QByteArray j = jpeg;
+        const qsizetype dht = jpegMarker(j, 0xC4);
+        for (qsizetype i = dht + 3; i < dht + 3 + 16 && i < j.size(); ++i)
+            j[i] = char(0xFF); // Huffman code counts that overflow the code space
+        add("bad-huffman.jpg", j, "JPEG with an impossible Huffman table", corrupt);
+    }
+    {
+        QByteArray j = jpeg;
+        const qsizetype sof = jpegMarker(j, 0xC0);
+        j[sof + 2] = char(3); // 3-bit precision
+        add("bad-precision.jpg", j, "JPEG with an unsupported sample precision", corrupt);
+    }
+    add("bad-bits.bmp", bmp(4, 4, 7, 0, 0, QByteArray(), QByteArray(64, '\x10')), "BMP with 7 bits per pixel",
+        corrupt);
+    add("bad-compression.bmp", bmp(4, 4, 24, 9, 0, QByteArray(), QByteArray(64, '\x10')),
+        "BMP with an unknown compression", corrupt);
+    add("huge-palette.bmp", bmp(4, 4, 8, 0, 0x7FFFFFFF, greyPalette(4), QByteArray(16, '\x01')),
+        "BMP claiming two thousand million palette colours", corrupt);
+    add("offset-past-end.bmp", bmp(4, 4, 24, 0, 0, QByteArray(), QByteArray(64, '\x10'), 0x7FFFFF00),
+        "BMP whose pixels start far past its end", corrupt);
+
+    // Sizes: huge, zero, negative.
+    add("huge.jpg", jpegWithSize(jpeg, 60000, 60000), "JPEG frame header claiming 60000 x 60000",
+        tooLargeOrCorrupt);
+    add("zero-width.jpg", jpegWithSize(jpeg, 0, 30), "JPEG frame header claiming zero width", corrupt);
+    add("zero-height.jpg", jpegWithSize(jpeg, 40, 0), "JPEG frame header claiming zero height", corrupt);
+    add("huge.bmp", bmp(60000, 60000, 24, 0, 0, QByteArray(), QByteArray(64, '\x7f')),
+        "BMP claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("huge-width.bmp", bmp(0x7FFFFFFF, 1, 32, 0, 0, QByteArray(), QByteArray(64, '\x7f')),
+        "BMP claiming 2^31-1 columns", tooLargeOrCorrupt);
+    add("zero.bmp", bmp(0, 0, 24, 0, 0, QByteArray(), QByteArray()), "BMP claiming 0 x 0", corrupt);
+    add("negative-width.bmp", bmp(-5, 4, 24, 0, 0, QByteArray(), QByteArray(64, '\x10')),
+        "BMP claiming a negative width", tooLargeOrCorrupt);
+    add("min-height.bmp", bmp(4, qint32(0x80000000u), 24, 0, 0, QByteArray(), QByteArray(64, '\x10')),
+        "BMP claiming the most negative height", tooLargeOrCorrupt);
+    add("huge.gif", gif(60000, 60000, 60000, 60000, lzwRun(40)), "GIF claiming 60000 x 60000",
+        tooLargeOrCorrupt);
+    add("huge-frame.gif", gif(4, 2, 60000, 60000, lzwRun(2000)),
+        "GIF with a small screen and a 60000 x 60000 frame", tooLargeOrCorrupt);
+    files.last().mayLoadUpTo = QSize(4, 2);
+    add("zero.gif", gif(0, 0, 0, 0, lzwRun(8)), "GIF claiming 0 x 0", corrupt);
+
+    // Decompression bombs: a few hundred bytes asking for billions of pixels.
+    add("bomb-rle.bmp",
+        bmp(60000, 60000, 8, 1, 4, greyPalette(4), QByteArray::fromHex("ff01ff01ff01ff010000ff02ff020001")),
+        "RLE BMP of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("bomb-rle4.bmp", bmp(60000, 60000, 4, 2, 4, greyPalette(4), QByteArray::fromHex("ff11ff110001")),
+        "4-bit RLE BMP of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("bomb.gif", gif(60000, 60000, 60000, 60000, lzwRun(2000)),
+        "GIF of two kilobytes claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("bomb.jpg", jpegWithSize(encoded(pattern(8, 8), "jpeg"), 60000, 60000),
+        "small JPEG claiming 60000 x 60000", tooLargeOrCorrupt);
+
+    // Random bytes, with and without a real signature in front.
+    int seed = 1;
+    for (const char *ext : {"jpg", "jpeg", "jpe", "bmp", "dib", "gif"}) {
+        add(QStringLiteral("random.%1").arg(QLatin1String(ext)), randomBytes(seed++, 4096),
+            QStringLiteral("random bytes named .%1").arg(QLatin1String(ext)), unsupported);
+    }
+    add("random-after-magic.jpg", QByteArray("\xFF\xD8\xFF", 3) + randomBytes(11, 4096),
+        "JPEG signature followed by random bytes", tooLargeOrCorrupt);
+    add("random-after-magic.bmp", QByteArray("BM") + randomBytes(12, 4096), "BMP signature followed by random bytes",
+        tooLargeOrCorrupt);
+    add("random-after-magic.gif", QByteArray("GIF89a") + randomBytes(13, 4096),
+        "GIF signature followed by random bytes", tooLargeOrCorrupt);
+
+    // Other formats under the accepted extensions.
+    add("png.jpg", png, "PNG named .jpg", unsupported);
+    add("png.bmp", png, "PNG named .bmp", unsupported);
+    add("png.gif", png, "PNG named .gif", unsupported);
+    add("ppm.gif", encoded(pattern(), "ppm"), "PPM named .gif", unsupported);
+    add("xpm.bmp", encoded(pattern(4, 4), "xpm"), "XPM named .bmp", unsupported);
+    add("tiff.jpg", QByteArray("II*\0\x08\0\0\0", 8) + randomBytes(14, 64), "TIFF header named .jpg", unsupported);
+    add("webp.gif", QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) + randomBytes(15, 32), "WebP header named .gif",
+        unsupported);
+    add("svg.bmp", QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>"),
+        "SVG text named .bmp", unsupported);
+    add("text.jpg", QByteArray("just some text\r\n"), "a text file named .jpg", unsupported);
+
+    // Empty files.
+    for (const char *ext : {"jpg", "bmp", "gif"})
+        add(QStringLiteral("empty.%1").arg(QLatin1String(ext)), QByteArray(),
+            QStringLiteral("empty file named .%1").arg(QLatin1String(ext)), unsupported);
+
+    // Things that are not regular files.
+    auto special = [&](const QString &name, const QString &what, QList<LoadError> allowed) {
+        HostileFile h;
+        h.name = name;
+        h.path = dir.filePath(name);
+        h.what = what;
+        h.allowed = allowed;
+        h.regularFile = false;
+        files.append(h);
+    };
+    QDir().mkpath(dir.filePath(QStringLiteral("folder.jpg")));
+    special(QStringLiteral("folder.jpg"), QStringLiteral("a folder named .jpg"),
+            {LoadError::NotFound, LoadError::Unreadable});
+    if (::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.gif"))).constData(), 0600) == 0)
+        special(QStringLiteral("pipe.gif"), QStringLiteral("a named pipe with no writer"),
+                {LoadError::NotFound, LoadError::Unreadable});
+    special(QStringLiteral("missing.bmp"), QStringLiteral("a file that does not exist"), {LoadError::NotFound});
+    return files;
+}
+
+} // namespace hostile

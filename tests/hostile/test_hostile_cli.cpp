@@ -1,0 +1,120 @@
+// tessilor-cli on every hostile file: exit status 1, a message naming the
+// file, nothing on standard output, an existing output file left as it was,
+// no hang and bounded memory.
+#include "hostilecorpus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// Address space allowed to one run: the 256 MiB picture limit, its 32-bit
+// copy and the Qt libraries fit; an unguarded 60000 x 60000 picture does not.
+constexpr rlim_t kAddressSpace = rlim_t(1536) * 1024 * 1024;
+
+struct CliRun {
+    bool finished = false;
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun runCli(const QStringList &args)
+{
+    QProcess p;
+    p.setProgram(QStringLiteral(TESSILOR_CLI_PATH));
+    p.setArguments(args);
+    p.setStandardInputFile(QProcess::nullDevice());
+    // The address sanitizer reserves terabytes of address space, so the limit
+    // applies to the normal build only.
+    if (!kAddressSanitizer) {
+        p.setChildProcessModifier([] {
+            const rlimit lim{kAddressSpace, kAddressSpace};
+            ::setrlimit(RLIMIT_AS, &lim);
+        });
+    }
+    p.start();
+    CliRun r;
+    if (!p.waitForStarted(30000))
+        return r;
+    // Guards against a hang only; a healthy run takes a fraction of a second.
+    r.finished = p.waitForFinished(60000);
+    if (!r.finished) {
+        p.kill();
+        p.waitForFinished(5000);
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+} // namespace
+
+TEST(HostileCli, EveryHostileFileExitsWithOneAndNamesTheFile)
+{
+    QTemporaryDir dir;
+    QTemporaryDir outDir;
+    ASSERT_TRUE(dir.isValid() && outDir.isValid());
+    const QList<hostile::HostileFile> corpus = hostile::makeCorpus(dir);
+    const QString output = outDir.filePath(QStringLiteral("result.txt"));
+    const QByteArray earlier("an earlier result\r\n");
+    for (const hostile::HostileFile &h : corpus) {
+        SCOPED_TRACE(h.name.toStdString() + ": " + h.what.toStdString());
+        {
+            QFile f(output);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(earlier);
+        }
+        for (const QStringList &extra : {QStringList(), QStringList{QStringLiteral("-o"), output}}) {
+            const CliRun r = runCli(extra + QStringList{QStringLiteral("--mode"), QStringLiteral("figures"), h.path});
+            ASSERT_TRUE(r.finished) << "tessilor-cli did not finish";
+            if (h.mayLoadUpTo.isValid() && r.status == 0)
+                continue;
+            EXPECT_EQ(r.status, 1) << r.err.toStdString();
+            EXPECT_TRUE(r.err.contains(QFile::encodeName(h.path))) << r.err.toStdString();
+            EXPECT_TRUE(r.out.isEmpty());
+        }
+        QFile f(output);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        if (!h.mayLoadUpTo.isValid()) {
+            EXPECT_EQ(f.readAll(), earlier) << "the earlier result was touched";
+        }
+    }
+    // No half-written or temporary files beside the output.
+    EXPECT_EQ(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("result.txt")});
+}
+
+TEST(HostileCli, MemoryLimitLeavesRoomForAGoodPicture)
+{
+    // The limit above must not be what makes the hostile runs fail.
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.bmp"));
+    QFile f(good);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(hostile::goodBmp());
+    f.close();
+    const CliRun r = runCli({good});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.out.isEmpty());
+}
