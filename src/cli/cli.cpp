@@ -6,10 +6,18 @@
 #include "engine/imageloader.h"
 #include "engine/options.h"
 #include "engine/textconvert.h"
+#include "richtext/doc/documentfill.h"
+#include "richtext/doc/plaintext.h"
+#include "richtext/doc/richformat.h"
+#include "richtext/doc/rtf.h"
 
 #include <QBuffer>
+#include <algorithm>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QTextCursor>
+#include <QTextDocument>
 
 static void initSampleResource()
 {
@@ -31,6 +39,10 @@ struct Options {
     int figureCode = kDefaultFigureCode;
     QString output;
     QString format = QStringLiteral("txt");
+    bool formatGiven = false;
+    int size = 8;
+    quint32 color = 0;
+    int figureFont = 1;
     QString image;
 };
 
@@ -121,8 +133,31 @@ Options parseArgs(const QStringList &args)
                 throw UsageError{QStringLiteral("--output needs a file name")};
         } else if (name == QLatin1String("-F") || name == QLatin1String("--format")) {
             o.format = needValue();
-            if (o.format != QLatin1String("txt") && o.format != QLatin1String("colors"))
-                throw UsageError{QStringLiteral("--format is txt or colors, not '%1'").arg(o.format)};
+            o.formatGiven = true;
+            if (o.format != QLatin1String("txt") && o.format != QLatin1String("colors") &&
+                o.format != QLatin1String("rtf") && o.format != QLatin1String("html"))
+                throw UsageError{QStringLiteral("--format is txt, rtf, html or colors, not '%1'").arg(o.format)};
+        } else if (name == QLatin1String("-s") || name == QLatin1String("--size")) {
+            const QString v = needValue();
+            o.size = parseInt(name, v, 1, 1638);
+            if (std::find(sizeList().begin(), sizeList().end(), o.size) == sizeList().end()) {
+                QStringList sizes;
+                for (int n : sizeList())
+                    sizes.append(QString::number(n));
+                throw UsageError{QStringLiteral("--size is one of %1, not '%2'").arg(sizes.join(QStringLiteral(", ")), v)};
+            }
+        } else if (name == QLatin1String("--color")) {
+            const QString v = needValue();
+            QString hex = v.trimmed();
+            if (hex.startsWith(u'#'))
+                hex.remove(0, 1);
+            bool ok = hex.size() == 6;
+            const uint rgb = ok ? hex.toUInt(&ok, 16) : 0;
+            if (!ok)
+                throw UsageError{QStringLiteral("--color needs six hexadecimal digits RRGGBB, not '%1'").arg(v)};
+            o.color = rgbValue(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
+        } else if (name == QLatin1String("--figure-font")) {
+            o.figureFont = parseInt(name, needValue(), 1, 2);
         } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
             throw UsageError{QString()};
         } else {
@@ -131,6 +166,19 @@ Options parseArgs(const QStringList &args)
     }
     if (!columnsGiven)
         o.columns = o.mode == Mode::Text ? QStringLiteral("160") : QStringLiteral("80");
+    if (!o.formatGiven && !o.output.isEmpty()) {
+        // The output file's extension chooses the format.
+        const QString ext = QFileInfo(o.output).suffix().toLower();
+        if (ext == QLatin1String("rtf"))
+            o.format = QStringLiteral("rtf");
+        else if (ext == QLatin1String("html") || ext == QLatin1String("htm"))
+            o.format = QStringLiteral("html");
+    }
+    // Fonts with a fixed size force their size, as the font list does.
+    if (o.mode == Mode::Text) {
+        if (const int entry = fixedSizeEntry(o.font))
+            o.size = sizeList()[size_t(entry - 1)];
+    }
     if (o.format == QLatin1String("colors") && o.mode != Mode::Figures)
         throw UsageError{QStringLiteral("--format colors needs --mode figures")};
     return o;
@@ -158,9 +206,43 @@ private:
     bool m_failed = false;
 };
 
+// The result as the desktop program holds it: its rich text, filled the
+// way the conversions fill the result window, with the window's paragraph
+// indent of 50 twips.
+void fillResultDocument(const Options &o, const QImage &grid, QTextDocument &doc)
+{
+    QTextBlockFormat block;
+    ParaFormat2 indent;
+    indent.dwMask = PFM_STARTINDENT;
+    indent.dxStartIndent = 50;
+    applyParaFormat(indent, block);
+    QTextCursor(&doc).setBlockFormat(block);
+    if (o.mode == Mode::Text) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        convertToText(grid, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), buffer);
+        QFont font(rampFonts()[size_t(o.font - 1)].face);
+        font.setPointSize(o.size);
+        fillTextDocument(doc, QString::fromUtf8(bytes), font, o.color);
+        return;
+    }
+    QFont font(figureFamily(o.figureFont));
+    font.setPointSize(o.size);
+    FigureDocumentSink sink(&doc, codePageChar(o.figureCode), font, 0);
+    convertToFigures(grid, o.gray, nullptr, &sink);
+    sink.finish();
+}
+
 // Converts into dev; false when writing failed.
 bool convert(const Options &o, const QImage &grid, QIODevice &dev)
 {
+    if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html")) {
+        QTextDocument doc;
+        fillResultDocument(o, grid, doc);
+        const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtml(doc);
+        return dev.write(bytes) == bytes.size();
+    }
     if (o.mode == Mode::Text) {
         const TextResult r = convertToText(grid, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), dev);
         return r.error == ConvertError::None;
@@ -190,8 +272,14 @@ QString usage()
         "      --contrast N    -127..127, default 0\n"
         "      --gray          figures in shades of grey\n"
         "      --figure-code N 33..126, default 86\n"
+        "  -s, --size PT       font size in points from the size list, default 8;\n"
+        "                      fonts 2 and 4 have the fixed sizes 10 and 8\n"
+        "      --color RRGGBB  text colour (text mode), default 000000\n"
+        "      --figure-font N figure font 1 or 2 (\"Quar Tessilor Figures N\"), default 1\n"
         "  -o, --output FILE   write FILE instead of standard output\n"
-        "  -F, --format FMT    txt (default) or colors (figures only)\n"
+        "  -F, --format FMT    txt, rtf, html, or colors (figures only); without it\n"
+        "                      an output FILE ending in .rtf, .html or .htm chooses\n"
+        "                      rtf or html, anything else txt\n"
         "  -h, --help          show this help\n");
 }
 

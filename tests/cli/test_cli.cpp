@@ -4,12 +4,19 @@
 #include "engine/options.h"
 #include "engine/resample.h"
 #include "engine/textconvert.h"
+#include "engine/figureconvert.h"
+#include "richtext/doc/plaintext.h"
+#include "richtext/doc/richformat.h"
+#include "richtext/doc/rtf.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using namespace tessilor;
@@ -120,6 +127,12 @@ TEST(Cli, BadOptionsExitWithTwo)
         {QStringLiteral("--bogus")},
         {QStringLiteral("--columns")},
         {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")},
+        {QStringLiteral("--size"), QStringLiteral("7")},
+        {QStringLiteral("--size"), QStringLiteral("big")},
+        {QStringLiteral("--color"), QStringLiteral("12345")},
+        {QStringLiteral("--color"), QStringLiteral("GG0000")},
+        {QStringLiteral("--figure-font"), QStringLiteral("3")},
+        {QStringLiteral("--format"), QStringLiteral("doc")},
     };
     for (const QStringList &args : bad) {
         const CliRun r = runCli(args);
@@ -172,4 +185,115 @@ TEST(Cli, RealExecutableReportsStatusAndWritesToStandardOutput)
         ASSERT_TRUE(p.waitForFinished(30000));
         EXPECT_EQ(p.exitCode(), 1);
     }
+}
+
+namespace {
+
+QTextCharFormat formatAt(const QTextDocument &doc, int pos)
+{
+    QTextCursor c(const_cast<QTextDocument *>(&doc));
+    c.setPosition(pos + 1);
+    return c.charFormat();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(Cli, TextAsRtfKeepsTheTextFontSizeAndColour)
+{
+    QTemporaryDir dir;
+    const QImage img = gradient(120, 60);
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    const QStringList common{QStringLiteral("-c"), QStringLiteral("60"), QStringLiteral("-f"), QStringLiteral("3"), path};
+    const CliRun txt = runCli(common);
+    ASSERT_EQ(txt.status, 0);
+
+    // The extension chooses RTF when no format is named.
+    const QString rtfPath = dir.filePath(QStringLiteral("out.RTF"));
+    CliRun r = runCli(QStringList{QStringLiteral("-o"), rtfPath, QStringLiteral("--size"), QStringLiteral("12"),
+                                  QStringLiteral("--color"), QStringLiteral("#FF8000")} +
+                      common);
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    const QByteArray rtf = fileBytes(rtfPath);
+    ASSERT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
+    EXPECT_TRUE(rtf.contains("\\fcharset204 " + rampFonts()[2].face.toLatin1() + ";"));
+    EXPECT_TRUE(rtf.contains("\\red255\\green128\\blue0;"));
+    EXPECT_TRUE(rtf.contains("\\li50")); // the result window's paragraph indent
+    QTextDocument doc;
+    ASSERT_TRUE(readRtf(rtf, doc));
+    EXPECT_EQ(writePlainText(doc), txt.out); // same text as the plain output
+    const QTextCharFormat f = formatAt(doc, 3);
+    EXPECT_EQ(formatFace(f), rampFonts()[2].face);
+    EXPECT_DOUBLE_EQ(f.fontPointSize(), 12);
+    EXPECT_EQ(colorTo24(f.foreground().color()), rgbValue(255, 128, 0));
+
+    // Fonts 2 and 4 keep their fixed sizes; the default colour is black.
+    for (int font : {2, 4}) {
+        r = runCli({QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-f"), QString::number(font),
+                    QStringLiteral("--size"), QStringLiteral("20"), QStringLiteral("-c"), QStringLiteral("20"), path});
+        ASSERT_EQ(r.status, 0);
+        ASSERT_TRUE(readRtf(r.out, doc));
+        EXPECT_DOUBLE_EQ(formatAt(doc, 0).fontPointSize(), font == 2 ? 10 : 8);
+        EXPECT_EQ(formatFace(formatAt(doc, 0)), rampFonts()[size_t(font - 1)].face);
+        EXPECT_EQ(colorTo24(formatAt(doc, 0).foreground().color()), 0u);
+    }
+    // Default size 8.
+    r = runCli({QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-c"), QStringLiteral("20"), path});
+    ASSERT_TRUE(readRtf(r.out, doc));
+    EXPECT_DOUBLE_EQ(formatAt(doc, 0).fontPointSize(), 8);
+}
+
+TEST(Cli, FiguresAsRtfHaveEveryCellColour)
+{
+    QTemporaryDir dir;
+    QImage img(16, 16, QImage::Format_RGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            img.setPixel(x, y, qRgb(x * 30, y * 40, (x * y * 7) % 256));
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    const CliRun r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("16"),
+                             QStringLiteral("-r"), QStringLiteral("16"), QStringLiteral("--figure-font"),
+                             QStringLiteral("2"), QStringLiteral("--figure-code"), QStringLiteral("110"),
+                             QStringLiteral("-s"), QStringLiteral("14"), QStringLiteral("--format=rtf"), path});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    QTextDocument doc;
+    ASSERT_TRUE(readRtf(r.out, doc));
+    ASSERT_EQ(doc.blockCount(), 17); // 16 rows, each ended by a line break
+    for (int y = 0; y < 16; ++y) {
+        EXPECT_EQ(doc.findBlockByNumber(y).text(), QString(16, u'n'));
+        for (int x = 0; x < 16; ++x) {
+            const QTextCharFormat f = formatAt(doc, 17 * y + x);
+            ASSERT_EQ(colorTo24(f.foreground().color()), figureCellColor(img.pixel(x, y), false)) << x << "," << y;
+            ASSERT_EQ(formatFace(f), QStringLiteral("Quar Tessilor Figures 2"));
+            ASSERT_DOUBLE_EQ(f.fontPointSize(), 14);
+        }
+    }
+}
+
+TEST(Cli, HtmlPageHasTheSameTextAndColours)
+{
+    QTemporaryDir dir;
+    QImage img(4, 2, QImage::Format_RGB32);
+    img.fill(qRgb(0x12, 0x34, 0x56));
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    const QString out = dir.filePath(QStringLiteral("page.html"));
+    CliRun r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("4"),
+                       QStringLiteral("-o"), out, path});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    const QString html = QString::fromUtf8(fileBytes(out));
+    EXPECT_TRUE(html.contains(QStringLiteral("charset=\"utf-8\"")) || html.contains(QStringLiteral("charset=utf-8")));
+    EXPECT_TRUE(html.contains(QStringLiteral("#123456")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Quar Tessilor Figures 1")));
+    EXPECT_TRUE(html.contains(QStringLiteral("VVVV")));
+
+    r = runCli({QStringLiteral("-F"), QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("16"),
+                QStringLiteral("--color"), QStringLiteral("00ff00"), path});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.contains("#00ff00"));
+    EXPECT_TRUE(r.out.contains(rampFonts()[0].face.toUtf8()));
 }
