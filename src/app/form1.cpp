@@ -59,7 +59,7 @@ namespace {
 
 const QString kCaption = QStringLiteral("Quar Image Tessilor");
 // Design size of the main window, twips.
-constexpr double kDesignWidth = 11400;
+constexpr double kDesignWidth = 12900;
 constexpr double kDesignHeight = 7800;
 
 // Pixel heights of the bars.
@@ -579,8 +579,8 @@ void Form1::layoutTextBar()
     const int comboH = 24;
     const int y = (h - comboH) / 2;
     int x = 4;
-    ImageCombo2->setGeometry(x, y, 150, comboH);
-    x += 154;
+    ImageCombo2->setGeometry(x, y, 146, comboH);
+    x += 150;
     Combo1->setGeometry(x, y, 52, comboH);
     x += 60;
     placeResolution(Label2, Text1, Text2, x, h);
@@ -589,14 +589,15 @@ void Form1::layoutTextBar()
     x = Check1->geometry().right() + 4;
     Frame2->setGeometry(0, 2, x, h);
 
-    const int colorWidth = m_colorButton->sizeHint().width() + 4;
+    const int colorWidth = m_colorButton->fontMetrics().horizontalAdvance(m_colorButton->text()) +
+                           m_colorButton->iconSize().width() + 18;
     m_colorButton->setGeometry(9, 2, colorWidth, h - 4);
     m_colorArrow->setGeometry(9 + colorWidth, 2, 14, h - 4);
     Toolbar5->setGeometry(x, 2, 9 + colorWidth + 14, h);
     // The second frame follows the colour tool bar.
     const double left = ml::secondFrameLeft(tw(Toolbar5->x()), tw(m_colorArrow->x()));
-    Frame3->setGeometry(px(left), 2, 150, h);
-    Slider1->setGeometry(4, 0, 140, h);
+    Frame3->setGeometry(px(left), 2, 132, h);
+    Slider1->setGeometry(4, 0, 124, h);
 }
 
 void Form1::layoutFigureBar()
