@@ -225,6 +225,10 @@ PrnForm::~PrnForm() = default;
 void PrnForm::buildControls()
 {
     setFixedSize(px(10305), px(6000));
+    // The design positions are laid out for an 8-point interface font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     Header = new CaptionBar(QStringLiteral("Печать"), this);
     Header->setObjectName(QStringLiteral("Header"));
