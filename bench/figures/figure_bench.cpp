@@ -1,0 +1,193 @@
+// Figure mode timings, measured on the real windows (offscreen):
+//  - FigureStartToResult/256: click on "Пуск" until the result window is
+//    shown, for a 256 x 256 figure grid. Target: at most 0.3 s.
+//  - FigureStartToResult/1024: the same for the largest grid, 1024 x 1024,
+//    from a 4096 x 3072 photograph-like JPEG. Target: at most 3 s and at
+//    most 1 GiB peak memory.
+// Counters: max_gap_ms, the longest pause of the event loop during a run
+// (the stop button stays usable when it is small), and peak_rss_mib, the
+// process's peak resident memory so far (run one size per process to read
+// it for that size alone).
+#include "app/form1.h"
+#include "app/startup.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <sys/resource.h>
+
+using namespace tessilor;
+
+namespace {
+
+QTemporaryDir *g_home = nullptr;
+QString g_photo;
+std::unique_ptr<Form1> g_form;
+
+// A picture with the structure of a photograph: soft colour gradients,
+// round highlights and fine grain, saved as JPEG.
+QString makePhoto()
+{
+    const QString path = g_home->filePath(QStringLiteral("photo.jpg"));
+    QImage img(4096, 3072, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient sky(0, 0, 0, img.height());
+    sky.setColorAt(0, QColor(70, 120, 200));
+    sky.setColorAt(0.6, QColor(230, 200, 150));
+    sky.setColorAt(1, QColor(40, 90, 30));
+    p.fillRect(img.rect(), sky);
+    QRandomGenerator rng(11);
+    for (int i = 0; i < 60; ++i) {
+        const QPointF c(rng.bounded(img.width()), rng.bounded(img.height()));
+        const qreal r = 80 + rng.bounded(500);
+        QRadialGradient g(c, r);
+        g.setColorAt(0, QColor::fromHsv(int(rng.bounded(360)), 160, 240, 200));
+        g.setColorAt(1, QColor(0, 0, 0, 0));
+        p.setBrush(g);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(c, r, r);
+    }
+    p.end();
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const int n = int(rng.bounded(17)) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
+        }
+    }
+    img.save(path, "JPEG", 90);
+    return path;
+}
+
+Form1 *form()
+{
+    if (!g_form) {
+        g_form = std::make_unique<Form1>();
+        g_form->showAsStored();
+        g_form->LoadImage(g_photo);
+        g_form->CheckOpen();
+        // Figure mode.
+        g_form->imageCombo1()->setCurrentIndex(1);
+        g_form->ImageCombo1_Click();
+    }
+    return g_form.get();
+}
+
+double peakRssMiB()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
+}
+
+// Longest pause between two turns of the event loop while a run lasts.
+struct GapMeter {
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 maxGap = 0;
+    GapMeter()
+    {
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const qint64 now = clock.elapsed();
+            maxGap = qMax(maxGap, now - last);
+            last = now;
+        });
+    }
+    void start()
+    {
+        clock.start();
+        last = 0;
+        timer.start();
+    }
+};
+
+void BM_FigureStartToResult(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    Form1 *f = form();
+    QToolButton *go = f->button(QStringLiteral("go"));
+    const bool gray = state.range(1) != 0;
+    f->imageCombo3()->setCurrentIndex(gray ? 1 : 0);
+    double maxGap = 0;
+    for (auto _ : state) {
+        f->text4()->setText(QString::number(n));
+        f->text5()->setText(QString::number(n));
+        GapMeter gaps;
+        QElapsedTimer t;
+        gaps.start();
+        t.start();
+        QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8)); // runs to the end
+        const double seconds = double(t.nsecsElapsed()) / 1e9;
+        gaps.timer.stop();
+        maxGap = qMax(maxGap, double(gaps.maxGap));
+        state.SetIterationTime(seconds);
+        TextForm *result = f->existingTextForm();
+        if (globals::GridRows != n || globals::GridColumns != n || globals::ResultKind != 2)
+            state.SkipWithError("the run did not produce the full figure grid");
+        else if (!result || !result->isVisible())
+            state.SkipWithError("the result window is not shown");
+    }
+    state.counters["max_gap_ms"] = maxGap;
+    state.counters["peak_rss_mib"] = peakRssMiB();
+}
+BENCHMARK(BM_FigureStartToResult)
+    ->ArgNames({"grid", "gray"})
+    ->Args({256, 0})
+    ->Args({256, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_FigureStartToResult)
+    ->ArgNames({"grid", "gray"})
+    ->Args({1024, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    g_home = &home;
+    const QByteArray d = QFile::encodeName(home.path());
+    qputenv("HOME", d);
+    qputenv("XDG_CONFIG_HOME", d + "/config");
+    qputenv("XDG_DATA_HOME", d + "/data");
+    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", d + "/runtime");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    installFontSubstitutions();
+    globals::initPaths(dataFolder(), programFilesFolder());
+    g_photo = makePhoto();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (g_form)
+        g_form->close();
+    g_form.reset();
+    return 0;
+}
