@@ -26,6 +26,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <QScopeGuard>
 #include <memory>
 
 using namespace tessilor;
@@ -335,6 +336,35 @@ private Q_SLOTS:
         QTest::mouseClick(f->button(QStringLiteral("open")), Qt::LeftButton, {}, QPoint(8, 8));
         QVERIFY(pf->hasPicture());
         QVERIFY(f->text1()->isEnabled());
+        // Exit with the picture open: the image window closes first and its
+        // file becomes the last file.
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("LastFile")), path);
+    }
+
+    void zoomButtonOffersTheImageWindowMenu()
+    {
+        clearSettings();
+        Form1 *f = openForm();
+        QVERIFY(showAtFullSize(f, 400, 300));
+        QTest::mouseClick(f->button(QStringLiteral("mas")), Qt::LeftButton, {}, QPoint(8, 8));
+        QMenu *menu = f->existingPicForm()->zoomMenu();
+        QTRY_VERIFY(menu->isVisible());
+        // At 1275 twips from the left, below the main tool bar.
+        const QPoint expected = f->mapToGlobal(QPoint(85, f->toolbar1()->y() + f->toolbar1()->height()));
+        QCOMPARE(menu->pos(), expected);
+        QAction *half = nullptr;
+        for (QAction *a : menu->actions()) {
+            if (a->text() == QStringLiteral("50 %"))
+                half = a;
+        }
+        QVERIFY(half);
+        menu->hide();
+        half->trigger();
+        QCOMPARE(f->text1()->text(), QStringLiteral("400"));
+        QCOMPARE(f->text2()->text(), QStringLiteral("150"));
+        QCOMPARE(f->text4()->text(), QStringLiteral("142"));
+        QCOMPARE(f->text5()->text(), QStringLiteral("107"));
     }
 
     void closingTheImageStoresTheLastFile()
@@ -487,6 +517,15 @@ private Q_SLOTS:
     {
         clearSettings();
         Form1 *f = openForm();
+        // At load: the mode frame starts 45 twips (3 pixels) before
+        // position 6 and ends where position 13 starts; the progress bar
+        // starts 120 twips (8 pixels) after position 17.
+        auto *frame = f->imageCombo1()->parentWidget();
+        const QList<QWidget *> slots = f->toolbar1()->property("buttons").value<QList<QWidget *>>();
+        QCOMPARE(slots.size(), 17);
+        QCOMPARE(frame->x(), slots[5]->x() - 3);
+        QCOMPARE(frame->x() + frame->width(), slots[12]->x());
+        QCOMPARE(f->progress1()->x(), slots[16]->x() + 8);
         for (int w : {1000, 820}) {
             f->resize(w, 500);
             QTRY_COMPARE(f->width(), w);
@@ -503,7 +542,15 @@ private Q_SLOTS:
     {
         clearSettings();
         Form1 *f = openForm();
-        QVERIFY(!QFileInfo::exists(Form1::helpFilePath()));
+        // A help file built beside the program is moved aside for the test.
+        const QString help = Form1::helpFilePath();
+        const QString aside = help + QStringLiteral(".aside");
+        const bool hadHelp = QFileInfo::exists(help) && QFile::rename(help, aside);
+        const auto restore = qScopeGuard([&] {
+            if (hadHelp)
+                QFile::rename(aside, help);
+        });
+        QVERIFY(!QFileInfo::exists(help));
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
@@ -553,6 +600,15 @@ private Q_SLOTS:
         QTest::mouseClick(figures->label(last), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(f->figureKey(), QStringLiteral("k%1").arg(figures->codeOf(last)));
         QCOMPARE(f->figureFamily(), figures->familyOf(last));
+        QTRY_VERIFY(!f->figurePicker());
+
+        // Activating the main window again dismisses an open picker.
+        QTest::mouseClick(f->figureButton(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(f->figurePicker());
+        f->figurePicker()->activateWindow();
+        QTRY_VERIFY(f->figurePicker()->isActiveWindow());
+        f->activateWindow();
+        QTRY_VERIFY(!f->figurePicker());
     }
 };
 

@@ -26,6 +26,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QScopeGuard>
 #include <memory>
 
 using namespace tessilor;
@@ -241,6 +242,42 @@ private Q_SLOTS:
         QCOMPARE(tf->resultFont().family(), globals::FigureFontName);
         QCOMPARE(tf->resultFont().pointSizeF(), 8.0);
         QCOMPARE(documentText(f).split(u'\n').first(), QString(20, QChar(86)));
+
+        // A figure result can be saved as rich text only.
+        QStringList offered;
+        apptest::answerNextModal<QFileDialog>([&offered](QFileDialog *dlg) {
+            offered = dlg->nameFilters();
+            dlg->reject();
+        });
+        QTest::mouseClick(f->button(QStringLiteral("result")), Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(offered.size(), 1);
+        QVERIFY(offered.first().startsWith(QStringLiteral("Документы RichText")));
+        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
+    }
+
+    void wordProcessorCopyThatCannotBeWrittenIsReported()
+    {
+        Form1 *f = openWithPicture(60, 40);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("32"));
+        f->text2()->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f));
+        // A folder where the copy should go cannot be replaced by a file.
+        QVERIFY(QDir().mkpath(TextForm::wordFilePath()));
+        const auto cleanup = qScopeGuard([] { QDir().rmdir(TextForm::wordFilePath()); });
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        f->resultMenu()->findChild<QAction *>(QStringLiteral("toword"))->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QVERIFY(text.startsWith(QStringLiteral("Не удалось записать файл")));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QVERIFY(catcher.urls.isEmpty());
+        // The result stays usable.
+        QCOMPARE(documentText(f).split(u'\n').size(), 17);
+        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
     }
 
     void savingThroughTheDialog()
