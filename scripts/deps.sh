@@ -10,6 +10,9 @@ TESSILOR_PACKAGES=(
   fonts-dejavu-core fonts-liberation
   python3 python3-fonttools
   xvfb xauth poppler-utils
+  clang libclang-rt-14-dev
+  fp-utils
+  appstream desktop-file-utils dpkg-dev
 )
 
 install_deps() {
