@@ -193,6 +193,8 @@ QTextEdit *cRichEdit::Create(QWidget *hParent, quint32 dwStyle, int nLeft, int n
     edit->setLineWrapMode((dwStyle & WS_HSCROLL) || (dwStyle & ES_AUTOHSCROLL) ? QTextEdit::NoWrap
                                                                                  : QTextEdit::WidgetWidth);
     edit->setGeometry(nLeft, nTop, nWidth, nHeight);
+    // Pointer moves are reported without a pressed button too.
+    edit->viewport()->setMouseTracking(true);
     // The control starts in its parent's font, black on the window colour.
     const QFont parentFont = hParent ? hParent->font() : QGuiApplication::font();
     QTextDocument *doc = edit->document();

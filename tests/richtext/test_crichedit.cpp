@@ -1,11 +1,13 @@
 // The rich text control on live widgets: every member group, streaming,
 // clipboard, hooks, events and the popup menu.
 #include "richtext/crichedit.h"
+#include "richtext/doc/documentfill.h"
 #include "richtext/doc/richformat.h"
 #include "richtext/doc/rtf.h"
 #include "richtext/doc/streambuffer.h"
 #include "richtext/mrichedit.h"
 
+#include "engine/figureconvert.h"
 #include "engine/options.h"
 
 #include <QApplication>
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QAbstractTextDocumentLayout>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -311,6 +314,46 @@ private Q_SLOTS:
                 QCOMPARE(rich().Font(1).pointSize(), 12);
             }
         QVERIFY(!rich().CanUndo()); // SetText without ST_KEEPUNDO keeps no undo
+    }
+
+    void documentFillersOnTheLiveControl()
+    {
+        // Figure mosaic straight into the control's document, read through
+        // the control while the sink is still alive and after it is done.
+        QImage grid(16, 16, QImage::Format_RGB32);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                grid.setPixel(x, y, qRgb(x * 16, 255 - y * 16, 77));
+        QFont figure(QStringLiteral("DejaVu Sans"), 10);
+        rich().SetText(QString(), 0);
+        {
+            FigureDocumentSink sink(rich().hwnd()->document(), QChar(u'V'), figure, 0);
+            convertToFigures(grid, false, nullptr, &sink);
+            rich().setSelStart(0);
+            rich().setSelLength(0);
+        }
+        QCOMPARE(rich().hwnd()->document()->blockCount(), 17);
+        QVERIFY(!rich().CanUndo());
+        for (int y = 0; y < 16; ++y) {
+            select(17 * y + 3, 1);
+            QCOMPARE(rich().FontColor(1), figureCellColor(grid.pixel(3, y), false));
+            QCOMPARE(rich().Font(1).family(), QStringLiteral("DejaVu Sans"));
+            QCOMPARE(rich().ParagraphOffsets(1), 50); // the window's indent stays
+        }
+        QTRY_VERIFY(rich().hwnd()->document()->documentLayout()->documentSize().height() > 16 * 10);
+        QVERIFY(rich().hwnd()->verticalScrollBar()->maximum() > 0);
+
+        // Text result loaded the way the text conversion does.
+        rich().SetText(QString(), 0);
+        rich().setFont(0, QFont(QStringLiteral("Liberation Mono"), 8));
+        rich().setFontColor(0, rgbValue(0, 0, 255));
+        fillTextDocument(*rich().hwnd()->document(), QStringLiteral("ab\r\ncd\r\n"),
+                         QFont(QStringLiteral("Liberation Mono"), 8), rgbValue(0, 0, 255));
+        QCOMPARE(rich().Text(false), QStringLiteral("ab\r\ncd\r\n"));
+        QVERIFY(!rich().CanUndo());
+        select(4, 1);
+        QCOMPARE(rich().FontColor(1), rgbValue(0, 0, 255));
+        QCOMPARE(rich().ParagraphOffsets(1), 50);
     }
 
     void paragraphFormat()
@@ -725,11 +768,38 @@ private Q_SLOTS:
             text += QStringLiteral("line %1\r\n").arg(i);
         rich().setText(false, text);
         QSignalSpy v(m_rich.get(), &cRichEdit::VScroll);
+        QSignalSpy h(m_rich.get(), &cRichEdit::HScroll);
         rich().hwnd()->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QCOMPARE(v.size(), 1);
+        QCOMPARE(h.size(), 0);
+        rich().SetText(QString(500, u'w'), 0);
+        rich().hwnd()->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(h.size(), 1);
+        // Moving the caret scrolls too, but that is no scroll-bar use.
+        select(499, 0);
+        QCOMPARE(h.size(), 1);
         m_rich->Destroy();
         // A destroyed control raises nothing.
         QCOMPARE(v.size(), 1);
+    }
+
+    void linkEvents()
+    {
+        rich().SetText(QStringLiteral("go to https://example.org/x then"), 0);
+        rich().setAutoURL(true);
+        QList<QList<int>> over;
+        connect(m_rich.get(), &cRichEdit::LinkOver, this,
+                [&](int uMsg, int lMin, int lMax) { over.append({uMsg, lMin, lMax}); });
+        int x = 0, y = 0;
+        rich().GetPosFromChar(10, x, y);
+        QTest::mouseClick(rich().hwnd()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x + 1, y + 3));
+        QCOMPARE(over.size(), 2);
+        QCOMPARE(over[0], (QList<int>{WM_LBUTTONDOWN, 6, 27}));
+        QCOMPARE(over[1], (QList<int>{WM_LBUTTONUP, 6, 27}));
+        over.clear();
+        rich().GetPosFromChar(1, x, y);
+        QTest::mouseClick(rich().hwnd()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x + 1, y + 3));
+        QVERIFY(over.isEmpty()); // plain text is no link
     }
 
     void protectedText()

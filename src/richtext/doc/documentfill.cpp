@@ -106,8 +106,12 @@ void FigureDocumentSink::endRow(int, int)
 void fillTextDocument(QTextDocument &doc, const QString &text, const QFont &font, quint32 color)
 {
     const QTextBlockFormat block = doc.begin().blockFormat();
+    // Like a stream-in, the load keeps no undo steps.
+    const bool undo = doc.isUndoRedoEnabled();
+    doc.setUndoRedoEnabled(false);
     doc.setDefaultFont(font);
     readPlainText(doc, text, textRunFormat(font, color), block);
+    doc.setUndoRedoEnabled(undo);
 }
 
 } // namespace tessilor

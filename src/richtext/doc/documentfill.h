@@ -54,7 +54,9 @@ private:
 
 // Fills a document the way the text conversion fills the result's rich
 // text: the default font and colour are set, then the text (as read from the
-// temporary file) replaces the whole document, one paragraph per line.
+// temporary file) replaces the whole document, one paragraph per line. The
+// first paragraph's format (the window's indent) carries over to every line;
+// no undo steps are kept.
 void fillTextDocument(QTextDocument &doc, const QString &text, const QFont &font, quint32 color);
 
 // The character format the rich text uses for a font and a colour.
