@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -53,8 +54,18 @@ void typeName(QFileDialog *dlg, const QString &text)
 {
     auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     QVERIFY(edit);
+    // The dialog lists its folder in the background and updates the name
+    // field and selection when the listing arrives; a user types once the
+    // folder is shown.
+    auto *model = dlg->findChild<QFileSystemModel *>();
+    QVERIFY(model);
+    const QModelIndex folder = model->index(dlg->directory().absolutePath());
+    QTRY_VERIFY(model->rowCount(folder) > 0);
+    QTest::qWait(50);
     edit->clear();
     QTest::keyClicks(edit, text);
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
 }
 
 void clickAccept(QDialog *dlg)
@@ -67,6 +78,7 @@ void clickAccept(QDialog *dlg)
     if (!ok)
         ok = box->button(QDialogButtonBox::Ok);
     QVERIFY(ok);
+    QTRY_VERIFY(ok->isEnabled());
     QTest::mouseClick(ok, Qt::LeftButton);
 }
 
