@@ -6,6 +6,7 @@
 #include "platform/comdlgandfuncs.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QToolButton>
 
@@ -98,6 +99,16 @@ void ColorMenu::Toolbar2_ButtonClick()
     close();
     if (picked > 0)
         Q_EMIT swatchPicked(picked);
+}
+
+void ColorMenu::keyPressEvent(QKeyEvent *event)
+{
+    // Escape dismisses the picker like a drop-down menu, picking nothing.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ColorMenu::closeEvent(QCloseEvent *event)

@@ -2,6 +2,7 @@
 #include <QList>
 #include <QWidget>
 
+class QKeyEvent;
 class QToolButton;
 namespace tessilor {
 class SwatchList;
@@ -30,6 +31,7 @@ Q_SIGNALS:
     void swatchPicked(int index);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

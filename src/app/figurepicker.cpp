@@ -4,6 +4,7 @@
 #include "engine/pickerlayout.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -150,6 +151,16 @@ void Figures::leaveEvent(QEvent *event)
     for (QLabel *l : std::as_const(Label1))
         setLabelBackground(l, windowColor());
     QWidget::leaveEvent(event);
+}
+
+void Figures::keyPressEvent(QKeyEvent *event)
+{
+    // Escape dismisses the picker like a drop-down menu, picking nothing.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Figures::Label1_Click(int index)

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
 
 // The figure picker: a small frameless tool window, owned by the main window
@@ -31,6 +32,7 @@ Q_SIGNALS:
     void figurePicked(const QString &family, int code);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void leaveEvent(QEvent *event) override;
 

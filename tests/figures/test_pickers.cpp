@@ -88,6 +88,7 @@ private Q_SLOTS:
     void otherColourAddsSwatches();
     void cancelledOtherColourChangesNothing();
     void customSwatchesGetButtonsAndRoom();
+    void escapeClosesWithoutAPick();
 
 private:
     QWidget m_owner;
@@ -388,6 +389,31 @@ void PickerTests::customSwatchesGetButtonsAndRoom()
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), 41);
     flushDeletes();
+}
+
+void PickerTests::escapeClosesWithoutAPick()
+{
+    QPointer<Figures> figures = new Figures(&m_owner);
+    figures->show();
+    QVERIFY(QTest::qWaitForWindowExposed(figures));
+    QSignalSpy figureSpy(figures.data(), &Figures::figurePicked);
+    QTest::keyClick(figures.data(), Qt::Key_A); // other keys do nothing
+    QVERIFY(figures->isVisible());
+    QTest::keyClick(figures.data(), Qt::Key_Escape);
+    flushDeletes();
+    QVERIFY(figures.isNull());
+    QCOMPARE(figureSpy.count(), 0);
+
+    SwatchList list;
+    QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+    menu->show();
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QSignalSpy colorSpy(menu.data(), &ColorMenu::swatchPicked);
+    QTest::keyClick(menu.data(), Qt::Key_Escape);
+    flushDeletes();
+    QVERIFY(menu.isNull());
+    QCOMPARE(colorSpy.count(), 0);
+    QCOMPARE(list.count(), 40);
 }
 
 QTEST_MAIN(PickerTests)
