@@ -169,8 +169,15 @@ cRichEdit::cRichEdit(QObject *parent) : QObject(parent)
 
 cRichEdit::~cRichEdit()
 {
-    // The hooks never keep an owner alive: take ours out before we go.
+    // The hooks never keep an owner alive: take ours out before we go. A
+    // window still standing (it belongs to its parent until Destroy) goes on
+    // as a plain edit window.
     mRichEdit::DetachRichEdit(this);
+    if (m_edit) {
+        m_edit->m_owner = nullptr;
+        m_edit->disconnect(this);
+        m_edit->document()->disconnect(this);
+    }
 }
 
 QTextEdit *cRichEdit::Create(QWidget *hParent, quint32 dwStyle, int nLeft, int nTop, int nWidth, int nHeight)

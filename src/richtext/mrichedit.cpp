@@ -83,8 +83,28 @@ const ParentHook &ParentHooks(int index)
     return g_parent.at(index);
 }
 
+namespace {
+
+// Records of windows that are gone can never be found again: drop them.
+void dropDeadRecords()
+{
+    for (int i = int(g_edit.size()) - 1; i >= 0; --i)
+        if (!g_edit[i].hWnd)
+            g_edit.removeAt(i);
+    for (int i = int(g_parent.size()) - 1; i >= 0; --i) {
+        bool used = false;
+        for (const EditHook &e : std::as_const(g_edit))
+            used = used || e.hWndParent == g_parent[i].hWnd;
+        if (!g_parent[i].hWnd || !used)
+            RemoveHook(i, true);
+    }
+}
+
+} // namespace
+
 void AttachRichEdit(cRichEdit *object)
 {
+    dropDeadRecords();
     QWidget *h = object ? object->hwnd() : nullptr;
     if (!h || FindHook(h, false) != -1)
         return;
@@ -110,8 +130,18 @@ void DetachRichEdit(cRichEdit *object)
 {
     QWidget *h = object ? object->hwnd() : nullptr;
     const int a = FindHook(h, false);
-    if (a == -1)
+    if (a == -1) {
+        // The window went with its parent: forget the owner's records.
+        bool had = false;
+        for (int i = int(g_edit.size()) - 1; i >= 0; --i)
+            if (g_edit[i].Owner == object && !g_edit[i].hWnd) {
+                g_edit.removeAt(i);
+                had = true;
+            }
+        if (had)
+            dropDeadRecords();
         return;
+    }
     const EditHook r = g_edit[a];
     for (int i = 0; i < g_edit.size(); ++i) {
         if (i != a && g_edit[i].hWndParent == r.hWndParent) {

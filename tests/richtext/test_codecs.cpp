@@ -405,6 +405,13 @@ TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)
             ASSERT_DOUBLE_EQ(f.fontPointSize(), 12);
         }
     }
+    // The figure font must never be swapped for a Cyrillic one by a reader.
+    const QByteArray rtf = writeRtf(doc);
+    EXPECT_TRUE(rtf.contains("\\fcharset0 Quar Tessilor Figures 1;"));
+    EXPECT_TRUE(rtf.contains("\\par\r\n"));
+    QTextDocument back;
+    ASSERT_TRUE(readRtf(rtf, back));
+    expectSameRuns(doc, back);
 }
 
 TEST(DocumentFill, FigureSinkMergesEqualNeighboursAndKeepsPartialRows)

@@ -687,6 +687,39 @@ private Q_SLOTS:
         QCOMPARE(mRichEdit::HookCount(false), base - 1);
     }
 
+    void ownerAndWindowLifetimes()
+    {
+        const int before = mRichEdit::HookCount(false);
+        // The owner goes first: the window stays with its parent and keeps
+        // working as a plain edit window.
+        auto owner = std::make_unique<cRichEdit>();
+        QPointer<QTextEdit> edit = owner->Create(m_parent.get(), 0, 0, 0, 80, 40);
+        QCOMPARE(mRichEdit::HookCount(false), before + 1);
+        owner.reset();
+        QCOMPARE(mRichEdit::HookCount(false), before);
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("ok"));
+        QCOMPARE(edit->toPlainText(), QStringLiteral("ok"));
+        QApplication::clipboard()->clear();
+        edit->selectAll();
+        edit->copy();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ok"));
+
+        // The window goes with its parent first: the owner's records go too.
+        auto parent = std::make_unique<QWidget>();
+        cRichEdit orphan;
+        orphan.Create(parent.get(), 0, 0, 0, 10, 10);
+        QVERIFY(mRichEdit::FindHook(parent.get(), true) >= 0);
+        parent.reset();
+        QCOMPARE(orphan.hwnd(), nullptr);
+        QCOMPARE(orphan.Text(false), QString());
+        orphan.Destroy();
+        QCOMPARE(mRichEdit::HookCount(false), before);
+        for (int i = 0; i <= mRichEdit::HookCount(true); ++i)
+            QVERIFY(mRichEdit::ParentHooks(i).hWnd);
+    }
+
     void parentHookCarriesTheEvents()
     {
         // Without the parent's hook the control's notifications go nowhere.

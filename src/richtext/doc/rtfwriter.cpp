@@ -32,9 +32,13 @@ uchar cp1251Byte(char16_t c)
 }
 
 // Font charset of a family: 204 when it has Cyrillic or is not installed
-// here (the program's own fonts are Cyrillic), 0 otherwise.
+// here (the program's ramp fonts are Cyrillic), 0 otherwise. The figure
+// fonts hold pictures at ASCII codes: a reader must never swap them for a
+// Cyrillic font, so they are always 0.
 int fontCharset(const QString &family)
 {
+    if (family.startsWith(QLatin1String("Quar Tessilor Figures")))
+        return 0;
     const QList<QFontDatabase::WritingSystem> systems = QFontDatabase::writingSystems(family);
     if (systems.isEmpty() || systems.contains(QFontDatabase::Cyrillic))
         return 204;
@@ -142,8 +146,9 @@ public:
         QByteArray lastPara;
         for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
             if (!first) {
-                body.append("\\par");
-                needSpace = true;
+                // Line ends in RTF are not text: they only keep lines short.
+                body.append("\\par\r\n");
+                needSpace = false;
             }
             const QByteArray para = paragraphWords(b.blockFormat());
             if (first || para != lastPara) {
