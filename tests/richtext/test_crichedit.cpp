@@ -126,6 +126,10 @@ private Q_SLOTS:
         rich().setWordWrap(true);
         QCOMPARE(rich().hwnd()->lineWrapMode(), QTextEdit::WidgetWidth);
         QVERIFY(!rich().Border());
+        cRichEdit sunken;
+        sunken.Create(m_parent.get(), ES_SUNKEN | ES_READONLY, 0, 0, 20, 20);
+        QVERIFY(sunken.Border());
+        QVERIFY(sunken.Locked());
         // The indent survives emptying the text.
         rich().SetText(QStringLiteral("abc"), 0);
         rich().SetText(QString(), 0);
@@ -407,6 +411,12 @@ private Q_SLOTS:
         QCOMPARE(rich().MaxLength(), 32767);
         rich().setMaxLength(5);
         QCOMPARE(rich().MaxLength(), 5);
+        rich().SetText(QString(), 0);
+        rich().SetFocus();
+        QTest::keyClicks(rich().hwnd(), QStringLiteral("123456789"));
+        QCOMPARE(rich().Text(false), QStringLiteral("12345")); // typing stops at the limit
+        rich().SetText(QStringLiteral("longer than five"), 0); // the program's own text is not limited
+        QCOMPARE(rich().Text(false), QStringLiteral("longer than five"));
         rich().setMaxLength(0);
         QCOMPARE(rich().MaxLength(), 65536);
         rich().setBackColor(rgbValue(0, 0, 64));
