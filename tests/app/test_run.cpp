@@ -195,6 +195,35 @@ private Q_SLOTS:
         QVERIFY(cells <= qsizetype(globals::GridRows) * 1024);
     }
 
+    void closingDuringARunWaitsForTheStop()
+    {
+        Form1 *f = openWithPicture(300, 300);
+        QVERIFY(f);
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        f->text4()->setText(QStringLiteral("1024"));
+        f->text5()->setText(QStringLiteral("1024"));
+        QSignalSpy unloaded(f, &Form1::unloadFinished);
+        bool stillOpenDuringRun = false;
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, f, [&] {
+            if (!f->isRunning() || f->progress1()->percent() < 1)
+                return;
+            poll.stop();
+            f->close();
+            stillOpenDuringRun = f->isVisible() && unloaded.isEmpty();
+        });
+        poll.start();
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY(stillOpenDuringRun);
+        QVERIFY(globals::GridRows < 1024);
+        // The window closes once the run has ended, with the usual unload.
+        QTRY_COMPARE(unloaded.count(), 1);
+        QVERIFY(!f->isVisible());
+        QVERIFY(!QFileInfo::exists(globals::TempColorPath));
+    }
+
     void failingRunIsReportedAndEndsCleanly()
     {
         Form1 *f = openWithPicture(80, 60);
