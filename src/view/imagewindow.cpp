@@ -16,6 +16,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSizeGrip>
 #include <QStatusBar>
 
 namespace tessilor {
@@ -163,6 +164,12 @@ PicForm::PicForm(QWidget *parent)
     m_statusBar->setToolTip(QStringLiteral("Масштаб"));
     m_statusBar->setCursor(Qt::PointingHandCursor);
     m_statusBar->installEventFilter(this);
+
+    // The window has no frame of its own; the square between the two scroll
+    // bars carries a grip to size it.
+    m_sizeGrip = new QSizeGrip(m_client);
+    m_sizeGrip->setObjectName(QStringLiteral("SizeGrip"));
+    m_sizeGrip->resize(thickness, thickness);
 
     buildMenu();
 
@@ -351,6 +358,9 @@ void PicForm::layoutParts()
     if (l.hScroll.valid)
         m_hScroll->setGeometry(toPixelRect(l.hScroll.rect));
     place(m_statusBar, l.zoomButton);
+    m_sizeGrip->move(m_client->width() - m_sizeGrip->width(),
+                     m_client->height() - m_sizeGrip->height());
+    m_sizeGrip->raise();
     m_inLayout = false;
 }
 

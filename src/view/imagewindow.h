@@ -10,6 +10,7 @@
 class QMenu;
 class QAction;
 class QScrollBar;
+class QSizeGrip;
 class QStatusBar;
 
 namespace tessilor {
@@ -75,6 +76,7 @@ public:
     QScrollBar *hScroll() const { return m_hScroll; }
     QScrollBar *vScroll() const { return m_vScroll; }
     QStatusBar *statusBar() const { return m_statusBar; }
+    QSizeGrip *sizeGrip() const { return m_sizeGrip; }
 
     // Size of the client area in twips, and of the viewport.
     QSize clientTwips() const;
@@ -110,6 +112,7 @@ private:
     QScrollBar *m_hScroll = nullptr;
     QScrollBar *m_vScroll = nullptr;
     QStatusBar *m_statusBar = nullptr;
+    QSizeGrip *m_sizeGrip = nullptr;
     QMenu *m_mnuMas = nullptr;
     QList<QAction *> m_mnuV;
 

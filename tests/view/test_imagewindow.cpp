@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -310,6 +311,21 @@ private Q_SLOTS:
         QCOMPARE(unloaded.at(1).at(0).toString(), path);
         QCOMPARE(unloaded.at(1).at(1).toBool(), false);
         QVERIFY(!m_form->hasPicture());
+    }
+
+    void sizeGripResizesTheFramelessWindow()
+    {
+        QVERIFY(m_form->LoadPicture(writeImage("k.bmp", 800, 400)));
+        QWidget *grip = m_form->sizeGrip();
+        QCOMPARE(grip->geometry().bottomRight(), QPoint(199, 199));
+        const QPoint start(8, 8);
+        QTest::mousePress(grip, Qt::LeftButton, {}, start);
+        QTest::mouseMove(grip, start + QPoint(100, 60));
+        QTest::mouseRelease(grip, Qt::LeftButton, {}, start + QPoint(100, 60));
+        QCOMPARE(formSize(), QSize(300, 260));
+        // Fit mode follows the new viewport: 283 x 222 pixels.
+        QCOMPARE(m_form->displaySize(), QSize(283, 142)); // 141.5 -> 142
+        QCOMPARE(grip->geometry().bottomRight(), QPoint(299, 259));
     }
 
     void captionShowsTheActiveLookAndDragsTheWindow()
