@@ -439,6 +439,29 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path(QStringLiteral("none-1.pdf"))));
     }
 
+    void fixedFontsArePrintedInCourierNewCyr()
+    {
+        // As the program registers them: the two fixed fonts and their page
+        // replacement map to different installed families.
+        QFont::insertSubstitution(QStringLiteral("Courier New Cyr"), QStringLiteral("Liberation Mono"));
+        QFont::insertSubstitution(QStringLiteral("Fixedsys"), QStringLiteral("DejaVu Sans"));
+        QFont::insertSubstitution(QStringLiteral("Terminal"), QStringLiteral("DejaVu Sans"));
+        for (const QString &face : {QStringLiteral("Fixedsys"), QStringLiteral("Terminal")}) {
+            const QString out = path(face + QStringLiteral(".pdf"));
+            usePdfA4(out);
+            PrintSource s = textSource(3, 1, "QQQQQQ\r\n", QStringLiteral("fixed.tmp"));
+            s.fontName = face;
+            s.fontSize = 12;
+            PrnForm form(s);
+            form.show();
+            clickPrint(form);
+            QCOMPARE(form.lastPrintLayout().fittedSize, 12.0); // same starting size
+            const QString fonts = runTool(QStringLiteral("pdffonts"), {out});
+            QVERIFY2(fonts.contains(QStringLiteral("LiberationMono")), qPrintable(fonts));
+            QVERIFY2(!fonts.contains(QStringLiteral("DejaVu")), qPrintable(fonts));
+        }
+    }
+
     void wideTextIsShrunkToFitThePage()
     {
         const QString out = path(QStringLiteral("wide.pdf"));
