@@ -12,6 +12,8 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMessageBox>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -286,6 +288,7 @@ void PicForm::mnuV_Click(int index)
     const float factor = zoomFactorForCaption(item->text(), &fit);
     if (!fit && factor <= 0.0f)
         return;
+    const int previous = checkedZoomItem();
     checkOnly(index);
     if (!hasPicture())
         return;
@@ -298,7 +301,14 @@ void PicForm::mnuV_Click(int index)
         return;
     }
 
-    setDisplaySize(zoomDisplaySize(m_source.size(), factor));
+    if (!setDisplaySize(zoomDisplaySize(m_source.size(), factor))) {
+        // The earlier zoom stays, with its check mark.
+        checkOnly(previous);
+        QMessageBox::warning(this, QStringLiteral("Изображение"),
+                             QStringLiteral("Недостаточно памяти для показа изображения "
+                                            "в масштабе %1.").arg(item->text()));
+        return;
+    }
     const QSize displayTwips(int(toTwips(m_display.width())), int(toTwips(m_display.height())));
     const QSize windowTwips(int(toTwips(width())), int(toTwips(height())));
     const QSize shrunk = shrinkWindowSize(windowTwips, displayTwips, viewportTwips());
@@ -316,18 +326,25 @@ void PicForm::applyFit()
     setDisplaySize(fitDisplaySize(m_source.size(), viewportTwips()));
 }
 
-void PicForm::setDisplaySize(const QSize &pixels)
+bool PicForm::setDisplaySize(const QSize &pixels)
 {
     if (pixels != m_display.size() || m_contentChanged) {
+        // Large copies take a noticeable moment.
+        const bool large = qint64(pixels.width()) * pixels.height() > 4 * 1024 * 1024;
+        if (large)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         QImage copy = resampleBox(m_source, pixels.width(), pixels.height());
+        if (large)
+            QGuiApplication::restoreOverrideCursor();
         // A copy the system cannot allocate leaves the earlier one in place.
         if (copy.isNull())
-            return;
+            return false;
         m_display = std::move(copy);
         m_picture2->resize(m_display.size());
         m_picture2->update();
     }
     publishIfChanged();
+    return true;
 }
 
 void PicForm::publishIfChanged()

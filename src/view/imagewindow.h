@@ -100,7 +100,7 @@ private:
     void viewportResized();
     void updateScrollRanges();
     void pan();
-    void setDisplaySize(const QSize &pixels);
+    bool setDisplaySize(const QSize &pixels);
     void applyFit();
     void checkOnly(int index);
     void publishIfChanged();
