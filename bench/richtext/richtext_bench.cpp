@@ -150,6 +150,22 @@ static void BM_SaveRtfMosaic1024(benchmark::State &state)
 }
 BENCHMARK(BM_SaveRtfMosaic1024)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Reading that RTF back (LoadFile), for comparison.
+static void BM_LoadRtfMosaic1024(benchmark::State &state)
+{
+    Control c;
+    fillMosaic(c.rich.hwnd()->document());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mosaic.rtf"));
+    c.rich.SaveFile(path, true);
+    Control other;
+    for (auto _ : state) {
+        other.rich.LoadFile(path, true);
+        benchmark::DoNotOptimize(other.rich.hwnd()->document()->characterCount());
+    }
+}
+BENCHMARK(BM_LoadRtfMosaic1024)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
