@@ -352,6 +352,21 @@ TEST(Rtf, MalformedInputLoadsWhatItCan)
     EXPECT_LT(t.elapsed(), 20000);
 }
 
+TEST(Rtf, RtfHeldInAStringKeepsItsCharacters)
+{
+    // RTF typed or pasted as text may carry characters beyond ASCII.
+    const QString source = QStringLiteral("{\\rtf1 Жук \\'e0 ok}");
+    EXPECT_TRUE(looksLikeRtf(source));
+    EXPECT_TRUE(looksLikeRtf(QStringLiteral("  \r\n{\\rtf1}")));
+    EXPECT_FALSE(looksLikeRtf(QStringLiteral("{\\rt")));
+    QTextDocument doc;
+    RtfReadOptions o;
+    ASSERT_TRUE(readRtf(rtfBytesFromString(source), doc, o));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("Жук \u00e0 ok")); // no code page declared: Western
+    ASSERT_TRUE(readRtf("{\\rtf1\\ansi\\ansicpg1251 \\'e0}", doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("а"));
+}
+
 TEST(PlainText, LinesAndLineEnds)
 {
     QTextDocument doc;

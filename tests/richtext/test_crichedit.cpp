@@ -520,6 +520,10 @@ private Q_SLOTS:
         rich().Paste();
         QCOMPARE(rich().Text(false), QStringLiteral("llohe"));
         QCOMPARE(rich().UndoType(), UID_PASTE);
+        select(5, 0);
+        rich().PasteSpecial();
+        QCOMPARE(rich().Text(false), QStringLiteral("llohehe"));
+        rich().Undo();
         select(0, 1);
         rich().Clear();
         QCOMPARE(rich().Text(false), QStringLiteral("lohe"));
