@@ -12,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,7 +33,12 @@ void whenModal(std::function<void(T *)> step, int attempts = 200)
     QTimer::singleShot(20, [step, attempts] {
         T *w = qobject_cast<T *>(QApplication::activeModalWidget());
         if (w && w->isVisible()) {
+            QPointer<T> guard(w);
             step(w);
+            // A failed check inside the step must not leave the dialog
+            // waiting for input.
+            if (QTest::currentTestFailed() && guard && guard->isVisible())
+                guard->reject();
             return;
         }
         if (attempts > 0)
