@@ -14,10 +14,13 @@ using namespace tessilor;
 using namespace tessilor::colormenu;
 
 ColorMenu::ColorMenu(SwatchList *list, QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
     , m_list(list)
     , m_owner(owner)
 {
+    // A thin line around the window sets it apart from what lies below.
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
     setObjectName(QStringLiteral("ColorMenu"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Цвет текста"));
@@ -108,7 +111,7 @@ void ColorMenu::keyPressEvent(QKeyEvent *event)
         close();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QFrame::keyPressEvent(event);
 }
 
 void ColorMenu::closeEvent(QCloseEvent *event)
@@ -119,5 +122,5 @@ void ColorMenu::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    QWidget::closeEvent(event);
+    QFrame::closeEvent(event);
 }

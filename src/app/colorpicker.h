@@ -1,6 +1,6 @@
 #pragma once
 #include <QList>
-#include <QWidget>
+#include <QFrame>
 
 class QKeyEvent;
 class QToolButton;
@@ -16,7 +16,7 @@ class SwatchList;
 // swatch's 1-based index and the picker closes. A cancelled colour dialog
 // closes the picker without a pick.
 // The window deletes itself when it closes; hold it in a QPointer.
-class ColorMenu : public QWidget
+class ColorMenu : public QFrame
 {
     Q_OBJECT
 public:

@@ -32,8 +32,11 @@ QRect pixelRect(TwipPos p, int width, int height)
 } // namespace
 
 Figures::Figures(QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
+    // A thin line around the window sets it apart from what lies below.
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
     setObjectName(QStringLiteral("Figures"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Фигуры"));
@@ -142,7 +145,7 @@ bool Figures::eventFilter(QObject *watched, QEvent *event)
             break;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QFrame::eventFilter(watched, event);
 }
 
 void Figures::leaveEvent(QEvent *event)
@@ -150,7 +153,7 @@ void Figures::leaveEvent(QEvent *event)
     // Nothing stays highlighted once the pointer has left the picker.
     for (QLabel *l : std::as_const(Label1))
         setLabelBackground(l, windowColor());
-    QWidget::leaveEvent(event);
+    QFrame::leaveEvent(event);
 }
 
 void Figures::keyPressEvent(QKeyEvent *event)
@@ -160,7 +163,7 @@ void Figures::keyPressEvent(QKeyEvent *event)
         close();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QFrame::keyPressEvent(event);
 }
 
 void Figures::Label1_Click(int index)

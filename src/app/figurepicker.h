@@ -2,7 +2,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QWidget>
+#include <QFrame>
 
 class QKeyEvent;
 class QLabel;
@@ -12,7 +12,7 @@ class QLabel;
 // 126 of each, 188 in all). A click on a glyph picks it: figurePicked carries
 // the font's family name and the character code, and the picker closes.
 // The window deletes itself when it closes; hold it in a QPointer.
-class Figures : public QWidget
+class Figures : public QFrame
 {
     Q_OBJECT
 public:

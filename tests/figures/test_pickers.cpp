@@ -172,6 +172,10 @@ void PickerTests::figureGlyphsUseTheFigureFonts()
     const QImage shot = picker.grab().toImage();
     if (qEnvironmentVariableIsSet("TESSILOR_PICKER_PICTURE"))
         shot.save(qEnvironmentVariable("TESSILOR_PICKER_PICTURE"));
+    // The window has a line around it, drawn in the frame colour.
+    const QColor line = picker.palette().color(QPalette::WindowText);
+    QCOMPARE(shot.pixelColor(0, 0), line);
+    QCOMPARE(shot.pixelColor(shot.width() - 1, shot.height() / 2), line);
     const QColor background = labelBackground(picker.label(1));
     const qreal dpr = shot.devicePixelRatio();
     for (int i = 1; i <= 188; ++i) {
