@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -413,6 +414,23 @@ bool PicForm::eventFilter(QObject *watched, QEvent *event)
             layoutParts();
         else if (watched == m_picture1)
             viewportResized();
+    } else if (watched == m_picture1 && event->type() == QEvent::Wheel) {
+        // The wheel pans the picture: vertically, or horizontally with Shift
+        // or a sideways wheel.
+        auto *we = static_cast<QWheelEvent *>(event);
+        const bool sideways = we->angleDelta().x() != 0
+                              || we->modifiers().testFlag(Qt::ShiftModifier);
+        QScrollBar *bar = sideways ? m_hScroll : m_vScroll;
+        if (bar->isEnabled()) {
+            QWheelEvent copy(we->position(), we->globalPosition(), we->pixelDelta(),
+                             sideways && we->angleDelta().x() == 0
+                                 ? QPoint(we->angleDelta().y(), 0)
+                                 : we->angleDelta(),
+                             we->buttons(), we->modifiers() & ~Qt::ShiftModifier,
+                             we->phase(), we->inverted());
+            QCoreApplication::sendEvent(bar, &copy);
+        }
+        return true;
     } else if (watched == m_statusBar && event->type() == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);
         m_mnuMas->popup(me->globalPosition().toPoint());

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace tessilor;
@@ -215,6 +216,26 @@ private Q_SLOTS:
         QCOMPARE(h->maximum(), 0);
         QVERIFY(!h->isEnabled());
         QCOMPARE(m_form->displaySurface()->pos(), QPoint(0, 0));
+    }
+
+    void wheelPansThePicture()
+    {
+        QVERIFY(m_form->LoadPicture(writeImage("w.bmp", 400, 300)));
+        m_form->mnuV_Click(3);
+        QWidget *vp = m_form->viewport();
+        const QPointF at(50, 50);
+        QWheelEvent down(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(vp, &down);
+        QVERIFY(m_form->vScroll()->value() > 0);
+        QCOMPARE(m_form->displaySurface()->y(), -10 * m_form->vScroll()->value());
+        QCOMPARE(m_form->hScroll()->value(), 0);
+
+        QWheelEvent right(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::ShiftModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(vp, &right);
+        QVERIFY(m_form->hScroll()->value() > 0);
+        QCOMPARE(m_form->displaySurface()->x(), -10 * m_form->hScroll()->value());
     }
 
     void largeImageOffsetsDoNotOverflow()
