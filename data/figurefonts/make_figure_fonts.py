@@ -187,12 +187,17 @@ def rot_pt(p, deg):
 
 class Heart:
     """A heart from two circles (centres (+-a, c), radius r) and the two
-    lines from the tip (0, tip) that touch them. Insetting shrinks the
-    circles and moves the tip up, so outlines keep one width all round."""
+    lines from the tip (0, tip) that touch them, shifted by offset.
+    Insetting shrinks the circles and moves the tip up, so outlines keep one
+    width all round."""
 
-    def __init__(self, a, c, r, tip, centre=(0.0, 0.0)):
+    def __init__(self, a, c, r, tip, offset=(0.0, 0.0)):
         self.a, self.c, self.r, self.tip = a, c, r, tip
-        self.centre = centre
+        self.offset = offset
+
+    @property
+    def centre(self):
+        return self.offset  # the middle of the heart's bounding box
 
     @property
     def points(self):
@@ -210,7 +215,7 @@ class Heart:
         pts = [(0.0, tip)]
         pts += arc_points(a, c, r, ang_t, ang_cr, 36)
         pts += arc_points(-a, c, r, ang_cl, 180 - ang_t, 36)[1:]
-        ox, oy = getattr(self, "offset", (0.0, 0.0))
+        ox, oy = self.offset
         return [(x + ox, y + oy) for x, y in pts]
 
     def half_tip_angle(self):
@@ -218,28 +223,19 @@ class Heart:
         dist = math.hypot(dx, dy)
         return math.atan2(dx, dy) + math.asin(min(self.r / dist, 1.0))
 
-    def _copy(self, a, c, r, tip, centre):
-        h = Heart(a, c, r, tip, centre)
-        h.offset = getattr(self, "offset", (0.0, 0.0))
-        return h
-
     def scaled(self, k):
-        cy = self.centre[1] - getattr(self, "offset", (0.0, 0.0))[1]
-        return self._copy(self.a * k, cy + (self.c - cy) * k, self.r * k, cy + (self.tip - cy) * k, self.centre)
+        return Heart(self.a * k, self.c * k, self.r * k, self.tip * k, self.offset)
 
     def moved(self, dx, dy):
-        h = self._copy(self.a, self.c, self.r, self.tip, (self.centre[0] + dx, self.centre[1] + dy))
-        ox, oy = getattr(self, "offset", (0.0, 0.0))
-        h.offset = (ox + dx, oy + dy)
-        return h
+        return Heart(self.a, self.c, self.r, self.tip, (self.offset[0] + dx, self.offset[1] + dy))
 
     def inset(self, t):
-        return self._copy(self.a, self.c, self.r - t, self.tip + t / math.sin(self.half_tip_angle()), self.centre)
+        return Heart(self.a, self.c, self.r - t, self.tip + t / math.sin(self.half_tip_angle()), self.offset)
 
 
 def heart(size=1.0):
     k = R * size
-    return Heart(0.45 * k, 0.35 * k, 0.55 * k, -0.9 * k, (0.0, 0.0))
+    return Heart(0.45 * k, 0.35 * k, 0.55 * k, -0.9 * k)
 
 
 def lens():
