@@ -49,6 +49,17 @@ static void BM_Resample5120x2880To512x1024(benchmark::State &state)
 }
 BENCHMARK(BM_Resample5120x2880To512x1024)->Unit(benchmark::kMillisecond);
 
+// The image window's 500 % zoom of a large photo (capped display copy).
+static void BM_Resample5120x2880Enlarge(benchmark::State &state)
+{
+    const QImage src = photoLike(5120, 2880);
+    for (auto _ : state) {
+        QImage g = resampleBox(src, 10922, 6144);
+        benchmark::DoNotOptimize(g.constBits());
+    }
+}
+BENCHMARK(BM_Resample5120x2880Enlarge)->Unit(benchmark::kMillisecond);
+
 static void BM_FigureColours1024x1024(benchmark::State &state)
 {
     const QImage grid = photoLike(1024, 1024);

@@ -1,5 +1,6 @@
 #include "engine/resample.h"
 
+#include <cstring>
 #include <vector>
 
 namespace tessilor {
@@ -24,13 +25,32 @@ QImage resampleBox(const QImage &source, int dW, int dH)
         xs0[x] = int(x0);
         xs1[x] = int(x1);
     }
-    // A destination column that covers exactly one source column is common
-    // when shrinking little or enlarging; the general loop handles it too.
     std::vector<quint64> sums(size_t(dW) * 3);
 
+    // Every destination column that takes exactly one source column (always
+    // the case when enlarging) needs no averaging.
+    bool singleColumns = true;
+    for (int x = 0; x < dW; ++x)
+        singleColumns = singleColumns && xs1[x] - xs0[x] == 1;
+
+    qint64 prevY0 = -1, prevY1 = -1;
     for (qint64 y = 0; y < dH; ++y) {
         const qint64 y0 = y * sH / dH;
         const qint64 y1 = std::max(y0 + 1, (y + 1) * sH / dH);
+        QRgb *out = reinterpret_cast<QRgb *>(dst.scanLine(int(y)));
+        if (y0 == prevY0 && y1 == prevY1) {
+            // Same source rows as the row above (enlarging): same pixels.
+            std::memcpy(out, dst.constScanLine(int(y - 1)), size_t(dW) * sizeof(QRgb));
+            continue;
+        }
+        prevY0 = y0;
+        prevY1 = y1;
+        if (singleColumns && y1 - y0 == 1) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(int(y0)));
+            for (int x = 0; x < dW; ++x)
+                out[x] = 0xFF000000u | line[xs0[x]];
+            continue;
+        }
         std::fill(sums.begin(), sums.end(), 0);
         for (qint64 sy = y0; sy < y1; ++sy) {
             const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(int(sy)));
@@ -51,11 +71,14 @@ QImage resampleBox(const QImage &source, int dW, int dH)
                 acc[2] += b;
             }
         }
-        QRgb *out = reinterpret_cast<QRgb *>(dst.scanLine(int(y)));
         const quint64 rows = quint64(y1 - y0);
         const quint64 *acc = sums.data();
         for (int x = 0; x < dW; ++x, acc += 3) {
             const quint64 count = rows * quint64(xs1[x] - xs0[x]);
+            if (count == 1) {
+                out[x] = 0xFF000000u | (quint32(acc[0]) << 16) | (quint32(acc[1]) << 8) | quint32(acc[2]);
+                continue;
+            }
             const quint64 half = count / 2;
             const quint32 r = quint32((acc[0] + half) / count);
             const quint32 g = quint32((acc[1] + half) / count);

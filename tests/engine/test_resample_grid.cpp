@@ -37,7 +37,7 @@ static QImage noise(int w, int h, quint32 seed)
 TEST(Resample, MatchesThePerPixelRuleForShrinkingAndEnlarging)
 {
     const QImage src = noise(53, 37, 7);
-    const std::pair<int, int> sizes[] = {{8, 16}, {17, 5}, {53, 37}, {60, 80}, {1, 1}, {106, 11}};
+    const std::pair<int, int> sizes[] = {{8, 16}, {17, 5}, {53, 37}, {60, 80}, {1, 1}, {106, 11}, {200, 150}, {20, 111}};
     for (auto [w, h] : sizes) {
         const QImage out = resampleBox(src, w, h);
         ASSERT_EQ(out.size(), QSize(w, h));
