@@ -6,6 +6,7 @@
 #include "app/figurepicker.h"
 #include "app/startup.h"
 #include "app/textform.h"
+#include "engine/fontmodule.h"
 #include "engine/globals.h"
 #include "engine/mainlayout.h"
 #include "engine/numparse.h"
@@ -19,10 +20,6 @@
 #include "widgets/panel3d.h"
 #include "widgets/progress.h"
 
-#if __has_include("engine/fontmodule.h")
-#include "engine/fontmodule.h"
-#define TESSILOR_HAVE_FONTMODULE 1
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -486,11 +483,9 @@ void Form1::Form_Load()
         Check2->setChecked(options.prop2 == 1);
     });
     step([&] {
-#ifdef TESSILOR_HAVE_FONTMODULE
         // A missing or unreadable file gives an empty family name.
         globals::FigureFontName = InstallFont(globals::FigureFontFile1);
         globals::FigureFontName2 = InstallFont(globals::FigureFontFile2);
-#endif
     });
     step([&] {
         const QString family = store.read(keys::FigureFont, globals::FigureFontName);
