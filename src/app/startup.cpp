@@ -190,7 +190,6 @@ int deleteTempFiles(const QString &folder)
 int runDesktop(int argc, char **argv)
 {
     QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication::setOrganizationName(QString());
     QApplication::setApplicationVersion(QStringLiteral(TESSILOR_VERSION));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -208,10 +207,8 @@ int runDesktop(int argc, char **argv)
     // The session ending and a termination request close the program the way
     // the user would: the unload sequence saves the settings.
     TerminationWatcher watcher;
-    QObject::connect(&watcher, &TerminationWatcher::terminationRequested, &form, [&form](int) {
-        form.close();
-        QCoreApplication::quit();
-    });
+    // A run in progress is stopped first; the window then closes by itself.
+    QObject::connect(&watcher, &TerminationWatcher::terminationRequested, &form, [&form](int) { form.close(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager &) { form.saveSettings(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Form_Unload(); });
