@@ -72,10 +72,29 @@ bool bmpDataPresent(QIODevice *dev)
     return dataOffset + stride * qAbs(height) <= available;
 }
 
+// Some decoders hand out RGB32 pictures whose unused alpha byte is not 0xFF
+// (the GIF decoder leaves it 0 where a frame does not cover the screen).
+// Pixels are read from scan lines, so the picture is made to match its format.
+QImage withOpaqueAlphaBytes(QImage img)
+{
+    for (int y = 0; y < img.height(); ++y) {
+        const QRgb *in = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+        int x = 0;
+        while (x < img.width() && (in[x] & 0xFF000000u) == 0xFF000000u)
+            ++x;
+        if (x == img.width())
+            continue;
+        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (; x < img.width(); ++x)
+            line[x] |= 0xFF000000u;
+    }
+    return img;
+}
+
 QImage toOpaqueRgb32(const QImage &in)
 {
     if (!in.hasAlphaChannel())
-        return in.convertToFormat(QImage::Format_RGB32);
+        return withOpaqueAlphaBytes(in.convertToFormat(QImage::Format_RGB32));
     QImage out(in.size(), QImage::Format_RGB32);
     out.fill(Qt::white);
     QPainter p(&out);
