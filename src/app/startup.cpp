@@ -5,6 +5,9 @@
 #include "engine/paths.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -200,6 +203,12 @@ int runDesktop(int argc, char **argv)
 
     installFontSubstitutions();
     globals::initPaths(dataFolder(), programFilesFolder());
+
+    // Qt's own dialogs and buttons speak Russian like the rest of the program.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
 
     Form1 form;
     QObject::connect(&guard, &SingleInstance::activateRequested, &form, &Form1::bringToFront);
