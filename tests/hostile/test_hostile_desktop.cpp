@@ -1,0 +1,70 @@
+// The desktop program opening every hostile file: the open error message
+// with the file's name and an error icon, and the picture open before stays.
+#include "apptestsupport.h"
+#include "hostilecorpus.h"
+
+#include "app/form1.h"
+#include "app/startup.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+#include "view/imagewindow.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace tessilor;
+
+class TestHostileDesktop : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyHostileFileGivesTheOpenErrorAndKeepsThePicture()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QList<hostile::HostileFile> corpus = hostile::makeCorpus(dir);
+        const QString good = dir.filePath(QStringLiteral("good.bmp"));
+        {
+            QFile f(good);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(hostile::goodBmp());
+        }
+        auto form = std::make_unique<Form1>();
+        form->showAsStored();
+        QVERIFY(form->LoadImage(good));
+        QVERIFY(form->existingPicForm() && form->existingPicForm()->hasPicture());
+
+        for (const hostile::HostileFile &h : corpus) {
+            if (h.mayLoadUpTo.isValid())
+                continue;
+            QString text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            apptest::closeNextMessage(&text, &icon);
+            QVERIFY2(!form->LoadImage(h.path), qPrintable(h.what));
+            QCOMPARE(text, QStringLiteral("Ошибка открытия файла ") + h.name.toLower() +
+                               QStringLiteral(".\r\nВозможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не "
+                                              "поддреживаемую степень сжатия или превышает допустимые размеры."));
+            QCOMPARE(icon, QMessageBox::Critical);
+            QVERIFY2(form->existingPicForm()->hasPicture(), qPrintable(h.what));
+            QCOMPARE(form->existingPicForm()->sourceImage().size(), QSize(8, 6));
+        }
+        form->close();
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    apptest::isolateHome(home.path());
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    installFontSubstitutions();
+    globals::initPaths(dataFolder(), programFilesFolder());
+    TestHostileDesktop t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_hostile_desktop.moc"
