@@ -12,7 +12,7 @@ TESSILOR_PACKAGES=(
   xvfb xauth poppler-utils
   clang libclang-rt-14-dev
   fp-utils
-  appstream desktop-file-utils dpkg-dev
+  appstream desktop-file-utils dpkg-dev file
 )
 
 install_deps() {
