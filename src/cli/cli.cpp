@@ -258,6 +258,16 @@ bool convert(const Options &o, const QImage &grid, QIODevice &dev)
 
 } // namespace
 
+bool needsFonts(const QStringList &args)
+{
+    try {
+        const Options o = parseArgs(args);
+        return o.format == QLatin1String("rtf") || o.format == QLatin1String("html");
+    } catch (const UsageError &) {
+        return false;
+    }
+}
+
 QString usage()
 {
     return QStringLiteral(

@@ -13,4 +13,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err);
 
 QString usage();
 
+// True when the arguments ask for a rich output (RTF or HTML), which needs
+// fonts and so a GUI application object; text and colour output do not.
+bool needsFonts(const QStringList &args);
+
 } // namespace tessilor::cli

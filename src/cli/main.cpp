@@ -3,21 +3,28 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv)
 {
-    // Fonts and rich text need a GUI application object, but never a
-    // display: the batch front end runs on the offscreen platform unless
-    // another one is asked for.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("tessilor"));
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    // Rich output needs fonts and so a GUI application object, but never a
+    // display: it runs on the offscreen platform unless another one is asked
+    // for. Text and colour output start faster without it.
+    std::unique_ptr<QCoreApplication> app;
+    if (tessilor::cli::needsFonts(args)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("tessilor"));
     QFile out;
     QFile err;
     out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    QStringList args = QGuiApplication::arguments();
-    args.removeFirst();
     return tessilor::cli::run(args, out, err);
 }
