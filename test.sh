@@ -67,7 +67,8 @@ fuzz)
     rm -rf "$work"; mkdir -p "$work" "$artifacts"
     echo "== fuzzing $name for ${fuzz_seconds}s"
     # New inputs go to the scratch corpus; the saved one is only read.
-    if "$bin" -max_total_time="$fuzz_seconds" -timeout=25 -rss_limit_mb=4096 \
+    # TESSILOR_FUZZ_SEED fixes the random seed (0, the default, picks one).
+    if "$bin" -max_total_time="$fuzz_seconds" -seed="${TESSILOR_FUZZ_SEED:-0}" -timeout=25 -rss_limit_mb=4096 \
         -artifact_prefix="$artifacts/" -print_final_stats=1 \
         "$work" "fuzz/corpus/$name" > "build-fuzz/fuzz-$name.log" 2>&1; then
       grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' "build-fuzz/fuzz-$name.log" | tail -2 || true
