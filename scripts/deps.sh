@@ -7,7 +7,7 @@ TESSILOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-liberation qt6-translations-l10n
   python3 python3-fonttools
   xvfb xauth poppler-utils
   clang libclang-rt-14-dev

@@ -27,7 +27,9 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QScopeGuard>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 using namespace tessilor;
 
@@ -245,6 +247,45 @@ private Q_SLOTS:
         QVERIFY(f->text1()->isEnabled());
         QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
         QCOMPARE(globals::ResultKind, qint16(0));
+    }
+
+    void fullDiskDuringARunKeepsTheLastResultFile()
+    {
+        Form1 *f = openWithPicture(300, 200);
+        QVERIFY(f);
+        f->text1()->setText(QStringLiteral("80"));
+        f->text2()->setText(QStringLiteral("40"));
+        QVERIFY(clickStartAndWait(f));
+        const QByteArray first = apptest::readAll(globals::TempTextPath);
+        QCOMPARE(first.count('\n'), 40);
+
+        // A file size limit makes every write past 2000 bytes fail the way a
+        // full disk does (EFBIG instead of ENOSPC).
+        struct rlimit old {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = 2000;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        });
+        f->text1()->setText(QStringLiteral("200"));
+        f->text2()->setText(QStringLiteral("100"));
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        apptest::closeNextMessage(&text, &icon);
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY(text.startsWith(QStringLiteral("Не удалось символизировать изображение: ")));
+        QCOMPARE(icon, QMessageBox::Critical);
+        // The run ended cleanly and the last result's file is whole.
+        QCOMPARE(f->button(QStringLiteral("go"))->text(), QStringLiteral("Пуск"));
+        QVERIFY(f->text1()->isEnabled());
+        QCOMPARE(apptest::readAll(globals::TempTextPath), first);
+        const QStringList leftovers =
+            QFileInfo(globals::TempTextPath).dir().entryList({QStringLiteral("text.tmp.*")}, QDir::Files);
+        QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u' ')));
     }
 
     void figureRunInGrey()
