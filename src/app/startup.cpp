@@ -190,6 +190,13 @@ int deleteTempFiles(const QString &folder)
     return deleted;
 }
 
+void closeOnTermination(TerminationWatcher &watcher, Form1 &form)
+{
+    // Closing during a run asks the run to stop; the window closes by itself
+    // once it has ended.
+    QObject::connect(&watcher, &TerminationWatcher::terminationRequested, &form, [&form](int) { form.close(); });
+}
+
 int runDesktop(int argc, char **argv)
 {
     QApplication::setApplicationName(QStringLiteral("tessilor"));
@@ -216,8 +223,7 @@ int runDesktop(int argc, char **argv)
     // The session ending and a termination request close the program the way
     // the user would: the unload sequence saves the settings.
     TerminationWatcher watcher;
-    // A run in progress is stopped first; the window then closes by itself.
-    QObject::connect(&watcher, &TerminationWatcher::terminationRequested, &form, [&form](int) { form.close(); });
+    closeOnTermination(watcher, form);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager &) { form.saveSettings(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Form_Unload(); });

@@ -9,6 +9,8 @@ class QSocketNotifier;
 
 namespace tessilor {
 
+class Form1;
+
 // One running copy per user. The first copy holds a lock file in the user's
 // runtime folder and listens on a local socket beside it; a later copy finds
 // the lock taken, asks the first copy over the socket to bring its window to
@@ -60,6 +62,10 @@ private:
     void onReadable();
     QSocketNotifier *m_notifier = nullptr;
 };
+
+// Wires a termination request to the main window: a run in progress is
+// stopped first, then the window closes the usual way and saves the settings.
+void closeOnTermination(TerminationWatcher &watcher, Form1 &form);
 
 // The four ramp fonts keep their names; the system shows them with
 // monospaced families that have Cyrillic letters.

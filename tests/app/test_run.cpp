@@ -226,6 +226,40 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(globals::TempColorPath));
     }
 
+    void terminationDuringARunSavesSettingsAndLeavesNoPartialFile()
+    {
+        Form1 *f = openWithPicture(300, 300);
+        QVERIFY(f);
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        f->text4()->setText(QStringLiteral("1024"));
+        f->text5()->setText(QStringLiteral("1024"));
+        TerminationWatcher watcher;
+        QVERIFY(watcher.isActive());
+        closeOnTermination(watcher, *f);
+        QSignalSpy unloaded(f, &Form1::unloadFinished);
+        bool signalled = false;
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, f, [&] {
+            if (!f->isRunning() || f->progress1()->percent() < 1)
+                return;
+            poll.stop();
+            signalled = ::raise(SIGTERM) == 0;
+        });
+        poll.start();
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY(signalled);
+        QVERIFY(globals::GridRows < 1024); // the run stopped early
+        QTRY_COMPARE(unloaded.count(), 1);
+        // Settings written as on a normal close, mode included.
+        QSettings ini(apptest::iniPath(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("ImageTessilor/Type")).toString(), QStringLiteral("2"));
+        // No temporary file is left in the data folder, whole or partial.
+        const QStringList left = QDir(dataFolder()).entryList({QStringLiteral("*.tmp*")}, QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+    }
+
     void failingRunIsReportedAndEndsCleanly()
     {
         Form1 *f = openWithPicture(80, 60);
