@@ -4,6 +4,7 @@
 // SIGTERM, which must save the settings.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -199,4 +200,17 @@ TEST_F(DesktopProgram, StaleLockAfterACrashDoesNotBlockTheNextStart)
     ASSERT_TRUE(waitUntilReady(second)) << "the program did not start after a crash left its lock";
     EXPECT_EQ(lockOwner(), second.processId());
     terminate(second);
+}
+
+TEST_F(DesktopProgram, UnwritableSettingsFileDoesNotStopTheProgram)
+{
+    // A folder where the settings file belongs cannot be read or replaced,
+    // not even by the administrator.
+    ASSERT_TRUE(QDir().mkpath(settingsPath()));
+    QProcess p;
+    start(p);
+    ASSERT_TRUE(waitUntilReady(p)) << "the program did not start with an unwritable settings file";
+    terminate(p);
+    EXPECT_TRUE(QFileInfo(settingsPath()).isDir());
+    EXPECT_FALSE(QFile::exists(lockPath()));
 }
