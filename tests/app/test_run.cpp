@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QScopeGuard>
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <sys/resource.h>
 
@@ -72,6 +73,25 @@ private:
         QSignalSpy finished(f, &Form1::runFinished);
         QTest::mouseClick(f->button(QStringLiteral("go")), Qt::LeftButton, {}, QPoint(8, 8));
         return finished.count() > 0 || finished.wait(timeoutMs);
+    }
+    // Starts a long figure run (1024 x 1024) and calls act once, as soon as
+    // the run is under way; returns when the run has ended.
+    bool runAndActWhileRunning(Form1 *f, const std::function<void()> &act)
+    {
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        f->text4()->setText(QStringLiteral("1024"));
+        f->text5()->setText(QStringLiteral("1024"));
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, f, [&] {
+            if (!f->isRunning() || f->progress1()->percent() < 1)
+                return;
+            poll.stop();
+            act();
+        });
+        poll.start();
+        return clickStartAndWait(f);
     }
     QString documentText(Form1 *f)
     {
@@ -201,23 +221,12 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(300, 300);
         QVERIFY(f);
-        f->imageCombo1()->setCurrentIndex(1);
-        f->ImageCombo1_Click();
-        f->text4()->setText(QStringLiteral("1024"));
-        f->text5()->setText(QStringLiteral("1024"));
         QSignalSpy unloaded(f, &Form1::unloadFinished);
         bool stillOpenDuringRun = false;
-        QTimer poll;
-        poll.setInterval(0);
-        connect(&poll, &QTimer::timeout, f, [&] {
-            if (!f->isRunning() || f->progress1()->percent() < 1)
-                return;
-            poll.stop();
+        QVERIFY(runAndActWhileRunning(f, [&] {
             f->close();
             stillOpenDuringRun = f->isVisible() && unloaded.isEmpty();
-        });
-        poll.start();
-        QVERIFY(clickStartAndWait(f));
+        }));
         QVERIFY(stillOpenDuringRun);
         QVERIFY(globals::GridRows < 1024);
         // The window closes once the run has ended, with the usual unload.
@@ -230,25 +239,12 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(300, 300);
         QVERIFY(f);
-        f->imageCombo1()->setCurrentIndex(1);
-        f->ImageCombo1_Click();
-        f->text4()->setText(QStringLiteral("1024"));
-        f->text5()->setText(QStringLiteral("1024"));
         TerminationWatcher watcher;
         QVERIFY(watcher.isActive());
         closeOnTermination(watcher, *f);
         QSignalSpy unloaded(f, &Form1::unloadFinished);
         bool signalled = false;
-        QTimer poll;
-        poll.setInterval(0);
-        connect(&poll, &QTimer::timeout, f, [&] {
-            if (!f->isRunning() || f->progress1()->percent() < 1)
-                return;
-            poll.stop();
-            signalled = ::raise(SIGTERM) == 0;
-        });
-        poll.start();
-        QVERIFY(clickStartAndWait(f));
+        QVERIFY(runAndActWhileRunning(f, [&] { signalled = ::raise(SIGTERM) == 0; }));
         QVERIFY(signalled);
         QVERIFY(globals::GridRows < 1024); // the run stopped early
         QTRY_COMPARE(unloaded.count(), 1);
