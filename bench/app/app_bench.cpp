@@ -7,6 +7,7 @@
 // Both also report the longest pause of the event loop during the run
 // (counter max_gap_ms), which shows that the window keeps repainting.
 #include "app/form1.h"
+#include "support/desktopbench.h"
 #include "app/startup.h"
 #include "engine/globals.h"
 #include "engine/paths.h"
@@ -62,29 +63,6 @@ Form1 *form()
     return g_form.get();
 }
 
-// Longest pause between two turns of the event loop while a run lasts.
-struct GapMeter {
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 maxGap = 0;
-    GapMeter()
-    {
-        timer.setInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.elapsed();
-            maxGap = qMax(maxGap, now - last);
-            last = now;
-        });
-    }
-    void start()
-    {
-        clock.start();
-        last = 0;
-        timer.start();
-    }
-};
-
 void setMode(Form1 *f, int index)
 {
     f->imageCombo1()->setCurrentIndex(index);
@@ -100,7 +78,7 @@ void BM_StartToResult(benchmark::State &state)
     for (auto _ : state) {
         f->text1()->setText(QStringLiteral("1024"));
         f->text2()->setText(QStringLiteral("1024"));
-        GapMeter gaps;
+        benchsupport::GapMeter gaps;
         QElapsedTimer t;
         gaps.start();
         t.start();
@@ -138,7 +116,7 @@ void stopLatency(benchmark::State &state, int mode)
             sinceStop.start();
             QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
         });
-        GapMeter gaps;
+        benchsupport::GapMeter gaps;
         gaps.start();
         poll.start();
         QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
@@ -174,16 +152,7 @@ int main(int argc, char **argv)
 {
     QTemporaryDir home;
     g_home = &home;
-    const QByteArray d = QFile::encodeName(home.path());
-    qputenv("HOME", d);
-    qputenv("XDG_CONFIG_HOME", d + "/config");
-    qputenv("XDG_DATA_HOME", d + "/data");
-    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", d + "/runtime");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::isolateDesktop(home);
     QApplication::setApplicationName(QStringLiteral("tessilor"));
     QApplication app(argc, argv);
     installFontSubstitutions();

@@ -9,6 +9,7 @@
 // process's peak resident memory so far (run one size per process to read
 // it for that size alone).
 #include "app/form1.h"
+#include "support/desktopbench.h"
 #include "app/startup.h"
 #include "engine/globals.h"
 #include "engine/paths.h"
@@ -95,29 +96,6 @@ double peakRssMiB()
     return double(u.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
 }
 
-// Longest pause between two turns of the event loop while a run lasts.
-struct GapMeter {
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 maxGap = 0;
-    GapMeter()
-    {
-        timer.setInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.elapsed();
-            maxGap = qMax(maxGap, now - last);
-            last = now;
-        });
-    }
-    void start()
-    {
-        clock.start();
-        last = 0;
-        timer.start();
-    }
-};
-
 void BM_FigureStartToResult(benchmark::State &state)
 {
     const int n = int(state.range(0));
@@ -129,7 +107,7 @@ void BM_FigureStartToResult(benchmark::State &state)
     for (auto _ : state) {
         f->text4()->setText(QString::number(n));
         f->text5()->setText(QString::number(n));
-        GapMeter gaps;
+        benchsupport::GapMeter gaps;
         QElapsedTimer t;
         gaps.start();
         t.start();
@@ -167,16 +145,7 @@ int main(int argc, char **argv)
 {
     QTemporaryDir home;
     g_home = &home;
-    const QByteArray d = QFile::encodeName(home.path());
-    qputenv("HOME", d);
-    qputenv("XDG_CONFIG_HOME", d + "/config");
-    qputenv("XDG_DATA_HOME", d + "/data");
-    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", d + "/runtime");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::isolateDesktop(home);
     QApplication::setApplicationName(QStringLiteral("tessilor"));
     QApplication app(argc, argv);
     installFontSubstitutions();
