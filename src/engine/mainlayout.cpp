@@ -7,11 +7,6 @@
 
 namespace tessilor::mainlayout {
 
-int twipsToPixels(double twips)
-{
-    return roundHalfEvenTo32(twips / kTwipsPerPixel);
-}
-
 GridField partnerOf(GridField field)
 {
     switch (field) {

@@ -2,17 +2,16 @@
 #include <QPoint>
 #include <QString>
 #include <optional>
+#include "engine/twips.h"
 
 // Arithmetic of the main window: the coupling of the grid-size fields, the
 // placement of the bars and of the drop-down pickers, the result window's
 // place. Lengths are in twips unless a name says pixels.
 namespace tessilor::mainlayout {
 
-inline constexpr int kTwipsPerPixel = 15;
-
-// Twips to whole pixels (halves to even) and back.
-int twipsToPixels(double twips);
-inline double pixelsToTwips(int pixels) { return double(pixels) * kTwipsPerPixel; }
+using tessilor::kTwipsPerPixel;
+using tessilor::pixelsToTwips;
+using tessilor::twipsToPixels;
 
 // The four grid-size fields of the main window.
 enum class GridField { Text1, Text2, Text4, Text5 };

@@ -5,11 +5,6 @@
 
 namespace tessilor {
 
-int twipsToPixels(int twips)
-{
-    return int(std::lround(double(twips) / kTwipsPerPixel));
-}
-
 TwipPos nextFigureLabelPos(TwipPos prev, int prevWidth, int innerWidth)
 {
     using namespace figurepicker;

@@ -1,17 +1,12 @@
 #pragma once
 
+#include "engine/twips.h"
+
 // Layout arithmetic inside the two drop-down pickers (the figure picker and
 // the text colour picker). Everything here is in twips; widgets convert at
 // their boundary with 15 twips per pixel. Where the pickers open on the
 // screen is the main window's arithmetic (mainlayout.h).
 namespace tessilor {
-
-inline constexpr int kTwipsPerPixel = 15;
-
-// Twips to pixels, rounding to the nearest pixel (halves away from zero).
-int twipsToPixels(int twips);
-// Pixels to twips.
-constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
 struct TwipPos {
     int left = 0;

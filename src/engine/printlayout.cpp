@@ -83,11 +83,6 @@ PreviewBox previewBox(PageLimits page, double frameWidth, double frameHeight)
     return box;
 }
 
-int twipsToPixels(double twips)
-{
-    return roundHalfEvenTo32(twips / 15.0);
-}
-
 qint16 copiesSpinValue(const QString &text)
 {
     const qint16 n = roundHalfEvenTo16(leadingNumber(text));

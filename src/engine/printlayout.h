@@ -4,6 +4,7 @@
 #include <QSizeF>
 #include <QString>
 #include <functional>
+#include "engine/twips.h"
 
 class QPainter;
 
@@ -60,9 +61,6 @@ struct PreviewBox {
 };
 PreviewBox previewBox(PageLimits page, double frameWidth = kPreviewFrameWidth,
                       double frameHeight = kPreviewFrameHeight);
-
-// Twips to whole pixels at 15 twips per pixel, halves to even.
-int twipsToPixels(double twips);
 
 // Copies field: the value the spin buttons take for the field's text
 // (leading number rounded half to even to 16 bits, clamped to 1..99).

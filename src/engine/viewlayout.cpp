@@ -41,7 +41,7 @@ const char16_t *const kZoomCaptions[kZoomItemCount] = {
 
 int toPixels(double twips)
 {
-    return roundHalfEvenTo32(twips / kViewTwipsPerPixel);
+    return twipsToPixels(twips);
 }
 
 QRect toPixelRect(const QRect &twips)

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <QtGlobal>
+#include "engine/twips.h"
 
 // Geometry of the program's own windows and controls: the image window, the
 // caption strip, the progress bar and the etched panel, and the result
@@ -11,7 +12,7 @@
 // design gives it; widgets convert at their boundary with 15 twips a pixel.
 namespace tessilor {
 
-inline constexpr int kViewTwipsPerPixel = 15;
+inline constexpr int kViewTwipsPerPixel = kTwipsPerPixel;
 
 // Twips to whole pixels, rounding half to even, saturated to 32 bits.
 int toPixels(double twips);
