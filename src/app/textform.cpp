@@ -14,6 +14,7 @@
 #include "platform/comdlgandfuncs.h"
 #include "richtext/crichedit.h"
 #include "richtext/doc/documentfill.h"
+#include "richtext/doc/mosaiclayout.h"
 #include "view/imagewindow.h"
 #include "widgets/captionbar.h"
 #include "widgets/progress.h"
@@ -248,6 +249,9 @@ void TextForm::Figurize()
     m_rEdit->setFont(0, m_font);
     m_rEdit->setFontColor(0, m_foreColor);
     m_rEdit->setFont(0, m_font);
+    // The mosaic is shown through its own layout: the standard one would
+    // shape every cell's colour run separately.
+    const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
     FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor);
     const FigureResult result = convertToFigures(m_grid, gray, &colors, &sink, runHooks());
     if (result.error == ConvertError::WriteFailed) {

@@ -9,6 +9,7 @@
 #include "engine/globals.h"
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
+#include "richtext/doc/mosaiclayout.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
@@ -21,6 +22,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTextDocument>
@@ -353,6 +355,55 @@ private Q_SLOTS:
         QCOMPARE(offered.size(), 1);
         QVERIFY(offered.first().startsWith(QStringLiteral("Документы RichText")));
         QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
+    }
+
+    void figureResultIsShownThroughTheMosaicLayout()
+    {
+        // A steady caret, so that two pictures of the window can be compared.
+        const int flash = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);
+        auto restoreFlash = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
+        Form1 *f = openWithPicture(120, 90);
+        QVERIFY(f);
+        f->imageCombo1()->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        f->text4()->setText(QStringLiteral("30"));
+        f->text5()->setText(QStringLiteral("22"));
+        QVERIFY(clickStartAndWait(f));
+        const int cols = globals::GridColumns;
+        QCOMPARE(cols, 30);
+        QTextEdit *edit = f->existingTextForm()->rEdit().hwnd();
+        QTextDocument *doc = edit->document();
+        auto *layout = qobject_cast<MosaicLayout *>(doc->documentLayout());
+        QVERIFY(layout);
+
+        // A click on a cell puts the caret before it; Down goes to the same
+        // cell of the next row; Shift+Right selects cells.
+        const QPoint scroll(edit->horizontalScrollBar()->value(), edit->verticalScrollBar()->value());
+        const QPointF cell = layout->cellOrigin(2, 5) + QPointF(layout->cellAdvance() * 0.3, layout->rowPitch() / 2);
+        QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, cell.toPoint() - scroll);
+        QCOMPARE(edit->textCursor().position(), 2 * (cols + 1) + 5);
+        QTest::keyClick(edit, Qt::Key_Down);
+        QCOMPARE(edit->textCursor().position(), 3 * (cols + 1) + 5);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(edit->textCursor().selectedText(), QString(3, QChar(86)));
+        // A selection over whole rows as well.
+        QTextCursor rows = edit->textCursor();
+        rows.setPosition(5 * (cols + 1) + 12);
+        rows.setPosition(9 * (cols + 1) + 3, QTextCursor::KeepAnchor);
+        edit->setTextCursor(rows);
+        QApplication::processEvents();
+        const QImage mosaic = edit->viewport()->grab().toImage();
+
+        // The window shows exactly what the standard layout would show.
+        MosaicLayout::restoreStandard(doc);
+        QVERIFY(!MosaicLayout::isInstalled(doc));
+        QApplication::processEvents();
+        const QImage standard = edit->viewport()->grab().toImage();
+        QCOMPARE(mosaic.size(), standard.size());
+        QVERIFY(mosaic == standard);
+        QCOMPARE(edit->textCursor().position(), 9 * (cols + 1) + 3);
     }
 
     void wordProcessorCopyThatCannotBeWrittenIsReported()
