@@ -469,6 +469,35 @@ TEST(DocumentFill, FigureSinkMergesEqualNeighboursAndKeepsPartialRows)
     EXPECT_EQ(colorTo24(c.charFormat().foreground().color()), 5263440u); // grey 80
 }
 
+TEST(DocumentFill, FigureSinkKeepsEveryColourOfAManyColouredMosaic)
+{
+    // More colours than the sink's format cache holds, in an order that
+    // makes cached formats be replaced and asked for again.
+    QImage grid(96, 80, QImage::Format_RGB32);
+    QRandomGenerator rng(21);
+    for (int y = 0; y < grid.height(); ++y)
+        for (int x = 0; x < grid.width(); ++x)
+            grid.setPixel(x, y, (x + y) % 3 == 0 ? qRgb(9, 9, 9) : rng.generate() | 0xff000000u);
+    for (const bool gray : {false, true}) {
+        QTextDocument doc;
+        FigureDocumentSink sink(&doc, QChar(u'V'), QFont(QStringLiteral("DejaVu Sans"), 10), 0);
+        convertToFigures(grid, gray, nullptr, &sink);
+        sink.finish();
+        QTextBlock row = doc.begin();
+        for (int y = 0; y < grid.height(); ++y, row = row.next()) {
+            ASSERT_TRUE(row.isValid());
+            int x = 0;
+            for (auto it = row.begin(); !it.atEnd(); ++it) {
+                const QTextFragment f = it.fragment();
+                const quint32 color = colorTo24(f.charFormat().foreground().color());
+                for (int i = 0; i < f.length(); ++i, ++x)
+                    ASSERT_EQ(color, figureCellColor(grid.pixel(x, y), gray)) << x << "," << y << " gray " << gray;
+            }
+            ASSERT_EQ(x, grid.width());
+        }
+    }
+}
+
 TEST(DocumentFill, TextFillUsesTheFontAndColourAndKeepsLines)
 {
     QTextDocument doc;

@@ -41,6 +41,7 @@ FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QF
     m_cursor.setBlockFormat(block);
     m_cursor.setBlockCharFormat(m_rowFormat);
     m_run.reserve(1024);
+    m_formats.resize(kFormatSlots);
 }
 
 FigureDocumentSink::~FigureDocumentSink()
@@ -60,15 +61,18 @@ void FigureDocumentSink::finish()
 
 const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color)
 {
-    auto it = m_formats.find(color);
-    if (it == m_formats.end()) {
-        if (m_formats.size() >= (1 << 18))
-            m_formats.clear();
-        QTextCharFormat f = m_rowFormat;
-        f.setForeground(colorFrom24(color));
-        it = m_formats.insert(color, f);
+    // A small direct-mapped cache: a grey mosaic has at most 256 colours and
+    // always hits; a photograph's colours rarely repeat, and a miss costs no
+    // more than making the format, which the document needs anyway.
+    const quint32 slot = ((color * 2654435761u) >> 20) & (kFormatSlots - 1);
+    CachedFormat &entry = m_formats[slot];
+    if (!entry.used || entry.color != color) {
+        entry.format = m_rowFormat;
+        entry.format.setForeground(colorFrom24(color));
+        entry.color = color;
+        entry.used = true;
     }
-    return it.value();
+    return entry.format;
 }
 
 void FigureDocumentSink::cell(quint32 color)

@@ -1,7 +1,7 @@
 #pragma once
 #include <QChar>
 #include <QFont>
-#include <QHash>
+#include <QList>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -47,7 +47,13 @@ private:
     bool m_haveRun = false;
     bool m_open = false;
     bool m_undo = false;
-    QHash<quint32, QTextCharFormat> m_formats;
+    struct CachedFormat {
+        QTextCharFormat format;
+        quint32 color = 0;
+        bool used = false;
+    };
+    static constexpr quint32 kFormatSlots = 4096;
+    QList<CachedFormat> m_formats;
     int m_rows = 0;
     int m_columns = 0;
 };
