@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 
 namespace benchsupport {
 
@@ -34,12 +35,21 @@ struct GapMeter {
     QElapsedTimer clock;
     qint64 last = 0;
     qint64 maxGap = 0;
+    // Optional: true while a run is under way (the stop button is offered);
+    // maxArmedGap counts only pauses that begin and end in that state.
+    std::function<bool()> armed;
+    bool wasArmed = false;
+    qint64 maxArmedGap = 0;
     GapMeter()
     {
         timer.setInterval(0);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             const qint64 now = clock.elapsed();
             maxGap = qMax(maxGap, now - last);
+            const bool nowArmed = armed && armed();
+            if (nowArmed && wasArmed)
+                maxArmedGap = qMax(maxArmedGap, now - last);
+            wasArmed = nowArmed;
             last = now;
         });
     }
@@ -47,6 +57,7 @@ struct GapMeter {
     {
         clock.start();
         last = 0;
+        wasArmed = false;
         timer.start();
     }
 };
