@@ -25,6 +25,8 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QToolButton>
@@ -404,6 +406,20 @@ private Q_SLOTS:
         QCOMPARE(mosaic.size(), standard.size());
         QVERIFY(mosaic == standard);
         QCOMPARE(edit->textCursor().position(), 9 * (cols + 1) + 3);
+
+        // Another figure run is shown through the mosaic layout again; a
+        // text run after it through the standard one.
+        QVERIFY(clickStartAndWait(f));
+        QTextDocument *again = f->existingTextForm()->rEdit().hwnd()->document();
+        QVERIFY(MosaicLayout::isInstalled(again));
+        f->imageCombo1()->setCurrentIndex(0);
+        f->ImageCombo1_Click();
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(globals::ResultKind, qint16(3));
+        QTextDocument *text = f->existingTextForm()->rEdit().hwnd()->document();
+        QVERIFY(!MosaicLayout::isInstalled(text));
+        QCOMPARE(text->blockCount(), globals::GridRows + 1);
+        QVERIFY(text->documentLayout()->blockBoundingRect(text->lastBlock().previous()).bottom() > 0);
     }
 
     void wordProcessorCopyThatCannotBeWrittenIsReported()
