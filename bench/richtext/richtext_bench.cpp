@@ -11,7 +11,10 @@
 #include "engine/imageloader.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
@@ -107,6 +110,27 @@ static void BM_FigureFill1024_Control(benchmark::State &state)
     state.counters["teardown_cpu_ms"] = teardown / n;
 }
 BENCHMARK(BM_FigureFill1024_Control)->ArgName("shown")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Repainting the whole visible part of a 1024 x 1024 mosaic shown through
+// the mosaic layout, at the top left and scrolled to the bottom right (what
+// a scroll step costs at most).
+static void BM_MosaicRepaint1024(benchmark::State &state)
+{
+    photoGrid();
+    Control c;
+    fillMosaic(c.rich.hwnd()->document(), true);
+    QApplication::processEvents();
+    QTextEdit *edit = c.rich.hwnd();
+    const bool bottom = state.range(0) != 0;
+    edit->horizontalScrollBar()->setValue(bottom ? edit->horizontalScrollBar()->maximum() : 0);
+    edit->verticalScrollBar()->setValue(bottom ? edit->verticalScrollBar()->maximum() : 0);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        const QPixmap shot = edit->viewport()->grab();
+        benchmark::DoNotOptimize(shot.cacheKey());
+    }
+}
+BENCHMARK(BM_MosaicRepaint1024)->ArgName("bottom")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // The grid walk alone, with a sink that only counts: the part of the fill
 // that is not the document's.
