@@ -132,9 +132,9 @@ void MosaicLayout::calibrate()
     const QTextCharFormat cell = cellFormat(doc);
 
     // Rows of one cell, three cells and none, laid out by the standard layout
-    // with the document's own settings.
-    // The page is set last: it lays the whole sample out again, which a
-    // format change of an empty paragraph alone does not.
+    // with the document's own settings. The page is set last: that lays the
+    // whole sample out again, which a format change of an empty paragraph
+    // alone does not.
     auto prepare = [&](QTextDocument &sample) {
         sample.setUndoRedoEnabled(false);
         sample.setDefaultFont(doc->defaultFont());
@@ -215,8 +215,6 @@ void MosaicLayout::calibrate()
     }
     m.valid = m.pitch > 0 && m.advance > 0;
     m_m = m;
-    m_advance = m.advance;
-    m_pitch = m.pitch;
 }
 
 void MosaicLayout::measureContent()

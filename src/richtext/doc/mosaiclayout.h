@@ -60,8 +60,8 @@ public:
     QRectF blockBoundingRect(const QTextBlock &block) const override;
 
     // Geometry of the cells, in document coordinates.
-    qreal cellAdvance() const { return m_advance; }
-    qreal rowPitch() const { return m_pitch; }
+    qreal cellAdvance() const { return m_m.advance; }
+    qreal rowPitch() const { return m_m.pitch; }
     QPointF cellOrigin(int row, int column) const;
 
 protected:
@@ -91,7 +91,6 @@ private:
 
     void calibrate();
     void measureContent();
-    void noteChange();
     void scheduleRestore();
     int rowOf(qreal y) const;
     int columnsOf(const QTextBlock &block) const;
@@ -99,8 +98,6 @@ private:
 
     QChar m_glyph;
     Metrics m_m;
-    qreal m_advance = 0;
-    qreal m_pitch = 0;
     int m_rows = 0;
     int m_maxColumns = 0;
     bool m_trusted = false;
