@@ -8,12 +8,9 @@
 // (counter max_gap_ms), which shows that the window keeps repainting.
 #include "app/form1.h"
 #include "support/desktopbench.h"
-#include "app/startup.h"
 #include "engine/globals.h"
-#include "engine/paths.h"
 #include "widgets/progress.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,7 +29,7 @@ using namespace tessilor;
 
 namespace {
 
-QTemporaryDir *g_home = nullptr;
+const QTemporaryDir *g_home = nullptr;
 QString g_jpeg;
 std::unique_ptr<Form1> g_form;
 
@@ -150,20 +147,15 @@ BENCHMARK(BM_StopLatencyText)->UseManualTime()->Unit(benchmark::kMillisecond)->I
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    g_home = &home;
-    benchsupport::isolateDesktop(home);
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    g_jpeg = makeJpeg();
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (g_form)
-        g_form->close();
-    g_form.reset();
-    return 0;
+    return benchsupport::runDesktopBenchmarks(
+        argc, argv,
+        [](const QTemporaryDir &home) {
+            g_home = &home;
+            g_jpeg = makeJpeg();
+        },
+        [] {
+            if (g_form)
+                g_form->close();
+            g_form.reset();
+        });
 }

@@ -11,11 +11,8 @@
 // it for that size alone).
 #include "app/form1.h"
 #include "support/desktopbench.h"
-#include "app/startup.h"
 #include "engine/globals.h"
-#include "engine/paths.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -36,7 +33,7 @@ using namespace tessilor;
 
 namespace {
 
-QTemporaryDir *g_home = nullptr;
+const QTemporaryDir *g_home = nullptr;
 QString g_photo;
 std::unique_ptr<Form1> g_form;
 
@@ -147,20 +144,15 @@ BENCHMARK(BM_FigureStartToResult)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    g_home = &home;
-    benchsupport::isolateDesktop(home);
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    g_photo = makePhoto();
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (g_form)
-        g_form->close();
-    g_form.reset();
-    return 0;
+    return benchsupport::runDesktopBenchmarks(
+        argc, argv,
+        [](const QTemporaryDir &home) {
+            g_home = &home;
+            g_photo = makePhoto();
+        },
+        [] {
+            if (g_form)
+                g_form->close();
+            g_form.reset();
+        });
 }

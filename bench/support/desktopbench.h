@@ -1,7 +1,12 @@
 #pragma once
 // Shared by the benchmarks that drive the real desktop windows: a private
-// home for settings, data and the single-instance lock, and a meter of the
-// longest event-loop pause during a run.
+// home for settings, data and the single-instance lock, a meter of the
+// longest event-loop pause during a run, and their common main.
+#include "app/startup.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+
+#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,6 +14,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <benchmark/benchmark.h>
 #include <functional>
 
 namespace benchsupport {
@@ -61,5 +67,26 @@ struct GapMeter {
         timer.start();
     }
 };
+
+// The main of a desktop benchmark: a private home, the application set up
+// as the program sets itself up, then `prepare` (the test pictures, made in
+// the home) before the benchmarks and `finish` (closing the windows) after.
+inline int runDesktopBenchmarks(int argc, char **argv, const std::function<void(const QTemporaryDir &)> &prepare,
+                                const std::function<void()> &finish)
+{
+    QTemporaryDir home;
+    isolateDesktop(home);
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    tessilor::installFontSubstitutions();
+    tessilor::globals::initPaths(tessilor::dataFolder(), tessilor::programFilesFolder());
+    prepare(home);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    finish();
+    return 0;
+}
 
 } // namespace benchsupport
