@@ -2,7 +2,7 @@
 // and offsets must not break them, and the answer and filter strings they
 // build read back to what they were built from.
 #include "fuzzapp.h"
-#include "platform/dialogstrings.h"
+#include "engine/dialogstrings.h"
 
 #include <QDir>
 #include <cstddef>

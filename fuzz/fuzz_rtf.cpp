@@ -2,7 +2,7 @@
 // from any word processor). Whatever it reads must survive the program's own
 // writer and reader unchanged as text.
 #include "fuzzapp.h"
-#include "richtext/doc/rtf.h"
+#include "document/rtf.h"
 
 #include <QTextDocument>
 #include <cstddef>

@@ -2,9 +2,9 @@
 // conversions make: a 1024 x 1024 figure mosaic and 1024 lines of text.
 //   richtext_bench --benchmark_filter=FigureFill   (peak memory: /usr/bin/time -v)
 #include "richtext/crichedit.h"
-#include "richtext/doc/documentfill.h"
-#include "richtext/doc/mosaiclayout.h"
-#include "richtext/doc/rtf.h"
+#include "document/documentfill.h"
+#include "document/mosaiclayout.h"
+#include "document/rtf.h"
 
 #include "engine/figureconvert.h"
 #include "engine/grid.h"

@@ -6,10 +6,10 @@
 #include "engine/imageloader.h"
 #include "engine/options.h"
 #include "engine/textconvert.h"
-#include "richtext/doc/documentfill.h"
-#include "richtext/doc/plaintext.h"
-#include "richtext/doc/richformat.h"
-#include "richtext/doc/rtf.h"
+#include "document/documentfill.h"
+#include "document/plaintext.h"
+#include "document/richformat.h"
+#include "document/rtf.h"
 
 #include <QBuffer>
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <array>
 
-#include "platform/dialogstrings.h"
+#include "engine/dialogstrings.h"
 
 class QWidget;
 

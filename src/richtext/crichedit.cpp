@@ -1,8 +1,8 @@
 #include "richtext/crichedit.h"
 
-#include "richtext/doc/plaintext.h"
-#include "richtext/doc/rtf.h"
-#include "richtext/doc/streambuffer.h"
+#include "document/plaintext.h"
+#include "document/rtf.h"
+#include "document/streambuffer.h"
 #include "richtext/mrichedit.h"
 
 #include "engine/options.h"

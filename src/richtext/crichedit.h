@@ -10,7 +10,7 @@
 #include <QTextEdit>
 #include <optional>
 
-#include "richtext/doc/richformat.h"
+#include "document/richformat.h"
 
 class QKeyEvent;
 class QMenu;

@@ -1,7 +1,7 @@
 // Main window: first start, exit and the stored keys, opening pictures by
 // dialog, by drop and from the last-file entry, the grid-size coupling, the
 // option rules and the help bar. Drives the real windows offscreen.
-#include "apptestsupport.h"
+#include "support/apptestsupport.h"
 #include "support/gifwriter.h"
 
 #include "app/form1.h"
@@ -621,16 +621,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    apptest::isolateHome(home.path());
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    TestForm1 t;
-    return QTest::qExec(&t, argc, argv);
-}
+TESSILOR_APP_TEST_MAIN(TestForm1)
 
 #include "test_form1.moc"

@@ -1,7 +1,7 @@
 // Runs and outputs: a full run started with the start button, a stop in
 // mid-run, a run that cannot write its file, figure runs, saving through the
 // dialog, the word processor copy, the clipboard and the printer check.
-#include "apptestsupport.h"
+#include "support/apptestsupport.h"
 
 #include "app/form1.h"
 #include "app/startup.h"
@@ -9,7 +9,7 @@
 #include "engine/globals.h"
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
-#include "richtext/doc/mosaiclayout.h"
+#include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
@@ -562,16 +562,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    apptest::isolateHome(home.path());
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    TestRun t;
-    return QTest::qExec(&t, argc, argv);
-}
+TESSILOR_APP_TEST_MAIN(TestRun)
 
 #include "test_run.moc"

@@ -2,7 +2,7 @@
 // clean-up of temporary files, termination signals, and the real program
 // saving its settings when it is terminated and handing over to the first
 // copy on a second start.
-#include "apptestsupport.h"
+#include "support/apptestsupport.h"
 
 #include "app/startup.h"
 
@@ -104,7 +104,7 @@ private Q_SLOTS:
 
         QProcess first;
         first.setProcessEnvironment(env);
-        first.start(QStringLiteral(TESSILOR_EXE), {});
+        first.start(QStringLiteral(TESSILOR_APP_PATH), {});
         QVERIFY(first.waitForStarted(10000));
         const QString socket = home.path() + QStringLiteral("/runtime/tessilor.socket");
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
@@ -112,7 +112,7 @@ private Q_SLOTS:
         // A second start ends at once and leaves the first running.
         QProcess second;
         second.setProcessEnvironment(env);
-        second.start(QStringLiteral(TESSILOR_EXE), {});
+        second.start(QStringLiteral(TESSILOR_APP_PATH), {});
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(first.state(), QProcess::Running);

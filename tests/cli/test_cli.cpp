@@ -5,9 +5,9 @@
 #include "engine/resample.h"
 #include "engine/textconvert.h"
 #include "engine/figureconvert.h"
-#include "richtext/doc/plaintext.h"
-#include "richtext/doc/richformat.h"
-#include "richtext/doc/rtf.h"
+#include "document/plaintext.h"
+#include "document/richformat.h"
+#include "document/rtf.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "hostilecorpus.h"
+#include "hostile/hostilecorpus.h"
 
 #include <QBuffer>
 #include <QDir>

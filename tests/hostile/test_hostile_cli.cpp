@@ -1,7 +1,7 @@
 // tessilor-cli on every hostile file: exit status 1, a message naming the
 // file, nothing on standard output, an existing output file left as it was,
 // no hang and bounded memory.
-#include "hostilecorpus.h"
+#include "hostile/hostilecorpus.h"
 
 #include <QDir>
 #include <QFile>

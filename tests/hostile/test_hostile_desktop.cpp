@@ -1,7 +1,7 @@
 // The desktop program opening every hostile file: the open error message
 // with the file's name and an error icon, and the picture open before stays.
-#include "apptestsupport.h"
-#include "hostilecorpus.h"
+#include "support/apptestsupport.h"
+#include "hostile/hostilecorpus.h"
 
 #include "app/form1.h"
 #include "app/startup.h"
@@ -55,16 +55,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    apptest::isolateHome(home.path());
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    TestHostileDesktop t;
-    return QTest::qExec(&t, argc, argv);
-}
+TESSILOR_APP_TEST_MAIN(TestHostileDesktop)
 
 #include "test_hostile_desktop.moc"

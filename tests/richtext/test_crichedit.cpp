@@ -1,10 +1,10 @@
 // The rich text control on live widgets: every member group, streaming,
 // clipboard, hooks, events and the popup menu.
 #include "richtext/crichedit.h"
-#include "richtext/doc/documentfill.h"
-#include "richtext/doc/richformat.h"
-#include "richtext/doc/rtf.h"
-#include "richtext/doc/streambuffer.h"
+#include "document/documentfill.h"
+#include "document/richformat.h"
+#include "document/rtf.h"
+#include "document/streambuffer.h"
 #include "richtext/mrichedit.h"
 
 #include "engine/figureconvert.h"

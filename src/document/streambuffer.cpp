@@ -1,4 +1,4 @@
-#include "richtext/doc/streambuffer.h"
+#include "document/streambuffer.h"
 
 #include <QIODevice>
 #include <algorithm>

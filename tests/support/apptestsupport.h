@@ -17,6 +17,10 @@
 #include <QTimer>
 #include <functional>
 
+#include "app/startup.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+
 namespace apptest {
 
 // Points HOME and the XDG folders into dir; call before QApplication.
@@ -129,4 +133,22 @@ inline QByteArray readAll(const QString &path)
     return f.readAll();
 }
 
+// The main of a desktop widget test program: a private home, the program's
+// name, font substitutions and paths, then the test functions of T.
+template<typename T>
+int runAppTests(int argc, char **argv)
+{
+    QTemporaryDir home;
+    isolateHome(home.path());
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    tessilor::installFontSubstitutions();
+    tessilor::globals::initPaths(tessilor::dataFolder(), tessilor::programFilesFolder());
+    T tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
 } // namespace apptest
+
+#define TESSILOR_APP_TEST_MAIN(TestClass) \
+    int main(int argc, char **argv) { return apptest::runAppTests<TestClass>(argc, argv); }

@@ -1,7 +1,7 @@
 // The mosaic layout against the standard layout: the same document, filled
 // the same way, must come out with the same geometry and the same pixels.
-#include "richtext/doc/documentfill.h"
-#include "richtext/doc/mosaiclayout.h"
+#include "document/documentfill.h"
+#include "document/mosaiclayout.h"
 
 #include "engine/figureconvert.h"
 #include "engine/runhooks.h"

@@ -1,10 +1,10 @@
 // Document codecs of the rich text control: format records, the stream
 // buffer, RTF writer and reader, plain text, HTML and the document fillers.
-#include "richtext/doc/documentfill.h"
-#include "richtext/doc/plaintext.h"
-#include "richtext/doc/richformat.h"
-#include "richtext/doc/rtf.h"
-#include "richtext/doc/streambuffer.h"
+#include "document/documentfill.h"
+#include "document/plaintext.h"
+#include "document/richformat.h"
+#include "document/rtf.h"
+#include "document/streambuffer.h"
 
 #include "engine/figureconvert.h"
 #include "engine/options.h"

@@ -1,4 +1,4 @@
-#include "richtext/doc/plaintext.h"
+#include "document/plaintext.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

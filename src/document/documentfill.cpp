@@ -1,6 +1,6 @@
-#include "richtext/doc/documentfill.h"
-#include "richtext/doc/plaintext.h"
-#include "richtext/doc/richformat.h"
+#include "document/documentfill.h"
+#include "document/plaintext.h"
+#include "document/richformat.h"
 
 #include <QTextBlock>
 #include <QTextDocument>

@@ -1,4 +1,4 @@
-#include "platform/dialogstrings.h"
+#include "engine/dialogstrings.h"
 
 #include <QRegularExpression>
 

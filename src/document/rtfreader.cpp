@@ -1,5 +1,5 @@
-#include "richtext/doc/rtf.h"
-#include "richtext/doc/richformat.h"
+#include "document/rtf.h"
+#include "document/richformat.h"
 
 #include "engine/options.h"
 

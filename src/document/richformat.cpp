@@ -1,4 +1,4 @@
-#include "richtext/doc/richformat.h"
+#include "document/richformat.h"
 
 #include "engine/numparse.h"
 

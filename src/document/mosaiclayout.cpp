@@ -1,4 +1,4 @@
-#include "richtext/doc/mosaiclayout.h"
+#include "document/mosaiclayout.h"
 
 #include <QMetaObject>
 #include <QPaintEngine>
