@@ -8,7 +8,8 @@
 // (counter max_gap_ms), which shows that the window keeps repainting.
 #include "app/form1.h"
 #include "support/desktopbench.h"
-#include "engine/globals.h"
+#include "support/findchild.h"
+#include "app/globals.h"
 #include "widgets/progress.h"
 
 #include <QComboBox>
@@ -62,7 +63,7 @@ Form1 *form()
 
 void setMode(Form1 *f, int index)
 {
-    f->imageCombo1()->setCurrentIndex(index);
+    apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(index);
     f->ImageCombo1_Click();
 }
 
@@ -70,11 +71,11 @@ void BM_StartToResult(benchmark::State &state)
 {
     Form1 *f = form();
     setMode(f, 0);
-    QToolButton *go = f->button(QStringLiteral("go"));
+    QToolButton *go = apptest::child<QToolButton>(f, "go");
     double maxGap = 0;
     for (auto _ : state) {
-        f->text1()->setText(QStringLiteral("1024"));
-        f->text2()->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("1024"));
         benchsupport::GapMeter gaps;
         QElapsedTimer t;
         gaps.start();
@@ -95,19 +96,19 @@ void stopLatency(benchmark::State &state, int mode)
 {
     Form1 *f = form();
     setMode(f, mode);
-    QToolButton *go = f->button(QStringLiteral("go"));
+    QToolButton *go = apptest::child<QToolButton>(f, "go");
     double maxGap = 0;
     int stoppedEarly = 0;
     for (auto _ : state) {
-        f->text1()->setText(QStringLiteral("1024"));
-        f->text2()->setText(QStringLiteral("1024"));
-        f->text4()->setText(QStringLiteral("1024"));
-        f->text5()->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
         QElapsedTimer sinceStop;
         QTimer poll;
         poll.setInterval(0);
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (Form1::imageKey(go) != QLatin1String("canc") || f->progress1()->percent() < 1)
+            if (Form1::imageKey(go) != QLatin1String("canc") || apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             sinceStop.start();

@@ -11,7 +11,8 @@
 // it for that size alone).
 #include "app/form1.h"
 #include "support/desktopbench.h"
-#include "engine/globals.h"
+#include "support/findchild.h"
+#include "app/globals.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -81,7 +82,7 @@ Form1 *form()
         g_form->LoadImage(g_photo);
         g_form->CheckOpen();
         // Figure mode.
-        g_form->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(g_form.get(), "ImageCombo1")->setCurrentIndex(1);
         g_form->ImageCombo1_Click();
     }
     return g_form.get();
@@ -98,13 +99,13 @@ void BM_FigureStartToResult(benchmark::State &state)
 {
     const int n = int(state.range(0));
     Form1 *f = form();
-    QToolButton *go = f->button(QStringLiteral("go"));
+    QToolButton *go = apptest::child<QToolButton>(f, "go");
     const bool gray = state.range(1) != 0;
-    f->imageCombo3()->setCurrentIndex(gray ? 1 : 0);
+    apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(gray ? 1 : 0);
     double maxGap = 0, runGap = 0;
     for (auto _ : state) {
-        f->text4()->setText(QString::number(n));
-        f->text5()->setText(QString::number(n));
+        apptest::child<QLineEdit>(f, "Text4")->setText(QString::number(n));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QString::number(n));
         benchsupport::GapMeter gaps;
         gaps.armed = [go] { return go->text() == QStringLiteral("Стоп"); };
         QElapsedTimer t;

@@ -2,8 +2,8 @@
 // Shared by the benchmarks that drive the real desktop windows: a private
 // home for settings, data and the single-instance lock, a meter of the
 // longest event-loop pause during a run, and their common main.
-#include "app/startup.h"
-#include "engine/globals.h"
+#include "engine/fontmodule.h"
+#include "app/globals.h"
 #include "engine/paths.h"
 
 #include <QApplication>

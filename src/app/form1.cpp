@@ -4,26 +4,23 @@
 #include "app/appicons.h"
 #include "app/colorpicker.h"
 #include "app/figurepicker.h"
-#include "app/startup.h"
+#include "app/globals.h"
+#include "app/gridcoupling.h"
+#include "app/runcontrol.h"
 #include "app/textform.h"
 #include "engine/fontmodule.h"
-#include "engine/globals.h"
 #include "engine/mainlayout.h"
-#include "engine/numparse.h"
 #include "engine/options.h"
 #include "engine/paths.h"
 #include "engine/settings.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
 #include "view/imagewindow.h"
-#include "view/printwindow.h"
-#include "widgets/panel3d.h"
 #include "widgets/progress.h"
 
-
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -31,7 +28,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -59,10 +55,6 @@ const QString kCaption = QStringLiteral("Quar Image Tessilor");
 constexpr double kDesignWidth = 12900;
 constexpr double kDesignHeight = 7800;
 
-// Pixel heights of the bars.
-constexpr int kMainBarHeight = 46;
-constexpr int kOptionBarHeight = 38;
-
 int px(double twips)
 {
     return ml::twipsToPixels(twips);
@@ -80,38 +72,14 @@ QString openErrorMessage(const QString &fname)
                           "степень сжатия или превышает допустимые размеры.");
 }
 
-QToolButton *makeButton(QWidget *parent, const QString &key, const QString &caption, const QString &tip)
+// A control's enabled state; a command button's is its command's.
+void setControlEnabled(QWidget *control, bool enabled)
 {
-    auto *b = new QToolButton(parent);
-    b->setObjectName(key);
-    b->setProperty("key", key);
-    b->setProperty("imageKey", key);
-    b->setText(caption);
-    b->setToolTip(tip);
-    b->setIcon(appIcon(key));
-    b->setIconSize(QSize(20, 20));
-    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-QWidget *makePlaceholder(QWidget *parent, int width)
-{
-    auto *w = new QWidget(parent);
-    w->setFixedWidth(width);
-    w->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return w;
-}
-
-QToolBar *makeBar(QWidget *parent, const QString &name)
-{
-    auto *bar = new QToolBar(parent);
-    bar->setObjectName(name);
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    return bar;
+    auto *button = qobject_cast<QToolButton *>(control);
+    if (button && button->defaultAction())
+        button->defaultAction()->setEnabled(enabled);
+    else
+        control->setEnabled(enabled);
 }
 
 } // namespace
@@ -126,10 +94,27 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     setCentralWidget(m_mdi);
     setWindowIcon(appIcon(QStringLiteral("app")));
 
-    buildMainToolbar();
+    m_run = new RunControl([this] { return picForm(); }, [this] { return textForm(); }, this);
+    connect(m_run, &RunControl::started, this, &Form1::onRunStarted);
+    connect(m_run, &RunControl::finished, this, &Form1::onRunFinished);
+    connect(m_run, &RunControl::converting, this, [this](bool underWay) { m_bar.Progress1->setVisible(underWay); });
+    connect(m_run, &RunControl::progress, this, [this](double p) { m_bar.Progress1->SetPercent(p); });
+
+    m_commands = createMainCommands(this);
+    connectCommands();
+    m_bar = buildMainBar(this, m_commands);
     addToolBarBreak(Qt::TopToolBarArea);
-    buildTextBar();
-    buildFigureBar();
+    m_textBar = buildTextBar(this, m_commands);
+    m_figureBar = buildFigureBar(this, m_commands);
+    registerControls(m_bar.controls());
+    registerControls(m_textBar.controls());
+    registerControls(m_figureBar.controls());
+
+    connect(m_bar.ImageCombo1, &QComboBox::activated, this, [this](int) { ImageCombo1_Click(); });
+    connect(m_textBar.ImageCombo2, &QComboBox::activated, this, [this](int) { ImageCombo2_Click(); });
+    m_bar.Toolbar6->installEventFilter(this);
+    m_bar.helpButton->installEventFilter(this);
+    m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
     Form_Load();
 }
 
@@ -141,274 +126,26 @@ Form1::~Form1()
         delete m_colorMenu.data();
 }
 
-void Form1::registerControl(QWidget *widget)
+void Form1::registerControls(const QList<WindowControl> &controls)
 {
-    m_controls.append(widget);
+    m_controls.append(controls);
 }
 
-// ---------------------------------------------------------------------------
-// Building the bars
-
-void Form1::buildMainToolbar()
+void Form1::connectCommands()
 {
-    Toolbar1 = makeBar(this, QStringLiteral("Toolbar1"));
-    Toolbar1->setFixedHeight(kMainBarHeight);
-    addToolBar(Qt::TopToolBarArea, Toolbar1);
-    registerControl(Toolbar1);
-
-    m_openButton = makeButton(Toolbar1, QStringLiteral("open"), QStringLiteral("Открыть"),
-                              QStringLiteral("Открыть изображение"));
-    m_openMenu = new QMenu(m_openButton);
-    m_openMenu->setObjectName(QStringLiteral("openMenu"));
-    m_lastFileEntry = m_openMenu->addAction(QStringLiteral("Пусто"));
-    m_lastFileEntry->setObjectName(QStringLiteral("lastFile"));
-    m_lastFileEntry->setEnabled(false);
-    m_openButton->setMenu(m_openMenu);
-    m_openButton->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(m_openMenu, &QMenu::triggered, this, &Form1::Toolbar1_ButtonMenuClick);
-
-    m_masButton = makeButton(Toolbar1, QStringLiteral("mas"), QStringLiteral("Масштаб"),
-                             QStringLiteral("Масштаб изображения"));
-    m_goButton = makeButton(Toolbar1, QStringLiteral("go"), QStringLiteral("Пуск"),
-                            QStringLiteral("Символизировать изображение"));
-    m_resultButton = makeButton(Toolbar1, QStringLiteral("result"), QStringLiteral("Результат"),
-                                QStringLiteral("Сохранение в файл/передача в редактор"));
-    m_resultButton->setProperty("imageKey", QStringLiteral("save"));
-    m_resultButton->setIcon(appIcon(QStringLiteral("save")));
-    m_resultMenu = new QMenu(m_resultButton);
-    m_resultMenu->setObjectName(QStringLiteral("resultMenu"));
-    const QList<QPair<QString, QString>> entries = {
-        {QStringLiteral("tofile"), QStringLiteral("Сохранить в файл")},
-        {QStringLiteral("tocl"), QStringLiteral("Скопировать в буфер обмена")},
-        {QStringLiteral("toword"), QStringLiteral("Передать в редактор")},
-        {QStringLiteral("separ1"), QStringLiteral("-")},
-        {QStringLiteral("print"), QStringLiteral("Вывести на печать")},
-    };
-    for (const auto &e : entries) {
-        if (e.second == QLatin1String("-")) {
-            m_resultMenu->addSeparator()->setObjectName(e.first);
-            continue;
-        }
-        QAction *a = m_resultMenu->addAction(e.second);
-        a->setObjectName(e.first);
-        a->setData(e.first);
-    }
-    m_resultButton->setMenu(m_resultMenu);
-    m_resultButton->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(m_resultMenu, &QMenu::triggered, this, &Form1::Toolbar1_ButtonMenuClick);
-
-    for (QToolButton *b : {m_openButton, m_masButton, m_goButton, m_resultButton}) {
-        const QString key = b->property("key").toString();
-        connect(b, &QToolButton::clicked, this, [this, key] { Toolbar1_ButtonClick(key); });
-    }
-
-    // Positions 1..17 of the bar; placeholders reserve room for the mode
-    // frame (6..12) and mark where the progress bar starts (17).
-    auto separator = [this] {
-        auto *p = new QWidget(Toolbar1);
-        p->setFixedWidth(9);
-        auto *line = new Panel3d(p);
-        line->setGeometry(4, 4, 2, kMainBarHeight - 8);
-        return p;
-    };
-    m_slots = {nullptr,
-               m_openButton,
-               m_masButton,
-               separator(),
-               makePlaceholder(Toolbar1, 0),
-               makePlaceholder(Toolbar1, 0)};
-    for (int i = 6; i <= 12; ++i)
-        m_slots.append(makePlaceholder(Toolbar1, 25));
-    m_slots.append(separator());     // 13
-    m_slots.append(m_goButton);      // 14
-    m_slots.append(m_resultButton);  // 15
-    m_slots.append(separator());     // 16
-    m_slots.append(makePlaceholder(Toolbar1, 0)); // 17
-
-    Frame1 = new QFrame(Toolbar1);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    registerControl(Frame1);
-    Label11 = new QLabel(QStringLiteral("Вид символизации:"), Frame1);
-    Label11->setObjectName(QStringLiteral("Label11"));
-    registerControl(Label11);
-    ImageCombo1 = new QComboBox(Frame1);
-    ImageCombo1->setObjectName(QStringLiteral("ImageCombo1"));
-    ImageCombo1->setToolTip(QStringLiteral("Способ символизации изображения"));
-    registerControl(ImageCombo1);
-    connect(ImageCombo1, &QComboBox::activated, this, [this](int) { ImageCombo1_Click(); });
-
-    Progress1 = new Progress(Toolbar1);
-    Progress1->setObjectName(QStringLiteral("Progress1"));
-    Progress1->hide();
-    registerControl(Progress1);
-
-    Toolbar6 = makeBar(Toolbar1, QStringLiteral("Toolbar6"));
-    Toolbar6->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    auto *helpSep = new QWidget(Toolbar6);
-    helpSep->setFixedWidth(9);
-    (new Panel3d(helpSep))->setGeometry(4, 4, 2, kMainBarHeight - 12);
-    m_helpButton = makeButton(Toolbar6, QStringLiteral("help"), QStringLiteral("Справка"),
-                              QStringLiteral("О программе"));
-    m_helpMenu = new QMenu(m_helpButton);
-    m_helpMenu->setObjectName(QStringLiteral("helpMenu"));
-    QAction *spr = m_helpMenu->addAction(QStringLiteral("Справка"));
-    spr->setObjectName(QStringLiteral("spr"));
-    spr->setData(QStringLiteral("spr"));
-    QAction *abt = m_helpMenu->addAction(QStringLiteral("О программе"));
-    abt->setObjectName(QStringLiteral("abt"));
-    abt->setData(QStringLiteral("abt"));
-    m_helpButton->setMenu(m_helpMenu);
-    m_helpButton->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(m_helpButton, &QToolButton::clicked, this, [this] { ShowHelp(); });
-    connect(m_helpMenu, &QMenu::triggered, this,
-            [this](QAction *a) { Toolbar6_ButtonMenuClick(a->data().toString()); });
-    helpSep->setGeometry(0, 0, 9, kMainBarHeight - 4);
-    Toolbar6->installEventFilter(this);
-    m_helpButton->installEventFilter(this);
-    Toolbar6->setProperty("buttons", QVariant::fromValue(QList<QWidget *>{helpSep, m_helpButton}));
-    registerControl(Toolbar6);
-
-    QList<QWidget *> buttons;
-    for (int i = 1; i < m_slots.size(); ++i)
-        buttons.append(m_slots[i]);
-    Toolbar1->setProperty("buttons", QVariant::fromValue(buttons));
-}
-
-void Form1::buildTextBar()
-{
-    Toolbar2 = makeBar(this, QStringLiteral("Toolbar2"));
-    Toolbar2->setFixedHeight(kOptionBarHeight);
-    addToolBar(Qt::TopToolBarArea, Toolbar2);
-    registerControl(Toolbar2);
-
-    Frame2 = new QFrame(Toolbar2);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    registerControl(Frame2);
-    ImageCombo2 = new QComboBox(Frame2);
-    ImageCombo2->setObjectName(QStringLiteral("ImageCombo2"));
-    ImageCombo2->setToolTip(QStringLiteral("Шрифт как источник буквенных символов"));
-    registerControl(ImageCombo2);
-    connect(ImageCombo2, &QComboBox::activated, this, [this](int) { ImageCombo2_Click(); });
-    Combo1 = new QComboBox(Frame2);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setToolTip(QStringLiteral("Размер символов"));
-    registerControl(Combo1);
-    Label2 = new QLabel(QStringLiteral("Разрешение:                 X"), Frame2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    registerControl(Label2);
-    Text1 = new QLineEdit(QStringLiteral("80"), Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setToolTip(QStringLiteral("Кол-во символов по горизонтали"));
-    registerControl(Text1);
-    Text2 = new QLineEdit(QStringLiteral("120"), Frame2);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setToolTip(QStringLiteral("Кол-во символов по вертикали"));
-    registerControl(Text2);
-    Check1 = new QCheckBox(QStringLiteral("Пропорционально"), Frame2);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    registerControl(Check1);
-
-    Toolbar5 = makeBar(Toolbar2, QStringLiteral("Toolbar5"));
-    Toolbar5->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    auto *sep5 = new QWidget(Toolbar5);
-    (new Panel3d(sep5))->setGeometry(4, 3, 2, kOptionBarHeight - 10);
-    sep5->setGeometry(0, 0, 9, kOptionBarHeight - 4);
-    m_colorButton = new QToolButton(Toolbar5);
-    m_colorButton->setObjectName(QStringLiteral("color"));
-    m_colorButton->setText(QStringLiteral(" Цвет"));
-    m_colorButton->setToolTip(QStringLiteral("Цвет текста"));
-    m_colorButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_colorButton->setIconSize(QSize(16, 16));
-    m_colorButton->setAutoRaise(true);
-    m_colorButton->setFocusPolicy(Qt::NoFocus);
-    m_colorArrow = new QToolButton(Toolbar5);
-    m_colorArrow->setObjectName(QStringLiteral("colorArrow"));
-    m_colorArrow->setArrowType(Qt::DownArrow);
-    m_colorArrow->setToolTip(QStringLiteral("Цвет текста"));
-    m_colorArrow->setAutoRaise(true);
-    m_colorArrow->setFocusPolicy(Qt::NoFocus);
-    connect(m_colorButton, &QToolButton::clicked, this, &Form1::showColorPicker);
-    connect(m_colorArrow, &QToolButton::clicked, this, &Form1::showColorPicker);
-    Toolbar5->setProperty("buttons", QVariant::fromValue(QList<QWidget *>{sep5, m_colorButton, m_colorArrow}));
-    registerControl(Toolbar5);
-
-    Frame3 = new QFrame(Toolbar2);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
-    registerControl(Frame3);
-    Slider1 = new QSlider(Qt::Horizontal, Frame3);
-    Slider1->setObjectName(QStringLiteral("Slider1"));
-    Slider1->setToolTip(QStringLiteral("Контраст"));
-    Slider1->setRange(-127, 127);
-    Slider1->setValue(0);
-    Slider1->setSingleStep(1);
-    Slider1->setPageStep(5);
-    Slider1->setTickPosition(QSlider::TicksBelow);
-    Slider1->setTickInterval(127);
-    registerControl(Slider1);
-
-    for (QLineEdit *t : {Text1, Text2}) {
-        t->setProperty("tag", QString());
-        t->installEventFilter(this);
-        connect(t, &QLineEdit::textChanged, this, [this, t] { gridFieldChanged(t); });
-    }
-}
-
-void Form1::buildFigureBar()
-{
-    Toolbar3 = makeBar(this, QStringLiteral("Toolbar3"));
-    Toolbar3->setFixedHeight(kOptionBarHeight);
-    addToolBar(Qt::TopToolBarArea, Toolbar3);
-    registerControl(Toolbar3);
-
-    Frame4 = new QFrame(Toolbar3);
-    Frame4->setObjectName(QStringLiteral("Frame4"));
-    registerControl(Frame4);
-    Combo2 = new QComboBox(Frame4);
-    Combo2->setObjectName(QStringLiteral("Combo2"));
-    Combo2->setToolTip(QStringLiteral("Размер символов"));
-    registerControl(Combo2);
-    Label1 = new QLabel(QStringLiteral("Разрешение:                 X"), Frame4);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    registerControl(Label1);
-    Text4 = new QLineEdit(QStringLiteral("80"), Frame4);
-    Text4->setObjectName(QStringLiteral("Text4"));
-    Text4->setToolTip(QStringLiteral("Кол-во символов по горизонтали"));
-    registerControl(Text4);
-    Text5 = new QLineEdit(QStringLiteral("120"), Frame4);
-    Text5->setObjectName(QStringLiteral("Text5"));
-    Text5->setToolTip(QStringLiteral("Кол-во символов по вертикали"));
-    registerControl(Text5);
-    Check2 = new QCheckBox(QStringLiteral("Пропорционально"), Frame4);
-    Check2->setObjectName(QStringLiteral("Check2"));
-    registerControl(Check2);
-    ImageCombo3 = new QComboBox(Frame4);
-    ImageCombo3->setObjectName(QStringLiteral("ImageCombo3"));
-    ImageCombo3->setToolTip(QStringLiteral("Способ символизации изображения"));
-    registerControl(ImageCombo3);
-
-    Toolbar4 = makeBar(Toolbar3, QStringLiteral("Toolbar4"));
-    m_figureButton = new QToolButton(Toolbar4);
-    m_figureButton->setObjectName(QStringLiteral("figure"));
-    m_figureButton->setToolTip(QStringLiteral("Фигура из которой будет формироваться изображение"));
-    m_figureButton->setIconSize(QSize(28, 28));
-    m_figureButton->setAutoRaise(true);
-    m_figureButton->setFocusPolicy(Qt::NoFocus);
-    m_figureArrow = new QToolButton(Toolbar4);
-    m_figureArrow->setObjectName(QStringLiteral("figureArrow"));
-    m_figureArrow->setArrowType(Qt::DownArrow);
-    m_figureArrow->setToolTip(m_figureButton->toolTip());
-    m_figureArrow->setAutoRaise(true);
-    m_figureArrow->setFocusPolicy(Qt::NoFocus);
-    connect(m_figureButton, &QToolButton::clicked, this, &Form1::showFigurePicker);
-    connect(m_figureArrow, &QToolButton::clicked, this, &Form1::showFigurePicker);
-    Toolbar4->setProperty("buttons", QVariant::fromValue(QList<QWidget *>{m_figureButton, m_figureArrow}));
-    registerControl(Toolbar4);
-
-    for (QLineEdit *t : {Text4, Text5}) {
-        t->setProperty("tag", QString());
-        t->installEventFilter(this);
-        connect(t, &QLineEdit::textChanged, this, [this, t] { gridFieldChanged(t); });
-    }
+    const MainCommands &c = m_commands;
+    connect(c.open, &QAction::triggered, this, &Form1::openCommand);
+    connect(c.zoom, &QAction::triggered, this, &Form1::zoomCommand);
+    connect(c.go, &QAction::triggered, this, &Form1::goCommand);
+    connect(c.result, &QAction::triggered, this, &Form1::resultCommand);
+    connect(c.lastFile, &QAction::triggered, this, &Form1::openLastFile);
+    connect(c.help, &QAction::triggered, this, &Form1::ShowHelp);
+    connect(c.helpContents, &QAction::triggered, this, &Form1::ShowHelp);
+    connect(c.about, &QAction::triggered, this, &Form1::showAbout);
+    connect(c.figure, &QAction::triggered, this, &Form1::showFigurePicker);
+    connect(c.color, &QAction::triggered, this, &Form1::showColorPicker);
+    for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print})
+        connect(entry, &QAction::triggered, this, [this, entry] { chooseOutput(entry); });
 }
 
 // ---------------------------------------------------------------------------
@@ -445,42 +182,46 @@ void Form1::Form_Load()
     });
     StoredOptions options;
     step([&] { options.read(store, globals::FigureFontName); });
-    step([&] { layoutAtLoad(); });
+    step([&] {
+        layoutMainBar(m_bar);
+        layoutTextBar(m_textBar);
+        layoutFigureBar(m_figureBar);
+    });
     step([&] {
         const QStringList modes = modeNames();
-        ImageCombo1->addItem(appIcon(QStringLiteral("text")), modes.value(0));
-        ImageCombo1->addItem(appIcon(QStringLiteral("fig")), modes.value(1));
-        ImageCombo1->setCurrentIndex(options.type - 1);
+        m_bar.ImageCombo1->addItem(appIcon(QStringLiteral("text")), modes.value(0));
+        m_bar.ImageCombo1->addItem(appIcon(QStringLiteral("fig")), modes.value(1));
+        m_bar.ImageCombo1->setCurrentIndex(options.type - 1);
     });
     step([&] { setLastFileEntry(options.lastFile); });
     step([&] {
         int n = 1;
         for (const RampFont &f : rampFonts()) {
-            ImageCombo2->addItem(appIcon(QStringLiteral("font%1").arg(n)), f.face, f.ramp);
+            m_textBar.ImageCombo2->addItem(appIcon(QStringLiteral("font%1").arg(n)), f.face, f.ramp);
             ++n;
         }
-        ImageCombo2->setCurrentIndex(options.font - 1);
+        m_textBar.ImageCombo2->setCurrentIndex(options.font - 1);
     });
     step([&] {
         const QStringList modes = colorModeNames();
-        ImageCombo3->addItem(appIcon(QStringLiteral("color")), modes.value(0));
-        ImageCombo3->addItem(appIcon(QStringLiteral("gray")), modes.value(1));
-        ImageCombo3->setCurrentIndex(0);
+        m_figureBar.ImageCombo3->addItem(appIcon(QStringLiteral("color")), modes.value(0));
+        m_figureBar.ImageCombo3->addItem(appIcon(QStringLiteral("gray")), modes.value(1));
+        m_figureBar.ImageCombo3->setCurrentIndex(0);
     });
     step([&] { m_nonClientHeight = float(tw(frameGeometry().height() - height())); });
-    step([&] { Toolbar1->show(); });
+    step([&] { m_bar.Toolbar1->show(); });
     step([&] { ImageCombo1_Click(); });
     step([&] {
         for (int size : sizeList()) {
-            Combo1->addItem(QString::number(size));
-            Combo2->addItem(QString::number(size));
+            m_textBar.grid.sizeList->addItem(QString::number(size));
+            m_figureBar.grid.sizeList->addItem(QString::number(size));
         }
-        Combo1->setCurrentIndex(options.textSize - 1);
-        Combo2->setCurrentIndex(options.figureSize - 1);
+        m_textBar.grid.sizeList->setCurrentIndex(options.textSize - 1);
+        m_figureBar.grid.sizeList->setCurrentIndex(options.figureSize - 1);
     });
     step([&] {
-        Check1->setChecked(options.prop1 == 1);
-        Check2->setChecked(options.prop2 == 1);
+        m_textBar.grid.proportional->setChecked(options.prop1 == 1);
+        m_figureBar.grid.proportional->setChecked(options.prop2 == 1);
     });
     step([&] {
         // A missing or unreadable file gives an empty family name.
@@ -517,114 +258,10 @@ void Form1::bringToFront()
     activateWindow();
 }
 
-// ---------------------------------------------------------------------------
-// Layout
-
-void Form1::layoutAtLoad()
-{
-    // Positions 1..17 left to right.
-    int x = 4;
-    const int h = kMainBarHeight - 4;
-    for (int i = 1; i < m_slots.size(); ++i) {
-        QWidget *w = m_slots[i];
-        int width = w->minimumWidth() == w->maximumWidth() ? w->maximumWidth() : w->sizeHint().width();
-        if (auto *b = qobject_cast<QToolButton *>(w)) {
-            width = qMax(b->sizeHint().width(), 56);
-            if (b->menu())
-                width += 6;
-        }
-        w->setGeometry(x, 2, width, h);
-        x += width;
-    }
-    const ml::ToolbarPlacement p = ml::placeToolbar(tw(m_slots[6]->x()), tw(m_slots[13]->x()),
-                                                    tw(m_slots[17]->x()), tw(m_slots[2]->height()));
-    Frame1->setGeometry(px(p.modeFrameLeft), 0, px(p.modeFrameWidth), qMin(px(p.modeFrameHeight), kMainBarHeight));
-    Label11->setGeometry(4, 2, Frame1->width() - 8, 16);
-    ImageCombo1->setGeometry(4, 19, Frame1->width() - 8, 22);
-    m_progressLeftTwips = p.progressLeft;
-    Progress1->setGeometry(px(p.progressLeft), (kMainBarHeight - 18) / 2, Progress1->sizeHint().width(), 18);
-
-    const int helpWidth = qMax(m_helpButton->sizeHint().width() + 14, 70);
-    m_helpButton->setGeometry(9, 2, helpWidth, h);
-    Toolbar6->setGeometry(0, 0, 9 + helpWidth, kMainBarHeight - 2);
-
-    layoutTextBar();
-    layoutFigureBar();
-}
-
-namespace {
-// Places the two count fields in the gap of a "Разрешение: ... X" label.
-void placeResolution(QLabel *label, QLineEdit *cols, QLineEdit *rows, int x, int h)
-{
-    const QFontMetrics fm(label->font());
-    const int labelWidth = fm.horizontalAdvance(label->text()) + 2;
-    const int head = fm.horizontalAdvance(QStringLiteral("Разрешение: "));
-    const int gap = labelWidth - head - fm.horizontalAdvance(QStringLiteral("X")) - 4;
-    const int fieldH = 22;
-    const int y = (h - fieldH) / 2;
-    label->setGeometry(x, 0, labelWidth, h);
-    cols->setGeometry(x + head, y, qMax(gap, 36), fieldH);
-    rows->setGeometry(x + labelWidth + 3, y, qMax(gap, 36), fieldH);
-}
-} // namespace
-
-void Form1::layoutTextBar()
-{
-    const int h = kOptionBarHeight - 4;
-    const int comboH = 24;
-    const int y = (h - comboH) / 2;
-    int x = 4;
-    ImageCombo2->setGeometry(x, y, 146, comboH);
-    x += 150;
-    Combo1->setGeometry(x, y, 52, comboH);
-    x += 60;
-    placeResolution(Label2, Text1, Text2, x, h);
-    x = Text2->geometry().right() + 8;
-    Check1->setGeometry(x, 0, Check1->sizeHint().width() + 4, h);
-    x = Check1->geometry().right() + 4;
-    Frame2->setGeometry(0, 2, x, h);
-
-    const int colorWidth = m_colorButton->fontMetrics().horizontalAdvance(m_colorButton->text()) +
-                           m_colorButton->iconSize().width() + 18;
-    m_colorButton->setGeometry(9, 2, colorWidth, h - 4);
-    m_colorArrow->setGeometry(9 + colorWidth, 2, 14, h - 4);
-    Toolbar5->setGeometry(x, 2, 9 + colorWidth + 14, h);
-    // The second frame follows the colour tool bar.
-    const double left = ml::secondFrameLeft(tw(Toolbar5->x()), tw(m_colorArrow->x()));
-    Frame3->setGeometry(px(left), 2, 132, h);
-    Slider1->setGeometry(4, 0, 124, h);
-}
-
-void Form1::layoutFigureBar()
-{
-    const int h = kOptionBarHeight - 4;
-    const int comboH = 24;
-    const int y = (h - comboH) / 2;
-    int x = 4;
-    Combo2->setGeometry(x, y, 52, comboH);
-    x += 60;
-    placeResolution(Label1, Text4, Text5, x, h);
-    x = Text5->geometry().right() + 8;
-    Check2->setGeometry(x, 0, Check2->sizeHint().width() + 4, h);
-    x = Check2->geometry().right() + 6;
-    ImageCombo3->setGeometry(x, y, 150, comboH);
-    x = ImageCombo3->geometry().right() + 6;
-    Frame4->setGeometry(0, 2, x, h);
-    m_figureButton->setGeometry(0, 0, 36, h);
-    m_figureArrow->setGeometry(36, 0, 14, h);
-    Toolbar4->setGeometry(x, 2, 50, h);
-}
-
 void Form1::layoutOnResize()
 {
-    if (!Toolbar6 || !m_helpButton)
-        return;
-    const ml::ResizePlacement p =
-        ml::placeOnResize(tw(width()), tw(m_helpButton->width()), m_progressLeftTwips);
-    Toolbar6->move(px(p.helpBarLeft) - 9, Toolbar6->y());
-    // A window too narrow for the bar keeps the last width that fitted.
-    if (p.progressWidth > 0)
-        Progress1->resize(px(p.progressWidth), Progress1->height());
+    if (m_bar.Toolbar6)
+        layoutMainBarOnResize(m_bar, width());
 }
 
 void Form1::resizeEvent(QResizeEvent *event)
@@ -638,45 +275,46 @@ void Form1::resizeEvent(QResizeEvent *event)
 
 bool Form1::textBarVisible() const
 {
-    return !Toolbar2->isHidden();
+    return !m_textBar.Toolbar2->isHidden();
 }
 
 bool Form1::figureBarVisible() const
 {
-    return !Toolbar3->isHidden();
+    return !m_figureBar.Toolbar3->isHidden();
+}
+
+const GridFields &Form1::visibleGrid() const
+{
+    return textBarVisible() ? m_textBar.grid : m_figureBar.grid;
 }
 
 void Form1::ImageCombo1_Click()
 {
-    const int index = ImageCombo1->currentIndex() + 1;
+    const int index = m_bar.ImageCombo1->currentIndex() + 1;
     if (index == 1) {
-        Toolbar2->show();
-        Toolbar3->hide();
+        m_textBar.Toolbar2->show();
+        m_figureBar.Toolbar3->hide();
     } else if (index == 2) {
-        Toolbar3->show();
-        Toolbar2->hide();
+        m_figureBar.Toolbar3->show();
+        m_textBar.Toolbar2->hide();
     }
 }
 
 void Form1::ImageCombo2_Click()
 {
-    const int forced = fixedSizeEntry(ImageCombo2->currentIndex() + 1);
+    QComboBox *sizes = m_textBar.grid.sizeList;
+    const int forced = fixedSizeEntry(m_textBar.ImageCombo2->currentIndex() + 1);
     if (forced > 0) {
-        Combo1->setEnabled(false);
-        Combo1->setCurrentIndex(forced - 1);
+        sizes->setEnabled(false);
+        sizes->setCurrentIndex(forced - 1);
     } else {
-        Combo1->setEnabled(true);
+        sizes->setEnabled(true);
     }
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (auto *field = qobject_cast<QLineEdit *>(watched)) {
-        if (event->type() == QEvent::FocusIn)
-            field->setProperty("tag", QStringLiteral("focus"));
-        else if (event->type() == QEvent::FocusOut)
-            field->setProperty("tag", QString());
-    } else if ((watched == Toolbar6 || watched == m_helpButton) && event->type() == QEvent::MouseButtonPress) {
+    if ((watched == m_bar.Toolbar6 || watched == m_bar.helpButton) && event->type() == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton) {
             showAbout();
@@ -686,61 +324,20 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::gridFieldChanged(QLineEdit *field)
+void Form1::onGridSizeChosen(const QString &columnsText, const QString &rowsText)
 {
-    if (field->property("tag").toString() != QLatin1String("focus"))
-        return;
-    ml::GridField which;
-    QLineEdit *partner = nullptr;
-    QCheckBox *box = nullptr;
-    if (field == Text1) {
-        which = ml::GridField::Text1;
-        partner = Text2;
-        box = Check1;
-    } else if (field == Text2) {
-        which = ml::GridField::Text2;
-        partner = Text1;
-        box = Check1;
-    } else if (field == Text4) {
-        which = ml::GridField::Text4;
-        partner = Text5;
-        box = Check2;
-    } else {
-        which = ml::GridField::Text5;
-        partner = Text4;
-        box = Check2;
-    }
-    if (!box->isChecked())
-        return;
-    if (const auto text = ml::coupledPartnerText(which, field->text(), globals::ImageAspect))
-        partner->setText(*text);
-}
-
-void Form1::onDisplaySizeChanged(int pw, int ph)
-{
-    const ml::PublishedSize s = ml::publishedSize(pw, ph);
-    Text1->setText(s.text1);
-    Text2->setText(s.text2);
-    Text4->setText(s.text4);
-    Text5->setText(s.text5);
+    const GridFields &g = visibleGrid();
+    g.rows->setText(rowsText);
+    g.columns->setText(columnsText);
 }
 
 QString Form1::imageKey(const QToolButton *button)
 {
-    return button ? button->property("imageKey").toString() : QString();
-}
-
-QToolButton *Form1::button(const QString &key) const
-{
-    if (key == QLatin1String("open"))
-        return m_openButton;
-    if (key == QLatin1String("mas"))
-        return m_masButton;
-    if (key == QLatin1String("go"))
-        return m_goButton;
-    if (key == QLatin1String("result"))
-        return m_resultButton;
-    return nullptr;
+    if (!button)
+        return QString();
+    if (button->defaultAction())
+        return button->defaultAction()->data().toString();
+    return button->property("imageKey").toString();
 }
 
 void Form1::setColorSwatch(int index)
@@ -748,7 +345,7 @@ void Form1::setColorSwatch(int index)
     if (index < 1 || index > m_swatches.count())
         return;
     m_colorSwatch = index;
-    m_colorButton->setIcon(QIcon(QPixmap::fromImage(m_swatches.image(index))));
+    m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(m_swatches.image(index))));
 }
 
 quint32 Form1::textColor() const
@@ -758,34 +355,36 @@ quint32 Form1::textColor() const
 
 QString Form1::figureKey() const
 {
-    return m_figureButton->property("key").toString();
+    return m_figureBar.figureButton->property("key").toString();
 }
 
 QString Form1::figureFamily() const
 {
-    return m_figureButton->property("tag").toString();
+    return m_figureBar.figureButton->property("tag").toString();
 }
 
 void Form1::setFigure(const QString &family, int code)
 {
+    QToolButton *button = m_figureBar.figureButton;
     const QColor face = palette().color(QPalette::Button);
     const QImage preview = renderFigurePreview(family, code, face);
-    m_figureButton->setIcon(QIcon(QPixmap::fromImage(preview)));
-    m_figureButton->setProperty("imageKey", figureImageKey(family, code));
-    m_figureButton->setProperty("key", figureButtonKey(code));
-    m_figureButton->setProperty("tag", family);
+    button->setIcon(QIcon(QPixmap::fromImage(preview)));
+    button->setProperty("imageKey", figureImageKey(family, code));
+    button->setProperty("key", figureButtonKey(code));
+    button->setProperty("tag", family);
 }
 
 void Form1::setResultKey(const QString &key, const QString &tip)
 {
-    m_resultButton->setProperty("imageKey", key);
-    m_resultButton->setIcon(appIcon(key));
-    m_resultButton->setToolTip(tip);
+    QAction *result = m_commands.result;
+    result->setData(key);
+    result->setIcon(appIcon(key));
+    result->setToolTip(tip);
 }
 
-void Form1::setResultButtonEnabled(bool enabled)
+void Form1::setResultAvailable(bool available)
 {
-    m_resultButton->setEnabled(enabled);
+    m_commands.result->setEnabled(available);
 }
 
 // ---------------------------------------------------------------------------
@@ -809,9 +408,9 @@ void Form1::showFigurePicker()
     m_figures = picker;
     connect(picker, &Figures::figurePicked, this, [this](const QString &family, int code) { setFigure(family, code); });
     const QRect frame = frameGeometry();
-    const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(Toolbar1->height()),
-                                       textBarVisible() ? tw(Toolbar2->height()) : 0,
-                                       figureBarVisible() ? tw(Toolbar3->height()) : 0);
+    const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
+                                       textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
+                                       figureBarVisible() ? tw(m_figureBar.Toolbar3->height()) : 0);
     const ml::PickerPlace p = ml::figurePickerPlace(tw(frame.left()), y);
     picker->move(px(p.left), px(p.top));
     picker->show();
@@ -825,11 +424,11 @@ void Form1::showColorPicker()
     m_colorMenu = picker;
     connect(picker, &ColorMenu::swatchPicked, this, [this](int index) { setColorSwatch(index); });
     const QRect frame = frameGeometry();
-    const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(Toolbar1->height()),
-                                       textBarVisible() ? tw(Toolbar2->height()) : 0,
-                                       figureBarVisible() ? tw(Toolbar3->height()) : 0);
+    const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
+                                       textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
+                                       figureBarVisible() ? tw(m_figureBar.Toolbar3->height()) : 0);
     const ml::PickerPlace p =
-        ml::colorPickerPlace(tw(frame.left()), tw(Toolbar5->mapTo(this, QPoint(0, 0)).x()), y);
+        ml::colorPickerPlace(tw(frame.left()), tw(m_textBar.Toolbar5->mapTo(this, QPoint(0, 0)).x()), y);
     picker->move(px(p.left), px(p.top));
     picker->show();
 }
@@ -868,14 +467,6 @@ void Form1::showAbout()
     about.exec();
 }
 
-void Form1::Toolbar6_ButtonMenuClick(const QString &key)
-{
-    if (key == QLatin1String("spr"))
-        ShowHelp();
-    else if (key == QLatin1String("abt"))
-        showAbout();
-}
-
 // ---------------------------------------------------------------------------
 // Opening
 
@@ -886,7 +477,7 @@ PicForm *Form1::picForm()
         pf->setObjectName(QStringLiteral("PicForm"));
         m_mdi->addSubWindow(pf);
         pf->hide();
-        connect(pf, &PicForm::displaySizeChanged, this, &Form1::onDisplaySizeChanged);
+        connect(pf, &PicForm::displaySizeChanged, m_coupling, &GridCoupling::publishDisplaySize);
         connect(pf, &PicForm::unloaded, this, &Form1::onImageUnloaded);
         m_picForm = pf;
     }
@@ -896,10 +487,13 @@ PicForm *Form1::picForm()
 TextForm *Form1::textForm()
 {
     if (!m_textForm) {
-        auto *tf = new TextForm(this);
+        auto *tf = new TextForm;
         m_mdi->addSubWindow(tf);
-        tf->Form_Load();
+        tf->Form_Load(m_picForm ? m_picForm->windowFont().family() : QString());
         tf->hide();
+        connect(tf, &TextForm::gridSizeChosen, this, &Form1::onGridSizeChosen);
+        connect(tf, &TextForm::converting, m_run, &RunControl::converting);
+        connect(tf, &TextForm::outputAvailable, this, &Form1::setResultAvailable);
         m_textForm = tf;
     }
     return m_textForm;
@@ -909,9 +503,10 @@ void Form1::setLastFileEntry(const QString &path)
 {
     if (path.trimmed().isEmpty() || !QFileInfo::exists(path))
         return;
-    m_lastFileEntry->setData(path);
-    m_lastFileEntry->setText(getName(path));
-    m_lastFileEntry->setEnabled(true);
+    QAction *entry = m_commands.lastFile;
+    entry->setData(path);
+    entry->setText(getName(path));
+    entry->setEnabled(true);
 }
 
 void Form1::onImageUnloaded(const QString &path, bool fileStillExists)
@@ -978,12 +573,12 @@ void Form1::CheckOpen()
     m_inCheckOpen = true;
     const bool open = picForm()->hasPicture();
     EnableAll(open);
-    m_openButton->setEnabled(true);
-    Toolbar1->setEnabled(true);
-    m_resultButton->setEnabled(false);
-    ImageCombo1->setEnabled(true);
-    Label11->setEnabled(true);
-    Frame1->setEnabled(true);
+    m_commands.open->setEnabled(true);
+    m_bar.Toolbar1->setEnabled(true);
+    setResultAvailable(false);
+    m_bar.ImageCombo1->setEnabled(true);
+    m_bar.Label11->setEnabled(true);
+    m_bar.Frame1->setEnabled(true);
     if (!open && m_picForm && m_picForm->isVisible())
         m_picForm->close();
     m_inCheckOpen = false;
@@ -991,19 +586,19 @@ void Form1::CheckOpen()
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasUrls() && !m_running)
+    if (event->mimeData()->hasUrls() && !isRunning())
         event->acceptProposedAction();
 }
 
 void Form1::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (event->mimeData()->hasUrls() && !m_running)
+    if (event->mimeData()->hasUrls() && !isRunning())
         event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent *event)
 {
-    if (m_running)
+    if (isRunning())
         return;
     const QMimeData *data = event->mimeData();
     if (data->hasUrls()) {
@@ -1020,153 +615,140 @@ void Form1::dropEvent(QDropEvent *event)
 }
 
 // ---------------------------------------------------------------------------
-// Run control
+// Commands
 
-void Form1::Toolbar1_ButtonClick(const QString &key)
+void Form1::openCommand()
 {
-    if (key == QLatin1String("open")) {
-        OpenFile();
-        CheckOpen();
-    } else if (key == QLatin1String("mas")) {
-        const ml::PickerPlace p = ml::zoomMenuPlace(tw(Toolbar1->height()));
-        const QPoint at = mapToGlobal(QPoint(px(p.left), Toolbar1->y() + px(p.top)));
-        picForm()->zoomMenu()->popup(at);
-    } else if (key == QLatin1String("go")) {
-        if (imageKey(m_goButton) == QLatin1String("go"))
-            GoChar();
-        else
-            StopThis();
-    } else if (key == QLatin1String("result")) {
-        MakeResult(imageKey(m_resultButton));
-    }
+    OpenFile();
+    CheckOpen();
 }
 
-void Form1::Toolbar1_ButtonMenuClick(QAction *entry)
+void Form1::zoomCommand()
 {
-    if (entry->parent() == m_resultMenu) {
-        const QString key = entry->data().toString();
-        QString output = imageKey(m_resultButton);
-        if (key == QLatin1String("tofile"))
-            output = QStringLiteral("save");
-        else if (key == QLatin1String("toword"))
-            output = QStringLiteral("word");
-        else if (key == QLatin1String("tocl"))
-            output = QStringLiteral("cl");
-        else if (key == QLatin1String("print"))
-            output = QStringLiteral("print");
-        setResultKey(output, entry->text());
-        Toolbar1_ButtonClick(QStringLiteral("result"));
-    } else if (entry == m_lastFileEntry) {
-        LoadImage(entry->data().toString());
-        CheckOpen();
+    const ml::PickerPlace p = ml::zoomMenuPlace(tw(m_bar.Toolbar1->height()));
+    const QPoint at = mapToGlobal(QPoint(px(p.left), m_bar.Toolbar1->y() + px(p.top)));
+    picForm()->zoomMenu()->popup(at);
+}
+
+void Form1::goCommand()
+{
+    if (imageKey(m_bar.goButton) == QLatin1String("go"))
+        GoChar();
+    else
+        StopThis();
+}
+
+void Form1::resultCommand()
+{
+    MakeResult(m_commands.result->data().toString());
+}
+
+void Form1::chooseOutput(QAction *entry)
+{
+    const QString key = entry->data().toString();
+    QString output = m_commands.result->data().toString();
+    if (key == QLatin1String("tofile"))
+        output = QStringLiteral("save");
+    else if (key == QLatin1String("toword"))
+        output = QStringLiteral("word");
+    else if (key == QLatin1String("tocl"))
+        output = QStringLiteral("cl");
+    else if (key == QLatin1String("print"))
+        output = QStringLiteral("print");
+    setResultKey(output, entry->text());
+    resultCommand();
+}
+
+void Form1::openLastFile()
+{
+    LoadImage(m_commands.lastFile->data().toString());
+    CheckOpen();
+}
+
+// ---------------------------------------------------------------------------
+// Run control
+
+bool Form1::isRunning() const
+{
+    return m_run->isRunning();
+}
+
+RunRequest Form1::runRequest() const
+{
+    RunRequest r;
+    r.mode = m_bar.ImageCombo1->currentIndex() + 1;
+    r.visibleBar = textBarVisible() ? 1 : (figureBarVisible() ? 2 : 0);
+    if (r.visibleBar != 0) {
+        r.columnsText = visibleGrid().columns->text();
+        r.rowsText = visibleGrid().rows->text();
     }
+    r.fontFace = m_textBar.ImageCombo2->currentText();
+    r.ramp = m_textBar.ImageCombo2->currentData().toString();
+    r.textSizeText = m_textBar.grid.sizeList->currentText();
+    r.textColor = textColor();
+    r.contrast = qint16(m_textBar.Slider1->value());
+    r.figureFamily = figureFamily();
+    r.figureKey = figureKey();
+    r.figureSizeText = m_figureBar.grid.sizeList->currentText();
+    r.gray = m_figureBar.ImageCombo3->currentIndex() + 1 == 2;
+    return r;
 }
 
 void Form1::setGoButton(bool running)
 {
     const QString key = running ? QStringLiteral("canc") : QStringLiteral("go");
-    m_goButton->setProperty("imageKey", key);
-    m_goButton->setIcon(appIcon(key));
-    m_goButton->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
+    QAction *go = m_commands.go;
+    go->setData(key);
+    go->setIcon(appIcon(key));
+    go->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
 }
 
 void Form1::StopThis()
 {
-    globals::StopRequested = -1;
+    m_run->stop();
 }
 
 void Form1::EnableAll(bool en, const QString &tlb)
 {
     Q_UNUSED(tlb) // every caller switches all controls
-    for (QWidget *control : std::as_const(m_controls)) {
+    for (const WindowControl &control : std::as_const(m_controls)) {
         try {
-            control->setEnabled(en);
+            setControlEnabled(control.widget, en);
             QCoreApplication::processEvents();
-            if (control->objectName().left(7) == QLatin1String("Toolbar")) {
-                const auto buttons = control->property("buttons").value<QList<QWidget *>>();
-                for (QWidget *b : buttons)
-                    b->setEnabled(en);
-            }
+            for (QWidget *b : control.buttons)
+                setControlEnabled(b, en);
         } catch (...) {
         }
     }
-    Toolbar6->setEnabled(true);
-    m_helpButton->setEnabled(true);
+    m_bar.Toolbar6->setEnabled(true);
+    setControlEnabled(m_bar.helpButton, true);
 }
 
-void Form1::runConversion()
+void Form1::onRunStarted()
 {
-    TextForm *tf = textForm();
-    switch (ImageCombo1->currentIndex() + 1) {
-    case 1: {
-        QFont font = picForm()->windowFont();
-        font.setFamily(ImageCombo2->currentText());
-        const double size = leadingNumber(Combo1->currentText());
-        if (size > 0)
-            font.setPointSizeF(size);
-        picForm()->setWindowFont(font);
-        tf->Characterize();
-        globals::ResultKind = 3;
-        break;
-    }
-    case 2: {
-        QFont font = picForm()->windowFont();
-        font.setFamily(globals::FigureFontName);
-        picForm()->setWindowFont(font);
-        tf->Figurize();
-        globals::ResultKind = 2;
-        break;
-    }
-    default:
-        break;
-    }
+    EnableAll(false);
+    setGoButton(true);
+    m_bar.Toolbar1->setEnabled(true);
+    m_commands.go->setEnabled(true);
+}
+
+void Form1::onRunFinished(const QString &failure)
+{
+    setGoButton(false);
+    EnableAll(true);
+    ImageCombo2_Click();
+    // Nothing to output after a failed run.
+    if (!failure.isEmpty())
+        setResultAvailable(false);
 }
 
 void Form1::GoChar()
 {
-    if (m_running)
+    if (isRunning())
         return;
-    m_running = true;
-    if (m_textForm && m_textForm->isVisible())
-        m_textForm->close();
-    EnableAll(false);
-    setGoButton(true);
-    Toolbar1->setEnabled(true);
-    m_goButton->setEnabled(true);
-    globals::StopRequested = 0;
-    globals::ResultKind = 0;
-
-    // One recovery per run: a failing conversion is started once more.
-    QString failure;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            runConversion();
-            failure.clear();
-            break;
-        } catch (const RunError &e) {
-            failure = e.reason;
-        } catch (const std::bad_alloc &) {
-            failure = QStringLiteral("недостаточно памяти.");
-        } catch (const std::exception &e) {
-            failure = QString::fromLocal8Bit(e.what());
-        }
-        if (m_closeRequested)
-            break;
-    }
-
-    setGoButton(false);
-    EnableAll(true);
-    ImageCombo2_Click();
-    if (!failure.isEmpty()) {
-        if (Progress1)
-            Progress1->hide();
-        // Nothing to output after a failed run.
-        m_resultButton->setEnabled(false);
-    }
-    m_running = false;
+    const QString failure = m_run->run(runRequest());
     if (!failure.isEmpty())
-        QMessageBox::critical(this, kCaption,
-                              QStringLiteral("Не удалось символизировать изображение: ") + failure);
+        QMessageBox::critical(this, kCaption, QStringLiteral("Не удалось символизировать изображение: ") + failure);
     Q_EMIT runFinished();
     if (m_closeRequested)
         QTimer::singleShot(0, this, &QWidget::close);
@@ -1174,20 +756,7 @@ void Form1::GoChar()
 
 void Form1::MakeResult(const QString &sposob)
 {
-    if (sposob == QLatin1String("save")) {
-        textForm()->ToFile();
-    } else if (sposob == QLatin1String("word")) {
-        textForm()->ToWord();
-    } else if (sposob == QLatin1String("cl")) {
-        textForm()->ToClipboard();
-    } else if (sposob == QLatin1String("print")) {
-        // Without a printer this shows "На компьютере нет установленных
-        // принтеров!"; otherwise the print window, modal.
-        TextForm *tf = textForm();
-        ShowPrintWindow(printSourceFromGlobals(tf->resultFont().family(), tf->resultFont().pointSizeF(),
-                                               tf->foreColor(), tf->glyph()),
-                        this);
-    }
+    m_run->output(sposob);
 }
 
 // ---------------------------------------------------------------------------
@@ -1215,17 +784,17 @@ void Form1::saveSettings()
     });
     step([&] {
         StoredOptions o;
-        o.type = ImageCombo1->currentIndex() + 1;
-        o.font = ImageCombo2->currentIndex() + 1;
+        o.type = m_bar.ImageCombo1->currentIndex() + 1;
+        o.font = m_textBar.ImageCombo2->currentIndex() + 1;
         o.figureFont = figureFamily();
         o.figureCode = figureCodeFromKey(figureKey());
-        o.textSize = Combo1->currentIndex() + 1;
-        o.figureSize = Combo2->currentIndex() + 1;
-        o.prop1 = Check1->isChecked() ? 1 : 0;
-        o.prop2 = Check2->isChecked() ? 1 : 0;
-        o.lastFile = m_lastFileEntry->data().toString();
-        o.lastResult = imageKey(m_resultButton);
-        o.lastResultTip = m_resultButton->toolTip();
+        o.textSize = m_textBar.grid.sizeList->currentIndex() + 1;
+        o.figureSize = m_figureBar.grid.sizeList->currentIndex() + 1;
+        o.prop1 = m_textBar.grid.proportional->isChecked() ? 1 : 0;
+        o.prop2 = m_figureBar.grid.proportional->isChecked() ? 1 : 0;
+        o.lastFile = m_commands.lastFile->data().toString();
+        o.lastResult = m_commands.result->data().toString();
+        o.lastResultTip = m_commands.result->toolTip();
         o.write(store);
     });
     store.sync();
@@ -1253,10 +822,10 @@ void Form1::Form_Unload()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_running) {
+    if (isRunning()) {
         // The conversion ends first; the window closes right after it.
         m_closeRequested = true;
-        StopThis();
+        m_run->stopForClose();
         event->ignore();
         return;
     }

@@ -1,36 +1,30 @@
 #pragma once
-#include <QIcon>
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 
 #include "app/colorpicker.h"
 #include "app/figurepicker.h"
+#include "app/mainbars.h"
+#include "app/runrequest.h"
 #include "app/textform.h"
 #include "engine/swatches.h"
 #include "view/imagewindow.h"
 
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
 class QLineEdit;
 class QMdiArea;
-class QMenu;
-class QSlider;
-class QToolBar;
 class QToolButton;
 
 namespace tessilor {
 
-class Progress;
+class GridCoupling;
+class RunControl;
 
 // The main window: the MDI frame with the main tool bar (open, zoom,
 // start/stop, result output, the mode list, the progress bar and the help
 // bar), the text-mode option bar and the figure-mode option bar. It owns the
-// option controls, runs conversions and routes the outputs.
+// option controls, builds the run request from them and routes the commands
+// to the run control, the image window and the result window.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -53,7 +47,9 @@ public:
     void StopThis();
     void MakeResult(const QString &sposob);
     void EnableAll(bool en, const QString &tlb = QString());
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
+    // The run request of the controls as they are now.
+    RunRequest runRequest() const;
 
     // Help bar.
     void ShowHelp();
@@ -68,44 +64,15 @@ public:
     // once; later calls do nothing.
     void Form_Unload();
 
-    // The image window (created on first use) and the result window.
+    // The image window and the result window, created on first use; the
+    // existing ones (null when not created).
     PicForm *picForm();
     PicForm *existingPicForm() const { return m_picForm; }
     TextForm *textForm();
     TextForm *existingTextForm() const { return m_textForm; }
-    QMdiArea *mdiArea() const { return m_mdi; }
 
-    // Controls the result window and the conversions read.
-    QComboBox *imageCombo1() const { return ImageCombo1; }
-    QComboBox *imageCombo2() const { return ImageCombo2; }
-    QComboBox *imageCombo3() const { return ImageCombo3; }
-    QComboBox *combo1() const { return Combo1; }
-    QComboBox *combo2() const { return Combo2; }
-    QLineEdit *text1() const { return Text1; }
-    QLineEdit *text2() const { return Text2; }
-    QLineEdit *text4() const { return Text4; }
-    QLineEdit *text5() const { return Text5; }
-    QCheckBox *check1() const { return Check1; }
-    QCheckBox *check2() const { return Check2; }
-    QSlider *slider1() const { return Slider1; }
-    QToolBar *toolbar1() const { return Toolbar1; }
-    QToolBar *toolbar2() const { return Toolbar2; }
-    QToolBar *toolbar3() const { return Toolbar3; }
-    QToolBar *toolbar4() const { return Toolbar4; }
-    QToolBar *toolbar5() const { return Toolbar5; }
-    QToolBar *toolbar6() const { return Toolbar6; }
-    Progress *progress1() const { return Progress1; }
-    // Main tool bar buttons by key: "open", "mas", "go", "result".
-    QToolButton *button(const QString &key) const;
-    QToolButton *helpButton() const { return m_helpButton; }
-    QToolButton *figureButton() const { return m_figureButton; }
-    QToolButton *colorButton() const { return m_colorButton; }
-    QMenu *openMenu() const { return m_openMenu; }
-    QMenu *resultMenu() const { return m_resultMenu; }
-    QMenu *helpMenu() const { return m_helpMenu; }
-    QAction *lastFileEntry() const { return m_lastFileEntry; }
-
-    // Image key of a button ("go"/"canc", "save"/"word"/"cl"/"print"...).
+    // Image key of a button: its command's data ("go"/"canc", the output
+    // key of the result button), else its "imageKey" property.
     static QString imageKey(const QToolButton *button);
     // The colour button's swatch list and the selected swatch (1-based).
     SwatchList &swatches() { return m_swatches; }
@@ -130,10 +97,9 @@ public:
     bool textBarVisible() const;
     bool figureBarVisible() const;
 
-    // Handlers other windows run.
+    // Selection handlers of the mode list and the font list.
     void ImageCombo1_Click();
     void ImageCombo2_Click();
-    void setResultButtonEnabled(bool enabled);
 
 Q_SIGNALS:
     // A run (GoChar) has ended, completed, stopped or failed.
@@ -152,90 +118,50 @@ protected:
 
 private:
     void Form_Load();
-    void buildMainToolbar();
-    void buildTextBar();
-    void buildFigureBar();
-    void layoutAtLoad();
+    void connectCommands();
+    void registerControls(const QList<WindowControl> &controls);
     void layoutOnResize();
-    void layoutTextBar();
-    void layoutFigureBar();
-    void registerControl(QWidget *widget);
 
-    void Toolbar1_ButtonClick(const QString &key);
-    void Toolbar1_ButtonMenuClick(QAction *entry);
-    void Toolbar6_ButtonMenuClick(const QString &key);
+    // Commands.
+    void openCommand();
+    void zoomCommand();
+    void goCommand();
+    void resultCommand();
+    void chooseOutput(QAction *entry);
+    void openLastFile();
+
     void setLastFileEntry(const QString &path);
     void onImageUnloaded(const QString &path, bool fileStillExists);
-    void onDisplaySizeChanged(int pw, int ph);
-    void gridFieldChanged(QLineEdit *field);
-    void runConversion();
+    void onGridSizeChosen(const QString &columnsText, const QString &rowsText);
+    void onRunStarted();
+    void onRunFinished(const QString &failure);
     void setGoButton(bool running);
     void setResultKey(const QString &key, const QString &tip);
+    void setResultAvailable(bool available);
+    const GridFields &visibleGrid() const;
 
     QMdiArea *m_mdi = nullptr;
     QPointer<PicForm> m_picForm;
     QPointer<TextForm> m_textForm;
     QPointer<Figures> m_figures;
     QPointer<ColorMenu> m_colorMenu;
+    RunControl *m_run = nullptr;
+    GridCoupling *m_coupling = nullptr;
 
-    // Main tool bar.
-    QToolBar *Toolbar1 = nullptr;
-    QList<QWidget *> m_slots; // 1-based positions 1..17 (index 0 unused)
-    QToolButton *m_openButton = nullptr;
-    QToolButton *m_masButton = nullptr;
-    QToolButton *m_goButton = nullptr;
-    QToolButton *m_resultButton = nullptr;
-    QMenu *m_openMenu = nullptr;
-    QAction *m_lastFileEntry = nullptr;
-    QMenu *m_resultMenu = nullptr;
-    QFrame *Frame1 = nullptr;
-    QLabel *Label11 = nullptr;
-    QComboBox *ImageCombo1 = nullptr;
-    Progress *Progress1 = nullptr;
-    QToolBar *Toolbar6 = nullptr;
-    QToolButton *m_helpButton = nullptr;
-    QMenu *m_helpMenu = nullptr;
-
-    // Text-mode bar.
-    QToolBar *Toolbar2 = nullptr;
-    QFrame *Frame2 = nullptr;
-    QComboBox *ImageCombo2 = nullptr;
-    QComboBox *Combo1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLineEdit *Text1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QToolBar *Toolbar5 = nullptr;
-    QToolButton *m_colorButton = nullptr;
-    QToolButton *m_colorArrow = nullptr;
-    QFrame *Frame3 = nullptr;
-    QSlider *Slider1 = nullptr;
-
-    // Figure-mode bar.
-    QToolBar *Toolbar3 = nullptr;
-    QFrame *Frame4 = nullptr;
-    QComboBox *Combo2 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *Text4 = nullptr;
-    QLineEdit *Text5 = nullptr;
-    QCheckBox *Check2 = nullptr;
-    QComboBox *ImageCombo3 = nullptr;
-    QToolBar *Toolbar4 = nullptr;
-    QToolButton *m_figureButton = nullptr;
-    QToolButton *m_figureArrow = nullptr;
-
-    // Controls in window order for EnableAll, and the buttons of each bar.
-    QList<QWidget *> m_controls;
+    MainCommands m_commands;
+    MainBar m_bar;
+    TextBar m_textBar;
+    FigureBar m_figureBar;
+    // Controls in window order for EnableAll, with the buttons of each bar.
+    QList<WindowControl> m_controls;
 
     SwatchList m_swatches;
     int m_colorSwatch = 1;
     float m_nonClientHeight = 0;
     int m_storedState = 0;
-    bool m_running = false;
     bool m_unloaded = false;
     bool m_inCheckOpen = false;
     bool m_closeRequested = false;
-    double m_progressLeftTwips = 0;
 };
 
 } // namespace tessilor

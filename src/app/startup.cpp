@@ -1,7 +1,8 @@
 #include "app/startup.h"
 
 #include "app/form1.h"
-#include "engine/globals.h"
+#include "engine/fontmodule.h"
+#include "app/globals.h"
 #include "engine/paths.h"
 
 #include <QApplication>
@@ -161,34 +162,6 @@ void TerminationWatcher::onReadable()
 }
 
 // ---------------------------------------------------------------------------
-
-void installFontSubstitutions()
-{
-    const QString dejavu = QStringLiteral("DejaVu Sans Mono");
-    const QString liberation = QStringLiteral("Liberation Mono");
-    QFont::insertSubstitutions(QStringLiteral("Courier New Cyr"), {liberation, dejavu});
-    QFont::insertSubstitutions(QStringLiteral("Lucida Console"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Fixedsys"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Terminal"), {dejavu, liberation});
-}
-
-int deleteTempFiles(const QString &folder)
-{
-    if (folder.isEmpty())
-        return 0;
-    QDir dir(folder);
-    dir.setNameFilters({QStringLiteral("*.tmp")});
-    dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
-    dir.setSorting(QDir::Name | QDir::IgnoreCase);
-    int deleted = 0;
-    // Name filters match without regard to case: "X.TMP" goes too.
-    const QStringList names = dir.entryList();
-    for (const QString &name : names) {
-        if (QFile::remove(dir.filePath(name)))
-            ++deleted;
-    }
-    return deleted;
-}
 
 void closeOnTermination(TerminationWatcher &watcher, Form1 &form)
 {

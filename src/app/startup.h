@@ -67,14 +67,6 @@ private:
 // stopped first, then the window closes the usual way and saves the settings.
 void closeOnTermination(TerminationWatcher &watcher, Form1 &form);
 
-// The four ramp fonts keep their names; the system shows them with
-// monospaced families that have Cyrillic letters.
-void installFontSubstitutions();
-
-// Deletes every "*.tmp" file directly in folder (not in subfolders); the
-// case of the extension does not matter. Returns how many were deleted.
-int deleteTempFiles(const QString &folder);
-
 // The desktop program: guard, main window, event loop. Returns the exit code.
 int runDesktop(int argc, char **argv);
 

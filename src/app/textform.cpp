@@ -1,9 +1,8 @@
 #include "app/textform.h"
 
 #include "app/appicons.h"
-#include "app/form1.h"
 #include "engine/figureconvert.h"
-#include "engine/globals.h"
+#include "app/globals.h"
 #include "engine/grid.h"
 #include "engine/mainlayout.h"
 #include "engine/numparse.h"
@@ -17,20 +16,16 @@
 #include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
 #include "widgets/captionbar.h"
-#include "widgets/progress.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QSlider>
 #include <QTextEdit>
 #include <QUrl>
 
@@ -45,9 +40,41 @@ QString fileErrorReason(const QString &path, const QString &why)
     return QStringLiteral("не удаётся записать файл %1 (%2).").arg(QDir::toNativeSeparators(path), why);
 }
 
+// Opens a conversion's temporary file for writing; it replaces the earlier
+// one only once it has been written whole.
+void openTempFile(QSaveFile &file)
+{
+    if (file.fileName().isEmpty() || !file.open(QIODevice::WriteOnly))
+        throw RunError{fileErrorReason(file.fileName(), file.errorString())};
+}
+
+// Turns the outcome of a conversion into the kept temporary file or into the
+// run's failure; a failed write leaves the last result's file intact.
+void finishTempFile(QSaveFile &file, ConvertError error)
+{
+    if (error == ConvertError::WriteFailed) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        throw RunError{fileErrorReason(file.fileName(), why)};
+    }
+    if (error != ConvertError::None)
+        throw RunError{QStringLiteral("пустая сетка.")};
+    if (!file.commit())
+        throw RunError{fileErrorReason(file.fileName(), file.errorString())};
+}
+
+QFont resultFontOf(const QString &family, const QString &sizeText)
+{
+    QFont font(family);
+    const double size = leadingNumber(sizeText);
+    if (size > 0)
+        font.setPointSizeF(size);
+    return font;
+}
+
 } // namespace
 
-TextForm::TextForm(Form1 *main) : QMdiSubWindow(nullptr), m_main(main)
+TextForm::TextForm(QWidget *parent) : QMdiSubWindow(parent)
 {
     setObjectName(QStringLiteral("TextForm"));
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
@@ -80,7 +107,7 @@ TextForm::TextForm(Form1 *main) : QMdiSubWindow(nullptr), m_main(main)
 
 TextForm::~TextForm() = default;
 
-void TextForm::Form_Load()
+void TextForm::Form_Load(const QString &fontFamily)
 {
     namespace ml = mainlayout;
     const QSize inner = mdiArea() ? mdiArea()->viewport()->size() : QSize(760, 480);
@@ -88,8 +115,8 @@ void TextForm::Form_Load()
                                                        ml::pixelsToTwips(inner.height()));
     setGeometry(ml::twipsToPixels(place.left), ml::twipsToPixels(place.top),
                 qMax(ml::twipsToPixels(place.width), 120), qMax(ml::twipsToPixels(place.height), 80));
-    if (PicForm *pf = m_main->existingPicForm())
-        m_font.setFamily(pf->windowFont().family());
+    if (!fontFamily.isEmpty())
+        m_font.setFamily(fontFamily);
     m_rEdit->Create(m_client, kResultEditStyle, 0, 21, 20, 20);
     m_rEdit->hwnd()->setObjectName(QStringLiteral("rEdit"));
     m_rEdit->SetUndoLim(1024);
@@ -116,91 +143,54 @@ void TextForm::resizeEvent(QResizeEvent *event)
 void TextForm::closeEvent(QCloseEvent *event)
 {
     m_rEdit->SetText(QString(), ST_DEFAULT);
-    m_main->setResultButtonEnabled(false);
+    Q_EMIT outputAvailable(false);
     QMdiSubWindow::closeEvent(event);
 }
 
 // ---------------------------------------------------------------------------
 // Conversions
 
-RunHooks TextForm::runHooks() const
-{
-    RunHooks hooks;
-    hooks.stopFlag = &globals::StopRequested;
-    hooks.yield = [] { QCoreApplication::processEvents(); };
-    hooks.yieldIntervalMs = 20;
-    Progress *bar = m_main->progress1();
-    hooks.percent = [bar](double p) {
-        if (bar)
-            bar->SetPercent(p);
-    };
-    return hooks;
-}
-
-void TextForm::MakePicture()
+void TextForm::MakePicture(const RunRequest &request, const PicForm *picture)
 {
     GridSize g;
-    if (m_main->textBarVisible()) {
-        g = clampTextGrid(m_main->text1()->text(), m_main->text2()->text());
-        m_main->text2()->setText(g.rowsText);
-        m_main->text1()->setText(g.columnsText);
-    } else if (m_main->figureBarVisible()) {
-        g = clampFigureGrid(m_main->text4()->text(), m_main->text5()->text());
-        m_main->text5()->setText(g.rowsText);
-        m_main->text4()->setText(g.columnsText);
+    if (request.visibleBar == 1 || request.visibleBar == 2) {
+        g = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText);
+        Q_EMIT gridSizeChosen(g.columnsText, g.rowsText);
     }
-    PicForm *pf = m_main->existingPicForm();
-    if (!pf || !pf->hasPicture())
+    if (!picture || !picture->hasPicture())
         throw RunError{QStringLiteral("изображение не открыто.")};
     if (g.width <= 0 || g.height <= 0)
         throw RunError{QStringLiteral("не выбран вид символизации.")};
-    m_grid = makeGridImage(pf->sourceImage(), pf->displayImage(), g.width, g.height);
+    m_grid = makeGridImage(picture->sourceImage(), picture->displayImage(), g.width, g.height);
     if (m_grid.isNull())
         throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(g.width).arg(g.height)};
 }
 
-void TextForm::Characterize()
+void TextForm::Characterize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
 {
-    Progress *bar = m_main->progress1();
-    bar->show();
-    bar->SetPercent(0);
+    Q_EMIT converting(true);
+    if (hooks.percent)
+        hooks.percent(0);
     hide();
-    const QString ramp = m_main->imageCombo2()->currentData().toString();
-    if (ramp.size() < 2)
+    if (request.ramp.size() < 2)
         throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-    MakePicture();
+    MakePicture(request, picture);
 
-    // The temporary file is replaced only when it has been written whole,
-    // so a failed write leaves the last result's file intact.
-    const QString path = globals::TempTextPath;
-    QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly))
-        throw RunError{fileErrorReason(path, file.errorString())};
+    QSaveFile file(globals::TempTextPath);
+    openTempFile(file);
     globals::GridRows = 0;
     globals::GridColumns = 0;
 
-    m_font = QFont(m_main->imageCombo2()->currentText());
-    const double size = leadingNumber(m_main->combo1()->currentText());
-    if (size > 0)
-        m_font.setPointSizeF(size);
-    m_foreColor = m_main->textColor();
-    const qint16 contrast = qint16(m_main->slider1()->value());
+    m_font = resultFontOf(request.fontFace, request.textSizeText);
+    m_foreColor = request.textColor;
 
-    const RunHooks hooks = runHooks();
-    const TextResult result = convertToText(m_grid, ramp, contrast, file, hooks);
-    if (result.error == ConvertError::WriteFailed) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        throw RunError{fileErrorReason(path, why)};
-    }
-    if (result.error != ConvertError::None)
-        throw RunError{QStringLiteral("пустая сетка.")};
-    if (!file.commit())
-        throw RunError{fileErrorReason(path, file.errorString())};
+    const TextResult result = convertToText(m_grid, request.ramp, request.contrast, file, hooks);
+    finishTempFile(file, result.error);
     globals::GridRows = result.counts.gridRows;
     globals::GridColumns = result.counts.gridColumns;
     QCoreApplication::processEvents();
 
+    const QString path = file.fileName();
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         throw RunError{QStringLiteral("не удаётся прочитать файл %1 (%2).").arg(path, in.errorString())};
@@ -215,35 +205,30 @@ void TextForm::Characterize()
     text.clear();
     QCoreApplication::processEvents();
 
-    bar->SetPercent(rowPercent(result.counts.endRow, m_grid.height() - 1));
-    bar->hide();
+    if (hooks.percent)
+        hooks.percent(rowPercent(result.counts.endRow, m_grid.height() - 1));
+    Q_EMIT converting(false);
     finishRun();
 }
 
-void TextForm::Figurize()
+void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
 {
     hide();
-    Progress *bar = m_main->progress1();
-    bar->show();
-    bar->SetPercent(0);
-    MakePicture();
+    Q_EMIT converting(true);
+    if (hooks.percent)
+        hooks.percent(0);
+    MakePicture(request, picture);
     globals::GridRows = 0;
     globals::GridColumns = 0;
 
-    m_font = QFont(m_main->figureFamily());
-    const double size = leadingNumber(m_main->combo2()->currentText());
-    if (size > 0)
-        m_font.setPointSizeF(size);
-    const int code = figureCodeFromKey(m_main->figureKey());
+    m_font = resultFontOf(request.figureFamily, request.figureSizeText);
+    const int code = figureCodeFromKey(request.figureKey);
     if (code < 0 || code > 255)
         throw RunError{QStringLiteral("не выбрана фигура.")};
     m_glyph = codePageChar(code);
-    const bool gray = m_main->imageCombo3()->currentIndex() + 1 == 2;
 
-    const QString path = globals::TempColorPath;
-    QSaveFile colors(path);
-    if (path.isEmpty() || !colors.open(QIODevice::WriteOnly))
-        throw RunError{fileErrorReason(path, colors.errorString())};
+    QSaveFile colors(globals::TempColorPath);
+    openTempFile(colors);
 
     m_rEdit->SetText(QString(), ST_DEFAULT);
     m_rEdit->setFont(0, m_font);
@@ -253,23 +238,16 @@ void TextForm::Figurize()
     // shape every cell's colour run separately.
     const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
     FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor);
-    const FigureResult result = convertToFigures(m_grid, gray, &colors, &sink, runHooks());
-    if (result.error == ConvertError::WriteFailed) {
-        const QString why = colors.errorString();
-        colors.cancelWriting();
-        throw RunError{fileErrorReason(path, why)};
-    }
-    if (result.error != ConvertError::None)
-        throw RunError{QStringLiteral("пустая сетка.")};
-    if (!colors.commit())
-        throw RunError{fileErrorReason(path, colors.errorString())};
+    const FigureResult result = convertToFigures(m_grid, request.gray, &colors, &sink, hooks);
+    finishTempFile(colors, result.error);
     globals::GridRows = result.counts.gridRows;
     globals::GridColumns = result.counts.gridColumns;
 
-    bar->SetPercent(100);
+    if (hooks.percent)
+        hooks.percent(100);
     m_rEdit->setSelStart(0);
     m_rEdit->setSelLength(0);
-    bar->hide();
+    Q_EMIT converting(false);
     Form_Resize();
     finishRun();
 }
@@ -289,7 +267,7 @@ void TextForm::finishRun()
 
 void TextForm::ToFile()
 {
-    m_main->setResultButtonEnabled(false);
+    Q_EMIT outputAvailable(false);
     FilterTable filters;
     filters.entries.append(FilterEntry{QStringLiteral("Документы RichText  (*.rtf)"), QStringLiteral("*.rtf")});
     if (globals::ResultKind != 2)
@@ -304,7 +282,7 @@ void TextForm::ToFile()
     QStringList names;
     const bool confirmed = ShowFileDialog(2, folder, names, filters, QStringLiteral("txt"), this);
     if (!confirmed) {
-        m_main->setResultButtonEnabled(true);
+        Q_EMIT outputAvailable(true);
         return;
     }
     const QString path = AddBackslash(folder) + names.value(0);
@@ -325,7 +303,7 @@ void TextForm::ToFile()
                                       globals::ResultKind == 2 ? QString()
                                                                : QStringLiteral(" или текстовый файл (*.txt)")));
     }
-    m_main->setResultButtonEnabled(true);
+    Q_EMIT outputAvailable(true);
     store.write(keys::LastOutDir, getPath(path));
     store.sync();
 }

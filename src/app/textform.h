@@ -5,40 +5,39 @@
 #include <QMdiSubWindow>
 #include <QString>
 
+#include "app/runrequest.h"
 #include "engine/runhooks.h"
 
 namespace tessilor {
 
 class CaptionBar;
 class cRichEdit;
-class Form1;
-
-// Why a conversion could not run; the run control shows it to the user.
-struct RunError {
-    QString reason;
-};
+class PicForm;
 
 // The result window: a frameless MDI child with its own caption strip
 // ("Символизация", maximize/restore, close) and the read-only rich text
-// rEdit. It carries the two conversions and the three outputs.
+// rEdit. It carries the two conversions and the three outputs. It knows
+// nothing of the main window: a conversion takes a run request, the picture
+// and the run's hooks, and the window reports through its signals.
 class TextForm : public QMdiSubWindow
 {
     Q_OBJECT
 public:
-    explicit TextForm(Form1 *main);
+    explicit TextForm(QWidget *parent = nullptr);
     ~TextForm() override;
 
     // Places the window and creates rEdit. Run once, after the window has
-    // been added to the main window's MDI area.
-    void Form_Load();
+    // been added to an MDI area. fontFamily: the result's font until the
+    // first run.
+    void Form_Load(const QString &fontFamily);
     void Form_Resize();
 
-    // Builds the sampling grid from the image window and the main window's
-    // grid-size fields (writing the clamped values back).
-    void MakePicture();
+    // Builds the sampling grid from the picture and the request's grid-size
+    // texts, announcing the clamped texts with gridSizeChosen.
+    void MakePicture(const RunRequest &request, const PicForm *picture);
     // The two conversions; they throw RunError when they cannot run.
-    void Characterize();
-    void Figurize();
+    void Characterize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks);
+    void Figurize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks);
 
     // Outputs.
     void ToFile();
@@ -55,15 +54,23 @@ public:
     // Path of the copy the word processor opens.
     static QString wordFilePath();
 
+Q_SIGNALS:
+    // The grid size a conversion uses, as texts for the grid-size fields.
+    void gridSizeChosen(const QString &columnsText, const QString &rowsText);
+    // A conversion has started (true) or has finished filling the window
+    // (false); its progress goes through the run's hooks.
+    void converting(bool underWay);
+    // The result can be output (true) or not (false: the window was closed,
+    // or an output dialog is open).
+    void outputAvailable(bool available);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    RunHooks runHooks() const;
     void finishRun();
 
-    Form1 *m_main;
     QWidget *m_client = nullptr;
     CaptionBar *m_header = nullptr;
     cRichEdit *m_rEdit = nullptr;

@@ -65,4 +65,22 @@ QString programFilesFolder()
     return exeDir;
 }
 
+int deleteTempFiles(const QString &folder)
+{
+    if (folder.isEmpty())
+        return 0;
+    QDir dir(folder);
+    dir.setNameFilters({QStringLiteral("*.tmp")});
+    dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
+    dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    int deleted = 0;
+    // Name filters match without regard to case: "X.TMP" goes too.
+    const QStringList names = dir.entryList();
+    for (const QString &name : names) {
+        if (QFile::remove(dir.filePath(name)))
+            ++deleted;
+    }
+    return deleted;
+}
+
 } // namespace tessilor

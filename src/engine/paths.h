@@ -22,4 +22,8 @@ QString dataFolder();
 // executable in a build tree, <prefix>/share/tessilor when installed.
 QString programFilesFolder();
 
+// Deletes every "*.tmp" file directly in folder (not in subfolders); the
+// case of the extension does not matter. Returns how many were deleted.
+int deleteTempFiles(const QString &folder);
+
 } // namespace tessilor

@@ -1,6 +1,5 @@
 #include "engine/printlayout.h"
 
-#include "engine/globals.h"
 #include "engine/numparse.h"
 #include "engine/options.h"
 
@@ -14,22 +13,6 @@
 #include <cmath>
 
 namespace tessilor {
-
-PrintSource printSourceFromGlobals(const QString &fontName, double fontSize, quint32 foreColor,
-                                   QChar glyph)
-{
-    PrintSource s;
-    s.resultKind = globals::ResultKind;
-    s.gridRows = globals::GridRows;
-    s.gridColumns = globals::GridColumns;
-    s.textPath = globals::TempTextPath;
-    s.colorPath = globals::TempColorPath;
-    s.fontName = fontName;
-    s.fontSize = fontSize;
-    s.foreColor = foreColor;
-    s.glyph = glyph;
-    return s;
-}
 
 PageLimits previewLimits(double pageWidth, double pageHeight)
 {

@@ -23,11 +23,6 @@ struct PrintSource {
     QChar glyph;                        // figure glyph of a figure result
 };
 
-// Fills a PrintSource from the program-wide state of the last conversion and
-// the result window's font, colour and figure glyph.
-PrintSource printSourceFromGlobals(const QString &fontName, double fontSize, quint32 foreColor,
-                                   QChar glyph);
-
 // Page limits the fit works against, single precision as the layout keeps them.
 struct PageLimits {
     float width = 0;

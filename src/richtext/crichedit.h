@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "document/richformat.h"
+#include "richtext/mrichedit.h"
 
 class QKeyEvent;
 class QMenu;
@@ -66,48 +67,6 @@ inline constexpr quint32 MF_SEPARATOR = 0x800;
 // Identifier of the first popup menu item; item k carries 4097 + k.
 inline constexpr int kFirstMenuId = 4097;
 
-// Notification codes passed to zRichEditCallBack.
-inline constexpr int WM_CONTEXTMENU = 0x7B;
-inline constexpr int WM_HSCROLL = 0x114;
-inline constexpr int WM_VSCROLL = 0x115;
-inline constexpr int EN_MSGFILTER = 0x700;
-inline constexpr int EN_SELCHANGE = 0x702;
-inline constexpr int EN_PROTECTED = 0x704;
-inline constexpr int EN_LINK = 0x70B;
-// Filtered input messages carried by EN_MSGFILTER.
-inline constexpr int WM_KEYDOWN = 0x100;
-inline constexpr int WM_KEYUP = 0x101;
-inline constexpr int WM_CHAR = 0x102;
-inline constexpr int WM_MOUSEMOVE = 0x200;
-inline constexpr int WM_LBUTTONDOWN = 0x201;
-inline constexpr int WM_LBUTTONUP = 0x202;
-inline constexpr int WM_LBUTTONDBLCLK = 0x203;
-inline constexpr int WM_RBUTTONDOWN = 0x204;
-inline constexpr int WM_RBUTTONUP = 0x205;
-inline constexpr int WM_RBUTTONDBLCLK = 0x206;
-inline constexpr int WM_MBUTTONDOWN = 0x207;
-inline constexpr int WM_MBUTTONUP = 0x208;
-inline constexpr int WM_MBUTTONDBLCLK = 0x209;
-inline constexpr int WM_CUT_MSG = 0x300;
-inline constexpr int WM_PASTE_MSG = 0x302;
-inline constexpr int WM_CLEAR_MSG = 0x303;
-inline constexpr int SEL_EMPTY = 0;
-inline constexpr int SEL_TEXT = 1;
-
-// What a control reports to its parent: the source control, the code and
-// the record of that notification. The control's client coordinates travel
-// with mouse messages.
-struct RichEditNotification {
-    QWidget *hwndFrom = nullptr;
-    int code = 0;
-    int msg = 0;        // filtered message (EN_MSGFILTER, EN_PROTECTED, EN_LINK)
-    int wParam = 0;     // key code or character of key messages
-    int x = 0, y = 0;   // pointer position in the control's client pixels
-    int shift = 0;      // modifier mask at the time of the message
-    int cpMin = 0, cpMax = 0;
-    int selType = 0;
-};
-
 // The edit window of the control: a QTextEdit whose clipboard and drag data
 // carry plain text, RTF and HTML together.
 class RichEditWindow : public QTextEdit
@@ -133,7 +92,7 @@ private:
 // paragraph break counting as one position. Colours are 24-bit values
 // red + 256 green + 65536 blue. Booleans follow the platform convention on
 // the way in (any nonzero value is true).
-class cRichEdit : public QObject
+class cRichEdit : public QObject, public mRichEdit::HookOwner
 {
     Q_OBJECT
 public:
@@ -143,7 +102,7 @@ public:
     // Life cycle and structure.
     QTextEdit *Create(QWidget *hParent, quint32 dwStyle, int nLeft, int nTop, int nWidth, int nHeight);
     void Destroy();
-    qint32 zRichEditCallBack(int uMsg, const RichEditNotification &lParam);
+    qint32 zRichEditCallBack(int uMsg, const RichEditNotification &lParam) override;
     // Popup menu: a missing element (nullopt) becomes a separator.
     void setRichEditMenu(const QList<std::optional<QString>> &inMenuIttems);
     // An empty caption becomes a separator; flags add MF_GRAYED, MF_CHECKED...
@@ -204,7 +163,7 @@ public:
     bool Locked() const;
     void setLocked(bool value);
     void setWordWrap(bool value);
-    QTextEdit *hwnd() const { return m_edit; }
+    QTextEdit *hwnd() const override { return m_edit; }
     QString Text(bool isRtf) const;
     void setText(bool isRtf, const QString &sText);
     void setSelVisible(bool value);

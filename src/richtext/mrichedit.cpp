@@ -102,7 +102,7 @@ void dropDeadRecords()
 
 } // namespace
 
-void AttachRichEdit(cRichEdit *object)
+void AttachRichEdit(HookOwner *object)
 {
     dropDeadRecords();
     QWidget *h = object ? object->hwnd() : nullptr;
@@ -126,7 +126,7 @@ void AttachRichEdit(cRichEdit *object)
     g_parent.append(ph);
 }
 
-void DetachRichEdit(cRichEdit *object)
+void DetachRichEdit(HookOwner *object)
 {
     QWidget *h = object ? object->hwnd() : nullptr;
     const int a = FindHook(h, false);
@@ -199,7 +199,7 @@ bool ParentWindowProc(QWidget *hWnd, QEvent *event)
         return false;
     ev->delivered = true;
     // The owner may detach itself while it handles the event: copy first.
-    cRichEdit *owner = g_edit[a].Owner;
+    HookOwner *owner = g_edit[a].Owner;
     ev->answer = owner->zRichEditCallBack(ev->notification.code, ev->notification);
     return true;
 }

@@ -4,7 +4,51 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "richtext/crichedit.h"
+namespace tessilor {
+
+// Notification codes passed to zRichEditCallBack.
+inline constexpr int WM_CONTEXTMENU = 0x7B;
+inline constexpr int WM_HSCROLL = 0x114;
+inline constexpr int WM_VSCROLL = 0x115;
+inline constexpr int EN_MSGFILTER = 0x700;
+inline constexpr int EN_SELCHANGE = 0x702;
+inline constexpr int EN_PROTECTED = 0x704;
+inline constexpr int EN_LINK = 0x70B;
+// Filtered input messages carried by EN_MSGFILTER.
+inline constexpr int WM_KEYDOWN = 0x100;
+inline constexpr int WM_KEYUP = 0x101;
+inline constexpr int WM_CHAR = 0x102;
+inline constexpr int WM_MOUSEMOVE = 0x200;
+inline constexpr int WM_LBUTTONDOWN = 0x201;
+inline constexpr int WM_LBUTTONUP = 0x202;
+inline constexpr int WM_LBUTTONDBLCLK = 0x203;
+inline constexpr int WM_RBUTTONDOWN = 0x204;
+inline constexpr int WM_RBUTTONUP = 0x205;
+inline constexpr int WM_RBUTTONDBLCLK = 0x206;
+inline constexpr int WM_MBUTTONDOWN = 0x207;
+inline constexpr int WM_MBUTTONUP = 0x208;
+inline constexpr int WM_MBUTTONDBLCLK = 0x209;
+inline constexpr int WM_CUT_MSG = 0x300;
+inline constexpr int WM_PASTE_MSG = 0x302;
+inline constexpr int WM_CLEAR_MSG = 0x303;
+inline constexpr int SEL_EMPTY = 0;
+inline constexpr int SEL_TEXT = 1;
+
+// What a control reports to its parent: the source control, the code and
+// the record of that notification. The control's client coordinates travel
+// with mouse messages.
+struct RichEditNotification {
+    QWidget *hwndFrom = nullptr;
+    int code = 0;
+    int msg = 0;        // filtered message (EN_MSGFILTER, EN_PROTECTED, EN_LINK)
+    int wParam = 0;     // key code or character of key messages
+    int x = 0, y = 0;   // pointer position in the control's client pixels
+    int shift = 0;      // modifier mask at the time of the message
+    int cpMin = 0, cpMax = 0;
+    int selType = 0;
+};
+
+} // namespace tessilor
 
 // The hook registry of the rich text controls. Every attached control gets
 // the control filter (scroll messages), and every parent holding attached
@@ -12,6 +56,19 @@
 // controls). Both filters hand what they catch to the owning object's
 // zRichEditCallBack. Records are found by window.
 namespace tessilor::mRichEdit {
+
+// What the hooks call back: the control that owns a hook record.
+class HookOwner
+{
+public:
+    // The control's window.
+    virtual QWidget *hwnd() const = 0;
+    // Handles a notification or scroll message; nonzero means handled.
+    virtual qint32 zRichEditCallBack(int uMsg, const RichEditNotification &lParam) = 0;
+
+protected:
+    ~HookOwner() = default;
+};
 
 // What a control sends: to its parent for notifications, to itself for
 // scroll messages. answer is what the owner replied (nonzero = handled).
@@ -30,7 +87,7 @@ struct EditHook {
     QPointer<QWidget> hWnd;   // the control window
     int CtrlID = 0;           // the control's child identifier
     QPointer<QWidget> hWndParent;
-    cRichEdit *Owner = nullptr; // not owned; detach before the owner goes
+    HookOwner *Owner = nullptr; // not owned; detach before the owner goes
 };
 
 struct ParentHook {
@@ -38,8 +95,8 @@ struct ParentHook {
     QPointer<QWidget> hWnd;
 };
 
-void AttachRichEdit(cRichEdit *object);
-void DetachRichEdit(cRichEdit *object);
+void AttachRichEdit(HookOwner *object);
+void DetachRichEdit(HookOwner *object);
 // Highest index of the control table (which = false) or the parent table
 // (which = true); -1 when empty.
 int HookCount(bool which);

@@ -1,6 +1,5 @@
 #include "view/imagewindow.h"
 
-#include "engine/globals.h"
 #include "engine/resample.h"
 #include "engine/viewlayout.h"
 #include "widgets/captionbar.h"
@@ -356,7 +355,6 @@ void PicForm::publishIfChanged()
         return;
     m_published = m_display.size();
     m_contentChanged = false;
-    globals::ImageAspect = publishedSize(m_display.width(), m_display.height()).aspect;
     Q_EMIT displaySizeChanged(m_display.width(), m_display.height());
 }
 

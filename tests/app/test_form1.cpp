@@ -6,7 +6,7 @@
 
 #include "app/form1.h"
 #include "app/startup.h"
-#include "engine/globals.h"
+#include "app/globals.h"
 #include "engine/mainlayout.h"
 #include "engine/options.h"
 #include "engine/paths.h"
@@ -111,60 +111,60 @@ private Q_SLOTS:
         QVERIFY(f->width() * 15 >= 8000);
         QVERIFY(f->height() * 15 >= 6000);
 
-        QCOMPARE(f->imageCombo1()->count(), 2);
-        QCOMPARE(f->imageCombo1()->itemText(0), QStringLiteral("Текстовые символы"));
-        QCOMPARE(f->imageCombo1()->itemText(1), QStringLiteral("Фигуры"));
-        QCOMPARE(f->imageCombo1()->currentIndex(), 0);
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo1")->count(), 2);
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo1")->itemText(0), QStringLiteral("Текстовые символы"));
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo1")->itemText(1), QStringLiteral("Фигуры"));
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo1")->currentIndex(), 0);
         QVERIFY(f->textBarVisible());
         QVERIFY(!f->figureBarVisible());
 
-        QCOMPARE(f->imageCombo2()->count(), 4);
-        QCOMPARE(f->imageCombo2()->currentText(), QStringLiteral("Courier New Cyr"));
-        QCOMPARE(f->imageCombo2()->currentData().toString().size(), 81);
-        QCOMPARE(f->imageCombo2()->itemText(3), QStringLiteral("Terminal"));
-        QCOMPARE(f->combo1()->count(), 18);
-        QCOMPARE(f->combo2()->count(), 18);
-        QCOMPARE(f->combo1()->currentText(), QStringLiteral("8"));
-        QCOMPARE(f->combo2()->currentText(), QStringLiteral("8"));
-        QCOMPARE(f->combo1()->itemText(17), QStringLiteral("48"));
-        QVERIFY(f->check1()->isChecked());
-        QVERIFY(f->check2()->isChecked());
-        QCOMPARE(f->check1()->text(), QStringLiteral("Пропорционально"));
-        QCOMPARE(f->imageCombo3()->itemText(1), QStringLiteral("Оттенки серого"));
-        QCOMPARE(f->imageCombo3()->currentIndex(), 0);
-        QCOMPARE(f->text1()->text(), QStringLiteral("80"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("120"));
-        QCOMPARE(f->slider1()->minimum(), -127);
-        QCOMPARE(f->slider1()->maximum(), 127);
-        QCOMPARE(f->slider1()->value(), 0);
-        QCOMPARE(f->slider1()->pageStep(), 5);
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->count(), 4);
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentText(), QStringLiteral("Courier New Cyr"));
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentData().toString().size(), 81);
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->itemText(3), QStringLiteral("Terminal"));
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->count(), 18);
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo2")->count(), 18);
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("8"));
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo2")->currentText(), QStringLiteral("8"));
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->itemText(17), QStringLiteral("48"));
+        QVERIFY(apptest::child<QCheckBox>(f, "Check1")->isChecked());
+        QVERIFY(apptest::child<QCheckBox>(f, "Check2")->isChecked());
+        QCOMPARE(apptest::child<QCheckBox>(f, "Check1")->text(), QStringLiteral("Пропорционально"));
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo3")->itemText(1), QStringLiteral("Оттенки серого"));
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo3")->currentIndex(), 0);
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("80"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("120"));
+        QCOMPARE(apptest::child<QSlider>(f, "Slider1")->minimum(), -127);
+        QCOMPARE(apptest::child<QSlider>(f, "Slider1")->maximum(), 127);
+        QCOMPARE(apptest::child<QSlider>(f, "Slider1")->value(), 0);
+        QCOMPARE(apptest::child<QSlider>(f, "Slider1")->pageStep(), 5);
 
         QCOMPARE(f->figureKey(), QStringLiteral("k86"));
         QCOMPARE(f->figureFamily(), globals::FigureFontName);
-        QVERIFY(!f->figureButton()->icon().isNull());
-        QCOMPARE(Form1::imageKey(f->button(QStringLiteral("result"))), QStringLiteral("save"));
-        QCOMPARE(f->button(QStringLiteral("result"))->toolTip(), QStringLiteral("Сохранить"));
-        QCOMPARE(f->lastFileEntry()->text(), QStringLiteral("Пусто"));
-        QVERIFY(!f->lastFileEntry()->isEnabled());
-        QCOMPARE(f->colorButton()->text(), QStringLiteral(" Цвет"));
+        QVERIFY(!apptest::child<QToolButton>(f, "figure")->icon().isNull());
+        QCOMPARE(Form1::imageKey(apptest::child<QToolButton>(f, "result")), QStringLiteral("save"));
+        QCOMPARE(apptest::child<QToolButton>(f, "result")->toolTip(), QStringLiteral("Сохранить"));
+        QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("Пусто"));
+        QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
+        QCOMPARE(apptest::child<QToolButton>(f, "color")->text(), QStringLiteral(" Цвет"));
         QCOMPARE(f->textColor(), paletteColors()[0]);
 
         // Without a picture only opening, the mode list and help work.
-        QVERIFY(f->button(QStringLiteral("open"))->isEnabled());
-        QVERIFY(!f->button(QStringLiteral("go"))->isEnabled());
-        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
-        QVERIFY(!f->text1()->isEnabled());
-        QVERIFY(f->imageCombo1()->isEnabled());
-        QVERIFY(f->helpButton()->isEnabled());
-        QCOMPARE(f->helpButton()->text(), QStringLiteral("Справка"));
-        QCOMPARE(f->helpButton()->toolTip(), QStringLiteral("О программе"));
-        QCOMPARE(f->button(QStringLiteral("go"))->text(), QStringLiteral("Пуск"));
-        QCOMPARE(f->button(QStringLiteral("go"))->toolTip(), QStringLiteral("Символизировать изображение"));
+        QVERIFY(apptest::child<QToolButton>(f, "open")->isEnabled());
+        QVERIFY(!apptest::child<QToolButton>(f, "go")->isEnabled());
+        QVERIFY(!apptest::child<QToolButton>(f, "result")->isEnabled());
+        QVERIFY(!apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        QVERIFY(apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled());
+        QVERIFY(apptest::child<QToolButton>(f, "help")->isEnabled());
+        QCOMPARE(apptest::child<QToolButton>(f, "help")->text(), QStringLiteral("Справка"));
+        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе"));
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение"));
 
         const QStringList entries = {QStringLiteral("Сохранить в файл"), QStringLiteral("Скопировать в буфер обмена"),
                                      QStringLiteral("Передать в редактор"), QString(),
                                      QStringLiteral("Вывести на печать")};
-        const auto actions = f->resultMenu()->actions();
+        const auto actions = apptest::child<QMenu>(f, "resultMenu")->actions();
         QCOMPARE(actions.size(), entries.size());
         for (int i = 0; i < actions.size(); ++i) {
             if (entries[i].isEmpty())
@@ -180,9 +180,9 @@ private Q_SLOTS:
         Form1 *f = openForm();
         f->move(120, 90);
         f->resize(700, 520);
-        f->imageCombo2()->setCurrentIndex(2);
-        f->combo2()->setCurrentIndex(5);
-        f->check2()->setChecked(false);
+        apptest::child<QComboBox>(f, "ImageCombo2")->setCurrentIndex(2);
+        apptest::child<QComboBox>(f, "Combo2")->setCurrentIndex(5);
+        apptest::child<QCheckBox>(f, "Check2")->setChecked(false);
         closeForm();
         QCOMPARE(stored(QStringLiteral("Windowstate")), QStringLiteral("0"));
         QCOMPARE(stored(QStringLiteral("Left")), QStringLiteral("1800"));
@@ -205,9 +205,9 @@ private Q_SLOTS:
         f = openForm();
         QCOMPARE(f->pos(), QPoint(120, 90));
         QCOMPARE(f->size(), QSize(700, 520));
-        QCOMPARE(f->imageCombo2()->currentIndex(), 2);
-        QCOMPARE(f->combo2()->currentText(), QStringLiteral("14"));
-        QVERIFY(!f->check2()->isChecked());
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 2);
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo2")->currentText(), QStringLiteral("14"));
+        QVERIFY(!apptest::child<QCheckBox>(f, "Check2")->isChecked());
     }
 
     void exitWhileMaximisedKeepsTheNormalGeometry()
@@ -264,7 +264,7 @@ private Q_SLOTS:
         // Centred with the restored size, before the limits.
         QCOMPARE(f->y(), mainlayout::twipsToPixels((screen.height() * 15.0 - 100) / 2));
         // An index outside the list falls back to entry 1.
-        QCOMPARE(f->imageCombo2()->currentIndex(), 0);
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 0);
     }
 
     void fixedSizeFontsLockTheSizeList()
@@ -275,29 +275,29 @@ private Q_SLOTS:
         Form1 *f = openForm();
         QVERIFY(showAtFullSize(f, 60, 40));
         // Loading does not apply the rule.
-        QVERIFY(f->combo1()->isEnabled());
-        QCOMPARE(f->combo1()->currentText(), QStringLiteral("16"));
+        QVERIFY(apptest::child<QComboBox>(f, "Combo1")->isEnabled());
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("16"));
         // Choosing a font does.
-        QComboBox *fonts = f->imageCombo2();
+        QComboBox *fonts = apptest::child<QComboBox>(f, "ImageCombo2");
         fonts->setCurrentIndex(3);
         Q_EMIT fonts->activated(3);
-        QVERIFY(!f->combo1()->isEnabled());
-        QCOMPARE(f->combo1()->currentText(), QStringLiteral("8"));
+        QVERIFY(!apptest::child<QComboBox>(f, "Combo1")->isEnabled());
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("8"));
         fonts->setCurrentIndex(1);
         Q_EMIT fonts->activated(1);
-        QVERIFY(!f->combo1()->isEnabled());
-        QCOMPARE(f->combo1()->currentText(), QStringLiteral("10"));
+        QVERIFY(!apptest::child<QComboBox>(f, "Combo1")->isEnabled());
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("10"));
         fonts->setCurrentIndex(2);
         Q_EMIT fonts->activated(2);
-        QVERIFY(f->combo1()->isEnabled());
-        QCOMPARE(f->combo1()->currentText(), QStringLiteral("10"));
+        QVERIFY(apptest::child<QComboBox>(f, "Combo1")->isEnabled());
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("10"));
     }
 
     void modeListSwitchesTheOptionBars()
     {
         clearSettings();
         Form1 *f = openForm();
-        QComboBox *modes = f->imageCombo1();
+        QComboBox *modes = apptest::child<QComboBox>(f, "ImageCombo1");
         modes->setCurrentIndex(1);
         Q_EMIT modes->activated(1);
         QVERIFY(f->figureBarVisible());
@@ -316,20 +316,20 @@ private Q_SLOTS:
         store(QStringLiteral("LastDir"), dir.path());
         Form1 *f = openForm();
         apptest::chooseInNextFileDialog(path);
-        QTest::mouseClick(f->button(QStringLiteral("open")), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         PicForm *pf = f->existingPicForm();
         QVERIFY(pf && pf->hasPicture());
         QVERIFY(pf->isVisible());
         QCOMPARE(pf->sourceImage().size(), QSize(320, 200));
         QCOMPARE(stored(QStringLiteral("LastDir")), QDir(dir.path()).absolutePath());
         // An image is open: options on, result off until a run.
-        QVERIFY(f->text1()->isEnabled());
-        QVERIFY(f->button(QStringLiteral("go"))->isEnabled());
-        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        QVERIFY(apptest::child<QToolButton>(f, "go")->isEnabled());
+        QVERIFY(!apptest::child<QToolButton>(f, "result")->isEnabled());
         // The fields follow the display copy.
         const QSize d = pf->displaySize();
-        QCOMPARE(f->text1()->text(), QString::number(2 * d.width()));
-        QCOMPARE(f->text2()->text(), QString::number(d.height()));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QString::number(2 * d.width()));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QString::number(d.height()));
 
         // A remembered folder without files: the dialog starts one level up.
         // A cancelled dialog changes nothing.
@@ -340,11 +340,11 @@ private Q_SLOTS:
             startedIn = dlg->directory().absolutePath();
             dlg->reject();
         });
-        QTest::mouseClick(f->button(QStringLiteral("open")), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
         QCOMPARE(stored(QStringLiteral("LastDir")), dir.filePath(QStringLiteral("empty")));
         QVERIFY(pf->hasPicture());
-        QVERIFY(f->text1()->isEnabled());
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         // Exit with the picture open: the image window closes first and its
         // file becomes the last file.
         closeForm();
@@ -356,11 +356,11 @@ private Q_SLOTS:
         clearSettings();
         Form1 *f = openForm();
         QVERIFY(showAtFullSize(f, 400, 300));
-        QTest::mouseClick(f->button(QStringLiteral("mas")), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "mas"), Qt::LeftButton, {}, QPoint(8, 8));
         QMenu *menu = f->existingPicForm()->zoomMenu();
         QTRY_VERIFY(menu->isVisible());
         // At 1275 twips from the left, below the main tool bar.
-        const QPoint expected = f->mapToGlobal(QPoint(85, f->toolbar1()->y() + f->toolbar1()->height()));
+        const QPoint expected = f->mapToGlobal(QPoint(85, apptest::child<QToolBar>(f, "Toolbar1")->y() + apptest::child<QToolBar>(f, "Toolbar1")->height()));
         QCOMPARE(menu->pos(), expected);
         QAction *half = nullptr;
         for (QAction *a : menu->actions()) {
@@ -370,10 +370,10 @@ private Q_SLOTS:
         QVERIFY(half);
         menu->hide();
         half->trigger();
-        QCOMPARE(f->text1()->text(), QStringLiteral("400"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("150"));
-        QCOMPARE(f->text4()->text(), QStringLiteral("142"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("107"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("400"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("150"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("142"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("107"));
     }
 
     void closingTheImageStoresTheLastFile()
@@ -384,20 +384,20 @@ private Q_SLOTS:
         const QString path = f->existingPicForm()->sourcePath();
         f->existingPicForm()->close();
         QVERIFY(!f->existingPicForm()->hasPicture());
-        QCOMPARE(f->lastFileEntry()->text(), getName(path));
-        QVERIFY(f->lastFileEntry()->isEnabled());
-        QVERIFY(!f->text1()->isEnabled());
+        QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), getName(path));
+        QVERIFY(apptest::child<QAction>(f, "lastFile")->isEnabled());
+        QVERIFY(!apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         // Choosing the entry opens the file again.
-        f->lastFileEntry()->trigger();
+        apptest::child<QAction>(f, "lastFile")->trigger();
         QVERIFY(f->existingPicForm()->hasPicture());
-        QVERIFY(f->text1()->isEnabled());
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         closeForm();
         QCOMPARE(stored(QStringLiteral("LastFile")), path);
         // A stored file that is gone leaves the entry empty.
         QFile::remove(path);
         f = openForm();
-        QCOMPARE(f->lastFileEntry()->text(), QStringLiteral("Пусто"));
-        QVERIFY(!f->lastFileEntry()->isEnabled());
+        QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("Пусто"));
+        QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
     }
 
     void droppingFiles()
@@ -429,12 +429,12 @@ private Q_SLOTS:
         };
         drop({txt});
         QVERIFY(!f->existingPicForm() || !f->existingPicForm()->hasPicture());
-        QVERIFY(!f->text1()->isEnabled());
+        QVERIFY(!apptest::child<QLineEdit>(f, "Text1")->isEnabled());
 
         drop({gif, second});
         QVERIFY(f->existingPicForm()->hasPicture());
         QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(40, 30));
-        QVERIFY(f->text1()->isEnabled());
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
     }
 
     void unreadableFileShowsTheMessageAndKeepsThePicture()
@@ -470,31 +470,31 @@ private Q_SLOTS:
         Form1 *f = openForm();
         QVERIFY(showAtFullSize(f, 400, 200));
         QCOMPARE(globals::ImageAspect, 2.0f);
-        QCOMPARE(f->text1()->text(), QStringLiteral("800"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("200"));
-        QCOMPARE(f->text4()->text(), QStringLiteral("285"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("142"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("800"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("200"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("285"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("142"));
 
-        typeInto(f->text1(), QStringLiteral("160"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("40"));
-        typeInto(f->text2(), QStringLiteral("50"));
-        QCOMPARE(f->text1()->text(), QStringLiteral("200"));
+        typeInto(apptest::child<QLineEdit>(f, "Text1"), QStringLiteral("160"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("40"));
+        typeInto(apptest::child<QLineEdit>(f, "Text2"), QStringLiteral("50"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("200"));
 
-        f->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        typeInto(f->text4(), QStringLiteral("100"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("50"));
-        typeInto(f->text5(), QStringLiteral("30"));
-        QCOMPARE(f->text4()->text(), QStringLiteral("60"));
+        typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("100"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("50"));
+        typeInto(apptest::child<QLineEdit>(f, "Text5"), QStringLiteral("30"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("60"));
 
         // Without the proportional box the fields are independent.
-        QTest::mouseClick(f->check2(), Qt::LeftButton, {}, QPoint(6, f->check2()->height() / 2));
-        QVERIFY(!f->check2()->isChecked());
-        typeInto(f->text4(), QStringLiteral("500"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("30"));
+        QTest::mouseClick(apptest::child<QCheckBox>(f, "Check2"), Qt::LeftButton, {}, QPoint(6, apptest::child<QCheckBox>(f, "Check2")->height() / 2));
+        QVERIFY(!apptest::child<QCheckBox>(f, "Check2")->isChecked());
+        typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("500"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("30"));
         // Text set by the program (not typed) does not couple either.
-        f->text5()->setText(QStringLiteral("77"));
-        QCOMPARE(f->text4()->text(), QStringLiteral("500"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("77"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("500"));
     }
 
     void couplingWithASinglePrecisionAspect()
@@ -502,24 +502,24 @@ private Q_SLOTS:
         clearSettings();
         Form1 *f = openForm();
         QVERIFY(showAtFullSize(f, 400, 300));
-        QCOMPARE(f->text1()->text(), QStringLiteral("800"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("300"));
-        QCOMPARE(f->text4()->text(), QStringLiteral("285"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("214"));
-        typeInto(f->text1(), QStringLiteral("160"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("59"));
-        typeInto(f->text2(), QStringLiteral("90"));
-        QCOMPARE(f->text1()->text(), QStringLiteral("240"));
-        f->imageCombo1()->setCurrentIndex(1);
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("800"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("300"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("285"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("214"));
+        typeInto(apptest::child<QLineEdit>(f, "Text1"), QStringLiteral("160"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("59"));
+        typeInto(apptest::child<QLineEdit>(f, "Text2"), QStringLiteral("90"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("240"));
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        typeInto(f->text4(), QStringLiteral("100"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("74"));
+        typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("100"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("74"));
         // Letters count as 0; an overflowing product leaves the partner.
-        typeInto(f->text4(), QStringLiteral("abc"));
-        QCOMPARE(f->text5()->text(), QStringLiteral("0"));
+        typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("abc"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("0"));
         // "9" gives 12; "9e9" and "9e99" overflow and keep it.
-        typeInto(f->text5(), QStringLiteral("9e99"));
-        QCOMPARE(f->text4()->text(), QStringLiteral("12"));
+        typeInto(apptest::child<QLineEdit>(f, "Text5"), QStringLiteral("9e99"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("12"));
     }
 
     void resizeKeepsTheHelpBarAtTheRight()
@@ -529,21 +529,28 @@ private Q_SLOTS:
         // At load: the mode frame starts 45 twips (3 pixels) before
         // position 6 and ends where position 13 starts; the progress bar
         // starts 120 twips (8 pixels) after position 17.
-        auto *frame = f->imageCombo1()->parentWidget();
-        const QList<QWidget *> slots = f->toolbar1()->property("buttons").value<QList<QWidget *>>();
-        QCOMPARE(slots.size(), 17);
+        auto *frame = apptest::child<QComboBox>(f, "ImageCombo1")->parentWidget();
+        // Positions 1..17 of the main tool bar, in slots[0..16].
+        QList<QWidget *> slots(17, nullptr);
+        const auto children = apptest::child<QToolBar>(f, "Toolbar1")->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        for (QWidget *w : children) {
+            const int position = w->property("position").toInt();
+            if (position >= 1 && position <= 17)
+                slots[position - 1] = w;
+        }
+        QVERIFY(!slots.contains(nullptr));
         QCOMPARE(frame->x(), slots[5]->x() - 3);
         QCOMPARE(frame->x() + frame->width(), slots[12]->x());
-        QCOMPARE(f->progress1()->x(), slots[16]->x() + 8);
+        QCOMPARE(apptest::child<Progress>(f, "Progress1")->x(), slots[16]->x() + 8);
         for (int w : {1000, 820}) {
             f->resize(w, 500);
             QTRY_COMPARE(f->width(), w);
-            const QToolBar *help = f->toolbar6();
-            const int helpButtonLeft = help->x() + f->helpButton()->x();
+            const QToolBar *help = apptest::child<QToolBar>(f, "Toolbar6");
+            const int helpButtonLeft = help->x() + apptest::child<QToolButton>(f, "help")->x();
             // 330 twips plus the help button's width from the right edge.
-            QCOMPARE(helpButtonLeft, w - f->helpButton()->width() - 22);
+            QCOMPARE(helpButtonLeft, w - apptest::child<QToolButton>(f, "help")->width() - 22);
             // The progress bar ends 15 twips (1 pixel) before the help bar.
-            QCOMPARE(f->progress1()->x() + f->progress1()->width(), helpButtonLeft - 1);
+            QCOMPARE(apptest::child<Progress>(f, "Progress1")->x() + apptest::child<Progress>(f, "Progress1")->width(), helpButtonLeft - 1);
         }
     }
 
@@ -563,7 +570,7 @@ private Q_SLOTS:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
-        QTest::mouseClick(f->helpButton(), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "help"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(text, QStringLiteral("Файл справки отсутствует"));
         QCOMPARE(icon, QMessageBox::Warning);
 
@@ -573,14 +580,14 @@ private Q_SLOTS:
             title = d->windowTitle();
             d->accept();
         });
-        f->helpMenu()->actions().at(1)->trigger();
+        apptest::child<QMenu>(f, "helpMenu")->actions().at(1)->trigger();
         QCOMPARE(title, QStringLiteral("О программе"));
         title.clear();
         apptest::answerNextModal<QDialog>([&title](QDialog *d) {
             title = d->windowTitle() + d->findChild<QLabel *>(QStringLiteral("aboutVersion"))->text();
             d->accept();
         });
-        QTest::mouseClick(f->toolbar6(), Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mouseClick(apptest::child<QToolBar>(f, "Toolbar6"), Qt::RightButton, {}, QPoint(3, 3));
         QCOMPARE(title, QStringLiteral("О программеВерсия 1.0.29"));
     }
 
@@ -589,19 +596,19 @@ private Q_SLOTS:
         clearSettings();
         Form1 *f = openForm();
         QVERIFY(showAtFullSize(f, 40, 40));
-        QTest::mouseClick(f->colorButton(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->colorPicker());
         const int anchor = f->frameGeometry().top() + (f->frameGeometry().height() - f->height()) +
-                           f->toolbar1()->height() + f->toolbar2()->height();
+                           apptest::child<QToolBar>(f, "Toolbar1")->height() + apptest::child<QToolBar>(f, "Toolbar2")->height();
         QCOMPARE(f->colorPicker()->y(), anchor - 7);
         auto *picker = static_cast<ColorMenu *>(f->colorPicker());
         QTest::mouseClick(picker->paletteButton(17), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(f->colorSwatchIndex(), 17);
         QCOMPARE(f->textColor(), paletteColors()[16]);
 
-        f->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        QTest::mouseClick(f->figureButton(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "figure"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->figurePicker());
         QCOMPARE(f->figurePicker()->x(), f->frameGeometry().left() + 4);
         auto *figures = static_cast<Figures *>(f->figurePicker());
@@ -612,7 +619,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!f->figurePicker());
 
         // Activating the main window again dismisses an open picker.
-        QTest::mouseClick(f->figureButton(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "figure"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->figurePicker());
         f->figurePicker()->activateWindow();
         QTRY_VERIFY(f->figurePicker()->isActiveWindow());

@@ -6,7 +6,7 @@
 #include "app/form1.h"
 #include "app/startup.h"
 #include "app/textform.h"
-#include "engine/globals.h"
+#include "app/globals.h"
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
 #include "document/mosaiclayout.h"
@@ -75,21 +75,21 @@ private:
     bool clickStartAndWait(Form1 *f, int timeoutMs = 60000)
     {
         QSignalSpy finished(f, &Form1::runFinished);
-        QTest::mouseClick(f->button(QStringLiteral("go")), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
         return finished.count() > 0 || finished.wait(timeoutMs);
     }
     // Starts a long figure run (1024 x 1024) and calls act once, as soon as
     // the run is under way; returns when the run has ended.
     bool runAndActWhileRunning(Form1 *f, const std::function<void()> &act)
     {
-        f->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        f->text4()->setText(QStringLiteral("1024"));
-        f->text5()->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
         QTimer poll;
         poll.setInterval(0);
         connect(&poll, &QTimer::timeout, f, [&] {
-            if (!f->isRunning() || f->progress1()->percent() < 1)
+            if (!f->isRunning() || apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             act();
@@ -115,12 +115,12 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(300, 200);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("81"));
-        f->text2()->setText(QStringLiteral("30"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("81"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("30"));
         QVERIFY(clickStartAndWait(f));
         // The fields hold the clamped counts.
-        QCOMPARE(f->text1()->text(), QStringLiteral("80"));
-        QCOMPARE(f->text2()->text(), QStringLiteral("30"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("80"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("30"));
         QCOMPARE(globals::ResultKind, qint16(3));
         QCOMPARE(globals::GridRows, 30);
         QCOMPARE(globals::GridColumns, 40);
@@ -148,15 +148,15 @@ private Q_SLOTS:
         QCOMPARE(tf->resultFont().family(), QStringLiteral("Courier New Cyr"));
         QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
 
-        QToolButton *go = f->button(QStringLiteral("go"));
+        QToolButton *go = apptest::child<QToolButton>(f, "go");
         QCOMPARE(go->text(), QStringLiteral("Пуск"));
         QCOMPARE(Form1::imageKey(go), QStringLiteral("go"));
-        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
-        QVERIFY(f->text1()->isEnabled());
-        QVERIFY(!f->progress1()->isVisible());
+        QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        QVERIFY(!apptest::child<Progress>(f, "Progress1")->isVisible());
 
         // A second run closes the first result window before it starts.
-        f->text1()->setText(QStringLiteral("20"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("20"));
         QVERIFY(clickStartAndWait(f));
         QCOMPARE(globals::GridColumns, 10);
         QCOMPARE(documentText(f).split(u'\n').size(), 31);
@@ -166,13 +166,13 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(64, 64);
         QVERIFY(f);
-        f->imageCombo2()->setCurrentIndex(1); // Fixedsys, not applied yet
-        QVERIFY(f->combo1()->isEnabled());
-        f->text1()->setText(QStringLiteral("32"));
-        f->text2()->setText(QStringLiteral("16"));
+        apptest::child<QComboBox>(f, "ImageCombo2")->setCurrentIndex(1); // Fixedsys, not applied yet
+        QVERIFY(apptest::child<QComboBox>(f, "Combo1")->isEnabled());
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
-        QVERIFY(!f->combo1()->isEnabled());
-        QCOMPARE(f->combo1()->currentText(), QStringLiteral("10"));
+        QVERIFY(!apptest::child<QComboBox>(f, "Combo1")->isEnabled());
+        QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("10"));
         QCOMPARE(f->existingPicForm()->windowFont().family(), QStringLiteral("Fixedsys"));
     }
 
@@ -181,23 +181,23 @@ private Q_SLOTS:
         // The largest figure grid takes long enough to stop it row by row.
         Form1 *f = openWithPicture(400, 400);
         QVERIFY(f);
-        f->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        f->text4()->setText(QStringLiteral("1024"));
-        f->text5()->setText(QStringLiteral("1024"));
-        QToolButton *go = f->button(QStringLiteral("go"));
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
+        QToolButton *go = apptest::child<QToolButton>(f, "go");
         bool helpEnabled = false;
         bool optionsDisabled = false;
         // Press "Стоп" as soon as the run has reported its first rows.
         QTimer poll;
         poll.setInterval(0);
         connect(&poll, &QTimer::timeout, f, [&] {
-            if (Form1::imageKey(go) != QStringLiteral("canc") || f->progress1()->percent() < 1)
+            if (Form1::imageKey(go) != QStringLiteral("canc") || apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             QCOMPARE(go->text(), QStringLiteral("Стоп"));
-            helpEnabled = f->helpButton()->isEnabled();
-            optionsDisabled = !f->text4()->isEnabled() && !f->imageCombo1()->isEnabled();
+            helpEnabled = apptest::child<QToolButton>(f, "help")->isEnabled();
+            optionsDisabled = !apptest::child<QLineEdit>(f, "Text4")->isEnabled() && !apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled();
             QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
         });
         poll.start();
@@ -212,8 +212,8 @@ private Q_SLOTS:
         QCOMPARE(globals::ResultKind, qint16(2));
         QCOMPARE(go->text(), QStringLiteral("Пуск"));
         QCOMPARE(Form1::imageKey(go), QStringLiteral("go"));
-        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
-        QVERIFY(f->text4()->isEnabled());
+        QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
+        QVERIFY(apptest::child<QLineEdit>(f, "Text4")->isEnabled());
         // The partial mosaic is shown; the colour file holds the cells walked.
         QVERIFY(f->existingTextForm()->isVisible());
         const qsizetype cells = apptest::readAll(globals::TempColorPath).count('\n');
@@ -277,9 +277,9 @@ private Q_SLOTS:
         QVERIFY(text.startsWith(QStringLiteral("Не удалось символизировать изображение: ")));
         QVERIFY(text.contains(QStringLiteral("text.tmp")));
         QCOMPARE(icon, QMessageBox::Critical);
-        QCOMPARE(f->button(QStringLiteral("go"))->text(), QStringLiteral("Пуск"));
-        QVERIFY(f->text1()->isEnabled());
-        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        QVERIFY(!apptest::child<QToolButton>(f, "result")->isEnabled());
         QCOMPARE(globals::ResultKind, qint16(0));
     }
 
@@ -287,8 +287,8 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(300, 200);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("80"));
-        f->text2()->setText(QStringLiteral("40"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("80"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("40"));
         QVERIFY(clickStartAndWait(f));
         const QByteArray first = apptest::readAll(globals::TempTextPath);
         QCOMPARE(first.count('\n'), 40);
@@ -305,8 +305,8 @@ private Q_SLOTS:
             setrlimit(RLIMIT_FSIZE, &old);
             std::signal(SIGXFSZ, oldHandler);
         });
-        f->text1()->setText(QStringLiteral("200"));
-        f->text2()->setText(QStringLiteral("100"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("200"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("100"));
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
@@ -314,8 +314,8 @@ private Q_SLOTS:
         QVERIFY(text.startsWith(QStringLiteral("Не удалось символизировать изображение: ")));
         QCOMPARE(icon, QMessageBox::Critical);
         // The run ended cleanly and the last result's file is whole.
-        QCOMPARE(f->button(QStringLiteral("go"))->text(), QStringLiteral("Пуск"));
-        QVERIFY(f->text1()->isEnabled());
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         QCOMPARE(apptest::readAll(globals::TempTextPath), first);
         const QStringList leftovers =
             QFileInfo(globals::TempTextPath).dir().entryList({QStringLiteral("text.tmp.*")}, QDir::Files);
@@ -326,13 +326,13 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(120, 90);
         QVERIFY(f);
-        f->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        f->imageCombo3()->setCurrentIndex(1);
-        f->text4()->setText(QStringLiteral("20"));
-        f->text5()->setText(QStringLiteral("5"));
+        apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1);
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("20"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("5"));
         QVERIFY(clickStartAndWait(f));
-        QCOMPARE(f->text5()->text(), QStringLiteral("16"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("16"));
         QCOMPARE(globals::ResultKind, qint16(2));
         QCOMPARE(globals::GridRows, 16);
         QCOMPARE(globals::GridColumns, 20);
@@ -353,10 +353,10 @@ private Q_SLOTS:
             offered = dlg->nameFilters();
             dlg->reject();
         });
-        QTest::mouseClick(f->button(QStringLiteral("result")), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "result"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(offered.size(), 1);
         QVERIFY(offered.first().startsWith(QStringLiteral("Документы RichText")));
-        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
     }
 
     void figureResultIsShownThroughTheMosaicLayout()
@@ -367,10 +367,10 @@ private Q_SLOTS:
         auto restoreFlash = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
         Form1 *f = openWithPicture(120, 90);
         QVERIFY(f);
-        f->imageCombo1()->setCurrentIndex(1);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
         f->ImageCombo1_Click();
-        f->text4()->setText(QStringLiteral("30"));
-        f->text5()->setText(QStringLiteral("22"));
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("30"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("22"));
         QVERIFY(clickStartAndWait(f));
         const int cols = globals::GridColumns;
         QCOMPARE(cols, 30);
@@ -412,7 +412,7 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f));
         QTextDocument *again = f->existingTextForm()->rEdit().hwnd()->document();
         QVERIFY(MosaicLayout::isInstalled(again));
-        f->imageCombo1()->setCurrentIndex(0);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(0);
         f->ImageCombo1_Click();
         QVERIFY(clickStartAndWait(f));
         QCOMPARE(globals::ResultKind, qint16(3));
@@ -426,8 +426,8 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(60, 40);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("32"));
-        f->text2()->setText(QStringLiteral("16"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         // A folder where the copy should go cannot be replaced by a file.
         QVERIFY(QDir().mkpath(TextForm::wordFilePath()));
@@ -437,24 +437,24 @@ private Q_SLOTS:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
-        f->resultMenu()->findChild<QAction *>(QStringLiteral("toword"))->trigger();
+        apptest::child<QAction>(f, "toword")->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QVERIFY(text.startsWith(QStringLiteral("Не удалось записать файл")));
         QCOMPARE(icon, QMessageBox::Critical);
         QVERIFY(catcher.urls.isEmpty());
         // The result stays usable.
         QCOMPARE(documentText(f).split(u'\n').size(), 17);
-        QVERIFY(f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
     }
 
     void savingThroughTheDialog()
     {
         Form1 *f = openWithPicture(100, 80);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("40"));
-        f->text2()->setText(QStringLiteral("20"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
         QVERIFY(clickStartAndWait(f));
-        QToolButton *result = f->button(QStringLiteral("result"));
+        QToolButton *result = apptest::child<QToolButton>(f, "result");
         QTemporaryDir out;
 
         // Plain text, extension in capitals.
@@ -492,17 +492,17 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(90, 60);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("30"));
-        f->text2()->setText(QStringLiteral("16"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("30"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
 
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
-        f->resultMenu()->findChild<QAction *>(QStringLiteral("tocl"))->trigger();
+        apptest::child<QAction>(f, "tocl")->trigger();
         QCOMPARE(text, QStringLiteral("Успешно скопировано в буфер обмена."));
         QCOMPARE(icon, QMessageBox::Information);
-        QToolButton *result = f->button(QStringLiteral("result"));
+        QToolButton *result = apptest::child<QToolButton>(f, "result");
         QCOMPARE(Form1::imageKey(result), QStringLiteral("cl"));
         QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена"));
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
@@ -515,7 +515,7 @@ private Q_SLOTS:
 
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        f->resultMenu()->findChild<QAction *>(QStringLiteral("toword"))->trigger();
+        apptest::child<QAction>(f, "toword")->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(catcher.urls.size(), 1);
         QCOMPARE(catcher.urls.first().toLocalFile(), TextForm::wordFilePath());
@@ -529,16 +529,16 @@ private Q_SLOTS:
             QSKIP("this machine has a printer");
         Form1 *f = openWithPicture(40, 40);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("16"));
-        f->text2()->setText(QStringLiteral("16"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("16"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
-        f->resultMenu()->findChild<QAction *>(QStringLiteral("print"))->trigger();
+        apptest::child<QAction>(f, "print")->trigger();
         QCOMPARE(text, QStringLiteral("На компьютере нет установленных принтеров!"));
         QCOMPARE(icon, QMessageBox::Critical);
-        QToolButton *result = f->button(QStringLiteral("result"));
+        QToolButton *result = apptest::child<QToolButton>(f, "result");
         QCOMPARE(Form1::imageKey(result), QStringLiteral("print"));
         QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать"));
     }
@@ -547,8 +547,8 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(40, 40);
         QVERIFY(f);
-        f->text1()->setText(QStringLiteral("16"));
-        f->text2()->setText(QStringLiteral("16"));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("16"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         TextForm *tf = f->existingTextForm();
         QTest::mouseClick(tf->captionBar()->maximizeButton(), Qt::LeftButton);
@@ -558,7 +558,7 @@ private Q_SLOTS:
         QTest::mouseClick(tf->captionBar()->closeButton(), Qt::LeftButton);
         QTRY_VERIFY(!tf->isVisible());
         QVERIFY(documentText(f).isEmpty());
-        QVERIFY(!f->button(QStringLiteral("result"))->isEnabled());
+        QVERIFY(!apptest::child<QToolButton>(f, "result")->isEnabled());
     }
 };
 

@@ -3,7 +3,6 @@
 // real image surface with real fonts.
 #include "engine/printlayout.h"
 
-#include "engine/globals.h"
 
 #include <QFile>
 #include <QPainter>
@@ -395,31 +394,4 @@ TEST(LayoutPage, NoResultOrMissingFileLeavesThePageWhite)
     EXPECT_EQ(layoutPage(p, noColour, PageLimits{1500, 1500}).status, LayoutStatus::FileError);
     p.end();
     EXPECT_EQ(countNonWhite(page, page.rect()), 0);
-}
-
-TEST(PrintSourceFromGlobals, TakesTheLastConversionsState)
-{
-    const qint16 kind = globals::ResultKind;
-    const qint32 rows = globals::GridRows, cols = globals::GridColumns;
-    const QString text = globals::TempTextPath, colour = globals::TempColorPath;
-    globals::ResultKind = 2;
-    globals::GridRows = 12;
-    globals::GridColumns = 34;
-    globals::TempTextPath = "/data/text.tmp";
-    globals::TempColorPath = "/data/color.tmp";
-    const PrintSource s = printSourceFromGlobals("Figures", 22, 65280, QChar('V'));
-    globals::ResultKind = kind;
-    globals::GridRows = rows;
-    globals::GridColumns = cols;
-    globals::TempTextPath = text;
-    globals::TempColorPath = colour;
-    EXPECT_EQ(s.resultKind, 2);
-    EXPECT_EQ(s.gridRows, 12);
-    EXPECT_EQ(s.gridColumns, 34);
-    EXPECT_EQ(s.textPath, "/data/text.tmp");
-    EXPECT_EQ(s.colorPath, "/data/color.tmp");
-    EXPECT_EQ(s.fontName, "Figures");
-    EXPECT_DOUBLE_EQ(s.fontSize, 22);
-    EXPECT_EQ(s.foreColor, 65280u);
-    EXPECT_EQ(s.glyph, QChar('V'));
 }

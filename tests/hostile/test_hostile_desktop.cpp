@@ -5,7 +5,7 @@
 
 #include "app/form1.h"
 #include "app/startup.h"
-#include "engine/globals.h"
+#include "app/globals.h"
 #include "engine/paths.h"
 #include "view/imagewindow.h"
 

@@ -17,8 +17,9 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/startup.h"
-#include "engine/globals.h"
+#include "engine/fontmodule.h"
+#include "support/findchild.h"
+#include "app/globals.h"
 #include "engine/paths.h"
 
 namespace apptest {

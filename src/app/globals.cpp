@@ -1,4 +1,4 @@
-#include "engine/globals.h"
+#include "app/globals.h"
 
 namespace tessilor::globals {
 
@@ -21,6 +21,21 @@ void initPaths(const QString &dataFolder, const QString &programFolder)
     TempColorPath = dataFolder + QStringLiteral("/color.tmp");
     FigureFontFile1 = programFolder + QStringLiteral("/GLYFA__1.TTF");
     FigureFontFile2 = programFolder + QStringLiteral("/GLYFA__2.TTF");
+}
+
+PrintSource lastRunPrintSource(const QString &fontName, double fontSize, quint32 foreColor, QChar glyph)
+{
+    PrintSource s;
+    s.resultKind = ResultKind;
+    s.gridRows = GridRows;
+    s.gridColumns = GridColumns;
+    s.textPath = TempTextPath;
+    s.colorPath = TempColorPath;
+    s.fontName = fontName;
+    s.fontSize = fontSize;
+    s.foreColor = foreColor;
+    s.glyph = glyph;
+    return s;
 }
 
 } // namespace tessilor::globals

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "engine/printlayout.h"
+
 // Program-wide state shared by the main window, the conversions, the result
 // window and printing. Everything runs on the user-interface thread.
 namespace tessilor::globals {
@@ -27,5 +29,9 @@ extern QString FigureFontName2;
 
 // Sets the paths above from the data and program folders.
 void initPaths(const QString &dataFolder, const QString &programFolder);
+
+// What printing needs: the state of the last conversion above with the result
+// window's font, colour and figure glyph.
+PrintSource lastRunPrintSource(const QString &fontName, double fontSize, quint32 foreColor, QChar glyph);
 
 } // namespace tessilor::globals

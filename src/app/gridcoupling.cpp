@@ -1,0 +1,62 @@
+#include "app/gridcoupling.h"
+
+#include "app/globals.h"
+#include "engine/mainlayout.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLineEdit>
+
+namespace tessilor {
+
+namespace ml = mainlayout;
+
+GridCoupling::GridCoupling(const GridFields &textBar, const GridFields &figureBar, QObject *parent)
+    : QObject(parent), m_text(textBar), m_figures(figureBar)
+{
+    for (const GridFields *g : {&m_text, &m_figures}) {
+        for (QLineEdit *t : {g->columns, g->rows}) {
+            t->installEventFilter(this);
+            connect(t, &QLineEdit::textChanged, this, [this, t] { fieldChanged(t); });
+        }
+    }
+}
+
+bool GridCoupling::eventFilter(QObject *watched, QEvent *event)
+{
+    if (auto *field = qobject_cast<QLineEdit *>(watched)) {
+        if (event->type() == QEvent::FocusIn)
+            field->setProperty("tag", QStringLiteral("focus"));
+        else if (event->type() == QEvent::FocusOut)
+            field->setProperty("tag", QString());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void GridCoupling::fieldChanged(QLineEdit *field)
+{
+    if (field->property("tag").toString() != QLatin1String("focus"))
+        return;
+    const bool text = field == m_text.columns || field == m_text.rows;
+    const GridFields &g = text ? m_text : m_figures;
+    if (!g.proportional->isChecked())
+        return;
+    const bool columns = field == g.columns;
+    const ml::GridField which = text ? (columns ? ml::GridField::Text1 : ml::GridField::Text2)
+                                     : (columns ? ml::GridField::Text4 : ml::GridField::Text5);
+    QLineEdit *partner = columns ? g.rows : g.columns;
+    if (const auto partnerText = ml::coupledPartnerText(which, field->text(), globals::ImageAspect))
+        partner->setText(*partnerText);
+}
+
+void GridCoupling::publishDisplaySize(int pw, int ph)
+{
+    const ml::PublishedSize s = ml::publishedSize(pw, ph);
+    globals::ImageAspect = s.aspect;
+    m_text.columns->setText(s.text1);
+    m_text.rows->setText(s.text2);
+    m_figures.columns->setText(s.text4);
+    m_figures.rows->setText(s.text5);
+}
+
+} // namespace tessilor

@@ -1,0 +1,436 @@
+#include "app/mainbars.h"
+
+#include "app/appicons.h"
+#include "engine/mainlayout.h"
+#include "widgets/panel3d.h"
+#include "widgets/progress.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace tessilor {
+
+namespace ml = mainlayout;
+
+namespace {
+
+// Pixel heights of the bars.
+constexpr int kMainBarHeight = 46;
+constexpr int kOptionBarHeight = 38;
+
+int px(double twips)
+{
+    return ml::twipsToPixels(twips);
+}
+double tw(int pixels)
+{
+    return ml::pixelsToTwips(pixels);
+}
+
+QToolBar *makeBar(QWidget *parent, const QString &name)
+{
+    auto *bar = new QToolBar(parent);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    return bar;
+}
+
+// A main tool bar button showing a command: caption under the icon.
+QToolButton *makeButton(QWidget *parent, const QString &name, QAction *command)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setDefaultAction(command);
+    b->setIconSize(QSize(20, 20));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+// A small button that runs a command when clicked but keeps its own look.
+QToolButton *makePickerButton(QWidget *parent, const QString &name, QAction *command)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setToolTip(command->toolTip());
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    QObject::connect(b, &QToolButton::clicked, command, &QAction::trigger);
+    return b;
+}
+
+QToolButton *makeArrow(QWidget *parent, const QString &name, QAction *command)
+{
+    QToolButton *b = makePickerButton(parent, name, command);
+    b->setArrowType(Qt::DownArrow);
+    return b;
+}
+
+QMenu *attachMenu(QToolButton *button, const QString &name, const QList<QAction *> &entries)
+{
+    auto *menu = new QMenu(button);
+    menu->setObjectName(name);
+    for (QAction *a : entries) {
+        if (a)
+            menu->addAction(a);
+        else
+            menu->addSeparator()->setObjectName(QStringLiteral("separ1"));
+    }
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    return menu;
+}
+
+QWidget *makePlaceholder(QWidget *parent, int width)
+{
+    auto *w = new QWidget(parent);
+    w->setFixedWidth(width);
+    w->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return w;
+}
+
+// A 9 pixel wide gap with an etched vertical line.
+QWidget *makeSeparator(QWidget *parent, int lineTop, int lineHeight)
+{
+    auto *p = new QWidget(parent);
+    p->setFixedWidth(9);
+    (new Panel3d(p))->setGeometry(4, lineTop, 2, lineHeight);
+    return p;
+}
+
+template<typename T>
+T *named(T *widget, const QString &name, const QString &tip = QString())
+{
+    widget->setObjectName(name);
+    if (!tip.isEmpty())
+        widget->setToolTip(tip);
+    return widget;
+}
+
+GridFields buildGridFields(QWidget *frame, const QString &sizeName, const QString &labelName,
+                           const QString &columnsName, const QString &rowsName, const QString &checkName)
+{
+    GridFields g;
+    g.sizeList = named(new QComboBox(frame), sizeName, QStringLiteral("Размер символов"));
+    g.label = named(new QLabel(QStringLiteral("Разрешение:                 X"), frame), labelName);
+    g.columns = named(new QLineEdit(QStringLiteral("80"), frame), columnsName,
+                      QStringLiteral("Кол-во символов по горизонтали"));
+    g.rows = named(new QLineEdit(QStringLiteral("120"), frame), rowsName,
+                   QStringLiteral("Кол-во символов по вертикали"));
+    g.proportional = named(new QCheckBox(QStringLiteral("Пропорционально"), frame), checkName);
+    for (QLineEdit *t : {g.columns, g.rows})
+        t->setProperty("tag", QString());
+    return g;
+}
+
+void appendGridControls(QList<WindowControl> &list, const GridFields &g)
+{
+    list.append(WindowControl{g.sizeList, {}});
+    list.append(WindowControl{g.label, {}});
+    list.append(WindowControl{g.columns, {}});
+    list.append(WindowControl{g.rows, {}});
+    list.append(WindowControl{g.proportional, {}});
+}
+
+// Places the two count fields in the gap of a "Разрешение: ... X" label.
+void placeResolution(const GridFields &g, int x, int h)
+{
+    const QFontMetrics fm(g.label->font());
+    const int labelWidth = fm.horizontalAdvance(g.label->text()) + 2;
+    const int head = fm.horizontalAdvance(QStringLiteral("Разрешение: "));
+    const int gap = labelWidth - head - fm.horizontalAdvance(QStringLiteral("X")) - 4;
+    const int fieldH = 22;
+    const int y = (h - fieldH) / 2;
+    g.label->setGeometry(x, 0, labelWidth, h);
+    g.columns->setGeometry(x + head, y, qMax(gap, 36), fieldH);
+    g.rows->setGeometry(x + labelWidth + 3, y, qMax(gap, 36), fieldH);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Commands
+
+MainCommands createMainCommands(QObject *owner)
+{
+    auto command = [owner](const QString &name, const QString &text, const QString &tip, const QString &key) {
+        auto *a = new QAction(text, owner);
+        a->setObjectName(name);
+        if (!tip.isEmpty())
+            a->setToolTip(tip);
+        a->setData(key);
+        a->setIcon(appIcon(key));
+        return a;
+    };
+    MainCommands c;
+    c.open = command(QStringLiteral("openCommand"), QStringLiteral("Открыть"), QStringLiteral("Открыть изображение"),
+                     QStringLiteral("open"));
+    c.zoom = command(QStringLiteral("zoomCommand"), QStringLiteral("Масштаб"), QStringLiteral("Масштаб изображения"),
+                     QStringLiteral("mas"));
+    c.go = command(QStringLiteral("goCommand"), QStringLiteral("Пуск"), QStringLiteral("Символизировать изображение"),
+                   QStringLiteral("go"));
+    c.result = command(QStringLiteral("resultCommand"), QStringLiteral("Результат"),
+                       QStringLiteral("Сохранение в файл/передача в редактор"), QStringLiteral("save"));
+    c.lastFile = command(QStringLiteral("lastFile"), QStringLiteral("Пусто"), QString(), QString());
+    c.lastFile->setEnabled(false);
+    c.help = command(QStringLiteral("helpCommand"), QStringLiteral("Справка"), QStringLiteral("О программе"),
+                     QStringLiteral("help"));
+    c.helpContents = command(QStringLiteral("spr"), QStringLiteral("Справка"), QString(), QStringLiteral("spr"));
+    c.about = command(QStringLiteral("abt"), QStringLiteral("О программе"), QString(), QStringLiteral("abt"));
+    c.figure = command(QStringLiteral("figureCommand"), QString(),
+                       QStringLiteral("Фигура из которой будет формироваться изображение"), QString());
+    c.color = command(QStringLiteral("colorCommand"), QString(), QStringLiteral("Цвет текста"), QString());
+    // The result button's drop-down entries; data: the entry key.
+    c.toFile = command(QStringLiteral("tofile"), QStringLiteral("Сохранить в файл"), QString(), QStringLiteral("tofile"));
+    c.toClipboard = command(QStringLiteral("tocl"), QStringLiteral("Скопировать в буфер обмена"), QString(),
+                            QStringLiteral("tocl"));
+    c.toWord = command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(),
+                       QStringLiteral("toword"));
+    c.print = command(QStringLiteral("print"), QStringLiteral("Вывести на печать"), QString(), QStringLiteral("print"));
+    for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print})
+        entry->setIcon(QIcon());
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
+{
+    MainBar m;
+    m.Toolbar1 = makeBar(window, QStringLiteral("Toolbar1"));
+    m.Toolbar1->setFixedHeight(kMainBarHeight);
+    window->addToolBar(Qt::TopToolBarArea, m.Toolbar1);
+
+    m.openButton = makeButton(m.Toolbar1, QStringLiteral("open"), c.open);
+    m.openMenu = attachMenu(m.openButton, QStringLiteral("openMenu"), {c.lastFile});
+    m.masButton = makeButton(m.Toolbar1, QStringLiteral("mas"), c.zoom);
+    m.goButton = makeButton(m.Toolbar1, QStringLiteral("go"), c.go);
+    m.resultButton = makeButton(m.Toolbar1, QStringLiteral("result"), c.result);
+    m.resultMenu = attachMenu(m.resultButton, QStringLiteral("resultMenu"),
+                              {c.toFile, c.toClipboard, c.toWord, nullptr, c.print});
+
+    // Positions 1..17 of the bar; placeholders reserve room for the mode
+    // frame (6..12) and mark where the progress bar starts (17).
+    auto separator = [&m] { return makeSeparator(m.Toolbar1, 4, kMainBarHeight - 8); };
+    m.positions = {nullptr,
+                   m.openButton,
+                   m.masButton,
+                   separator(),
+                   makePlaceholder(m.Toolbar1, 0),
+                   makePlaceholder(m.Toolbar1, 0)};
+    for (int i = 6; i <= 12; ++i)
+        m.positions.append(makePlaceholder(m.Toolbar1, 25));
+    m.positions.append(separator());                     // 13
+    m.positions.append(m.goButton);                      // 14
+    m.positions.append(m.resultButton);                  // 15
+    m.positions.append(separator());                     // 16
+    m.positions.append(makePlaceholder(m.Toolbar1, 0)); // 17
+    for (int i = 1; i < m.positions.size(); ++i)
+        m.positions[i]->setProperty("position", i);
+
+    m.Frame1 = named(new QFrame(m.Toolbar1), QStringLiteral("Frame1"));
+    m.Label11 = named(new QLabel(QStringLiteral("Вид символизации:"), m.Frame1), QStringLiteral("Label11"));
+    m.ImageCombo1 = named(new QComboBox(m.Frame1), QStringLiteral("ImageCombo1"),
+                          QStringLiteral("Способ символизации изображения"));
+
+    m.Progress1 = named(new Progress(m.Toolbar1), QStringLiteral("Progress1"));
+    m.Progress1->hide();
+
+    m.Toolbar6 = makeBar(m.Toolbar1, QStringLiteral("Toolbar6"));
+    m.Toolbar6->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m.helpSeparator = makeSeparator(m.Toolbar6, 4, kMainBarHeight - 12);
+    m.helpButton = makeButton(m.Toolbar6, QStringLiteral("help"), c.help);
+    m.helpMenu = attachMenu(m.helpButton, QStringLiteral("helpMenu"), {c.helpContents, c.about});
+    m.helpSeparator->setGeometry(0, 0, 9, kMainBarHeight - 4);
+    return m;
+}
+
+TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
+{
+    TextBar t;
+    t.Toolbar2 = makeBar(window, QStringLiteral("Toolbar2"));
+    t.Toolbar2->setFixedHeight(kOptionBarHeight);
+    window->addToolBar(Qt::TopToolBarArea, t.Toolbar2);
+
+    t.Frame2 = named(new QFrame(t.Toolbar2), QStringLiteral("Frame2"));
+    t.ImageCombo2 = named(new QComboBox(t.Frame2), QStringLiteral("ImageCombo2"),
+                          QStringLiteral("Шрифт как источник буквенных символов"));
+    t.grid = buildGridFields(t.Frame2, QStringLiteral("Combo1"), QStringLiteral("Label2"), QStringLiteral("Text1"),
+                             QStringLiteral("Text2"), QStringLiteral("Check1"));
+
+    t.Toolbar5 = makeBar(t.Toolbar2, QStringLiteral("Toolbar5"));
+    t.Toolbar5->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    t.colorSeparator = makeSeparator(t.Toolbar5, 3, kOptionBarHeight - 10);
+    t.colorSeparator->setGeometry(0, 0, 9, kOptionBarHeight - 4);
+    t.colorButton = makePickerButton(t.Toolbar5, QStringLiteral("color"), c.color);
+    t.colorButton->setText(QStringLiteral(" Цвет"));
+    t.colorButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    t.colorButton->setIconSize(QSize(16, 16));
+    t.colorArrow = makeArrow(t.Toolbar5, QStringLiteral("colorArrow"), c.color);
+
+    t.Frame3 = named(new QFrame(t.Toolbar2), QStringLiteral("Frame3"));
+    t.Slider1 = named(new QSlider(Qt::Horizontal, t.Frame3), QStringLiteral("Slider1"), QStringLiteral("Контраст"));
+    t.Slider1->setRange(-127, 127);
+    t.Slider1->setValue(0);
+    t.Slider1->setSingleStep(1);
+    t.Slider1->setPageStep(5);
+    t.Slider1->setTickPosition(QSlider::TicksBelow);
+    t.Slider1->setTickInterval(127);
+    return t;
+}
+
+FigureBar buildFigureBar(QMainWindow *window, const MainCommands &c)
+{
+    FigureBar f;
+    f.Toolbar3 = makeBar(window, QStringLiteral("Toolbar3"));
+    f.Toolbar3->setFixedHeight(kOptionBarHeight);
+    window->addToolBar(Qt::TopToolBarArea, f.Toolbar3);
+
+    f.Frame4 = named(new QFrame(f.Toolbar3), QStringLiteral("Frame4"));
+    f.grid = buildGridFields(f.Frame4, QStringLiteral("Combo2"), QStringLiteral("Label1"), QStringLiteral("Text4"),
+                             QStringLiteral("Text5"), QStringLiteral("Check2"));
+    f.ImageCombo3 = named(new QComboBox(f.Frame4), QStringLiteral("ImageCombo3"),
+                          QStringLiteral("Способ символизации изображения"));
+
+    f.Toolbar4 = makeBar(f.Toolbar3, QStringLiteral("Toolbar4"));
+    f.figureButton = makePickerButton(f.Toolbar4, QStringLiteral("figure"), c.figure);
+    f.figureButton->setIconSize(QSize(28, 28));
+    f.figureArrow = makeArrow(f.Toolbar4, QStringLiteral("figureArrow"), c.figure);
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+// Window order of the controls
+
+QList<WindowControl> MainBar::controls() const
+{
+    return {{Toolbar1, positions.mid(1)},
+            {Frame1, {}},
+            {Label11, {}},
+            {ImageCombo1, {}},
+            {Progress1, {}},
+            {Toolbar6, {helpSeparator, helpButton}}};
+}
+
+QList<WindowControl> TextBar::controls() const
+{
+    QList<WindowControl> list = {{Toolbar2, {}}, {Frame2, {}}, {ImageCombo2, {}}};
+    appendGridControls(list, grid);
+    list.append(WindowControl{Toolbar5, {colorSeparator, colorButton, colorArrow}});
+    list.append(WindowControl{Frame3, {}});
+    list.append(WindowControl{Slider1, {}});
+    return list;
+}
+
+QList<WindowControl> FigureBar::controls() const
+{
+    QList<WindowControl> list = {{Toolbar3, {}}, {Frame4, {}}};
+    appendGridControls(list, grid);
+    list.append(WindowControl{ImageCombo3, {}});
+    list.append(WindowControl{Toolbar4, {figureButton, figureArrow}});
+    return list;
+}
+
+// ---------------------------------------------------------------------------
+// Layout
+
+void layoutMainBar(MainBar &m)
+{
+    // Positions 1..17 left to right.
+    int x = 4;
+    const int h = kMainBarHeight - 4;
+    for (int i = 1; i < m.positions.size(); ++i) {
+        QWidget *w = m.positions[i];
+        int width = w->minimumWidth() == w->maximumWidth() ? w->maximumWidth() : w->sizeHint().width();
+        if (auto *b = qobject_cast<QToolButton *>(w)) {
+            width = qMax(b->sizeHint().width(), 56);
+            if (b->menu())
+                width += 6;
+        }
+        w->setGeometry(x, 2, width, h);
+        x += width;
+    }
+    const ml::ToolbarPlacement p = ml::placeToolbar(tw(m.positions[6]->x()), tw(m.positions[13]->x()),
+                                                    tw(m.positions[17]->x()), tw(m.positions[2]->height()));
+    m.Frame1->setGeometry(px(p.modeFrameLeft), 0, px(p.modeFrameWidth), qMin(px(p.modeFrameHeight), kMainBarHeight));
+    m.Label11->setGeometry(4, 2, m.Frame1->width() - 8, 16);
+    m.ImageCombo1->setGeometry(4, 19, m.Frame1->width() - 8, 22);
+    m.progressLeftTwips = p.progressLeft;
+    m.Progress1->setGeometry(px(p.progressLeft), (kMainBarHeight - 18) / 2, m.Progress1->sizeHint().width(), 18);
+
+    const int helpWidth = qMax(m.helpButton->sizeHint().width() + 14, 70);
+    m.helpButton->setGeometry(9, 2, helpWidth, h);
+    m.Toolbar6->setGeometry(0, 0, 9 + helpWidth, kMainBarHeight - 2);
+}
+
+void layoutTextBar(TextBar &t)
+{
+    const int h = kOptionBarHeight - 4;
+    const int comboH = 24;
+    const int y = (h - comboH) / 2;
+    int x = 4;
+    t.ImageCombo2->setGeometry(x, y, 146, comboH);
+    x += 150;
+    t.grid.sizeList->setGeometry(x, y, 52, comboH);
+    x += 60;
+    placeResolution(t.grid, x, h);
+    x = t.grid.rows->geometry().right() + 8;
+    t.grid.proportional->setGeometry(x, 0, t.grid.proportional->sizeHint().width() + 4, h);
+    x = t.grid.proportional->geometry().right() + 4;
+    t.Frame2->setGeometry(0, 2, x, h);
+
+    const int colorWidth = t.colorButton->fontMetrics().horizontalAdvance(t.colorButton->text()) +
+                           t.colorButton->iconSize().width() + 18;
+    t.colorButton->setGeometry(9, 2, colorWidth, h - 4);
+    t.colorArrow->setGeometry(9 + colorWidth, 2, 14, h - 4);
+    t.Toolbar5->setGeometry(x, 2, 9 + colorWidth + 14, h);
+    // The second frame follows the colour tool bar.
+    const double left = ml::secondFrameLeft(tw(t.Toolbar5->x()), tw(t.colorArrow->x()));
+    t.Frame3->setGeometry(px(left), 2, 132, h);
+    t.Slider1->setGeometry(4, 0, 124, h);
+}
+
+void layoutFigureBar(FigureBar &f)
+{
+    const int h = kOptionBarHeight - 4;
+    const int comboH = 24;
+    const int y = (h - comboH) / 2;
+    int x = 4;
+    f.grid.sizeList->setGeometry(x, y, 52, comboH);
+    x += 60;
+    placeResolution(f.grid, x, h);
+    x = f.grid.rows->geometry().right() + 8;
+    f.grid.proportional->setGeometry(x, 0, f.grid.proportional->sizeHint().width() + 4, h);
+    x = f.grid.proportional->geometry().right() + 6;
+    f.ImageCombo3->setGeometry(x, y, 150, comboH);
+    x = f.ImageCombo3->geometry().right() + 6;
+    f.Frame4->setGeometry(0, 2, x, h);
+    f.figureButton->setGeometry(0, 0, 36, h);
+    f.figureArrow->setGeometry(36, 0, 14, h);
+    f.Toolbar4->setGeometry(x, 2, 50, h);
+}
+
+void layoutMainBarOnResize(MainBar &m, int windowWidth)
+{
+    const ml::ResizePlacement p =
+        ml::placeOnResize(tw(windowWidth), tw(m.helpButton->width()), m.progressLeftTwips);
+    m.Toolbar6->move(px(p.helpBarLeft) - 9, m.Toolbar6->y());
+    // A window too narrow for the bar keeps the last width that fitted.
+    if (p.progressWidth > 0)
+        m.Progress1->resize(px(p.progressWidth), m.Progress1->height());
+}
+
+} // namespace tessilor

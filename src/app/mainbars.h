@@ -1,0 +1,129 @@
+#pragma once
+#include <QList>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QObject;
+class QSlider;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace tessilor {
+
+class Progress;
+
+// The main window's commands. Each is an action that the main window
+// connects to one of its member functions; the bars show them as buttons and
+// drop-down entries.
+struct MainCommands {
+    QAction *open = nullptr;      // "Открыть"
+    QAction *zoom = nullptr;      // "Масштаб"
+    QAction *go = nullptr;        // "Пуск" / "Стоп"; data: image key "go" or "canc"
+    QAction *result = nullptr;    // "Результат"; data: the output key ("save", "word", "cl", "print")
+    QAction *lastFile = nullptr;  // the open button's drop-down entry; data: the file's path
+    QAction *toFile = nullptr;    // result drop-down entries; data: entry key
+    QAction *toClipboard = nullptr;
+    QAction *toWord = nullptr;
+    QAction *print = nullptr;
+    QAction *help = nullptr;      // the help button
+    QAction *helpContents = nullptr; // help drop-down "Справка"
+    QAction *about = nullptr;     // help drop-down "О программе"
+    QAction *figure = nullptr;    // figure picker
+    QAction *color = nullptr;     // text colour picker
+};
+
+// The commands with their captions, tooltips, icons and keys, owned by
+// owner and not yet connected.
+MainCommands createMainCommands(QObject *owner);
+
+// A control of the main window in window order, with the buttons of a bar.
+struct WindowControl {
+    QWidget *widget = nullptr;
+    QList<QWidget *> buttons;
+};
+
+// The main tool bar (Toolbar1): positions 1..17 (buttons, separators and
+// placeholders), the mode frame, the progress bar and the help bar.
+struct MainBar {
+    QToolBar *Toolbar1 = nullptr;
+    QList<QWidget *> positions; // 1-based: index 0 unused; each has its number as property "position"
+    QToolButton *openButton = nullptr;
+    QToolButton *masButton = nullptr;
+    QToolButton *goButton = nullptr;
+    QToolButton *resultButton = nullptr;
+    QMenu *openMenu = nullptr;
+    QMenu *resultMenu = nullptr;
+    QFrame *Frame1 = nullptr;
+    QLabel *Label11 = nullptr;
+    QComboBox *ImageCombo1 = nullptr; // mode list
+    Progress *Progress1 = nullptr;
+    QToolBar *Toolbar6 = nullptr; // help bar
+    QWidget *helpSeparator = nullptr;
+    QToolButton *helpButton = nullptr;
+    QMenu *helpMenu = nullptr;
+    double progressLeftTwips = 0;
+
+    QList<WindowControl> controls() const;
+};
+
+// The size list and the grid-size fields that both option bars have:
+// "Разрешение: [columns] X [rows]" and the proportional box.
+struct GridFields {
+    QComboBox *sizeList = nullptr;
+    QLabel *label = nullptr;
+    QLineEdit *columns = nullptr;
+    QLineEdit *rows = nullptr;
+    QCheckBox *proportional = nullptr;
+};
+
+// The text-mode bar (Toolbar2).
+struct TextBar {
+    QToolBar *Toolbar2 = nullptr;
+    QFrame *Frame2 = nullptr;
+    QComboBox *ImageCombo2 = nullptr; // font list
+    GridFields grid;                  // Combo1, Label2, Text1, Text2, Check1
+    QToolBar *Toolbar5 = nullptr;     // colour tool bar
+    QWidget *colorSeparator = nullptr;
+    QToolButton *colorButton = nullptr;
+    QToolButton *colorArrow = nullptr;
+    QFrame *Frame3 = nullptr;
+    QSlider *Slider1 = nullptr; // contrast
+
+    QList<WindowControl> controls() const;
+};
+
+// The figure-mode bar (Toolbar3).
+struct FigureBar {
+    QToolBar *Toolbar3 = nullptr;
+    QFrame *Frame4 = nullptr;
+    GridFields grid;                  // Combo2, Label1, Text4, Text5, Check2
+    QComboBox *ImageCombo3 = nullptr; // colour / grey
+    QToolBar *Toolbar4 = nullptr;
+    QToolButton *figureButton = nullptr;
+    QToolButton *figureArrow = nullptr;
+
+    QList<WindowControl> controls() const;
+};
+
+// Build the bars on the window, in this order, with the commands' buttons
+// and drop-down entries.
+MainBar buildMainBar(QMainWindow *window, const MainCommands &commands);
+TextBar buildTextBar(QMainWindow *window, const MainCommands &commands);
+FigureBar buildFigureBar(QMainWindow *window, const MainCommands &commands);
+
+// Layout at load: positions left to right, the mode frame and the progress
+// bar by the main window's rules, the option bars' controls.
+void layoutMainBar(MainBar &bar);
+void layoutTextBar(TextBar &bar);
+void layoutFigureBar(FigureBar &bar);
+// Layout that follows every resize of the main window (width in pixels).
+void layoutMainBarOnResize(MainBar &bar, int windowWidth);
+
+} // namespace tessilor

@@ -1,0 +1,121 @@
+#include "app/runcontrol.h"
+
+#include "app/globals.h"
+#include "app/textform.h"
+#include "engine/numparse.h"
+#include "view/imagewindow.h"
+#include "view/printwindow.h"
+
+#include <QCoreApplication>
+#include <exception>
+#include <new>
+
+namespace tessilor {
+
+RunControl::RunControl(std::function<PicForm *()> picture, std::function<TextForm *()> result, QWidget *owner)
+    : QObject(owner), m_picture(std::move(picture)), m_result(std::move(result)), m_owner(owner)
+{
+}
+
+void RunControl::stop()
+{
+    globals::StopRequested = -1;
+}
+
+void RunControl::stopForClose()
+{
+    m_closing = true;
+    stop();
+}
+
+void RunControl::convert(const RunRequest &request)
+{
+    TextForm *tf = m_result();
+    PicForm *pf = m_picture();
+    RunHooks hooks;
+    hooks.stopFlag = &globals::StopRequested;
+    hooks.yield = [] { QCoreApplication::processEvents(); };
+    hooks.yieldIntervalMs = 20;
+    hooks.percent = [this](double p) { Q_EMIT progress(p); };
+
+    switch (request.mode) {
+    case 1: {
+        QFont font = pf->windowFont();
+        font.setFamily(request.fontFace);
+        const double size = leadingNumber(request.textSizeText);
+        if (size > 0)
+            font.setPointSizeF(size);
+        pf->setWindowFont(font);
+        tf->Characterize(request, pf, hooks);
+        globals::ResultKind = 3;
+        break;
+    }
+    case 2: {
+        QFont font = pf->windowFont();
+        font.setFamily(globals::FigureFontName);
+        pf->setWindowFont(font);
+        tf->Figurize(request, pf, hooks);
+        globals::ResultKind = 2;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QString RunControl::run(const RunRequest &request)
+{
+    if (m_running)
+        return QString();
+    m_running = true;
+    m_closing = false;
+    if (TextForm *previous = m_result(); previous && previous->isVisible())
+        previous->close();
+    Q_EMIT started();
+    globals::StopRequested = 0;
+    globals::ResultKind = 0;
+
+    // One recovery per run: a failing conversion is started once more,
+    // unless the program is closing meanwhile.
+    QString failure;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            convert(request);
+            failure.clear();
+            break;
+        } catch (const RunError &e) {
+            failure = e.reason;
+        } catch (const std::bad_alloc &) {
+            failure = QStringLiteral("недостаточно памяти.");
+        } catch (const std::exception &e) {
+            failure = QString::fromLocal8Bit(e.what());
+        }
+        if (m_closing)
+            break;
+    }
+    if (!failure.isEmpty())
+        Q_EMIT converting(false);
+    Q_EMIT finished(failure);
+    m_running = false;
+    return failure;
+}
+
+void RunControl::output(const QString &key)
+{
+    if (key == QLatin1String("save")) {
+        m_result()->ToFile();
+    } else if (key == QLatin1String("word")) {
+        m_result()->ToWord();
+    } else if (key == QLatin1String("cl")) {
+        m_result()->ToClipboard();
+    } else if (key == QLatin1String("print")) {
+        // Without a printer this shows "На компьютере нет установленных
+        // принтеров!"; otherwise the print window, modal.
+        TextForm *tf = m_result();
+        ShowPrintWindow(globals::lastRunPrintSource(tf->resultFont().family(), tf->resultFont().pointSizeF(),
+                                                    tf->foreColor(), tf->glyph()),
+                        m_owner);
+    }
+}
+
+} // namespace tessilor

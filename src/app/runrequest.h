@@ -1,0 +1,39 @@
+#pragma once
+#include <QString>
+
+namespace tessilor {
+
+// What one conversion reads from the main window's controls, taken in one
+// place (Form1::runRequest) when a run starts.
+struct RunRequest {
+    // Mode list entry: 1 text characters, 2 figures; another value runs no
+    // conversion.
+    int mode = 0;
+    // Option bar on screen: 1 the text-mode bar, 2 the figure-mode bar, 0
+    // neither. Its grid-size fields give the columns and rows texts.
+    int visibleBar = 0;
+    QString columnsText;
+    QString rowsText;
+
+    // Text characters: the font list entry, its light-to-dark character
+    // ramp, the text size list entry, the text colour and the contrast.
+    QString fontFace;
+    QString ramp;
+    QString textSizeText;
+    quint32 textColor = 0;
+    qint16 contrast = 0;
+
+    // Figures: the figure font family, the figure button's key ("k" + code),
+    // the figure size list entry and the colour-mode list (grey or colour).
+    QString figureFamily;
+    QString figureKey;
+    QString figureSizeText;
+    bool gray = false;
+};
+
+// Why a conversion could not run; the run control reports it.
+struct RunError {
+    QString reason;
+};
+
+} // namespace tessilor
