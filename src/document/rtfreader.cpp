@@ -286,101 +286,72 @@ private:
             m_colorStarted = true;
             return;
         }
-        CharState &s = g.chars;
-        const bool on = !hasParam || p != 0;
-        if (w == "par" || w == "sect" || w == "page" || w == "row") {
-            paragraph();
-        } else if (w == "line") {
-            text(QChar::LineSeparator);
-        } else if (w == "tab" || w == "cell") {
-            text(QChar(u'\t'));
-        } else if (w == "u") {
-            if (m_skip > 0) {
-                --m_skip;
-                return;
-            }
-            text(QChar(char16_t(p < 0 ? p + 65536 : p)));
-            m_skip = g.uc;
-        } else if (w == "uc") {
-            g.uc = qBound(0, p, 16);
-        } else if (w == "plain") {
-            s = CharState{};
-        } else if (w == "f") {
-            s.font = p;
-        } else if (w == "fs") {
-            s.halfPoints = p > 0 ? qMin(p, 3276) : -1;
-        } else if (w == "cf") {
-            s.color = p;
-        } else if (w == "cb" || w == "highlight" || w == "chcbpat") {
-            s.back = p;
-        } else if (w == "b") {
-            s.bold = on;
-        } else if (w == "i") {
-            s.italic = on;
-        } else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "ulth" || w == "uldash" ||
-                   w == "ulwave") {
-            s.underline = on;
-        } else if (w == "ulnone") {
-            s.underline = false;
-        } else if (w == "strike" || w == "striked") {
-            s.strike = on;
-        } else if (w == "protect") {
-            s.protect = on;
-        } else if (w == "v") {
-            s.hidden = on;
-        } else if (w == "super") {
-            s.vertical = on ? 1 : 0;
-        } else if (w == "sub") {
-            s.vertical = on ? 2 : 0;
-        } else if (w == "nosupersub") {
-            s.vertical = 0;
-        } else if (w == "pard") {
-            m_para = ParaState{};
-        } else if (w == "li") {
-            m_para.li = p;
-        } else if (w == "ri") {
-            m_para.ri = p;
-        } else if (w == "fi") {
-            m_para.fi = p;
-        } else if (w == "sb") {
-            m_para.sb = p;
-        } else if (w == "sa") {
-            m_para.sa = p;
-        } else if (w == "sl") {
-            m_para.sl = p;
-        } else if (w == "slmult") {
-            m_para.slmult = p;
-        } else if (w == "ql") {
-            m_para.align = PFA_LEFT;
-        } else if (w == "qr") {
-            m_para.align = PFA_RIGHT;
-        } else if (w == "qc") {
-            m_para.align = PFA_CENTER;
-        } else if (w == "qj") {
-            m_para.align = PFA_JUSTIFY;
-        } else if (w == "ansicpg") {
-            m_ansiCp = p;
-        } else if (w == "deff") {
-            m_defaultFont = p;
-        } else if (w == "emdash") {
-            text(QChar(0x2014));
-        } else if (w == "endash") {
-            text(QChar(0x2013));
-        } else if (w == "lquote") {
-            text(QChar(0x2018));
-        } else if (w == "rquote") {
-            text(QChar(0x2019));
-        } else if (w == "ldblquote") {
-            text(QChar(0x201C));
-        } else if (w == "rdblquote") {
-            text(QChar(0x201D));
-        } else if (w == "bullet") {
-            text(QChar(0x2022));
-        } else if (w == "emspace") {
-            text(QChar(0x2003));
-        } else if (w == "enspace") {
-            text(QChar(0x2002));
-        }
+        applyTextWord(w, g, p, !hasParam || p != 0);
+    }
+
+    // A control word in text: character and paragraph formatting, breaks
+    // and special characters. Words not listed are ignored.
+    void applyTextWord(const QByteArray &w, Group &g, int p, bool on)
+    {
+        using Action = void (*)(Reader &, Group &, int p, bool on);
+        static const QHash<QByteArray, Action> actions = [] {
+            QHash<QByteArray, Action> a;
+            auto words = [&a](std::initializer_list<const char *> names, Action action) {
+                for (const char *name : names)
+                    a.insert(name, action);
+            };
+            words({"par", "sect", "page", "row"}, [](Reader &r, Group &, int, bool) { r.paragraph(); });
+            words({"line"}, [](Reader &r, Group &, int, bool) { r.text(QChar::LineSeparator); });
+            words({"tab", "cell"}, [](Reader &r, Group &, int, bool) { r.text(QChar(u'\t')); });
+            words({"u"}, [](Reader &r, Group &g, int p, bool) {
+                if (r.m_skip > 0) {
+                    --r.m_skip;
+                    return;
+                }
+                r.text(QChar(char16_t(p < 0 ? p + 65536 : p)));
+                r.m_skip = g.uc;
+            });
+            words({"uc"}, [](Reader &, Group &g, int p, bool) { g.uc = qBound(0, p, 16); });
+            words({"plain"}, [](Reader &, Group &g, int, bool) { g.chars = CharState{}; });
+            words({"f"}, [](Reader &, Group &g, int p, bool) { g.chars.font = p; });
+            words({"fs"}, [](Reader &, Group &g, int p, bool) { g.chars.halfPoints = p > 0 ? qMin(p, 3276) : -1; });
+            words({"cf"}, [](Reader &, Group &g, int p, bool) { g.chars.color = p; });
+            words({"cb", "highlight", "chcbpat"}, [](Reader &, Group &g, int p, bool) { g.chars.back = p; });
+            words({"b"}, [](Reader &, Group &g, int, bool on) { g.chars.bold = on; });
+            words({"i"}, [](Reader &, Group &g, int, bool on) { g.chars.italic = on; });
+            words({"ul", "uld", "uldb", "ulw", "ulth", "uldash", "ulwave"},
+                  [](Reader &, Group &g, int, bool on) { g.chars.underline = on; });
+            words({"ulnone"}, [](Reader &, Group &g, int, bool) { g.chars.underline = false; });
+            words({"strike", "striked"}, [](Reader &, Group &g, int, bool on) { g.chars.strike = on; });
+            words({"protect"}, [](Reader &, Group &g, int, bool on) { g.chars.protect = on; });
+            words({"v"}, [](Reader &, Group &g, int, bool on) { g.chars.hidden = on; });
+            words({"super"}, [](Reader &, Group &g, int, bool on) { g.chars.vertical = on ? 1 : 0; });
+            words({"sub"}, [](Reader &, Group &g, int, bool on) { g.chars.vertical = on ? 2 : 0; });
+            words({"nosupersub"}, [](Reader &, Group &g, int, bool) { g.chars.vertical = 0; });
+            words({"pard"}, [](Reader &r, Group &, int, bool) { r.m_para = ParaState{}; });
+            words({"ansicpg"}, [](Reader &r, Group &, int p, bool) { r.m_ansiCp = p; });
+            words({"deff"}, [](Reader &r, Group &, int p, bool) { r.m_defaultFont = p; });
+            return a;
+        }();
+        static const QHash<QByteArray, int ParaState::*> paragraphNumbers = {
+            {"li", &ParaState::li}, {"ri", &ParaState::ri}, {"fi", &ParaState::fi},         {"sb", &ParaState::sb},
+            {"sa", &ParaState::sa}, {"sl", &ParaState::sl}, {"slmult", &ParaState::slmult},
+        };
+        static const QHash<QByteArray, int> alignments = {
+            {"ql", PFA_LEFT}, {"qr", PFA_RIGHT}, {"qc", PFA_CENTER}, {"qj", PFA_JUSTIFY}};
+        static const QHash<QByteArray, char16_t> characters = {
+            {"emdash", 0x2014},    {"endash", 0x2013},    {"lquote", 0x2018},  {"rquote", 0x2019},
+            {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003},
+            {"enspace", 0x2002},
+        };
+        if (const Action action = actions.value(w))
+            action(*this, g, p, on);
+        else if (const auto field = paragraphNumbers.value(w))
+            m_para.*field = p;
+        else if (alignments.contains(w))
+            m_para.align = alignments.value(w);
+        else if (characters.contains(w))
+            text(QChar(characters.value(w)));
     }
 
     void endGroup()

@@ -4,35 +4,23 @@
 
 namespace tessilor {
 
-BoxReducer::BoxReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
-    : m_sW(sourceWidth), m_sH(sourceHeight), m_dW(destWidth), m_dH(destHeight)
+BoxAccumulator::BoxAccumulator(qint64 sourceWidth, int destWidth) : m_dW(std::max(destWidth, 0))
 {
-    if (destWidth <= 0 || destHeight <= 0 || destWidth > sourceWidth || destHeight > sourceHeight)
-        return;
-    m_dest = QImage(destWidth, destHeight, QImage::Format_RGB32);
-    if (m_dest.isNull())
-        return;
-    m_x0.resize(size_t(destWidth));
-    m_x1.resize(size_t(destWidth));
-    for (qint64 x = 0; x < destWidth; ++x) {
-        m_x0[size_t(x)] = int(x * m_sW / m_dW);
-        m_x1[size_t(x)] = int(std::max(x * m_sW / m_dW + 1, (x + 1) * m_sW / m_dW));
+    m_x0.resize(size_t(m_dW));
+    m_x1.resize(size_t(m_dW));
+    for (qint64 x = 0; x < m_dW; ++x) {
+        const qint64 x0 = x * sourceWidth / m_dW;
+        m_x0[size_t(x)] = int(x0);
+        m_x1[size_t(x)] = int(std::max(x0 + 1, (x + 1) * sourceWidth / m_dW));
+        m_widest = std::max(m_widest, m_x1[size_t(x)] - m_x0[size_t(x)]);
     }
-    m_sums.assign(size_t(destWidth) * 3, 0);
-    int widest = 0;
-    for (int x = 0; x < destWidth; ++x)
-        widest = std::max(widest, m_x1[size_t(x)] - m_x0[size_t(x)]);
-    m_narrowCells = widest <= 256;
-    m_rowStart = 0;
-    m_rowEnd = std::max<qint64>(1, m_sH / m_dH);
+    m_sums.assign(size_t(m_dW) * 3, 0);
 }
 
-void BoxReducer::addRow(const QRgb *line)
+void BoxAccumulator::addRow(const QRgb *line)
 {
-    if (!valid() || m_destRow >= m_dH)
-        return;
     quint64 *acc = m_sums.data();
-    if (m_narrowCells) {
+    if (m_widest <= 256) {
         // Red and blue share one 32-bit sum in two 16-bit lanes; a cell of at
         // most 256 pixels cannot carry from one lane into the other.
         for (int x = 0; x < m_dW; ++x, acc += 3) {
@@ -47,12 +35,11 @@ void BoxReducer::addRow(const QRgb *line)
             acc[1] += g >> 8;
             acc[2] += rb & 0xFFFFu;
         }
-        ++m_nextSourceRow;
-        if (m_nextSourceRow >= m_rowEnd)
-            finishRow();
         return;
     }
     for (int x = 0; x < m_dW; ++x, acc += 3) {
+        // Partial sums of one source row fit in 32 bits for any width below
+        // 16 million pixels.
         quint32 r = 0, g = 0, b = 0;
         const int x1 = m_x1[size_t(x)];
         for (int sx = m_x0[size_t(x)]; sx < x1; ++sx) {
@@ -65,15 +52,10 @@ void BoxReducer::addRow(const QRgb *line)
         acc[1] += g;
         acc[2] += b;
     }
-    ++m_nextSourceRow;
-    if (m_nextSourceRow >= m_rowEnd)
-        finishRow();
 }
 
-void BoxReducer::finishRow()
+void BoxAccumulator::takeRow(QRgb *out, quint64 rows)
 {
-    QRgb *out = reinterpret_cast<QRgb *>(m_dest.scanLine(m_destRow));
-    const quint64 rows = quint64(m_rowEnd - m_rowStart);
     quint64 *acc = m_sums.data();
     for (int x = 0; x < m_dW; ++x, acc += 3) {
         const quint64 count = rows * quint64(m_x1[size_t(x)] - m_x0[size_t(x)]);
@@ -82,6 +64,29 @@ void BoxReducer::finishRow()
                  quint32((acc[2] + half) / count);
         acc[0] = acc[1] = acc[2] = 0;
     }
+}
+
+BoxReducer::BoxReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
+    : m_sH(sourceHeight), m_dH(destHeight), m_columns(sourceWidth, destWidth)
+{
+    if (destWidth <= 0 || destHeight <= 0 || destWidth > sourceWidth || destHeight > sourceHeight)
+        return;
+    m_dest = QImage(destWidth, destHeight, QImage::Format_RGB32);
+    if (m_dest.isNull())
+        return;
+    m_rowStart = 0;
+    m_rowEnd = std::max<qint64>(1, m_sH / m_dH);
+}
+
+void BoxReducer::addRow(const QRgb *line)
+{
+    if (!valid() || m_destRow >= m_dH)
+        return;
+    m_columns.addRow(line);
+    ++m_nextSourceRow;
+    if (m_nextSourceRow < m_rowEnd)
+        return;
+    m_columns.takeRow(reinterpret_cast<QRgb *>(m_dest.scanLine(m_destRow)), quint64(m_rowEnd - m_rowStart));
     ++m_destRow;
     m_rowStart = m_rowEnd;
     m_rowEnd = qint64(m_destRow + 1) * m_sH / m_dH;

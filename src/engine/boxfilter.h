@@ -4,6 +4,31 @@
 
 namespace tessilor {
 
+// The arithmetic both box resamplers share: destination column x averages
+// the source columns x0 = x * sW / dW up to, not including,
+// x1 = max(x0 + 1, (x + 1) * sW / dW), and the channel sums of the
+// destination row being built are kept per column.
+class BoxAccumulator
+{
+public:
+    BoxAccumulator(qint64 sourceWidth, int destWidth);
+    int width() const { return m_dW; }
+    int firstColumn(int x) const { return m_x0[size_t(x)]; }
+    // True when every destination column takes exactly one source column.
+    bool singleColumns() const { return m_widest == 1; }
+    // Adds one source row (sourceWidth pixels, 0xAARRGGBB) to the sums.
+    void addRow(const QRgb *line);
+    // Writes the rounded averages of the sums over `rows` source rows to out
+    // (opaque pixels) and clears the sums.
+    void takeRow(QRgb *out, quint64 rows);
+
+private:
+    int m_dW;
+    int m_widest = 0;
+    std::vector<int> m_x0, m_x1;
+    std::vector<quint64> m_sums;
+};
+
 // Streaming form of the box resampler for a reduction (destination no larger
 // than the source in either direction): source rows are fed in order and
 // each destination row is finished as soon as its last source row arrived.
@@ -18,18 +43,14 @@ public:
     QImage result() const { return m_dest; }
 
 private:
-    void finishRow();
-
-    qint64 m_sW, m_sH;
-    int m_dW, m_dH;
-    std::vector<int> m_x0, m_x1;
-    std::vector<quint64> m_sums;
+    qint64 m_sH;
+    int m_dH;
+    BoxAccumulator m_columns;
     QImage m_dest;
     int m_nextSourceRow = 0;
     int m_destRow = 0;
     qint64 m_rowEnd = 0; // first source row after the current destination row
     qint64 m_rowStart = 0;
-    bool m_narrowCells = false;
 };
 
 } // namespace tessilor

@@ -5,44 +5,48 @@
 
 namespace tessilor {
 
-GridSize clampTextGrid(const QString &columnsText, const QString &rowsText)
+namespace {
+
+// Limits of a grid: characters per cell in the columns field, and the
+// smallest and largest cell counts.
+struct GridLimits {
+    int charactersPerCell;
+    qint64 minWidth, maxWidth, minHeight, maxHeight;
+};
+
+// W = Int(value of columns / characters per cell) and H = Int(value of rows),
+// clamped in the order H low, W low, H high, W high; written back as
+// characters per cell * W and H.
+GridSize clampToLimits(const GridLimits &l, const QString &columnsText, const QString &rowsText)
 {
     qint64 h = floorToInt64(leadingNumber(rowsText));
-    qint64 w = floorToInt64(leadingNumber(columnsText) / 2.0);
-    if (h < 16)
-        h = 16;
-    if (w < 8)
-        w = 8;
-    if (h > 1024)
-        h = 1024;
-    if (w > 512)
-        w = 512;
+    qint64 w = floorToInt64(leadingNumber(columnsText) / double(l.charactersPerCell));
+    if (h < l.minHeight)
+        h = l.minHeight;
+    if (w < l.minWidth)
+        w = l.minWidth;
+    if (h > l.maxHeight)
+        h = l.maxHeight;
+    if (w > l.maxWidth)
+        w = l.maxWidth;
     GridSize g;
     g.width = int(w);
     g.height = int(h);
     g.rowsText = decimalText(h);
-    g.columnsText = decimalText(2 * w);
+    g.columnsText = decimalText(l.charactersPerCell * w);
     return g;
+}
+
+} // namespace
+
+GridSize clampTextGrid(const QString &columnsText, const QString &rowsText)
+{
+    return clampToLimits({2, 8, 512, 16, 1024}, columnsText, rowsText);
 }
 
 GridSize clampFigureGrid(const QString &columnsText, const QString &rowsText)
 {
-    qint64 h = floorToInt64(leadingNumber(rowsText));
-    qint64 w = floorToInt64(leadingNumber(columnsText));
-    if (h < 16)
-        h = 16;
-    if (w < 16)
-        w = 16;
-    if (h > 1024)
-        h = 1024;
-    if (w > 1024)
-        w = 1024;
-    GridSize g;
-    g.width = int(w);
-    g.height = int(h);
-    g.rowsText = decimalText(h);
-    g.columnsText = decimalText(w);
-    return g;
+    return clampToLimits({1, 16, 1024, 16, 1024}, columnsText, rowsText);
 }
 
 GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText)
