@@ -17,8 +17,10 @@ QString FigureFontName2 = QStringLiteral("Arial");
 
 void initPaths(const QString &dataFolder, const QString &programFolder)
 {
-    TempTextPath = dataFolder + QStringLiteral("/text.tmp");
-    TempColorPath = dataFolder + QStringLiteral("/color.tmp");
+    // Without a data folder there is nowhere to put the files: the paths
+    // stay empty and a run says so.
+    TempTextPath = dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("/text.tmp");
+    TempColorPath = dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("/color.tmp");
     FigureFontFile1 = programFolder + QStringLiteral("/GLYFA__1.TTF");
     FigureFontFile2 = programFolder + QStringLiteral("/GLYFA__2.TTF");
 }

@@ -17,7 +17,8 @@ extern qint32 GridColumns;
 // Width / height of the image window's display copy.
 extern float ImageAspect;
 
-// Temporary files of the last conversion, in the private data folder.
+// Temporary files of the last conversion, in the private data folder; empty
+// when the folder could not be created.
 extern QString TempTextPath;  // text.tmp
 extern QString TempColorPath; // color.tmp
 // Figure font files beside the program, and the family names read from them

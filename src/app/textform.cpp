@@ -7,6 +7,7 @@
 #include "engine/mainlayout.h"
 #include "engine/numparse.h"
 #include "engine/options.h"
+#include "engine/outputfile.h"
 #include "engine/paths.h"
 #include "engine/settings.h"
 #include "engine/textconvert.h"
@@ -25,7 +26,6 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTextEdit>
 #include <QUrl>
 
@@ -42,15 +42,18 @@ QString fileErrorReason(const QString &path, const QString &why)
 
 // Opens a conversion's temporary file for writing; it replaces the earlier
 // one only once it has been written whole.
-void openTempFile(QSaveFile &file)
+void openTempFile(OutputFile &file)
 {
-    if (file.fileName().isEmpty() || !file.open(QIODevice::WriteOnly))
+    if (file.fileName().isEmpty())
+        throw RunError{QStringLiteral("не удаётся создать папку данных программы %1.")
+                           .arg(QDir::toNativeSeparators(dataFolderLocation()))};
+    if (!file.open(QIODevice::WriteOnly))
         throw RunError{fileErrorReason(file.fileName(), file.errorString())};
 }
 
 // Turns the outcome of a conversion into the kept temporary file or into the
 // run's failure; a failed write leaves the last result's file intact.
-void finishTempFile(QSaveFile &file, ConvertError error)
+void finishTempFile(OutputFile &file, ConvertError error)
 {
     if (error == ConvertError::WriteFailed) {
         const QString why = file.errorString();
@@ -176,7 +179,7 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
         throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
     MakePicture(request, picture);
 
-    QSaveFile file(globals::TempTextPath);
+    OutputFile file(globals::TempTextPath, OutputFile::Access::Private);
     openTempFile(file);
     globals::GridRows = 0;
     globals::GridColumns = 0;
@@ -227,7 +230,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
         throw RunError{QStringLiteral("не выбрана фигура.")};
     m_glyph = codePageChar(code);
 
-    QSaveFile colors(globals::TempColorPath);
+    OutputFile colors(globals::TempColorPath, OutputFile::Access::Private);
     openTempFile(colors);
 
     m_rEdit->SetText(QString(), ST_DEFAULT);
@@ -317,7 +320,7 @@ QString TextForm::wordFilePath()
 void TextForm::ToWord()
 {
     const QString path = wordFilePath();
-    if (path.isEmpty() || !m_rEdit->SaveFile(path, true)) {
+    if (path.isEmpty() || !m_rEdit->SaveFile(path, true, OutputFile::Access::Private)) {
         QMessageBox::critical(this, kCaption,
                               QStringLiteral("Не удалось записать файл %1 для передачи в редактор.\r\nПроверьте, "
                                              "что папка доступна для записи и на диске есть свободное место.")

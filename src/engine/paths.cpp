@@ -46,14 +46,20 @@ bool isImageExtension(const QString &ext)
     return known.contains(ext);
 }
 
+QString dataFolderLocation()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return dir.isEmpty() ? QString() : QDir::cleanPath(dir);
+}
+
 QString dataFolder()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    if (dir.isEmpty())
+    const QString dir = dataFolderLocation();
+    if (dir.isEmpty() || !QDir().mkpath(dir) || !QFileInfo(dir).isDir())
         return QString();
-    if (!QDir().mkpath(dir))
-        return QString();
-    return QDir::cleanPath(dir);
+    // The folder holds the last result: the user's alone.
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return dir;
 }
 
 QString programFilesFolder()

@@ -15,8 +15,11 @@ QString getExt(const QString &name);
 bool isImageExtension(const QString &ext);
 
 // Private per-user data folder for temporary files and "Out.rtf", created on
-// first use. Empty when it cannot be created.
+// first use with access for the user alone (0700). Empty when it cannot be
+// created.
 QString dataFolder();
+// Where the data folder belongs, whether or not it exists.
+QString dataFolderLocation();
 
 // Folder of the read-only program files (figure fonts, help): beside the
 // executable in a build tree, <prefix>/share/tessilor when installed.

@@ -19,7 +19,6 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -731,16 +730,17 @@ QString cRichEdit::LoadFile(const QString &sFileName, bool bIsRtf)
     return QString();
 }
 
-bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf)
+bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Access access)
 {
     if (!m_edit || sFileName.isEmpty())
         return false;
     const QByteArray bytes = bIsRtf ? writeRtf(*m_edit->document(), m_default) : writePlainText(*m_edit->document());
-    QSaveFile file(sFileName);
+    OutputFile file(sFileName, access);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const qint64 written =
-        mRichEdit::pushBytes(mRichEdit::StreamOutToFile, reinterpret_cast<quintptr>(&file), bytes, m_chunk);
+        mRichEdit::pushBytes(mRichEdit::StreamOutToFile, reinterpret_cast<quintptr>(static_cast<QIODevice *>(&file)),
+                            bytes, m_chunk);
     if (written != bytes.size()) {
         file.cancelWriting();
         return false;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "document/richformat.h"
+#include "engine/outputfile.h"
 #include "richtext/mrichedit.h"
 
 class QKeyEvent;
@@ -206,7 +207,10 @@ public:
     void SelectAll();
     void Move(int nLeft, int nTop, int nWidth, int nHeight);
     QString LoadFile(const QString &sFileName, bool bIsRtf);
-    bool SaveFile(const QString &sFileName, bool bIsRtf);
+    // Saves the whole text as RTF or plain text; the file is replaced whole
+    // (see OutputFile), with the given permissions.
+    bool SaveFile(const QString &sFileName, bool bIsRtf,
+                  OutputFile::Access access = OutputFile::Access::Document);
     void GetCaretPos(int &x, int &y, bool ToScreen) const;
     void SetFocus();
 

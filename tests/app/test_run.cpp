@@ -422,6 +422,61 @@ private Q_SLOTS:
         QVERIFY(text->documentLayout()->blockBoundingRect(text->lastBlock().previous()).bottom() > 0);
     }
 
+    // Links planted at the program's files are replaced, never written
+    // through; the folder and its files are the user's alone.
+    void plantedLinksAreReplacedNotFollowed()
+    {
+        Form1 *f = openWithPicture(60, 40);
+        QVERIFY(f);
+        QTemporaryDir elsewhere;
+        const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("precious") == 8);
+        v.close();
+        const QStringList planted = {globals::TempTextPath, globals::TempColorPath, TextForm::wordFilePath()};
+        for (const QString &path : planted) {
+            QFile::remove(path);
+            QVERIFY(QFile::link(victim, path));
+        }
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f)); // text.tmp
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        QVERIFY(clickStartAndWait(f)); // color.tmp
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        apptest::child<QAction>(f, "toword")->trigger(); // Out.rtf
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.urls.size(), 1);
+
+        QCOMPARE(apptest::readAll(victim), QByteArray("precious"));
+        for (const QString &path : planted) {
+            const QFileInfo info(path);
+            QVERIFY2(!info.isSymLink() && info.isFile(), qPrintable(path));
+            QCOMPARE(info.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        QCOMPARE(QFileInfo(dataFolder()).permissions() &
+                     ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // Without a data folder a run says so and writes nothing anywhere else.
+    void missingDataFolderIsReported()
+    {
+        Form1 *f = openWithPicture(60, 40);
+        QVERIFY(f);
+        QFile::remove(QStringLiteral("/text.tmp"));
+        globals::initPaths(QString(), programFilesFolder()); // the folder could not be created
+        QString text;
+        apptest::closeNextMessage(&text);
+        QVERIFY(clickStartAndWait(f));
+        QVERIFY2(text.contains(QStringLiteral("папку данных программы")), qPrintable(text));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/text.tmp")));
+        QVERIFY(!apptest::child<QToolButton>(f, "result")->isEnabled());
+    }
+
     void wordProcessorCopyThatCannotBeWrittenIsReported()
     {
         Form1 *f = openWithPicture(60, 40);

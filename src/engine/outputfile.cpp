@@ -1,0 +1,162 @@
+#include "engine/outputfile.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessilor {
+
+namespace {
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+OutputFile::OutputFile(const QString &path, Access access) : m_path(path), m_access(access)
+{
+}
+
+OutputFile::~OutputFile()
+{
+    if (isOpen())
+        cancelWriting();
+}
+
+void OutputFile::fail(const QString &why)
+{
+    m_failed = true;
+    setErrorString(why);
+}
+
+bool OutputFile::open(OpenMode mode)
+{
+    if (isOpen() || (mode & ~QIODevice::Unbuffered) != QIODevice::WriteOnly) {
+        setErrorString(QStringLiteral("only a closed file can be opened, for writing only"));
+        return false;
+    }
+    if (m_path.isEmpty()) {
+        setErrorString(QStringLiteral("no file name"));
+        return false;
+    }
+    m_failed = false;
+    m_stream = false;
+    const QByteArray path = QFile::encodeName(m_path);
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            setErrorString(QStringLiteral("is a folder"));
+            return false;
+        }
+        m_stream = S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISSOCK(st.st_mode);
+    }
+    int fd = -1;
+    if (m_stream) {
+        fd = ::open(path.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    } else {
+        const QFileInfo info(m_path);
+        QByteArray pattern = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) +
+                             ".XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd >= 0)
+            m_tempPath = QFile::decodeName(pattern);
+    }
+    if (fd < 0) {
+        setErrorString(errnoText(errno));
+        return false;
+    }
+    if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (!m_tempPath.isEmpty())
+            ::unlink(QFile::encodeName(m_tempPath).constData());
+        m_tempPath.clear();
+        setErrorString(m_file.errorString());
+        return false;
+    }
+    return QIODevice::open(mode);
+}
+
+qint64 OutputFile::readData(char *, qint64)
+{
+    return -1;
+}
+
+qint64 OutputFile::writeData(const char *data, qint64 size)
+{
+    if (m_failed)
+        return -1;
+    const qint64 n = m_file.write(data, size);
+    if (n != size) {
+        fail(m_file.errorString());
+        return -1;
+    }
+    return n;
+}
+
+bool OutputFile::commit()
+{
+    if (!isOpen()) {
+        setErrorString(QStringLiteral("the file is not open"));
+        return false;
+    }
+    if (!m_failed && !m_file.flush())
+        fail(m_file.errorString());
+    const int fd = m_file.handle();
+    if (!m_failed && !m_stream) {
+        mode_t mode = m_access == Access::Private ? 0600 : (0666 & ~currentUmask());
+        struct stat old {};
+        if (m_access == Access::Document && ::lstat(QFile::encodeName(m_path).constData(), &old) == 0 &&
+            S_ISREG(old.st_mode))
+            mode = old.st_mode & 07777;
+        if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+            fail(errnoText(errno));
+    }
+    m_file.close();
+    QIODevice::close();
+    if (m_failed) {
+        if (!m_tempPath.isEmpty())
+            ::unlink(QFile::encodeName(m_tempPath).constData());
+        m_tempPath.clear();
+        return false;
+    }
+    if (m_stream)
+        return true;
+    const QByteArray temp = QFile::encodeName(m_tempPath);
+    m_tempPath.clear();
+    if (::rename(temp.constData(), QFile::encodeName(m_path).constData()) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        setErrorString(errnoText(error));
+        return false;
+    }
+    return true;
+}
+
+void OutputFile::cancelWriting()
+{
+    if (!isOpen())
+        return;
+    m_file.close();
+    QIODevice::close();
+    if (!m_tempPath.isEmpty())
+        ::unlink(QFile::encodeName(m_tempPath).constData());
+    m_tempPath.clear();
+}
+
+} // namespace tessilor

@@ -1,0 +1,58 @@
+#pragma once
+#include <QFile>
+#include <QIODevice>
+#include <QString>
+
+namespace tessilor {
+
+// A file written as a whole.
+//
+// A regular file at the path, or nothing, is replaced atomically: the bytes
+// go to a new file beside it, which commit() renames over the path, so a
+// reader sees the old file or the new one, never a part. A symbolic link at
+// the path is replaced by the file, never written through. A FIFO or a
+// device at the path is written through as a stream. A folder at the path
+// cannot be opened. Nothing is left behind after a failure, cancelWriting()
+// or destruction without commit().
+class OutputFile : public QIODevice
+{
+    Q_OBJECT
+public:
+    enum class Access {
+        Document, // the replaced file's permissions, or a new file's (0666 less the umask)
+        Private,  // 0600: the program's own files
+    };
+
+    explicit OutputFile(const QString &path, Access access = Access::Document);
+    ~OutputFile() override;
+
+    // Opens for writing (the mode must be WriteOnly); errorString() says why
+    // it failed.
+    bool open(OpenMode mode = WriteOnly) override;
+    // Writes everything through to the disk and puts the file in place.
+    bool commit();
+    // Drops what was written; the file at the path stays as it was.
+    void cancelWriting();
+    // Closing without commit() drops what was written.
+    void close() override { cancelWriting(); }
+
+    QString fileName() const { return m_path; }
+    // True when the path is a FIFO or a device written through as a stream.
+    bool isStream() const { return m_stream; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    void fail(const QString &why);
+
+    QString m_path;
+    Access m_access;
+    QFile m_file;
+    QString m_tempPath;
+    bool m_stream = false;
+    bool m_failed = false;
+};
+
+} // namespace tessilor

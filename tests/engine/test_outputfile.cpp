@@ -1,0 +1,138 @@
+// Output files: replaced whole, links replaced instead of followed, streams
+// written through, nothing left behind on failure.
+#include "engine/outputfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tessilor;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    ::chmod(QFile::encodeName(path).constData(), mode);
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+bool write(OutputFile &f, const QByteArray &bytes)
+{
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+}
+
+} // namespace
+
+TEST(OutputFile, WhatIsAtThePathAndWhatItBecomes)
+{
+    struct Case {
+        const char *what;
+        OutputFile::Access access;
+        std::function<void(const QString &path, const QString &victim)> plant;
+        mode_t expectedMode; // 0: a new file's (0666 less the umask)
+    };
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const Case cases[] = {
+        {"nothing", OutputFile::Access::Document, [](const QString &, const QString &) {}, 0},
+        {"nothing, private", OutputFile::Access::Private, [](const QString &, const QString &) {}, 0600},
+        {"regular file keeps its permissions", OutputFile::Access::Document,
+         [](const QString &p, const QString &) { writeFile(p, "old", 0640); }, 0640},
+        {"regular file, private", OutputFile::Access::Private,
+         [](const QString &p, const QString &) { writeFile(p, "old", 0644); }, 0600},
+        {"symbolic link to a file", OutputFile::Access::Private,
+         [](const QString &p, const QString &victim) { QFile::link(victim, p); }, 0600},
+        {"dangling symbolic link", OutputFile::Access::Document,
+         [](const QString &p, const QString &victim) { QFile::link(victim + ".none", p); }, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("out.txt"), victim = dir.filePath("victim.txt");
+        writeFile(victim, "precious", 0644);
+        c.plant(path, victim);
+        OutputFile f(path, c.access);
+        ASSERT_TRUE(write(f, "new bytes")) << qPrintable(f.errorString());
+        EXPECT_EQ(readFile(path), "new bytes");
+        EXPECT_TRUE(S_ISREG(modeOf(path)));
+        EXPECT_EQ(modeOf(path) & 07777, c.expectedMode ? c.expectedMode : (0666 & ~mask));
+        EXPECT_EQ(readFile(victim), "precious");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2)
+            << "a temporary file was left behind";
+    }
+}
+
+TEST(OutputFile, FifoIsWrittenThroughAndStaysAFifo)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A reader on the other end; opening for reading without blocking.
+    const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    OutputFile f(fifo);
+    ASSERT_TRUE(write(f, "through")) << qPrintable(f.errorString());
+    EXPECT_TRUE(f.isStream());
+    char buf[16] = {};
+    EXPECT_EQ(::read(fd, buf, sizeof buf), 7);
+    EXPECT_EQ(QByteArray(buf), "through");
+    ::close(fd);
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
+}
+
+TEST(OutputFile, FailuresLeaveTheOldFileAndNoTemporaryFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keep.txt");
+    writeFile(path, "old");
+    {
+        OutputFile cancelled(path);
+        ASSERT_TRUE(cancelled.open(QIODevice::WriteOnly));
+        cancelled.write("half");
+        cancelled.cancelWriting();
+    }
+    {
+        OutputFile dropped(path);
+        ASSERT_TRUE(dropped.open(QIODevice::WriteOnly));
+        dropped.write("never committed");
+    }
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
+
+    OutputFile folder(dir.path());
+    EXPECT_FALSE(folder.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(folder.errorString().isEmpty());
+    OutputFile missingFolder(dir.filePath("no/such/folder/file.txt"));
+    EXPECT_FALSE(missingFolder.open(QIODevice::WriteOnly));
+
+    // A device that refuses the bytes: the write and the commit fail.
+    if (QFileInfo::exists("/dev/full")) {
+        OutputFile full("/dev/full");
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+        const QByteArray big(1 << 16, 'x');
+        const bool written = full.write(big) == big.size();
+        EXPECT_FALSE(written && full.commit());
+    }
+}
