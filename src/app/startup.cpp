@@ -14,12 +14,22 @@
 #include <QFont>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,6 +38,7 @@ namespace tessilor {
 namespace {
 
 const QByteArray kActivateMessage = QByteArrayLiteral("activate\n");
+const QByteArray kAnswer = QByteArrayLiteral("ok\n");
 
 QString defaultRuntimeFolder()
 {
@@ -37,7 +48,20 @@ QString defaultRuntimeFolder()
     return dir;
 }
 
+bool sameFile(int fd, const QByteArray &path)
+{
+    struct stat held {}, named {};
+    return ::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
 } // namespace
+
+QString busyMessage()
+{
+    return QStringLiteral("Программа Quar Image Tessilor уже запущена, но не отвечает.\r\n"
+                          "Дождитесь, пока она освободится, или завершите её и запустите программу снова.");
+}
 
 SingleInstance::SingleInstance(const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder.isEmpty() ? defaultRuntimeFolder() : folder)
@@ -48,8 +72,12 @@ SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
-    if (m_lock)
-        m_lock->unlock();
+    if (m_lockFd >= 0) {
+        // Gone before the lock is released: a later copy that opened the
+        // old file sees that it was replaced and tries again.
+        ::unlink(QFile::encodeName(lockPath()).constData());
+        ::close(m_lockFd);
+    }
 }
 
 QString SingleInstance::lockPath() const
@@ -62,43 +90,87 @@ QString SingleInstance::socketPath() const
     return m_folder + QStringLiteral("/tessilor.socket");
 }
 
-bool SingleInstance::acquire()
+SingleInstance::Start SingleInstance::start()
 {
+    if (m_lockFd >= 0)
+        return Start::First;
     QDir().mkpath(m_folder);
-    m_lock = std::make_unique<QLockFile>(lockPath());
-    // Age alone never makes the lock stale: a copy may run for days. A lock
-    // whose process no longer exists is stale and is removed by tryLock.
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
-        if (m_lock->error() == QLockFile::LockFailedError) {
-            notifyRunningCopy();
-            m_lock.reset();
-            return false;
+    const QByteArray path = QFile::encodeName(lockPath());
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            // A link or an empty folder is not a lock: take its place.
+            if ((errno == ELOOP && ::unlink(path.constData()) == 0) ||
+                (errno == EISDIR && ::rmdir(path.constData()) == 0))
+                continue;
+            // The folder cannot hold a lock (read-only, full, a folder with
+            // content at the lock path): run without the guard rather than
+            // not at all.
+            return Start::First;
         }
-        // The folder cannot hold a lock (read-only, full): run without the
-        // guard rather than not at all.
-        m_lock.reset();
-        return true;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK)
+                return notifyRunningCopy() ? Start::HandedOver : Start::Busy;
+            return Start::First; // a file system without locks
+        }
+        // A copy that ended may have removed the file between our open and
+        // our lock: then the lock is on a file nobody else will find.
+        if (!sameFile(fd, path)) {
+            ::close(fd);
+            continue;
+        }
+        // The first line names the holder, for people and tools.
+        const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+        if (::ftruncate(fd, 0) != 0 || ::write(fd, pid.constData(), size_t(pid.size())) != pid.size())
+            qWarning("tessilor: cannot write the lock file %s", path.constData());
+        m_lockFd = fd;
+        // A socket left by a crashed copy would make listen() fail.
+        QLocalServer::removeServer(socketPath());
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        if (m_server->listen(socketPath()))
+            connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+        return Start::First;
     }
-    // A socket file left by a crashed copy would make listen() fail.
-    QLocalServer::removeServer(socketPath());
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server->listen(socketPath()))
-        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
-    return true;
+    return Start::First;
 }
 
 bool SingleInstance::notifyRunningCopy()
 {
+    QElapsedTimer clock;
+    clock.start();
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
-    if (!socket.waitForConnected(1000))
-        return false;
+    // A copy that is starting may not listen yet.
+    for (;;) {
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(500))
+            break;
+        socket.abort();
+        if (clock.elapsed() >= kAnswerTimeoutMs)
+            return false;
+        QThread::msleep(100);
+    }
     socket.write(kActivateMessage);
-    const bool ok = socket.waitForBytesWritten(1000);
+    socket.flush();
+    // The answer comes from the first copy's event loop, which may be this
+    // thread's own: wait in a local loop instead of blocking.
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
+        if (socket.canReadLine())
+            loop.quit();
+    });
+    connect(&socket, &QLocalSocket::disconnected, &loop, &QEventLoop::quit);
+    deadline.start(int(std::max<qint64>(kAnswerTimeoutMs - clock.elapsed(), 500)));
+    if (!socket.canReadLine())
+        loop.exec();
+    const bool answered = socket.canReadLine() && socket.readLine() == kAnswer;
     socket.disconnectFromServer();
-    return ok;
+    return answered;
 }
 
 void SingleInstance::onNewConnection()
@@ -106,9 +178,13 @@ void SingleInstance::onNewConnection()
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            const QByteArray data = socket->readAll();
-            if (data.contains("activate"))
-                Q_EMIT activateRequested();
+            while (socket->canReadLine()) {
+                const QByteArray line = socket->readLine();
+                if (line == kActivateMessage)
+                    Q_EMIT activateRequested();
+                socket->write(kAnswer);
+                socket->flush();
+            }
         });
     }
 }
@@ -178,8 +254,16 @@ int runDesktop(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance guard;
-    if (!guard.acquire())
+    switch (guard.start()) {
+    case SingleInstance::Start::First:
+        break;
+    case SingleInstance::Start::HandedOver:
         return 0;
+    case SingleInstance::Start::Busy:
+        std::fprintf(stderr, "tessilor: %s\n", qPrintable(busyMessage().replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        QMessageBox::warning(nullptr, QStringLiteral("Quar Image Tessilor"), busyMessage());
+        return 1;
+    }
 
     installFontSubstitutions();
     globals::initPaths(dataFolder(), programFilesFolder());

@@ -1,36 +1,48 @@
 #pragma once
 #include <QObject>
 #include <QString>
-#include <memory>
 
 class QLocalServer;
-class QLockFile;
 class QSocketNotifier;
 
 namespace tessilor {
 
 class Form1;
 
-// One running copy per user. The first copy holds a lock file in the user's
-// runtime folder and listens on a local socket beside it; a later copy finds
-// the lock taken, asks the first copy over the socket to bring its window to
-// the front, and ends. A lock left behind by a crashed copy is recognised as
-// stale (its process is gone) and taken over.
+// One running copy per user. The first copy holds a lock on a file in the
+// user's runtime folder and listens on a local socket beside it; a later copy
+// finds the lock held, asks the first copy over the socket to bring its
+// window to the front, and ends once it has answered.
+//
+// The lock is the kernel's (flock): it goes with the process that held it,
+// so whatever a file at the lock path contains (nothing, garbage, another
+// program's record, a copy that crashed on another machine) it never keeps
+// the program from starting. A link or an empty folder at the lock path is
+// removed; where no lock can be held at all the program runs unguarded.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
+    enum class Start {
+        First,      // this copy holds the lock, or runs unguarded
+        HandedOver, // another copy runs and has answered
+        Busy,       // another copy holds the lock but does not answer
+    };
+
     // folder: where the lock and the socket live; empty means the runtime
     // folder of the user.
     explicit SingleInstance(const QString &folder = QString(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this copy is the first one and now owns the lock. False when
-    // another copy runs; that copy has then been asked to come to the front.
-    bool acquire();
+    Start start();
+    // True when start() makes this copy the first one.
+    bool acquire() { return start() == Start::First; }
 
     QString lockPath() const;
     QString socketPath() const;
+
+    // How long a later copy waits for the first copy's answer.
+    static constexpr int kAnswerTimeoutMs = 5000;
 
 Q_SIGNALS:
     // Another copy asked this one to show itself.
@@ -41,9 +53,12 @@ private:
     bool notifyRunningCopy();
 
     QString m_folder;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lockFd = -1;
     QLocalServer *m_server = nullptr;
 };
+
+// The message a later copy shows when the first copy does not answer.
+QString busyMessage();
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the
 // user-interface thread, so the program can close the way a user would.

@@ -12,6 +12,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <functional>
 #include <sys/types.h>
 
 namespace {
@@ -33,7 +34,7 @@ protected:
     QString settingsPath() const { return m_config.filePath(QStringLiteral("Quar_Programming.ini")); }
     QString lockPath() const { return m_runtime.filePath(QStringLiteral("tessilor.lock")); }
 
-    void start(QProcess &p)
+    void start(QProcess &p, QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -42,7 +43,7 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
         p.setProcessEnvironment(env);
         p.setProgram(QStringLiteral(TESSILOR_APP_PATH));
-        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.setProcessChannelMode(channels);
         p.setStandardOutputFile(QProcess::nullDevice());
         p.start();
         ASSERT_TRUE(p.waitForStarted(kStartLimitMs));
@@ -200,6 +201,67 @@ TEST_F(DesktopProgram, StaleLockAfterACrashDoesNotBlockTheNextStart)
     ASSERT_TRUE(waitUntilReady(second)) << "the program did not start after a crash left its lock";
     EXPECT_EQ(lockOwner(), second.processId());
     terminate(second);
+}
+
+// Whatever lies at the lock path, if no running copy holds the lock the
+// program starts and takes it.
+TEST_F(DesktopProgram, LockFileNotHeldByARunningCopyNeverBlocksTheStart)
+{
+    const struct {
+        const char *what;
+        std::function<void(const QString &)> plant;
+    } cases[] = {
+        {"empty file", [](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); }},
+        {"garbage", [](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); f.write("\x01\xff garbage\n\n\n"); }},
+        {"another program's record naming a dead process on another machine",
+         [](const QString &p) {
+             QFile f(p);
+             f.open(QIODevice::WriteOnly);
+             f.write("999999\ntessilor\nfar-away-host\n0123456789abcdef0123456789abcdef\n");
+         }},
+        {"a live process that is not the program",
+         [](const QString &p) {
+             QFile f(p);
+             f.open(QIODevice::WriteOnly);
+             f.write("1\n");
+         }},
+        {"empty folder", [](const QString &p) { QDir().mkpath(p); }},
+        {"dangling link", [](const QString &p) { QFile::link(p + QStringLiteral(".nowhere"), p); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        c.plant(lockPath());
+        QProcess p;
+        start(p);
+        ASSERT_TRUE(waitUntilReady(p)) << "the program did not start";
+        terminate(p);
+        EXPECT_FALSE(QFileInfo::exists(lockPath()) || QFileInfo(lockPath()).isSymLink());
+    }
+}
+
+// A second start while the first copy does not answer says so instead of
+// ending in silence.
+TEST_F(DesktopProgram, SecondStartWhileTheFirstIsFrozenSaysItIsBusy)
+{
+    QProcess first;
+    start(first);
+    ASSERT_TRUE(waitUntilReady(first));
+    ::kill(pid_t(first.processId()), SIGSTOP);
+    QProcess second;
+    start(second, QProcess::SeparateChannels);
+    second.setReadChannel(QProcess::StandardError);
+    QByteArray said;
+    for (int waited = 0; waited < kStartLimitMs && !said.contains("не отвечает"); waited += 100) {
+        second.waitForReadyRead(100);
+        said += second.readAllStandardError();
+        if (second.state() != QProcess::Running)
+            break;
+    }
+    EXPECT_TRUE(said.contains("не отвечает")) << said.constData();
+    second.kill();
+    second.waitForFinished(kExitLimitMs);
+    ::kill(pid_t(first.processId()), SIGCONT);
+    terminate(first);
 }
 
 TEST_F(DesktopProgram, UnwritableSettingsFileDoesNotStopTheProgram)
