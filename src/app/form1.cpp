@@ -176,8 +176,16 @@ void Form1::Form_Load()
         const QSize s = scr ? scr->geometry().size() : QSize(1024, 768);
         const WindowGeometry g =
             tessilor::restoreGeometry(store, QSizeF(tw(s.width()), tw(s.height())), QSizeF(kDesignWidth, kDesignHeight));
-        resize(px(g.width), px(g.height));
-        move(px(g.left), px(g.top));
+        // A stored place off every screen (another monitor set-up, a value
+        // beyond the window system's coordinates) is brought back.
+        QList<QRect> screens;
+        for (const QScreen *each : QGuiApplication::screens())
+            screens.append(each->availableGeometry());
+        auto pixels = [](double twips) { return qBound(-1000000, px(twips), 1000000); };
+        const QRect stored(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
+        const QRect place = ml::windowOnScreens(stored, screens);
+        resize(place.size());
+        move(place.topLeft());
         m_storedState = g.state;
     });
     StoredOptions options;

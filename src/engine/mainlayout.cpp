@@ -118,4 +118,43 @@ ChildPlace imageWindowPlace()
     return ChildPlace{0, 0, 3000, 3000};
 }
 
+namespace {
+
+// Squared distance between two rectangles (0 when they overlap).
+qint64 distanceSquared(const QRect &a, const QRect &b)
+{
+    auto gap = [](qint64 lo1, qint64 hi1, qint64 lo2, qint64 hi2) -> qint64 {
+        if (hi1 < lo2)
+            return lo2 - hi1;
+        if (hi2 < lo1)
+            return lo1 - hi2;
+        return 0;
+    };
+    const qint64 dx = gap(a.left(), a.right(), b.left(), b.right());
+    const qint64 dy = gap(a.top(), a.bottom(), b.top(), b.bottom());
+    return dx * dx + dy * dy;
+}
+
+} // namespace
+
+QRect windowOnScreens(const QRect &window, const QList<QRect> &screens)
+{
+    if (screens.isEmpty())
+        return window;
+    const QRect grip(window.topLeft(), QSize(qMin(window.width(), 100), qMin(window.height(), 40)));
+    for (const QRect &s : screens) {
+        if (s.contains(grip))
+            return window;
+    }
+    const QRect *nearest = &screens.first();
+    for (const QRect &s : screens) {
+        if (distanceSquared(window, s) < distanceSquared(window, *nearest))
+            nearest = &s;
+    }
+    const QRect &s = *nearest;
+    const int left = qMax(s.left(), qMin(window.left(), s.left() + s.width() - window.width()));
+    const int top = qMax(s.top(), qMin(window.top(), s.top() + s.height() - window.height()));
+    return QRect(QPoint(left, top), window.size());
+}
+
 } // namespace tessilor::mainlayout

@@ -1,5 +1,7 @@
 #pragma once
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <optional>
 #include "engine/twips.h"
@@ -90,5 +92,13 @@ ChildPlace resultWindowPlace(double innerWidth, double innerHeight);
 
 // The image window's place right after a picture was loaded.
 ChildPlace imageWindowPlace();
+
+// Where a window goes so that its user can see and grab it (pixels, the
+// screens' available areas): unchanged when at least 100 x 40 pixels of its
+// top edge (or all of it, when smaller) lie on one screen; otherwise moved
+// onto the nearest screen, inside it as far as it fits. A window larger than
+// that screen keeps its size and shows its top left corner. No screens: no
+// change.
+QRect windowOnScreens(const QRect &window, const QList<QRect> &screens);
 
 } // namespace tessilor::mainlayout

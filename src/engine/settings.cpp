@@ -85,7 +85,7 @@ void StoredOptions::read(const SettingsStore &store, const QString &figureFontDe
     prop1 = readIndex(store, keys::Prop1, 1, 0, 1);
     prop2 = readIndex(store, keys::Prop2, 1, 0, 1);
     figureFont = store.read(keys::FigureFont, figureFontDefault);
-    figureCode = readIndex(store, keys::FigureCode, 86, 0, 255);
+    figureCode = readIndex(store, keys::FigureCode, kDefaultFigureCode, kFirstFigureCode, kLastFigureCode);
     lastFile = store.read(keys::LastFile, QString());
     lastResult = store.read(keys::LastResult, QStringLiteral("save"));
     if (!isOutputKey(lastResult))

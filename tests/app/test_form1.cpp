@@ -267,6 +267,20 @@ private Q_SLOTS:
         QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 0);
     }
 
+    // A stored place off every screen, as far as X11's 16-bit coordinates
+    // would wrap, is brought back where the window can be seen.
+    void storedPlaceOffEveryScreenIsBroughtBack()
+    {
+        for (const char *far : {"1500000", "99999999999"}) {
+            clearSettings();
+            store(QStringLiteral("Top"), QString::fromLatin1(far));
+            store(QStringLiteral("Left"), QString::fromLatin1(far));
+            Form1 *f = openForm();
+            const QRect screen = f->screen()->availableGeometry();
+            QVERIFY2(screen.contains(QRect(f->pos(), QSize(100, 40))), far);
+        }
+    }
+
     void fixedSizeFontsLockTheSizeList()
     {
         clearSettings();

@@ -131,3 +131,28 @@ TEST(MainLayoutUnits, TwipsAndPixels)
     EXPECT_EQ(twipsToPixels(-150), -10);
     EXPECT_EQ(pixelsToTwips(533), 7995);
 }
+
+TEST(MainLayout, WindowOffEveryScreenIsBroughtBack)
+{
+    const QRect left(0, 0, 1280, 1024), right(1280, 0, 1920, 1080);
+    const struct {
+        const char *what;
+        QRect window;
+        QList<QRect> screens;
+        QRect expected;
+    } cases[] = {
+        {"on screen", {100, 100, 860, 520}, {left}, {100, 100, 860, 520}},
+        {"only the top edge's grip on screen", {1150, 980, 860, 520}, {left}, {1150, 980, 860, 520}},
+        {"off the right edge", {5000, 100, 860, 520}, {left}, {420, 100, 860, 520}},
+        {"below the bottom", {100, 3000, 860, 520}, {left}, {100, 504, 860, 520}},
+        {"above and left", {-2000, -900, 860, 520}, {left}, {0, 0, 860, 520}},
+        {"beyond 16-bit coordinates", {70000, 66000, 860, 520}, {left}, {420, 504, 860, 520}},
+        {"grip just off the top", {100, -30, 860, 520}, {left}, {100, 0, 860, 520}},
+        {"nearest of two screens", {4000, 200, 860, 520}, {left, right}, {2340, 200, 860, 520}},
+        {"on the second screen", {1500, 200, 860, 520}, {left, right}, {1500, 200, 860, 520}},
+        {"larger than the screen", {3000, 3000, 1500, 1200}, {left}, {0, 0, 1500, 1200}},
+        {"no screens", {5000, 5000, 860, 520}, {}, {5000, 5000, 860, 520}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(windowOnScreens(c.window, c.screens), c.expected) << c.what;
+}

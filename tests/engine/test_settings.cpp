@@ -85,6 +85,28 @@ TEST(Settings, CorruptValuesFallBackToTheirDefaults)
     EXPECT_EQ(o.lastResult, QStringLiteral("save"));
 }
 
+// A stored figure code outside the figure fonts' range would put control
+// characters in the result: it falls back to the default figure.
+TEST(Settings, FigureCodeOutsideTheFigureRangeFallsBack)
+{
+    const struct {
+        const char *stored;
+        int expected;
+    } cases[] = {{"0", 86}, {"32", 86}, {"33", 33}, {"126", 126}, {"127", 86}, {"200", 86}, {"-5", 86}};
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("s.ini"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[ImageTessilor]\nFigureCode=") + c.stored + "\n");
+        f.close();
+        SettingsStore store(path);
+        StoredOptions o;
+        o.read(store, QStringLiteral("F"));
+        EXPECT_EQ(o.figureCode, c.expected) << c.stored;
+    }
+}
+
 TEST(Settings, GeometryRestoreOnFirstStartAndWithLimits)
 {
     QTemporaryDir dir;
