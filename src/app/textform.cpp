@@ -29,6 +29,10 @@
 #include <QTextEdit>
 #include <QUrl>
 
+#include <algorithm>
+#include <memory>
+#include <new>
+
 namespace tessilor {
 
 namespace {
@@ -64,6 +68,19 @@ void finishTempFile(OutputFile &file, ConvertError error)
         throw RunError{QStringLiteral("пустая сетка.")};
     if (!file.commit())
         throw RunError{fileErrorReason(file.fileName(), file.errorString())};
+}
+
+// Memory a figure result takes per cell while it is built: a million-cell
+// mosaic needed 50 to 70 MB more (about 60 bytes a cell); the check asks
+// for well over twice that, since Qt's document code cannot survive running
+// out of memory half way.
+constexpr qint64 kMosaicBytesPerCell = 160;
+
+// True when the program could be given that many bytes now.
+bool memoryAvailable(qint64 bytes)
+{
+    const std::unique_ptr<char[]> probe(new (std::nothrow) char[size_t(std::max<qint64>(bytes, 1))]);
+    return probe != nullptr;
 }
 
 QFont resultFontOf(const QString &family, const QString &sizeText)
@@ -230,6 +247,10 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
         throw RunError{QStringLiteral("не выбрана фигура.")};
     m_glyph = codePageChar(code);
 
+    // A mosaic holds about kMosaicBytesPerCell per cell while it is built:
+    // a shortage ends the run before the document is half filled.
+    if (!memoryAvailable(qint64(m_grid.width()) * m_grid.height() * kMosaicBytesPerCell))
+        throw RunError{QStringLiteral("недостаточно памяти.")};
     OutputFile colors(globals::TempColorPath, OutputFile::Access::Private);
     openTempFile(colors);
 
@@ -242,6 +263,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
     FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor);
     const FigureResult result = convertToFigures(m_grid, request.gray, &colors, &sink, hooks);
+    sink.finish();
     finishTempFile(colors, result.error);
     globals::GridRows = result.counts.gridRows;
     globals::GridColumns = result.counts.gridColumns;

@@ -1,4 +1,7 @@
 #include "document/documentfill.h"
+
+#include <exception>
+#include <new>
 #include "document/plaintext.h"
 #include "document/richformat.h"
 
@@ -42,11 +45,42 @@ FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QF
     m_cursor.setBlockCharFormat(m_rowFormat);
     m_run.reserve(1024);
     m_formats.resize(kFormatSlots);
+    m_reserve.reset(new (std::nothrow) char[kReserveBytes]);
 }
 
 FigureDocumentSink::~FigureDocumentSink()
 {
-    finish();
+    // A destructor must not throw. Going during the unwinding of a failure
+    // (no memory left), or failing to finish, drops the partial mosaic,
+    // which gives its memory back.
+    if (std::uncaught_exceptions() > 0) {
+        abandon();
+        return;
+    }
+    try {
+        finish();
+    } catch (...) {
+        abandon();
+    }
+}
+
+void FigureDocumentSink::abandon() noexcept
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    // The reserve and the sink's own buffers go first, so that emptying the
+    // document and telling its layout have room to work.
+    m_reserve.reset();
+    m_run = QString();
+    m_formats = QList<CachedFormat>();
+    m_haveRun = false;
+    try {
+        m_doc->clear();
+        m_cursor.endEditBlock();
+    } catch (...) {
+    }
+    m_doc->setUndoRedoEnabled(m_undo);
 }
 
 void FigureDocumentSink::finish()

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <memory>
 
 #include "engine/figureconvert.h"
 
@@ -29,12 +30,14 @@ public:
     FigureDocumentSink &operator=(const FigureDocumentSink &) = delete;
     void cell(quint32 color) override;
     void endRow(int rowIndex, int cellsInRow) override;
-    // Ends the fill: the document reports its change (also done by the
-    // destructor). Further cells are ignored.
+    // Ends the fill: the document reports its change. Further cells are
+    // ignored. May throw std::bad_alloc; the destructor finishes a fill that
+    // was not finished, and empties the document if that fails.
     void finish();
     int rows() const { return m_rows; }
 
 private:
+    void abandon() noexcept;
     void flushRun();
     const QTextCharFormat &formatFor(quint32 color);
 
@@ -54,6 +57,10 @@ private:
     };
     static constexpr quint32 kFormatSlots = 4096;
     QList<CachedFormat> m_formats;
+    // Memory held back while the mosaic is built and given back first when
+    // the fill fails for want of memory.
+    static constexpr size_t kReserveBytes = size_t(16) << 20;
+    std::unique_ptr<char[]> m_reserve;
     int m_rows = 0;
     int m_columns = 0;
 };

@@ -30,6 +30,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <csignal>
 #include <functional>
@@ -320,6 +321,46 @@ private Q_SLOTS:
         const QStringList leftovers =
             QFileInfo(globals::TempTextPath).dir().entryList({QStringLiteral("text.tmp.*")}, QDir::Files);
         QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u' ')));
+    }
+
+    // Memory that runs out during a large figure run ends the run with the
+    // "not enough memory" message; the program goes on.
+    void figureRunOutOfMemoryEndsTheRun()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("an address-space limit and the address sanitizer do not mix");
+#endif
+        Form1 *f = openWithPicture(300, 300);
+        QVERIFY(f);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
+        // Room for 40 MB more than the program holds now: a
+        // million-cell mosaic needs more (Qt's document code then crashes).
+        QFile status(QStringLiteral("/proc/self/status"));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QRegularExpressionMatch vm =
+            QRegularExpression(QStringLiteral("VmSize:\\s*(\\d+) kB")).match(QString::fromLatin1(status.readAll()));
+        QVERIFY(vm.hasMatch());
+        struct rlimit old {};
+        QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
+        struct rlimit tight = old;
+        tight.rlim_cur = rlim_t(vm.captured(1).toLongLong() * 1024 + 40ll * 1024 * 1024);
+        QString text;
+        apptest::closeNextMessage(&text);
+        QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
+        const bool ended = clickStartAndWait(f);
+        setrlimit(RLIMIT_AS, &old);
+        QVERIFY(ended);
+        QTRY_VERIFY(!text.isEmpty());
+        QVERIFY2(text.contains(QStringLiteral("недостаточно памяти")), qPrintable(text));
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
+        // The program goes on: a small run works.
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("32"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("32"));
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(globals::GridColumns, 32);
     }
 
     void figureRunInGrey()
