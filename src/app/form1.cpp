@@ -583,7 +583,8 @@ void Form1::CheckOpen()
     EnableAll(open);
     m_commands.open->setEnabled(true);
     m_bar.Toolbar1->setEnabled(true);
-    setResultAvailable(false);
+    // A result still on screen can still be output.
+    setResultAvailable(m_textForm && m_textForm->isVisible() && globals::ResultKind != 0);
     m_bar.ImageCombo1->setEnabled(true);
     m_bar.Label11->setEnabled(true);
     m_bar.Frame1->setEnabled(true);
@@ -613,8 +614,12 @@ void Form1::dropEvent(QDropEvent *event)
         const QList<QUrl> urls = data->urls();
         if (!urls.isEmpty()) {
             const QString f = urls.first().toLocalFile();
-            if (f.isEmpty() || !isImageExtension(getExt(f)))
+            if (f.isEmpty() || !isImageExtension(getExt(f))) {
+                QMessageBox::warning(this, kCaption,
+                                     QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP и GIF.")
+                                         .arg(f.isEmpty() ? urls.first().toDisplayString() : QFileInfo(f).fileName()));
                 return;
+            }
             event->acceptProposedAction();
             LoadImage(f);
         }

@@ -24,6 +24,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QTextEdit>
@@ -301,9 +303,14 @@ void TextForm::ToFile()
         filters.entries.append(FilterEntry{});
 
     SettingsStore store;
-    QString folder = store.read(keys::LastOutDir, QStringLiteral(" "));
-    if (folder.isEmpty())
-        folder = AddBackslash(dataFolder());
+    // Without a stored folder that still exists the dialog starts in the
+    // user's documents (or home) folder, not wherever the program was started.
+    QString folder = store.read(keys::LastOutDir, QString()).trimmed();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = QDir::homePath();
+    }
     QStringList names;
     const bool confirmed = ShowFileDialog(2, folder, names, filters, QStringLiteral("txt"), this);
     if (!confirmed) {

@@ -441,7 +441,11 @@ private Q_SLOTS:
             QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(f, &dropEvent);
         };
+        // Another type is refused with a word, not in silence.
+        QString said;
+        apptest::closeNextMessage(&said);
         drop({txt});
+        QVERIFY2(said.contains(QStringLiteral("notes.txt")), qPrintable(said));
         QVERIFY(!f->existingPicForm() || !f->existingPicForm()->hasPicture());
         QVERIFY(!apptest::child<QLineEdit>(f, "Text1")->isEnabled());
 

@@ -543,6 +543,34 @@ private Q_SLOTS:
         QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
     }
 
+    // With no output folder stored, saving starts in the documents or home
+    // folder, not in the program's working folder; closing the picture
+    // leaves the result on screen and its outputs available.
+    void saveStartsInTheUsersFolderAndOutlivesThePicture()
+    {
+        Form1 *f = openWithPicture(60, 40);
+        QVERIFY(f);
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
+        QVERIFY(clickStartAndWait(f));
+        QToolButton *result = apptest::child<QToolButton>(f, "result");
+        f->existingPicForm()->close();
+        QTRY_VERIFY(!f->existingPicForm()->isVisible());
+        QVERIFY(f->existingTextForm()->isVisible());
+        QVERIFY(result->isEnabled());
+
+        QString startedIn;
+        apptest::answerNextModal<QFileDialog>([&](QFileDialog *dlg) {
+            startedIn = dlg->directory().absolutePath();
+            dlg->reject();
+        });
+        apptest::child<QAction>(f, "tofile")->trigger();
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QString expected = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+        QCOMPARE(startedIn, QDir(expected).absolutePath());
+        QVERIFY(result->isEnabled());
+    }
+
     void savingThroughTheDialog()
     {
         Form1 *f = openWithPicture(100, 80);
