@@ -162,16 +162,6 @@ void TerminationWatcher::onReadable()
 
 // ---------------------------------------------------------------------------
 
-void installFontSubstitutions()
-{
-    const QString dejavu = QStringLiteral("DejaVu Sans Mono");
-    const QString liberation = QStringLiteral("Liberation Mono");
-    QFont::insertSubstitutions(QStringLiteral("Courier New Cyr"), {liberation, dejavu});
-    QFont::insertSubstitutions(QStringLiteral("Lucida Console"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Fixedsys"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Terminal"), {dejavu, liberation});
-}
-
 int deleteTempFiles(const QString &folder)
 {
     if (folder.isEmpty())

@@ -1,4 +1,6 @@
 #pragma once
+#include "engine/fontfaces.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -66,10 +68,6 @@ private:
 // Wires a termination request to the main window: a run in progress is
 // stopped first, then the window closes the usual way and saves the settings.
 void closeOnTermination(TerminationWatcher &watcher, Form1 &form);
-
-// The four ramp fonts keep their names; the system shows them with
-// monospaced families that have Cyrillic letters.
-void installFontSubstitutions();
 
 // Deletes every "*.tmp" file directly in folder (not in subfolders); the
 // case of the extension does not matter. Returns how many were deleted.
