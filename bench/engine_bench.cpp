@@ -3,6 +3,9 @@
 #include "engine/options.h"
 #include "engine/resample.h"
 #include "engine/textconvert.h"
+#include "engine/fontfaces.h"
+#include "engine/toneconvert.h"
+#include "engine/toneramp.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -74,6 +77,75 @@ static void BM_FigureColours1024x1024(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * 1024 * 1024);
 }
 BENCHMARK(BM_FigureColours1024x1024)->Unit(benchmark::kMillisecond);
+
+static QFont textFont(int points)
+{
+    installFontSubstitutions();
+    QFont font(rampFonts()[0].face);
+    font.setPointSize(points);
+    return font;
+}
+
+// The very first measurement of a ramp in this process, font loading
+// included (registered first, so it runs before anything touched the font).
+static void BM_ToneRampFirstMeasurement(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const ToneRamp &ramp = toneRamp(textFont(8), rampFonts()[0].ramp);
+        benchmark::DoNotOptimize(ramp.chars.size());
+    }
+}
+BENCHMARK(BM_ToneRampFirstMeasurement)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A measurement past the cache (a font size not measured before).
+static void BM_ToneRampMeasurement(benchmark::State &state)
+{
+    const QFont font = textFont(int(state.range(0)));
+    for (auto _ : state) {
+        const ToneRamp ramp =
+            pickToneRamp(measureGlyphInkAcrossHinting(font, printableAscii() + rampFonts()[0].ramp));
+        benchmark::DoNotOptimize(ramp.chars.size());
+    }
+}
+BENCHMARK(BM_ToneRampMeasurement)->Arg(8)->Arg(48)->Unit(benchmark::kMillisecond);
+
+static void BM_ToneRampCached(benchmark::State &state)
+{
+    const QFont font = textFont(8);
+    toneRamp(font, rampFonts()[0].ramp);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(toneRamp(font, rampFonts()[0].ramp).chars.size());
+}
+BENCHMARK(BM_ToneRampCached);
+
+// The tone method on the largest grid (512 cells, 1024 characters a line,
+// 1024 lines), from the luminance grid to the text.
+static void BM_ToneConversion1024x1024(benchmark::State &state)
+{
+    const LumaGrid grid = makeLumaGrid(photoLike(1024, 1024), 1024, 1024);
+    const ToneRamp &ramp = toneRamp(textFont(8), rampFonts()[0].ramp);
+    QByteArray bytes;
+    bytes.reserve(4 << 20);
+    for (auto _ : state) {
+        bytes.clear();
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        const TextResult r = convertToToneText(grid, ramp, qint16(state.range(0)), buf);
+        benchmark::DoNotOptimize(r.counts.gridRows);
+    }
+    state.SetItemsProcessed(state.iterations() * 1024 * 1024);
+}
+BENCHMARK(BM_ToneConversion1024x1024)->Arg(0)->Arg(40)->Unit(benchmark::kMillisecond);
+
+static void BM_LumaGrid5120x2880To1024x1024(benchmark::State &state)
+{
+    const QImage src = photoLike(5120, 2880);
+    for (auto _ : state) {
+        const LumaGrid g = makeLumaGrid(src, 1024, 1024);
+        benchmark::DoNotOptimize(g.luma.data());
+    }
+}
+BENCHMARK(BM_LumaGrid5120x2880To1024x1024)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

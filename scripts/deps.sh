@@ -9,6 +9,7 @@ TESSILOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
   python3 python3-fonttools
+  python3-numpy python3-scipy python3-skimage python3-pil jp2a hyperfine
   xvfb xauth poppler-utils
   clang libclang-rt-14-dev
   fp-utils

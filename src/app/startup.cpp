@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/form1.h"
+#include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "app/globals.h"
 #include "engine/paths.h"

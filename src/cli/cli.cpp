@@ -1,11 +1,16 @@
 #include "cli/cli.h"
 
 #include "engine/figureconvert.h"
+#include "engine/fontfaces.h"
+#include "engine/fontmodule.h"
 #include "engine/grid.h"
 #include "engine/gridload.h"
 #include "engine/imageloader.h"
 #include "engine/options.h"
+#include "engine/paths.h"
 #include "engine/textconvert.h"
+#include "engine/toneconvert.h"
+#include "engine/toneramp.h"
 #include "document/documentfill.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
@@ -30,6 +35,8 @@ namespace {
 
 struct Options {
     Mode mode = Mode::Text;
+    TextMethod method = TextMethod::Classic;
+    bool fill = false;
     QString columns;
     QString rows;
     bool rowsGiven = false;
@@ -44,6 +51,13 @@ struct Options {
     quint32 color = 0;
     int figureFont = 1;
     QString image;
+};
+
+// The sampling grid of the run: colours (classic method, figures) or linear
+// luminance at twice the columns (tone method).
+struct TextGrid {
+    QImage rgb;
+    LumaGrid luma;
 };
 
 struct UsageError {
@@ -111,6 +125,18 @@ Options parseArgs(const QStringList &args)
                 o.mode = Mode::Figures;
             else
                 throw UsageError{QStringLiteral("--mode is text or figures, not '%1'").arg(v)};
+        } else if (name == QLatin1String("--method")) {
+            const QString v = needValue();
+            if (v == QLatin1String("classic"))
+                o.method = TextMethod::Classic;
+            else if (v == QLatin1String("tone"))
+                o.method = TextMethod::Tone;
+            else
+                throw UsageError{QStringLiteral("--method is classic or tone, not '%1'").arg(v)};
+        } else if (name == QLatin1String("--fill")) {
+            if (inlineValue)
+                throw UsageError{QStringLiteral("--fill takes no value")};
+            o.fill = true;
         } else if (name == QLatin1String("-c") || name == QLatin1String("--columns")) {
             o.columns = needValue();
             columnsGiven = true;
@@ -181,6 +207,10 @@ Options parseArgs(const QStringList &args)
     }
     if (o.format == QLatin1String("colors") && o.mode != Mode::Figures)
         throw UsageError{QStringLiteral("--format colors needs --mode figures")};
+    if (o.fill && o.mode != Mode::Figures)
+        throw UsageError{QStringLiteral("--fill needs --mode figures")};
+    if (o.method != TextMethod::Classic && o.mode != Mode::Text)
+        throw UsageError{QStringLiteral("--method needs --mode text")};
     return o;
 }
 
@@ -190,6 +220,7 @@ class GlyphTextSink : public FigureSink
 public:
     GlyphTextSink(QChar glyph, QIODevice &out) : m_glyph(QString(glyph).toUtf8()), m_out(out) {}
     void cell(quint32) override { m_line.append(m_glyph); }
+    void filledCell(quint32, quint32) override { m_line.append(m_glyph); }
     void endRow(int, int) override
     {
         m_line.append("\r\n");
@@ -206,10 +237,51 @@ private:
     bool m_failed = false;
 };
 
+bool toneMethod(const Options &o)
+{
+    return o.mode == Mode::Text && o.method == TextMethod::Tone;
+}
+
+QFont textFont(const Options &o)
+{
+    QFont font(rampFonts()[size_t(o.font - 1)].face);
+    font.setPointSize(o.size);
+    return font;
+}
+
+// The tone method's ramp, measured in the face the desktop program draws the
+// font entry with.
+const ToneRamp &toneRampOf(const Options &o)
+{
+    installFontSubstitutions();
+    return toneRamp(textFont(o), rampFonts()[size_t(o.font - 1)].ramp);
+}
+
+// Coverage of the figure glyph in its font and size (0 without the fill or
+// when the figure font cannot be read).
+double fillCoverage(const Options &o)
+{
+    if (!o.fill)
+        return 0;
+    const QString file = programFilesFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(o.figureFont);
+    const QString family = InstallFont(file);
+    QFont font(family.isEmpty() ? figureFamily(o.figureFont) : family);
+    font.setPointSize(o.size);
+    return glyphCoverage(font, codePageChar(o.figureCode));
+}
+
+// Writes the text conversion of the chosen method into dev.
+TextResult convertText(const Options &o, const TextGrid &grid, QIODevice &dev)
+{
+    if (toneMethod(o))
+        return convertToToneText(grid.luma, toneRampOf(o), qint16(o.contrast), dev);
+    return convertToText(grid.rgb, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), dev);
+}
+
 // The result as the desktop program holds it: its rich text, filled the
 // way the conversions fill the result window, with the window's paragraph
 // indent of 50 twips.
-void fillResultDocument(const Options &o, const QImage &grid, QTextDocument &doc)
+void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &doc)
 {
     QTextBlockFormat block;
     ParaFormat2 indent;
@@ -221,21 +293,19 @@ void fillResultDocument(const Options &o, const QImage &grid, QTextDocument &doc
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        convertToText(grid, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), buffer);
-        QFont font(rampFonts()[size_t(o.font - 1)].face);
-        font.setPointSize(o.size);
-        fillTextDocument(doc, QString::fromUtf8(bytes), font, o.color);
+        convertText(o, grid, buffer);
+        fillTextDocument(doc, QString::fromUtf8(bytes), textFont(o), o.color);
         return;
     }
     QFont font(figureFamily(o.figureFont));
     font.setPointSize(o.size);
     FigureDocumentSink sink(&doc, codePageChar(o.figureCode), font, 0);
-    convertToFigures(grid, o.gray, nullptr, &sink);
+    convertToFigures(grid.rgb, o.gray, fillCoverage(o), nullptr, &sink);
     sink.finish();
 }
 
 // Converts into dev; false when writing failed.
-bool convert(const Options &o, const QImage &grid, QIODevice &dev)
+bool convert(const Options &o, const TextGrid &grid, QIODevice &dev)
 {
     if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html")) {
         QTextDocument doc;
@@ -243,16 +313,14 @@ bool convert(const Options &o, const QImage &grid, QIODevice &dev)
         const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtml(doc);
         return dev.write(bytes) == bytes.size();
     }
-    if (o.mode == Mode::Text) {
-        const TextResult r = convertToText(grid, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), dev);
-        return r.error == ConvertError::None;
-    }
+    if (o.mode == Mode::Text)
+        return convertText(o, grid, dev).error == ConvertError::None;
     if (o.format == QLatin1String("colors")) {
-        const FigureResult r = convertToFigures(grid, o.gray, &dev, nullptr);
+        const FigureResult r = convertToFigures(grid.rgb, o.gray, fillCoverage(o), &dev, nullptr);
         return r.error == ConvertError::None;
     }
     GlyphTextSink sink(codePageChar(o.figureCode), dev);
-    const FigureResult r = convertToFigures(grid, o.gray, nullptr, &sink);
+    const FigureResult r = convertToFigures(grid.rgb, o.gray, nullptr, &sink);
     return r.error == ConvertError::None && !sink.failed();
 }
 
@@ -262,7 +330,7 @@ bool needsFonts(const QStringList &args)
 {
     try {
         const Options o = parseArgs(args);
-        return o.format == QLatin1String("rtf") || o.format == QLatin1String("html");
+        return o.format == QLatin1String("rtf") || o.format == QLatin1String("html") || toneMethod(o) || o.fill;
     } catch (const UsageError &) {
         return false;
     }
@@ -279,9 +347,13 @@ QString usage()
         "                      default 160 (text), 80 (figures)\n"
         "  -r, --rows TEXT     lines; default proportional to the image\n"
         "  -f, --font N        font list entry 1..4 (text), default 1\n"
+        "      --method M      text method: classic (default) or tone (ramp measured\n"
+        "                      from the font, linear light, error diffusion)\n"
         "      --contrast N    -127..127, default 0\n"
         "      --gray          figures in shades of grey\n"
         "      --figure-code N 33..126, default 86\n"
+        "      --fill          figures: paint each cell's background so that figure\n"
+        "                      and background together give the cell's colour\n"
         "  -s, --size PT       font size in points from the size list, default 8;\n"
         "                      fonts 2 and 4 have the fixed sizes 10 and 8\n"
         "      --color RRGGBB  text colour (text mode), default 000000\n"
@@ -310,20 +382,31 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
     initSampleResource();
     const QString source = o.image.isEmpty() ? QStringLiteral(":/tessilor/sample.jpg") : o.image;
     GridSize size;
-    const GridLoad loaded = loadGrid(source, [&](QSize image) {
+    const auto sizeFor = [&](QSize image) {
         if (!o.rowsGiven) {
             const float aspect = float(image.width()) / float(image.height());
             o.rows = proportionalRows(o.mode, o.columns, aspect);
         }
         size = clampGrid(o.mode, o.columns, o.rows);
-        return QSize(size.width, size.height);
-    });
-    if (!loaded.ok()) {
+        // The tone method samples every character: twice the cells' columns.
+        return QSize(toneMethod(o) ? 2 * size.width : size.width, size.height);
+    };
+    TextGrid grid;
+    LoadError error = LoadError::None;
+    if (toneMethod(o)) {
+        LumaGridLoad loaded = loadLumaGrid(source, sizeFor);
+        error = loaded.error;
+        grid.luma = std::move(loaded.grid);
+    } else {
+        GridLoad loaded = loadGrid(source, sizeFor);
+        error = loaded.error;
+        grid.rgb = loaded.grid;
+    }
+    if (error != LoadError::None) {
         say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.image.isEmpty() ? QStringLiteral("sample picture") : o.image,
-                                                             loadErrorText(loaded.error)));
+                                                             loadErrorText(error)));
         return 1;
     }
-    const QImage &grid = loaded.grid;
 
     if (o.output.isEmpty()) {
         QByteArray bytes;

@@ -93,17 +93,21 @@ void FigureDocumentSink::finish()
     m_doc->setUndoRedoEnabled(m_undo);
 }
 
-const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color)
+const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color, qint64 background)
 {
     // A small direct-mapped cache: a grey mosaic has at most 256 colours and
     // always hits; a photograph's colours rarely repeat, and a miss costs no
     // more than making the format, which the document needs anyway.
-    const quint32 slot = ((color * 2654435761u) >> 20) & (kFormatSlots - 1);
+    const quint32 key = color ^ (background < 0 ? 0u : quint32(background) * 40503u);
+    const quint32 slot = ((key * 2654435761u) >> 20) & (kFormatSlots - 1);
     CachedFormat &entry = m_formats[slot];
-    if (!entry.used || entry.color != color) {
+    if (!entry.used || entry.color != color || entry.background != background) {
         entry.format = m_rowFormat;
         entry.format.setForeground(colorFrom24(color));
+        if (background >= 0)
+            entry.format.setBackground(colorFrom24(quint32(background)));
         entry.color = color;
+        entry.background = background;
         entry.used = true;
     }
     return entry.format;
@@ -111,11 +115,22 @@ const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color)
 
 void FigureDocumentSink::cell(quint32 color)
 {
+    append(color, -1);
+}
+
+void FigureDocumentSink::filledCell(quint32 color, quint32 background)
+{
+    append(color, qint64(background));
+}
+
+void FigureDocumentSink::append(quint32 color, qint64 background)
+{
     if (!m_open)
         return;
-    if (!m_haveRun || color != m_runColor) {
+    if (!m_haveRun || color != m_runColor || background != m_runBackground) {
         flushRun();
         m_runColor = color;
+        m_runBackground = background;
         m_haveRun = true;
     }
     m_run.append(m_glyph);
@@ -127,7 +142,7 @@ void FigureDocumentSink::flushRun()
 {
     if (!m_haveRun || m_run.isEmpty())
         return;
-    m_cursor.insertText(m_run, formatFor(m_runColor));
+    m_cursor.insertText(m_run, formatFor(m_runColor, m_runBackground));
     m_run.clear();
     m_haveRun = false;
 }

@@ -29,6 +29,10 @@ public:
     FigureDocumentSink(const FigureDocumentSink &) = delete;
     FigureDocumentSink &operator=(const FigureDocumentSink &) = delete;
     void cell(quint32 color) override;
+    // A cell of the figure fill: the glyph in color on the background
+    // (the character format's background, which the rich text paints,
+    // saves and copies with the cell).
+    void filledCell(quint32 color, quint32 background) override;
     void endRow(int rowIndex, int cellsInRow) override;
     // Ends the fill: the document reports its change. Further cells are
     // ignored. May throw std::bad_alloc; the destructor finishes a fill that
@@ -39,7 +43,8 @@ public:
 private:
     void abandon() noexcept;
     void flushRun();
-    const QTextCharFormat &formatFor(quint32 color);
+    void append(quint32 color, qint64 background);
+    const QTextCharFormat &formatFor(quint32 color, qint64 background);
 
     QTextDocument *m_doc;
     QTextCursor m_cursor;
@@ -47,12 +52,14 @@ private:
     QTextCharFormat m_rowFormat;
     QString m_run;
     quint32 m_runColor = 0;
+    qint64 m_runBackground = -1; // -1: none
     bool m_haveRun = false;
     bool m_open = false;
     bool m_undo = false;
     struct CachedFormat {
         QTextCharFormat format;
         quint32 color = 0;
+        qint64 background = -1;
         bool used = false;
     };
     static constexpr quint32 kFormatSlots = 4096;

@@ -396,6 +396,9 @@ void MosaicLayout::draw(QPainter *painter, const PaintContext &context)
         const int start = block.position();
         const int columns = columnsOf(block);
 
+        // Run by run, as the standard layout draws a line: a run's
+        // background (the figure fill), widened to whole pixels (the next
+        // run covers the pixel the two share), then its glyphs.
         for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const int from = fragment.position() - start;
@@ -405,6 +408,13 @@ void MosaicLayout::draw(QPainter *painter, const PaintContext &context)
             if (from >= endColumn)
                 break;
             const QTextCharFormat format = fragment.charFormat();
+            if (format.hasProperty(QTextFormat::BackgroundBrush) && format.background().style() != Qt::NoBrush) {
+                const int a = std::max(from, firstColumn), b = std::min(to, endColumn);
+                painter->fillRect(QRectF(m_m.cellX0 + a * m_m.advance, rowTop + m_m.lineTop, (b - a) * m_m.advance,
+                                         m_m.lineHeight)
+                                      .toAlignedRect(),
+                                  format.background());
+            }
             drawCells(from, to, rowTop,
                       format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : textColor);
         }

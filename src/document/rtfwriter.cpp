@@ -286,7 +286,11 @@ private:
         if (!old || old->color != s.color)
             appendWord(out, "cf", s.color);
         if (!old || old->back != s.back) {
-            appendWord(out, "highlight", s.back < 0 ? 0 : s.back);
+            // Character shading in any colour of the table (word processors
+            // show \highlight only in their few marker colours); \cb for
+            // older readers.
+            out.append("\\chshdng0");
+            appendWord(out, "chcbpat", s.back < 0 ? 0 : s.back);
             appendWord(out, "cb", s.back < 0 ? 0 : s.back);
         }
         if (!old || old->bold != s.bold)

@@ -1,5 +1,7 @@
 #include "engine/figureconvert.h"
 
+#include "engine/figurefill.h"
+
 #include <QIODevice>
 
 namespace tessilor {
@@ -24,9 +26,26 @@ QByteArray colorFileLine(quint32 color)
     return line;
 }
 
+QByteArray colorFileLine(quint32 color, quint32 background)
+{
+    QByteArray line(" ");
+    line.append(QByteArray::number(color));
+    line.append(' ');
+    line.append(QByteArray::number(background));
+    line.append(" \r\n");
+    return line;
+}
+
 FigureResult convertToFigures(const QImage &grid, bool gray, QIODevice *colorFile, FigureSink *sink,
                               const RunHooks &hooks)
 {
+    return convertToFigures(grid, gray, 0.0, colorFile, sink, hooks);
+}
+
+FigureResult convertToFigures(const QImage &grid, bool gray, double fillCoverage, QIODevice *colorFile,
+                              FigureSink *sink, const RunHooks &hooks)
+{
+    const bool fill = fillCoverage > 0;
     FigureResult result;
     if (grid.isNull() || grid.width() <= 0 || grid.height() <= 0) {
         result.error = ConvertError::EmptyGrid;
@@ -54,12 +73,25 @@ FigureResult convertToFigures(const QImage &grid, bool gray, QIODevice *colorFil
                 break;
             }
             const quint32 color = figureCellColor(px[j], gray);
-            if (sink)
-                sink->cell(color);
-            if (colorFile) {
-                buffer.append(' ');
-                buffer.append(QByteArray::number(color));
-                buffer.append(" \r\n");
+            if (fill) {
+                const FillColors f = figureFill(color, fillCoverage);
+                if (sink)
+                    sink->filledCell(f.figure, f.background);
+                if (colorFile) {
+                    buffer.append(' ');
+                    buffer.append(QByteArray::number(f.figure));
+                    buffer.append(' ');
+                    buffer.append(QByteArray::number(f.background));
+                    buffer.append(" \r\n");
+                }
+            } else {
+                if (sink)
+                    sink->cell(color);
+                if (colorFile) {
+                    buffer.append(' ');
+                    buffer.append(QByteArray::number(color));
+                    buffer.append(" \r\n");
+                }
             }
             ++walked;
             clock.afterCell();

@@ -1,6 +1,5 @@
 #include "engine/fontmodule.h"
 
-#include <QFont>
 
 #include <QDir>
 #include <QFile>
@@ -72,16 +71,6 @@ QString InstallFont(const QString &fontFile)
         return QString();
     fonts.insert(key, name);
     return name;
-}
-
-void installFontSubstitutions()
-{
-    const QString dejavu = QStringLiteral("DejaVu Sans Mono");
-    const QString liberation = QStringLiteral("Liberation Mono");
-    QFont::insertSubstitutions(QStringLiteral("Courier New Cyr"), {liberation, dejavu});
-    QFont::insertSubstitutions(QStringLiteral("Lucida Console"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Fixedsys"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Terminal"), {dejavu, liberation});
 }
 
 } // namespace tessilor

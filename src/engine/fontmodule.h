@@ -23,8 +23,4 @@ QString GetFontName(const QString &fontFile);
 // file cannot be added. Adding the same file again does not register it twice.
 QString InstallFont(const QString &fontFile);
 
-// The four ramp fonts keep their names; the system shows them with
-// monospaced families that have Cyrillic letters.
-void installFontSubstitutions();
-
 } // namespace tessilor

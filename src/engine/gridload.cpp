@@ -2,6 +2,7 @@
 
 #include "engine/boxfilter.h"
 #include "engine/resample.h"
+#include "engine/toneconvert.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -72,10 +73,37 @@ int exifOrientation(const unsigned char *data, unsigned len)
     return 1;
 }
 
-// Decodes bytes into reducer. Returns false when the stream path cannot be
-// used (the caller falls back to the full loader).
-bool decodeInto(const unsigned char *bytes, qint64 length, const std::function<QSize(QSize)> &sizeFor, QImage *grid,
-                QSize *imageSize)
+QImage takeResult(BoxReducer &reducer)
+{
+    return reducer.result();
+}
+
+LumaGrid takeResult(LumaReducer &reducer)
+{
+    return reducer.take();
+}
+
+// Largest reduction 1/1, 1/2, 1/4 or 1/8 that the decoder can apply while
+// the decoded picture keeps at least kScaledPixelsPerSample pixels per grid
+// sample in both directions.
+constexpr int kScaledPixelsPerSample = 8;
+unsigned scaleDenominator(QSize image, QSize grid)
+{
+    for (unsigned d = 8; d > 1; d /= 2) {
+        const qint64 w = (qint64(image.width()) + d - 1) / d;
+        const qint64 h = (qint64(image.height()) + d - 1) / d;
+        if (w >= qint64(grid.width()) * kScaledPixelsPerSample && h >= qint64(grid.height()) * kScaledPixelsPerSample)
+            return d;
+    }
+    return 1;
+}
+
+// Decodes bytes into a Reducer. Returns false when the stream path cannot be
+// used (the caller falls back to the full loader). With allowScaling the
+// decoder may reduce a picture far larger than the grid while decoding.
+template <class Reducer, class Grid>
+bool decodeInto(const unsigned char *bytes, qint64 length, const std::function<QSize(QSize)> &sizeFor,
+                bool allowScaling, Grid *grid, QSize *imageSize)
 {
     jpeg_decompress_struct cinfo;
     JpegErrors errors;
@@ -84,7 +112,7 @@ bool decodeInto(const unsigned char *bytes, qint64 length, const std::function<Q
     errors.mgr.emit_message = onJpegMessage;
     errors.mgr.output_message = silentOutput;
     // Everything that lives across the jump is set up before it.
-    BoxReducer *volatile reducer = nullptr;
+    Reducer *volatile reducer = nullptr;
     QRgb *volatile row = nullptr;
     if (setjmp(errors.jump)) {
         delete reducer;
@@ -121,8 +149,18 @@ bool decodeInto(const unsigned char *bytes, qint64 length, const std::function<Q
         return false;
     }
     cinfo.out_color_space = JCS_EXT_BGRX; // 0xAARRGGBB in memory on little-endian
+    if (allowScaling) {
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = scaleDenominator(expected, gridSize);
+    }
     jpeg_start_decompress(&cinfo);
-    reducer = new BoxReducer(expected.width(), expected.height(), gridSize.width(), gridSize.height());
+    const QSize decoded(int(cinfo.output_width), int(cinfo.output_height));
+    if (gridSize.width() > decoded.width() || gridSize.height() > decoded.height()) {
+        jpeg_abort_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    reducer = new Reducer(decoded.width(), decoded.height(), gridSize.width(), gridSize.height());
     if (!reducer->valid()) {
         delete reducer;
         jpeg_abort_decompress(&cinfo);
@@ -141,7 +179,7 @@ bool decodeInto(const unsigned char *bytes, qint64 length, const std::function<Q
         jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     if (complete && !errors.remark)
-        *grid = reducer->result();
+        *grid = takeResult(*reducer);
     delete reducer;
     delete[] row;
     return complete && !errors.remark;
@@ -163,7 +201,7 @@ GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFo
             if (bytes && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
                 QImage grid;
                 QSize size;
-                if (decodeInto(bytes, length, sizeFor, &grid, &size)) {
+                if (decodeInto<BoxReducer>(bytes, length, sizeFor, false, &grid, &size)) {
                     out.grid = grid;
                     out.imageSize = size;
                     out.streamed = true;
@@ -181,6 +219,41 @@ GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFo
     out.imageSize = loaded.image.size();
     const QSize gridSize = sizeFor(out.imageSize);
     out.grid = resampleBox(loaded.image, gridSize.width(), gridSize.height());
+    if (out.grid.isNull())
+        out.error = LoadError::TooLarge;
+    return out;
+}
+
+LumaGridLoad loadLumaGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor)
+{
+    LumaGridLoad out;
+    QFileInfo info(path);
+    if (info.exists() && info.isFile() && !path.startsWith(u':')) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const qint64 length = file.size();
+            const uchar *bytes = length >= 3 ? file.map(0, length) : nullptr;
+            if (bytes && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
+                LumaGrid grid;
+                QSize size;
+                if (decodeInto<LumaReducer>(bytes, length, sizeFor, true, &grid, &size)) {
+                    out.grid = std::move(grid);
+                    out.imageSize = size;
+                    out.streamed = true;
+                    return out;
+                }
+            }
+        }
+    }
+    const LoadedImage loaded = loadImage(path);
+    if (!loaded.ok()) {
+        out.error = loaded.error;
+        out.detail = loaded.detail;
+        return out;
+    }
+    out.imageSize = loaded.image.size();
+    const QSize gridSize = sizeFor(out.imageSize);
+    out.grid = makeLumaGrid(loaded.image, gridSize.width(), gridSize.height());
     if (out.grid.isNull())
         out.error = LoadError::TooLarge;
     return out;

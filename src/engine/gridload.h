@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/imageloader.h"
+#include "engine/toneconvert.h"
 
 namespace tessilor {
 
@@ -22,5 +23,19 @@ struct GridLoad {
 // everything else (and any JPEG the decoder has a remark about) goes through
 // loadImage and resampleBox. Both ways give the same grid.
 GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
+
+// The tone method's grid: linear-light luminance, box averaged. A JPEG far
+// larger than the grid is reduced by the decoder itself (1/2, 1/4 or 1/8,
+// keeping at least eight decoded pixels per sample each way) before the
+// boxes; everything else as loadGrid.
+struct LumaGridLoad {
+    LumaGrid grid;
+    QSize imageSize;
+    LoadError error = LoadError::None;
+    QString detail;
+    bool streamed = false;
+    bool ok() const { return error == LoadError::None; }
+};
+LumaGridLoad loadLumaGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
 
 } // namespace tessilor

@@ -30,6 +30,11 @@ QStringList modeNames()
     return {QStringLiteral("Текстовые символы"), QStringLiteral("Фигуры")};
 }
 
+QStringList textMethodNames()
+{
+    return {QStringLiteral("Классический"), QStringLiteral("Тональный")};
+}
+
 QStringList colorModeNames()
 {
     return {QStringLiteral("Цветной"), QStringLiteral("Оттенки серого")};

@@ -24,6 +24,13 @@ QStringList colorModeNames();
 
 enum class Mode { Text = 1, Figures = 2 };
 
+// How text characters are chosen: the classic ramp of the font list, or the
+// tone method (ramp measured from the font, linear light, error diffusion).
+// The values are those of the method list and of the stored setting.
+enum class TextMethod { Classic = 0, Tone = 1 };
+// Method list entries in value order: "Классический", "Тональный".
+QStringList textMethodNames();
+
 // Font entries 2 ("Fixedsys") and 4 ("Terminal") have a fixed size: the text
 // size list is disabled and forced to entry 4 (10) or entry 3 (8). Returns
 // the forced 1-based size entry, or 0 when the size list stays free.

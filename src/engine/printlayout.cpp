@@ -100,6 +100,19 @@ quint32 colorFromLine(const QByteArray &line)
     return quint32(std::clamp<qint32>(v, 0, 0xFFFFFF));
 }
 
+bool backgroundFromLine(const QByteArray &line, quint32 *background)
+{
+    const QList<QByteArray> parts = line.simplified().split(' ');
+    if (parts.size() < 2)
+        return false;
+    bool ok = false;
+    const qint64 v = parts[1].toLongLong(&ok);
+    if (!ok)
+        return false;
+    *background = quint32(std::clamp<qint64>(v, 0, 0xFFFFFF));
+    return true;
+}
+
 static double twipsPerUnit(int dpi)
 {
     return dpi > 0 ? 1440.0 / dpi : 15.0;
@@ -203,12 +216,19 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
                     more = false;
                     break;
                 }
-                const quint32 c = colorFromLine(file.readLine());
+                const QByteArray line = file.readLine();
+                const quint32 c = colorFromLine(line);
                 if (c != lastColor) {
                     painter.setPen(colorOf(c));
                     lastColor = c;
                 }
                 const QPointF at = figureCellPosition(x, y, info.cellWidth, info.cellHeight);
+                quint32 background = 0;
+                if (backgroundFromLine(line, &background)) {
+                    // The figure fill: the cell's background under its glyph.
+                    painter.fillRect(QRectF(at.x() / tx, at.y() / ty, info.cellWidth / tx, info.cellHeight / ty),
+                                     colorOf(background));
+                }
                 painter.drawText(QPointF(at.x() / tx, at.y() / ty + ascent), glyph);
                 ++info.itemsDrawn;
             }

@@ -75,6 +75,9 @@ QPointF figureCellPosition(int x, int y, double cellWidth, double cellHeight);
 // Colour of one colour-file line: its leading number rounded half to even
 // to 32 bits, kept to the 24 colour bits.
 quint32 colorFromLine(const QByteArray &line);
+// Background of a colour-file line of the figure fill: the second number,
+// kept to the 24 colour bits. False when the line has none.
+bool backgroundFromLine(const QByteArray &line, quint32 *background);
 
 // Outcome of laying a result out on a surface.
 enum class LayoutStatus {

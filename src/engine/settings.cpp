@@ -86,6 +86,8 @@ void StoredOptions::read(const SettingsStore &store, const QString &figureFontDe
     prop2 = readIndex(store, keys::Prop2, 1, 0, 1);
     figureFont = store.read(keys::FigureFont, figureFontDefault);
     figureCode = readIndex(store, keys::FigureCode, kDefaultFigureCode, kFirstFigureCode, kLastFigureCode);
+    textMethod = readIndex(store, keys::TextMethod, 0, 0, 1);
+    figureFill = readIndex(store, keys::FigureFill, 0, 0, 1) == 1;
     lastFile = store.read(keys::LastFile, QString());
     lastResult = store.read(keys::LastResult, QStringLiteral("save"));
     if (!isOutputKey(lastResult))
@@ -103,6 +105,8 @@ void StoredOptions::write(SettingsStore &store) const
     store.write(keys::FigureSize, QString::number(figureSize));
     store.write(keys::Prop1, QString::number(prop1));
     store.write(keys::Prop2, QString::number(prop2));
+    store.write(keys::TextMethod, QString::number(textMethod));
+    store.write(keys::FigureFill, QString::number(figureFill ? 1 : 0));
     store.write(keys::LastFile, lastFile);
     store.write(keys::LastResult, lastResult);
     store.write(keys::LastResultTip, lastResultTip);

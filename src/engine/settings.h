@@ -31,6 +31,8 @@ inline const QString LastResult = QStringLiteral("LastResult");
 inline const QString LastResultTip = QStringLiteral("LastResultTip");
 inline const QString LastDir = QStringLiteral("LastDir");
 inline const QString LastOutDir = QStringLiteral("LastOutDir");
+inline const QString TextMethod = QStringLiteral("TextMethod");
+inline const QString FigureFill = QStringLiteral("FigureFill");
 } // namespace keys
 
 // The per-user settings store: $XDG_CONFIG_HOME/Quar_Programming.ini, section
@@ -63,6 +65,8 @@ struct StoredOptions {
     int prop2 = 1;
     QString figureFont; // default: the first figure font's family
     int figureCode = 86;
+    int textMethod = 0;      // TextMethod value; anything else stored reads as 0
+    bool figureFill = false; // figure cells get their background
     QString lastFile;
     QString lastResult = QStringLiteral("save");
     QString lastResultTip = QStringLiteral("Сохранить");

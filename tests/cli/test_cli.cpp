@@ -5,6 +5,12 @@
 #include "engine/resample.h"
 #include "engine/textconvert.h"
 #include "engine/figureconvert.h"
+#include "engine/figurefill.h"
+#include "engine/fontfaces.h"
+#include "engine/fontmodule.h"
+#include "engine/linearlight.h"
+#include "engine/paths.h"
+#include "engine/toneramp.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
@@ -133,6 +139,11 @@ TEST(Cli, BadOptionsExitWithTwo)
         {QStringLiteral("--color"), QStringLiteral("GG0000")},
         {QStringLiteral("--figure-font"), QStringLiteral("3")},
         {QStringLiteral("--format"), QStringLiteral("doc")},
+        {QStringLiteral("--method"), QStringLiteral("fancy")},
+        {QStringLiteral("--method")},
+        {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-m"), QStringLiteral("figures")},
+        {QStringLiteral("--fill")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill=yes")},
     };
     for (const QStringList &args : bad) {
         const CliRun r = runCli(args);
@@ -296,4 +307,101 @@ TEST(Cli, HtmlPageHasTheSameTextAndColours)
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("#00ff00"));
     EXPECT_TRUE(r.out.contains(rampFonts()[0].face.toUtf8()));
+}
+
+TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
+{
+    QTemporaryDir dir;
+    QImage img(300, 120, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, x < 150 ? qRgb(230, 230, 230) : qRgb(40, 60, 30));
+    const QString path = writeImage(dir, QStringLiteral("halves.bmp"), img, "bmp");
+    const QString jpeg = writeImage(dir, QStringLiteral("halves.jpg"), img, "jpeg");
+    installFontSubstitutions();
+    QFont font(rampFonts()[0].face);
+    font.setPointSize(8);
+    const ToneRamp &ramp = toneRamp(font, rampFonts()[0].ramp);
+    for (const QString &picture : {path, jpeg}) {
+        const CliRun classic = runCli({QStringLiteral("-c"), QStringLiteral("60"), picture});
+        const CliRun byName = runCli({QStringLiteral("--method=classic"), QStringLiteral("-c"), QStringLiteral("60"), picture});
+        const CliRun tone = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), picture});
+        ASSERT_EQ(tone.status, 0) << tone.err.constData();
+        EXPECT_EQ(classic.out, byName.out);
+        const QStringList a = QString::fromUtf8(classic.out).split(QStringLiteral("\r\n"));
+        const QStringList b = QString::fromUtf8(tone.out).split(QStringLiteral("\r\n"));
+        ASSERT_EQ(a.size(), b.size());
+        ASSERT_EQ(a.size(), 17); // Int(60 / 2.5 / 2) = 12 rows, at least 16
+        for (qsizetype i = 0; i < a.size(); ++i)
+            ASSERT_EQ(a[i].size(), b[i].size()) << i;
+        // Every character comes from the measured ramp; the light half takes
+        // far less ink than the dark one.
+        double left = 0, right = 0;
+        for (qsizetype i = 0; i + 1 < b.size(); ++i) {
+            for (qsizetype j = 0; j < b[i].size(); ++j) {
+                const qsizetype k = ramp.chars.indexOf(b[i][j]);
+                ASSERT_GE(k, 0) << int(b[i][j].unicode());
+                (j < 30 ? left : right) += ramp.level[size_t(k)];
+            }
+        }
+        EXPECT_NEAR(left / (30 * 16), 1.0 - srgbToLinear(230), 0.03);
+        EXPECT_NEAR(right / (30 * 16), 1.0 - luminance(40, 60, 30), 0.03);
+    }
+    // RTF and HTML hold the tone method's characters too.
+    const CliRun tone = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), path});
+    const CliRun rtf = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"),
+                               QStringLiteral("-F"), QStringLiteral("rtf"), path});
+    ASSERT_EQ(rtf.status, 0);
+    QTextDocument doc;
+    ASSERT_TRUE(readRtf(rtf.out, doc));
+    EXPECT_EQ(writePlainText(doc), tone.out);
+
+    // The real program, which starts its font machinery for the tone method.
+    QProcess p;
+    p.start(QStringLiteral(TESSILOR_CLI_PATH), {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
+                                                 QStringLiteral("60"), jpeg});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_EQ(p.readAllStandardOutput(), runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
+                                                  QStringLiteral("60"), jpeg}).out);
+}
+
+TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
+{
+    QTemporaryDir dir;
+    QImage img(40, 20, QImage::Format_RGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            img.setPixel(x, y, qRgb(x * 6, 200 - y * 9, 90));
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
+    const CliRun r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"),
+                             QStringLiteral("-F"), QStringLiteral("colors"), QStringLiteral("-c"), QStringLiteral("20"),
+                             QStringLiteral("-r"), QStringLiteral("16"), path});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    const QList<QByteArray> lines = r.out.split('\n');
+    ASSERT_EQ(lines.size(), 20 * 16 + 1);
+    // The glyph's ink in its font and size, as the figure mode draws it.
+    QFont font(InstallFont(programFilesFolder() + QStringLiteral("/GLYFA__1.TTF")));
+    font.setPointSize(8);
+    const double a = glyphCoverage(font, QChar(u'V'));
+    ASSERT_GT(a, 0.1);
+    ASSERT_LT(a, 0.5);
+    const QImage grid = resampleBox(img, 20, 16);
+    for (int i = 0; i < 20 * 16; ++i) {
+        const QList<QByteArray> numbers = lines[i].simplified().split(' ');
+        ASSERT_EQ(numbers.size(), 2) << lines[i].constData();
+        const quint32 sampled = figureCellColor(grid.pixel(i % 20, i / 20), false);
+        const quint32 fig = numbers[0].toUInt(), back = numbers[1].toUInt();
+        EXPECT_NE(fig, back) << i;
+        const int s[3] = {redOf(sampled), greenOf(sampled), blueOf(sampled)};
+        const int f[3] = {redOf(fig), greenOf(fig), blueOf(fig)};
+        const int b[3] = {redOf(back), greenOf(back), blueOf(back)};
+        for (int c = 0; c < 3; ++c)
+            ASSERT_NEAR(a * srgbToLinear(f[c]) + (1 - a) * srgbToLinear(b[c]), srgbToLinear(s[c]), 0.004) << i;
+    }
+    // HTML shows the backgrounds.
+    const CliRun html = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"),
+                                QStringLiteral("-F"), QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("20"), path});
+    ASSERT_EQ(html.status, 0);
+    EXPECT_GE(html.out.count("background-color:"), 20 * 10);
 }

@@ -7,6 +7,7 @@
 #include "document/streambuffer.h"
 
 #include "engine/figureconvert.h"
+#include "engine/figurefill.h"
 #include "engine/options.h"
 
 #include <QElapsedTimer>
@@ -427,6 +428,39 @@ TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)
     QTextDocument back;
     ASSERT_TRUE(readRtf(rtf, back));
     expectSameRuns(doc, back);
+}
+
+TEST(DocumentFill, FilledFiguresKeepEveryBackgroundInRtfAndHtml)
+{
+    QImage grid(12, 5, QImage::Format_RGB32);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 12; ++x)
+            grid.setPixel(x, y, qRgb(x * 21, 250 - y * 50, (x * y * 37) % 256));
+    grid.setPixel(1, 0, grid.pixel(0, 0)); // equal neighbours share a run
+    QTextDocument doc;
+    FigureDocumentSink sink(&doc, QChar(u'V'), QFont(QStringLiteral("Quar Tessilor Figures 1"), 10), 0);
+    ASSERT_EQ(convertToFigures(grid, false, 0.27, nullptr, &sink).error, ConvertError::None);
+    sink.finish();
+    const QByteArray rtf = writeRtf(doc);
+    // Shading in the table's colours, which word processors show as they are.
+    EXPECT_TRUE(rtf.contains("\\chshdng0\\chcbpat"));
+    EXPECT_FALSE(rtf.contains("\\highlight"));
+    QTextDocument back;
+    ASSERT_TRUE(readRtf(rtf, back));
+    const QString html = QString::fromUtf8(writeHtml(doc));
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            const FillColors want = figureFill(figureCellColor(grid.pixel(x, y), false), 0.27);
+            for (const QTextDocument *d : {&doc, &back}) {
+                QTextCursor c(const_cast<QTextDocument *>(d));
+                c.setPosition(13 * y + x + 1);
+                ASSERT_EQ(colorTo24(c.charFormat().foreground().color()), want.figure) << x << "," << y;
+                ASSERT_EQ(colorTo24(c.charFormat().background().color()), want.background) << x << "," << y;
+            }
+            EXPECT_TRUE(html.contains(QStringLiteral("background-color:%1").arg(colorFrom24(want.background).name())))
+                << x << "," << y;
+        }
+    }
 }
 
 TEST(DocumentFill, FigureSinkMergesEqualNeighboursAndKeepsPartialRows)

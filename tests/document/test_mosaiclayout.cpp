@@ -61,7 +61,8 @@ QImage noisyGrid(int w, int h, quint32 seed)
 // A document set up as the result window sets it up, filled with a mosaic of
 // the grid; with `mosaic` it is shown through the mosaic layout. `stopAfter`
 // cells end the fill early, leaving a partial last row.
-std::unique_ptr<QTextDocument> filled(const MosaicSetup &s, const QImage &grid, bool mosaic, int stopAfter = -1)
+std::unique_ptr<QTextDocument> filled(const MosaicSetup &s, const QImage &grid, bool mosaic, int stopAfter = -1,
+                                      double fillCoverage = 0)
 {
     auto doc = std::make_unique<QTextDocument>();
     QTextOption option = doc->defaultTextOption();
@@ -87,7 +88,7 @@ std::unique_ptr<QTextDocument> filled(const MosaicSetup &s, const QImage &grid, 
         if (stopAfter >= 0 && ++cells >= stopAfter)
             stop = 1;
     };
-    convertToFigures(grid, false, nullptr, &sink, hooks);
+    convertToFigures(grid, false, fillCoverage, nullptr, &sink, hooks);
     sink.finish();
     return doc;
 }
@@ -221,6 +222,31 @@ TEST(MosaicLayout, PaintsTheSamePixelsAsTheStandardLayout)
         SCOPED_TRACE(cursor);
         EXPECT_EQ(render(standard.get(), content, 42 * 2, 42 * 6 + 41, cursor),
                   render(mosaic.get(), content, 42 * 2, 42 * 6 + 41, cursor));
+    }
+}
+
+TEST(MosaicLayout, PaintsTheSameCellBackgroundsAsTheStandardLayout)
+{
+    // The figure fill: every cell on its own background.
+    for (const qreal points : {8.0, 11.5}) {
+        const MosaicSetup s{figureFamily(), points, QChar(u'V'), 4, 0, 0};
+        ASSERT_FALSE(s.family.isEmpty());
+        const QImage grid = noisyGrid(23, 11, 4);
+        auto standard = filled(s, grid, false, -1, 0.27);
+        auto mosaic = filled(s, grid, true, -1, 0.27);
+        ASSERT_TRUE(MosaicLayout::isInstalled(mosaic.get()));
+        const QSizeF size = standard->documentLayout()->documentSize();
+        const QRectF whole(QPointF(0, 0), size);
+        const QImage a = render(standard.get(), whole);
+        EXPECT_EQ(a, render(mosaic.get(), whole)) << points;
+        const QRectF part(size.width() * 0.4, size.height() * 0.3, size.width() * 0.33, size.height() * 0.4);
+        EXPECT_EQ(render(standard.get(), part), render(mosaic.get(), part)) << points;
+        const QRectF content(0, 0, size.width() - 4, size.height());
+        EXPECT_EQ(render(standard.get(), content, 24 * 2 + 5, 24 * 4 + 9), render(mosaic.get(), content, 24 * 2 + 5, 24 * 4 + 9));
+        // The backgrounds are there: the middle of the first cell's row
+        // band left of the glyph is no longer white.
+        const QPointF cell = qobject_cast<MosaicLayout *>(mosaic->documentLayout())->cellOrigin(0, 0);
+        EXPECT_NE(a.pixel(int(cell.x()) + 1, int(cell.y() + size.height() / 11 / 2)), qRgb(255, 255, 255));
     }
 }
 

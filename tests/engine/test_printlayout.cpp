@@ -179,6 +179,17 @@ TEST(FigureCells, PositionsAndColourLines)
     EXPECT_EQ(colorFromLine(" 2.5 "), 2u);
     EXPECT_EQ(colorFromLine(" 3.5 "), 4u);
     EXPECT_EQ(colorFromLine(" 99999999999 "), 0xFFFFFFu);
+
+    // Lines of the figure fill: the figure's colour, then the background.
+    quint32 back = 7;
+    EXPECT_EQ(colorFromLine(" 255 65280 \r\n"), 255u);
+    EXPECT_TRUE(backgroundFromLine(" 255 65280 \r\n", &back));
+    EXPECT_EQ(back, 65280u);
+    EXPECT_TRUE(backgroundFromLine(" 1 99999999999 ", &back));
+    EXPECT_EQ(back, 0xFFFFFFu);
+    EXPECT_FALSE(backgroundFromLine(" 255 \r\n", &back));
+    EXPECT_FALSE(backgroundFromLine(" 255 x \r\n", &back));
+    EXPECT_FALSE(backgroundFromLine("", &back));
 }
 
 // A white page surface at 96 dpi (15 twips a pixel), as the preview draws on.
@@ -331,6 +342,29 @@ TEST(LayoutPage, FigureGlyphsInCellColoursAtCellPositions)
     // Nothing beyond the 3 x 2 cells.
     EXPECT_EQ(countNonWhite(page, QRect(int(3 * cw) + 2, 0, 600 - int(3 * cw) - 2, 400)), 0);
     EXPECT_EQ(countNonWhite(page, QRect(0, int(2 * ch) + 2, 600, 400 - int(2 * ch) - 2)), 0);
+}
+
+TEST(LayoutPage, FilledFiguresPaintTheirCellBackgrounds)
+{
+    QTemporaryDir dir;
+    PrintSource src;
+    src.resultKind = 2;
+    src.gridColumns = 2;
+    src.gridRows = 1;
+    src.colorPath = dir.filePath("color.tmp");
+    src.fontName = "DejaVu Sans Mono";
+    src.fontSize = 40;
+    src.glyph = QChar(u'.'); // a small glyph: most of the cell shows the background
+    ASSERT_TRUE(writeFile(src.colorPath, " 0 65280 \r\n 0 \r\n"));
+    QImage page = whitePage(300, 200);
+    QPainter p(&page);
+    const PageLayoutInfo info = layoutPage(p, src, PageLimits{4500, 3000});
+    p.end();
+    ASSERT_EQ(info.status, LayoutStatus::Done);
+    const double cw = info.cellWidth / 15, ch = info.cellHeight / 15;
+    // The first cell is green where the glyph is not, the second stays white.
+    EXPECT_GT(countPixels(page, QRect(0, 0, int(cw), int(ch / 2)), qRgb(0, 255, 0)), int(cw * ch / 2 * 0.9));
+    EXPECT_EQ(countNonWhite(page, QRect(int(cw) + 1, 0, int(cw) - 2, int(ch / 2))), 0);
 }
 
 TEST(LayoutPage, ShortColourFileEndsEarlyAndBigGridShrinks)

@@ -1,3 +1,4 @@
+#include "engine/options.h"
 #include "engine/settings.h"
 
 #include <QFile>
@@ -104,6 +105,44 @@ TEST(Settings, FigureCodeOutsideTheFigureRangeFallsBack)
         StoredOptions o;
         o.read(store, QStringLiteral("F"));
         EXPECT_EQ(o.figureCode, c.expected) << c.stored;
+    }
+}
+
+TEST(Settings, TextMethodAndFigureFillRoundTrip)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.ini"));
+    {
+        SettingsStore store(path);
+        StoredOptions o;
+        o.read(store, QStringLiteral("F"));
+        EXPECT_EQ(o.textMethod, 0); // classic and no fill by default
+        EXPECT_FALSE(o.figureFill);
+        o.textMethod = int(TextMethod::Tone);
+        o.figureFill = true;
+        o.write(store);
+        ASSERT_TRUE(store.sync());
+    }
+    SettingsStore store(path);
+    StoredOptions o;
+    o.read(store, QStringLiteral("F"));
+    EXPECT_EQ(o.textMethod, 1);
+    EXPECT_TRUE(o.figureFill);
+    EXPECT_EQ(store.read(keys::TextMethod, QString()), QStringLiteral("1"));
+    EXPECT_EQ(store.read(keys::FigureFill, QString()), QStringLiteral("1"));
+    // Stored values the program does not know read as the defaults.
+    struct Case {
+        const char *method, *fill;
+        int textMethod;
+        bool figureFill;
+    } const cases[] = {{"0", "0", 0, false}, {"1", "1", 1, true}, {"2", "2", 0, false}, {"-1", "yes", 0, false},
+                       {"tone", "", 0, false}, {"1.4", "0.6", 1, true}};
+    for (const Case &c : cases) {
+        store.write(keys::TextMethod, QString::fromLatin1(c.method));
+        store.write(keys::FigureFill, QString::fromLatin1(c.fill));
+        o.read(store, QStringLiteral("F"));
+        EXPECT_EQ(o.textMethod, c.textMethod) << c.method;
+        EXPECT_EQ(o.figureFill, c.figureFill) << c.fill;
     }
 }
 

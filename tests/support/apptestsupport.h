@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "support/findchild.h"
 #include "app/globals.h"

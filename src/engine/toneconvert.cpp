@@ -1,0 +1,343 @@
+#include "engine/toneconvert.h"
+
+#include "engine/linearlight.h"
+
+#include <QIODevice>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace tessilor {
+
+namespace {
+
+// Each channel's share of the luminance, by 8-bit value.
+struct WeightedTables {
+    std::array<float, 256> r, g, b;
+};
+
+const WeightedTables &weightedTables()
+{
+    static const WeightedTables t = [] {
+        WeightedTables w{};
+        const std::array<float, 256> &lin = srgbToLinearTable();
+        for (size_t v = 0; v < 256; ++v) {
+            w.r[v] = kLumaR * lin[v];
+            w.g[v] = kLumaG * lin[v];
+            w.b[v] = kLumaB * lin[v];
+        }
+        return w;
+    }();
+    return t;
+}
+
+inline float pixelLuma(const WeightedTables &t, QRgb p)
+{
+    return t.r[(p >> 16) & 0xFF] + t.g[(p >> 8) & 0xFF] + t.b[p & 0xFF];
+}
+
+void boxes(qint64 source, int dest, std::vector<int> &from, std::vector<int> &to)
+{
+    from.resize(size_t(dest));
+    to.resize(size_t(dest));
+    for (qint64 x = 0; x < dest; ++x) {
+        const qint64 x0 = x * source / dest;
+        from[size_t(x)] = int(x0);
+        to[size_t(x)] = int(std::max(x0 + 1, (x + 1) * source / dest));
+    }
+}
+
+bool allocate(LumaGrid &grid, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    try {
+        grid.luma.assign(size_t(width) * size_t(height), 0.0f);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    grid.width = width;
+    grid.height = height;
+    return true;
+}
+
+} // namespace
+
+LumaReducer::LumaReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
+    : m_sW(sourceWidth), m_sH(sourceHeight)
+{
+    if (destWidth <= 0 || destHeight <= 0 || destWidth > sourceWidth || destHeight > sourceHeight)
+        return;
+    if (!allocate(m_grid, destWidth, destHeight))
+        return;
+    boxes(m_sW, destWidth, m_x0, m_x1);
+    m_sums.assign(size_t(destWidth), 0.0);
+    m_rowStart = 0;
+    m_rowEnd = std::max<qint64>(1, m_sH / destHeight);
+}
+
+void LumaReducer::addRow(const QRgb *line)
+{
+    if (!valid() || complete())
+        return;
+    const WeightedTables &t = weightedTables();
+    const int dW = m_grid.width;
+    for (int x = 0; x < dW; ++x) {
+        float s = 0;
+        const int x1 = m_x1[size_t(x)];
+        for (int sx = m_x0[size_t(x)]; sx < x1; ++sx)
+            s += pixelLuma(t, line[sx]);
+        m_sums[size_t(x)] += double(s);
+    }
+    ++m_sourceRow;
+    if (m_sourceRow >= m_rowEnd)
+        finishRow();
+}
+
+void LumaReducer::finishRow()
+{
+    const int dW = m_grid.width;
+    float *out = m_grid.luma.data() + size_t(m_destRow) * size_t(dW);
+    const double rows = double(m_rowEnd - m_rowStart);
+    for (int x = 0; x < dW; ++x) {
+        out[x] = float(m_sums[size_t(x)] / (rows * double(m_x1[size_t(x)] - m_x0[size_t(x)])));
+        m_sums[size_t(x)] = 0;
+    }
+    ++m_destRow;
+    m_rowStart = m_rowEnd;
+    m_rowEnd = qint64(m_destRow + 1) * m_sH / m_grid.height;
+}
+
+LumaGrid makeLumaGrid(const QImage &source, int width, int height)
+{
+    if (source.isNull() || width <= 0 || height <= 0)
+        return {};
+    const QImage src = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+                           ? source
+                           : source.convertToFormat(QImage::Format_RGB32);
+    if (src.isNull())
+        return {};
+    if (width <= src.width() && height <= src.height()) {
+        LumaReducer reducer(src.width(), src.height(), width, height);
+        if (!reducer.valid())
+            return {};
+        for (int y = 0; y < src.height(); ++y)
+            reducer.addRow(reinterpret_cast<const QRgb *>(src.constScanLine(y)));
+        return reducer.take();
+    }
+    // Enlarging in at least one direction: the same boxes, one destination
+    // row at a time.
+    LumaGrid grid;
+    if (!allocate(grid, width, height))
+        return {};
+    std::vector<int> x0, x1, y0, y1;
+    boxes(src.width(), width, x0, x1);
+    boxes(src.height(), height, y0, y1);
+    const WeightedTables &t = weightedTables();
+    std::vector<double> sums(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int sy = y0[size_t(y)]; sy < y1[size_t(y)]; ++sy) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(sy));
+            for (int x = 0; x < width; ++x)
+                for (int sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx)
+                    sums[size_t(x)] += double(pixelLuma(t, line[sx]));
+        }
+        float *out = grid.luma.data() + size_t(y) * size_t(width);
+        const double rows = double(y1[size_t(y)] - y0[size_t(y)]);
+        for (int x = 0; x < width; ++x)
+            out[x] = float(sums[size_t(x)] / (rows * double(x1[size_t(x)] - x0[size_t(x)])));
+    }
+    return grid;
+}
+
+double toneContrast(double lightness, qint16 contrast)
+{
+    if (contrast == 0)
+        return lightness;
+    const double c = contrast;
+    const double middle = 127.5;
+    double l = lightness;
+    if (l <= middle)
+        l = c < 0 ? std::min(l - c, middle) : l - c;
+    else
+        l = c < 0 ? std::max(l + c, middle) : l + c;
+    return std::clamp(l, 0.0, 255.0);
+}
+
+namespace {
+
+// Ink wanted for a luminance after the contrast, sampled finely and
+// interpolated: the contrast works on encoded lightness, which would cost
+// two powers per character.
+class InkCurve
+{
+public:
+    explicit InkCurve(qint16 contrast) : m_identity(contrast == 0)
+    {
+        if (m_identity)
+            return;
+        for (int i = 0; i <= kSteps; ++i) {
+            const double y = double(i) / kSteps;
+            const double l = toneContrast(linearToSrgb(y) * 255.0, contrast) / 255.0;
+            const double back = l <= 0.04045 ? l / 12.92 : std::pow((l + 0.055) / 1.055, 2.4);
+            m_ink[size_t(i)] = float(1.0 - back);
+        }
+    }
+    float operator()(float y) const
+    {
+        if (m_identity)
+            return 1.0f - y;
+        const float f = std::clamp(y, 0.0f, 1.0f) * kSteps;
+        const int i = std::min(int(f), kSteps - 1);
+        const float w = f - float(i);
+        return m_ink[size_t(i)] + (m_ink[size_t(i) + 1] - m_ink[size_t(i)]) * w;
+    }
+
+private:
+    static constexpr int kSteps = 4096;
+    bool m_identity;
+    std::array<float, kSteps + 1> m_ink{};
+};
+
+// Nearest ramp level of an ink value, through a table of candidates.
+class Quantizer
+{
+public:
+    explicit Quantizer(const std::vector<float> &levels) : m_levels(levels)
+    {
+        for (int b = 0; b < kBins; ++b) {
+            const float v = (float(b) + 0.5f) / kBins;
+            m_bin[size_t(b)] = quint8(nearestSlow(v));
+        }
+    }
+    int operator()(float ink) const
+    {
+        const int last = int(m_levels.size()) - 1;
+        if (ink <= 0.0f)
+            return 0;
+        if (ink >= 1.0f)
+            return last;
+        int i = m_bin[size_t(std::min(int(ink * kBins), kBins - 1))];
+        // A bin holds values on either side of a midpoint: settle with the
+        // neighbours.
+        while (i > 0 && std::abs(m_levels[size_t(i) - 1] - ink) <= std::abs(m_levels[size_t(i)] - ink))
+            --i;
+        while (i < last && std::abs(m_levels[size_t(i) + 1] - ink) < std::abs(m_levels[size_t(i)] - ink))
+            ++i;
+        return i;
+    }
+
+private:
+    int nearestSlow(float v) const
+    {
+        int best = 0;
+        for (int i = 1; i < int(m_levels.size()); ++i)
+            if (std::abs(m_levels[size_t(i)] - v) < std::abs(m_levels[size_t(best)] - v))
+                best = i;
+        return best;
+    }
+    static constexpr int kBins = 1024;
+    const std::vector<float> &m_levels;
+    std::array<quint8, kBins> m_bin{};
+};
+
+} // namespace
+
+TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast, QIODevice &out,
+                             const RunHooks &hooks)
+{
+    TextResult result;
+    if (!ramp.valid() || ramp.level.size() != size_t(ramp.chars.size()) || ramp.chars.size() > 255) {
+        result.error = ConvertError::RampTooShort;
+        return result;
+    }
+    if (grid.isNull() || grid.luma.size() != size_t(grid.width) * size_t(grid.height)) {
+        result.error = ConvertError::EmptyGrid;
+        return result;
+    }
+    const int width = grid.width;
+    const int lastRow = grid.height - 1;
+    std::vector<std::array<char, 4>> bytes(size_t(ramp.chars.size()));
+    std::vector<quint8> lengths(size_t(ramp.chars.size()));
+    for (qsizetype i = 0; i < ramp.chars.size(); ++i) {
+        const QByteArray utf8 = QString(ramp.chars.at(i)).toUtf8();
+        std::memcpy(bytes[size_t(i)].data(), utf8.constData(), size_t(std::min<qsizetype>(utf8.size(), 4)));
+        lengths[size_t(i)] = quint8(std::min<qsizetype>(utf8.size(), 4));
+    }
+    const InkCurve inkOf(contrast);
+    const Quantizer nearest(ramp.level);
+    const std::vector<float> &level = ramp.level;
+
+    // Error carried into the current row and the next one, with a guard
+    // column on either side.
+    std::vector<float> here(size_t(width) + 2, 0.0f), below(size_t(width) + 2, 0.0f);
+    std::vector<quint8> chosen(static_cast<size_t>(width));
+    std::vector<char> line(size_t(width) * 4 + 16);
+
+    YieldClock clock(hooks);
+    bool stopped = false;
+    int i = 0;
+    for (; i <= lastRow; ++i) {
+        if (clock.stopRequested()) {
+            stopped = true;
+            break;
+        }
+        const float *row = grid.luma.data() + size_t(i) * size_t(width);
+        std::fill(below.begin(), below.end(), 0.0f);
+        const bool forward = (i % 2) == 0;
+        const int step = forward ? 1 : -1;
+        for (int n = 0, x = forward ? 0 : width - 1; n < width; ++n, x += step) {
+            const float want = inkOf(row[x]) + here[size_t(x) + 1];
+            const int k = nearest(want);
+            chosen[size_t(x)] = quint8(k);
+            const float e = want - level[size_t(k)];
+            here[size_t(x + step) + 1] += e * (7.0f / 16.0f);
+            below[size_t(x - step) + 1] += e * (3.0f / 16.0f);
+            below[size_t(x) + 1] += e * (5.0f / 16.0f);
+            below[size_t(x + step) + 1] += e * (1.0f / 16.0f);
+        }
+        std::swap(here, below);
+
+        // Written left to right a classic cell (two characters) at a time.
+        char *p = line.data();
+        int walked = 0;
+        for (int x = 0; x < width; x += 2) {
+            if (clock.stopRequested()) {
+                stopped = true;
+                break;
+            }
+            for (int c = x; c < std::min(x + 2, width); ++c) {
+                const int k = chosen[size_t(c)];
+                std::memcpy(p, bytes[size_t(k)].data(), 4);
+                p += lengths[size_t(k)];
+            }
+            ++walked;
+            clock.afterCell();
+        }
+        if (i == 0)
+            result.counts.gridColumns = walked;
+        *p++ = '\r';
+        *p++ = '\n';
+        const qint64 len = p - line.data();
+        if (out.write(line.data(), len) != len) {
+            result.error = ConvertError::WriteFailed;
+            result.counts.endRow = i;
+            return result;
+        }
+        clock.tick();
+        clock.percent(rowPercent(i, lastRow));
+        ++result.counts.gridRows;
+        if (stopped) {
+            ++i;
+            break;
+        }
+    }
+    result.counts.endRow = i;
+    result.counts.stopped = stopped;
+    clock.percent(rowPercent(i, lastRow));
+    return result;
+}
+
+} // namespace tessilor

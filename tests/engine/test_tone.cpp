@@ -1,0 +1,372 @@
+// The tone method (measured ramp, linear light, error diffusion) and the
+// figure fill.
+#include "engine/figurefill.h"
+#include "engine/fontfaces.h"
+#include "engine/gridload.h"
+#include "engine/linearlight.h"
+#include "engine/options.h"
+#include "engine/toneconvert.h"
+#include "engine/toneramp.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QRawFont>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cmath>
+
+using namespace tessilor;
+
+namespace {
+
+LumaGrid flatGrid(int w, int h, float y)
+{
+    LumaGrid g;
+    g.width = w;
+    g.height = h;
+    g.luma.assign(size_t(w) * size_t(h), y);
+    return g;
+}
+
+QStringList toneLines(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast = 0, TextResult *result = nullptr,
+                      const RunHooks &hooks = {})
+{
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    const TextResult r = convertToToneText(grid, ramp, contrast, buf, hooks);
+    if (result)
+        *result = r;
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.last().isEmpty()); // the last line ends with CR LF too
+    lines.removeLast();
+    return lines;
+}
+
+// Mean ramp level (ink, 0 white .. 1 black) of the characters of lines.
+double meanLevel(const QStringList &lines, const ToneRamp &ramp, int from = 0, int to = -1)
+{
+    double sum = 0;
+    int n = 0;
+    for (const QString &line : lines) {
+        const int end = to < 0 ? int(line.size()) : to;
+        for (int i = from; i < end; ++i) {
+            const qsizetype k = ramp.chars.indexOf(line.at(i));
+            EXPECT_GE(k, 0) << "not a ramp character: " << int(line.at(i).unicode());
+            sum += ramp.level[size_t(std::max<qsizetype>(k, 0))];
+            ++n;
+        }
+    }
+    return n ? sum / n : 0;
+}
+
+const ToneRamp &liberationRamp()
+{
+    installFontSubstitutions();
+    QFont font(rampFonts()[0].face);
+    font.setPointSize(8);
+    return toneRamp(font, rampFonts()[0].ramp);
+}
+
+} // namespace
+
+TEST(LinearLight, DecodingAndLuminance)
+{
+    struct Case {
+        QRgb rgb;
+        double luminance;
+    } const cases[] = {
+        {qRgb(0, 0, 0), 0.0},          {qRgb(255, 255, 255), 1.0},   {qRgb(128, 128, 128), 0.2158605},
+        {qRgb(0, 255, 0), 0.7152},     {qRgb(255, 0, 0), 0.2126},    {qRgb(0, 0, 255), 0.0722},
+        {qRgb(10, 10, 10), 0.0030353}, {qRgb(255, 128, 0), 0.3669},
+    };
+    for (const Case &c : cases)
+        EXPECT_NEAR(luminance(qRed(c.rgb), qGreen(c.rgb), qBlue(c.rgb)), c.luminance, 1e-4) << std::hex << c.rgb;
+    for (int v = 0; v < 256; ++v)
+        EXPECT_EQ(linearToSrgb8(srgbToLinear(v)), v);
+}
+
+TEST(LinearLight, GridBoxesAverageLightNotValues)
+{
+    // Black and white columns: half the light, where averaging the values
+    // would give mid-grey 128, a fifth of it.
+    QImage stripes(40, 20, QImage::Format_RGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const LumaGrid reduced = makeLumaGrid(stripes, 10, 5);
+    ASSERT_EQ(reduced.width, 10);
+    ASSERT_EQ(reduced.height, 5);
+    for (float y : reduced.luma)
+        EXPECT_NEAR(y, 0.5, 1e-6);
+    // Boxes as the resampler's: 5 source columns into 2 take 0-1 and 2-4.
+    QImage row(5, 1, QImage::Format_RGB32);
+    const int values[5] = {255, 0, 255, 255, 0};
+    for (int x = 0; x < 5; ++x)
+        row.setPixel(x, 0, qRgb(values[x], values[x], values[x]));
+    const LumaGrid two = makeLumaGrid(row, 2, 1);
+    EXPECT_NEAR(two.at(0, 0), 0.5, 1e-6);
+    EXPECT_NEAR(two.at(1, 0), 2.0 / 3.0, 1e-6);
+    // Enlarging repeats pixels.
+    const LumaGrid big = makeLumaGrid(row, 10, 3);
+    ASSERT_EQ(big.width, 10);
+    EXPECT_NEAR(big.at(0, 2), 1.0, 1e-6);
+    EXPECT_NEAR(big.at(3, 1), 0.0, 1e-6);
+    EXPECT_TRUE(makeLumaGrid(QImage(), 4, 4).isNull());
+    EXPECT_TRUE(makeLumaGrid(row, 0, 4).isNull());
+}
+
+TEST(LinearLight, JpegDecodedStraightIntoTheGridMatchesTheWholePicture)
+{
+    QTemporaryDir dir;
+    QImage img(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb((x / 7) % 256, (y / 5) % 256, ((x + y) / 11) % 256));
+    const QString path = dir.filePath(QStringLiteral("p.jpg"));
+    ASSERT_TRUE(QImageWriter(path, "jpeg").write(img));
+    const QImage decoded(path);
+    // A grid far smaller than the picture lets the decoder reduce it (1600 /
+    // 8 = 200 >= 8 * 24); a larger one is decoded whole.
+    for (const QSize grid : {QSize(24, 12), QSize(400, 300)}) {
+        const LumaGridLoad streamed = loadLumaGrid(path, [&](QSize image) {
+            EXPECT_EQ(image, img.size());
+            return grid;
+        });
+        ASSERT_TRUE(streamed.ok());
+        EXPECT_TRUE(streamed.streamed);
+        const LumaGrid whole = makeLumaGrid(decoded, grid.width(), grid.height());
+        double worst = 0;
+        for (size_t i = 0; i < whole.luma.size(); ++i)
+            worst = std::max(worst, double(std::abs(whole.luma[i] - streamed.grid.luma[i])));
+        EXPECT_LT(worst, grid.width() > 100 ? 1e-5 : 0.02) << grid.width();
+    }
+}
+
+TEST(ToneRamp, MeasuredInTheFaceThatShowsTheArt)
+{
+    installFontSubstitutions();
+    struct Case {
+        int entry;
+        int points;
+        const char *family;
+    } const cases[] = {{1, 8, "Liberation Mono"}, {1, 48, "Liberation Mono"}, {2, 10, "DejaVu Sans Mono"},
+                       {3, 4, "DejaVu Sans Mono"}, {4, 8, "DejaVu Sans Mono"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.entry << " " << c.points << "pt");
+        QFont font(rampFonts()[size_t(c.entry - 1)].face);
+        font.setPointSize(c.points);
+        const ToneRamp &ramp = toneRamp(font, rampFonts()[size_t(c.entry - 1)].ramp);
+        EXPECT_EQ(ramp.family.toLower(), QString::fromLatin1(c.family).toLower());
+        ASSERT_GE(ramp.chars.size(), 16);
+        ASSERT_LE(ramp.chars.size(), 32);
+        EXPECT_EQ(ramp.chars.at(0), u' ');
+        EXPECT_EQ(ramp.level.front(), 0.0f);
+        EXPECT_EQ(ramp.level.back(), 1.0f);
+        for (size_t i = 1; i < ramp.level.size(); ++i) {
+            EXPECT_GT(ramp.coverage[i], ramp.coverage[i - 1]) << i;
+            EXPECT_GE(ramp.level[i], ramp.level[i - 1]) << i;
+        }
+        for (const QChar ch : ramp.chars)
+            EXPECT_TRUE(printableAscii().contains(ch) || rampFonts()[size_t(c.entry - 1)].ramp.contains(ch));
+        // Measured once: the second call is the cache's.
+        EXPECT_EQ(&toneRamp(font, rampFonts()[size_t(c.entry - 1)].ramp), &ramp);
+    }
+}
+
+TEST(ToneRamp, CharactersTheFaceLacksAreLeftOut)
+{
+    const QRawFont liberation(QStringLiteral("/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf"), 20);
+    ASSERT_TRUE(liberation.isValid());
+    // CJK and a private-use character are not in the face; another face
+    // would show them, so they are not measured.
+    const QList<GlyphInk> inks = measureGlyphInk(liberation, QStringLiteral(" A\u4E2D\uE000.A\u0416"));
+    QString chars;
+    for (const GlyphInk &g : inks)
+        chars.append(g.ch);
+    EXPECT_EQ(chars, QStringLiteral(" A.\u0416"));
+    EXPECT_EQ(inks[0].coverage, 0.0);
+    EXPECT_GT(inks[1].coverage, inks[2].coverage); // 'A' carries more ink than '.'
+    EXPECT_GT(inks[2].coverage, 0.0);
+    EXPECT_TRUE(measureGlyphInk(QRawFont(), QStringLiteral("A")).isEmpty());
+}
+
+TEST(ToneRamp, PickingEvenlySpacedCharacters)
+{
+    auto inks = [](int count, double darkest, bool space) {
+        QList<GlyphInk> list;
+        if (space)
+            list.append(GlyphInk{QChar(u' '), 0.0});
+        for (int i = 1; i <= count; ++i)
+            list.append(GlyphInk{QChar(char16_t(0x40 + i)), darkest * i / count});
+        return list;
+    };
+    struct Case {
+        QList<GlyphInk> inks;
+        int expected; // characters kept, 0 for no ramp
+    } const cases[] = {
+        {inks(100, 0.4, true), 32}, // plenty: the largest ramp
+        {inks(20, 0.3, true), 21},  // few: all of them
+        {inks(5, 0.3, true), 6},
+        {inks(30, 0.3, false), 0},  // no space to start from
+        {inks(30, 0.0, true), 0},   // no ink
+    };
+    for (const Case &c : cases) {
+        const ToneRamp r = pickToneRamp(c.inks);
+        EXPECT_EQ(r.chars.size(), c.expected);
+        if (!c.expected)
+            continue;
+        EXPECT_EQ(r.chars.at(0), u' ');
+        EXPECT_EQ(r.level.back(), 1.0f);
+        for (size_t i = 1; i < r.level.size(); ++i)
+            EXPECT_LT(r.level[i] - r.level[i - 1], 2.5 / (r.level.size() - 1)) << i;
+    }
+    // A character whose ink depends on how it is drawn gives way to a
+    // steadier one nearly as close to the target.
+    QList<GlyphInk> shaky = inks(1, 0.4, true);
+    shaky.append(GlyphInk{QChar(u'x'), 0.2, 0.1});
+    shaky.append(GlyphInk{QChar(u'y'), 0.23, 0.0});
+    EXPECT_EQ(pickToneRamp(shaky, 3, 3).chars, QStringLiteral(" yA"));
+}
+
+TEST(ToneConversion, FlatFieldsGiveTheirLightOnAverage)
+{
+    const ToneRamp &ramp = liberationRamp();
+    ASSERT_TRUE(ramp.valid());
+    for (const float y : {0.0f, 0.02f, 0.18f, 0.5f, 0.8f, 0.97f, 1.0f}) {
+        SCOPED_TRACE(y);
+        TextResult r;
+        const QStringList lines = toneLines(flatGrid(64, 48, y), ramp, 0, &r);
+        ASSERT_EQ(lines.size(), 48);
+        for (const QString &line : lines)
+            ASSERT_EQ(line.size(), 64); // one character a sample
+        EXPECT_NEAR(meanLevel(lines, ramp), 1.0 - y, 0.005);
+        EXPECT_EQ(r.counts.gridRows, 48);
+        EXPECT_EQ(r.counts.gridColumns, 32); // classic cells of two characters
+    }
+}
+
+TEST(ToneConversion, GradientsDarkenSteadily)
+{
+    const ToneRamp &ramp = liberationRamp();
+    // Light falling from left to right (and, turned, from top to bottom):
+    // the ink of every band of 8 columns (rows) grows with it.
+    LumaGrid across = flatGrid(256, 32, 0), down = flatGrid(32, 256, 0);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 32; ++x) {
+            across.luma[size_t(x) * 256 + size_t(y)] = 1.0f - y / 255.0f;
+            down.luma[size_t(y) * 32 + size_t(x)] = 1.0f - y / 255.0f;
+        }
+    const QStringList a = toneLines(across, ramp);
+    const QStringList d = toneLines(down, ramp);
+    double lastA = -1, lastD = -1;
+    for (int band = 0; band < 32; ++band) {
+        const double inkA = meanLevel(a, ramp, band * 8, band * 8 + 8);
+        const double inkD = meanLevel(d.mid(band * 8, 8), ramp);
+        EXPECT_GT(inkA, lastA) << band;
+        EXPECT_GT(inkD, lastD) << band;
+        EXPECT_NEAR(inkA, (band * 8 + 3.5) / 255.0, 0.03) << band;
+        lastA = inkA;
+        lastD = inkD;
+    }
+}
+
+TEST(ToneConversion, ContrastActsAsInTheClassicMethod)
+{
+    struct Case {
+        double lightness;
+        qint16 contrast;
+        double expected;
+    } const cases[] = {
+        {100, 0, 100},  {100, 20, 80},   {200, 20, 220},   {10, 20, 0},         {250, 20, 255},
+        {100, -20, 120}, {120, -20, 127.5}, {200, -20, 180}, {130, -20, 127.5}, {127.5, 127, 0.5},
+        {128, 127, 255},
+    };
+    for (const Case &c : cases)
+        EXPECT_DOUBLE_EQ(toneContrast(c.lightness, c.contrast), c.expected) << c.lightness << " " << c.contrast;
+    // A dark grey gets darker with contrast, a light one lighter; -127
+    // brings both to the middle.
+    const ToneRamp &ramp = liberationRamp();
+    const LumaGrid dark = flatGrid(64, 32, float(srgbToLinear(90)));
+    const LumaGrid light = flatGrid(64, 32, float(srgbToLinear(170)));
+    EXPECT_GT(meanLevel(toneLines(dark, ramp, 40), ramp), meanLevel(toneLines(dark, ramp, 0), ramp) + 0.05);
+    EXPECT_LT(meanLevel(toneLines(light, ramp, 40), ramp), meanLevel(toneLines(light, ramp, 0), ramp) - 0.05);
+    const double middle = 1.0 - std::pow((127.5 / 255.0 + 0.055) / 1.055, 2.4);
+    EXPECT_NEAR(meanLevel(toneLines(dark, ramp, -127), ramp), middle, 0.01);
+    EXPECT_NEAR(meanLevel(toneLines(light, ramp, -127), ramp), middle, 0.01);
+}
+
+TEST(ToneConversion, StopKeepsWholeCellsOfThePartialRow)
+{
+    const ToneRamp &ramp = liberationRamp();
+    qint16 stop = 0;
+    int cells = 0;
+    RunHooks hooks;
+    hooks.stopFlag = &stop;
+    hooks.yieldIntervalMs = 0;
+    hooks.yield = [&] {
+        if (++cells == 3 * 21 + 7) // every cell and every row end yields
+            stop = -1;
+    };
+    TextResult r;
+    const QStringList lines = toneLines(flatGrid(40, 10, 0.0f), ramp, 0, &r, hooks);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[2].size(), 40);
+    EXPECT_EQ(lines[3].size(), 14); // 7 cells of two characters
+    EXPECT_TRUE(r.counts.stopped);
+    EXPECT_EQ(r.counts.gridRows, 4);
+    EXPECT_EQ(r.counts.endRow, 4);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    EXPECT_EQ(convertToToneText(LumaGrid(), ramp, 0, sink).error, ConvertError::EmptyGrid);
+    EXPECT_EQ(convertToToneText(flatGrid(4, 4, 0.5f), ToneRamp(), 0, sink).error, ConvertError::RampTooShort);
+}
+
+TEST(FigureFill, FigureAndBackgroundMixToTheSampledColour)
+{
+    const LinearRgb colours[] = {
+        {0, 0, 0},          {1, 1, 1},          {0.2158, 0.2158, 0.2158}, {0.9, 0.05, 0.02}, {0.02, 0.3, 0.8},
+        {0.001, 0.002, 0.0}, {0.99, 0.98, 0.5},  {0.5, 0.5, 0.0},          {0.05, 0.05, 0.06}, {0.7, 0.45, 0.3},
+    };
+    for (const double a : {0.05, 0.27, 0.5, 0.9}) {
+        for (const LinearRgb &s : colours) {
+            SCOPED_TRACE(testing::Message() << a << " " << s.r << "," << s.g << "," << s.b);
+            const LinearFill f = figureFillLinear(s, a);
+            const double fig[3] = {f.figure.r, f.figure.g, f.figure.b};
+            const double back[3] = {f.background.r, f.background.g, f.background.b};
+            const double want[3] = {s.r, s.g, s.b};
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_NEAR(a * fig[c] + (1 - a) * back[c], want[c], 1e-12) << c;
+                EXPECT_GE(fig[c], 0.0);
+                EXPECT_LE(fig[c], 1.0);
+                EXPECT_GE(back[c], 0.0);
+                EXPECT_LE(back[c], 1.0);
+            }
+        }
+    }
+    // Away from the corners of the colour space the figure stands out from
+    // its background.
+    for (const LinearRgb &s : {LinearRgb{0.2158, 0.2158, 0.2158}, LinearRgb{0.02, 0.3, 0.8}, LinearRgb{0.7, 0.45, 0.3},
+                               LinearRgb{0.05, 0.05, 0.06}, LinearRgb{0.8, 0.8, 0.8}}) {
+        const LinearFill f = figureFillLinear(s, 0.27);
+        EXPECT_GT(std::abs(lightnessOf(f.figure) - lightnessOf(f.background)), 12.0) << s.r << "," << s.g << "," << s.b;
+    }
+    // A coverage outside (0, 1) leaves the colour as it is.
+    const LinearFill none = figureFillLinear({0.3, 0.2, 0.1}, 0.0);
+    EXPECT_EQ(none.figure.r, 0.3);
+    EXPECT_EQ(none.background.b, 0.1);
+}
+
+TEST(FigureFill, EightBitColoursMixToTheSampledColour)
+{
+    for (const quint32 c : {rgbValue(0, 0, 0), rgbValue(255, 255, 255), rgbValue(128, 128, 128), rgbValue(200, 30, 10),
+                            rgbValue(10, 120, 220), rgbValue(250, 250, 120), rgbValue(33, 20, 40)}) {
+        const FillColors f = figureFill(c, 0.27);
+        const int want[3] = {redOf(c), greenOf(c), blueOf(c)};
+        const int fig[3] = {redOf(f.figure), greenOf(f.figure), blueOf(f.figure)};
+        const int back[3] = {redOf(f.background), greenOf(f.background), blueOf(f.background)};
+        for (int ch = 0; ch < 3; ++ch)
+            EXPECT_NEAR(0.27 * srgbToLinear(fig[ch]) + 0.73 * srgbToLinear(back[ch]), srgbToLinear(want[ch]), 0.004)
+                << std::hex << c << " " << ch;
+    }
+}
