@@ -15,6 +15,10 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Quar Image Tessilor opens a JPEG, BMP or GIF picture and turns it into text art:\n characters picked by brightness from a monospaced font, or a mosaic of figure\n glyphs in each cell's colour. tessilor-cli does the same from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
+# Installs with the real prefix below a staging DESTDIR, so that the install
+# step knows it is /usr and puts the fontconfig link into /etc/fonts/conf.d.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -39,7 +43,8 @@ if(TESSILOR_BUILD_TESTS)
     list(APPEND _expect share/tessilor/tessilor.chm)
   endif()
   if(EXISTS ${CMAKE_SOURCE_DIR}/data/CMakeLists.txt)
-    list(APPEND _expect share/tessilor/GLYFA__1.TTF share/tessilor/GLYFA__2.TTF)
+    list(APPEND _expect share/fonts/truetype/tessilor/GLYFA__1.TTF share/fonts/truetype/tessilor/GLYFA__2.TTF
+      share/fontconfig/conf.avail/31-tessilor-text-fonts.conf)
   endif()
   add_test(NAME install_prefix COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-install.sh ${CMAKE_BINARY_DIR} ${_expect})
   add_test(NAME install_deb COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-deb.sh ${CMAKE_BINARY_DIR} ${_expect})

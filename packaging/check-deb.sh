@@ -26,4 +26,18 @@ for f in bin/tessilor-cli share/applications/tessilor.desktop \
          share/icons/hicolor/scalable/apps/tessilor.svg share/metainfo/tessilor.metainfo.xml "$@"; do
   if printf '%s\n' "$files" | grep -q " \./usr/$f\$"; then echo "packaged: $f"; else echo "MISSING in package: $f"; fail=1; fi
 done
+# A fontconfig file in conf.avail is switched on the Debian way: a relative
+# link in /etc/fonts/conf.d.
+for f in "$@"; do
+  case "$f" in
+    share/fontconfig/conf.avail/*)
+      name="${f##*/}"
+      link="./etc/fonts/conf.d/$name -> ../../../usr/$f"
+      if printf '%s\n' "$files" | grep -q "^l.* \./etc/fonts/conf\.d/$name -> \.\./\.\./\.\./usr/$f\$"; then
+        echo "packaged: $link"
+      else
+        echo "MISSING in package: $link"; fail=1
+      fi ;;
+  esac
+done
 exit $fail

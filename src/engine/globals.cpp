@@ -15,12 +15,13 @@ QString FigureFontFile2;
 QString FigureFontName = QStringLiteral("Arial");
 QString FigureFontName2 = QStringLiteral("Arial");
 
-void initPaths(const QString &dataFolder, const QString &programFolder)
+void initPaths(const QString &dataFolder, const QString &programFolder, const QString &fontFolder)
 {
     TempTextPath = dataFolder + QStringLiteral("/text.tmp");
     TempColorPath = dataFolder + QStringLiteral("/color.tmp");
-    FigureFontFile1 = programFolder + QStringLiteral("/GLYFA__1.TTF");
-    FigureFontFile2 = programFolder + QStringLiteral("/GLYFA__2.TTF");
+    const QString fonts = fontFolder.isEmpty() ? programFolder : fontFolder;
+    FigureFontFile1 = fonts + QStringLiteral("/GLYFA__1.TTF");
+    FigureFontFile2 = fonts + QStringLiteral("/GLYFA__2.TTF");
 }
 
 } // namespace tessilor::globals

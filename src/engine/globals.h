@@ -18,14 +18,15 @@ extern float ImageAspect;
 // Temporary files of the last conversion, in the private data folder.
 extern QString TempTextPath;  // text.tmp
 extern QString TempColorPath; // color.tmp
-// Figure font files beside the program, and the family names read from them
-// ("Arial" until a file has been read).
+// Figure font files, and the family names read from them ("Arial" until a
+// file has been read).
 extern QString FigureFontFile1;
 extern QString FigureFontFile2;
 extern QString FigureFontName;
 extern QString FigureFontName2;
 
-// Sets the paths above from the data and program folders.
-void initPaths(const QString &dataFolder, const QString &programFolder);
+// Sets the paths above from the data folder and the folder of the figure
+// fonts (empty: programFolder).
+void initPaths(const QString &dataFolder, const QString &programFolder, const QString &fontFolder = QString());
 
 } // namespace tessilor::globals
