@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/form1.h"
+#include "engine/fontmodule.h"
 #include "engine/globals.h"
 #include "engine/paths.h"
 
@@ -17,6 +18,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -164,12 +166,18 @@ void TerminationWatcher::onReadable()
 
 void installFontSubstitutions()
 {
-    const QString dejavu = QStringLiteral("DejaVu Sans Mono");
-    const QString liberation = QStringLiteral("Liberation Mono");
-    QFont::insertSubstitutions(QStringLiteral("Courier New Cyr"), {liberation, dejavu});
-    QFont::insertSubstitutions(QStringLiteral("Lucida Console"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Fixedsys"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Terminal"), {dejavu, liberation});
+    installTextFontSubstitutions();
+}
+
+void shareFontsWithOtherApplications()
+{
+    const FontShare fonts = shareFontsWithUser({globals::FigureFontFile1, globals::FigureFontFile2});
+    if (fonts.outcome == FontShare::Failed)
+        qWarning("tessilor: the figure fonts are not available to other applications: %s", qPrintable(fonts.error));
+    const FontShare aliases = shareTextFontAliases(textFontAliasFile());
+    if (aliases.outcome == FontShare::Failed)
+        qWarning("tessilor: the text fonts may not be monospaced in other applications: %s",
+                 qPrintable(aliases.error));
 }
 
 int deleteTempFiles(const QString &folder)
@@ -209,7 +217,7 @@ int runDesktop(int argc, char **argv)
         return 0;
 
     installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
+    globals::initPaths(dataFolder(), programFilesFolder(), figureFontFolder());
 
     // Qt's own dialogs and buttons speak Russian like the rest of the program.
     QTranslator qtTranslator;
@@ -230,6 +238,9 @@ int runDesktop(int argc, char **argv)
     QObject::connect(&form, &Form1::unloadFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     form.showAsStored();
+    // Once the window is up: other applications find the figure fonts and
+    // the text fonts' stand-ins from now on.
+    QTimer::singleShot(0, &form, [] { shareFontsWithOtherApplications(); });
     return app.exec();
 }
 

@@ -71,6 +71,11 @@ void closeOnTermination(TerminationWatcher &watcher, Form1 &form);
 // monospaced families that have Cyrillic letters.
 void installFontSubstitutions();
 
+// Makes the figure fonts and the text-font aliases visible to the user's
+// other applications through fontconfig, when they are not already (see
+// shareFontsWithUser). A failure is logged; the program runs on.
+void shareFontsWithOtherApplications();
+
 // Deletes every "*.tmp" file directly in folder (not in subfolders); the
 // case of the extension does not matter. Returns how many were deleted.
 int deleteTempFiles(const QString &folder);

@@ -1,10 +1,12 @@
 #include "cli/cli.h"
 
 #include "engine/figureconvert.h"
+#include "engine/fontmodule.h"
 #include "engine/grid.h"
 #include "engine/gridload.h"
 #include "engine/imageloader.h"
 #include "engine/options.h"
+#include "engine/paths.h"
 #include "engine/textconvert.h"
 #include "richtext/doc/documentfill.h"
 #include "richtext/doc/plaintext.h"
@@ -256,6 +258,24 @@ bool convert(const Options &o, const QImage &grid, QIODevice &dev)
     return r.error == ConvertError::None && !sink.failed();
 }
 
+// An RTF result names fonts that the application opening it must find: the
+// figure fonts, or the text fonts with their monospaced stand-ins. They are
+// made visible to the user's applications, as the desktop program does at
+// start; a failure leaves the result as written and is reported.
+void shareFonts(const Options &o, QIODevice &err)
+{
+    if (o.format != QLatin1String("rtf"))
+        return;
+    const bool figures = o.mode == Mode::Figures;
+    const FontShare share =
+        figures ? shareFontsWithUser({figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"),
+                                      figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")})
+                : shareTextFontAliases(textFontAliasFile());
+    if (share.outcome == FontShare::Failed)
+        say(err, QStringLiteral("tessilor-cli: note: other applications may not show the %1 right: %2\n")
+                     .arg(figures ? QStringLiteral("figures") : QStringLiteral("text font"), share.error));
+}
+
 } // namespace
 
 bool needsFonts(const QStringList &args)
@@ -334,6 +354,7 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
             say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
             return 1;
         }
+        shareFonts(o, err);
         return 0;
     }
     QSaveFile file(o.output);
@@ -347,6 +368,7 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
         return 1;
     }
+    shareFonts(o, err);
     return 0;
 }
 
