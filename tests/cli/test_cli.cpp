@@ -221,7 +221,7 @@ TEST(Cli, TextAsRtfKeepsTheTextFontSizeAndColour)
     ASSERT_EQ(r.status, 0) << r.err.constData();
     const QByteArray rtf = fileBytes(rtfPath);
     ASSERT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
-    EXPECT_TRUE(rtf.contains("\\fcharset204 " + rampFonts()[2].face.toLatin1() + ";"));
+    EXPECT_TRUE(rtf.contains("\\fmodern\\fcharset204\\fprq1 " + rampFonts()[2].face.toLatin1() + ";"));
     EXPECT_TRUE(rtf.contains("\\red255\\green128\\blue0;"));
     EXPECT_TRUE(rtf.contains("\\li50")); // the result window's paragraph indent
     QTextDocument doc;

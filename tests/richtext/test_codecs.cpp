@@ -223,7 +223,8 @@ TEST(Rtf, WriterDeclaresCodePageFontsAndColours)
     c.insertText(QStringLiteral("☺"), runFormat(QStringLiteral("DejaVu Sans Mono"), 8.5, rgbValue(0, 0, 255)));
     const QByteArray rtf = writeRtf(doc);
     EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
-    EXPECT_TRUE(rtf.contains("\\fcharset204 DejaVu Sans Mono;"));
+    // A monospaced family is declared fixed pitch.
+    EXPECT_TRUE(rtf.contains("\\fmodern\\fcharset204\\fprq1 DejaVu Sans Mono;}")) << rtf.left(120).constData();
     EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"));
     EXPECT_TRUE(rtf.contains("\\u1046\\'c6")) << rtf.constData(); // Ж: Unicode plus its code-page byte
     EXPECT_TRUE(rtf.contains("\\u8364\\'88"));                     // the euro sign is 0x88 in 1251
@@ -422,7 +423,7 @@ TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)
     }
     // The figure font must never be swapped for a Cyrillic one by a reader.
     const QByteArray rtf = writeRtf(doc);
-    EXPECT_TRUE(rtf.contains("\\fcharset0 Quar Tessilor Figures 1;"));
+    EXPECT_TRUE(rtf.contains("\\fnil\\fcharset0 Quar Tessilor Figures 1;"));
     EXPECT_TRUE(rtf.contains("\\par\r\n"));
     QTextDocument back;
     ASSERT_TRUE(readRtf(rtf, back));
