@@ -9,6 +9,7 @@
 #include "engine/paths.h"
 #include "engine/textconvert.h"
 #include "richtext/doc/documentfill.h"
+#include "richtext/doc/htmlpage.h"
 #include "richtext/doc/plaintext.h"
 #include "richtext/doc/richformat.h"
 #include "richtext/doc/rtf.h"
@@ -236,13 +237,24 @@ void fillResultDocument(const Options &o, const QImage &grid, QTextDocument &doc
     sink.finish();
 }
 
+// The page of an HTML result: the figure fonts go inside, so that a
+// browser shows the figures without installing anything.
+HtmlPageOptions pageOptions(const Options &o)
+{
+    HtmlPageOptions page;
+    page.title = o.image.isEmpty() ? QStringLiteral("tessilor") : QFileInfo(o.image).fileName();
+    if (o.mode == Mode::Figures)
+        page.fonts = figureFontsForPage(figureFontFolder());
+    return page;
+}
+
 // Converts into dev; false when writing failed.
 bool convert(const Options &o, const QImage &grid, QIODevice &dev)
 {
     if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html")) {
         QTextDocument doc;
         fillResultDocument(o, grid, doc);
-        const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtml(doc);
+        const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtmlPage(doc, pageOptions(o));
         return dev.write(bytes) == bytes.size();
     }
     if (o.mode == Mode::Text) {
@@ -256,6 +268,15 @@ bool convert(const Options &o, const QImage &grid, QIODevice &dev)
     GlyphTextSink sink(codePageChar(o.figureCode), dev);
     const FigureResult r = convertToFigures(grid, o.gray, nullptr, &sink);
     return r.error == ConvertError::None && !sink.failed();
+}
+
+// Rich output measures and names its fonts as the desktop program does:
+// the figure fonts and the text fonts' stand-ins are known to Qt.
+void prepareFonts()
+{
+    installTextFontSubstitutions();
+    for (int which : {1, 2})
+        InstallFont(figureFontFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(which));
 }
 
 // An RTF result names fonts that the application opening it must find: the
@@ -344,6 +365,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         return 1;
     }
     const QImage &grid = loaded.grid;
+    if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html"))
+        prepareFonts();
 
     if (o.output.isEmpty()) {
         QByteArray bytes;
