@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextLayout>
 #include <vector>
 
 namespace tessilor {
@@ -172,7 +173,8 @@ private:
         return m_cache[size_t(index)];
     }
 
-    // Height of a line of the font as Qt lays it out at 96 dpi.
+    // Height of a line of the font as Qt lays it out at 96 dpi (its text
+    // layout rounds the font's height up to whole pixels).
     double rowHeight(const RunStyle &s)
     {
         const QString key = s.family + u'/' + QString::number(s.points) + u'/' + QString::number(s.bold) +
@@ -184,7 +186,11 @@ private:
         font.setPointSizeF(s.points);
         font.setBold(s.bold);
         font.setItalic(s.italic);
-        const double h = QFontMetricsF(font, &device96()).height();
+        QTextLayout layout(QStringLiteral("X"), font, &device96());
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const double h = line.isValid() ? line.height() : QFontMetricsF(font, &device96()).height();
         m_rowHeights.insert(key, h);
         return h;
     }
