@@ -11,6 +11,7 @@ TESSILOR_PACKAGES=(
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
   python3 python3-fonttools
   xvfb xauth poppler-utils
+  libreoffice-writer-nogui chromium
   clang libclang-rt-14-dev
   fp-utils
   appstream desktop-file-utils dpkg-dev file
