@@ -191,6 +191,10 @@ bool allTextFontsMonospaced(FcConfig *config)
 // alone; folder itself must be a real folder of this user, not a link.
 bool prepareOwnFolder(const QString &folder, QString *error)
 {
+    if (folder.isEmpty() || QDir::isRelativePath(folder)) {
+        *error = QStringLiteral("the user has no folder for it (is HOME set?)");
+        return false;
+    }
     const uid_t me = ::geteuid();
     QString probe = QDir::cleanPath(QDir(folder).absolutePath());
     struct stat st = {};
@@ -273,13 +277,14 @@ bool readSmallFile(const QString &file, QByteArray *bytes, QString *error)
 
 QString userFontFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/fonts/tessilor");
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/fonts/tessilor");
 }
 
 QString userFontconfigFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/fontconfig/conf.d");
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return config.isEmpty() ? QString() : config + QStringLiteral("/fontconfig/conf.d");
 }
 
 FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder)

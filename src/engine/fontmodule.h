@@ -36,9 +36,11 @@ QString InstallFont(const QString &fontFile);
 // and never write into a folder or over a file of another user, nor through
 // a symbolic link.
 
-// $XDG_DATA_HOME/fonts/tessilor, by default ~/.local/share/fonts/tessilor.
+// $XDG_DATA_HOME/fonts/tessilor, by default ~/.local/share/fonts/tessilor;
+// empty when the user has no data folder.
 QString userFontFolder();
-// $XDG_CONFIG_HOME/fontconfig/conf.d, by default ~/.config/fontconfig/conf.d.
+// $XDG_CONFIG_HOME/fontconfig/conf.d, by default ~/.config/fontconfig/conf.d;
+// empty when the user has no configuration folder.
 QString userFontconfigFolder();
 
 struct FontShare {
