@@ -1,6 +1,11 @@
-// Engine benchmarks: text conversion throughput and the grid resampler.
+// Engine benchmarks: text conversion throughput, the grid resampler, and
+// sharing the fonts with other applications at start.
+#include "../tests/support/privatefontconfig.h"
+
 #include "engine/figureconvert.h"
+#include "engine/fontmodule.h"
 #include "engine/options.h"
+#include "engine/paths.h"
 #include "engine/resample.h"
 #include "engine/textconvert.h"
 #include "engine/fontfaces.h"
@@ -10,6 +15,7 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 using namespace tessilor;
@@ -147,8 +153,45 @@ static void BM_LumaGrid5120x2880To1024x1024(benchmark::State &state)
 }
 BENCHMARK(BM_LumaGrid5120x2880To1024x1024)->Unit(benchmark::kMillisecond);
 
+// What the desktop program does at every start: a freshly loaded fontconfig
+// configuration is asked for the figure fonts (copy:0, shared already) or,
+// on the first start, they are copied and the folder's cache is written
+// (copy:1). The home is a private one (see main).
+static void BM_ShareFigureFonts(benchmark::State &state)
+{
+    const QStringList fonts{figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"),
+                            figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")};
+    shareFontsWithUser(fonts);
+    for (auto _ : state) {
+        if (state.range(0)) {
+            state.PauseTiming();
+            QDir(userFontFolder()).removeRecursively();
+            state.ResumeTiming();
+        }
+        const FontShare r = shareFontsWithUser(fonts);
+        if (r.outcome == FontShare::Failed)
+            state.SkipWithError(qPrintable(r.error));
+    }
+}
+BENCHMARK(BM_ShareFigureFonts)->ArgName("copy")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same for the text-font aliases, in force already.
+static void BM_ShareTextFontAliases(benchmark::State &state)
+{
+    shareTextFontAliases(textFontAliasFile());
+    for (auto _ : state) {
+        const FontShare r = shareTextFontAliases(textFontAliasFile());
+        if (r.outcome == FontShare::Failed)
+            state.SkipWithError(qPrintable(r.error));
+    }
+}
+BENCHMARK(BM_ShareTextFontAliases)->Unit(benchmark::kMillisecond);
+
 int main(int argc, char **argv)
 {
+    // Fonts are shared into a home of the benchmark's own.
+    QTemporaryDir home;
+    testsupport::usePrivateEnvironment(home.path());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -15,6 +15,10 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Quar Image Tessilor opens a JPEG, BMP or GIF picture and turns it into text art:\n characters picked by brightness from a monospaced font, or a mosaic of figure\n glyphs in each cell's colour. tessilor-cli does the same from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
+# Installs with the real prefix below a staging DESTDIR, so that the install
+# step knows it is /usr and puts the fontconfig link into /etc/fonts/conf.d.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -31,7 +35,9 @@ include(CPack)
 # Checks of the installed tree and the package. The help file is there when
 # it is built (TESSILOR_BUILD_HELP and chmcmd).
 if(TESSILOR_BUILD_TESTS)
-  set(_expect bin/tessilor bin/tessilor-cli share/tessilor/GLYFA__1.TTF share/tessilor/GLYFA__2.TTF)
+  set(_expect bin/tessilor bin/tessilor-cli
+    share/fonts/truetype/tessilor/GLYFA__1.TTF share/fonts/truetype/tessilor/GLYFA__2.TTF
+    share/fontconfig/conf.avail/31-tessilor-text-fonts.conf)
   if(TARGET tessilor_help)
     list(APPEND _expect share/tessilor/tessilor.chm)
   endif()

@@ -14,7 +14,7 @@ fail=0
 depends="$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')"
 echo "Depends: $depends"
 # DEB_EXTRA_DEPENDS: further packages the build links (the allocator).
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6network6 fonts-dejavu-core fonts-liberation libc6 libstdc++6 ${DEB_EXTRA_DEPENDS:-}; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6network6 fonts-dejavu-core fonts-liberation libfontconfig1 libc6 libstdc++6 ${DEB_EXTRA_DEPENDS:-}; do
   case ", $depends," in
     *", $dep "*|*", $dep,"*) ;;
     *) echo "MISSING dependency: $dep"; fail=1 ;;
@@ -25,5 +25,19 @@ printf '%s\n' "$info" | grep -q '^ Architecture: amd64$\|^ Architecture: arm64$'
 for f in bin/tessilor-cli share/applications/tessilor.desktop \
          share/icons/hicolor/scalable/apps/tessilor.svg share/metainfo/tessilor.metainfo.xml "$@"; do
   if printf '%s\n' "$files" | grep -q " \./usr/$f\$"; then echo "packaged: $f"; else echo "MISSING in package: $f"; fail=1; fi
+done
+# A fontconfig file in conf.avail is switched on the Debian way: a relative
+# link in /etc/fonts/conf.d.
+for f in "$@"; do
+  case "$f" in
+    share/fontconfig/conf.avail/*)
+      name="${f##*/}"
+      link="./etc/fonts/conf.d/$name -> ../../../usr/$f"
+      if printf '%s\n' "$files" | grep -q "^l.* \./etc/fonts/conf\.d/$name -> \.\./\.\./\.\./usr/$f\$"; then
+        echo "packaged: $link"
+      else
+        echo "MISSING in package: $link"; fail=1
+      fi ;;
+  esac
 done
 exit $fail

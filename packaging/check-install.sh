@@ -25,6 +25,57 @@ else
   echo "installed tessilor-cli converted the sample: $lines lines"
 fi
 
+# The fontconfig file in conf.avail is switched on by a relative link in
+# etc/fonts/conf.d below the prefix (/etc for /usr).
+for f in "$@"; do
+  case "$f" in
+    share/fontconfig/conf.avail/*)
+      link="$prefix/etc/fonts/conf.d/${f##*/}"
+      if [ -L "$link" ] && [ "$(readlink -f "$link")" = "$(readlink -f "$prefix/$f")" ]; then
+        echo "installed: etc/fonts/conf.d/${f##*/} -> $(readlink "$link")"
+      else
+        echo "MISSING or wrong link: $link"; fail=1
+      fi ;;
+  esac
+done
+
+# Where fontconfig reads the installed font folder and conf.d (as for the
+# package in /usr), the fonts and aliases are found there: RTF results copy
+# nothing into the user's folders. A private home and fontconfig cache keep
+# the check away from the real ones.
+if command -v fc-match > /dev/null && [ -d "$prefix/share/fonts/truetype/tessilor" ]; then
+  home="$(mktemp -d)"
+  cat > "$home/fonts.conf" <<EOF
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <cachedir>$home/fontconfig-cache</cachedir>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <dir>$prefix/share/fonts</dir>
+  <include ignore_missing="yes">$prefix/etc/fonts/conf.d</include>
+</fontconfig>
+EOF
+  in_home() {
+    (cd / && env -u LD_LIBRARY_PATH HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+      XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home" FONTCONFIG_FILE="$home/fonts.conf" "$@")
+  }
+  in_home "$prefix/bin/tessilor-cli" -m figures -c 20 -F rtf -o "$home/figures.rtf" 2> "$home/err" || fail=1
+  in_home "$prefix/bin/tessilor-cli" -f 3 -c 20 -F rtf -o "$home/text.rtf" 2>> "$home/err" || fail=1
+  if grep -q "note:" "$home/err" || [ -e "$home/data/fonts" ] || [ -e "$home/config/fontconfig" ]; then
+    echo "installed tessilor-cli copied fonts or aliases although fontconfig has them:"; cat "$home/err"
+    fail=1
+  else
+    echo "installed fonts and aliases are found by fontconfig: nothing copied for the user"
+  fi
+  family="$(in_home fc-match -f '%{family}' 'Lucida Console')"
+  if [ "$family" = "DejaVu Sans Mono" ]; then
+    echo "Lucida Console resolves to $family through the installed aliases"
+  else
+    echo "Lucida Console resolves to '$family' with the installed aliases"; fail=1
+  fi
+  rm -rf "$home"
+fi
+
 if command -v desktop-file-validate > /dev/null; then
   desktop-file-validate "$prefix/share/applications/tessilor.desktop" || fail=1
 fi

@@ -6,11 +6,13 @@ set -euo pipefail
 TESSILOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev libtcmalloc-minimal4
+  libfontconfig-dev fontconfig
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
   python3 python3-fonttools
   python3-numpy python3-scipy python3-skimage python3-pil jp2a hyperfine
   xvfb xauth poppler-utils
+  libreoffice-writer-nogui chromium
   clang libclang-rt-14-dev
   fp-utils
   appstream desktop-file-utils dpkg-dev file

@@ -3,6 +3,7 @@
 //   richtext_bench --benchmark_filter=FigureFill   (peak memory: /usr/bin/time -v)
 #include "richtext/crichedit.h"
 #include "document/documentfill.h"
+#include "document/htmlpage.h"
 #include "document/mosaiclayout.h"
 #include "document/rtf.h"
 
@@ -215,6 +216,21 @@ static void BM_LoadRtfMosaic1024(benchmark::State &state)
     }
 }
 BENCHMARK(BM_LoadRtfMosaic1024)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The mosaic as an HTML page (tessilor-cli -F html, the clipboard's HTML),
+// against Qt's own toHtml, which the clipboard used before (qt:1).
+static void BM_HtmlMosaic1024(benchmark::State &state)
+{
+    QTextDocument doc;
+    fillMosaic(&doc);
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        bytes = state.range(0) ? doc.toHtml().toUtf8().size() : writeHtmlPage(doc).size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_HtmlMosaic1024)->ArgName("qt")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 int main(int argc, char **argv)
 {

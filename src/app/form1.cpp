@@ -165,7 +165,7 @@ void Form1::Form_Load()
     step([&] { setWindowTitle(kCaption + u' ' + QStringLiteral(TESSILOR_VERSION)); });
     step([&] {
         if (globals::TempTextPath.isEmpty())
-            globals::initPaths(dataFolder(), programFilesFolder());
+            globals::initPaths(dataFolder(), programFilesFolder(), figureFontFolder());
     });
     step([&] {
         globals::FigureFontName = QStringLiteral("Arial");

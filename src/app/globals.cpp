@@ -15,14 +15,15 @@ QString FigureFontFile2;
 QString FigureFontName = QStringLiteral("Arial");
 QString FigureFontName2 = QStringLiteral("Arial");
 
-void initPaths(const QString &dataFolder, const QString &programFolder)
+void initPaths(const QString &dataFolder, const QString &programFolder, const QString &fontFolder)
 {
     // Without a data folder there is nowhere to put the files: the paths
     // stay empty and a run says so.
     TempTextPath = dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("/text.tmp");
     TempColorPath = dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("/color.tmp");
-    FigureFontFile1 = programFolder + QStringLiteral("/GLYFA__1.TTF");
-    FigureFontFile2 = programFolder + QStringLiteral("/GLYFA__2.TTF");
+    const QString fonts = fontFolder.isEmpty() ? programFolder : fontFolder;
+    FigureFontFile1 = fonts + QStringLiteral("/GLYFA__1.TTF");
+    FigureFontFile2 = fonts + QStringLiteral("/GLYFA__2.TTF");
 }
 
 PrintSource lastRunPrintSource(const QString &fontName, double fontSize, quint32 foreColor, QChar glyph)

@@ -21,15 +21,16 @@ extern float ImageAspect;
 // when the folder could not be created.
 extern QString TempTextPath;  // text.tmp
 extern QString TempColorPath; // color.tmp
-// Figure font files beside the program, and the family names read from them
-// ("Arial" until a file has been read).
+// Figure font files, and the family names read from them ("Arial" until a
+// file has been read).
 extern QString FigureFontFile1;
 extern QString FigureFontFile2;
 extern QString FigureFontName;
 extern QString FigureFontName2;
 
-// Sets the paths above from the data and program folders.
-void initPaths(const QString &dataFolder, const QString &programFolder);
+// Sets the paths above from the data folder and the folder of the figure
+// fonts (empty: programFolder).
+void initPaths(const QString &dataFolder, const QString &programFolder, const QString &fontFolder = QString());
 
 // What printing needs: the state of the last conversion above with the result
 // window's font, colour and figure glyph.

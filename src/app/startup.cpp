@@ -23,6 +23,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -240,6 +241,17 @@ void TerminationWatcher::onReadable()
 
 // ---------------------------------------------------------------------------
 
+void shareFontsWithOtherApplications()
+{
+    const FontShare fonts = shareFontsWithUser({globals::FigureFontFile1, globals::FigureFontFile2});
+    if (fonts.outcome == FontShare::Failed)
+        qWarning("tessilor: the figure fonts are not available to other applications: %s", qPrintable(fonts.error));
+    const FontShare aliases = shareTextFontAliases(textFontAliasFile());
+    if (aliases.outcome == FontShare::Failed)
+        qWarning("tessilor: the text fonts may not be monospaced in other applications: %s",
+                 qPrintable(aliases.error));
+}
+
 void closeOnTermination(TerminationWatcher &watcher, Form1 &form)
 {
     // Closing during a run asks the run to stop; the window closes by itself
@@ -267,7 +279,7 @@ int runDesktop(int argc, char **argv)
     }
 
     installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
+    globals::initPaths(dataFolder(), programFilesFolder(), figureFontFolder());
 
     // Qt's own dialogs and buttons speak Russian like the rest of the program.
     QTranslator qtTranslator;
@@ -288,6 +300,9 @@ int runDesktop(int argc, char **argv)
     QObject::connect(&form, &Form1::unloadFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     form.showAsStored();
+    // Once the window is up: other applications find the figure fonts and
+    // the text fonts' stand-ins from now on.
+    QTimer::singleShot(0, &form, [] { shareFontsWithOtherApplications(); });
     return app.exec();
 }
 

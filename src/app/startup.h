@@ -82,6 +82,11 @@ private:
 // stopped first, then the window closes the usual way and saves the settings.
 void closeOnTermination(TerminationWatcher &watcher, Form1 &form);
 
+// Makes the figure fonts and the text-font aliases visible to the user's
+// other applications through fontconfig, when they are not already (see
+// shareFontsWithUser). A failure is logged; the program runs on.
+void shareFontsWithOtherApplications();
+
 // The desktop program: guard, main window, event loop. Returns the exit code.
 int runDesktop(int argc, char **argv);
 

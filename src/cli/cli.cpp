@@ -12,6 +12,7 @@
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
 #include "document/documentfill.h"
+#include "document/htmlpage.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
@@ -263,7 +264,7 @@ double fillCoverage(const Options &o)
 {
     if (!o.fill)
         return 0;
-    const QString file = programFilesFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(o.figureFont);
+    const QString file = figureFontFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(o.figureFont);
     const QString family = InstallFont(file);
     QFont font(family.isEmpty() ? figureFamily(o.figureFont) : family);
     font.setPointSize(o.size);
@@ -304,13 +305,24 @@ void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &d
     sink.finish();
 }
 
+// The page of an HTML result: the figure fonts go inside, so that a
+// browser shows the figures without installing anything.
+HtmlPageOptions pageOptions(const Options &o)
+{
+    HtmlPageOptions page;
+    page.title = o.image.isEmpty() ? QStringLiteral("tessilor") : QFileInfo(o.image).fileName();
+    if (o.mode == Mode::Figures)
+        page.fonts = figureFontsForPage(figureFontFolder());
+    return page;
+}
+
 // Converts into dev; false when writing failed.
 bool convert(const Options &o, const TextGrid &grid, QIODevice &dev)
 {
     if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html")) {
         QTextDocument doc;
         fillResultDocument(o, grid, doc);
-        const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtml(doc);
+        const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtmlPage(doc, pageOptions(o));
         return dev.write(bytes) == bytes.size();
     }
     if (o.mode == Mode::Text)
@@ -322,6 +334,33 @@ bool convert(const Options &o, const TextGrid &grid, QIODevice &dev)
     GlyphTextSink sink(codePageChar(o.figureCode), dev);
     const FigureResult r = convertToFigures(grid.rgb, o.gray, nullptr, &sink);
     return r.error == ConvertError::None && !sink.failed();
+}
+
+// Rich output measures and names its fonts as the desktop program does:
+// the figure fonts and the text fonts' stand-ins are known to Qt.
+void prepareFonts()
+{
+    installFontSubstitutions();
+    for (int which : {1, 2})
+        InstallFont(figureFontFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(which));
+}
+
+// An RTF result names fonts that the application opening it must find: the
+// figure fonts, or the text fonts with their monospaced stand-ins. They are
+// made visible to the user's applications, as the desktop program does at
+// start; a failure leaves the result as written and is reported.
+void shareFonts(const Options &o, QIODevice &err)
+{
+    if (o.format != QLatin1String("rtf"))
+        return;
+    const bool figures = o.mode == Mode::Figures;
+    const FontShare share =
+        figures ? shareFontsWithUser({figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"),
+                                      figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")})
+                : shareTextFontAliases(textFontAliasFile());
+    if (share.outcome == FontShare::Failed)
+        say(err, QStringLiteral("tessilor-cli: note: other applications may not show the %1 right: %2\n")
+                     .arg(figures ? QStringLiteral("figures") : QStringLiteral("text font"), share.error));
 }
 
 } // namespace
@@ -407,6 +446,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
                                                              loadErrorText(error)));
         return 1;
     }
+    if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html"))
+        prepareFonts();
 
     if (o.output.isEmpty()) {
         QByteArray bytes;
@@ -417,6 +458,7 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
             say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
             return 1;
         }
+        shareFonts(o, err);
         return 0;
     }
     QSaveFile file(o.output);
@@ -430,6 +472,7 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
         return 1;
     }
+    shareFonts(o, err);
     return 0;
 }
 

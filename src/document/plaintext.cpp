@@ -1,4 +1,5 @@
 #include "document/plaintext.h"
+#include "document/htmlpage.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -61,10 +62,7 @@ void readPlainText(QTextDocument &doc, const QString &text, const QTextCharForma
 
 QByteArray writeHtml(const QTextDocument &doc)
 {
-    QString html = doc.toHtml();
-    if (!html.contains(QLatin1String("charset")))
-        html.replace(QLatin1String("<head>"), QLatin1String("<head><meta charset=\"utf-8\" />"));
-    return html.toUtf8();
+    return writeHtmlPage(doc);
 }
 
 } // namespace tessilor

@@ -18,7 +18,9 @@ QByteArray writePlainText(const QTextDocument &doc);
 // paragraph. Every character takes charFormat, every paragraph blockFormat.
 void readPlainText(QTextDocument &doc, const QString &text, const QTextCharFormat &charFormat = {},
                    const QTextBlockFormat &blockFormat = {});
-// A complete UTF-8 HTML page with the same text, fonts and colours.
+// The clipboard's HTML: a complete UTF-8 page with the same text, fonts and
+// colours, laid out like writeHtmlPage (font fallbacks ending in monospace,
+// fixed line heights) but light: no font is embedded.
 QByteArray writeHtml(const QTextDocument &doc);
 
 } // namespace tessilor

@@ -9,7 +9,8 @@ class QTextDocument;
 namespace tessilor {
 
 // RTF of the whole document: \ansi\ansicpg1251 header, font table (fonts with
-// Cyrillic as \fcharset204), colour table, then every paragraph with its
+// Cyrillic as \fcharset204, text fonts as fixed pitch \fmodern \fprq1 so
+// that a reader without them still picks a monospaced face), colour table, then every paragraph with its
 // indents and alignment and every run with its font, size, colour, bold,
 // italic, underline and strike-through. Characters outside ASCII are written
 // as \uN followed by their code-page byte (or '?'), so any reader gets them.

@@ -1,6 +1,8 @@
 #include "document/rtf.h"
 #include "document/richformat.h"
 
+#include "engine/fontfaces.h"
+#include "engine/fontmodule.h"
 #include "engine/options.h"
 
 #include <QFontDatabase>
@@ -43,6 +45,17 @@ int fontCharset(const QString &family)
     if (systems.isEmpty() || systems.contains(QFontDatabase::Cyrillic))
         return 204;
     return 0;
+}
+
+// Text fonts are declared fixed pitch (\fmodern ... \fprq1): a reader that
+// lacks the font then picks a monospaced one and the columns of the art stay
+// aligned. These are the fonts of the font list and any installed
+// monospaced family; the figure fonts and other families stay \fnil.
+bool fixedPitchFont(const QString &family)
+{
+    if (family.startsWith(QLatin1String("Quar Tessilor Figures")))
+        return false;
+    return !monospaceStandIns(family).isEmpty() || QFontDatabase::isFixedPitch(family);
 }
 
 void appendInt(QByteArray &out, qint64 v)
@@ -185,8 +198,11 @@ public:
         for (int i = 0; i < m_fonts.size(); ++i) {
             out.append("{\\f");
             appendInt(out, i);
-            out.append("\\fnil\\fcharset");
+            const bool fixed = fixedPitchFont(m_fonts[i]);
+            out.append(fixed ? "\\fmodern\\fcharset" : "\\fnil\\fcharset");
             appendInt(out, fontCharset(m_fonts[i]));
+            if (fixed)
+                out.append("\\fprq1");
             bool space = true;
             appendText(out, m_fonts[i].constData(), m_fonts[i].size(), space);
             out.append(";}");

@@ -1,18 +1,28 @@
 #include "engine/fontfaces.h"
 
+#include "engine/options.h"
+
 #include <QFont>
-#include <QStringList>
 
 namespace tessilor {
 
-void installFontSubstitutions()
+QStringList monospaceStandIns(const QString &family)
 {
     const QString dejavu = QStringLiteral("DejaVu Sans Mono");
     const QString liberation = QStringLiteral("Liberation Mono");
-    QFont::insertSubstitutions(QStringLiteral("Courier New Cyr"), {liberation, dejavu});
-    QFont::insertSubstitutions(QStringLiteral("Lucida Console"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Fixedsys"), {dejavu, liberation});
-    QFont::insertSubstitutions(QStringLiteral("Terminal"), {dejavu, liberation});
+    if (family == rampFonts()[0].face)
+        return {liberation, dejavu};
+    for (size_t i = 1; i < rampFonts().size(); ++i) {
+        if (family == rampFonts()[i].face)
+            return {dejavu, liberation};
+    }
+    return {};
+}
+
+void installFontSubstitutions()
+{
+    for (const RampFont &f : rampFonts())
+        QFont::insertSubstitutions(f.face, monospaceStandIns(f.face));
 }
 
 } // namespace tessilor

@@ -1,9 +1,11 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // Font helpers of the program: registering the figure fonts for the running
-// program and reading the family name a font file is known under. They show
-// no messages. GetFontName and InstallFont need a QGuiApplication.
+// program, reading the family name a font file is known under, and sharing
+// the fonts with the user's other applications. They show no messages.
+// GetFontName and InstallFont need a QGuiApplication.
 namespace tessilor {
 
 // The user's temporary folder, with a trailing '/'.
@@ -22,5 +24,52 @@ QString GetFontName(const QString &fontFile);
 // installed for other programs) and returns GetFontName of it. Empty when the
 // file cannot be added. Adding the same file again does not register it twice.
 QString InstallFont(const QString &fontFile);
+
+// ---------------------------------------------------------------------------
+// Sharing with other applications. A font added with InstallFont exists for
+// this program alone; a word processor or a browser showing the program's
+// RTF finds fonts through fontconfig. The functions below make the figure
+// fonts and the text-font aliases visible there for the user who runs the
+// program, when fontconfig does not see them already (as after installing
+// the package, which puts both into the system folders). They ask a freshly
+// loaded fontconfig configuration, the one the next application starts with,
+// and never write into a folder or over a file of another user, nor through
+// a symbolic link.
+
+// $XDG_DATA_HOME/fonts/tessilor, by default ~/.local/share/fonts/tessilor;
+// empty when the user has no data folder.
+QString userFontFolder();
+// $XDG_CONFIG_HOME/fontconfig/conf.d, by default ~/.config/fontconfig/conf.d;
+// empty when the user has no configuration folder.
+QString userFontconfigFolder();
+
+struct FontShare {
+    enum Outcome {
+        AlreadyVisible, // fontconfig saw everything before: nothing was written
+        Shared,         // visible now, after writing into the user's folder
+        Failed,         // not visible; error says why
+    };
+    Outcome outcome = Failed;
+    QStringList written; // files written (new or replaced), full paths
+    QString error;
+};
+
+// Makes the font files visible to every application of the user. Nothing
+// happens when fontconfig already lists, for each file's family, a file with
+// the same content. Otherwise each file is copied into folder when missing
+// there or different (atomically: a complete file replaces the old one),
+// fontconfig's cache of the folder is rebuilt as fc-cache would, and a fresh
+// configuration must then list the fonts.
+FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder = userFontFolder());
+
+// True when fontconfig sets each of the four text fonts in a monospaced face
+// (its own, or a stand-in named by an alias).
+bool textFontsResolveMonospaced();
+
+// Puts the aliases of aliasFile (the program's fontconfig file) in force for
+// the user when textFontsResolveMonospaced() is false: the file is copied
+// into folder, fontconfig's per-user conf.d, when missing or different.
+// Shared only when the four fonts then resolve to monospaced faces.
+FontShare shareTextFontAliases(const QString &aliasFile, const QString &folder = userFontconfigFolder());
 
 } // namespace tessilor

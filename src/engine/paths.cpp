@@ -89,4 +89,23 @@ int deleteTempFiles(const QString &folder)
     return deleted;
 }
 
+QString figureFontFolder()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/fonts/truetype/tessilor"));
+    if (QFileInfo(installed).isDir())
+        return installed;
+    return exeDir;
+}
+
+QString textFontAliasFile()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString name = QString::fromLatin1(kTextFontAliasFileName);
+    const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/fontconfig/conf.avail/") + name);
+    if (QFileInfo(installed).isFile())
+        return installed;
+    return exeDir + u'/' + name;
+}
+
 } // namespace tessilor

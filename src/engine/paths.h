@@ -29,4 +29,15 @@ QString programFilesFolder();
 // case of the extension does not matter. Returns how many were deleted.
 int deleteTempFiles(const QString &folder);
 
+// Folder of the figure fonts: <prefix>/share/fonts/truetype/tessilor when
+// installed (where fontconfig finds them for every application), beside the
+// executable in a build tree.
+QString figureFontFolder();
+
+// The program's fontconfig file that maps the four text fonts to monospaced
+// families: <prefix>/share/fontconfig/conf.avail/<name> when installed,
+// beside the executable in a build tree.
+QString textFontAliasFile();
+inline constexpr const char *kTextFontAliasFileName = "31-tessilor-text-fonts.conf";
+
 } // namespace tessilor

@@ -3,6 +3,7 @@
 // saving its settings when it is terminated and handing over to the first
 // copy on a second start.
 #include "support/apptestsupport.h"
+#include "support/privatefontconfig.h"
 
 #include "app/startup.h"
 
@@ -30,6 +31,9 @@ private:
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The program shares its fonts at start: fontconfig's caches stay here too.
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+        env.insert(QStringLiteral("FONTCONFIG_FILE"), testsupport::writePrivateFontconfig(home));
         return env;
     }
 
@@ -115,6 +119,10 @@ private Q_SLOTS:
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(first.state(), QProcess::Running);
+        // Once its window is up the program has shared the figure fonts
+        // with the user's other applications.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(home.path() + QStringLiteral("/data/fonts/tessilor/GLYFA__2.TTF")),
+                                 20000);
 
         first.terminate(); // SIGTERM
         QVERIFY(first.waitForFinished(20000));

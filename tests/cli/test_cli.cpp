@@ -2,6 +2,7 @@
 #include "engine/grid.h"
 #include "engine/imageloader.h"
 #include "engine/options.h"
+#include "engine/paths.h"
 #include "engine/resample.h"
 #include "engine/textconvert.h"
 #include "engine/figureconvert.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -232,7 +234,7 @@ TEST(Cli, TextAsRtfKeepsTheTextFontSizeAndColour)
     ASSERT_EQ(r.status, 0) << r.err.constData();
     const QByteArray rtf = fileBytes(rtfPath);
     ASSERT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
-    EXPECT_TRUE(rtf.contains("\\fcharset204 " + rampFonts()[2].face.toLatin1() + ";"));
+    EXPECT_TRUE(rtf.contains("\\fmodern\\fcharset204\\fprq1 " + rampFonts()[2].face.toLatin1() + ";"));
     EXPECT_TRUE(rtf.contains("\\red255\\green128\\blue0;"));
     EXPECT_TRUE(rtf.contains("\\li50")); // the result window's paragraph indent
     QTextDocument doc;
@@ -301,12 +303,20 @@ TEST(Cli, HtmlPageHasTheSameTextAndColours)
     EXPECT_TRUE(html.contains(QStringLiteral("#123456")));
     EXPECT_TRUE(html.contains(QStringLiteral("Quar Tessilor Figures 1")));
     EXPECT_TRUE(html.contains(QStringLiteral("VVVV")));
+    // The figure font travels inside the page.
+    static const QRegularExpression face(
+        QStringLiteral("@font-face\\{font-family:'Quar Tessilor Figures 1';src:url\\(data:font/ttf;base64,([A-Za-z0-9+/=]+)\\)"));
+    const QRegularExpressionMatch embedded = face.match(html);
+    ASSERT_TRUE(embedded.hasMatch());
+    EXPECT_EQ(QByteArray::fromBase64(embedded.captured(1).toLatin1()),
+              fileBytes(figureFontFolder() + QStringLiteral("/GLYFA__1.TTF")));
 
     r = runCli({QStringLiteral("-F"), QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("16"),
                 QStringLiteral("--color"), QStringLiteral("00ff00"), path});
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("#00ff00"));
-    EXPECT_TRUE(r.out.contains(rampFonts()[0].face.toUtf8()));
+    EXPECT_TRUE(r.out.contains("font-family:'Courier New Cyr','Courier New','Liberation Mono','DejaVu Sans Mono',monospace;"));
+    EXPECT_FALSE(r.out.contains("@font-face"));
 }
 
 TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)

@@ -1,6 +1,7 @@
 // Document codecs of the rich text control: format records, the stream
 // buffer, RTF writer and reader, plain text, HTML and the document fillers.
 #include "document/documentfill.h"
+#include "document/htmlpage.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
@@ -12,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -224,7 +226,8 @@ TEST(Rtf, WriterDeclaresCodePageFontsAndColours)
     c.insertText(QStringLiteral("☺"), runFormat(QStringLiteral("DejaVu Sans Mono"), 8.5, rgbValue(0, 0, 255)));
     const QByteArray rtf = writeRtf(doc);
     EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
-    EXPECT_TRUE(rtf.contains("\\fcharset204 DejaVu Sans Mono;"));
+    // A monospaced family is declared fixed pitch.
+    EXPECT_TRUE(rtf.contains("\\fmodern\\fcharset204\\fprq1 DejaVu Sans Mono;}")) << rtf.left(120).constData();
     EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"));
     EXPECT_TRUE(rtf.contains("\\u1046\\'c6")) << rtf.constData(); // Ж: Unicode plus its code-page byte
     EXPECT_TRUE(rtf.contains("\\u8364\\'88"));                     // the euro sign is 0x88 in 1251
@@ -393,6 +396,59 @@ TEST(Html, KeepsTextFontsAndColours)
     EXPECT_TRUE(html.contains(QStringLiteral("9pt")));
 }
 
+TEST(Html, PageKeepsCellsInColumnsAndEmbedsOnlyTheFontsItUses)
+{
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    const QTextCharFormat text = runFormat(QStringLiteral("Lucida Console"), 10, rgbValue(1, 2, 3));
+    QTextCharFormat filled = text;
+    filled.setBackground(colorFrom24(rgbValue(0xAB, 0xCD, 0xEF)));
+    c.insertText(QStringLiteral("@@ <"), text);
+    c.insertText(QStringLiteral("##"), filled);
+    c.insertBlock(QTextBlockFormat(), text);
+    c.insertText(QStringLiteral("::  .."), text);
+    c.insertBlock(QTextBlockFormat(), text); // an empty line
+    c.insertBlock(QTextBlockFormat(), text);
+    c.insertText(QStringLiteral("VV"), runFormat(figureFamily(1), 10, rgbValue(9, 9, 9)));
+
+    HtmlPageOptions options;
+    options.title = QStringLiteral("a<b");
+    options.fonts = {{figureFamily(1), "font one"}, {figureFamily(2), "font two"}};
+    const QString page = QString::fromUtf8(writeHtmlPage(doc, options));
+    EXPECT_TRUE(page.startsWith(QStringLiteral("<!DOCTYPE html>")));
+    EXPECT_TRUE(page.contains(QStringLiteral("<title>a&lt;b</title>")));
+    // Only the figure font the document uses goes inside.
+    EXPECT_EQ(page.count(QStringLiteral("@font-face")), 1);
+    EXPECT_TRUE(page.contains(QStringLiteral("@font-face{font-family:'Quar Tessilor Figures 1';src:url(data:font/ttf;base64,") +
+                              QString::fromLatin1(QByteArray("font one").toBase64()) + u')'));
+    // Every family list ends in monospaced faces; every line keeps its white
+    // space and has a fixed height, the same for lines of the same font.
+    const QString lucida = QStringLiteral("font-family:'Lucida Console','DejaVu Sans Mono','Liberation Mono',monospace;");
+    EXPECT_EQ(page.count(lucida), 3);
+    EXPECT_EQ(page.count(QStringLiteral("font-family:'Quar Tessilor Figures 1',monospace;")), 1);
+    EXPECT_TRUE(page.contains(QStringLiteral("letter-spacing:0;word-spacing:0;font-kerning:none;")));
+    static const QRegularExpression line(QStringLiteral("<div style=\"white-space:pre;([^\"]*)line-height:([0-9.]+)px;"));
+    QStringList heights;
+    for (auto m = line.globalMatch(page); m.hasNext();) {
+        const QRegularExpressionMatch hit = m.next();
+        if (hit.captured(1).contains(lucida))
+            heights.append(hit.captured(2));
+    }
+    ASSERT_EQ(heights.size(), 3);
+    EXPECT_GT(heights[0].toDouble(), 10.0); // 10 points are 13.3 pixels
+    EXPECT_EQ(heights.count(heights[0]), 3);
+    // Text, the filled run and the empty line.
+    EXPECT_TRUE(page.contains(QStringLiteral("color:#010203;")));
+    EXPECT_TRUE(page.contains(QStringLiteral(">@@ &lt;<span style=\"background-color:#abcdef;\">##</span></div>")));
+    EXPECT_TRUE(page.contains(QStringLiteral(">::  ..</div>")));
+    EXPECT_TRUE(page.contains(QStringLiteral("<br></div>")));
+
+    // The clipboard's HTML has the same lists and no font inside.
+    const QString clip = QString::fromUtf8(writeHtml(doc));
+    EXPECT_FALSE(clip.contains(QStringLiteral("@font-face")));
+    EXPECT_EQ(clip.count(lucida), 3);
+}
+
 TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)
 {
     QImage grid(16, 16, QImage::Format_RGB32);
@@ -423,7 +479,7 @@ TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)
     }
     // The figure font must never be swapped for a Cyrillic one by a reader.
     const QByteArray rtf = writeRtf(doc);
-    EXPECT_TRUE(rtf.contains("\\fcharset0 Quar Tessilor Figures 1;"));
+    EXPECT_TRUE(rtf.contains("\\fnil\\fcharset0 Quar Tessilor Figures 1;"));
     EXPECT_TRUE(rtf.contains("\\par\r\n"));
     QTextDocument back;
     ASSERT_TRUE(readRtf(rtf, back));

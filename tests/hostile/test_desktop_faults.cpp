@@ -2,6 +2,8 @@
 // platform with private settings and runtime folders: a corrupt settings
 // file, a stale single-instance lock after a crash, and termination by
 // SIGTERM, which must save the settings.
+#include "support/privatefontconfig.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +43,9 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
+        // The program shares its fonts at start: fontconfig's caches stay in a test folder.
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), m_data.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("FONTCONFIG_FILE"), testsupport::writePrivateFontconfig(m_data.path()));
         p.setProcessEnvironment(env);
         p.setProgram(QStringLiteral(TESSILOR_APP_PATH));
         p.setProcessChannelMode(channels);

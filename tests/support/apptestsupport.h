@@ -20,6 +20,7 @@
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "support/findchild.h"
+#include "support/privatefontconfig.h"
 #include "app/globals.h"
 #include "engine/paths.h"
 
@@ -37,6 +38,9 @@ inline void isolateHome(const QString &dir)
     QFile::setPermissions(dir + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", d + "/runtime");
+    // fontconfig keeps its caches below dir too: a test that runs short of
+    // memory must not leave a broken cache in the system's folder.
+    qputenv("FONTCONFIG_FILE", QFile::encodeName(testsupport::writePrivateFontconfig(dir)));
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
