@@ -230,6 +230,8 @@ void Form1::Form_Load()
     step([&] {
         m_textBar.grid.proportional->setChecked(options.prop1 == 1);
         m_figureBar.grid.proportional->setChecked(options.prop2 == 1);
+        m_textBar.methodList->setCurrentIndex(options.textMethod);
+        m_figureBar.fillBox->setChecked(options.figureFill);
     });
     step([&] {
         // A missing or unreadable file gives an empty family name.
@@ -700,10 +702,12 @@ RunRequest Form1::runRequest() const
     r.textSizeText = m_textBar.grid.sizeList->currentText();
     r.textColor = textColor();
     r.contrast = qint16(m_textBar.Slider1->value());
+    r.method = m_textBar.methodList->currentIndex();
     r.figureFamily = figureFamily();
     r.figureKey = figureKey();
     r.figureSizeText = m_figureBar.grid.sizeList->currentText();
     r.gray = m_figureBar.ImageCombo3->currentIndex() + 1 == 2;
+    r.fill = m_figureBar.fillBox->isChecked();
     return r;
 }
 
@@ -805,6 +809,8 @@ void Form1::saveSettings()
         o.figureSize = m_figureBar.grid.sizeList->currentIndex() + 1;
         o.prop1 = m_textBar.grid.proportional->isChecked() ? 1 : 0;
         o.prop2 = m_figureBar.grid.proportional->isChecked() ? 1 : 0;
+        o.textMethod = m_textBar.methodList->currentIndex();
+        o.figureFill = m_figureBar.fillBox->isChecked();
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
         o.lastResultTip = m_commands.result->toolTip();

@@ -2,6 +2,7 @@
 
 #include "app/appicons.h"
 #include "engine/mainlayout.h"
+#include "engine/options.h"
 #include "widgets/panel3d.h"
 #include "widgets/progress.h"
 
@@ -289,6 +290,12 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
     t.Slider1->setPageStep(5);
     t.Slider1->setTickPosition(QSlider::TicksBelow);
     t.Slider1->setTickInterval(127);
+
+    t.methodFrame = named(new QFrame(t.Toolbar2), QStringLiteral("methodFrame"));
+    t.methodLabel = named(new QLabel(QStringLiteral("Метод:"), t.methodFrame), QStringLiteral("methodLabel"));
+    t.methodList = named(new QComboBox(t.methodFrame), QStringLiteral("methodList"),
+                         QStringLiteral("Метод подбора символов: классический или по тону, измеренному в шрифте"));
+    t.methodList->addItems(textMethodNames());
     return t;
 }
 
@@ -309,6 +316,8 @@ FigureBar buildFigureBar(QMainWindow *window, const MainCommands &c)
     f.figureButton = makePickerButton(f.Toolbar4, QStringLiteral("figure"), c.figure);
     f.figureButton->setIconSize(QSize(28, 28));
     f.figureArrow = makeArrow(f.Toolbar4, QStringLiteral("figureArrow"), c.figure);
+    f.fillBox = named(new QCheckBox(QStringLiteral("Заливка"), f.Toolbar3), QStringLiteral("fillBox"),
+                      QStringLiteral("Фон каждой клетки в её цвете: фигура и фон вместе дают цвет изображения"));
     return f;
 }
 
@@ -332,6 +341,9 @@ QList<WindowControl> TextBar::controls() const
     list.append(WindowControl{Toolbar5, {colorSeparator, colorButton, colorArrow}});
     list.append(WindowControl{Frame3, {}});
     list.append(WindowControl{Slider1, {}});
+    list.append(WindowControl{methodFrame, {}});
+    list.append(WindowControl{methodLabel, {}});
+    list.append(WindowControl{methodList, {}});
     return list;
 }
 
@@ -341,6 +353,7 @@ QList<WindowControl> FigureBar::controls() const
     appendGridControls(list, grid);
     list.append(WindowControl{ImageCombo3, {}});
     list.append(WindowControl{Toolbar4, {figureButton, figureArrow}});
+    list.append(WindowControl{fillBox, {}});
     return list;
 }
 
@@ -401,6 +414,11 @@ void layoutTextBar(TextBar &t)
     const double left = ml::secondFrameLeft(tw(t.Toolbar5->x()), tw(t.colorArrow->x()));
     t.Frame3->setGeometry(px(left), 2, 132, h);
     t.Slider1->setGeometry(4, 0, 124, h);
+    const int labelWidth = t.methodLabel->sizeHint().width();
+    const int listWidth = qMax(t.methodList->sizeHint().width(), 120);
+    t.methodFrame->setGeometry(t.Frame3->geometry().right() + 8, 2, labelWidth + listWidth + 10, h);
+    t.methodLabel->setGeometry(0, 0, labelWidth, h);
+    t.methodList->setGeometry(labelWidth + 6, y, listWidth, comboH);
 }
 
 void layoutFigureBar(FigureBar &f)
@@ -421,6 +439,7 @@ void layoutFigureBar(FigureBar &f)
     f.figureButton->setGeometry(0, 0, 36, h);
     f.figureArrow->setGeometry(36, 0, 14, h);
     f.Toolbar4->setGeometry(x, 2, 50, h);
+    f.fillBox->setGeometry(x + 58, 2, f.fillBox->sizeHint().width() + 4, h);
 }
 
 void layoutMainBarOnResize(MainBar &m, int windowWidth)

@@ -95,6 +95,9 @@ struct TextBar {
     QToolButton *colorArrow = nullptr;
     QFrame *Frame3 = nullptr;
     QSlider *Slider1 = nullptr; // contrast
+    QFrame *methodFrame = nullptr;
+    QLabel *methodLabel = nullptr;   // "Метод:"
+    QComboBox *methodList = nullptr; // "Классический", "Тональный"
 
     QList<WindowControl> controls() const;
 };
@@ -108,6 +111,7 @@ struct FigureBar {
     QToolBar *Toolbar4 = nullptr;
     QToolButton *figureButton = nullptr;
     QToolButton *figureArrow = nullptr;
+    QCheckBox *fillBox = nullptr; // "Заливка"
 
     QList<WindowControl> controls() const;
 };

@@ -22,6 +22,8 @@ struct RunRequest {
     QString textSizeText;
     quint32 textColor = 0;
     qint16 contrast = 0;
+    // Method list entry: 0 classic, 1 tone (see TextMethod).
+    int method = 0;
 
     // Figures: the figure font family, the figure button's key ("k" + code),
     // the figure size list entry and the colour-mode list (grey or colour).
@@ -29,6 +31,9 @@ struct RunRequest {
     QString figureKey;
     QString figureSizeText;
     bool gray = false;
+    // Each cell's background painted so that figure and background together
+    // give the cell's colour.
+    bool fill = false;
 };
 
 // Why a conversion could not run; the run control reports it.

@@ -11,6 +11,8 @@
 #include "engine/paths.h"
 #include "engine/settings.h"
 #include "engine/textconvert.h"
+#include "engine/toneconvert.h"
+#include "engine/toneramp.h"
 #include "platform/comdlgandfuncs.h"
 #include "richtext/crichedit.h"
 #include "document/documentfill.h"
@@ -206,7 +208,20 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
     m_font = resultFontOf(request.fontFace, request.textSizeText);
     m_foreColor = request.textColor;
 
-    const TextResult result = convertToText(m_grid, request.ramp, request.contrast, file, hooks);
+    TextResult result;
+    if (request.method == int(TextMethod::Tone)) {
+        // Characters from the font that shows the art, each sampling its own
+        // half of a cell.
+        const ToneRamp &ramp = toneRamp(m_font, request.ramp);
+        if (!ramp.valid())
+            throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
+        const LumaGrid luma = makeLumaGrid(picture->sourceImage(), 2 * m_grid.width(), m_grid.height());
+        if (luma.isNull())
+            throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
+        result = convertToToneText(luma, ramp, request.contrast, file, hooks);
+    } else {
+        result = convertToText(m_grid, request.ramp, request.contrast, file, hooks);
+    }
     finishTempFile(file, result.error);
     globals::GridRows = result.counts.gridRows;
     globals::GridColumns = result.counts.gridColumns;
@@ -264,7 +279,8 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     // shape every cell's colour run separately.
     const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
     FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor);
-    const FigureResult result = convertToFigures(m_grid, request.gray, &colors, &sink, hooks);
+    const double coverage = request.fill ? glyphCoverage(m_font, m_glyph) : 0.0;
+    const FigureResult result = convertToFigures(m_grid, request.gray, coverage, &colors, &sink, hooks);
     sink.finish();
     finishTempFile(colors, result.error);
     globals::GridRows = result.counts.gridRows;

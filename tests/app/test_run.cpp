@@ -6,6 +6,8 @@
 #include "app/form1.h"
 #include "app/startup.h"
 #include "app/textform.h"
+#include "engine/options.h"
+#include "engine/toneramp.h"
 #include "app/globals.h"
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
@@ -16,6 +18,7 @@
 #include "widgets/progress.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -361,6 +364,49 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("32"));
         QVERIFY(clickStartAndWait(f));
         QCOMPARE(globals::GridColumns, 32);
+    }
+
+    // The tone method writes the classic method's grid of characters, from
+    // the ramp measured in the result's font; the figure fill puts each
+    // cell's background in the colour file and in the document. Both
+    // choices are kept in the settings.
+    void toneMethodAndFigureFillThroughTheWindow()
+    {
+        Form1 *f = openWithPicture(200, 120);
+        QVERIFY(f);
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
+        QVERIFY(clickStartAndWait(f));
+        const QByteArray classic = apptest::readAll(globals::TempTextPath);
+        apptest::child<QComboBox>(f, "methodList")->setCurrentIndex(1);
+        QVERIFY(clickStartAndWait(f));
+        const QByteArray tone = apptest::readAll(globals::TempTextPath);
+        QCOMPARE(tone.count("\r\n"), 20);
+        QCOMPARE(QString::fromUtf8(tone).indexOf(u'\r'), QString::fromUtf8(classic).indexOf(u'\r')); // 40 a line
+        QVERIFY(tone != classic);
+        const ToneRamp &ramp = toneRamp(f->existingTextForm()->resultFont(), rampFonts()[0].ramp);
+        const QString toneText = QString::fromUtf8(tone).remove(QStringLiteral("\r\n"));
+        for (const QChar c : toneText)
+            QVERIFY2(ramp.chars.contains(c), qPrintable(QString(c)));
+
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("20"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("16"));
+        apptest::child<QCheckBox>(f, "fillBox")->setChecked(true);
+        QVERIFY(clickStartAndWait(f));
+        const QList<QByteArray> lines = apptest::readAll(globals::TempColorPath).split('\n');
+        QCOMPARE(lines.size(), 20 * 16 + 1);
+        QCOMPARE(lines[0].simplified().split(' ').size(), 2); // figure, then background
+        const QTextDocument *doc = f->existingTextForm()->rEdit().hwnd()->document();
+        QTextCursor cell(doc->begin());
+        cell.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        QVERIFY(cell.charFormat().background().style() != Qt::NoBrush);
+
+        f->saveSettings();
+        QSettings ini(apptest::iniPath(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("ImageTessilor/TextMethod")).toString(), QStringLiteral("1"));
+        QCOMPARE(ini.value(QStringLiteral("ImageTessilor/FigureFill")).toString(), QStringLiteral("1"));
     }
 
     void figureRunInGrey()
