@@ -44,6 +44,7 @@ struct Options {
     quint32 color = 0;
     int figureFont = 1;
     QString image;
+    bool imageGiven = false; // an empty name is still a name, of no file
 };
 
 struct UsageError {
@@ -76,9 +77,10 @@ Options parseArgs(const QStringList &args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString a = args[i];
         if (noMoreOptions || !a.startsWith(u'-') || a == QLatin1String("-")) {
-            if (!o.image.isEmpty())
+            if (o.imageGiven)
                 throw UsageError{QStringLiteral("only one image may be given")};
             o.image = a;
+            o.imageGiven = true;
             continue;
         }
         if (a == QLatin1String("--")) {
@@ -307,19 +309,26 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         return 2;
     }
 
-    initSampleResource();
-    const QString source = o.image.isEmpty() ? QStringLiteral(":/tessilor/sample.jpg") : o.image;
     GridSize size;
-    const GridLoad loaded = loadGrid(source, [&](QSize image) {
+    const auto gridFor = [&](QSize image) {
         if (!o.rowsGiven) {
             const float aspect = float(image.width()) / float(image.height());
             o.rows = proportionalRows(o.mode, o.columns, aspect);
         }
         size = clampGrid(o.mode, o.columns, o.rows);
         return QSize(size.width, size.height);
-    });
+    };
+    GridLoad loaded;
+    if (o.imageGiven) {
+        loaded = loadGrid(o.image, gridFor);
+    } else {
+        initSampleResource();
+        QFile sample(QStringLiteral(":/tessilor/sample.jpg"));
+        sample.open(QIODevice::ReadOnly);
+        loaded = loadGridData(sample.readAll(), gridFor);
+    }
     if (!loaded.ok()) {
-        say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.image.isEmpty() ? QStringLiteral("sample picture") : o.image,
+        say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.imageGiven ? o.image : QStringLiteral("sample picture"),
                                                              loadErrorText(loaded.error)));
         return 1;
     }

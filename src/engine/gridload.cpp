@@ -1,178 +1,76 @@
 #include "engine/gridload.h"
 
 #include "engine/boxfilter.h"
+#include "engine/jpegdecode.h"
 #include "engine/resample.h"
 
-#include <QFile>
-#include <QFileInfo>
-
-#include <csetjmp>
-#include <cstdio>
-#include <cstring>
-
-#include <jpeglib.h>
+#include <memory>
+#include <new>
+#include <vector>
 
 namespace tessilor {
 
 namespace {
 
-struct JpegErrors {
-    jpeg_error_mgr mgr;
-    jmp_buf jump;
-    bool remark = false;
-};
-
-void onJpegError(j_common_ptr cinfo)
+// A JPEG decoded straight into the box filter. Declines (and the whole
+// picture is loaded instead) when the picture is stored turned or the grid
+// is not a reduction.
+class GridRows : public JpegRows
 {
-    auto *err = reinterpret_cast<JpegErrors *>(cinfo->err);
-    std::longjmp(err->jump, 1);
-}
+public:
+    explicit GridRows(const std::function<QSize(QSize)> &sizeFor) : m_sizeFor(sizeFor) {}
 
-void onJpegMessage(j_common_ptr cinfo, int level)
-{
-    // A warning (level -1) means damaged data that the decoder patched over;
-    // the full loader then decides what the picture is.
-    if (level < 0)
-        reinterpret_cast<JpegErrors *>(cinfo->err)->remark = true;
-}
-
-void silentOutput(j_common_ptr) {}
-
-// Orientation tag of an EXIF block (1 when absent or unreadable).
-int exifOrientation(const unsigned char *data, unsigned len)
-{
-    if (len < 14 || std::memcmp(data, "Exif\0\0", 6) != 0)
-        return 1;
-    const unsigned char *t = data + 6;
-    const unsigned n = len - 6;
-    bool little;
-    if (t[0] == 'I' && t[1] == 'I')
-        little = true;
-    else if (t[0] == 'M' && t[1] == 'M')
-        little = false;
-    else
-        return 1;
-    auto u16 = [&](unsigned at) -> unsigned {
-        return little ? unsigned(t[at]) | unsigned(t[at + 1]) << 8 : unsigned(t[at]) << 8 | unsigned(t[at + 1]);
-    };
-    auto u32 = [&](unsigned at) -> quint32 {
-        return little ? quint32(u16(at)) | quint32(u16(at + 2)) << 16 : quint32(u16(at)) << 16 | quint32(u16(at + 2));
-    };
-    const quint32 ifd = u32(4);
-    if (ifd > n - 2)
-        return 1;
-    const unsigned count = u16(ifd);
-    for (unsigned i = 0; i < count; ++i) {
-        const quint64 at = quint64(ifd) + 2 + quint64(i) * 12;
-        if (at + 12 > n)
-            return 1;
-        if (u16(unsigned(at)) == 0x0112)
-            return int(u16(unsigned(at) + 8));
-    }
-    return 1;
-}
-
-// Decodes bytes into reducer. Returns false when the stream path cannot be
-// used (the caller falls back to the full loader).
-bool decodeInto(const unsigned char *bytes, qint64 length, const std::function<QSize(QSize)> &sizeFor, QImage *grid,
-                QSize *imageSize)
-{
-    jpeg_decompress_struct cinfo;
-    JpegErrors errors;
-    cinfo.err = jpeg_std_error(&errors.mgr);
-    errors.mgr.error_exit = onJpegError;
-    errors.mgr.emit_message = onJpegMessage;
-    errors.mgr.output_message = silentOutput;
-    // Everything that lives across the jump is set up before it.
-    BoxReducer *volatile reducer = nullptr;
-    QRgb *volatile row = nullptr;
-    if (setjmp(errors.jump)) {
-        delete reducer;
-        delete[] row;
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes, (unsigned long)length);
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
-    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK || errors.remark) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    // A picture stored turned (EXIF orientation) is turned upright by the
-    // full loader; so is anything but plain colour or grey data.
-    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1 && exifOrientation(m->data, m->data_length) != 1) {
-            jpeg_destroy_decompress(&cinfo);
+    bool start(QSize size, int orientation) override
+    {
+        m_imageSize = size;
+        if (orientation != 1)
+            return false;
+        const QSize grid = m_sizeFor(size);
+        if (grid.isEmpty() || grid.width() > size.width() || grid.height() > size.height())
+            return false;
+        m_reducer = std::make_unique<BoxReducer>(size.width(), size.height(), grid.width(), grid.height());
+        if (!m_reducer->valid()) {
+            m_reducer.reset();
             return false;
         }
+        m_row.resize(size_t(size.width()));
+        return true;
     }
-    const QSize expected(int(cinfo.image_width), int(cinfo.image_height));
-    if ((cinfo.jpeg_color_space != JCS_YCbCr && cinfo.jpeg_color_space != JCS_GRAYSCALE &&
-         cinfo.jpeg_color_space != JCS_RGB) ||
-        expected.isEmpty() || qint64(expected.width()) * expected.height() * 4 > kMaxDecodedBytes) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    *imageSize = expected;
-    const QSize gridSize = sizeFor(expected);
-    if (gridSize.width() > expected.width() || gridSize.height() > expected.height() || gridSize.isEmpty()) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    cinfo.out_color_space = JCS_EXT_BGRX; // 0xAARRGGBB in memory on little-endian
-    jpeg_start_decompress(&cinfo);
-    reducer = new BoxReducer(expected.width(), expected.height(), gridSize.width(), gridSize.height());
-    if (!reducer->valid()) {
-        delete reducer;
-        jpeg_abort_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    row = new QRgb[cinfo.output_width];
-    JSAMPROW rowPointer = reinterpret_cast<JSAMPROW>(row);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1)
-            break;
-        reducer->addRow(row);
-    }
-    const bool complete = cinfo.output_scanline == cinfo.output_height && !errors.remark;
-    if (complete)
-        jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    if (complete && !errors.remark)
-        *grid = reducer->result();
-    delete reducer;
-    delete[] row;
-    return complete && !errors.remark;
+    QRgb *row(int) override { return m_row.data(); }
+    void rowDone(int) override { m_reducer->addRow(m_row.data()); }
+
+    bool streamed() const { return m_reducer != nullptr; }
+    QImage grid() const { return m_reducer->result(); }
+    QSize imageSize() const { return m_imageSize; }
+
+private:
+    const std::function<QSize(QSize)> &m_sizeFor;
+    std::unique_ptr<BoxReducer> m_reducer;
+    std::vector<QRgb> m_row;
+    QSize m_imageSize;
+};
+
+bool isJpeg(const QByteArray &bytes)
+{
+    return bytes.size() >= 3 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xD8 && uchar(bytes[2]) == 0xFF;
 }
 
-} // namespace
-
-GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor)
+GridLoad loadGridFrom(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor)
 {
     GridLoad out;
-    QFileInfo info(path);
-    // Only plain files on disk take the fast way; resources and other paths go
-    // through the full loader.
-    if (info.exists() && info.isFile() && !path.startsWith(u':')) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const qint64 length = file.size();
-            const uchar *bytes = length >= 3 ? file.map(0, length) : nullptr;
-            if (bytes && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
-                QImage grid;
-                QSize size;
-                if (decodeInto(bytes, length, sizeFor, &grid, &size)) {
-                    out.grid = grid;
-                    out.imageSize = size;
-                    out.streamed = true;
-                    return out;
-                }
+    if (isJpeg(bytes)) {
+        GridRows rows(sizeFor);
+        out.error = decodeJpeg(bytes, rows, &out.detail);
+        if (!out.ok() || rows.streamed()) {
+            if (out.ok()) {
+                out.grid = rows.grid();
+                out.imageSize = rows.imageSize();
+                out.streamed = true;
             }
+            return out;
         }
     }
-    const LoadedImage loaded = loadImage(path);
+    const LoadedImage loaded = loadImageData(bytes);
     if (!loaded.ok()) {
         out.error = loaded.error;
         out.detail = loaded.detail;
@@ -182,8 +80,31 @@ GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFo
     const QSize gridSize = sizeFor(out.imageSize);
     out.grid = resampleBox(loaded.image, gridSize.width(), gridSize.height());
     if (out.grid.isNull())
-        out.error = LoadError::TooLarge;
+        out.error = LoadError::OutOfMemory;
     return out;
+}
+
+} // namespace
+
+GridLoad loadGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor)
+{
+    try {
+        return loadGridFrom(bytes, sizeFor);
+    } catch (const std::bad_alloc &) {
+        GridLoad out;
+        out.error = LoadError::OutOfMemory;
+        return out;
+    }
+}
+
+GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor)
+{
+    GridLoad out;
+    QByteArray bytes;
+    out.error = readPictureFile(path, &bytes, &out.detail);
+    if (!out.ok())
+        return out;
+    return loadGridData(bytes, sizeFor);
 }
 
 } // namespace tessilor

@@ -17,10 +17,13 @@ struct GridLoad {
 };
 
 // Loads a picture only as far as a grid needs it. sizeFor receives the
-// picture's size and returns the grid size. Plain JPEG files are decoded row
-// by row straight into the box filter, without holding the whole picture;
-// everything else (and any JPEG the decoder has a remark about) goes through
-// loadImage and resampleBox. Both ways give the same grid.
+// picture's size and returns the grid size. JPEG files are decoded row by
+// row straight into the box filter, without holding the whole picture
+// (unless stored turned, or the grid is larger than the picture);
+// everything else goes through loadImageData and resampleBox. Both ways
+// give the same grid and the same errors. path is always a file-system
+// path (see readPictureFile).
 GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
+GridLoad loadGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor);
 
 } // namespace tessilor

@@ -10,6 +10,7 @@
 #include "richtext/doc/rtf.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
@@ -45,6 +46,35 @@ QString writeImage(const QTemporaryDir &dir, const QString &name, const QImage &
     QImageWriter w(path, fmt);
     EXPECT_TRUE(w.write(img));
     return path;
+}
+
+// The real program, as a shell would start it.
+struct ProcessRun {
+    int status = -1; // -1 when it did not end by itself (a signal, a hang)
+    QByteArray out;
+    QByteArray err;
+};
+
+ProcessRun runProgram(const QStringList &args, const QString &workDir = QString())
+{
+    QProcess p;
+    p.setProgram(QStringLiteral(TESSILOR_CLI_PATH));
+    p.setArguments(args);
+    p.setStandardInputFile(QProcess::nullDevice());
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start();
+    ProcessRun r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return r;
+    }
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
 }
 
 QImage gradient(int w, int h)
@@ -296,4 +326,35 @@ TEST(Cli, HtmlPageHasTheSameTextAndColours)
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("#00ff00"));
     EXPECT_TRUE(r.out.contains(rampFonts()[0].face.toUtf8()));
+}
+
+TEST(Cli, PictureArgumentsAreFilesAndErrorsSayWhatHappened)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(gradient(30, 20).save(dir.path() + QStringLiteral("/:colon.bmp"), "BMP"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("pictures.jpg")));
+    struct Case {
+        QString image;
+        int status;
+        const char *message;
+    };
+    const Case cases[] = {
+        {QString(), 1, "no such file"},                       // an empty name is no file
+        {QStringLiteral(":colon.bmp"), 0, ""},                 // a file, though the name starts with ':'
+        {QStringLiteral(":/tessilor/sample.jpg"), 1, "no such file"}, // not the built-in picture
+        {QStringLiteral("pictures.jpg"), 1, "is a folder"},
+        {QStringLiteral("missing.jpg"), 1, "no such file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.image.toStdString());
+        const ProcessRun r = runProgram({QStringLiteral("-c"), QStringLiteral("20"), c.image}, dir.path());
+        EXPECT_EQ(r.status, c.status) << r.err.constData();
+        if (c.status == 0) {
+            EXPECT_EQ(r.out.count('\n'), 16);
+            EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+        } else {
+            EXPECT_TRUE(r.err.contains(c.message)) << r.err.constData();
+            EXPECT_TRUE(r.out.isEmpty());
+        }
+    }
 }

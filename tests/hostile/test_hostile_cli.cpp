@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -117,4 +118,30 @@ TEST(HostileCli, MemoryLimitLeavesRoomForAGoodPicture)
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_FALSE(r.out.isEmpty());
+}
+
+TEST(HostileCli, PictureShrinkingWhileReadIsAnErrorNotACrash)
+{
+    // A JPEG that takes the decoder long (many scans of a large picture) is
+    // cut to nothing at several moments of the run: the program ends with a
+    // message however far it got, never by a signal (SIGBUS on a mapped file).
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shrinking.jpg"));
+    const QByteArray bytes = hostile::progressiveFlatJpeg(4096, 4096, 1, 300);
+    for (int delayMs : {0, 20, 50, 100, 200, 400}) {
+        SCOPED_TRACE(delayMs);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        QProcess p;
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), {QStringLiteral("-c"), QStringLiteral("40"), path});
+        ASSERT_TRUE(p.waitForStarted(30000));
+        QThread::msleep(ulong(delayMs));
+        ASSERT_TRUE(QFile::resize(path, 0));
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by signal " << p.exitCode();
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains(QFile::encodeName(path)));
+    }
 }
