@@ -51,9 +51,17 @@ struct UsageError {
     QString message;
 };
 
-void say(QIODevice &dev, const QString &text)
+// False when the device did not take all of it.
+bool say(QIODevice &dev, const QString &text)
 {
-    dev.write(text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    return dev.write(bytes) == bytes.size();
+}
+
+int cannotWriteStandardOutput(QIODevice &err)
+{
+    say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
+    return 1;
 }
 
 int parseInt(const QString &option, const QString &value, int low, int high)
@@ -301,10 +309,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
     try {
         o = parseArgs(args);
     } catch (const UsageError &e) {
-        if (e.message.isEmpty()) {
-            say(out, usage());
-            return 0;
-        }
+        if (e.message.isEmpty())
+            return say(out, usage()) ? 0 : cannotWriteStandardOutput(err);
         say(err, QStringLiteral("tessilor-cli: %1\nTry 'tessilor-cli --help' for more information.\n").arg(e.message));
         return 2;
     }
@@ -338,11 +344,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        convert(o, grid, buffer);
-        if (out.write(bytes) != bytes.size()) {
-            say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
-            return 1;
-        }
+        if (!convert(o, grid, buffer) || out.write(bytes) != bytes.size())
+            return cannotWriteStandardOutput(err);
         return 0;
     }
     QSaveFile file(o.output);

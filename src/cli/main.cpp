@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -22,9 +23,13 @@ int main(int argc, char **argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("tessilor"));
+    // Straight to the file descriptors, unbuffered: every write reaches the
+    // system at once and is checked there. Through the C library's stream, an
+    // output small enough for its buffer was written only at exit, where a
+    // failure went unseen.
     QFile out;
     QFile err;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     return tessilor::cli::run(args, out, err);
 }

@@ -18,7 +18,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace tessilor;
 
@@ -356,5 +358,45 @@ TEST(Cli, PictureArgumentsAreFilesAndErrorsSayWhatHappened)
             EXPECT_TRUE(r.err.contains(c.message)) << r.err.constData();
             EXPECT_TRUE(r.out.isEmpty());
         }
+    }
+}
+
+TEST(Cli, StandardOutputThatCannotTakeItAllIsAnError)
+{
+    // A full device, and a file that can grow to 2000 bytes only (a file
+    // size limit stands in for a file system that fills up part-way): exit
+    // 1 and a message, whatever the output. Before, output small enough for
+    // the C library's buffer was lost at exit without a word, and output cut
+    // part-way ended with status 0.
+    QTemporaryDir dir;
+    const QString cut = dir.filePath(QStringLiteral("cut.txt"));
+    struct Case {
+        QStringList args;
+        QString output;
+    };
+    const QString full = QStringLiteral("/dev/full");
+    const Case cases[] = {
+        {{QStringLiteral("-c"), QStringLiteral("20")}, full},
+        {{QStringLiteral("--help")}, full},
+        {{}, cut},
+        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("300")}, cut},
+        {{QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-c"), QStringLiteral("300")}, cut},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE((c.args.join(u' ') + QStringLiteral(" > ") + c.output).toStdString());
+        if (c.output == full && !QFile::exists(full))
+            continue;
+        QProcess p;
+        p.setStandardOutputFile(c.output, QIODevice::Truncate);
+        p.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
+            const rlimit lim{2000, 2000};
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+        });
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), c.args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains("cannot write to standard output"));
     }
 }
