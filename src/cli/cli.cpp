@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/outputfile.h"
 
 #include "engine/figureconvert.h"
 #include "engine/grid.h"
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -315,6 +315,12 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         return 2;
     }
 
+    if (o.imageGiven && !o.output.isEmpty() && isSameFile(o.image, o.output)) {
+        say(err, QStringLiteral("tessilor-cli: %1: this is the picture itself; name another output file\n")
+                     .arg(o.output));
+        return 1;
+    }
+
     GridSize size;
     const auto gridFor = [&](QSize image) {
         if (!o.rowsGiven) {
@@ -348,15 +354,19 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
             return cannotWriteStandardOutput(err);
         return 0;
     }
-    QSaveFile file(o.output);
-    if (!file.open(QIODevice::WriteOnly)) {
+    OutputFile file(o.output);
+    if (!file.open()) {
         say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
         return 1;
     }
-    if (!convert(o, grid, file) || !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
+    if (!convert(o, grid, file.device())) {
+        const QString why = file.device().errorString();
+        file.cancel();
         say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
+        return 1;
+    }
+    if (!file.commit()) {
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
         return 1;
     }
     return 0;

@@ -20,7 +20,11 @@
 #include <QTextDocument>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace tessilor;
 
@@ -399,4 +403,111 @@ TEST(Cli, StandardOutputThatCannotTakeItAllIsAnError)
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_TRUE(p.readAllStandardError().contains("cannot write to standard output"));
     }
+}
+
+namespace {
+
+enum class Kind { Missing, Regular, Link, Fifo, CharDevice, Other };
+
+Kind kindOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return Kind::Missing;
+    if (S_ISREG(st.st_mode))
+        return Kind::Regular;
+    if (S_ISLNK(st.st_mode))
+        return Kind::Link;
+    if (S_ISFIFO(st.st_mode))
+        return Kind::Fifo;
+    if (S_ISCHR(st.st_mode))
+        return Kind::CharDevice;
+    return Kind::Other;
+}
+
+} // namespace
+
+TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
+{
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("pic.bmp"));
+    ASSERT_TRUE(gradient(40, 30).save(picture, "BMP"));
+    const QByteArray pictureBytes = fileBytes(picture);
+    const QStringList common{QStringLiteral("-c"), QStringLiteral("20"), picture};
+    const CliRun reference = runCli(common);
+    ASSERT_EQ(reference.status, 0);
+    auto path = [&](const char *name) { return dir.filePath(QLatin1String(name)); };
+    auto writeFile = [](const QString &p, const QByteArray &bytes) {
+        QFile f(p);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+
+    ASSERT_TRUE(writeFile(path("target.txt"), "keep me"));
+    ASSERT_TRUE(QFile::link(path("target.txt"), path("link.txt")));
+    ASSERT_TRUE(QFile::link(path("nowhere.txt"), path("dangling.txt")));
+    ASSERT_TRUE(writeFile(path("old.txt"), "an earlier result"));
+    ASSERT_TRUE(QFile::setPermissions(path("old.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ReadGroup));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(path("fifo"), path("fifo-link")));
+    // A device node of one's own, never the system's: a private /dev/null.
+    const bool device = ::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+
+    struct Case {
+        const char *output;
+        Kind before;
+        Kind after; // of the output name after the run
+        bool receivesResult; // the result can be read back from the name
+    };
+    const Case cases[] = {
+        {"new.txt", Kind::Missing, Kind::Regular, true},
+        {"old.txt", Kind::Regular, Kind::Regular, true},
+        {"link.txt", Kind::Link, Kind::Regular, true},  // the link is replaced, its target kept
+        {"dangling.txt", Kind::Link, Kind::Regular, true},
+        {"fifo", Kind::Fifo, Kind::Fifo, false},         // written through as a stream
+        {"fifo-link", Kind::Link, Kind::Link, false},    // a link to a stream (as /dev/stdout is)
+        {"null", Kind::CharDevice, Kind::CharDevice, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.output);
+        const QString out = path(c.output);
+        if (c.before == Kind::CharDevice && !device)
+            continue; // making a device node takes root
+        ASSERT_EQ(kindOf(out), c.before);
+        int reader = -1;
+        if (c.before == Kind::Fifo || QLatin1String(c.output) == QLatin1String("fifo-link"))
+            reader = ::open(QFile::encodeName(path("fifo")).constData(), O_RDONLY | O_NONBLOCK);
+        const ProcessRun r = runProgram(QStringList{QStringLiteral("-o"), out} + common);
+        EXPECT_EQ(r.status, 0) << r.err.constData();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+        EXPECT_EQ(kindOf(out), c.after);
+        if (c.receivesResult) {
+            EXPECT_EQ(fileBytes(out), reference.out);
+        }
+        if (reader >= 0) {
+            QByteArray got(65536, '\0');
+            const ssize_t n = ::read(reader, got.data(), size_t(got.size()));
+            ::close(reader);
+            EXPECT_EQ(got.left(qMax<ssize_t>(n, 0)), reference.out);
+        }
+    }
+    EXPECT_EQ(fileBytes(path("target.txt")), QByteArray("keep me"));
+    EXPECT_FALSE(QFile::exists(path("nowhere.txt")));
+    EXPECT_EQ(QFile::permissions(path("old.txt")) & 0x0777, QFileDevice::Permissions(0x0640)); // mode kept
+
+    // The picture itself, under any spelling, is never an output.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    for (const QString &self : {picture, dir.path() + QStringLiteral("/sub/../pic.bmp")}) {
+        const ProcessRun r = runProgram(QStringList{QStringLiteral("-o"), self} + common);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("the picture itself")) << r.err.constData();
+        EXPECT_EQ(fileBytes(picture), pictureBytes);
+    }
+    // No temporary file is left behind.
+    QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.removeAll(QStringLiteral("null"));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("dangling.txt"), QStringLiteral("fifo"), QStringLiteral("fifo-link"),
+                                  QStringLiteral("link.txt"), QStringLiteral("new.txt"), QStringLiteral("old.txt"),
+                                  QStringLiteral("pic.bmp"), QStringLiteral("sub"), QStringLiteral("target.txt")}));
 }
