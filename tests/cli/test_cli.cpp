@@ -61,12 +61,14 @@ struct ProcessRun {
     QByteArray err;
 };
 
-ProcessRun runProgram(const QStringList &args, const QString &workDir = QString())
+ProcessRun runProgram(const QStringList &args, const QString &workDir = QString(),
+                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
     p.setProgram(QStringLiteral(TESSILOR_CLI_PATH));
     p.setArguments(args);
     p.setStandardInputFile(QProcess::nullDevice());
+    p.setProcessEnvironment(env);
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
     p.start();
@@ -510,4 +512,52 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
     EXPECT_EQ(names, (QStringList{QStringLiteral("dangling.txt"), QStringLiteral("fifo"), QStringLiteral("fifo-link"),
                                   QStringLiteral("link.txt"), QStringLiteral("new.txt"), QStringLiteral("old.txt"),
                                   QStringLiteral("pic.bmp"), QStringLiteral("sub"), QStringLiteral("target.txt")}));
+}
+
+TEST(Cli, SuccessIsQuietAndLeavesNothingButTheOutput)
+{
+    // As a batch job starts it: no runtime folder named, a temporary folder
+    // and a home of its own. A success writes nothing on stderr (Qt printed
+    // "QStandardPaths: XDG_RUNTIME_DIR not set" and its JPEG plugin every
+    // libjpeg remark) and creates nothing but the output (Qt made
+    // runtime-<user> in the temporary folder).
+    QTemporaryDir work, temp, home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+    // A JPEG with junk bytes before its end marker: whole, but libjpeg
+    // remarks on it.
+    QByteArray jpeg;
+    QBuffer buf(&jpeg);
+    buf.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buf, "jpeg").write(gradient(64, 40)));
+    jpeg.insert(jpeg.size() - 2, QByteArray(3, '\0'));
+    QFile pic(work.filePath(QStringLiteral("junk-before-end.jpg")));
+    ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
+    pic.write(jpeg);
+    pic.close();
+    const QStringList cases[] = {
+        {QStringLiteral("-c"), QStringLiteral("40")},
+        {QStringLiteral("-c"), QStringLiteral("40"), QStringLiteral("junk-before-end.jpg")},
+        {QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-o"), QStringLiteral("out.rtf")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-o"), QStringLiteral("out.html")},
+    };
+    for (const QStringList &args : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const ProcessRun r = runProgram(args, work.path(), env);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err.toStdString(), "");
+    }
+    const auto entries = [](const QString &path) {
+        return QDir(path)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+            .join(u' ')
+            .toStdString();
+    };
+    EXPECT_EQ(entries(temp.path()), "");
+    EXPECT_EQ(entries(home.path()), "");
+    EXPECT_EQ(entries(work.path()), "junk-before-end.jpg out.html out.rtf");
 }
