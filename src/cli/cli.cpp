@@ -5,6 +5,7 @@
 #include "engine/grid.h"
 #include "engine/gridload.h"
 #include "engine/imageloader.h"
+#include "engine/memoryprobe.h"
 #include "engine/options.h"
 #include "engine/textconvert.h"
 #include "richtext/doc/documentfill.h"
@@ -14,6 +15,7 @@
 
 #include <QBuffer>
 #include <algorithm>
+#include <new>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextCursor>
@@ -216,6 +218,46 @@ private:
     bool m_failed = false;
 };
 
+// Qt's rich text document does not check every allocation it makes: its
+// fragment table (an entry of 32 bytes per run of one format) grows with
+// realloc and is used without a look at the result, so a document filled
+// with little memory left ends in SIGSEGV rather than std::bad_alloc. The
+// fill is therefore watched: before each row, and before a text goes in at
+// once, there must be room for the table's next growth (up to three times
+// its size while it is copied) and some more, else the fill ends with
+// std::bad_alloc, which run() reports.
+void ensureHeadroom(qint64 runs)
+{
+    if (!memoryAvailable(qint64(16) * 1024 * 1024 + 96 * runs))
+        throw std::bad_alloc();
+}
+
+class HeadroomSink : public FigureSink
+{
+public:
+    explicit HeadroomSink(FigureSink &inner) : m_inner(inner) {}
+    void cell(quint32 color) override
+    {
+        if (m_rowStart || color != m_color)
+            ++m_runs;
+        m_rowStart = false;
+        m_color = color;
+        m_inner.cell(color);
+    }
+    void endRow(int rowIndex, int cellsInRow) override
+    {
+        ensureHeadroom(++m_runs); // the line break is a run of its own
+        m_rowStart = true;
+        m_inner.endRow(rowIndex, cellsInRow);
+    }
+
+private:
+    FigureSink &m_inner;
+    qint64 m_runs = 0;
+    quint32 m_color = 0;
+    bool m_rowStart = true;
+};
+
 // The result as the desktop program holds it: its rich text, filled the
 // way the conversions fill the result window, with the window's paragraph
 // indent of 50 twips.
@@ -234,13 +276,15 @@ void fillResultDocument(const Options &o, const QImage &grid, QTextDocument &doc
         convertToText(grid, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), buffer);
         QFont font(rampFonts()[size_t(o.font - 1)].face);
         font.setPointSize(o.size);
+        ensureHeadroom(2 * bytes.count('\n')); // a run and a paragraph mark per line
         fillTextDocument(doc, QString::fromUtf8(bytes), font, o.color);
         return;
     }
     QFont font(figureFamily(o.figureFont));
     font.setPointSize(o.size);
     FigureDocumentSink sink(&doc, codePageChar(o.figureCode), font, 0);
-    convertToFigures(grid, o.gray, nullptr, &sink);
+    HeadroomSink watched(sink);
+    convertToFigures(grid, o.gray, nullptr, &watched);
     sink.finish();
 }
 
@@ -264,6 +308,35 @@ bool convert(const Options &o, const QImage &grid, QIODevice &dev)
     GlyphTextSink sink(codePageChar(o.figureCode), dev);
     const FigureResult r = convertToFigures(grid, o.gray, nullptr, &sink);
     return r.error == ConvertError::None && !sink.failed();
+}
+
+// Converts and writes the result where the options say; the exit status.
+int write(const Options &o, const QImage &grid, QIODevice &out, QIODevice &err)
+{
+    if (o.output.isEmpty()) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!convert(o, grid, buffer) || out.write(bytes) != bytes.size())
+            return cannotWriteStandardOutput(err);
+        return 0;
+    }
+    OutputFile file(o.output);
+    if (!file.open()) {
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+        return 1;
+    }
+    if (!convert(o, grid, file.device())) {
+        const QString why = file.device().errorString();
+        file.cancel();
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
+        return 1;
+    }
+    if (!file.commit()) {
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -344,32 +417,13 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
                                                              loadErrorText(loaded.error)));
         return 1;
     }
-    const QImage &grid = loaded.grid;
-
-    if (o.output.isEmpty()) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!convert(o, grid, buffer) || out.write(bytes) != bytes.size())
-            return cannotWriteStandardOutput(err);
-        return 0;
-    }
-    OutputFile file(o.output);
-    if (!file.open()) {
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+    try {
+        return write(o, loaded.grid, out, err);
+    } catch (const std::bad_alloc &) {
+        // An output file begun is removed as the exception leaves write().
+        say(err, QStringLiteral("tessilor-cli: not enough memory for the result\n"));
         return 1;
     }
-    if (!convert(o, grid, file.device())) {
-        const QString why = file.device().errorString();
-        file.cancel();
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
-        return 1;
-    }
-    if (!file.commit()) {
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
-        return 1;
-    }
-    return 0;
 }
 
 } // namespace tessilor::cli

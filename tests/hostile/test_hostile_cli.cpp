@@ -37,7 +37,7 @@ struct CliRun {
     QByteArray err;
 };
 
-CliRun runCli(const QStringList &args)
+CliRun runCli(const QStringList &args, rlim_t addressSpace = kAddressSpace)
 {
     QProcess p;
     p.setProgram(QStringLiteral(TESSILOR_CLI_PATH));
@@ -46,8 +46,8 @@ CliRun runCli(const QStringList &args)
     // The address sanitizer reserves terabytes of address space, so the limit
     // applies to the normal build only.
     if (!kAddressSanitizer) {
-        p.setChildProcessModifier([] {
-            const rlimit lim{kAddressSpace, kAddressSpace};
+        p.setChildProcessModifier([addressSpace] {
+            const rlimit lim{addressSpace, addressSpace};
             ::setrlimit(RLIMIT_AS, &lim);
         });
     }
@@ -144,4 +144,55 @@ TEST(HostileCli, PictureShrinkingWhileReadIsAnErrorNotACrash)
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_TRUE(p.readAllStandardError().contains(QFile::encodeName(path)));
     }
+}
+
+TEST(HostileCli, RichFiguresUnderLowMemoryEndWithAMessage)
+{
+    // A 1024 x 1024 figure result of a picture with a different colour in
+    // nearly every cell, as RTF and HTML, under ever less address space:
+    // each run ends normally, with the result or with exit 1 and "not
+    // enough memory" and no output file, never by SIGABRT or SIGSEGV.
+    if (kAddressSanitizer)
+        GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("colours.bmp"));
+    QImage img(1024, 1024, QImage::Format_RGB32);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1024; ++x)
+            img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x ^ y) * 11) & 255));
+    ASSERT_TRUE(img.save(picture, "BMP"));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    auto run = [&](const QString &format, int columns, rlim_t megabytes) {
+        QFile::remove(out);
+        return runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QString::number(columns),
+                       QStringLiteral("-r"), QString::number(columns), QStringLiteral("-F"), format,
+                       QStringLiteral("-o"), out, picture},
+                      megabytes * 1024 * 1024);
+    };
+    // What the program needs to start and write a tiny result here: the
+    // limits below are above it.
+    rlim_t base = 40;
+    while (base < 1024 && run(QStringLiteral("rtf"), 8, base).status != 0)
+        base += 10;
+    ASSERT_LT(base, rlim_t(1024));
+    int refused = 0;
+    for (const QString &format : {QStringLiteral("rtf"), QStringLiteral("html")}) {
+        for (rlim_t extra : {20, 100, 200, 400}) {
+            SCOPED_TRACE(format.toStdString() + " with " + std::to_string(base + extra) + " MB");
+            const CliRun r = run(format, 1024, base + extra);
+            ASSERT_TRUE(r.finished);
+            EXPECT_TRUE(r.status == 0 || r.status == 1) << "ended by a signal: " << r.err.toStdString();
+            if (r.status == 1) {
+                ++refused;
+                EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
+                EXPECT_FALSE(QFile::exists(out));
+            } else if (r.status == 0) {
+                EXPECT_GT(QFile(out).size(), 1024 * 1024);
+            }
+            if (extra == 400) {
+                EXPECT_EQ(r.status, 0) << "the largest limit leaves room for the result: " << r.err.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(refused, 0) << "no limit was low enough to test the refusal";
 }

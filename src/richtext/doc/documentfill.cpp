@@ -4,6 +4,7 @@
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <exception>
 
 namespace tessilor {
 
@@ -46,7 +47,17 @@ FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QF
 
 FigureDocumentSink::~FigureDocumentSink()
 {
-    finish();
+    // Never throws. A fill abandoned by an exception (memory ran out) drops
+    // the cells not yet in the document instead of inserting them with what
+    // memory is left.
+    if (std::uncaught_exceptions() > 0) {
+        m_run.clear();
+        m_haveRun = false;
+    }
+    try {
+        finish();
+    } catch (...) {
+    }
 }
 
 void FigureDocumentSink::finish()
