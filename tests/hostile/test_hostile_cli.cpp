@@ -68,6 +68,25 @@ CliRun runCli(const QStringList &args, rlim_t addressSpace = kAddressSpace)
     return r;
 }
 
+// The address space (MB) tessilor-cli needs here to start and convert a
+// tiny picture with these options: limits for low-memory tests are set
+// above it.
+rlim_t startupMegabytes(const QStringList &options)
+{
+    QTemporaryDir dir;
+    const QString tiny = dir.filePath(QStringLiteral("tiny.bmp"));
+    QFile f(tiny);
+    if (!f.open(QIODevice::WriteOnly))
+        return 0;
+    f.write(hostile::goodBmp());
+    f.close();
+    for (rlim_t mb = 40; mb < 1024; mb += 10) {
+        if (runCli(options + QStringList{tiny}, mb * 1024 * 1024).status == 0)
+            return mb;
+    }
+    return 0;
+}
+
 } // namespace
 
 TEST(HostileCli, EveryHostileFileExitsWithOneAndNamesTheFile)
@@ -169,12 +188,9 @@ TEST(HostileCli, RichFiguresUnderLowMemoryEndWithAMessage)
                        QStringLiteral("-o"), out, picture},
                       megabytes * 1024 * 1024);
     };
-    // What the program needs to start and write a tiny result here: the
-    // limits below are above it.
-    rlim_t base = 40;
-    while (base < 1024 && run(QStringLiteral("rtf"), 8, base).status != 0)
-        base += 10;
-    ASSERT_LT(base, rlim_t(1024));
+    const rlim_t base = startupMegabytes({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"),
+                                          QStringLiteral("rtf"), QStringLiteral("-o"), out});
+    ASSERT_GT(base, rlim_t(0));
     int refused = 0;
     for (const QString &format : {QStringLiteral("rtf"), QStringLiteral("html")}) {
         for (rlim_t extra : {20, 100, 200, 400}) {
@@ -195,4 +211,27 @@ TEST(HostileCli, RichFiguresUnderLowMemoryEndWithAMessage)
         }
     }
     EXPECT_GT(refused, 0) << "no limit was low enough to test the refusal";
+}
+
+TEST(HostileCli, OutOfMemoryWhileLoadingSaysSo)
+{
+    // A whole, valid progressive JPEG of 8192 x 8192 in 128 KB whose decoder
+    // needs 128 MB for its coefficients: with less address space the
+    // message is "not enough memory", not "damaged"; with enough it loads.
+    if (kAddressSanitizer)
+        GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("large.jpg"));
+    QFile f(picture);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(hostile::progressiveFlatJpeg(8192, 8192, 1, 0));
+    f.close();
+    const rlim_t base = startupMegabytes({});
+    ASSERT_GT(base, rlim_t(0));
+    CliRun r = runCli({picture}, (base + 60) * 1024 * 1024);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
+    r = runCli({picture});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
 }
