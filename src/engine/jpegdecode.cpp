@@ -58,12 +58,19 @@ void onError(j_common_ptr cinfo)
     }
 }
 
+// Warnings that do not touch the picture: an unknown JFIF version, and
+// junk between the last scan's data and the end marker (some encoders pad
+// there; every pixel has been decoded from real data by then).
+bool harmless(const jpeg_error_mgr &err)
+{
+    return err.msg_code == JWRN_JFIF_MAJOR || (err.msg_code == JWRN_EXTRANEOUS_DATA && err.msg_parm.i[1] == JPEG_EOI);
+}
+
 void onMessage(j_common_ptr cinfo, int level)
 {
     // Level -1 is a warning: damaged data the decoder would patch over, or
-    // data that ends early. An unknown JFIF version harms nothing. Higher
-    // levels are traces.
-    if (level >= 0 || cinfo->err->msg_code == JWRN_JFIF_MAJOR)
+    // data that ends early. Higher levels are traces.
+    if (level >= 0 || harmless(*cinfo->err))
         return;
     fail(cinfo, LoadError::Corrupt);
 }

@@ -403,6 +403,9 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
             bad[i + 1] = '\0';
         }
         add("bad-code.jpg", bad, "JPEG whose scan holds an impossible Huffman code", corrupt);
+        QByteArray junk = jpeg;
+        junk.insert(sos - 2, QByteArray(20, '\x55'));
+        add("junk-before-scan.jpg", junk, "JPEG with junk bytes before its scan header", corrupt);
         QByteArray progressive;
         QBuffer buf(&progressive);
         buf.open(QIODevice::WriteOnly);
