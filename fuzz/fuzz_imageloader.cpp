@@ -1,7 +1,11 @@
 // Feeds arbitrary bytes to the picture loader, the way a file from the user
 // reaches it. Whatever the bytes, the loader gives an opaque 32-bit picture
-// within the size limit or a clean error.
+// within the size limit or a clean error, and the grid loader of the
+// command line (which decodes JPEG row by row) gives the same error or the
+// same grid.
+#include "engine/gridload.h"
 #include "engine/imageloader.h"
+#include "engine/resample.h"
 #include "fuzzapp.h"
 
 #include <QBuffer>
@@ -38,5 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(r.image.isNull());
         FUZZ_CHECK(!loadErrorText(r.error).isEmpty());
     }
+    const GridLoad g = loadGridData(bytes, [](QSize s) { return QSize(qMin(s.width(), 16), qMin(s.height(), 12)); });
+    FUZZ_CHECK(g.error == r.error);
+    if (g.ok())
+        FUZZ_CHECK(g.grid == resampleBox(r.image, g.grid.width(), g.grid.height()));
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "engine/grid.h"
 #include "engine/mainlayout.h"
 #include "engine/numparse.h"
+#include "engine/memoryprobe.h"
 #include "engine/options.h"
 #include "engine/outputfile.h"
 #include "engine/paths.h"
@@ -79,13 +80,6 @@ void finishTempFile(OutputFile &file, ConvertError error)
 // for well over twice that, since Qt's document code cannot survive running
 // out of memory half way.
 constexpr qint64 kMosaicBytesPerCell = 160;
-
-// True when the program could be given that many bytes now.
-bool memoryAvailable(qint64 bytes)
-{
-    const std::unique_ptr<char[]> probe(new (std::nothrow) char[size_t(std::max<qint64>(bytes, 1))]);
-    return probe != nullptr;
-}
 
 QFont resultFontOf(const QString &family, const QString &sizeText)
 {

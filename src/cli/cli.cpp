@@ -6,7 +6,9 @@
 #include "engine/grid.h"
 #include "engine/gridload.h"
 #include "engine/imageloader.h"
+#include "engine/memoryprobe.h"
 #include "engine/options.h"
+#include "engine/outputfile.h"
 #include "engine/paths.h"
 #include "engine/textconvert.h"
 #include "engine/toneconvert.h"
@@ -19,9 +21,9 @@
 
 #include <QBuffer>
 #include <algorithm>
+#include <new>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -52,6 +54,7 @@ struct Options {
     quint32 color = 0;
     int figureFont = 1;
     QString image;
+    bool imageGiven = false; // an empty name is still a name, of no file
 };
 
 // The sampling grid of the run: colours (classic method, figures) or linear
@@ -65,9 +68,17 @@ struct UsageError {
     QString message;
 };
 
-void say(QIODevice &dev, const QString &text)
+// False when the device did not take all of it.
+bool say(QIODevice &dev, const QString &text)
 {
-    dev.write(text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    return dev.write(bytes) == bytes.size();
+}
+
+int cannotWriteStandardOutput(QIODevice &err)
+{
+    say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
+    return 1;
 }
 
 int parseInt(const QString &option, const QString &value, int low, int high)
@@ -91,9 +102,10 @@ Options parseArgs(const QStringList &args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString a = args[i];
         if (noMoreOptions || !a.startsWith(u'-') || a == QLatin1String("-")) {
-            if (!o.image.isEmpty())
+            if (o.imageGiven)
                 throw UsageError{QStringLiteral("only one image may be given")};
             o.image = a;
+            o.imageGiven = true;
             continue;
         }
         if (a == QLatin1String("--")) {
@@ -279,6 +291,54 @@ TextResult convertText(const Options &o, const TextGrid &grid, QIODevice &dev)
     return convertToText(grid.rgb, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), dev);
 }
 
+// Qt's rich text document does not check every allocation it makes: its
+// fragment table (an entry of 32 bytes per run of one format) grows with
+// realloc and is used without a look at the result, so a document filled
+// with little memory left ends in SIGSEGV rather than std::bad_alloc. The
+// fill is therefore watched: before each row, and before a text goes in at
+// once, there must be room for the table's next growth (up to three times
+// its size while it is copied) and some more, else the fill ends with
+// std::bad_alloc, which run() reports.
+void ensureHeadroom(qint64 runs)
+{
+    if (!memoryAvailable(qint64(16) * 1024 * 1024 + 96 * runs))
+        throw std::bad_alloc();
+}
+
+class HeadroomSink : public FigureSink
+{
+public:
+    explicit HeadroomSink(FigureSink &inner) : m_inner(inner) {}
+    void cell(quint32 color) override
+    {
+        if (m_rowStart || color != m_color)
+            ++m_runs;
+        m_rowStart = false;
+        m_color = color;
+        m_inner.cell(color);
+    }
+    void filledCell(quint32 color, quint32 background) override
+    {
+        // A filled cell is a run of its own.
+        ++m_runs;
+        m_rowStart = false;
+        m_color = ~color;
+        m_inner.filledCell(color, background);
+    }
+    void endRow(int rowIndex, int cellsInRow) override
+    {
+        ensureHeadroom(++m_runs); // the line break is a run of its own
+        m_rowStart = true;
+        m_inner.endRow(rowIndex, cellsInRow);
+    }
+
+private:
+    FigureSink &m_inner;
+    qint64 m_runs = 0;
+    quint32 m_color = 0;
+    bool m_rowStart = true;
+};
+
 // The result as the desktop program holds it: its rich text, filled the
 // way the conversions fill the result window, with the window's paragraph
 // indent of 50 twips.
@@ -295,13 +355,15 @@ void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &d
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         convertText(o, grid, buffer);
+        ensureHeadroom(2 * bytes.count('\n')); // a run and a paragraph mark per line
         fillTextDocument(doc, QString::fromUtf8(bytes), textFont(o), o.color);
         return;
     }
     QFont font(figureFamily(o.figureFont));
     font.setPointSize(o.size);
     FigureDocumentSink sink(&doc, codePageChar(o.figureCode), font, 0);
-    convertToFigures(grid.rgb, o.gray, fillCoverage(o), nullptr, &sink);
+    HeadroomSink watched(sink);
+    convertToFigures(grid.rgb, o.gray, fillCoverage(o), nullptr, &watched);
     sink.finish();
 }
 
@@ -363,6 +425,37 @@ void shareFonts(const Options &o, QIODevice &err)
                      .arg(figures ? QStringLiteral("figures") : QStringLiteral("text font"), share.error));
 }
 
+// Converts and writes the result where the options say; the exit status.
+int write(const Options &o, const TextGrid &grid, QIODevice &out, QIODevice &err)
+{
+    if (o.output.isEmpty()) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!convert(o, grid, buffer) || out.write(bytes) != bytes.size())
+            return cannotWriteStandardOutput(err);
+        shareFonts(o, err);
+        return 0;
+    }
+    OutputFile file(o.output);
+    if (!file.open(QIODevice::WriteOnly)) {
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+        return 1;
+    }
+    if (!convert(o, grid, file)) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
+        return 1;
+    }
+    if (!file.commit()) {
+        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+        return 1;
+    }
+    shareFonts(o, err);
+    return 0;
+}
+
 } // namespace
 
 bool needsFonts(const QStringList &args)
@@ -397,7 +490,10 @@ QString usage()
         "                      fonts 2 and 4 have the fixed sizes 10 and 8\n"
         "      --color RRGGBB  text colour (text mode), default 000000\n"
         "      --figure-font N figure font 1 or 2 (\"Quar Tessilor Figures N\"), default 1\n"
-        "  -o, --output FILE   write FILE instead of standard output\n"
+        "  -o, --output FILE   write FILE instead of standard output; a regular FILE\n"
+        "                      is replaced once the result is complete (a link there\n"
+        "                      is replaced, not followed), a pipe or device is\n"
+        "                      written as a stream; FILE may not be the picture\n"
         "  -F, --format FMT    txt, rtf, html, or colors (figures only); without it\n"
         "                      an output FILE ending in .rtf, .html or .htm chooses\n"
         "                      rtf or html, anything else txt\n"
@@ -410,16 +506,18 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
     try {
         o = parseArgs(args);
     } catch (const UsageError &e) {
-        if (e.message.isEmpty()) {
-            say(out, usage());
-            return 0;
-        }
+        if (e.message.isEmpty())
+            return say(out, usage()) ? 0 : cannotWriteStandardOutput(err);
         say(err, QStringLiteral("tessilor-cli: %1\nTry 'tessilor-cli --help' for more information.\n").arg(e.message));
         return 2;
     }
 
-    initSampleResource();
-    const QString source = o.image.isEmpty() ? QStringLiteral(":/tessilor/sample.jpg") : o.image;
+    if (o.imageGiven && !o.output.isEmpty() && isSameFile(o.image, o.output)) {
+        say(err, QStringLiteral("tessilor-cli: %1: this is the picture itself; name another output file\n")
+                     .arg(o.output));
+        return 1;
+    }
+
     GridSize size;
     const auto sizeFor = [&](QSize image) {
         if (!o.rowsGiven) {
@@ -430,50 +528,38 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         // The tone method samples every character: twice the cells' columns.
         return QSize(toneMethod(o) ? 2 * size.width : size.width, size.height);
     };
+    QByteArray sample;
+    if (!o.imageGiven) {
+        initSampleResource();
+        QFile file(QStringLiteral(":/tessilor/sample.jpg"));
+        file.open(QIODevice::ReadOnly);
+        sample = file.readAll();
+    }
     TextGrid grid;
     LoadError error = LoadError::None;
     if (toneMethod(o)) {
-        LumaGridLoad loaded = loadLumaGrid(source, sizeFor);
+        LumaGridLoad loaded = o.imageGiven ? loadLumaGrid(o.image, sizeFor) : loadLumaGridData(sample, sizeFor);
         error = loaded.error;
         grid.luma = std::move(loaded.grid);
     } else {
-        GridLoad loaded = loadGrid(source, sizeFor);
+        GridLoad loaded = o.imageGiven ? loadGrid(o.image, sizeFor) : loadGridData(sample, sizeFor);
         error = loaded.error;
         grid.rgb = loaded.grid;
     }
     if (error != LoadError::None) {
-        say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.image.isEmpty() ? QStringLiteral("sample picture") : o.image,
+        say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.imageGiven ? o.image : QStringLiteral("sample picture"),
                                                              loadErrorText(error)));
         return 1;
     }
-    if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html"))
-        prepareFonts();
-
-    if (o.output.isEmpty()) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        convert(o, grid, buffer);
-        if (out.write(bytes) != bytes.size()) {
-            say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
-            return 1;
-        }
-        shareFonts(o, err);
-        return 0;
-    }
-    QSaveFile file(o.output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
+    try {
+        if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html"))
+            prepareFonts();
+        return write(o, grid, out, err);
+    } catch (const std::bad_alloc &) {
+        // An output file begun is removed as the exception leaves write().
+        say(err, QStringLiteral("tessilor-cli: not enough memory for the result\n"));
         return 1;
     }
-    if (!convert(o, grid, file) || !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
-        return 1;
-    }
-    shareFonts(o, err);
-    return 0;
 }
 
 } // namespace tessilor::cli

@@ -1,9 +1,62 @@
 #include "cli/cli.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A folder Qt takes as the runtime folder: the user's own, mode 0700, no link.
+bool usableRuntimeFolder(const QByteArray &path)
+{
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 07777) == 0700;
+}
+
+// The GUI application object looks into the runtime folder (XDG_RUNTIME_DIR)
+// as it starts. Without one, Qt says so on stderr and makes runtime-<user> in
+// the temporary folder, which a batch run would leave behind. While this
+// object lives the variable names a folder that exists: the system's one for
+// this user, or else a private one made here and removed again at the end.
+class StartupRuntimeFolder
+{
+public:
+    StartupRuntimeFolder()
+    {
+        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+            return;
+        const QByteArray system = "/run/user/" + QByteArray::number(::geteuid());
+        if (usableRuntimeFolder(system)) {
+            m_set = qputenv("XDG_RUNTIME_DIR", system);
+            return;
+        }
+        QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/tessilor-cli-XXXXXX";
+        if (::mkdtemp(folder.data())) {
+            m_made = folder;
+            m_set = qputenv("XDG_RUNTIME_DIR", folder);
+        }
+    }
+    ~StartupRuntimeFolder()
+    {
+        if (m_set)
+            qunsetenv("XDG_RUNTIME_DIR");
+        if (!m_made.isEmpty())
+            ::rmdir(m_made.constData());
+    }
+    StartupRuntimeFolder(const StartupRuntimeFolder &) = delete;
+    StartupRuntimeFolder &operator=(const StartupRuntimeFolder &) = delete;
+
+private:
+    QByteArray m_made;
+    bool m_set = false;
+};
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -17,14 +70,19 @@ int main(int argc, char **argv)
     if (tessilor::cli::needsFonts(args)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        StartupRuntimeFolder runtime;
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("tessilor"));
+    // Straight to the file descriptors, unbuffered: every write reaches the
+    // system at once and is checked there. Through the C library's stream, an
+    // output small enough for its buffer was written only at exit, where a
+    // failure went unseen.
     QFile out;
     QFile err;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     return tessilor::cli::run(args, out, err);
 }

@@ -7,6 +7,7 @@
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <exception>
 
 namespace tessilor {
 

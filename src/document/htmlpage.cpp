@@ -106,12 +106,17 @@ class PageWriter
 public:
     explicit PageWriter(const QTextDocument &doc) : m_doc(doc) {}
 
-    QString body()
+    // The lines, UTF-8: each is made as text and encoded at once, so that a
+    // large mosaic is held once, not as text and bytes and their sum.
+    QByteArray body()
     {
-        QString out;
-        out.reserve(qsizetype(m_doc.characterCount()) * 2 + 1024);
-        for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next())
-            writeBlock(out, b);
+        QByteArray out;
+        QString line;
+        for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+            line.clear();
+            writeBlock(line, b);
+            out += line.toUtf8();
+        }
         return out;
     }
 
@@ -348,7 +353,7 @@ QString cssFontFamilies(const QString &family)
 QByteArray writeHtmlPage(const QTextDocument &doc, const HtmlPageOptions &options)
 {
     PageWriter writer(doc);
-    const QString body = writer.body();
+    const QByteArray body = writer.body();
 
     QString head;
     head += QLatin1String("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
@@ -373,7 +378,11 @@ QByteArray writeHtmlPage(const QTextDocument &doc, const HtmlPageOptions &option
                           "<div style=\"letter-spacing:0;word-spacing:0;font-kerning:none;"
                           "font-variant-ligatures:none;font-feature-settings:'kern' 0,'liga' 0,'calt' 0;"
                           "tab-size:8\">\n");
-    return (head + body + QLatin1String("</div>\n</body>\n</html>\n")).toUtf8();
+    QByteArray page = head.toUtf8();
+    page.reserve(page.size() + body.size() + 32);
+    page += body;
+    page += "</div>\n</body>\n</html>\n";
+    return page;
 }
 
 QList<HtmlFont> figureFontsForPage(const QString &folder)

@@ -18,11 +18,14 @@ struct GridLoad {
 };
 
 // Loads a picture only as far as a grid needs it. sizeFor receives the
-// picture's size and returns the grid size. Plain JPEG files are decoded row
-// by row straight into the box filter, without holding the whole picture;
-// everything else (and any JPEG the decoder has a remark about) goes through
-// loadImage and resampleBox. Both ways give the same grid.
+// picture's size and returns the grid size. JPEG files are decoded row by
+// row straight into the box filter, without holding the whole picture
+// (unless stored turned, or the grid is larger than the picture);
+// everything else goes through loadImageData and resampleBox. Both ways
+// give the same grid and the same errors. path is always a file-system
+// path (see readPictureFile).
 GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
+GridLoad loadGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor);
 
 // The tone method's grid: linear-light luminance, box averaged. A JPEG far
 // larger than the grid is reduced by the decoder itself (1/2, 1/4 or 1/8,
@@ -37,5 +40,6 @@ struct LumaGridLoad {
     bool ok() const { return error == LoadError::None; }
 };
 LumaGridLoad loadLumaGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
+LumaGridLoad loadLumaGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor);
 
 } // namespace tessilor

@@ -1,76 +1,57 @@
 #include "engine/imageloader.h"
 
+#include "engine/jpegdecode.h"
+#include "engine/memoryprobe.h"
+#include "engine/picturechecks.h"
+
+#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessilor {
 
 namespace {
 
-// Recognises the three accepted formats by their first bytes, before any
-// decoder runs.
-QByteArray sniffFormat(QIODevice *dev)
+bool isBmp(const QByteArray &head)
 {
-    const QByteArray head = dev->peek(16);
-    if (head.startsWith("BM"))
-        return "bmp";
-    if (head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF)
-        return "jpeg";
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return "gif";
-    return QByteArray();
+    return head.startsWith("BM");
 }
 
-quint32 le32(const QByteArray &b, int at)
+bool isJpeg(const QByteArray &head)
 {
-    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
-           quint32(uchar(b[at + 3])) << 24;
+    return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
 }
 
-quint16 le16(const QByteArray &b, int at)
+bool isGif(const QByteArray &head)
 {
-    return quint16(uchar(b[at]) | uchar(b[at + 1]) << 8);
+    return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
-// False when a BMP's pixel data cannot be all there: it starts at or past the
-// end of the file, or, uncompressed, its rows need more bytes than follow.
-// The BMP decoder would otherwise make up the missing pixels.
-bool bmpDataPresent(QIODevice *dev)
-{
-    if (dev->isSequential())
-        return true;
-    const QByteArray head = dev->peek(30);
-    if (head.size() < 30)
-        return false;
-    const qint64 available = dev->size() - dev->pos();
-    const qint64 dataOffset = le32(head, 10);
-    if (dataOffset >= available)
-        return false;
-    const quint32 infoSize = le32(head, 14);
-    qint64 width, height;
-    quint16 bits;
-    quint32 compression = 0;
-    if (infoSize == 12) { // OS/2 core header
-        width = le16(head, 18);
-        height = le16(head, 20);
-        bits = le16(head, 24);
-    } else {
-        const QByteArray info = dev->peek(34);
-        if (info.size() < 34)
-            return false;
-        width = qint32(le32(head, 18));
-        height = qint32(le32(head, 22));
-        bits = le16(head, 28);
-        compression = le32(info, 30);
-    }
-    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
-    if (!uncompressed || width <= 0 || height == 0 || bits == 0 || bits > 32)
-        return true; // left to the decoder
-    const qint64 stride = (width * bits + 31) / 32 * 4;
-    return dataOffset + stride * qAbs(height) <= available;
-}
+// An accepted picture format: recognised by its first bytes, whatever the
+// file is called, then decoded either by a decoder of our own or by Qt's
+// image reader, which may be preceded by a check for damage Qt's decoder
+// would paper over. Another format Qt reads is one more line here.
+struct PictureFormat {
+    bool (*recognise)(const QByteArray &head);
+    LoadedImage (*decode)(const QByteArray &bytes); // own decoder, or nullptr
+    const char *qtFormat;                           // else Qt's reader for this format
+    LoadError (*check)(const QByteArray &bytes, QString *detail); // before Qt's reader, or nullptr
+};
+
+const PictureFormat kFormats[] = {
+    {isBmp, nullptr, "bmp", checkBmp},
+    {isJpeg, loadJpeg, nullptr, nullptr},
+    {isGif, nullptr, "gif", checkGif},
+};
 
 // Some decoders hand out RGB32 pictures whose unused alpha byte is not 0xFF
 // (the GIF decoder leaves it 0 where a frame does not cover the screen).
@@ -85,6 +66,8 @@ QImage withOpaqueAlphaBytes(QImage img)
         if (x == img.width())
             continue;
         QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        if (!line)
+            return QImage();
         for (; x < img.width(); ++x)
             line[x] |= 0xFF000000u;
     }
@@ -93,9 +76,13 @@ QImage withOpaqueAlphaBytes(QImage img)
 
 QImage toOpaqueRgb32(const QImage &in)
 {
-    if (!in.hasAlphaChannel())
-        return withOpaqueAlphaBytes(in.convertToFormat(QImage::Format_RGB32));
+    if (!in.hasAlphaChannel()) {
+        const QImage rgb = in.convertToFormat(QImage::Format_RGB32);
+        return rgb.isNull() ? rgb : withOpaqueAlphaBytes(rgb);
+    }
     QImage out(in.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
     out.fill(Qt::white);
     QPainter p(&out);
     p.drawImage(0, 0, in);
@@ -103,71 +90,182 @@ QImage toOpaqueRgb32(const QImage &in)
     return out;
 }
 
-} // namespace
-
-LoadedImage loadImage(QIODevice *device)
+LoadedImage decodeWithQt(const QByteArray &bytes, const char *format)
 {
     LoadedImage result;
-    const QByteArray format = sniffFormat(device);
-    if (format.isEmpty()) {
-        result.error = LoadError::Unsupported;
-        return result;
-    }
-    if (format == "bmp" && !bmpDataPresent(device)) {
-        result.error = LoadError::Corrupt;
-        result.detail = QStringLiteral("the pixel data is cut short");
-        return result;
-    }
-    QImageReader reader(device, format);
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(true);
     reader.setAllocationLimit(int(kMaxDecodedBytes / (1024 * 1024)));
     const QSize size = reader.size();
+    const qint64 pixelBytes = size.isValid() ? qint64(size.width()) * size.height() * 4 : 0;
     if (size.isValid()) {
         if (size.width() <= 0 || size.height() <= 0) {
             result.error = LoadError::Corrupt;
             return result;
         }
-        if (qint64(size.width()) * size.height() * 4 > kMaxDecodedBytes) {
+        if (pixelBytes > kMaxDecodedBytes) {
             result.error = LoadError::TooLarge;
+            return result;
+        }
+        // The decoder's picture and its 32-bit copy.
+        if (!memoryAvailable(2 * pixelBytes)) {
+            result.error = LoadError::OutOfMemory;
             return result;
         }
     }
     QImage img;
     if (!reader.read(&img) || img.isNull()) {
-        result.error = LoadError::Corrupt;
         result.detail = reader.errorString();
         if (reader.error() == QImageReader::InvalidDataError && result.detail.contains(QStringLiteral("limit")))
             result.error = LoadError::TooLarge;
+        else if (size.isValid() && !memoryAvailable(pixelBytes))
+            result.error = LoadError::OutOfMemory; // the decoder's picture could not be had
+        else
+            result.error = LoadError::Corrupt;
         return result;
     }
     result.image = toOpaqueRgb32(img);
     if (result.image.isNull())
-        result.error = LoadError::TooLarge;
+        result.error = LoadError::OutOfMemory;
     return result;
+}
+
+struct FileCloser {
+    int fd;
+    ~FileCloser() { ::close(fd); }
+};
+
+LoadError classify(const struct stat &st, QString *detail)
+{
+    if (S_ISDIR(st.st_mode))
+        return LoadError::IsFolder;
+    if (!S_ISREG(st.st_mode)) {
+        // A pipe, socket or device.
+        if (detail)
+            *detail = QStringLiteral("not a regular file");
+        return LoadError::Unreadable;
+    }
+    if (st.st_size > kMaxFileBytes)
+        return LoadError::TooLarge;
+    return LoadError::None;
+}
+
+LoadError unreadable(int error, QString *detail)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return LoadError::NotFound;
+    if (detail)
+        *detail = QString::fromLocal8Bit(std::strerror(error));
+    return LoadError::Unreadable;
+}
+
+} // namespace
+
+LoadError readPictureFile(const QString &path, QByteArray *bytes, QString *detail)
+{
+    if (path.isEmpty())
+        return LoadError::NotFound;
+    // A leading ':' makes Qt's file classes look among the program's
+    // resources; a name given by the user is always a file name.
+    const QByteArray name = QFile::encodeName(path.startsWith(u':') ? QStringLiteral("./") + path : path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return unreadable(errno, detail);
+    if (const LoadError e = classify(st, detail); e != LoadError::None)
+        return e;
+    // Not blocking: should a pipe have taken the file's place meanwhile, the
+    // open does not wait for a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return unreadable(errno, detail);
+    FileCloser closer{fd};
+    if (::fstat(fd, &st) != 0)
+        return unreadable(errno, detail);
+    if (const LoadError e = classify(st, detail); e != LoadError::None)
+        return e;
+    try {
+        // Read to the end, whatever the size said: a file that shrinks is
+        // read short, one that grows is read on up to the limit.
+        QByteArray data(qMin<qint64>(st.st_size, kMaxFileBytes) + 1, Qt::Uninitialized);
+        qint64 have = 0;
+        for (;;) {
+            if (have == data.size()) {
+                if (have > kMaxFileBytes)
+                    return LoadError::TooLarge;
+                data.resize(qMin<qint64>(2 * have, kMaxFileBytes + 1));
+            }
+            const ssize_t got = ::read(fd, data.data() + have, size_t(data.size() - have));
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return unreadable(errno, detail);
+            }
+            if (got == 0)
+                break;
+            have += got;
+        }
+        data.resize(have);
+        *bytes = data;
+    } catch (const std::bad_alloc &) {
+        return LoadError::OutOfMemory;
+    }
+    return LoadError::None;
+}
+
+LoadedImage loadImageData(const QByteArray &bytes)
+{
+    LoadedImage result;
+    const QByteArray head = bytes.left(16);
+    for (const PictureFormat &f : kFormats) {
+        if (!f.recognise(head))
+            continue;
+        try {
+            if (f.decode)
+                return f.decode(bytes);
+            if (f.check) {
+                result.error = f.check(bytes, &result.detail);
+                if (!result.ok())
+                    return result;
+            }
+            return decodeWithQt(bytes, f.qtFormat);
+        } catch (const std::bad_alloc &) {
+            LoadedImage failed;
+            failed.error = LoadError::OutOfMemory;
+            return failed;
+        }
+    }
+    result.error = LoadError::Unsupported;
+    return result;
+}
+
+LoadedImage loadImage(QIODevice *device)
+{
+    LoadedImage result;
+    QByteArray bytes;
+    try {
+        bytes = device->read(kMaxFileBytes + 1);
+    } catch (const std::bad_alloc &) {
+        result.error = LoadError::OutOfMemory;
+        return result;
+    }
+    if (bytes.size() > kMaxFileBytes) {
+        result.error = LoadError::TooLarge;
+        return result;
+    }
+    return loadImageData(bytes);
 }
 
 LoadedImage loadImage(const QString &path)
 {
     LoadedImage result;
-    QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
-        result.error = LoadError::NotFound;
+    QByteArray bytes;
+    result.error = readPictureFile(path, &bytes, &result.detail);
+    if (!result.ok())
         return result;
-    }
-    if (!info.isFile()) {
-        // A pipe, socket or device: opening a pipe would wait for a writer.
-        result.error = LoadError::Unreadable;
-        result.detail = QStringLiteral("not a regular file");
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = LoadError::Unreadable;
-        result.detail = file.errorString();
-        return result;
-    }
-    return loadImage(&file);
+    return loadImageData(bytes);
 }
 
 QString loadErrorText(LoadError error)
@@ -177,14 +275,20 @@ QString loadErrorText(LoadError error)
         return QString();
     case LoadError::NotFound:
         return QStringLiteral("no such file");
+    case LoadError::IsFolder:
+        return QStringLiteral("is a folder, not a picture file");
     case LoadError::Unreadable:
         return QStringLiteral("cannot read the file");
     case LoadError::Unsupported:
         return QStringLiteral("not a BMP, JPEG or GIF image");
     case LoadError::TooLarge:
         return QStringLiteral("the picture is too large");
+    case LoadError::TooComplex:
+        return QStringLiteral("the picture takes far more decoding work than any real picture needs");
     case LoadError::Corrupt:
         return QStringLiteral("the image data is damaged");
+    case LoadError::OutOfMemory:
+        return QStringLiteral("not enough memory to load the picture");
     }
     return QString();
 }

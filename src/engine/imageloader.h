@@ -9,11 +9,14 @@ namespace tessilor {
 // Why an image could not be loaded. The callers turn these into messages.
 enum class LoadError {
     None,
-    NotFound,      // no such file, or it is a folder
-    Unreadable,    // exists but cannot be opened
-    Unsupported,   // not BMP/DIB, JPEG or GIF by content
-    TooLarge,      // decoded size above the limit
-    Corrupt,       // decoder failed
+    NotFound,    // no such file
+    IsFolder,    // the name is a folder
+    Unreadable,  // exists but cannot be opened or read, or is no regular file
+    Unsupported, // not BMP/DIB, JPEG or GIF by content
+    TooLarge,    // decoded size, or the decoder's working memory, above the limit
+    TooComplex,  // far more decoding work than any real picture needs
+    Corrupt,     // the data is damaged or cut short
+    OutOfMemory, // the memory the picture needs could not be had
 };
 
 struct LoadedImage {
@@ -27,11 +30,22 @@ struct LoadedImage {
 // Largest decoded picture accepted, in bytes of 32-bit pixels.
 inline constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
 
+// Largest picture file read. No accepted picture needs more: an
+// uncompressed BMP within the decoded limit is smaller.
+inline constexpr qint64 kMaxFileBytes = kMaxDecodedBytes + qint64(4) * 1024 * 1024;
+
+// Reads a picture file whole. path is a file-system path, also when it
+// starts with ':' (never a Qt resource). The bytes are a snapshot: a file
+// that shrinks while it is read is simply a shorter, cut-short file.
+LoadError readPictureFile(const QString &path, QByteArray *bytes, QString *detail = nullptr);
+
 // Loads a BMP/DIB, JPEG or GIF picture recognised by its content, whatever
 // the file name says. GIF gives its first frame; JPEG is turned upright by
-// its EXIF orientation.
+// its EXIF orientation. Data that ends early or that a decoder finds
+// damaged is Corrupt, never a picture with made-up parts.
 LoadedImage loadImage(const QString &path);
-LoadedImage loadImage(QIODevice *device);
+LoadedImage loadImage(QIODevice *device); // read to its end first
+LoadedImage loadImageData(const QByteArray &bytes);
 
 // Short English reason for the command line.
 QString loadErrorText(LoadError error);

@@ -58,17 +58,18 @@ bool OutputFile::open(OpenMode mode)
     m_failed = false;
     m_stream = false;
     const QByteArray path = QFile::encodeName(m_path);
-    struct stat st {};
-    if (::lstat(path.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
+    // What the name leads to, through a link.
+    struct stat target {};
+    if (::stat(path.constData(), &target) == 0) {
+        if (S_ISDIR(target.st_mode)) {
             setErrorString(QStringLiteral("is a folder"));
             return false;
         }
-        m_stream = S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISSOCK(st.st_mode);
+        m_stream = !S_ISREG(target.st_mode);
     }
     int fd = -1;
     if (m_stream) {
-        fd = ::open(path.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     } else {
         const QFileInfo info(m_path);
         QByteArray pattern = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) +
@@ -157,6 +158,15 @@ void OutputFile::cancelWriting()
     if (!m_tempPath.isEmpty())
         ::unlink(QFile::encodeName(m_tempPath).constData());
     m_tempPath.clear();
+}
+
+bool isSameFile(const QString &input, const QString &output)
+{
+    struct stat in {}, out {};
+    if (::stat(QFile::encodeName(input).constData(), &in) != 0 ||
+        ::lstat(QFile::encodeName(output).constData(), &out) != 0)
+        return false;
+    return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }
 
 } // namespace tessilor

@@ -10,9 +10,10 @@ namespace tessilor {
 // A regular file at the path, or nothing, is replaced atomically: the bytes
 // go to a new file beside it, which commit() renames over the path, so a
 // reader sees the old file or the new one, never a part. A symbolic link at
-// the path is replaced by the file, never written through. A FIFO or a
-// device at the path is written through as a stream. A folder at the path
-// cannot be opened. Nothing is left behind after a failure, cancelWriting()
+// the path to a regular file or to nothing is replaced by the file, never
+// written through. A FIFO or a device at the path, also through a link (as
+// /dev/stdout is one), is written through as a stream and stays what it is.
+// A folder at the path cannot be opened. Nothing is left behind after a failure, cancelWriting()
 // or destruction without commit().
 class OutputFile : public QIODevice
 {
@@ -54,5 +55,10 @@ private:
     bool m_stream = false;
     bool m_failed = false;
 };
+
+// True when output names the very file input is (under another spelling
+// too), so that writing there would destroy it. A link at output is not
+// followed: it would be replaced, and its target kept.
+bool isSameFile(const QString &input, const QString &output);
 
 } // namespace tessilor

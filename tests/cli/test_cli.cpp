@@ -17,6 +17,7 @@
 #include "document/rtf.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
@@ -25,7 +26,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace tessilor;
 
@@ -53,6 +60,37 @@ QString writeImage(const QTemporaryDir &dir, const QString &name, const QImage &
     QImageWriter w(path, fmt);
     EXPECT_TRUE(w.write(img));
     return path;
+}
+
+// The real program, as a shell would start it.
+struct ProcessRun {
+    int status = -1; // -1 when it did not end by itself (a signal, a hang)
+    QByteArray out;
+    QByteArray err;
+};
+
+ProcessRun runProgram(const QStringList &args, const QString &workDir = QString(),
+                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProgram(QStringLiteral(TESSILOR_CLI_PATH));
+    p.setArguments(args);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start();
+    ProcessRun r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return r;
+    }
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
 }
 
 QImage gradient(int w, int h)
@@ -414,4 +452,230 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
                                 QStringLiteral("-F"), QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("20"), path});
     ASSERT_EQ(html.status, 0);
     EXPECT_GE(html.out.count("background-color:"), 20 * 10);
+}
+
+TEST(Cli, PictureArgumentsAreFilesAndErrorsSayWhatHappened)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(gradient(30, 20).save(dir.path() + QStringLiteral("/:colon.bmp"), "BMP"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("pictures.jpg")));
+    struct Case {
+        QString image;
+        int status;
+        const char *message;
+    };
+    const Case cases[] = {
+        {QString(), 1, "no such file"},                       // an empty name is no file
+        {QStringLiteral(":colon.bmp"), 0, ""},                 // a file, though the name starts with ':'
+        {QStringLiteral(":/tessilor/sample.jpg"), 1, "no such file"}, // not the built-in picture
+        {QStringLiteral("pictures.jpg"), 1, "is a folder"},
+        {QStringLiteral("missing.jpg"), 1, "no such file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.image.toStdString());
+        const ProcessRun r = runProgram({QStringLiteral("-c"), QStringLiteral("20"), c.image}, dir.path());
+        EXPECT_EQ(r.status, c.status) << r.err.constData();
+        if (c.status == 0) {
+            EXPECT_EQ(r.out.count('\n'), 16);
+            EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+        } else {
+            EXPECT_TRUE(r.err.contains(c.message)) << r.err.constData();
+            EXPECT_TRUE(r.out.isEmpty());
+        }
+    }
+}
+
+TEST(Cli, StandardOutputThatCannotTakeItAllIsAnError)
+{
+    // A full device, and a file that can grow to 2000 bytes only (a file
+    // size limit stands in for a file system that fills up part-way): exit
+    // 1 and a message, whatever the output. Before, output small enough for
+    // the C library's buffer was lost at exit without a word, and output cut
+    // part-way ended with status 0.
+    QTemporaryDir dir;
+    const QString cut = dir.filePath(QStringLiteral("cut.txt"));
+    struct Case {
+        QStringList args;
+        QString output;
+    };
+    const QString full = QStringLiteral("/dev/full");
+    const Case cases[] = {
+        {{QStringLiteral("-c"), QStringLiteral("20")}, full},
+        {{QStringLiteral("--help")}, full},
+        {{}, cut},
+        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("300")}, cut},
+        {{QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-c"), QStringLiteral("300")}, cut},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE((c.args.join(u' ') + QStringLiteral(" > ") + c.output).toStdString());
+        if (c.output == full && !QFile::exists(full))
+            continue;
+        QProcess p;
+        p.setStandardOutputFile(c.output, QIODevice::Truncate);
+        p.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
+            const rlimit lim{2000, 2000};
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+        });
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), c.args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains("cannot write to standard output"));
+    }
+}
+
+namespace {
+
+enum class Kind { Missing, Regular, Link, Fifo, CharDevice, Other };
+
+Kind kindOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return Kind::Missing;
+    if (S_ISREG(st.st_mode))
+        return Kind::Regular;
+    if (S_ISLNK(st.st_mode))
+        return Kind::Link;
+    if (S_ISFIFO(st.st_mode))
+        return Kind::Fifo;
+    if (S_ISCHR(st.st_mode))
+        return Kind::CharDevice;
+    return Kind::Other;
+}
+
+} // namespace
+
+TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
+{
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("pic.bmp"));
+    ASSERT_TRUE(gradient(40, 30).save(picture, "BMP"));
+    const QByteArray pictureBytes = fileBytes(picture);
+    const QStringList common{QStringLiteral("-c"), QStringLiteral("20"), picture};
+    const CliRun reference = runCli(common);
+    ASSERT_EQ(reference.status, 0);
+    auto path = [&](const char *name) { return dir.filePath(QLatin1String(name)); };
+    auto writeFile = [](const QString &p, const QByteArray &bytes) {
+        QFile f(p);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+
+    ASSERT_TRUE(writeFile(path("target.txt"), "keep me"));
+    ASSERT_TRUE(QFile::link(path("target.txt"), path("link.txt")));
+    ASSERT_TRUE(QFile::link(path("nowhere.txt"), path("dangling.txt")));
+    ASSERT_TRUE(writeFile(path("old.txt"), "an earlier result"));
+    ASSERT_TRUE(QFile::setPermissions(path("old.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ReadGroup));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(path("fifo"), path("fifo-link")));
+    // A device node of one's own, never the system's: a private /dev/null.
+    const bool device = ::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+
+    struct Case {
+        const char *output;
+        Kind before;
+        Kind after; // of the output name after the run
+        bool receivesResult; // the result can be read back from the name
+    };
+    const Case cases[] = {
+        {"new.txt", Kind::Missing, Kind::Regular, true},
+        {"old.txt", Kind::Regular, Kind::Regular, true},
+        {"link.txt", Kind::Link, Kind::Regular, true},  // the link is replaced, its target kept
+        {"dangling.txt", Kind::Link, Kind::Regular, true},
+        {"fifo", Kind::Fifo, Kind::Fifo, false},         // written through as a stream
+        {"fifo-link", Kind::Link, Kind::Link, false},    // a link to a stream (as /dev/stdout is)
+        {"null", Kind::CharDevice, Kind::CharDevice, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.output);
+        const QString out = path(c.output);
+        if (c.before == Kind::CharDevice && !device)
+            continue; // making a device node takes root
+        ASSERT_EQ(kindOf(out), c.before);
+        int reader = -1;
+        if (c.before == Kind::Fifo || QLatin1String(c.output) == QLatin1String("fifo-link"))
+            reader = ::open(QFile::encodeName(path("fifo")).constData(), O_RDONLY | O_NONBLOCK);
+        const ProcessRun r = runProgram(QStringList{QStringLiteral("-o"), out} + common);
+        EXPECT_EQ(r.status, 0) << r.err.constData();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+        EXPECT_EQ(kindOf(out), c.after);
+        if (c.receivesResult) {
+            EXPECT_EQ(fileBytes(out), reference.out);
+        }
+        if (reader >= 0) {
+            QByteArray got(65536, '\0');
+            const ssize_t n = ::read(reader, got.data(), size_t(got.size()));
+            ::close(reader);
+            EXPECT_EQ(got.left(qMax<ssize_t>(n, 0)), reference.out);
+        }
+    }
+    EXPECT_EQ(fileBytes(path("target.txt")), QByteArray("keep me"));
+    EXPECT_FALSE(QFile::exists(path("nowhere.txt")));
+    EXPECT_EQ(QFile::permissions(path("old.txt")) & 0x0777, QFileDevice::Permissions(0x0640)); // mode kept
+
+    // The picture itself, under any spelling, is never an output.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    for (const QString &self : {picture, dir.path() + QStringLiteral("/sub/../pic.bmp")}) {
+        const ProcessRun r = runProgram(QStringList{QStringLiteral("-o"), self} + common);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("the picture itself")) << r.err.constData();
+        EXPECT_EQ(fileBytes(picture), pictureBytes);
+    }
+    // No temporary file is left behind.
+    QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.removeAll(QStringLiteral("null"));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("dangling.txt"), QStringLiteral("fifo"), QStringLiteral("fifo-link"),
+                                  QStringLiteral("link.txt"), QStringLiteral("new.txt"), QStringLiteral("old.txt"),
+                                  QStringLiteral("pic.bmp"), QStringLiteral("sub"), QStringLiteral("target.txt")}));
+}
+
+TEST(Cli, SuccessIsQuietAndLeavesNothingButTheOutput)
+{
+    // As a batch job starts it: no runtime folder named, a temporary folder
+    // and a home of its own. A success writes nothing on stderr (Qt printed
+    // "QStandardPaths: XDG_RUNTIME_DIR not set" and its JPEG plugin every
+    // libjpeg remark) and creates nothing but the output (Qt made
+    // runtime-<user> in the temporary folder).
+    QTemporaryDir work, temp, home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+    // A JPEG with junk bytes before its end marker: whole, but libjpeg
+    // remarks on it.
+    QByteArray jpeg;
+    QBuffer buf(&jpeg);
+    buf.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buf, "jpeg").write(gradient(64, 40)));
+    jpeg.insert(jpeg.size() - 2, QByteArray(100, '\0'));
+    QFile pic(work.filePath(QStringLiteral("junk-before-end.jpg")));
+    ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
+    pic.write(jpeg);
+    pic.close();
+    const QStringList cases[] = {
+        {QStringLiteral("-c"), QStringLiteral("40")},
+        {QStringLiteral("-c"), QStringLiteral("40"), QStringLiteral("junk-before-end.jpg")},
+        {QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-o"), QStringLiteral("out.rtf")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-o"), QStringLiteral("out.html")},
+    };
+    for (const QStringList &args : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const ProcessRun r = runProgram(args, work.path(), env);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err.toStdString(), "");
+    }
+    const auto entries = [](const QString &path) {
+        return QDir(path)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+            .join(u' ')
+            .toStdString();
+    };
+    EXPECT_EQ(entries(temp.path()), "");
+    EXPECT_EQ(entries(home.path()), "");
+    EXPECT_EQ(entries(work.path()), "junk-before-end.jpg out.html out.rtf");
 }

@@ -3,9 +3,12 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 using namespace tessilor;
 
@@ -86,7 +89,7 @@ TEST(ImageLoader, RejectsOtherFormatsAndBadFiles)
                   .error,
               LoadError::Unsupported);
     EXPECT_EQ(loadImage(dir.filePath(QStringLiteral("missing.jpg"))).error, LoadError::NotFound);
-    EXPECT_EQ(loadImage(dir.path()).error, LoadError::NotFound);
+    EXPECT_EQ(loadImage(dir.path()).error, LoadError::IsFolder);
 }
 
 TEST(ImageLoader, TruncatedAndCorruptDataDoNotCrash)
@@ -185,4 +188,101 @@ TEST(ImageLoader, HugeDeclaredSizeIsRefused)
     const LoadedImage r = loadImage(writeBytes(dir, QStringLiteral("huge.bmp"), bmp));
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.error == LoadError::TooLarge || r.error == LoadError::Corrupt);
+}
+
+namespace {
+
+// A JPEG as libjpeg writes it, also in the colour spaces Qt cannot write:
+// input is RGB, grey (1 component) or inverted CMYK (4, as Adobe stores it).
+QByteArray libjpegBytes(const QImage &img, J_COLOR_SPACE in, J_COLOR_SPACE stored)
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = JDIMENSION(img.width());
+    c.image_height = JDIMENSION(img.height());
+    c.input_components = in == JCS_GRAYSCALE ? 1 : in == JCS_CMYK ? 4 : 3;
+    c.in_color_space = in;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, stored);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(size_t(img.width() * c.input_components));
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            unsigned char *o = &row[size_t(x * c.input_components)];
+            if (in == JCS_GRAYSCALE) {
+                o[0] = uchar(qGray(p));
+            } else if (in == JCS_CMYK) {
+                o[0] = uchar(qRed(p)); // inverted CMYK with no black: C' = R, M' = G, Y' = B, K' = 255 - y
+                o[1] = uchar(qGreen(p));
+                o[2] = uchar(qBlue(p));
+                o[3] = uchar(255 - y * 3);
+            } else {
+                o[0] = uchar(qRed(p));
+                o[1] = uchar(qGreen(p));
+                o[2] = uchar(qBlue(p));
+            }
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    const QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return out;
+}
+
+QByteArray withExifOrientation(QByteArray jpeg, int orientation)
+{
+    const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08", 8) + QByteArray("\0\x01", 2) +
+                            QByteArray("\x01\x12\0\x03\0\0\0\x01\0", 9) + char(orientation) +
+                            QByteArray(2, '\0') + QByteArray(4, '\0');
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    app1.append(char((payload.size() + 2) >> 8));
+    app1.append(char((payload.size() + 2) & 0xFF));
+    jpeg.insert(2, app1 + payload);
+    return jpeg;
+}
+
+} // namespace
+
+TEST(ImageLoader, JpegColourSpacesAndOrientationsMatchQtsReader)
+{
+    // The loader decodes JPEG itself; what it gives is what Qt's own reader
+    // gives for the same file, turned upright by the EXIF orientation.
+    const QImage img = pattern();
+    struct Case {
+        const char *what;
+        QByteArray bytes;
+    };
+    QList<Case> cases{
+        {"grey", libjpegBytes(img, JCS_GRAYSCALE, JCS_GRAYSCALE)},
+        {"YCbCr", libjpegBytes(img, JCS_RGB, JCS_YCbCr)},
+        {"RGB", libjpegBytes(img, JCS_RGB, JCS_RGB)},
+        {"CMYK", libjpegBytes(img, JCS_CMYK, JCS_CMYK)},
+        {"YCCK", libjpegBytes(img, JCS_CMYK, JCS_YCCK)},
+    };
+    static const char *const turns[] = {"", "1", "2", "3", "4", "5", "6", "7", "8"};
+    for (int o = 1; o <= 8; ++o)
+        cases.append({turns[o], withExifOrientation(cases[1].bytes, o)});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const LoadedImage r = loadImageData(c.bytes);
+        ASSERT_TRUE(r.ok()) << r.detail.toStdString();
+        QByteArray copy = c.bytes;
+        QBuffer buffer(&copy);
+        QImageReader qt(&buffer, "jpeg");
+        qt.setAutoTransform(true);
+        const QImage expected = qt.read().convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(expected.isNull());
+        EXPECT_EQ(r.image.format(), QImage::Format_RGB32);
+        EXPECT_EQ(r.image, expected);
+    }
 }

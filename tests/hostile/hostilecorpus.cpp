@@ -70,7 +70,7 @@ QByteArray bmp(qint32 width, qint32 height, quint16 bits, quint32 compression, q
     return b + palette + data;
 }
 
-QByteArray greyPalette(int n)
+QByteArray greys(int n)
 {
     QByteArray p;
     for (int i = 0; i < n; ++i) {
@@ -147,6 +147,99 @@ QByteArray jpegWithSize(QByteArray jpeg, quint16 w, quint16 h)
     return jpeg;
 }
 
+// Entropy-coded bits of a JPEG scan, most significant bit first, with the
+// 0xFF byte stuffing and the 1-bit padding the format asks for.
+class JpegBits
+{
+public:
+    void put(quint32 bits, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            m_byte = quint8(m_byte << 1 | ((bits >> i) & 1));
+            if (++m_used == 8)
+                flushByte();
+        }
+    }
+    QByteArray finish()
+    {
+        while (m_used != 0)
+            put(1, 1);
+        return m_out;
+    }
+
+private:
+    void flushByte()
+    {
+        m_out.append(char(m_byte));
+        if (m_byte == 0xFF)
+            m_out.append('\0');
+        m_byte = 0;
+        m_used = 0;
+    }
+    QByteArray m_out;
+    quint8 m_byte = 0;
+    int m_used = 0;
+};
+
+void putMarker(QByteArray &j, uchar marker, const QByteArray &body)
+{
+    j.append(char(0xFF));
+    j.append(char(marker));
+    j.append(char((body.size() + 2) >> 8));
+    j.append(char((body.size() + 2) & 0xFF));
+    j.append(body);
+}
+
+// Spends the given number of blocks as end-of-band runs: the AC table of
+// progressiveGreyJpeg codes run class r (symbol r << 4) as the 4-bit value r.
+void eobRuns(JpegBits &bits, qint64 blocks)
+{
+    while (blocks > 0) {
+        const int run = int(qMin<qint64>(blocks, 32767));
+        int r = 0;
+        while ((2 << r) <= run)
+            ++r;
+        bits.put(quint32(r), 4);
+        bits.put(quint32(run - (1 << r)), r);
+        blocks -= run;
+    }
+}
+
+// LZW data of literal codes only, valid to the letter: a clear code before
+// every two pixels keeps the code size at three bits (minimum code size 2).
+// Without the end code the data simply stops.
+QByteArray lzwLiterals(const QList<int> &pixels, bool endCode)
+{
+    QByteArray out;
+    quint32 acc = 0;
+    int bits = 0;
+    auto put = [&](int code) {
+        acc |= quint32(code) << bits;
+        bits += 3;
+        while (bits >= 8) {
+            out.append(char(acc & 0xFF));
+            acc >>= 8;
+            bits -= 8;
+        }
+    };
+    for (qsizetype i = 0; i < pixels.size(); ++i) {
+        if (i % 2 == 0)
+            put(4);
+        put(pixels[i]);
+    }
+    if (endCode)
+        put(5);
+    if (bits > 0)
+        out.append(char(acc & 0xFF));
+    return out;
+}
+
+// A 4-colour 8-bit run-length BMP of 4 x 2 pixels from its run-length data.
+QByteArray rle8Bmp(const QByteArray &runs)
+{
+    return bmp(4, 2, 8, 1, 4, greys(4), runs);
+}
+
 QByteArray randomBytes(quint32 seed, int n)
 {
     QRandomGenerator rng(seed);
@@ -157,6 +250,22 @@ QByteArray randomBytes(quint32 seed, int n)
 }
 
 } // namespace
+
+QByteArray bmpBytes(qint32 width, qint32 height, quint16 bits, quint32 compression, quint32 colours,
+                    const QByteArray &palette, const QByteArray &data)
+{
+    return bmp(width, height, bits, compression, colours, palette, data);
+}
+
+QByteArray greyPalette(int n)
+{
+    return greys(n);
+}
+
+QByteArray gifBytes(quint16 w, quint16 h, const QByteArray &lzw)
+{
+    return gif(w, h, w, h, lzw);
+}
 
 QByteArray goodBmp()
 {
@@ -170,6 +279,80 @@ QByteArray topDownBmp()
     rows += QByteArray::fromHex("0000ff00ff000000");
     rows += QByteArray::fromHex("ff0000ffffff0000");
     return bmp(2, -2, 24, 0, 0, QByteArray(), rows);
+}
+
+QByteArray progressiveFlatJpeg(quint16 w, quint16 h, int components, int acScans)
+{
+    QByteArray j("\xFF\xD8", 2);
+    putMarker(j, 0xDB, QByteArray(1, '\0') + QByteArray(64, '\1'));
+    QByteArray sof;
+    sof.append(char(8));
+    sof.append(char(h >> 8));
+    sof.append(char(h & 0xFF));
+    sof.append(char(w >> 8));
+    sof.append(char(w & 0xFF));
+    sof.append(char(components));
+    for (int c = 1; c <= components; ++c) {
+        sof.append(char(c));
+        sof.append(QByteArray("\x11\x00", 2)); // 1 x 1 sampling, quantisation table 0
+    }
+    putMarker(j, 0xC2, sof);
+    // DC table: the single symbol 0 (difference 0) as the 1-bit code 0.
+    QByteArray dc(1, '\x00');
+    dc.append(char(1));
+    dc.append(QByteArray(15, '\0'));
+    dc.append('\0');
+    putMarker(j, 0xC4, dc);
+    // AC table: the end-of-band run classes 0..14 as 4-bit codes.
+    QByteArray ac(1, '\x10');
+    ac.append(QByteArray(3, '\0'));
+    ac.append(char(15));
+    ac.append(QByteArray(12, '\0'));
+    for (int r = 0; r < 15; ++r)
+        ac.append(char(r << 4));
+    putMarker(j, 0xC4, ac);
+
+    const qint64 blocks = qint64((w + 7) / 8) * ((h + 7) / 8); // per component
+    auto scan = [&](const QList<int> &comps, int ss, int se, int ah, int al, const QByteArray &data) {
+        QByteArray sos(1, char(comps.size()));
+        for (int c : comps) {
+            sos.append(char(c));
+            sos.append('\0'); // DC and AC table 0
+        }
+        sos.append(char(ss));
+        sos.append(char(se));
+        sos.append(char(ah << 4 | al));
+        putMarker(j, 0xDA, sos);
+        j.append(data);
+    };
+    {
+        // All components in one DC scan, a block of each per unit.
+        JpegBits bits;
+        for (qint64 b = 0; b < blocks * components; ++b)
+            bits.put(0, 1);
+        QList<int> all;
+        for (int c = 1; c <= components; ++c)
+            all.append(c);
+        scan(all, 0, 0, 0, 0, bits.finish());
+    }
+    // Coefficient k of one component alone, first at point transform 13,
+    // then refined bit by bit down to 0: 14 legal scans per coefficient and
+    // component.
+    int made = 0;
+    for (int k = 1; k <= 63 && made < acScans; ++k) {
+        for (int ah = 0; ah <= 13 && made < acScans; ++ah) {
+            for (int c = 1; c <= components && made < acScans; ++c, ++made) {
+                JpegBits bits;
+                eobRuns(bits, blocks);
+                if (ah == 0)
+                    scan({c}, k, k, 0, 13, bits.finish());
+                else
+                    scan({c}, k, k, 14 - ah, 13 - ah, bits.finish());
+            }
+        }
+    }
+    j.append("\xFF\xD9", 2);
+    return j;
 }
 
 QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
@@ -206,6 +389,58 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
     add("magic-only.bmp", QByteArray("BM"), "BMP signature and nothing else", corrupt);
     add("magic-only.gif", QByteArray("GIF89a"), "GIF signature and nothing else", corrupt);
 
+    // JPEG data that ends early or that the decoder finds damaged: a
+    // decoder would fill in the rest with made-up grey.
+    {
+        const qsizetype sos = jpegMarker(jpeg, 0xDA);
+        const qsizetype scanData = sos + ((uchar(jpeg[sos]) << 8) | uchar(jpeg[sos + 1]));
+        add("cut-after-scan-header.jpg", jpeg.left(scanData), "JPEG cut right after its scan header", corrupt);
+        add("cut-mid-scan.jpg", jpeg.left((scanData + jpeg.size()) / 2), "JPEG cut in the middle of its scan",
+            corrupt);
+        QByteArray bad = jpeg;
+        for (qsizetype i = (scanData + jpeg.size()) / 2, n = 0; n < 8; ++n, i += 2) {
+            bad[i] = char(0xFF); // stuffed 0xFF bytes: a run of 1 bits no Huffman code has
+            bad[i + 1] = '\0';
+        }
+        add("bad-code.jpg", bad, "JPEG whose scan holds an impossible Huffman code", corrupt);
+        QByteArray junk = jpeg;
+        junk.insert(sos - 2, QByteArray(20, '\x55'));
+        add("junk-before-scan.jpg", junk, "JPEG with junk bytes before its scan header", corrupt);
+        QByteArray progressive;
+        QBuffer buf(&progressive);
+        buf.open(QIODevice::WriteOnly);
+        QImageWriter w(&buf, "jpeg");
+        w.setProgressiveScanWrite(true);
+        w.write(pattern(120, 90));
+        add("cut-progressive.jpg", progressive.left(progressive.size() * 3 / 5),
+            "progressive JPEG cut after some of its scans", corrupt);
+    }
+    // Scan bombs: progressive JPEGs whose every scan is a pass over all
+    // blocks for a few bytes.
+    const QList<LoadError> tooComplex{LoadError::TooComplex};
+    const QByteArray scanBomb = progressiveFlatJpeg(8192, 8192, 1, 882);
+    add("scan-bomb.jpg", scanBomb, "progressive JPEG of 8192 x 8192 with 883 scans in 240 KB", tooComplex);
+    add("scan-bomb-cut.jpg", scanBomb.left(scanBomb.size() * 4 / 5), "the scan bomb cut short",
+        {LoadError::TooComplex, LoadError::Corrupt});
+    add("scan-bomb-small.jpg", progressiveFlatJpeg(1024, 1024, 1, 882),
+        "progressive JPEG of 1024 x 1024 with 883 scans", tooComplex);
+
+    // GIF LZW data that runs short, and run-length BMP data without an end or
+    // with colours the palette does not have.
+    add("short-lzw.gif", gif(4, 2, 4, 2, lzwLiterals({0, 1}, true)), "GIF whose LZW data gives 2 of 8 pixels",
+        corrupt);
+    add("cut-lzw.gif", gif(4, 2, 4, 2, lzwLiterals({0, 1, 2, 3, 0, 1, 2, 3}, true)).left(13 + 12 + 10 + 1 + 1 + 3),
+        "GIF cut inside its LZW data", corrupt);
+    add("rle-no-end.bmp", rle8Bmp(QByteArray::fromHex("04010402")), "run-length BMP without an end code", corrupt);
+    add("rle4-no-end.bmp", bmp(4, 2, 4, 2, 4, greys(4), QByteArray::fromHex("0411")),
+        "4-bit run-length BMP without an end code", corrupt);
+    add("rle-bad-index.bmp", rle8Bmp(QByteArray::fromHex("040900000402 0001")),
+        "run-length BMP with a run of colour 9 of 4", corrupt);
+    add("rle-literal-bad-index.bmp", rle8Bmp(QByteArray::fromHex("000401020307 0000 0402 0001")),
+        "run-length BMP with literal pixels of colour 7 of 4", corrupt);
+    add("index-past-palette.bmp", bmp(4, 2, 8, 0, 4, greys(4), QByteArray::fromHex("010203c800010203")),
+        "8-bit BMP with a pixel of colour 200 of 4", corrupt);
+
     // Corrupt data with intact signatures.
     {
         QByteArray j = jpeg;
@@ -224,7 +459,7 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         corrupt);
     add("bad-compression.bmp", bmp(4, 4, 24, 9, 0, QByteArray(), QByteArray(64, '\x10')),
         "BMP with an unknown compression", corrupt);
-    add("huge-palette.bmp", bmp(4, 4, 8, 0, 0x7FFFFFFF, greyPalette(4), QByteArray(16, '\x01')),
+    add("huge-palette.bmp", bmp(4, 4, 8, 0, 0x7FFFFFFF, greys(4), QByteArray(16, '\x01')),
         "BMP claiming two thousand million palette colours", corrupt);
     add("offset-past-end.bmp", bmp(4, 4, 24, 0, 0, QByteArray(), QByteArray(64, '\x10'), 0x7FFFFF00),
         "BMP whose pixels start far past its end", corrupt);
@@ -252,9 +487,9 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
 
     // Decompression bombs: a few hundred bytes asking for billions of pixels.
     add("bomb-rle.bmp",
-        bmp(60000, 60000, 8, 1, 4, greyPalette(4), QByteArray::fromHex("ff01ff01ff01ff010000ff02ff020001")),
+        bmp(60000, 60000, 8, 1, 4, greys(4), QByteArray::fromHex("ff01ff01ff01ff010000ff02ff020001")),
         "RLE BMP of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
-    add("bomb-rle4.bmp", bmp(60000, 60000, 4, 2, 4, greyPalette(4), QByteArray::fromHex("ff11ff110001")),
+    add("bomb-rle4.bmp", bmp(60000, 60000, 4, 2, 4, greys(4), QByteArray::fromHex("ff11ff110001")),
         "4-bit RLE BMP of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
     add("bomb.gif", gif(60000, 60000, 60000, 60000, lzwRun(2000)),
         "GIF of two kilobytes claiming 60000 x 60000", tooLargeOrCorrupt);
@@ -303,8 +538,7 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         files.append(h);
     };
     QDir().mkpath(dir.filePath(QStringLiteral("folder.jpg")));
-    special(QStringLiteral("folder.jpg"), QStringLiteral("a folder named .jpg"),
-            {LoadError::NotFound, LoadError::Unreadable});
+    special(QStringLiteral("folder.jpg"), QStringLiteral("a folder named .jpg"), {LoadError::IsFolder});
     if (::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.gif"))).constData(), 0600) == 0)
         special(QStringLiteral("pipe.gif"), QStringLiteral("a named pipe with no writer"),
                 {LoadError::NotFound, LoadError::Unreadable});

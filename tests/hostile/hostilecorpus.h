@@ -33,4 +33,22 @@ QByteArray goodBmp();
 // blue, white.
 QByteArray topDownBmp();
 
+// Building blocks of the corpus, for checks that whole files still load.
+// A BMP with a 40-byte info header, its palette and its pixel data.
+QByteArray bmpBytes(qint32 width, qint32 height, quint16 bits, quint32 compression, quint32 colours,
+                    const QByteArray &palette, const QByteArray &data);
+// n palette entries of evenly spaced greys, black to white.
+QByteArray greyPalette(int n);
+// A GIF of one w x h frame from its raw LZW data (minimum code size 2),
+// palette black, white, red, blue.
+QByteArray gifBytes(quint16 w, quint16 h, const QByteArray &lzw);
+
+// A progressive JPEG of a flat mid-grey picture (1 component) or flat
+// colour (3), all at full resolution, valid to the letter: one DC scan (a
+// bit per block), then acScans AC scans (at most 882 per component) in a
+// legal progression, each spending all its blocks in a few end-of-band
+// runs. Every AC scan costs a decoder a pass over all blocks of a component
+// for a few dozen bytes of file: the scan bomb.
+QByteArray progressiveFlatJpeg(quint16 w, quint16 h, int components, int acScans);
+
 } // namespace hostile

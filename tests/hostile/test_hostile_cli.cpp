@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -36,7 +37,7 @@ struct CliRun {
     QByteArray err;
 };
 
-CliRun runCli(const QStringList &args)
+CliRun runCli(const QStringList &args, rlim_t addressSpace = kAddressSpace)
 {
     QProcess p;
     p.setProgram(QStringLiteral(TESSILOR_CLI_PATH));
@@ -45,8 +46,8 @@ CliRun runCli(const QStringList &args)
     // The address sanitizer reserves terabytes of address space, so the limit
     // applies to the normal build only.
     if (!kAddressSanitizer) {
-        p.setChildProcessModifier([] {
-            const rlimit lim{kAddressSpace, kAddressSpace};
+        p.setChildProcessModifier([addressSpace] {
+            const rlimit lim{addressSpace, addressSpace};
             ::setrlimit(RLIMIT_AS, &lim);
         });
     }
@@ -65,6 +66,25 @@ CliRun runCli(const QStringList &args)
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+// The address space (MB) tessilor-cli needs here to start and convert a
+// tiny picture with these options: limits for low-memory tests are set
+// above it.
+rlim_t startupMegabytes(const QStringList &options)
+{
+    QTemporaryDir dir;
+    const QString tiny = dir.filePath(QStringLiteral("tiny.bmp"));
+    QFile f(tiny);
+    if (!f.open(QIODevice::WriteOnly))
+        return 0;
+    f.write(hostile::goodBmp());
+    f.close();
+    for (rlim_t mb = 40; mb < 1024; mb += 10) {
+        if (runCli(options + QStringList{tiny}, mb * 1024 * 1024).status == 0)
+            return mb;
+    }
+    return 0;
 }
 
 } // namespace
@@ -117,4 +137,101 @@ TEST(HostileCli, MemoryLimitLeavesRoomForAGoodPicture)
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_FALSE(r.out.isEmpty());
+}
+
+TEST(HostileCli, PictureShrinkingWhileReadIsAnErrorNotACrash)
+{
+    // A JPEG that takes the decoder long (many scans of a large picture) is
+    // cut to nothing at several moments of the run: the program ends with a
+    // message however far it got, never by a signal (SIGBUS on a mapped file).
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shrinking.jpg"));
+    const QByteArray bytes = hostile::progressiveFlatJpeg(4096, 4096, 1, 300);
+    for (int delayMs : {0, 20, 50, 100, 200, 400}) {
+        SCOPED_TRACE(delayMs);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        QProcess p;
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), {QStringLiteral("-c"), QStringLiteral("40"), path});
+        ASSERT_TRUE(p.waitForStarted(30000));
+        QThread::msleep(ulong(delayMs));
+        ASSERT_TRUE(QFile::resize(path, 0));
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "ended by signal " << p.exitCode();
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains(QFile::encodeName(path)));
+    }
+}
+
+TEST(HostileCli, RichFiguresUnderLowMemoryEndWithAMessage)
+{
+    // A 1024 x 1024 figure result of a picture with a different colour in
+    // nearly every cell, as RTF and HTML, under ever less address space:
+    // each run ends normally, with the result or with exit 1 and "not
+    // enough memory" and no output file, never by SIGABRT or SIGSEGV.
+    if (kAddressSanitizer)
+        GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("colours.bmp"));
+    QImage img(1024, 1024, QImage::Format_RGB32);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1024; ++x)
+            img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x ^ y) * 11) & 255));
+    ASSERT_TRUE(img.save(picture, "BMP"));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    auto run = [&](const QString &format, int columns, rlim_t megabytes) {
+        QFile::remove(out);
+        return runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QString::number(columns),
+                       QStringLiteral("-r"), QString::number(columns), QStringLiteral("-F"), format,
+                       QStringLiteral("-o"), out, picture},
+                      megabytes * 1024 * 1024);
+    };
+    const rlim_t base = startupMegabytes({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"),
+                                          QStringLiteral("rtf"), QStringLiteral("-o"), out});
+    ASSERT_GT(base, rlim_t(0));
+    int refused = 0;
+    for (const QString &format : {QStringLiteral("rtf"), QStringLiteral("html")}) {
+        for (rlim_t extra : {20, 100, 200, 400}) {
+            SCOPED_TRACE(format.toStdString() + " with " + std::to_string(base + extra) + " MB");
+            const CliRun r = run(format, 1024, base + extra);
+            ASSERT_TRUE(r.finished);
+            EXPECT_TRUE(r.status == 0 || r.status == 1) << "ended by a signal: " << r.err.toStdString();
+            if (r.status == 1) {
+                ++refused;
+                EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
+                EXPECT_FALSE(QFile::exists(out));
+            } else if (r.status == 0) {
+                EXPECT_GT(QFile(out).size(), 1024 * 1024);
+            }
+            if (extra == 400) {
+                EXPECT_EQ(r.status, 0) << "the largest limit leaves room for the result: " << r.err.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(refused, 0) << "no limit was low enough to test the refusal";
+}
+
+TEST(HostileCli, OutOfMemoryWhileLoadingSaysSo)
+{
+    // A whole, valid progressive JPEG of 8192 x 8192 in 128 KB whose decoder
+    // needs 128 MB for its coefficients: with less address space the
+    // message is "not enough memory", not "damaged"; with enough it loads.
+    if (kAddressSanitizer)
+        GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("large.jpg"));
+    QFile f(picture);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(hostile::progressiveFlatJpeg(8192, 8192, 1, 0));
+    f.close();
+    const rlim_t base = startupMegabytes({});
+    ASSERT_GT(base, rlim_t(0));
+    CliRun r = runCli({picture}, (base + 60) * 1024 * 1024);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
+    r = runCli({picture});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
 }

@@ -111,3 +111,64 @@ TEST(HostileLoader, UnreadableFileIsReportedAsUnreadable)
     EXPECT_EQ(r.error, LoadError::Unreadable);
     EXPECT_FALSE(r.detail.isEmpty());
 }
+
+TEST(HostileLoader, ProgressiveJpegLoadsUpToTheScanLimit)
+{
+    // A legal progression of a flat grey picture, with ever more scans.
+    struct Case {
+        int acScans;
+        LoadError error;
+    };
+    const Case cases[] = {{5, LoadError::None},
+                          {499, LoadError::None}, // 500 scans in all: the limit
+                          {500, LoadError::TooComplex}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.acScans);
+        const LoadedImage r = loadImageData(hostile::progressiveFlatJpeg(64, 48, 1, c.acScans));
+        ASSERT_EQ(r.error, c.error) << r.detail.toStdString();
+        if (r.ok()) {
+            ASSERT_EQ(r.image.size(), QSize(64, 48));
+            EXPECT_EQ(r.image.pixel(0, 0), qRgb(128, 128, 128));
+            EXPECT_EQ(r.image.pixel(63, 47), qRgb(128, 128, 128));
+        }
+    }
+}
+
+TEST(HostileLoader, CompleteRunLengthPaletteAndLzwDataStillLoad)
+{
+    // The checks for data that ends early or names colours the palette does
+    // not have must not refuse whole files. Pixels are listed top row first.
+    const QRgb k = qRgb(0, 0, 0), g1 = qRgb(85, 85, 85), g2 = qRgb(170, 170, 170), w = qRgb(255, 255, 255);
+    auto rle8 = [](const char *hex) { return hostile::bmpBytes(4, 2, 8, 1, 4, hostile::greyPalette(4), QByteArray::fromHex(hex)); };
+    struct Case {
+        const char *what;
+        QByteArray bytes;
+        QList<QRgb> pixels;
+    };
+    const Case cases[] = {
+        {"run-length rows and end code", rle8("0401 0000 0402 0001"), {g2, g2, g2, g2, g1, g1, g1, g1}},
+        {"run-length rows, the last ended by end of line", rle8("0401 0000 0402 0000"),
+         {g2, g2, g2, g2, g1, g1, g1, g1}},
+        {"literal pixels, a move and runs", rle8("0003 01020300 0100 0000 00020000 0402 0001"),
+         {g2, g2, g2, g2, g1, g2, w, k}},
+        {"4-bit runs", hostile::bmpBytes(4, 2, 4, 2, 4, hostile::greyPalette(4), QByteArray::fromHex("0412 0000 0430 0001")),
+         {w, k, w, k, g1, g2, g1, g2}},
+        {"8-bit rows of a 4-colour palette",
+         hostile::bmpBytes(4, 2, 8, 0, 4, hostile::greyPalette(4), QByteArray::fromHex("03020100 00010203")),
+         {k, g1, g2, w, w, g2, g1, k}},
+        // clear, 0, then dictionary codes 6 ("00"), 7 ("000"), 6 (4 bits): 8 pixels, then the end code.
+        {"LZW dictionary codes", hostile::gifBytes(4, 2, QByteArray::fromHex("846F05")), {k, k, k, k, k, k, k, k}},
+        {"LZW data complete without its end code", hostile::gifBytes(4, 2, QByteArray::fromHex("846F")),
+         {k, k, k, k, k, k, k, k}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const LoadedImage r = loadImageData(c.bytes);
+        ASSERT_TRUE(r.ok()) << loadErrorText(r.error).toStdString() << ": " << r.detail.toStdString();
+        ASSERT_EQ(r.image.size(), QSize(4, 2));
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(r.image.pixel(i % 4, i / 4), c.pixels[i]) << "pixel " << i;
+    }
+    // The same LZW data cut inside its third code gives 1 pixel of 8.
+    EXPECT_EQ(loadImageData(hostile::gifBytes(4, 2, QByteArray::fromHex("84"))).error, LoadError::Corrupt);
+}

@@ -1,0 +1,57 @@
+#pragma once
+#include "engine/imageloader.h"
+
+#include <QByteArray>
+#include <QSize>
+
+namespace tessilor {
+
+// A progressive JPEG comes in scans, and every scan costs the decoder a pass
+// over all blocks of its components, however few bytes it takes: a file of
+// a few hundred kilobytes can ask for minutes of work. Two limits keep the
+// work in proportion to what real pictures need:
+// - at most kMaxJpegScans scans, the cap libjpeg-turbo's own tools apply;
+// - blocks visited, summed over all scans, at most kJpegPassesPerBlock
+//   times the picture's blocks (an encoder's standard progression needs 5
+//   or 6), but never less than kMinJpegBlockVisits.
+// With the cap on coefficient memory below, a decode visits at most 32 Mi
+// blocks, about a second here.
+inline constexpr int kMaxJpegScans = 500;
+inline constexpr qint64 kJpegPassesPerBlock = 16;
+inline constexpr qint64 kMinJpegBlockVisits = qint64(4) * 1024 * 1024;
+
+// Receives a decoded JPEG row by row.
+class JpegRows
+{
+public:
+    virtual ~JpegRows() = default;
+    // The picture's stored size and its EXIF orientation (1 when stored
+    // upright or unknown). Returns false to end the decode here; the decode
+    // then reports no error of its own.
+    virtual bool start(QSize size, int orientation) = 0;
+    // Reduction the decoder applies while decoding, asked after start():
+    // 1, 2, 4 or 8. The rows then have the size decodedSize(size, scale()).
+    virtual unsigned scale() const { return 1; }
+    // Where row y goes: the decoded width of pixels, written as 0xFFRRGGBB.
+    virtual QRgb *row(int y) = 0;
+    // Row y is complete.
+    virtual void rowDone(int y) = 0;
+};
+
+// Size of a picture decoded at 1/scale: each side rounded up.
+inline QSize decodedSize(QSize size, unsigned scale)
+{
+    return QSize(int((qint64(size.width()) + scale - 1) / scale), int((qint64(size.height()) + scale - 1) / scale));
+}
+
+// Decodes a JPEG from memory into rows. Every warning of the decoder (data
+// it would patch over with made-up pixels, data that ends early) makes the
+// picture Corrupt; too many scans or block visits make it TooComplex; a
+// buffered (progressive) picture whose coefficients alone need more than
+// kMaxDecodedBytes is TooLarge. detail receives the decoder's words.
+LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail = nullptr);
+
+// The whole picture as Format_RGB32, turned upright by its EXIF orientation.
+LoadedImage loadJpeg(const QByteArray &bytes);
+
+} // namespace tessilor
