@@ -47,7 +47,7 @@ QString fileErrorReason(const QString &path, const QString &why)
 
 } // namespace
 
-TextForm::TextForm(Form1 *main) : QMdiSubWindow(nullptr), m_main(main)
+TextForm::TextForm(Form1 *main) : FramelessSubWindow(nullptr), m_main(main)
 {
     setObjectName(QStringLiteral("TextForm"));
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
@@ -117,7 +117,7 @@ void TextForm::closeEvent(QCloseEvent *event)
 {
     m_rEdit->SetText(QString(), ST_DEFAULT);
     m_main->setResultButtonEnabled(false);
-    QMdiSubWindow::closeEvent(event);
+    FramelessSubWindow::closeEvent(event);
 }
 
 // ---------------------------------------------------------------------------

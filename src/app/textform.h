@@ -2,10 +2,10 @@
 #include <QChar>
 #include <QFont>
 #include <QImage>
-#include <QMdiSubWindow>
 #include <QString>
 
 #include "engine/runhooks.h"
+#include "widgets/subwindow.h"
 
 namespace tessilor {
 
@@ -21,7 +21,7 @@ struct RunError {
 // The result window: a frameless MDI child with its own caption strip
 // ("Символизация", maximize/restore, close) and the read-only rich text
 // rEdit. It carries the two conversions and the three outputs.
-class TextForm : public QMdiSubWindow
+class TextForm : public FramelessSubWindow
 {
     Q_OBJECT
 public:

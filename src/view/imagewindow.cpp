@@ -116,10 +116,9 @@ void place(QWidget *w, const PlacedRect &r)
 } // namespace
 
 PicForm::PicForm(QWidget *parent)
-    : QMdiSubWindow(parent)
+    : FramelessSubWindow(parent)
 {
     setObjectName(QStringLiteral("PicForm"));
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Изображение"));
     setWindowIcon(QIcon(pictureIcon(16)));
 
@@ -459,7 +458,7 @@ void PicForm::closeEvent(QCloseEvent *event)
     m_vScroll->setEnabled(false);
 
     Q_EMIT unloaded(path, exists);
-    QMdiSubWindow::closeEvent(event);
+    FramelessSubWindow::closeEvent(event);
 }
 
 } // namespace tessilor

@@ -1,0 +1,263 @@
+// The desktop program's windows on the real X11 platform (Xvfb, -platform
+// xcb): what a user sees is checked in grabs of the whole screen, not in the
+// widgets' own idea of being visible. Faults of native windows (a child
+// window that comes back empty after it was closed) only show here.
+//
+// Every grab is kept as a PNG in the folder TESSILOR_X11_SHOTS names (the
+// test's build folder), to be looked at.
+#include "apptestsupport.h"
+
+#include "app/form1.h"
+#include "app/startup.h"
+#include "app/textform.h"
+#include "engine/globals.h"
+#include "engine/paths.h"
+#include "richtext/crichedit.h"
+#include "view/imagewindow.h"
+#include "widgets/captionbar.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QToolButton>
+#include <memory>
+
+using namespace tessilor;
+
+namespace {
+
+// The whole screen as the X server has it.
+QImage grabScreen(const QString &name)
+{
+    QCoreApplication::processEvents();
+    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    const QString dir = QString::fromLocal8Bit(qgetenv("TESSILOR_X11_SHOTS"));
+    if (!dir.isEmpty() && QDir().mkpath(dir))
+        shot.save(dir + u'/' + name + QStringLiteral(".png"));
+    return shot;
+}
+
+QRect globalRect(const QWidget *w)
+{
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
+           && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Share of the points along the middle of a caption strip (left of its
+// buttons, right of its title) whose colour on screen is the strip's
+// gradient, active or inactive.
+double captionShare(const QImage &shot, const CaptionBar *bar)
+{
+    const QRect r = globalRect(bar);
+    const int from = bar->titleLabel()->geometry().right() + 4;
+    const int to = bar->closeButton()->x() - 4 - (bar->maximizeButton()->isVisible() ? 20 : 0);
+    const int y = r.top() + r.height() / 2;
+    int hits = 0, total = 0;
+    for (int x = from; x < to; x += 3) {
+        const QPoint p(r.left() + x, y);
+        if (!shot.rect().contains(p))
+            continue;
+        ++total;
+        const int bx = qBound(0, x * CaptionBar::activeBitmap().width() / qMax(1, r.width()),
+                              CaptionBar::activeBitmap().width() - 1);
+        const QRgb onScreen = shot.pixel(p);
+        if (near(onScreen, CaptionBar::activeBitmap().pixel(bx, 10), 40)
+            || near(onScreen, CaptionBar::inactiveBitmap().pixel(bx, 10), 40))
+            ++hits;
+    }
+    return total > 0 ? double(hits) / total : 0.0;
+}
+
+// Share of the pixels in the rectangle that are ink on white: the rectangle
+// must be mostly white (the page of a result) with at least some ink.
+struct InkCount {
+    double white = 0;
+    double ink = 0;
+};
+InkCount inkIn(const QImage &shot, const QRect &area)
+{
+    const QRect r = area.intersected(shot.rect());
+    qint64 white = 0, ink = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb c = shot.pixel(x, y);
+            if (near(c, qRgb(255, 255, 255), 8))
+                ++white;
+            else if (qGray(c) < 200 || qMax(qRed(c), qMax(qGreen(c), qBlue(c))) - qMin(qRed(c), qMin(qGreen(c), qBlue(c))) > 60)
+                ++ink;
+        }
+    const double n = qMax<qint64>(1, qint64(r.width()) * r.height());
+    return {white / n, ink / n};
+}
+
+} // namespace
+
+class TestX11Windows : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_pics;
+    std::unique_ptr<Form1> m_form;
+
+    Form1 *start()
+    {
+        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
+        m_form = std::make_unique<Form1>();
+        m_form->showAsStored();
+        m_form->activateWindow();
+        if (!QTest::qWaitForWindowExposed(m_form.get()))
+            return nullptr;
+        return m_form.get();
+    }
+    bool open(Form1 *f, int w, int h)
+    {
+        const QString path = apptest::writePicture(m_pics.filePath(QStringLiteral("x11-%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
+        if (path.isEmpty() || !f->LoadImage(path))
+            return false;
+        f->CheckOpen();
+        return true;
+    }
+    bool clickStartAndWait(Form1 *f)
+    {
+        QSignalSpy finished(f, &Form1::runFinished);
+        QTest::mouseClick(f->button(QStringLiteral("go")), Qt::LeftButton, {}, QPoint(8, 8));
+        return finished.count() > 0 || finished.wait(120000);
+    }
+    void setFigureMode(Form1 *f, bool figures)
+    {
+        f->imageCombo1()->setCurrentIndex(figures ? 1 : 0);
+        f->ImageCombo1_Click();
+    }
+    // Waits until the result window is painted on screen with its caption
+    // strip and ink on its page, and checks that.
+    void checkResultOnScreen(const QString &shotName)
+    {
+        TextForm *tf = m_form->existingTextForm();
+        QVERIFY(tf && tf->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QWidget *page = tf->rEdit().hwnd()->viewport();
+        QImage shot;
+        // The X server shows the paint a moment later.
+        for (int i = 0; i < 50; ++i) {
+            QTest::qWait(40);
+            shot = grabScreen(shotName);
+            if (captionShare(shot, tf->captionBar()) > 0.8 && inkIn(shot, globalRect(page)).ink > 0.01)
+                break;
+        }
+        const double caption = captionShare(shot, tf->captionBar());
+        const InkCount ink = inkIn(shot, globalRect(page));
+        QVERIFY2(caption > 0.8, qPrintable(QStringLiteral("%1: caption strip on %2 of its points").arg(shotName).arg(caption)));
+        QVERIFY2(ink.white > 0.3 && ink.ink > 0.01,
+                 qPrintable(QStringLiteral("%1: page %2 white, %3 ink").arg(shotName).arg(ink.white).arg(ink.ink)));
+    }
+    // The image window shows its caption strip and the picture.
+    void checkPictureOnScreen(const QString &shotName)
+    {
+        PicForm *pf = m_form->existingPicForm();
+        QVERIFY(pf && pf->isVisible());
+        const QWidget *surface = pf->displaySurface();
+        const QImage &shown = pf->displayImage();
+        QVERIFY(!shown.isNull());
+        auto matches = [&](const QImage &shot) {
+            const QPoint origin = surface->mapToGlobal(QPoint(0, 0));
+            int hits = 0, total = 0;
+            for (int y = 2; y < shown.height() - 2; y += 7)
+                for (int x = 2; x < shown.width() - 2; x += 7) {
+                    const QPoint p = origin + QPoint(x, y);
+                    if (!shot.rect().contains(p))
+                        continue;
+                    ++total;
+                    hits += near(shot.pixel(p), shown.pixel(x, y), 24) ? 1 : 0;
+                }
+            return total > 0 ? double(hits) / total : 0.0;
+        };
+        QImage shot;
+        for (int i = 0; i < 50; ++i) {
+            QTest::qWait(40);
+            shot = grabScreen(shotName);
+            if (captionShare(shot, pf->captionBar()) > 0.8 && matches(shot) > 0.9)
+                break;
+        }
+        QVERIFY2(captionShare(shot, pf->captionBar()) > 0.8, qPrintable(shotName + QStringLiteral(": no caption strip")));
+        QVERIFY2(matches(shot) > 0.9, qPrintable(QStringLiteral("%1: picture on %2 of its points").arg(shotName).arg(matches(shot))));
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        if (m_form)
+            m_form->close();
+        m_form.reset();
+        globals::initPaths(dataFolder(), programFilesFolder());
+    }
+
+    // Every result and every reopened picture is on screen, however often
+    // its window was closed before.
+    void windowsComeBackAfterClosing()
+    {
+        Form1 *f = start();
+        QVERIFY(f);
+        QVERIFY(open(f, 320, 240));
+        checkPictureOnScreen(QStringLiteral("01-picture"));
+        f->text1()->setText(QStringLiteral("60"));
+        f->text2()->setText(QStringLiteral("25"));
+        QVERIFY(clickStartAndWait(f));
+        checkResultOnScreen(QStringLiteral("02-first-run"));
+
+        // "Пуск" again: the run closes the result window and shows it anew.
+        QVERIFY(clickStartAndWait(f));
+        checkResultOnScreen(QStringLiteral("03-second-run"));
+
+        // Closed with its own close button before the next run.
+        QTest::mouseClick(f->existingTextForm()->captionBar()->closeButton(), Qt::LeftButton);
+        QTRY_VERIFY(!f->existingTextForm()->isVisible());
+        QVERIFY(clickStartAndWait(f));
+        checkResultOnScreen(QStringLiteral("04-run-after-close"));
+
+        // Figures.
+        setFigureMode(f, true);
+        f->text4()->setText(QStringLiteral("40"));
+        f->text5()->setText(QStringLiteral("30"));
+        QVERIFY(clickStartAndWait(f));
+        checkResultOnScreen(QStringLiteral("05-figures"));
+        QVERIFY(clickStartAndWait(f));
+        checkResultOnScreen(QStringLiteral("06-figures-again"));
+
+        // The image window closed with its close button and opened again.
+        QTest::mouseClick(f->existingPicForm()->captionBar()->closeButton(), Qt::LeftButton);
+        QTRY_VERIFY(!f->existingPicForm()->isVisible());
+        QVERIFY(open(f, 200, 300));
+        checkPictureOnScreen(QStringLiteral("07-picture-reopened"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    apptest::isolateHome(home.path());
+    // The real window system, whatever the test run set for the others.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication::setApplicationName(QStringLiteral("tessilor"));
+    QApplication app(argc, argv);
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        qCritical("the X11 tests need the xcb platform (run them under run-xvfb.sh)");
+        return 1;
+    }
+    installFontSubstitutions();
+    globals::initPaths(dataFolder(), programFilesFolder());
+    TestX11Windows t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_x11_windows.moc"
