@@ -276,6 +276,7 @@ void TextForm::Figurize()
 
 void TextForm::finishRun()
 {
+    m_rEdit->ShowStart();
     show();
     QCoreApplication::processEvents();
     if (mdiArea())

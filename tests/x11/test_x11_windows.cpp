@@ -20,6 +20,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -239,6 +240,60 @@ private Q_SLOTS:
         QTRY_VERIFY(!f->existingPicForm()->isVisible());
         QVERIFY(open(f, 200, 300));
         checkPictureOnScreen(QStringLiteral("07-picture-reopened"));
+    }
+
+    // A result larger than its window opens at its top-left corner: caret
+    // at the start, both scroll bars at their start, and the screen shows
+    // the document's first rows and columns.
+    void resultsOpenAtTheTopLeft_data()
+    {
+        QTest::addColumn<bool>("figures");
+        QTest::newRow("text") << false;
+        QTest::newRow("figures") << true;
+    }
+    void resultsOpenAtTheTopLeft()
+    {
+        QFETCH(bool, figures);
+        Form1 *f = start();
+        QVERIFY(f);
+        QVERIFY(open(f, 400, 400));
+        setFigureMode(f, figures);
+        (figures ? f->text4() : f->text1())->setText(QStringLiteral("300"));
+        (figures ? f->text5() : f->text2())->setText(QStringLiteral("300"));
+        // The first result, and a second one in the same window.
+        for (int run = 1; run <= 2; ++run) {
+        QVERIFY(clickStartAndWait(f));
+        TextForm *tf = f->existingTextForm();
+        QVERIFY(tf && tf->isVisible());
+        QTextEdit *edit = tf->rEdit().hwnd();
+        QTest::qWait(200);
+        QCOMPARE(edit->textCursor().position(), 0);
+        QVERIFY(edit->verticalScrollBar()->maximum() > 0);
+        QVERIFY(edit->horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(edit->verticalScrollBar()->value(), 0);
+        QCOMPARE(edit->horizontalScrollBar()->value(), 0);
+
+        // What the screen shows is the document drawn from its origin.
+        QWidget *page = edit->viewport();
+        QImage expected(page->size(), QImage::Format_RGB32);
+        expected.fill(edit->palette().color(QPalette::Base));
+        {
+            QPainter p(&expected);
+            edit->document()->drawContents(&p, QRectF(QPointF(0, 0), page->size()));
+        }
+        const QString name = QStringLiteral("%1-%2-top-left-run%3").arg(figures ? 11 : 10).arg(figures ? QStringLiteral("figures") : QStringLiteral("text")).arg(run);
+        double same = 0;
+        for (int i = 0; i < 25 && same < 0.97; ++i) {
+            QTest::qWait(40);
+            const QImage shot = grabScreen(name).copy(globalRect(page));
+            int hits = 0, total = 0;
+            for (int y = 0; y < expected.height(); y += 2)
+                for (int x = 0; x < expected.width(); x += 2, ++total)
+                    hits += near(shot.pixel(x, y), expected.pixel(x, y), 40) ? 1 : 0;
+            same = double(hits) / qMax(1, total);
+        }
+        QVERIFY2(same >= 0.97, qPrintable(QStringLiteral("run %1: screen and document agree on %2 of the page").arg(run).arg(same)));
+        }
     }
 };
 
