@@ -1181,8 +1181,7 @@ void Form1::MakeResult(const QString &sposob)
     } else if (sposob == QLatin1String("cl")) {
         textForm()->ToClipboard();
     } else if (sposob == QLatin1String("print")) {
-        // Without a printer this shows "На компьютере нет установленных
-        // принтеров!"; otherwise the print window, modal.
+        // The print window, modal (without a printer it prints to a PDF file).
         TextForm *tf = textForm();
         ShowPrintWindow(printSourceFromGlobals(tf->resultFont().family(), tf->resultFont().pointSizeF(),
                                                tf->foreColor(), tf->glyph()),

@@ -14,12 +14,15 @@
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
 #include "view/imagewindow.h"
+#include "view/printwindow.h"
 #include "widgets/captionbar.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
@@ -80,8 +83,8 @@ double captionShare(const QImage &shot, const CaptionBar *bar)
     return total > 0 ? double(hits) / total : 0.0;
 }
 
-// Share of the pixels in the rectangle that are ink on white: the rectangle
-// must be mostly white (the page of a result) with at least some ink.
+// Shares of the pixels in the rectangle that are white (the page) and that
+// are clearly not (ink, also the pale ink of a reduced preview).
 struct InkCount {
     double white = 0;
     double ink = 0;
@@ -95,7 +98,7 @@ InkCount inkIn(const QImage &shot, const QRect &area)
             const QRgb c = shot.pixel(x, y);
             if (near(c, qRgb(255, 255, 255), 8))
                 ++white;
-            else if (qGray(c) < 200 || qMax(qRed(c), qMax(qGreen(c), qBlue(c))) - qMin(qRed(c), qMin(qGreen(c), qBlue(c))) > 60)
+            else if (!near(c, qRgb(255, 255, 255), 24))
                 ++ink;
         }
     const double n = qMax<qint64>(1, qint64(r.width()) * r.height());
@@ -240,6 +243,46 @@ private Q_SLOTS:
         QTRY_VERIFY(!f->existingPicForm()->isVisible());
         QVERIFY(open(f, 200, 300));
         checkPictureOnScreen(QStringLiteral("07-picture-reopened"));
+    }
+
+    // The largest mosaic on the print window's preview, with no printer
+    // installed: the window opens with the PDF file printer and its preview
+    // shows the mosaic on screen.
+    void printPreviewOfTheLargestMosaic()
+    {
+        resetCurrentPrinter();
+        Form1 *f = start();
+        QVERIFY(f);
+        QVERIFY(open(f, 300, 300));
+        setFigureMode(f, true);
+        f->text4()->setText(QStringLiteral("1024"));
+        f->text5()->setText(QStringLiteral("1024"));
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(globals::GridRows, 1024);
+
+        QString printer;
+        double caption = 0;
+        InkCount ink;
+        apptest::answerNextModal<PrnForm>([&](PrnForm *form) {
+            printer = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"))->currentText();
+            auto *preview = form->findChild<QLabel *>(QStringLiteral("Picture2"));
+            // The upper part of the page, where the square mosaic lies.
+            const QRect page = globalRect(preview);
+            const QRect upper(page.left() + 2, page.top() + 2, page.width() - 12, page.width() / 2);
+            for (int i = 0; i < 50; ++i) {
+                QTest::qWait(40);
+                const QImage shot = grabScreen(QStringLiteral("20-print-preview-1024"));
+                caption = captionShare(shot, form->findChild<CaptionBar *>(QStringLiteral("Header")));
+                ink = inkIn(shot, upper);
+                if (caption > 0.8 && ink.ink > 0.5)
+                    break;
+            }
+            form->reject();
+        }, 60000);
+        f->resultMenu()->findChild<QAction *>(QStringLiteral("print"))->trigger();
+        QCOMPARE(printer, QStringLiteral("Файл PDF"));
+        QVERIFY2(caption > 0.8, qPrintable(QString::number(caption)));
+        QVERIFY2(ink.ink > 0.5, qPrintable(QStringLiteral("preview %1 white, %2 ink").arg(ink.white).arg(ink.ink)));
     }
 
     // A result larger than its window opens at its top-left corner: caret
