@@ -7,12 +7,14 @@
 // test's build folder), to be looked at.
 #include "apptestsupport.h"
 
+#include "app/aboutdialog.h"
 #include "app/form1.h"
 #include "app/startup.h"
 #include "app/textform.h"
 #include "engine/globals.h"
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
+#include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
@@ -28,6 +30,8 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTextBrowser>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
 #include <memory>
@@ -243,6 +247,76 @@ private Q_SLOTS:
         QTRY_VERIFY(!f->existingPicForm()->isVisible());
         QVERIFY(open(f, 200, 300));
         checkPictureOnScreen(QStringLiteral("07-picture-reopened"));
+    }
+
+    // "Справка" opens the help pages in the program's help window, where
+    // their links lead from page to page; About's help link leads there too,
+    // and a data folder that nothing can open is reported.
+    void helpWindowShowsThePages()
+    {
+        Form1 *f = start();
+        QVERIFY(f);
+        QTest::mouseClick(f->helpButton(), Qt::LeftButton, {}, QPoint(8, 8));
+        auto *help = f->findChild<HelpWindow *>();
+        QVERIFY(help);
+        QVERIFY(QTest::qWaitForWindowExposed(help));
+        QTextBrowser *browser = help->browser();
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Quar Image Tessilor — справка"));
+        QCOMPARE(help->windowTitle(), QStringLiteral("Quar Image Tessilor — справка"));
+        auto pageOnScreen = [&](const QString &name) {
+            InkCount ink;
+            for (int i = 0; i < 50 && !(ink.white > 0.5 && ink.ink > 0.01); ++i) {
+                QTest::qWait(40);
+                ink = inkIn(grabScreen(name), globalRect(browser->viewport()));
+            }
+            return ink;
+        };
+        InkCount ink = pageOnScreen(QStringLiteral("30-help-contents"));
+        QVERIFY2(ink.white > 0.5 && ink.ink > 0.01, qPrintable(QStringLiteral("%1 white, %2 ink").arg(ink.white).arg(ink.ink)));
+
+        // A click on the contents' link to the conversion page.
+        const QTextCursor link = browser->document()->find(QStringLiteral("Символизация"));
+        QVERIFY(!link.isNull());
+        QVERIFY(link.charFormat().isAnchor());
+        QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(link).center() - QPoint(8, 0));
+        QTRY_COMPARE(browser->documentTitle(), QStringLiteral("Символизация"));
+        QCOMPARE(help->windowTitle(), QStringLiteral("Символизация — Quar Image Tessilor"));
+        ink = pageOnScreen(QStringLiteral("31-help-page"));
+        QVERIFY2(ink.white > 0.5 && ink.ink > 0.01, qPrintable(QStringLiteral("%1 white, %2 ink").arg(ink.white).arg(ink.ink)));
+        QVERIFY(help->backAction()->isEnabled());
+        help->backAction()->trigger();
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Quar Image Tessilor — справка"));
+
+        // About: the data folder with nothing on the system to open it,
+        // then the help link, which closes About and shows the help again.
+        help->close();
+        QVERIFY(!help->isVisible());
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir emptyBin;
+        qputenv("PATH", QFile::encodeName(emptyBin.path()));
+        QString folderMessage, folderTitle;
+        bool aboutOpen = false;
+        apptest::answerNextModal<AboutDialog>([&](AboutDialog *about) {
+            const QString links = about->linksLabel()->text();
+            const int at = links.indexOf(QStringLiteral("href=\"file:"));
+            QVERIFY(at > 0);
+            const QString dataLink = links.mid(at + 6, links.indexOf(u'"', at + 6) - at - 6);
+            apptest::answerNextModal<QMessageBox>([&](QMessageBox *box) {
+                folderMessage = box->text();
+                folderTitle = box->windowTitle();
+                box->done(QMessageBox::Ok);
+            });
+            Q_EMIT about->linksLabel()->linkActivated(dataLink);
+            Q_EMIT about->linksLabel()->linkActivated(QStringLiteral("help:"));
+            aboutOpen = about->isVisible();
+        });
+        f->showAbout();
+        qputenv("PATH", path);
+        QVERIFY2(folderMessage.contains(QDir::toNativeSeparators(dataFolder())), qPrintable(folderMessage));
+        QCOMPARE(folderTitle, QStringLiteral("Quar Image Tessilor"));
+        QVERIFY(!aboutOpen);
+        QTRY_VERIFY(help->isVisible());
+        QCOMPARE(browser->documentTitle(), QStringLiteral("Quar Image Tessilor — справка"));
     }
 
     // The largest mosaic on the print window's preview, with no printer
