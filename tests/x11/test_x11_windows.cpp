@@ -41,15 +41,27 @@ using namespace tessilor;
 namespace {
 
 // The whole screen as the X server has it.
-QImage grabScreen(const QString &name)
+QImage grabScreen()
 {
     QCoreApplication::processEvents();
-    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Keeps a grab as a PNG to be looked at.
+void keepShot(const QImage &shot, const QString &name)
+{
     const QString dir = QString::fromLocal8Bit(qgetenv("TESSILOR_X11_SHOTS"));
     if (!dir.isEmpty() && QDir().mkpath(dir))
         shot.save(dir + u'/' + name + QStringLiteral(".png"));
-    return shot;
 }
+
+// A check made by a helper ends the test when it failed there.
+#define ON_SCREEN(check)                                                                                               \
+    do {                                                                                                               \
+        check;                                                                                                         \
+        if (QTest::currentTestFailed())                                                                                \
+            return;                                                                                                    \
+    } while (false)
 
 QRect globalRect(const QWidget *w)
 {
@@ -159,10 +171,11 @@ private:
         // The X server shows the paint a moment later.
         for (int i = 0; i < 50; ++i) {
             QTest::qWait(40);
-            shot = grabScreen(shotName);
+            shot = grabScreen();
             if (captionShare(shot, tf->captionBar()) > 0.8 && inkIn(shot, globalRect(page)).ink > 0.01)
                 break;
         }
+        keepShot(shot, shotName);
         const double caption = captionShare(shot, tf->captionBar());
         const InkCount ink = inkIn(shot, globalRect(page));
         QVERIFY2(caption > 0.8, qPrintable(QStringLiteral("%1: caption strip on %2 of its points").arg(shotName).arg(caption)));
@@ -193,10 +206,11 @@ private:
         QImage shot;
         for (int i = 0; i < 50; ++i) {
             QTest::qWait(40);
-            shot = grabScreen(shotName);
+            shot = grabScreen();
             if (captionShare(shot, pf->captionBar()) > 0.8 && matches(shot) > 0.9)
                 break;
         }
+        keepShot(shot, shotName);
         QVERIFY2(captionShare(shot, pf->captionBar()) > 0.8, qPrintable(shotName + QStringLiteral(": no caption strip")));
         QVERIFY2(matches(shot) > 0.9, qPrintable(QStringLiteral("%1: picture on %2 of its points").arg(shotName).arg(matches(shot))));
     }
@@ -217,36 +231,36 @@ private Q_SLOTS:
         Form1 *f = start();
         QVERIFY(f);
         QVERIFY(open(f, 320, 240));
-        checkPictureOnScreen(QStringLiteral("01-picture"));
+        ON_SCREEN(checkPictureOnScreen(QStringLiteral("01-picture")));
         f->text1()->setText(QStringLiteral("60"));
         f->text2()->setText(QStringLiteral("25"));
         QVERIFY(clickStartAndWait(f));
-        checkResultOnScreen(QStringLiteral("02-first-run"));
+        ON_SCREEN(checkResultOnScreen(QStringLiteral("02-first-run")));
 
         // "Пуск" again: the run closes the result window and shows it anew.
         QVERIFY(clickStartAndWait(f));
-        checkResultOnScreen(QStringLiteral("03-second-run"));
+        ON_SCREEN(checkResultOnScreen(QStringLiteral("03-second-run")));
 
         // Closed with its own close button before the next run.
         QTest::mouseClick(f->existingTextForm()->captionBar()->closeButton(), Qt::LeftButton);
         QTRY_VERIFY(!f->existingTextForm()->isVisible());
         QVERIFY(clickStartAndWait(f));
-        checkResultOnScreen(QStringLiteral("04-run-after-close"));
+        ON_SCREEN(checkResultOnScreen(QStringLiteral("04-run-after-close")));
 
         // Figures.
         setFigureMode(f, true);
         f->text4()->setText(QStringLiteral("40"));
         f->text5()->setText(QStringLiteral("30"));
         QVERIFY(clickStartAndWait(f));
-        checkResultOnScreen(QStringLiteral("05-figures"));
+        ON_SCREEN(checkResultOnScreen(QStringLiteral("05-figures")));
         QVERIFY(clickStartAndWait(f));
-        checkResultOnScreen(QStringLiteral("06-figures-again"));
+        ON_SCREEN(checkResultOnScreen(QStringLiteral("06-figures-again")));
 
         // The image window closed with its close button and opened again.
         QTest::mouseClick(f->existingPicForm()->captionBar()->closeButton(), Qt::LeftButton);
         QTRY_VERIFY(!f->existingPicForm()->isVisible());
         QVERIFY(open(f, 200, 300));
-        checkPictureOnScreen(QStringLiteral("07-picture-reopened"));
+        ON_SCREEN(checkPictureOnScreen(QStringLiteral("07-picture-reopened")));
     }
 
     // "Справка" opens the help pages in the program's help window, where
@@ -265,10 +279,13 @@ private Q_SLOTS:
         QCOMPARE(help->windowTitle(), QStringLiteral("Quar Image Tessilor — справка"));
         auto pageOnScreen = [&](const QString &name) {
             InkCount ink;
+            QImage shot;
             for (int i = 0; i < 50 && !(ink.white > 0.5 && ink.ink > 0.01); ++i) {
                 QTest::qWait(40);
-                ink = inkIn(grabScreen(name), globalRect(browser->viewport()));
+                shot = grabScreen();
+                ink = inkIn(shot, globalRect(browser->viewport()));
             }
+            keepShot(shot, name);
             return ink;
         };
         InkCount ink = pageOnScreen(QStringLiteral("30-help-contents"));
@@ -343,14 +360,16 @@ private Q_SLOTS:
             // The upper part of the page, where the square mosaic lies.
             const QRect page = globalRect(preview);
             const QRect upper(page.left() + 2, page.top() + 2, page.width() - 12, page.width() / 2);
+            QImage shot;
             for (int i = 0; i < 50; ++i) {
                 QTest::qWait(40);
-                const QImage shot = grabScreen(QStringLiteral("20-print-preview-1024"));
+                shot = grabScreen();
                 caption = captionShare(shot, form->findChild<CaptionBar *>(QStringLiteral("Header")));
                 ink = inkIn(shot, upper);
                 if (caption > 0.8 && ink.ink > 0.5)
                     break;
             }
+            keepShot(shot, QStringLiteral("20-print-preview-1024"));
             form->reject();
         }, 60000);
         f->resultMenu()->findChild<QAction *>(QStringLiteral("print"))->trigger();
@@ -379,37 +398,40 @@ private Q_SLOTS:
         (figures ? f->text5() : f->text2())->setText(QStringLiteral("300"));
         // The first result, and a second one in the same window.
         for (int run = 1; run <= 2; ++run) {
-        QVERIFY(clickStartAndWait(f));
-        TextForm *tf = f->existingTextForm();
-        QVERIFY(tf && tf->isVisible());
-        QTextEdit *edit = tf->rEdit().hwnd();
-        QTest::qWait(200);
-        QCOMPARE(edit->textCursor().position(), 0);
-        QVERIFY(edit->verticalScrollBar()->maximum() > 0);
-        QVERIFY(edit->horizontalScrollBar()->maximum() > 0);
-        QCOMPARE(edit->verticalScrollBar()->value(), 0);
-        QCOMPARE(edit->horizontalScrollBar()->value(), 0);
+            QVERIFY(clickStartAndWait(f));
+            TextForm *tf = f->existingTextForm();
+            QVERIFY(tf && tf->isVisible());
+            QTextEdit *edit = tf->rEdit().hwnd();
+            QTest::qWait(200);
+            QCOMPARE(edit->textCursor().position(), 0);
+            QVERIFY(edit->verticalScrollBar()->maximum() > 0);
+            QVERIFY(edit->horizontalScrollBar()->maximum() > 0);
+            QCOMPARE(edit->verticalScrollBar()->value(), 0);
+            QCOMPARE(edit->horizontalScrollBar()->value(), 0);
 
-        // What the screen shows is the document drawn from its origin.
-        QWidget *page = edit->viewport();
-        QImage expected(page->size(), QImage::Format_RGB32);
-        expected.fill(edit->palette().color(QPalette::Base));
-        {
-            QPainter p(&expected);
-            edit->document()->drawContents(&p, QRectF(QPointF(0, 0), page->size()));
-        }
-        const QString name = QStringLiteral("%1-%2-top-left-run%3").arg(figures ? 11 : 10).arg(figures ? QStringLiteral("figures") : QStringLiteral("text")).arg(run);
-        double same = 0;
-        for (int i = 0; i < 25 && same < 0.97; ++i) {
-            QTest::qWait(40);
-            const QImage shot = grabScreen(name).copy(globalRect(page));
-            int hits = 0, total = 0;
-            for (int y = 0; y < expected.height(); y += 2)
-                for (int x = 0; x < expected.width(); x += 2, ++total)
-                    hits += near(shot.pixel(x, y), expected.pixel(x, y), 40) ? 1 : 0;
-            same = double(hits) / qMax(1, total);
-        }
-        QVERIFY2(same >= 0.97, qPrintable(QStringLiteral("run %1: screen and document agree on %2 of the page").arg(run).arg(same)));
+            // What the screen shows is the document drawn from its origin.
+            QWidget *page = edit->viewport();
+            QImage expected(page->size(), QImage::Format_RGB32);
+            expected.fill(edit->palette().color(QPalette::Base));
+            {
+                QPainter p(&expected);
+                edit->document()->drawContents(&p, QRectF(QPointF(0, 0), page->size()));
+            }
+            const QString name = QStringLiteral("%1-%2-top-left-run%3").arg(figures ? 11 : 10).arg(figures ? QStringLiteral("figures") : QStringLiteral("text")).arg(run);
+            double same = 0;
+            QImage screen;
+            for (int i = 0; i < 25 && same < 0.97; ++i) {
+                QTest::qWait(40);
+                screen = grabScreen();
+                const QImage shot = screen.copy(globalRect(page));
+                int hits = 0, total = 0;
+                for (int y = 0; y < expected.height(); y += 2)
+                    for (int x = 0; x < expected.width(); x += 2, ++total)
+                        hits += near(shot.pixel(x, y), expected.pixel(x, y), 40) ? 1 : 0;
+                same = double(hits) / qMax(1, total);
+            }
+            keepShot(screen, name);
+            QVERIFY2(same >= 0.97, qPrintable(QStringLiteral("run %1: screen and document agree on %2 of the page").arg(run).arg(same)));
         }
     }
 };
