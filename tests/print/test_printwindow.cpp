@@ -821,9 +821,11 @@ private Q_SLOTS:
                     });
                     return;
                 }
+                // The name typed into the dialog; replacing the existing file
+                // is confirmed (the catcher says yes).
                 files->setDirectory(QFileInfo(out).path());
-                files->selectFile(QFileInfo(out).fileName());
-                // Replacing the existing name is confirmed (the catcher says yes).
+                if (auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                    edit->setText(QFileInfo(out).fileName());
                 QTimer::singleShot(0, files, [files] { QMetaObject::invokeMethod(files, "accept"); });
             } else {
                 dlg->reject();
