@@ -256,7 +256,10 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
         // The glyph is shaped once (with the font that really has it); the
         // cells of one colour in a row are then drawn as one run of that
         // glyph at their positions. Laying out the text of every cell on its
-        // own made the largest mosaic take many seconds.
+        // own made the largest mosaic take many seconds. Runs are kept short:
+        // the raster engine of the preview lost the glyphs of runs of 600
+        // and more.
+        constexpr qsizetype kMaxGlyphRun = 256;
         QGlyphRun shaped;
         {
             QTextLayout shaper(glyph, font, device);
@@ -301,8 +304,11 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
                 }
                 const QPointF at = figureCellPosition(x, y, info.cellWidth, info.cellHeight);
                 const QPointF origin(at.x() / tx, at.y() / ty + ascent);
-                if (byIndex)
+                if (byIndex) {
                     positions.append(origin);
+                    if (positions.size() >= kMaxGlyphRun)
+                        flush();
+                }
                 else
                     painter.drawText(origin, glyph);
                 ++info.itemsDrawn;
