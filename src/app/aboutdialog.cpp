@@ -6,11 +6,11 @@
 #include "widgets/panel3d.h"
 
 #include <QDesktopServices>
-#include <QDir>
-#include <QMessageBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>

@@ -391,7 +391,7 @@ void PrnForm::buildControls()
                                           QStringLiteral(" Отмена   "));
     cancel->setObjectName(QStringLiteral("Toolbar2_Button3"));
     Toolbar2->widgetForAction(cancel)->setObjectName(QStringLiteral("Toolbar2_Button3"));
-    // The print's progress, over the copies field's row while printing.
+    // The print's progress, between the settings and the print button.
     m_progress = new Progress(this);
     m_progress->setObjectName(QStringLiteral("PrintProgress"));
     m_progress->setGeometry(twipsRect(5505, 4380, 4740, 270));
@@ -499,9 +499,14 @@ void PrnForm::Toolbar2_ButtonClick(int button)
         return;
     }
     if (button == 1) {
+        m_closeAfterStop = false;
         SendToPrinter();
-        // Cancelling the choice of the PDF file goes back to the window.
-        if (!m_fileCancelled)
+        // Closed while printing: the window goes once the print has stopped.
+        // Stopped with the stop button, or the choice of the PDF file
+        // cancelled: back to the window.
+        if (m_closeAfterStop)
+            QDialog::reject();
+        else if (!m_fileCancelled && m_printInfo.status != LayoutStatus::Stopped)
             accept();
     } else if (button == 3) {
         reject();
@@ -514,6 +519,7 @@ void PrnForm::reject()
     // page has been given up.
     if (m_printing) {
         m_stop = 1;
+        m_closeAfterStop = true;
         return;
     }
     QDialog::reject();

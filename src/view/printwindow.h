@@ -74,7 +74,8 @@ public:
     // when every copy was sent (or nothing had to be printed). The PDF file
     // printer asks for the file first. While a page is laid out the window
     // shows the progress, its events run, and its print button (now "Стоп"),
-    // its close button and Esc stop the print: nothing is printed then.
+    // its close button and Esc stop the print: nothing is printed then, and
+    // the window stays (after the stop button) or closes.
     // A PDF file is written whole before it takes the place of an earlier
     // one.
     bool SendToPrinter();
@@ -118,6 +119,7 @@ private:
     bool m_filling = false;
     bool m_printing = false;
     bool m_fileCancelled = false;
+    bool m_closeAfterStop = false;
     qint16 m_stop = 0;
     QImage m_preview;
     PreviewBox m_box;

@@ -18,6 +18,7 @@
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
+#include "widgets/progress.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,6 +34,7 @@
 #include <QTextBrowser>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <memory>
 
@@ -351,9 +353,11 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f));
         QCOMPARE(globals::GridRows, 1024);
 
-        QString printer;
+        QString printer, stopCaption;
         double caption = 0;
         InkCount ink;
+        bool progressShown = false, stayedOpen = false;
+        const QString pdf = m_pics.filePath(QStringLiteral("mosaic.pdf"));
         apptest::answerNextModal<PrnForm>([&](PrnForm *form) {
             printer = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"))->currentText();
             auto *preview = form->findChild<QLabel *>(QStringLiteral("Picture2"));
@@ -370,12 +374,44 @@ private Q_SLOTS:
                     break;
             }
             keepShot(shot, QStringLiteral("20-print-preview-1024"));
+
+            // Printing to a PDF file shows its progress on screen and stops
+            // at the stop button; the window stays for another try.
+            auto *print = form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button1"));
+            auto *progress = form->findChild<QWidget *>(QStringLiteral("PrintProgress"));
+            QTimer poll;
+            poll.setInterval(10);
+            connect(&poll, &QTimer::timeout, form, [&] {
+                if (!form->isPrinting() || static_cast<Progress *>(progress)->percent() < 2)
+                    return;
+                poll.stop();
+                QTest::qWait(100);
+                const QImage during = grabScreen();
+                keepShot(during, QStringLiteral("21-printing"));
+                stopCaption = print->text().trimmed();
+                // The bar's part drawn so far differs from the window around it.
+                const QRect bar = globalRect(progress);
+                const QRgb around = during.pixel(bar.left() - 3, bar.center().y());
+                int drawn = 0;
+                for (int x = bar.left(); x <= bar.right(); ++x)
+                    drawn += !near(during.pixel(x, bar.center().y()), around, 16);
+                progressShown = drawn > 2;
+                QTest::mouseClick(print, Qt::LeftButton);
+            });
+            poll.start();
+            apptest::chooseInNextFileDialog(pdf);
+            QTest::mouseClick(print, Qt::LeftButton);
+            stayedOpen = form->isVisible() && !form->isPrinting() && print->text().trimmed() == QStringLiteral("Печать");
             form->reject();
         }, 60000);
         f->resultMenu()->findChild<QAction *>(QStringLiteral("print"))->trigger();
         QCOMPARE(printer, QStringLiteral("Файл PDF"));
         QVERIFY2(caption > 0.8, qPrintable(QString::number(caption)));
         QVERIFY2(ink.ink > 0.5, qPrintable(QStringLiteral("preview %1 white, %2 ink").arg(ink.white).arg(ink.ink)));
+        QCOMPARE(stopCaption, QStringLiteral("Стоп"));
+        QVERIFY(progressShown);
+        QVERIFY(stayedOpen);
+        QVERIFY(!QFileInfo::exists(pdf));
     }
 
     // A result larger than its window opens at its top-left corner: caret
