@@ -8,10 +8,8 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QGlyphRun>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -253,37 +251,6 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
         }
     } else {
         const QString glyph(source.glyph);
-        // The glyph is shaped once (with the font that really has it); the
-        // cells of one colour in a row are then drawn as one run of that
-        // glyph at their positions. Laying out the text of every cell on its
-        // own made the largest mosaic take many seconds. Runs are kept short:
-        // the raster engine of the preview lost the glyphs of runs of 600
-        // and more.
-        constexpr qsizetype kMaxGlyphRun = 256;
-        QGlyphRun shaped;
-        {
-            QTextLayout shaper(glyph, font, device);
-            shaper.beginLayout();
-            shaper.createLine();
-            shaper.endLayout();
-            const QList<QGlyphRun> runs = shaper.glyphRuns();
-            if (runs.size() == 1 && runs.first().glyphIndexes().size() == 1)
-                shaped = runs.first();
-        }
-        const bool byIndex = !shaped.isEmpty();
-        const quint32 glyphIndex = byIndex ? shaped.glyphIndexes().first() : 0;
-        QList<QPointF> positions;
-        QList<quint32> indexes;
-        auto flush = [&] {
-            if (positions.isEmpty())
-                return;
-            indexes.fill(glyphIndex, positions.size());
-            QGlyphRun run = shaped;
-            run.setGlyphIndexes(indexes);
-            run.setPositions(positions);
-            painter.drawGlyphRun(QPointF(0, 0), run);
-            positions.clear();
-        };
         quint32 lastColor = 0xFFFFFFFFu;
         bool more = true;
         for (int y = 1; y <= source.gridRows && more; ++y) {
@@ -298,23 +265,14 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
                 }
                 const quint32 c = colorFromLine(file.readLine());
                 if (c != lastColor) {
-                    flush();
                     painter.setPen(colorOf(c));
                     lastColor = c;
                 }
                 const QPointF at = figureCellPosition(x, y, info.cellWidth, info.cellHeight);
-                const QPointF origin(at.x() / tx, at.y() / ty + ascent);
-                if (byIndex) {
-                    positions.append(origin);
-                    if (positions.size() >= kMaxGlyphRun)
-                        flush();
-                }
-                else
-                    painter.drawText(origin, glyph);
+                painter.drawText(QPointF(at.x() / tx, at.y() / ty + ascent), glyph);
                 ++info.itemsDrawn;
                 clock.afterCell();
             }
-            flush();
             clock.percent(rowPercent(y, source.gridRows));
             clock.tick();
         }
