@@ -10,6 +10,11 @@ FramelessSubWindow::FramelessSubWindow(QWidget *parent)
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
 }
 
+FramelessSubWindow::~FramelessSubWindow()
+{
+    disconnect(this, &QMdiSubWindow::windowStateChanged, nullptr, nullptr);
+}
+
 void FramelessSubWindow::closeEvent(QCloseEvent *event)
 {
     QMdiSubWindow::closeEvent(event);

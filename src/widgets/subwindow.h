@@ -16,6 +16,10 @@ class FramelessSubWindow : public QMdiSubWindow
     Q_OBJECT
 public:
     explicit FramelessSubWindow(QWidget *parent = nullptr);
+    // Disconnects the window's state signal: QMdiSubWindow's destructor
+    // still reports a change of state, when the parts of a derived window
+    // that receivers use are already gone.
+    ~FramelessSubWindow() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
