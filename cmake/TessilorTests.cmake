@@ -4,9 +4,10 @@
 # tessilor_gtest(NAME SOURCES files... LIBS targets... [TIMEOUT s] [FONTS])
 #   A GoogleTest program; its cases are found with gtest_discover_tests.
 # tessilor_qtest(NAME SOURCES files... LIBS targets... [TIMEOUT s] [FONTS]
-#                [ENVIRONMENT var=value...])
+#                [ENVIRONMENT var=value...] [LAUNCHER program])
 #   A Qt Test program; every test function is one ctest test,
-#   NAME.function, found by running the program with -functions.
+#   NAME.function, found by running the program with -functions. With a
+#   LAUNCHER, the program runs (and is asked for its functions) through it.
 #
 # Both run on the offscreen platform unless ENVIRONMENT says otherwise; FONTS
 # builds the generated figure fonts first.
@@ -16,7 +17,7 @@ find_package(GTest REQUIRED)
 set(_tessilor_qtest_script ${CMAKE_CURRENT_LIST_DIR}/QtTestAddTests.cmake)
 
 function(_tessilor_test_program name kind)
-  cmake_parse_arguments(ARG "FONTS" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "FONTS" "TIMEOUT;LAUNCHER" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
@@ -47,6 +48,7 @@ if(EXISTS \"\${_exe}\")
     set(TEST_TIMEOUT \"${ARG_TIMEOUT}\")
     set(CTEST_FILE \"${_ctest_file}\")
     set(TEST_CMAKE \"${CMAKE_COMMAND}\")
+    set(TEST_LAUNCHER \"${ARG_LAUNCHER}\")
     include(\"${_tessilor_qtest_script}\")
   endif()
   include(\"${_ctest_file}\")

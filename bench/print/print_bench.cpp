@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -104,8 +105,47 @@ void BM_PreviewReduceToBox(benchmark::State &state)
     }
 }
 
+// The largest mosaic on a preview surface fine enough for its cells
+// (previewSurfaceDpi), and on a 300 dpi page of a PDF file.
+void BM_PreviewFigures1024(benchmark::State &state)
+{
+    const PrintSource source = figureResult(1024, 1024);
+    const PageLimits limits = previewLimits(11906, 16838);
+    const double dpi = previewSurfaceDpi(limits, 1024, 1024, 24'000'000);
+    QImage page(surfacePixels(limits.width, dpi), surfacePixels(limits.height, dpi), QImage::Format_RGB32);
+    page.setDotsPerMeterX(int(dpi / 0.0254 + 0.5));
+    page.setDotsPerMeterY(int(dpi / 0.0254 + 0.5));
+    for (auto _ : state) {
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        const PageLayoutInfo info = layoutPage(painter, source, limits);
+        benchmark::DoNotOptimize(info.itemsDrawn);
+    }
+    state.SetItemsProcessed(state.iterations() * 1024 * 1024);
+}
+
+void BM_PrintFigures1024ToPdf(benchmark::State &state)
+{
+    const PrintSource source = figureResult(1024, 1024);
+    const QString out = scratch().filePath(QStringLiteral("bench.pdf"));
+    for (auto _ : state) {
+        QPdfWriter pdf(out);
+        pdf.setResolution(300);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&pdf);
+        const PageLimits limits = printLimits(11906, 16838);
+        const PageLayoutInfo info = layoutPage(painter, source, limits);
+        painter.end();
+        benchmark::DoNotOptimize(info.itemsDrawn);
+    }
+    state.SetItemsProcessed(state.iterations() * 1024 * 1024);
+}
+
 } // namespace
 
+BENCHMARK(BM_PreviewFigures1024)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PrintFigures1024ToPdf)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PreviewText160x120)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewFigures100x140)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewReduceToBox)->Unit(benchmark::kMillisecond);

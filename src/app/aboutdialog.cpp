@@ -1,13 +1,16 @@
 #include "app/aboutdialog.h"
 
 #include "app/appicons.h"
+#include "engine/options.h"
 #include "engine/paths.h"
 #include "widgets/panel3d.h"
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -46,10 +49,17 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
                                               .arg(QUrl::fromLocalFile(dataDir).toString())));
     m_links->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(m_links, &QLabel::linkActivated, this, [this](const QString &link) {
-        if (link == QLatin1String("help:"))
+        if (link == QLatin1String("help:")) {
+            // The help window is not modal: this window makes way for it.
+            accept();
             Q_EMIT helpRequested();
-        else
-            QDesktopServices::openUrl(QUrl(link));
+        } else if (!QDesktopServices::openUrl(QUrl(link))) {
+            const QUrl url(link);
+            QMessageBox::warning(this, programCaption(),
+                                 QStringLiteral("Не удалось открыть папку %1: в системе не найдено приложение "
+                                                "для просмотра папок.")
+                                     .arg(QDir::toNativeSeparators(url.isLocalFile() ? url.toLocalFile() : link)));
+        }
     });
 
     auto *line = new Panel3d(this);

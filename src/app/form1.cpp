@@ -15,6 +15,7 @@
 #include "engine/settings.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
+#include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "widgets/progress.h"
 
@@ -457,17 +458,15 @@ void Form1::changeEvent(QEvent *event)
 
 QString Form1::helpFilePath()
 {
-    return programFilesFolder() + QStringLiteral("/tessilor.chm");
+    return helpContentsPath();
 }
 
 void Form1::ShowHelp()
 {
-    const QString path = helpFilePath();
-    if (QFileInfo(path).isFile()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-        return;
-    }
-    QMessageBox::warning(this, kCaption, QStringLiteral("Файл справки отсутствует"));
+    // The pages are shown in the program's own help window: a desktop
+    // often has nothing that opens a compiled help file.
+    if (!showHelpWindow(this))
+        QMessageBox::warning(this, kCaption, QStringLiteral("Файл справки отсутствует"));
 }
 
 void Form1::showAbout()

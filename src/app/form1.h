@@ -90,7 +90,7 @@ public:
     QWidget *figurePicker() const;
     QWidget *colorPicker() const;
 
-    // Help file beside the program.
+    // Contents page of the help pages beside the program.
     static QString helpFilePath();
 
     // Mode by the visible option bar.

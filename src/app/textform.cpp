@@ -92,7 +92,7 @@ QFont resultFontOf(const QString &family, const QString &sizeText)
 
 } // namespace
 
-TextForm::TextForm(QWidget *parent) : QMdiSubWindow(parent)
+TextForm::TextForm(QWidget *parent) : FramelessSubWindow(parent)
 {
     setObjectName(QStringLiteral("TextForm"));
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
@@ -162,7 +162,7 @@ void TextForm::closeEvent(QCloseEvent *event)
 {
     m_rEdit->SetText(QString(), ST_DEFAULT);
     Q_EMIT outputAvailable(false);
-    QMdiSubWindow::closeEvent(event);
+    FramelessSubWindow::closeEvent(event);
 }
 
 // ---------------------------------------------------------------------------
@@ -291,6 +291,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
 
 void TextForm::finishRun()
 {
+    m_rEdit->ShowStart();
     show();
     QCoreApplication::processEvents();
     if (mdiArea())

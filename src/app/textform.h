@@ -2,11 +2,11 @@
 #include <QChar>
 #include <QFont>
 #include <QImage>
-#include <QMdiSubWindow>
 #include <QString>
 
 #include "app/runrequest.h"
 #include "engine/runhooks.h"
+#include "widgets/subwindow.h"
 
 namespace tessilor {
 
@@ -19,7 +19,7 @@ class PicForm;
 // rEdit. It carries the two conversions and the three outputs. It knows
 // nothing of the main window: a conversion takes a run request, the picture
 // and the run's hooks, and the window reports through its signals.
-class TextForm : public QMdiSubWindow
+class TextForm : public FramelessSubWindow
 {
     Q_OBJECT
 public:

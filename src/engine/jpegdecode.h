@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/imageloader.h"
+#include "engine/loadresult.h"
 
 #include <QByteArray>
 #include <QSize>

@@ -4,6 +4,11 @@
 
 namespace tessilor {
 
+QString programCaption()
+{
+    return QStringLiteral("Quar Image Tessilor");
+}
+
 const std::array<RampFont, 4> &rampFonts()
 {
     static const std::array<RampFont, 4> fonts = {{

@@ -5,6 +5,10 @@
 
 namespace tessilor {
 
+// The program's caption, "Quar Image Tessilor": the title of its main window
+// and of its message boxes.
+QString programCaption();
+
 // One entry of the font list: face name and its light-to-dark character ramp.
 struct RampFont {
     QString face;

@@ -66,6 +66,27 @@ PreviewBox previewBox(PageLimits page, double frameWidth, double frameHeight)
     return box;
 }
 
+double previewSurfaceDpi(PageLimits page, qint64 columns, qint64 rows, qint64 maxPixels)
+{
+    if (!(page.width > 0) || !(page.height > 0))
+        return kScreenDpi;
+    double dpi = kScreenDpi;
+    if (columns > 0 && rows > 0) {
+        const double cell = std::min(double(page.width) / double(columns), double(page.height) / double(rows));
+        dpi = std::max(dpi, kPreviewCellPixels * 1440.0 / cell);
+    }
+    const double area = double(page.width) * double(page.height) / (1440.0 * 1440.0); // square inches
+    if (maxPixels > 0)
+        dpi = std::min(dpi, std::sqrt(double(maxPixels) / area));
+    return std::max(dpi, 1.0);
+}
+
+int surfacePixels(double twips, double dpi)
+{
+    const double px = std::floor(twips * dpi / 1440.0 + 0.5);
+    return px < 1 ? 1 : px > 1e9 ? 1000000000 : int(px);
+}
+
 qint16 copiesSpinValue(const QString &text)
 {
     const qint16 n = roundHalfEvenTo16(leadingNumber(text));
@@ -153,7 +174,17 @@ bool sourceReadable(const PrintSource &source)
     return !path.isEmpty() && f.open(QIODevice::ReadOnly);
 }
 
-PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits)
+QString printJobName(const PrintSource &source)
+{
+    const QString caption = programCaption();
+    if (source.resultKind == 3)
+        return QStringLiteral("%1 — символы %2 x %3").arg(caption).arg(2 * qint64(source.gridColumns)).arg(source.gridRows);
+    if (source.resultKind == 2)
+        return QStringLiteral("%1 — фигуры %2 x %3").arg(caption).arg(source.gridColumns).arg(source.gridRows);
+    return caption;
+}
+
+PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits, const RunHooks &hooks)
 {
     PageLayoutInfo info;
     if (source.resultKind != 3 && source.resultKind != 2)
@@ -187,6 +218,8 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
     info.cellWidth = cell.width();
     info.cellHeight = cell.height();
 
+    YieldClock clock(hooks);
+    bool stopped = false;
     painter.save();
     painter.setFont(font);
     const QFontMetricsF fm(font, device);
@@ -197,6 +230,10 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
         const double lineHeight = fm.height();
         double y = 0;
         while (!file.atEnd()) {
+            if (clock.stopRequested()) {
+                stopped = true;
+                break;
+            }
             const QByteArray raw = file.readLine();
             if (raw.isEmpty() && file.error() != QFileDevice::NoError)
                 break;
@@ -205,12 +242,18 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
                 painter.drawText(QPointF(0, y + ascent), line);
             y += lineHeight;
             ++info.itemsDrawn;
+            clock.percent(rowPercent(info.itemsDrawn, source.gridRows));
+            clock.tick();
         }
     } else {
         const QString glyph(source.glyph);
         quint32 lastColor = 0xFFFFFFFFu;
         bool more = true;
         for (int y = 1; y <= source.gridRows && more; ++y) {
+            if (clock.stopRequested()) {
+                stopped = true;
+                break;
+            }
             for (int x = 1; x <= source.gridColumns; ++x) {
                 if (file.atEnd()) {
                     more = false;
@@ -231,11 +274,14 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
                 }
                 painter.drawText(QPointF(at.x() / tx, at.y() / ty + ascent), glyph);
                 ++info.itemsDrawn;
+                clock.afterCell();
             }
+            clock.percent(rowPercent(y, source.gridRows));
+            clock.tick();
         }
     }
     painter.restore();
-    info.status = LayoutStatus::Done;
+    info.status = stopped ? LayoutStatus::Stopped : LayoutStatus::Done;
     return info;
 }
 

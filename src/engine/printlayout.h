@@ -4,6 +4,7 @@
 #include <QSizeF>
 #include <QString>
 #include <functional>
+#include "engine/runhooks.h"
 #include "engine/twips.h"
 
 class QPainter;
@@ -57,6 +58,19 @@ struct PreviewBox {
 PreviewBox previewBox(PageLimits page, double frameWidth = kPreviewFrameWidth,
                       double frameHeight = kPreviewFrameHeight);
 
+// The preview draws the page at full size on a surface and reduces it into
+// the preview box. Resolution of that surface, dots per inch: the screen's
+// 96, or more when the result's cells would come out smaller than
+// kPreviewCellPixels there (fonts of a pixel or less draw nothing, and a
+// 1024-column result came out blank), but never so much that the surface
+// exceeds maxPixels; huge paper is drawn below 96 dpi for that reason.
+// columns and rows count the cells across and down (characters for text).
+inline constexpr double kPreviewCellPixels = 4;
+inline constexpr double kScreenDpi = 96;
+double previewSurfaceDpi(PageLimits page, qint64 columns, qint64 rows, qint64 maxPixels);
+// Pixels of a page length in twips at a resolution, at least 1.
+int surfacePixels(double twips, double dpi);
+
 // Copies field: the value the spin buttons take for the field's text
 // (leading number rounded half to even to 16 bits, clamped to 1..99).
 qint16 copiesSpinValue(const QString &text);
@@ -84,6 +98,7 @@ enum class LayoutStatus {
     Nothing,     // result kind other than text or figures: nothing drawn
     Done,        // laid out
     FileError,   // the temporary file is missing or unreadable: nothing drawn
+    Stopped,     // the caller's stop flag ended the layout part-way
 };
 
 struct PageLayoutInfo {
@@ -102,7 +117,14 @@ double deviceTwipsPerUnitY(const QPainter &painter);
 // text results line by line from the text file in the result font and
 // colour, figure results glyph by glyph from the colour file in the cell
 // colours, with the font fitted to the limits. The painter must be active.
-PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits);
+// The hooks report the rows laid out in percent, let the caller's events run
+// and stop the layout (status Stopped) when the stop flag is set.
+PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits,
+                          const RunHooks &hooks = {});
+
+// Name of the print job and title of a PDF: the program's caption and the
+// kind and size of the result ("Quar Image Tessilor — символы 80 x 30").
+QString printJobName(const PrintSource &source);
 
 // Checks whether the file a result would be laid out from can be read.
 // Returns true for result kinds that read nothing.

@@ -1,5 +1,7 @@
 #include "platform/pagesetup.h"
 
+#include "engine/options.h"
+
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -99,7 +101,7 @@ bool ShowPageSetupDialog(QPrinter *printer, int &left, int &right, int &top, int
     }
     if (!pageLayoutSupported(*printer, chosen)) {
         printer->setPageLayout(before);
-        QMessageBox::critical(owner, QGuiApplication::applicationDisplayName(),
+        QMessageBox::critical(owner, programCaption(),
                               QStringLiteral("Принтер не поддерживает данный формат страницы."));
         return true;
     }

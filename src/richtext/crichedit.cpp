@@ -1128,6 +1128,15 @@ void cRichEdit::SelectAll()
     SetSelRange(0, -1);
 }
 
+void cRichEdit::ShowStart()
+{
+    if (!m_edit)
+        return;
+    SetSelRange(0, 0);
+    m_edit->horizontalScrollBar()->setValue(m_edit->horizontalScrollBar()->minimum());
+    m_edit->verticalScrollBar()->setValue(m_edit->verticalScrollBar()->minimum());
+}
+
 void cRichEdit::Move(int nLeft, int nTop, int nWidth, int nHeight)
 {
     if (!m_edit)

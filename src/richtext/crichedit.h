@@ -205,6 +205,10 @@ public:
     int CharFromPos(int xPixels, int yPixels) const;
     void GetPosFromChar(int lIndex, int &xPixels, int &yPixels) const;
     void SelectAll();
+    // Caret to the start, nothing selected, and the view at the document's
+    // top-left corner. A new result is shown this way: a fill leaves the
+    // caret after the text it wrote, and a first show scrolls to the caret.
+    void ShowStart();
     void Move(int nLeft, int nTop, int nWidth, int nHeight);
     QString LoadFile(const QString &sFileName, bool bIsRtf);
     // Saves the whole text as RTF or plain text; the file is replaced whole

@@ -115,10 +115,9 @@ void place(QWidget *w, const PlacedRect &r)
 } // namespace
 
 PicForm::PicForm(QWidget *parent)
-    : QMdiSubWindow(parent)
+    : FramelessSubWindow(parent)
 {
     setObjectName(QStringLiteral("PicForm"));
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Изображение"));
     setWindowIcon(QIcon(pictureIcon(16)));
 
@@ -457,7 +456,7 @@ void PicForm::closeEvent(QCloseEvent *event)
     m_vScroll->setEnabled(false);
 
     Q_EMIT unloaded(path, exists);
-    QMdiSubWindow::closeEvent(event);
+    FramelessSubWindow::closeEvent(event);
 }
 
 } // namespace tessilor

@@ -1,11 +1,11 @@
 #pragma once
 #include <QFont>
 #include <QImage>
-#include <QMdiSubWindow>
 #include <QSize>
 #include <QString>
 
 #include "engine/imageloader.h"
+#include "widgets/subwindow.h"
 
 class QMenu;
 class QAction;
@@ -29,7 +29,7 @@ class ImageViewport;
 // Add the window to the MDI area (QMdiArea::addSubWindow) before the first
 // LoadPicture. The window is hidden, not destroyed, when closed; it then
 // holds no picture until the next LoadPicture.
-class PicForm : public QMdiSubWindow
+class PicForm : public FramelessSubWindow
 {
     Q_OBJECT
 public:

@@ -1,9 +1,13 @@
 #include "view/printwindow.h"
 
+#include "engine/options.h"
 #include "engine/resample.h"
+#include "platform/comdlgandfuncs.h"
+#include "platform/folders.h"
 #include "platform/pagesetup.h"
 #include "widgets/captionbar.h"
 #include "widgets/panel3d.h"
+#include "widgets/progress.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,10 +25,13 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <sys/stat.h>
 
 namespace tessilor {
 
@@ -36,6 +43,9 @@ struct PrinterHolder {
     std::unique_ptr<QPrinter> printer;
     int defaultResolution = 0;
     bool pdfWriter = false;
+    // The PDF file printer of the printer list: the file is asked for at
+    // every print, starting from the last one chosen.
+    bool askForFile = false;
 };
 
 PrinterHolder &holderStorage()
@@ -56,6 +66,7 @@ PrinterHolder &holder()
         h.printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         h.defaultResolution = h.printer->resolution();
         h.pdfWriter = false;
+        h.askForFile = false;
         // The printer goes with the application object, not after it.
         static bool registered = false;
         if (!registered && QCoreApplication::instance()) {
@@ -132,6 +143,7 @@ void selectCurrentPrinter(const QString &printerName)
     h.printer = std::move(printer);
     h.defaultResolution = h.printer->resolution();
     h.pdfWriter = false;
+    h.askForFile = false;
 }
 
 void usePdfPrinter(const QString &outputFile)
@@ -143,6 +155,34 @@ void usePdfPrinter(const QString &outputFile)
     h.printer = std::move(printer);
     h.defaultResolution = h.printer->resolution();
     h.pdfWriter = true;
+    h.askForFile = false;
+}
+
+void usePdfFilePrinter()
+{
+    PrinterHolder &h = holder();
+    if (h.pdfWriter && h.askForFile)
+        return;
+    const QPageLayout layout = h.printer->pageLayout();
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    // The paper of the printer it replaces, where there was one.
+    if (layout.isValid())
+        printer->setPageLayout(layout);
+    h.printer = std::move(printer);
+    h.defaultResolution = h.printer->resolution();
+    h.pdfWriter = true;
+    h.askForFile = true;
+}
+
+bool currentPrinterAsksForFile()
+{
+    return holder().pdfWriter && holder().askForFile;
+}
+
+QString pdfFilePrinterName()
+{
+    return QStringLiteral("Файл PDF");
 }
 
 void resetCurrentPrinter()
@@ -153,11 +193,9 @@ void resetCurrentPrinter()
 
 bool ShowPrintWindow(const PrintSource &source, QWidget *owner)
 {
-    if (installedPrinterCount() < 1) {
-        QMessageBox::critical(owner, QGuiApplication::applicationDisplayName(),
-                              QStringLiteral("На компьютере нет установленных принтеров!"));
-        return false;
-    }
+    // Without a printer of the system the result goes to a PDF file.
+    if (installedPrinterCount() < 1)
+        usePdfFilePrinter();
     PrnForm form(source, owner);
     form.exec();
     return true;
@@ -179,7 +217,7 @@ QString printerDeviceName(const QPrinter &printer)
         return printer.printerName();
     if (!printer.outputFileName().isEmpty())
         return printer.outputFileName();
-    return QStringLiteral("PDF");
+    return pdfFilePrinterName();
 }
 
 QString pdfCopyFileName(const QString &outputFile, int copy, int copies)
@@ -353,6 +391,11 @@ void PrnForm::buildControls()
                                           QStringLiteral(" Отмена   "));
     cancel->setObjectName(QStringLiteral("Toolbar2_Button3"));
     Toolbar2->widgetForAction(cancel)->setObjectName(QStringLiteral("Toolbar2_Button3"));
+    // The print's progress, between the settings and the print button.
+    m_progress = new Progress(this);
+    m_progress->setObjectName(QStringLiteral("PrintProgress"));
+    m_progress->setGeometry(twipsRect(5505, 4380, 4740, 270));
+    m_progress->hide();
     connect(print, &QAction::triggered, this, [this] { Toolbar2_ButtonClick(1); });
     connect(cancel, &QAction::triggered, this, [this] { Toolbar2_ButtonClick(3); });
     // Buttons of a tool bar share the widest button's width.
@@ -379,6 +422,11 @@ void PrnForm::PrintInit()
             && printers[i].printerName() + printers[i].location() == currentKey)
             m_printerIndex = i;
     }
+    // Printing to a PDF file is offered after the system's printers, and is
+    // what there is when the system has none.
+    ImageCombo1->addItem(icon, pdfFilePrinterName());
+    if (currentPrinterAsksForFile())
+        m_printerIndex = ImageCombo1->count() - 1;
     if (m_printerIndex < ImageCombo1->count())
         ImageCombo1->setCurrentIndex(m_printerIndex);
     m_filling = false;
@@ -388,9 +436,9 @@ void PrnForm::PrintInit()
 void PrnForm::showPrinterLabels(const QPrinter &printer)
 {
     if (printer.outputFormat() == QPrinter::PdfFormat && printer.printerName().isEmpty()) {
-        Label112->setText(printerDeviceName(printer));
+        Label112->setText(currentPrinterAsksForFile() ? pdfFilePrinterName() : printerDeviceName(printer));
         Label6->setText(QStringLiteral("PDF"));
-        Label5->setText(QFileInfo(printer.outputFileName()).absolutePath());
+        Label5->setText(QDir::toNativeSeparators(pdfFolder(printer)));
         return;
     }
     const QPrinterInfo info(printer);
@@ -399,13 +447,25 @@ void PrnForm::showPrinterLabels(const QPrinter &printer)
     Label5->setText(info.location());
 }
 
+QString PrnForm::pdfFolder(const QPrinter &printer)
+{
+    if (!printer.outputFileName().isEmpty())
+        return QFileInfo(printer.outputFileName()).absolutePath();
+    const QString documents = GetSpecialFolder(CSIDL_PERSONAL);
+    return documents.isEmpty() ? QDir::homePath() : documents;
+}
+
 void PrnForm::ImageCombo1_Click(int index)
 {
     if (index < 0 || index >= ImageCombo1->count())
         return;
-    const QString name = ImageCombo1->itemText(index);
-    if (currentPrinter().printerName() != name || currentPrinterIsPdf())
-        selectCurrentPrinter(name);
+    if (index == ImageCombo1->count() - 1) {
+        usePdfFilePrinter();
+    } else {
+        const QString name = ImageCombo1->itemText(index);
+        if (currentPrinter().printerName() != name || currentPrinterIsPdf())
+            selectCurrentPrinter(name);
+    }
     m_printerIndex = index;
     showPrinterLabels(currentPrinter());
     Prev();
@@ -432,12 +492,51 @@ void PrnForm::VScroll1_Change(int value)
 
 void PrnForm::Toolbar2_ButtonClick(int button)
 {
+    if (m_printing) {
+        // The print button is the stop button while a page is laid out.
+        if (button == 1)
+            m_stop = 1;
+        return;
+    }
     if (button == 1) {
+        m_closeAfterStop = false;
         SendToPrinter();
-        accept();
+        // Closed while printing: the window goes once the print has stopped.
+        // Stopped with the stop button, or the choice of the PDF file
+        // cancelled: back to the window.
+        if (m_closeAfterStop)
+            QDialog::reject();
+        else if (!m_fileCancelled && m_printInfo.status != LayoutStatus::Stopped)
+            accept();
     } else if (button == 3) {
         reject();
     }
+}
+
+void PrnForm::reject()
+{
+    // Closing while printing stops the print; the window stays until the
+    // page has been given up.
+    if (m_printing) {
+        m_stop = 1;
+        m_closeAfterStop = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void PrnForm::setPrinting(bool printing)
+{
+    m_printing = printing;
+    m_stop = 0;
+    for (QWidget *w : {static_cast<QWidget *>(Frame4), static_cast<QWidget *>(Frame6)})
+        w->setEnabled(!printing);
+    Toolbar2->widgetForAction(Toolbar2->actions().at(2))->setEnabled(!printing);
+    QAction *print = Toolbar2->actions().at(0);
+    print->setText(printing ? QStringLiteral(" Стоп   ") : QStringLiteral(" Печать   "));
+    print->setIcon(printing ? style()->standardIcon(QStyle::SP_BrowserStop) : printerIcon());
+    m_progress->SetPercent(0);
+    m_progress->setVisible(printing);
 }
 
 void PrnForm::keyPressEvent(QKeyEvent *event)
@@ -459,16 +558,14 @@ void PrnForm::Prev()
     const int dh = std::max(1, twipsToPixels(m_box.height));
     Picture2->setGeometry(twipsToPixels(m_box.left), twipsToPixels(m_box.top), dw, dh);
 
-    // One page at full size on the page surface, reduced in one copy.
-    int sw = std::max(1, twipsToPixels(limits.width));
-    int sh = std::max(1, twipsToPixels(limits.height));
-    int dpi = 96; // 15 twips a pixel
-    if (qint64(sw) * sh > kMaxSurfacePixels) {
-        const double shrink = std::sqrt(double(kMaxSurfacePixels) / (double(sw) * sh));
-        dpi = std::max(1, int(96 * shrink));
-        sw = std::max(1, int(limits.width * dpi / 1440.0));
-        sh = std::max(1, int(limits.height * dpi / 1440.0));
-    }
+    // One page at full size on the page surface, reduced in one copy. The
+    // surface is fine enough for the result's cells to show.
+    const bool text = m_source.resultKind == 3;
+    const bool cells = text || m_source.resultKind == 2;
+    const double dpi = previewSurfaceDpi(limits, cells ? (text ? 2 : 1) * qint64(m_source.gridColumns) : 0,
+                                         cells ? m_source.gridRows : 0, kMaxSurfacePixels);
+    const int sw = surfacePixels(limits.width, dpi);
+    const int sh = surfacePixels(limits.height, dpi);
     QImage surface(sw, sh, QImage::Format_RGB32);
     m_previewInfo = PageLayoutInfo{};
     if (surface.isNull()) {
@@ -478,7 +575,7 @@ void PrnForm::Prev()
         ShowMemoryError(this);
         return;
     }
-    const int dotsPerMeter = int(std::lround(dpi / 0.0254));
+    const int dotsPerMeter = std::max(1, int(std::lround(dpi / 0.0254)));
     surface.setDotsPerMeterX(dotsPerMeter);
     surface.setDotsPerMeterY(dotsPerMeter);
     surface.fill(Qt::white);
@@ -492,10 +589,10 @@ void PrnForm::Prev()
     Frame2->update();
 }
 
-void PrnForm::showOutputError(const QPrinter &printer)
+void PrnForm::showOutputError(const QString &device)
 {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
-                          QStringLiteral("Ошибка вывода на принтер ") + printerDeviceName(printer)
+    QMessageBox::critical(this, programCaption(),
+                          QStringLiteral("Ошибка вывода на принтер ") + device
                               + QStringLiteral("!") + QLatin1Char('\n')
                               + QStringLiteral("Возможно отмена на виртуальном принтере."));
 }
@@ -503,34 +600,114 @@ void PrnForm::showOutputError(const QPrinter &printer)
 void PrnForm::showFileError()
 {
     const QString path = m_source.resultKind == 3 ? m_source.textPath : m_source.colorPath;
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
+    QMessageBox::critical(this, programCaption(),
                           QStringLiteral("Не удалось прочитать файл результата ")
                               + QDir::toNativeSeparators(path)
                               + QStringLiteral(".\nВыполните преобразование заново."));
 }
 
-bool PrnForm::printCopy(QPrinter &printer)
+PrnForm::CopyOutcome PrnForm::printCopy(QPrinter &printer, const QString &device)
 {
     QPainter painter;
     if (!painter.begin(&printer)) {
-        showOutputError(printer);
-        return false;
+        showOutputError(device);
+        return CopyOutcome::Failed;
     }
+    RunHooks hooks;
+    hooks.stopFlag = &m_stop;
+    hooks.yield = [] { QCoreApplication::processEvents(); };
+    hooks.yieldIntervalMs = 20;
+    hooks.percent = [this](double p) { m_progress->SetPercent(p); };
     const QSizeF page = pageSizeTwips(printer);
-    m_printInfo = layoutPage(painter, m_source, printLimits(page.width(), page.height()));
-    if (m_printInfo.status == LayoutStatus::FileError) {
-        // The file went away between copies: drop the started document.
+    m_printInfo = layoutPage(painter, m_source, printLimits(page.width(), page.height()), hooks);
+    if (m_printInfo.status == LayoutStatus::FileError || m_printInfo.status == LayoutStatus::Stopped) {
+        // The file went away between copies, or the user stopped: drop the
+        // started document.
         printer.abort();
         painter.end();
-        showFileError();
-        return false;
+        if (m_printInfo.status == LayoutStatus::FileError) {
+            showFileError();
+            return CopyOutcome::Failed;
+        }
+        return CopyOutcome::Stopped;
     }
     const bool ended = painter.end();
     if (!ended || printer.printerState() == QPrinter::Error
         || printer.printerState() == QPrinter::Aborted) {
-        showOutputError(printer);
-        return false;
+        showOutputError(device);
+        return CopyOutcome::Failed;
     }
+    return CopyOutcome::Printed;
+}
+
+namespace {
+
+// A PDF is written beside its final name and put in place when complete, so
+// an earlier file is replaced whole or not at all, and a symbolic link at the
+// name is replaced rather than written through. Device files and pipes are
+// written to directly.
+class PdfTarget
+{
+public:
+    explicit PdfTarget(const QString &finalName) : m_final(finalName)
+    {
+        const QFileInfo info(finalName);
+        if (info.exists() && !info.isFile() && !info.isSymLink()) {
+            m_write = finalName;
+            return;
+        }
+        QTemporaryFile temp(finalName + QStringLiteral(".XXXXXX"));
+        temp.setAutoRemove(false);
+        if (temp.open()) {
+            m_write = temp.fileName();
+            m_temporary = true;
+            // Made like any new file of the user: read and write for the
+            // owner, the rest as the user's mask allows.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::chmod(QFile::encodeName(m_write).constData(), 0666 & ~mask);
+        }
+    }
+    ~PdfTarget()
+    {
+        if (m_temporary && !m_committed)
+            QFile::remove(m_write);
+    }
+    PdfTarget(const PdfTarget &) = delete;
+    PdfTarget &operator=(const PdfTarget &) = delete;
+
+    // The file the printer writes; empty when none could be made.
+    QString writeName() const { return m_write; }
+    bool commit()
+    {
+        if (!m_temporary)
+            return true;
+        m_committed = std::rename(QFile::encodeName(m_write).constData(),
+                                  QFile::encodeName(m_final).constData())
+                      == 0;
+        return m_committed;
+    }
+
+private:
+    QString m_final;
+    QString m_write;
+    bool m_temporary = false;
+    bool m_committed = false;
+};
+
+} // namespace
+
+bool PrnForm::choosePdfFile(QPrinter &printer)
+{
+    QString folder = pdfFolder(printer);
+    const QString previous = QFileInfo(printer.outputFileName()).fileName();
+    FilterTable filters;
+    filters.entries = {{QStringLiteral("Документы PDF (*.pdf)"), QStringLiteral("*.pdf")}, {}, {}};
+    QStringList names{previous.isEmpty() ? QStringLiteral("Символизация.pdf") : previous};
+    if (!ShowFileDialog(2, folder, names, filters, QStringLiteral("pdf"), this))
+        return false;
+    printer.setOutputFileName(AddBackslash(folder) + names.value(0));
+    showPrinterLabels(printer);
     return true;
 }
 
@@ -538,6 +715,7 @@ bool PrnForm::SendToPrinter()
 {
     PrinterHolder &h = holder();
     QPrinter &printer = *h.printer;
+    m_fileCancelled = false;
     applyPrintQuality(h, Check1->isChecked() ? -4 : -3);
     m_printInfo = PageLayoutInfo{};
     if (m_source.resultKind != 3 && m_source.resultKind != 2)
@@ -553,14 +731,38 @@ bool PrnForm::SendToPrinter()
     }
 
     const bool pdf = printer.outputFormat() == QPrinter::PdfFormat;
+    if (pdf && (h.askForFile || printer.outputFileName().isEmpty()) && !choosePdfFile(printer)) {
+        m_fileCancelled = true;
+        return false;
+    }
+    printer.setDocName(printJobName(m_source));
+    printer.setCreator(programCaption());
+
     const QString pdfFile = printer.outputFileName();
     bool ok = true;
+    setPrinting(true);
     for (int c = 1; c <= copies && ok; ++c) {
+        if (!pdf) {
+            ok = printCopy(printer, printerDeviceName(printer)) == CopyOutcome::Printed;
+            continue;
+        }
         // A PDF writer has one file per document: each copy gets its own.
-        if (pdf && !pdfFile.isEmpty())
-            printer.setOutputFileName(pdfCopyFileName(pdfFile, c, copies));
-        ok = printCopy(printer);
+        const QString name = pdfCopyFileName(pdfFile, c, copies);
+        PdfTarget target(name);
+        if (target.writeName().isEmpty()) {
+            showOutputError(name);
+            ok = false;
+            break;
+        }
+        printer.setOutputFileName(target.writeName());
+        const CopyOutcome outcome = printCopy(printer, name);
+        ok = outcome == CopyOutcome::Printed;
+        if (ok && !target.commit()) {
+            showOutputError(name);
+            ok = false;
+        }
     }
+    setPrinting(false);
     if (pdf)
         printer.setOutputFileName(pdfFile);
     return ok;

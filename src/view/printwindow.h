@@ -19,6 +19,7 @@ namespace tessilor {
 
 class CaptionBar;
 class Panel3d;
+class Progress;
 
 // The application-wide current printer. Created on first use for the
 // system's default printer (or an unnamed printer when there is none).
@@ -29,19 +30,26 @@ void selectCurrentPrinter(const QString &printerName);
 // outputFile (copies beyond the first to numbered files, see SendToPrinter).
 // For tests and for machines whose only printer is a PDF queue.
 void usePdfPrinter(const QString &outputFile);
+// Makes the PDF file printer of the printer list current (kept when it
+// already is): every print asks for the PDF file to write, starting in the
+// user's documents folder or at the last file chosen. The paper of the
+// printer it replaces is kept.
+void usePdfFilePrinter();
+bool currentPrinterAsksForFile();
+// Its entry in the printer list: "Файл PDF".
+QString pdfFilePrinterName();
 // Device name shown for a printer: its name, or the output file of a PDF
 // writer.
 QString printerDeviceName(const QPrinter &printer);
-// Number of installed printers (the print output refuses to run without one
-// unless a PDF writer has been made current).
+// Number of installed printers, counting a PDF writer made current.
 int installedPrinterCount();
 bool currentPrinterIsPdf();
 // Goes back to the system's default printer.
 void resetCurrentPrinter();
 
-// The "print" output: without any printer the message "На компьютере нет
-// установленных принтеров!" (error icon), otherwise the print window shown
-// modally over owner. Returns whether the window was shown.
+// The "print" output: the print window shown modally over owner. Without
+// any printer of the system the PDF file printer is made current first.
+// Returns whether the window was shown.
 bool ShowPrintWindow(const PrintSource &source, QWidget *owner);
 
 // Output file of copy `copy` (1-based) of `copies` for a PDF writer whose
@@ -63,8 +71,15 @@ public:
     // Draws the preview of one page with the current printer's page size.
     void Prev();
     // Prints the result to the current printer, once per copy. Returns true
-    // when every copy was sent (or nothing had to be printed).
+    // when every copy was sent (or nothing had to be printed). The PDF file
+    // printer asks for the file first. While a page is laid out the window
+    // shows the progress, its events run, and its print button (now "Стоп"),
+    // its close button and Esc stop the print: nothing is printed then, and
+    // the window stays (after the stop button) or closes.
+    // A PDF file is written whole before it takes the place of an earlier
+    // one.
     bool SendToPrinter();
+    bool isPrinting() const { return m_printing; }
 
     // Current printer index in the printer list (0-based).
     int currentPrinterIndex() const { return m_printerIndex; }
@@ -77,6 +92,9 @@ public:
     // Page size of the current printer in twips (its printable area).
     static QSizeF pageSizeTwips(const QPrinter &printer);
 
+public Q_SLOTS:
+    void reject() override;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -88,13 +106,21 @@ private:
     void Text2_Change(const QString &text);
     void VScroll1_Change(int value);
     void showPrinterLabels(const QPrinter &printer);
-    bool printCopy(QPrinter &printer);
-    void showOutputError(const QPrinter &printer);
+    enum class CopyOutcome { Printed, Failed, Stopped };
+    CopyOutcome printCopy(QPrinter &printer, const QString &device);
+    bool choosePdfFile(QPrinter &printer);
+    static QString pdfFolder(const QPrinter &printer);
+    void setPrinting(bool printing);
+    void showOutputError(const QString &device);
     void showFileError();
 
     PrintSource m_source;
     int m_printerIndex = 0;
     bool m_filling = false;
+    bool m_printing = false;
+    bool m_fileCancelled = false;
+    bool m_closeAfterStop = false;
+    qint16 m_stop = 0;
     QImage m_preview;
     PreviewBox m_box;
     PageLayoutInfo m_previewInfo;
@@ -116,6 +142,7 @@ private:
     QLineEdit *Text2 = nullptr;
     QScrollBar *VScroll1 = nullptr;
     QToolBar *Toolbar2 = nullptr;
+    Progress *m_progress = nullptr;
 };
 
 } // namespace tessilor

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -51,6 +52,36 @@ TEST(PreviewBox, PortraitLandscapeAndSquarePages)
     EXPECT_EQ(twipsToPixels(22.5), 2);
     EXPECT_EQ(twipsToPixels(37.5), 2);
     EXPECT_EQ(twipsToPixels(52.5), 4);
+}
+
+TEST(PreviewBox, SurfaceResolutionKeepsCellsVisibleWithinTheBudget)
+{
+    const PageLimits a4 = previewLimits(11906, 16838); // 11232 x 15885 twips
+    const double budgetDpi = std::sqrt(24e6 / (double(a4.width) * a4.height / 1440 / 1440)); // 528
+    struct Case {
+        qint64 columns, rows, budget;
+        double dpi;
+    } const cases[] = {
+        {0, 0, 24'000'000, 96},                                   // nothing to show
+        {160, 120, 24'000'000, 96},                               // 70 twips a cell: 4.7 px at 96
+        {400, 300, 24'000'000, 4 * 1440 / (a4.width / 400.0)},   // 28 twips a cell: 205 dpi
+        {300, 900, 24'000'000, 4 * 1440 / (a4.height / 900.0)},  // the rows decide
+        {1024, 1024, 24'000'000, 4 * 1440 / (a4.width / 1024.0)}, // 525 dpi, just in budget
+        {2048, 1024, 24'000'000, budgetDpi},                      // capped by the budget
+        {1024, 1024, 1'000'000, budgetDpi / std::sqrt(24.0)},
+    };
+    for (const Case &c : cases) {
+        const double dpi = previewSurfaceDpi(a4, c.columns, c.rows, c.budget);
+        EXPECT_NEAR(dpi, c.dpi, 0.01) << c.columns << " x " << c.rows;
+        const qint64 pixels = qint64(surfacePixels(a4.width, dpi)) * surfacePixels(a4.height, dpi);
+        EXPECT_LE(pixels, c.budget * 1.001) << c.columns << " x " << c.rows;
+    }
+    // Huge paper goes below the screen's resolution, never below one dot.
+    EXPECT_NEAR(previewSurfaceDpi(previewLimits(1.06e6, 1.06e6), 10, 10, 24'000'000), 7.05, 0.01);
+    EXPECT_EQ(previewSurfaceDpi(previewLimits(1.0e9, 1.0e9), 10, 10, 24'000'000), 1.0);
+    EXPECT_EQ(previewSurfaceDpi(PageLimits{}, 10, 10, 24'000'000), 96.0);
+    EXPECT_EQ(surfacePixels(11232, 96), 749);
+    EXPECT_EQ(surfacePixels(1, 96), 1);
 }
 
 // A scalable font whose "Q" is 12 twips wide and 23 twips high per point.

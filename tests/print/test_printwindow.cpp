@@ -5,11 +5,14 @@
 #include "platform/pagesetup.h"
 #include "widgets/captionbar.h"
 #include "widgets/panel3d.h"
+#include "widgets/progress.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QDir>
 #include <QFontDatabase>
 #include <QLocale>
 #include <QStandardPaths>
@@ -19,6 +22,7 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSetupDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -37,12 +41,14 @@ using namespace tessilor;
 namespace {
 
 // Answers the modal windows that come up while a test acts: message boxes
-// are recorded and closed, other dialogs go to the handler.
+// are recorded with their titles and closed (a question the file dialog asks
+// before replacing a file is answered yes), other dialogs go to the handler.
 class ModalCatcher : public QObject
 {
 public:
     std::function<void(QDialog *)> onDialog;
     QStringList texts;
+    QStringList titles;
     QList<QMessageBox::Icon> icons;
 
     ModalCatcher()
@@ -60,8 +66,13 @@ private:
     void poll()
     {
         QWidget *w = QApplication::activeModalWidget();
-        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->objectName() == QLatin1String("OverwritePrompt")) {
+            for (QAbstractButton *b : box->buttons())
+                if (box->buttonRole(b) == QMessageBox::YesRole)
+                    b->click();
+        } else if (auto *box = qobject_cast<QMessageBox *>(w)) {
             texts << box->text();
+            titles << box->windowTitle();
             icons << box->icon();
             box->done(QMessageBox::Ok);
         } else if (auto *dlg = qobject_cast<QDialog *>(w);
@@ -104,6 +115,12 @@ QImage pdfImage(const QString &pdf, const QString &prefix)
     runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
                                          QStringLiteral("-singlefile"), pdf, prefix});
     return QImage(prefix + QStringLiteral(".png"));
+}
+
+QByteArray readAllOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -252,9 +269,11 @@ private Q_SLOTS:
         QCOMPARE(bar2->y(), 364);
         QVERIFY2(bar2->geometry().right() < 687, qPrintable(QString::number(bar2->geometry().right())));
 
-        // The printer list holds the system's printers.
+        // The printer list holds the system's printers and the PDF file.
         QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->count(),
-                 int(QPrinterInfo::availablePrinters().size()));
+                 int(QPrinterInfo::availablePrinters().size()) + 1);
+        QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->itemText(int(QPrinterInfo::availablePrinters().size())),
+                 QStringLiteral("Файл PDF"));
         // The labels show the current (PDF) printer.
         QCOMPARE(child<QLabel>(&form, "Label112")->text(), path(QStringLiteral("unused.pdf")));
     }
@@ -667,6 +686,7 @@ private Q_SLOTS:
                                        + path(QStringLiteral("no-such-folder/out-1.pdf"))
                                        + QStringLiteral("!\nВозможно отмена на виртуальном принтере."));
         QCOMPARE(catcher.icons[0], QMessageBox::Critical);
+        QCOMPARE(catcher.titles[0], QStringLiteral("Quar Image Tessilor"));
         QCOMPARE(form.result(), int(QDialog::Accepted));
     }
 
@@ -756,16 +776,75 @@ private Q_SLOTS:
         QVERIFY(!pageLayoutSupported(currentPrinter(), QPageLayout()));
     }
 
-    void printOutputWithoutPrinterShowsTheMessage()
+    // Without a printer the print window offers a PDF file: the file is
+    // asked for at printing (cancelling goes back to the window), written
+    // whole, named after the program and the result, and an earlier file or
+    // a link at that name is replaced, not written through.
+    void printOutputWithoutPrinterGoesToAPdfFile()
     {
         resetCurrentPrinter();
         if (!QPrinterInfo::availablePrinters().isEmpty())
             QSKIP("this machine has printers installed");
         QCOMPARE(installedPrinterCount(), 0);
+        const QString out = path(QStringLiteral("pdf-file/Символизация.pdf"));
+        QVERIFY(QDir().mkpath(QFileInfo(out).path()));
+        const QString linked = path(QStringLiteral("pdf-file/victim.txt"));
+        QVERIFY(writeFile(linked, "keep"));
+        QVERIFY(QFile::link(linked, out));
+        QByteArray lines;
+        for (int i = 0; i < 30; ++i)
+            lines += QByteArray(60, '#') + "\r\n";
+        const PrintSource source = textSource(30, 30, lines, QStringLiteral("nopr.tmp"));
+
         ModalCatcher catcher;
-        QVERIFY(!ShowPrintWindow(PrintSource{}, nullptr));
-        QCOMPARE(catcher.texts, QStringList{QStringLiteral("На компьютере нет установленных принтеров!")});
-        QCOMPARE(catcher.icons.value(0), QMessageBox::Critical);
+        int fileDialogs = 0;
+        bool checked = false;
+        bool stayedOpen = false;
+        QPointer<QToolButton> print;
+        // Print twice: the file dialog is cancelled, then confirmed. Clicks
+        // are queued, so the catcher sees the dialogs they open.
+        auto clickPrint = [&] { QTimer::singleShot(0, print, [&] { QTest::mouseClick(print, Qt::LeftButton); }); };
+        catcher.onDialog = [&](QDialog *dlg) {
+            if (auto *form = qobject_cast<PrnForm *>(dlg)) {
+                auto *list = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"));
+                checked = list && list->currentText() == QStringLiteral("Файл PDF")
+                          && form->findChild<QLabel *>(QStringLiteral("Label112"))->text() == QStringLiteral("Файл PDF")
+                          && countNonWhite(form->previewImage()) > 100;
+                print = form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button1"));
+                clickPrint();
+            } else if (auto *files = qobject_cast<QFileDialog *>(dlg)) {
+                if (++fileDialogs == 1) {
+                    files->reject();
+                    QTimer::singleShot(0, print, [&] {
+                        stayedOpen = print && print->window()->isVisible();
+                        clickPrint();
+                    });
+                    return;
+                }
+                // The name typed into the dialog; replacing the existing file
+                // is confirmed (the catcher says yes).
+                files->setDirectory(QFileInfo(out).path());
+                if (auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                    edit->setText(QFileInfo(out).fileName());
+                QTimer::singleShot(0, files, [files] { QMetaObject::invokeMethod(files, "accept"); });
+            } else {
+                dlg->reject();
+            }
+        };
+        QVERIFY(ShowPrintWindow(source, nullptr));
+        QVERIFY(checked);
+        QVERIFY(stayedOpen);
+        QCOMPARE(fileDialogs, 2);
+        QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(u'\n')));
+        QVERIFY(currentPrinterIsPdf());
+        QVERIFY(!QFileInfo(out).isSymLink());
+        QCOMPARE(pdfPages(out), 1);
+        QVERIFY(pdfText(out).contains(QStringLiteral("############")));
+        const QString info = runTool(QStringLiteral("pdfinfo"), {out});
+        QVERIFY2(info.contains(QStringLiteral("Quar Image Tessilor — символы 60 x 30")), qPrintable(info));
+        QCOMPARE(QFileInfo(out).permissions() & QFileDevice::ReadOwner, QFileDevice::ReadOwner);
+        QCOMPARE(QDir(QFileInfo(out).path()).entryList(QDir::Files).size(), 2);
+        QCOMPARE(readAllOf(linked), QByteArray("keep"));
     }
 
     void printOutputWithThePdfWriterShowsTheWindow()
@@ -804,6 +883,115 @@ private Q_SLOTS:
         QVERIFY(countNonWhite(form.previewImage()) > 100);
         // The text is fitted against the page, not the reduced surface.
         QVERIFY(form.lastPreviewLayout().cellWidth * 80 <= 3000 / 25.4 * 1440 / 1.06 * 1.02);
+    }
+
+    // Every result the program makes shows on the preview, up to the
+    // largest grids, text and figures.
+    void largeResultsShowOnThePreview_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("text 200 x 200") << 3 << 200 << 200;
+        QTest::newRow("text 512 x 1024") << 3 << 512 << 1024;
+        QTest::newRow("figures 600 x 600") << 2 << 600 << 600;
+        QTest::newRow("figures 1024 x 1024") << 2 << 1024 << 1024;
+    }
+    void largeResultsShowOnThePreview()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, columns);
+        QFETCH(int, rows);
+        PrintSource s;
+        s.resultKind = qint16(kind);
+        s.gridColumns = columns;
+        s.gridRows = rows;
+        s.fontSize = 8;
+        s.foreColor = 0;
+        QByteArray bytes;
+        if (kind == 3) {
+            s.fontName = QStringLiteral("Liberation Mono");
+            s.textPath = path(QStringLiteral("large.tmp"));
+            const QByteArray line = QByteArray(2 * columns, '@') + "\r\n";
+            for (int y = 0; y < rows; ++y)
+                bytes += line;
+            QVERIFY(writeFile(s.textPath, bytes));
+        } else {
+            s.fontName = QStringLiteral("DejaVu Sans");
+            s.glyph = QChar(0x25A0);
+            s.colorPath = path(QStringLiteral("large-colors.tmp"));
+            bytes.reserve(qsizetype(columns) * rows * 4);
+            for (qsizetype i = 0; i < qsizetype(columns) * rows; ++i)
+                bytes += " 0 \r\n";
+            QVERIFY(writeFile(s.colorPath, bytes));
+        }
+        PrnForm form(s);
+        QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Done);
+        const QImage img = form.previewImage();
+        // Dense ink over the whole page width: the page is dark grey to black
+        // where the result lies, not white.
+        const QRect inked(0, 0, img.width(), img.height() / 4);
+        int dark = 0;
+        for (int y = inked.top(); y <= inked.bottom(); ++y)
+            for (int x = inked.left() + 2; x < inked.right() - 8; ++x)
+                dark += qGray(img.pixel(x, y)) < 200;
+        const double share = double(dark) / ((inked.width() - 10) * inked.height());
+        QVERIFY2(share > 0.5, qPrintable(QStringLiteral("%1 of the upper page inked").arg(share)));
+    }
+
+    // A large mosaic takes a while to print: the window shows the progress,
+    // keeps handling events, and its stop button ends the print with no file
+    // written. Stopped again through the close button of the caption.
+    void printingShowsProgressAndCanBeStopped()
+    {
+        const QString out = path(QStringLiteral("stopped.pdf"));
+        usePdfA4(out);
+        PrintSource s;
+        s.resultKind = 2;
+        s.gridColumns = 1024;
+        s.gridRows = 1024;
+        s.fontName = QStringLiteral("DejaVu Sans");
+        s.fontSize = 8;
+        s.glyph = QChar(0x25A0);
+        s.colorPath = path(QStringLiteral("stop-colors.tmp"));
+        QByteArray bytes;
+        for (int i = 0; i < 1024 * 1024; ++i)
+            bytes += " 255 \r\n";
+        QVERIFY(writeFile(s.colorPath, bytes));
+        PrnForm form(s);
+        form.show();
+        auto *stopper = child<QToolButton>(&form, "Toolbar2_Button1");
+        auto *progress = child<Progress>(&form, "PrintProgress");
+        QVERIFY(!progress->isVisible());
+        for (int way = 0; way < 2; ++way) {
+            int percentSeen = -1;
+            QString caption;
+            QTimer poll;
+            poll.setInterval(5);
+            connect(&poll, &QTimer::timeout, &form, [&] {
+                if (!form.isPrinting() || progress->percent() < 2)
+                    return;
+                poll.stop();
+                percentSeen = progress->isVisible() ? progress->percent() : -1;
+                caption = stopper->text();
+                if (way == 0)
+                    QTest::mouseClick(stopper, Qt::LeftButton);
+                else
+                    QTest::mouseClick(child<CaptionBar>(&form, "Header")->closeButton(), Qt::LeftButton);
+            });
+            poll.start();
+            ModalCatcher catcher;
+            QVERIFY(!form.SendToPrinter());
+            QVERIFY(percentSeen >= 2 && percentSeen < 100);
+            QCOMPARE(caption.trimmed(), QStringLiteral("Стоп"));
+            QCOMPARE(form.lastPrintLayout().status, LayoutStatus::Stopped);
+            QVERIFY(catcher.texts.isEmpty());
+            QVERIFY(!QFile::exists(out));
+            QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("stopped.pdf*")}, QDir::Files).size(), 0);
+            QVERIFY(!progress->isVisible());
+            QCOMPARE(stopper->text().trimmed(), QStringLiteral("Печать"));
+            QVERIFY(form.isVisible());
+        }
     }
 
     void pdfCopyFileNames()

@@ -3,6 +3,7 @@
 #include "widgets/captionbar.h"
 #include "widgets/panel3d.h"
 #include "widgets/progress.h"
+#include "widgets/subwindow.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -237,6 +238,25 @@ private Q_SLOTS:
         const QPoint normalPos = sub->pos();
         drag(bar, QPoint(100, 10), QPoint(-20, 10));
         QCOMPARE(sub->pos(), normalPos + QPoint(-20, 10));
+    }
+
+    void closedSubWindowComesBackWithItsClient()
+    {
+        QMdiArea area;
+        area.resize(400, 300);
+        auto *sub = new FramelessSubWindow;
+        auto *client = new QWidget;
+        auto *child = new CaptionBar(QStringLiteral("x"), client);
+        sub->setWidget(client);
+        area.addSubWindow(sub);
+        area.show();
+        for (int round = 0; round < 2; ++round) {
+            sub->show();
+            QVERIFY(client->isVisible());
+            QVERIFY(child->isVisible());
+            QVERIFY(sub->close());
+            QVERIFY(!sub->isVisible());
+        }
     }
 };
 

@@ -1,0 +1,131 @@
+#include "view/helpwindow.h"
+
+#include "engine/options.h"
+#include "engine/paths.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace tessilor {
+
+QString helpFolder()
+{
+    return programFilesFolder() + QStringLiteral("/help");
+}
+
+QString helpContentsPath()
+{
+    return helpFolder() + QStringLiteral("/index.html");
+}
+
+namespace {
+
+bool readable(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable();
+}
+
+} // namespace
+
+HelpWindow::HelpWindow(const QString &folder, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_folder(folder)
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(QStringLiteral("Справка — ") + programCaption());
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    auto *bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("HelpBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->setMovable(false);
+    m_contents = bar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Содержание"));
+    m_back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Назад"));
+    m_forward = bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Вперёд"));
+    m_back->setEnabled(false);
+    m_forward->setEnabled(false);
+
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(QStringLiteral("HelpBrowser"));
+    m_browser->setSearchPaths({folder});
+    // Pages of the folder open here; anything else goes to the desktop.
+    m_browser->setOpenLinks(false);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) {
+        if (url.isRelative() || (url.isLocalFile() && QFileInfo(url.toLocalFile()).absolutePath()
+                                                          == QFileInfo(m_folder).absoluteFilePath())) {
+            m_browser->setSource(url);
+            return;
+        }
+        openOutside(url);
+    });
+    connect(m_browser, &QTextBrowser::backwardAvailable, m_back, &QAction::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, m_forward, &QAction::setEnabled);
+    connect(m_browser, &QTextBrowser::sourceChanged, this, [this] {
+        const QString title = m_browser->documentTitle();
+        if (title.isEmpty())
+            setWindowTitle(QStringLiteral("Справка — ") + programCaption());
+        else
+            setWindowTitle(title.contains(programCaption()) ? title : title + QStringLiteral(" — ") + programCaption());
+    });
+    connect(m_contents, &QAction::triggered, this, [this] { showPage(QStringLiteral("index.html")); });
+    connect(m_back, &QAction::triggered, m_browser, &QTextBrowser::backward);
+    connect(m_forward, &QAction::triggered, m_browser, &QTextBrowser::forward);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(m_browser, 1);
+    resize(720, 560);
+}
+
+bool HelpWindow::showPage(const QString &page)
+{
+    const QString path = QDir(m_folder).filePath(page);
+    if (!readable(path))
+        return false;
+    m_browser->setSource(QUrl::fromLocalFile(path));
+    return true;
+}
+
+void HelpWindow::openOutside(const QUrl &url)
+{
+    if (QDesktopServices::openUrl(url))
+        return;
+    QMessageBox::warning(this, programCaption(),
+                         QStringLiteral("Не удалось открыть %1: в системе не найдено приложение для него.")
+                             .arg(url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString()));
+}
+
+bool showHelpWindow(QWidget *owner)
+{
+    HelpWindow *window = owner ? owner->findChild<HelpWindow *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!window) {
+        if (!readable(helpContentsPath()))
+            return false;
+        window = new HelpWindow(helpFolder(), owner);
+        if (owner) {
+            // Centred over the program's window.
+            const QRect frame = owner->frameGeometry();
+            window->move(frame.center() - QPoint(window->width() / 2, window->height() / 2));
+        }
+    }
+    if (!window->showPage(QStringLiteral("index.html")))
+        return false;
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+} // namespace tessilor
