@@ -204,11 +204,12 @@ void onTerminationSignal(int signalNumber)
 }
 } // namespace
 
-TerminationWatcher::TerminationWatcher(QObject *parent) : QObject(parent)
+TerminationWatcher::TerminationWatcher(QObject *parent, bool deliver) : QObject(parent)
 {
     if (g_signalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFd) != 0)
         return;
     m_notifier = new QSocketNotifier(g_signalFd[1], QSocketNotifier::Read, this);
+    m_notifier->setEnabled(deliver);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::onReadable);
     struct sigaction sa = {};
     sa.sa_handler = onTerminationSignal;
@@ -252,11 +253,18 @@ void shareFontsWithOtherApplications()
                  qPrintable(aliases.error));
 }
 
+void TerminationWatcher::deliver()
+{
+    if (m_notifier)
+        m_notifier->setEnabled(true);
+}
+
 void closeOnTermination(TerminationWatcher &watcher, Form1 &form)
 {
     // Closing during a run asks the run to stop; the window closes by itself
     // once it has ended.
     QObject::connect(&watcher, &TerminationWatcher::terminationRequested, &form, [&form](int) { form.close(); });
+    watcher.deliver();
 }
 
 int runDesktop(int argc, char **argv)
@@ -265,6 +273,9 @@ int runDesktop(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(TESSILOR_VERSION));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // From here on a termination request is held, not fatal: once the main
+    // window exists it closes the program the usual way.
+    TerminationWatcher watcher(nullptr, false);
 
     SingleInstance guard;
     switch (guard.start()) {
@@ -292,7 +303,6 @@ int runDesktop(int argc, char **argv)
 
     // The session ending and a termination request close the program the way
     // the user would: the unload sequence saves the settings.
-    TerminationWatcher watcher;
     closeOnTermination(watcher, form);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager &) { form.saveSettings(); });

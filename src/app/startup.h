@@ -66,9 +66,13 @@ class TerminationWatcher : public QObject
 {
     Q_OBJECT
 public:
-    explicit TerminationWatcher(QObject *parent = nullptr);
+    // Catches the signals from now on. With deliver false a request is held
+    // until deliver() is called, so that one arriving during start-up is
+    // handled once the program can close the usual way.
+    explicit TerminationWatcher(QObject *parent = nullptr, bool deliver = true);
     ~TerminationWatcher() override;
     bool isActive() const { return m_notifier != nullptr; }
+    void deliver();
 
 Q_SIGNALS:
     void terminationRequested(int signalNumber);

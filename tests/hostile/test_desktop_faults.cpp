@@ -190,6 +190,21 @@ TEST_F(DesktopProgram, CorruptSettingsFileFallsBackAndIsRewritten)
     EXPECT_TRUE(ok && state >= 0 && state <= 2);
 }
 
+// A termination request as soon as the program holds its lock, long before
+// its window is up, still ends it the usual way.
+TEST_F(DesktopProgram, SigtermRightAfterTheLockIsTakenEndsNormally)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess p;
+        start(p);
+        for (int waited = 0; waited < kStartLimitMs && lockOwner() != p.processId(); ++waited)
+            QThread::usleep(200);
+        ASSERT_EQ(lockOwner(), p.processId());
+        terminate(p);
+        EXPECT_FALSE(QFile::exists(lockPath()));
+    }
+}
+
 TEST_F(DesktopProgram, StaleLockAfterACrashDoesNotBlockTheNextStart)
 {
     QProcess first;
