@@ -6,6 +6,7 @@
 #include "app/figurepicker.h"
 #include "app/globals.h"
 #include "app/gridcoupling.h"
+#include "app/livepreview.h"
 #include "app/runcontrol.h"
 #include "app/textform.h"
 #include "engine/fontmodule.h"
@@ -116,6 +117,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_bar.Toolbar6->installEventFilter(this);
     m_bar.helpButton->installEventFilter(this);
     m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
+    connectLivePreview();
     Form_Load();
 }
 
@@ -125,6 +127,33 @@ Form1::~Form1()
         delete m_figures.data();
     if (m_colorMenu)
         delete m_colorMenu.data();
+}
+
+void Form1::connectLivePreview()
+{
+    m_preview = new LivePreview(
+        m_run, [this] { return runRequest(); },
+        [this] { return m_textForm && m_textForm->isVisible() && m_picForm && m_picForm->hasPicture(); }, this);
+    connect(m_bar.autoPreview, &QCheckBox::toggled, this, [this](bool on) {
+        m_preview->setEnabled(on);
+        m_preview->optionsChanged();
+    });
+    connect(m_run, &RunControl::previewFinished, this, [this] {
+        if (m_closeRequested)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
+    // Every option a conversion reads.
+    auto changed = [this] { m_preview->optionsChanged(); };
+    connect(m_bar.ImageCombo1, &QComboBox::activated, this, changed);
+    for (QComboBox *list : {m_textBar.ImageCombo2, m_textBar.grid.sizeList, m_textBar.methodList,
+                            m_figureBar.grid.sizeList, m_figureBar.ImageCombo3})
+        connect(list, &QComboBox::currentIndexChanged, this, changed);
+    for (const GridFields *g : {&m_textBar.grid, &m_figureBar.grid}) {
+        for (QLineEdit *field : {g->columns, g->rows})
+            connect(field, &QLineEdit::textChanged, this, changed);
+    }
+    connect(m_textBar.Slider1, &QSlider::valueChanged, this, changed);
+    connect(m_figureBar.fillBox, &QCheckBox::toggled, this, changed);
 }
 
 void Form1::registerControls(const QList<WindowControl> &controls)
@@ -233,6 +262,7 @@ void Form1::Form_Load()
         m_figureBar.grid.proportional->setChecked(options.prop2 == 1);
         m_textBar.methodList->setCurrentIndex(options.textMethod);
         m_figureBar.fillBox->setChecked(options.figureFill);
+        m_bar.autoPreview->setChecked(options.autoPreview);
     });
     step([&] {
         // A missing or unreadable file gives an empty family name.
@@ -357,6 +387,8 @@ void Form1::setColorSwatch(int index)
         return;
     m_colorSwatch = index;
     m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(m_swatches.image(index))));
+    if (m_preview)
+        m_preview->optionsChanged();
 }
 
 quint32 Form1::textColor() const
@@ -383,6 +415,8 @@ void Form1::setFigure(const QString &family, int code)
     button->setProperty("imageKey", figureImageKey(family, code));
     button->setProperty("key", figureButtonKey(code));
     button->setProperty("tag", family);
+    if (m_preview)
+        m_preview->optionsChanged();
 }
 
 void Form1::setResultKey(const QString &key, const QString &tip)
@@ -566,6 +600,7 @@ bool Form1::LoadImage(const QString &fname)
         pf->show();
         pf->setSourcePath(fname);
         m_mdi->setActiveSubWindow(pf);
+        m_preview->optionsChanged();
         return true;
     }
     // The earlier picture, if any, stays: show it again.
@@ -760,6 +795,12 @@ void Form1::onRunFinished(const QString &failure)
 
 void Form1::GoChar()
 {
+    if (m_run->isPreviewing()) {
+        // The run the user asked for replaces the preview under way.
+        m_run->stop();
+        QTimer::singleShot(10, this, &Form1::GoChar);
+        return;
+    }
     if (isRunning())
         return;
     const QString failure = m_run->run(runRequest());
@@ -810,6 +851,7 @@ void Form1::saveSettings()
         o.prop2 = m_figureBar.grid.proportional->isChecked() ? 1 : 0;
         o.textMethod = m_textBar.methodList->currentIndex();
         o.figureFill = m_figureBar.fillBox->isChecked();
+        o.autoPreview = m_bar.autoPreview->isChecked();
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
         o.lastResultTip = m_commands.result->toolTip();

@@ -18,6 +18,7 @@ class QToolButton;
 namespace tessilor {
 
 class GridCoupling;
+class LivePreview;
 class RunControl;
 
 // The main window: the MDI frame with the main tool bar (open, zoom,
@@ -119,6 +120,7 @@ protected:
 private:
     void Form_Load();
     void connectCommands();
+    void connectLivePreview();
     void registerControls(const QList<WindowControl> &controls);
     void layoutOnResize();
 
@@ -147,6 +149,7 @@ private:
     QPointer<ColorMenu> m_colorMenu;
     RunControl *m_run = nullptr;
     GridCoupling *m_coupling = nullptr;
+    LivePreview *m_preview = nullptr;
 
     MainCommands m_commands;
     MainBar m_bar;

@@ -247,6 +247,9 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
     m.ImageCombo1 = named(new QComboBox(m.Frame1), QStringLiteral("ImageCombo1"),
                           QStringLiteral("Способ символизации изображения"));
 
+    m.autoPreview = named(new QCheckBox(QStringLiteral("Автопросмотр"), m.Toolbar1), QStringLiteral("autoPreview"),
+                          QStringLiteral("Обновлять открытый результат при каждом изменении настроек"));
+
     m.Progress1 = named(new Progress(m.Toolbar1), QStringLiteral("Progress1"));
     m.Progress1->hide();
 
@@ -330,6 +333,7 @@ QList<WindowControl> MainBar::controls() const
             {Frame1, {}},
             {Label11, {}},
             {ImageCombo1, {}},
+            {autoPreview, {}},
             {Progress1, {}},
             {Toolbar6, {helpSeparator, helpButton}}};
 }
@@ -375,6 +379,13 @@ void layoutMainBar(MainBar &m)
         }
         w->setGeometry(x, 2, width, h);
         x += width;
+        if (i == 16) {
+            // The preview box sits before position 17, where the progress
+            // bar starts.
+            const int boxWidth = m.autoPreview->sizeHint().width() + 8;
+            m.autoPreview->setGeometry(x + 4, 2, boxWidth, h);
+            x += boxWidth + 8;
+        }
     }
     const ml::ToolbarPlacement p = ml::placeToolbar(tw(m.positions[6]->x()), tw(m.positions[13]->x()),
                                                     tw(m.positions[17]->x()), tw(m.positions[2]->height()));

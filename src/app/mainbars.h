@@ -63,6 +63,7 @@ struct MainBar {
     QFrame *Frame1 = nullptr;
     QLabel *Label11 = nullptr;
     QComboBox *ImageCombo1 = nullptr; // mode list
+    QCheckBox *autoPreview = nullptr; // "Автопросмотр", between positions 16 and 17
     Progress *Progress1 = nullptr;
     QToolBar *Toolbar6 = nullptr; // help bar
     QWidget *helpSeparator = nullptr;

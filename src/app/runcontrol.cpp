@@ -77,27 +77,42 @@ QString RunControl::run(const RunRequest &request)
 
     // One recovery per run: a failing conversion is started once more,
     // unless the program is closing meanwhile.
-    QString failure;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            convert(request);
-            failure.clear();
-            break;
-        } catch (const RunError &e) {
-            failure = e.reason;
-        } catch (const std::bad_alloc &) {
-            failure = QStringLiteral("недостаточно памяти.");
-        } catch (const std::exception &e) {
-            failure = QString::fromLocal8Bit(e.what());
-        }
-        if (m_closing)
-            break;
-    }
+    QString failure = attempt(request);
+    if (!failure.isEmpty() && !m_closing)
+        failure = attempt(request);
     if (!failure.isEmpty())
         Q_EMIT converting(false);
     Q_EMIT finished(failure);
     m_running = false;
     return failure;
+}
+
+QString RunControl::attempt(const RunRequest &request)
+{
+    try {
+        convert(request);
+        return QString();
+    } catch (const RunError &e) {
+        return e.reason;
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("недостаточно памяти.");
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+}
+
+void RunControl::preview(const RunRequest &request)
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_previewing = true;
+    m_closing = false;
+    globals::StopRequested = 0;
+    const QString failure = attempt(request);
+    m_previewing = false;
+    m_running = false;
+    Q_EMIT previewFinished(failure);
 }
 
 void RunControl::output(const QString &key)

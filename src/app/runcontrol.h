@@ -33,6 +33,11 @@ public:
     void stop();
     // Stops the run for good: the program is closing, no retry follows.
     void stopForClose();
+    // A live preview: converts the request (its preview flag set) into the
+    // result window as it stands, without a run's start and end: no retry,
+    // controls and buttons untouched. Does nothing while a run is under way.
+    void preview(const RunRequest &request);
+    bool isPreviewing() const { return m_previewing; }
     // Runs an output of the result by its key: "save", "word", "cl" or
     // "print"; another key does nothing.
     void output(const QString &key);
@@ -48,15 +53,20 @@ Q_SIGNALS:
     // reason, after the one retry). The run counts as under way until the
     // receivers have returned.
     void finished(const QString &failure);
+    // A preview has ended: shown, stopped (failure empty) or failed.
+    void previewFinished(const QString &failure);
 
 private:
     void convert(const RunRequest &request);
+    // One conversion; the failure's reason, empty when it ran.
+    QString attempt(const RunRequest &request);
 
     std::function<PicForm *()> m_picture;
     std::function<TextForm *()> m_result;
     QWidget *m_owner;
     bool m_running = false;
     bool m_closing = false;
+    bool m_previewing = false;
 };
 
 } // namespace tessilor

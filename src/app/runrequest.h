@@ -34,6 +34,10 @@ struct RunRequest {
     // Each cell's background painted so that figure and background together
     // give the cell's colour.
     bool fill = false;
+
+    // A live preview: sampled from the picture's reduced copy, into the
+    // result window as it stands (shown, scrolled where it is).
+    bool preview = false;
 };
 
 // Why a conversion could not run; the run control reports it.

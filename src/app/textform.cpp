@@ -173,23 +173,23 @@ void TextForm::MakePicture(const RunRequest &request, const PicForm *picture)
     GridSize g;
     if (request.visibleBar == 1 || request.visibleBar == 2) {
         g = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText);
-        Q_EMIT gridSizeChosen(g.columnsText, g.rowsText);
+        // A preview leaves the fields as the user is typing them.
+        if (!request.preview)
+            Q_EMIT gridSizeChosen(g.columnsText, g.rowsText);
     }
     if (!picture || !picture->hasPicture())
         throw RunError{QStringLiteral("изображение не открыто.")};
     if (g.width <= 0 || g.height <= 0)
         throw RunError{QStringLiteral("не выбран вид символизации.")};
-    m_grid = makeGridImage(picture->sourceImage(), picture->displayImage(), g.width, g.height);
+    const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
+    m_grid = makeGridImage(source, picture->displayImage(), g.width, g.height);
     if (m_grid.isNull())
         throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(g.width).arg(g.height)};
 }
 
 void TextForm::Characterize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
 {
-    Q_EMIT converting(true);
-    if (hooks.percent)
-        hooks.percent(0);
-    hide();
+    beginRun(request, hooks);
     if (request.ramp.size() < 2)
         throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
     MakePicture(request, picture);
@@ -209,7 +209,8 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
         const ToneRamp &ramp = toneRamp(m_font, request.ramp);
         if (!ramp.valid())
             throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-        const LumaGrid luma = makeLumaGrid(picture->sourceImage(), 2 * m_grid.width(), m_grid.height());
+        const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
+        const LumaGrid luma = makeLumaGrid(source, 2 * m_grid.width(), m_grid.height());
         if (luma.isNull())
             throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
         result = convertToToneText(luma, ramp, request.contrast, file, hooks);
@@ -238,16 +239,12 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
 
     if (hooks.percent)
         hooks.percent(rowPercent(result.counts.endRow, m_grid.height() - 1));
-    Q_EMIT converting(false);
-    finishRun();
+    finishRun(request);
 }
 
 void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
 {
-    hide();
-    Q_EMIT converting(true);
-    if (hooks.percent)
-        hooks.percent(0);
+    beginRun(request, hooks);
     MakePicture(request, picture);
     globals::GridRows = 0;
     globals::GridColumns = 0;
@@ -284,13 +281,31 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
         hooks.percent(100);
     m_rEdit->setSelStart(0);
     m_rEdit->setSelLength(0);
-    Q_EMIT converting(false);
     Form_Resize();
-    finishRun();
+    finishRun(request);
 }
 
-void TextForm::finishRun()
+void TextForm::beginRun(const RunRequest &request, const RunHooks &hooks)
 {
+    m_preview = request.preview;
+    if (m_preview) {
+        // The result stays on screen, seen from where the user looks.
+        m_previewScroll = m_rEdit->hwnd() ? m_rEdit->scrollPosition() : QPoint();
+        return;
+    }
+    hide();
+    Q_EMIT converting(true);
+    if (hooks.percent)
+        hooks.percent(0);
+}
+
+void TextForm::finishRun(const RunRequest &request)
+{
+    if (request.preview) {
+        m_rEdit->setScrollPosition(m_previewScroll);
+        return;
+    }
+    Q_EMIT converting(false);
     m_rEdit->ShowStart();
     show();
     QCoreApplication::processEvents();

@@ -69,7 +69,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void finishRun();
+    void beginRun(const RunRequest &request, const RunHooks &hooks);
+    void finishRun(const RunRequest &request);
 
     QWidget *m_client = nullptr;
     CaptionBar *m_header = nullptr;
@@ -78,6 +79,8 @@ private:
     QFont m_font;
     quint32 m_foreColor = 0;
     QChar m_glyph; // Tag
+    bool m_preview = false;
+    QPoint m_previewScroll;
 };
 
 } // namespace tessilor

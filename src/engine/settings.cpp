@@ -88,6 +88,7 @@ void StoredOptions::read(const SettingsStore &store, const QString &figureFontDe
     figureCode = readIndex(store, keys::FigureCode, kDefaultFigureCode, kFirstFigureCode, kLastFigureCode);
     textMethod = readIndex(store, keys::TextMethod, 0, 0, 1);
     figureFill = readIndex(store, keys::FigureFill, 0, 0, 1) == 1;
+    autoPreview = readIndex(store, keys::AutoPreview, 0, 0, 1) == 1;
     lastFile = store.read(keys::LastFile, QString());
     lastResult = store.read(keys::LastResult, QStringLiteral("save"));
     if (!isOutputKey(lastResult))
@@ -107,6 +108,7 @@ void StoredOptions::write(SettingsStore &store) const
     store.write(keys::Prop2, QString::number(prop2));
     store.write(keys::TextMethod, QString::number(textMethod));
     store.write(keys::FigureFill, QString::number(figureFill ? 1 : 0));
+    store.write(keys::AutoPreview, QString::number(autoPreview ? 1 : 0));
     store.write(keys::LastFile, lastFile);
     store.write(keys::LastResult, lastResult);
     store.write(keys::LastResultTip, lastResultTip);

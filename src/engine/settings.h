@@ -33,6 +33,7 @@ inline const QString LastDir = QStringLiteral("LastDir");
 inline const QString LastOutDir = QStringLiteral("LastOutDir");
 inline const QString TextMethod = QStringLiteral("TextMethod");
 inline const QString FigureFill = QStringLiteral("FigureFill");
+inline const QString AutoPreview = QStringLiteral("AutoPreview");
 } // namespace keys
 
 // The per-user settings store: $XDG_CONFIG_HOME/Quar_Programming.ini, section
@@ -67,6 +68,7 @@ struct StoredOptions {
     int figureCode = 86;
     int textMethod = 0;      // TextMethod value; anything else stored reads as 0
     bool figureFill = false; // figure cells get their background
+    bool autoPreview = false; // "Автопросмотр"
     QString lastFile;
     QString lastResult = QStringLiteral("save");
     QString lastResultTip = QStringLiteral("Сохранить");

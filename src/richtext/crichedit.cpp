@@ -1137,6 +1137,22 @@ void cRichEdit::ShowStart()
     m_edit->verticalScrollBar()->setValue(m_edit->verticalScrollBar()->minimum());
 }
 
+QPoint cRichEdit::scrollPosition() const
+{
+    if (!m_edit)
+        return QPoint();
+    return QPoint(m_edit->horizontalScrollBar()->value(), m_edit->verticalScrollBar()->value());
+}
+
+void cRichEdit::setScrollPosition(const QPoint &position)
+{
+    if (!m_edit)
+        return;
+    SetSelRange(0, 0);
+    m_edit->horizontalScrollBar()->setValue(position.x());
+    m_edit->verticalScrollBar()->setValue(position.y());
+}
+
 void cRichEdit::Move(int nLeft, int nTop, int nWidth, int nHeight)
 {
     if (!m_edit)

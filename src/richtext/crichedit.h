@@ -209,6 +209,10 @@ public:
     // top-left corner. A new result is shown this way: a fill leaves the
     // caret after the text it wrote, and a first show scrolls to the caret.
     void ShowStart();
+    // The scroll bars' values; setting them also puts the caret at the start
+    // without moving the view.
+    QPoint scrollPosition() const;
+    void setScrollPosition(const QPoint &position);
     void Move(int nLeft, int nTop, int nWidth, int nHeight);
     QString LoadFile(const QString &sFileName, bool bIsRtf);
     // Saves the whole text as RTF or plain text; the file is replaced whole

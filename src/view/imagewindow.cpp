@@ -252,6 +252,20 @@ bool PicForm::LoadPicture(const QString &path, LoadError *error)
     return true;
 }
 
+const QImage &PicForm::reducedImage() const
+{
+    if (m_reduced.isNull() && !m_source.isNull()) {
+        const QSize size = m_source.size();
+        if (size.width() <= kReducedSide && size.height() <= kReducedSide)
+            return m_source;
+        const QSize reduced = size.scaled(kReducedSide, kReducedSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        m_reduced = resampleBox(m_source, reduced.width(), reduced.height());
+        if (m_reduced.isNull())
+            return m_source;
+    }
+    return m_reduced;
+}
+
 void PicForm::setPicture(const QImage &image, const QString &path)
 {
     if (image.isNull())
@@ -260,6 +274,7 @@ void PicForm::setPicture(const QImage &image, const QString &path)
                    ? image
                    : image.convertToFormat(QImage::Format_RGB32);
     m_sourcePath = path;
+    m_reduced = QImage();
     m_contentChanged = true;
     m_hScroll->setValue(0);
     m_vScroll->setValue(0);
@@ -440,6 +455,7 @@ void PicForm::closeEvent(QCloseEvent *event)
 {
     const QString path = m_sourcePath;
     m_source = QImage();
+    m_reduced = QImage();
     const QFileInfo info(path);
     const bool exists = !path.trimmed().isEmpty() && info.exists() && info.isFile();
     m_sourcePath.clear();

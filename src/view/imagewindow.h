@@ -51,6 +51,11 @@ public:
 
     bool hasPicture() const { return !m_source.isNull(); }
     const QImage &sourceImage() const { return m_source; }   // Picture3
+    // A copy of the picture reduced to at most kReducedSide pixels a side
+    // (the picture itself when it is no larger), made once per picture:
+    // quick previews are sampled from it.
+    const QImage &reducedImage() const;
+    static constexpr int kReducedSide = 2048;
     const QImage &displayImage() const { return m_display; } // Picture2's image
     QSize displaySize() const { return m_display.size(); }
 
@@ -117,6 +122,7 @@ private:
     QList<QAction *> m_mnuV;
 
     QImage m_source;  // Picture3
+    mutable QImage m_reduced;
     QImage m_display; // Picture2
     QString m_sourcePath;
     QFont m_windowFont;

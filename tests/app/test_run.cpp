@@ -5,6 +5,8 @@
 
 #include "app/form1.h"
 #include "app/startup.h"
+#include "app/livepreview.h"
+#include "app/runcontrol.h"
 #include "app/textform.h"
 #include "engine/options.h"
 #include "engine/toneramp.h"
@@ -29,6 +31,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -408,6 +411,71 @@ private Q_SLOTS:
         QSettings ini(apptest::iniPath(), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("ImageTessilor/TextMethod")).toString(), QStringLiteral("1"));
         QCOMPARE(ini.value(QStringLiteral("ImageTessilor/FigureFill")).toString(), QStringLiteral("1"));
+    }
+
+    // "Автопросмотр": with a result on screen, a change of the options shows
+    // a new result once they settle; a burst of changes gives one preview; a
+    // change during a long preview stops it and the newest options are shown.
+    void livePreviewFollowsTheOptions()
+    {
+        Form1 *f = openWithPicture(300, 200);
+        QVERIFY(f);
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
+        QVERIFY(clickStartAndWait(f));
+        auto *preview = f->findChild<LivePreview *>();
+        QVERIFY(preview);
+        QSignalSpy shown(preview, &LivePreview::shown);
+        QSignalSpy runs(f, &Form1::runFinished);
+        apptest::child<QCheckBox>(f, "autoPreview")->setChecked(true);
+        QVERIFY(shown.wait(5000)); // switching it on shows the options as they are
+        shown.clear();
+
+        const QByteArray before = apptest::readAll(globals::TempTextPath);
+        auto *contrast = apptest::child<QSlider>(f, "Slider1");
+        for (int v : {10, 30, 60, 90, 120}) {
+            contrast->setValue(v);
+            QTest::qWait(20);
+        }
+        QVERIFY(shown.wait(5000));
+        QTest::qWait(LivePreview::kSettleMs * 3);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(runs.count(), 0);
+        QVERIFY(apptest::readAll(globals::TempTextPath) != before);
+        QVERIFY(f->existingTextForm()->isVisible());
+        // A small picture is its own reduced copy: the preview is the result.
+        const QString previewed = documentText(f);
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(documentText(f), previewed);
+
+        // A long figure preview, stopped by a newer change made while it runs.
+        auto *run = f->findChild<RunControl *>();
+        QMetaObject::Connection stopper;
+        bool changedWhileRunning = false;
+        stopper = connect(run, &RunControl::progress, f, [&](double p) {
+            if (p < 1 || !run->isPreviewing())
+                return;
+            disconnect(stopper);
+            changedWhileRunning = true;
+            apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1); // grey
+        });
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("512"));
+        shown.clear();
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("512"));
+        QVERIFY(shown.wait(20000));
+        QTRY_VERIFY(!f->isRunning());
+        QVERIFY(changedWhileRunning);
+        QCOMPARE(shown.count(), 1);
+        const QList<QByteArray> lines = apptest::readAll(globals::TempColorPath).split('\n');
+        QCOMPARE(lines.size(), 512 * 512 + 1);
+        for (int i : {0, 1000, 512 * 512 - 1})
+            QCOMPARE(lines[i].trimmed().toLongLong() % 65793, 0);
+
+        f->saveSettings();
+        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat).value(QStringLiteral("ImageTessilor/AutoPreview")).toString(),
+                 QStringLiteral("1"));
     }
 
     void figureRunInGrey()

@@ -1,0 +1,54 @@
+#include "app/livepreview.h"
+
+#include "app/runcontrol.h"
+
+namespace tessilor {
+
+LivePreview::LivePreview(RunControl *run, std::function<RunRequest()> request, std::function<bool()> resultShown,
+                         QObject *parent)
+    : QObject(parent), m_run(run), m_request(std::move(request)), m_resultShown(std::move(resultShown))
+{
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &LivePreview::start);
+    connect(m_run, &RunControl::previewFinished, this, [this](const QString &failure) {
+        if (failure.isEmpty() && !m_settle.isActive())
+            Q_EMIT shown(m_clock.elapsed());
+    });
+}
+
+void LivePreview::setEnabled(bool on)
+{
+    m_enabled = on;
+    if (!on)
+        m_settle.stop();
+}
+
+void LivePreview::optionsChanged()
+{
+    if (!m_enabled || !m_resultShown())
+        return;
+    // The preview under way shows options that are out of date.
+    if (m_run->isPreviewing())
+        m_run->stop();
+    m_settle.start(kSettleMs);
+}
+
+void LivePreview::start()
+{
+    if (!m_enabled || !m_resultShown())
+        return;
+    if (m_run->isRunning()) {
+        // A stopped preview has not returned yet, or a full run is under
+        // way: look again shortly.
+        if (m_run->isPreviewing())
+            m_run->stop();
+        m_settle.start(kSettleMs / 3);
+        return;
+    }
+    RunRequest request = m_request();
+    request.preview = true;
+    m_clock.start();
+    m_run->preview(request);
+}
+
+} // namespace tessilor

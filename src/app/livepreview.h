@@ -1,0 +1,50 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+#include "app/runrequest.h"
+
+namespace tessilor {
+
+class RunControl;
+
+// "Автопросмотр": while it is on and a result is on screen, a change of the
+// options re-runs the conversion into the result window once they have
+// settled for kSettleMs. Previews are sampled from the picture's reduced
+// copy. One conversion runs at a time: a change during a preview stops it,
+// and the newest options are previewed next.
+class LivePreview : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kSettleMs = 150;
+
+    // request: the options as they are now; resultShown: whether a result
+    // window is open to show a preview in.
+    LivePreview(RunControl *run, std::function<RunRequest()> request, std::function<bool()> resultShown,
+                QObject *parent);
+
+    void setEnabled(bool on);
+    bool isEnabled() const { return m_enabled; }
+    // An option, the picture or the mode changed.
+    void optionsChanged();
+
+Q_SIGNALS:
+    // A preview is on screen; it took that many milliseconds from the start
+    // of its conversion.
+    void shown(qint64 milliseconds);
+
+private:
+    void start();
+
+    RunControl *m_run;
+    std::function<RunRequest()> m_request;
+    std::function<bool()> m_resultShown;
+    QTimer m_settle;
+    QElapsedTimer m_clock;
+    bool m_enabled = false;
+};
+
+} // namespace tessilor
