@@ -1,0 +1,316 @@
+#include "document/artimage.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QIODevice>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextOption>
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <future>
+#include <memory>
+#include <new>
+#include <vector>
+#include <zlib.h>
+
+namespace tessilor {
+
+namespace {
+
+// A picture at 96 dpi, the resolution the window and the document layout use.
+constexpr int kDotsPerMeter96 = 3780;
+// Rows drawn and compressed at a time.
+constexpr int kBandRows = 256;
+
+// The document laid out against no page width while it is drawn; an earlier
+// page size comes back afterwards.
+class NoPageWidth
+{
+public:
+    explicit NoPageWidth(QTextDocument &doc) : m_doc(doc), m_page(doc.pageSize())
+    {
+        if (m_page.width() != 0)
+            m_doc.setPageSize(QSizeF(0, m_page.height()));
+    }
+    ~NoPageWidth()
+    {
+        if (m_page.width() != 0)
+            m_doc.setPageSize(m_page);
+    }
+    NoPageWidth(const NoPageWidth &) = delete;
+    NoPageWidth &operator=(const NoPageWidth &) = delete;
+
+private:
+    QTextDocument &m_doc;
+    QSizeF m_page;
+};
+
+QSize laidOutSize(QTextDocument &doc)
+{
+    const QSizeF s = doc.documentLayout()->documentSize();
+    const double w = std::ceil(s.width());
+    const double h = std::ceil(s.height());
+    if (!(w >= 1) || !(h >= 1) || w > 1e9 || h > 1e9)
+        return QSize();
+    return QSize(int(w), int(h));
+}
+
+void drawBand(QTextDocument &doc, QImage &band, int top)
+{
+    band.setDotsPerMeterX(kDotsPerMeter96);
+    band.setDotsPerMeterY(kDotsPerMeter96);
+    band.fill(Qt::white);
+    QPainter painter(&band);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.translate(0, -top);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    context.cursorPosition = -1;
+    context.clip = QRectF(0, top, band.width(), band.height());
+    painter.setClipRect(context.clip);
+    doc.documentLayout()->draw(&painter, context);
+}
+
+void appendBig32(std::vector<unsigned char> &out, quint32 v)
+{
+    out.push_back(static_cast<unsigned char>(v >> 24));
+    out.push_back(static_cast<unsigned char>(v >> 16));
+    out.push_back(static_cast<unsigned char>(v >> 8));
+    out.push_back(static_cast<unsigned char>(v));
+}
+
+// Writes one PNG chunk: length, type, data, CRC.
+bool writeChunk(QIODevice &out, const char type[4], const unsigned char *data, size_t size)
+{
+    std::vector<unsigned char> head;
+    appendBig32(head, quint32(size));
+    head.insert(head.end(), type, type + 4);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(type), 4);
+    if (size > 0)
+        crc = crc32_z(crc, data, size);
+    std::vector<unsigned char> tail;
+    appendBig32(tail, quint32(crc));
+    return out.write(reinterpret_cast<const char *>(head.data()), qint64(head.size())) == qint64(head.size()) &&
+           (size == 0 || out.write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size)) &&
+           out.write(reinterpret_cast<const char *>(tail.data()), qint64(tail.size())) == qint64(tail.size());
+}
+
+using Bytes = std::vector<unsigned char>;
+
+// A band of filtered rows compressed on its own, as one piece of the image
+// data's deflate stream.
+struct DeflatedBand {
+    Bytes bytes;
+    uLong adler = 1;
+    size_t length = 0; // filtered bytes it holds
+    bool last = false; // ends the stream
+    bool ok = false;
+};
+
+// Compresses a band as raw deflate data that the next band's data can
+// follow (a sync flush ends it, on a byte boundary), or that ends the
+// stream. The previous band's last 32 KiB serve as the dictionary, so that
+// the cut costs next to nothing.
+DeflatedBand deflateBand(std::shared_ptr<const Bytes> band, std::shared_ptr<const Bytes> previous, bool last)
+{
+    DeflatedBand result;
+    result.length = band->size();
+    result.last = last;
+    z_stream z{};
+    // The fastest level: art compresses well anyway, and a large mosaic
+    // must not keep the user waiting.
+    if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return result;
+    if (previous && !previous->empty()) {
+        const size_t n = std::min<size_t>(previous->size(), 32768);
+        deflateSetDictionary(&z, previous->data() + previous->size() - n, uInt(n));
+    }
+    result.bytes.resize(deflateBound(&z, uLong(band->size())) + 64);
+    z.next_in = const_cast<Bytef *>(band->data());
+    z.avail_in = uInt(band->size());
+    z.next_out = result.bytes.data();
+    z.avail_out = uInt(result.bytes.size());
+    const int status = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+    result.ok = z.avail_in == 0 && (last ? status == Z_STREAM_END : status == Z_OK);
+    result.bytes.resize(result.bytes.size() - z.avail_out);
+    deflateEnd(&z);
+    result.adler = adler32_z(1, band->data(), band->size());
+    return result;
+}
+
+// Rows of the picture as PNG filtered data, RGB: each row starts with the
+// filter "Sub" (each byte less the byte of the pixel to its left), which
+// turns the runs of one colour that make up text art into zeros.
+void filterRows(const QImage &band, int rows, Bytes &out)
+{
+    const int width = band.width();
+    out.resize(size_t(rows) * (size_t(width) * 3 + 1));
+    unsigned char *p = out.data();
+    for (int y = 0; y < rows; ++y) {
+        const QRgb *pixels = reinterpret_cast<const QRgb *>(band.constScanLine(y));
+        *p++ = 1;
+        int pr = 0, pg = 0, pb = 0;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = pixels[x];
+            const int r = qRed(c), g = qGreen(c), b = qBlue(c);
+            *p++ = static_cast<unsigned char>(r - pr);
+            *p++ = static_cast<unsigned char>(g - pg);
+            *p++ = static_cast<unsigned char>(b - pb);
+            pr = r;
+            pg = g;
+            pb = b;
+        }
+    }
+}
+
+// The PNG file: signature, header, the image data as one zlib stream whose
+// bands are compressed while the next bands are drawn, end.
+class PngWriter
+{
+public:
+    explicit PngWriter(QIODevice &out) : m_out(out) {}
+
+    bool begin(int width, int height)
+    {
+        static const char signature[] = "\x89PNG\r\n\x1a\n";
+        if (m_out.write(signature, 8) != 8)
+            return false;
+        Bytes header;
+        appendBig32(header, quint32(width));
+        appendBig32(header, quint32(height));
+        header.push_back(8); // bits per channel
+        header.push_back(2); // RGB
+        header.push_back(0); // deflate
+        header.push_back(0); // adaptive filters
+        header.push_back(0); // not interlaced
+        return writeChunk(m_out, "IHDR", header.data(), header.size());
+    }
+
+    // Hands a band of filtered rows to the compression; waits while two
+    // bands are still being compressed.
+    bool band(std::shared_ptr<const Bytes> rows, bool last)
+    {
+        m_pending.push_back(std::async(std::launch::async, deflateBand, rows, m_previous, last));
+        m_previous = last ? nullptr : std::move(rows);
+        while (m_pending.size() > 2 || (last && !m_pending.empty())) {
+            if (!writeFront())
+                return false;
+        }
+        return true;
+    }
+
+    bool finish() { return writeChunk(m_out, "IEND", nullptr, 0); }
+
+private:
+    bool writeFront()
+    {
+        DeflatedBand piece = m_pending.front().get();
+        m_pending.pop_front();
+        // zlib fails only for want of memory.
+        if (!piece.ok)
+            throw std::bad_alloc();
+        Bytes &bytes = piece.bytes;
+        if (m_first) {
+            // The zlib header: deflate, 32 KiB window, fastest level.
+            bytes.insert(bytes.begin(), {0x78, 0x01});
+            m_first = false;
+        }
+        m_adler = adler32_combine(m_adler, piece.adler, z_off_t(piece.length));
+        if (piece.last)
+            appendBig32(bytes, quint32(m_adler));
+        return writeChunk(m_out, "IDAT", bytes.data(), bytes.size());
+    }
+
+    QIODevice &m_out;
+    std::deque<std::future<DeflatedBand>> m_pending;
+    std::shared_ptr<const Bytes> m_previous;
+    uLong m_adler = 1;
+    bool m_first = true;
+};
+
+} // namespace
+
+void prepareResultDocument(QTextDocument &doc)
+{
+    QTextOption option = doc.defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    doc.setDefaultTextOption(option);
+    doc.setPageSize(QSizeF(0, -1));
+}
+
+QSize artImageSize(QTextDocument &doc)
+{
+    const NoPageWidth page(doc);
+    return laidOutSize(doc);
+}
+
+void drawArtBand(QTextDocument &doc, QImage &band, int top)
+{
+    const NoPageWidth page(doc);
+    drawBand(doc, band, top);
+}
+
+QImage renderArtImage(QTextDocument &doc)
+{
+    const NoPageWidth page(doc);
+    const QSize size = laidOutSize(doc);
+    if (size.isEmpty())
+        return QImage();
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    drawBand(doc, image, 0);
+    return image;
+}
+
+ArtImageError writeArtPng(QTextDocument &doc, QIODevice &out)
+{
+    const NoPageWidth page(doc);
+    const QSize size = laidOutSize(doc);
+    if (size.isEmpty())
+        return ArtImageError::Empty;
+    if (qint64(size.width()) * size.height() > kMaxArtPixels)
+        return ArtImageError::TooLarge;
+    QImage band(size.width(), std::min(kBandRows, size.height()), QImage::Format_RGB32);
+    if (band.isNull())
+        return ArtImageError::OutOfMemory;
+    PngWriter png(out);
+    try {
+        if (!png.begin(size.width(), size.height()))
+            return ArtImageError::WriteFailed;
+        for (int top = 0; top < size.height(); top += band.height()) {
+            drawBand(doc, band, top);
+            const int rows = std::min(band.height(), size.height() - top);
+            auto filtered = std::make_shared<Bytes>();
+            filterRows(band, rows, *filtered);
+            if (!png.band(std::move(filtered), top + rows >= size.height()))
+                return ArtImageError::WriteFailed;
+        }
+        if (!png.finish())
+            return ArtImageError::WriteFailed;
+    } catch (const std::bad_alloc &) {
+        return ArtImageError::OutOfMemory;
+    }
+    return ArtImageError::None;
+}
+
+QString artImageErrorText(ArtImageError error)
+{
+    switch (error) {
+    case ArtImageError::None:
+        return QString();
+    case ArtImageError::Empty:
+        return QStringLiteral("результат пуст");
+    case ArtImageError::TooLarge:
+        return QStringLiteral("рисунок больше %1 миллионов точек; уменьшите размер шрифта или сетку")
+            .arg(kMaxArtPixels / 1000000);
+    case ArtImageError::OutOfMemory:
+        return QStringLiteral("недостаточно памяти");
+    case ArtImageError::WriteFailed:
+        return QStringLiteral("файл не удаётся записать");
+    }
+    return QString();
+}
+
+} // namespace tessilor
