@@ -98,70 +98,77 @@ bool writeChunk(QIODevice &out, const char type[4], const unsigned char *data, s
 
 using Bytes = std::vector<unsigned char>;
 
-// A band of filtered rows compressed on its own, as one piece of the image
+// Rows from..to-1 of a band as PNG image data: each row the filter byte 0
+// ("None") and its pixels as red, green, blue. Unfiltered art compresses
+// best: a cell's glyph repeats whole in the next cell of its colour, which
+// the compression finds as long matches, and long matches are also its
+// fastest path.
+void packRows(const QImage &band, int from, int to, Bytes &out)
+{
+    const int width = band.width();
+    out.resize(size_t(std::max(0, to - from)) * (size_t(width) * 3 + 1));
+    unsigned char *p = out.data();
+    for (int y = from; y < to; ++y) {
+        const QRgb *pixels = reinterpret_cast<const QRgb *>(band.constScanLine(y));
+        *p++ = 0;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = pixels[x];
+            *p++ = static_cast<unsigned char>(qRed(c));
+            *p++ = static_cast<unsigned char>(qGreen(c));
+            *p++ = static_cast<unsigned char>(qBlue(c));
+        }
+    }
+}
+
+// A band of the picture compressed on its own, as one piece of the image
 // data's deflate stream.
 struct DeflatedBand {
     Bytes bytes;
     uLong adler = 1;
-    size_t length = 0; // filtered bytes it holds
+    size_t length = 0; // image data bytes it holds
     bool last = false; // ends the stream
     bool ok = false;
 };
 
-// Compresses a band as raw deflate data that the next band's data can
-// follow (a sync flush ends it, on a byte boundary), or that ends the
-// stream. The previous band's last 32 KiB serve as the dictionary, so that
-// the cut costs next to nothing.
-DeflatedBand deflateBand(std::shared_ptr<const Bytes> band, std::shared_ptr<const Bytes> previous, bool last)
+// Compresses rows 0..rows-1 of a band as raw deflate data that the next
+// band's data can follow (a sync flush ends it, on a byte boundary), or
+// that ends the stream. The end of the previous band serves as the
+// dictionary, so that the cut costs next to nothing.
+DeflatedBand deflateBand(QImage band, int rows, QImage previous, int previousRows, bool last)
 {
     DeflatedBand result;
-    result.length = band->size();
     result.last = last;
+    Bytes data;
+    packRows(band, 0, rows, data);
+    band = QImage();
+    Bytes dictionary;
+    if (!previous.isNull()) {
+        const int rowBytes = previous.width() * 3 + 1;
+        const int needed = std::min(previousRows, (32768 + rowBytes - 1) / rowBytes);
+        packRows(previous, previousRows - needed, previousRows, dictionary);
+        previous = QImage();
+    }
+    result.length = data.size();
     z_stream z{};
     // The fastest level: art compresses well anyway, and a large mosaic
     // must not keep the user waiting.
     if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return result;
-    if (previous && !previous->empty()) {
-        const size_t n = std::min<size_t>(previous->size(), 32768);
-        deflateSetDictionary(&z, previous->data() + previous->size() - n, uInt(n));
+    if (!dictionary.empty()) {
+        const size_t n = std::min<size_t>(dictionary.size(), 32768);
+        deflateSetDictionary(&z, dictionary.data() + dictionary.size() - n, uInt(n));
     }
-    result.bytes.resize(deflateBound(&z, uLong(band->size())) + 64);
-    z.next_in = const_cast<Bytef *>(band->data());
-    z.avail_in = uInt(band->size());
+    result.bytes.resize(deflateBound(&z, uLong(data.size())) + 64);
+    z.next_in = data.data();
+    z.avail_in = uInt(data.size());
     z.next_out = result.bytes.data();
     z.avail_out = uInt(result.bytes.size());
     const int status = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
     result.ok = z.avail_in == 0 && (last ? status == Z_STREAM_END : status == Z_OK);
     result.bytes.resize(result.bytes.size() - z.avail_out);
     deflateEnd(&z);
-    result.adler = adler32_z(1, band->data(), band->size());
+    result.adler = adler32_z(1, data.data(), data.size());
     return result;
-}
-
-// Rows of the picture as PNG filtered data, RGB: each row starts with the
-// filter "Sub" (each byte less the byte of the pixel to its left), which
-// turns the runs of one colour that make up text art into zeros.
-void filterRows(const QImage &band, int rows, Bytes &out)
-{
-    const int width = band.width();
-    out.resize(size_t(rows) * (size_t(width) * 3 + 1));
-    unsigned char *p = out.data();
-    for (int y = 0; y < rows; ++y) {
-        const QRgb *pixels = reinterpret_cast<const QRgb *>(band.constScanLine(y));
-        *p++ = 1;
-        int pr = 0, pg = 0, pb = 0;
-        for (int x = 0; x < width; ++x) {
-            const QRgb c = pixels[x];
-            const int r = qRed(c), g = qGreen(c), b = qBlue(c);
-            *p++ = static_cast<unsigned char>(r - pr);
-            *p++ = static_cast<unsigned char>(g - pg);
-            *p++ = static_cast<unsigned char>(b - pb);
-            pr = r;
-            pg = g;
-            pb = b;
-        }
-    }
 }
 
 // The PNG file: signature, header, the image data as one zlib stream whose
@@ -187,12 +194,13 @@ public:
         return writeChunk(m_out, "IHDR", header.data(), header.size());
     }
 
-    // Hands a band of filtered rows to the compression; waits while two
-    // bands are still being compressed.
-    bool band(std::shared_ptr<const Bytes> rows, bool last)
+    // Hands the first rows of a drawn band to the compression, which takes
+    // the band over; waits while two bands are still being compressed.
+    bool band(const QImage &image, int rows, bool last)
     {
-        m_pending.push_back(std::async(std::launch::async, deflateBand, rows, m_previous, last));
-        m_previous = last ? nullptr : std::move(rows);
+        m_pending.push_back(std::async(std::launch::async, deflateBand, image, rows, m_previous, m_previousRows, last));
+        m_previous = image;
+        m_previousRows = rows;
         while (m_pending.size() > 2 || (last && !m_pending.empty())) {
             if (!writeFront())
                 return false;
@@ -224,7 +232,8 @@ private:
 
     QIODevice &m_out;
     std::deque<std::future<DeflatedBand>> m_pending;
-    std::shared_ptr<const Bytes> m_previous;
+    QImage m_previous;
+    int m_previousRows = 0;
     uLong m_adler = 1;
     bool m_first = true;
 };
@@ -272,19 +281,20 @@ ArtImageError writeArtPng(QTextDocument &doc, QIODevice &out)
         return ArtImageError::Empty;
     if (qint64(size.width()) * size.height() > kMaxArtPixels)
         return ArtImageError::TooLarge;
-    QImage band(size.width(), std::min(kBandRows, size.height()), QImage::Format_RGB32);
-    if (band.isNull())
-        return ArtImageError::OutOfMemory;
+    const int bandRows = std::min(kBandRows, size.height());
     PngWriter png(out);
     try {
         if (!png.begin(size.width(), size.height()))
             return ArtImageError::WriteFailed;
-        for (int top = 0; top < size.height(); top += band.height()) {
+        for (int top = 0; top < size.height(); top += bandRows) {
+            // A band of its own each time: the one before is still being
+            // compressed.
+            QImage band(size.width(), bandRows, QImage::Format_RGB32);
+            if (band.isNull())
+                return ArtImageError::OutOfMemory;
             drawBand(doc, band, top);
-            const int rows = std::min(band.height(), size.height() - top);
-            auto filtered = std::make_shared<Bytes>();
-            filterRows(band, rows, *filtered);
-            if (!png.band(std::move(filtered), top + rows >= size.height()))
+            const int rows = std::min(bandRows, size.height() - top);
+            if (!png.band(band, rows, top + rows >= size.height()))
                 return ArtImageError::WriteFailed;
         }
         if (!png.finish())
