@@ -514,14 +514,11 @@ bool convertAnsi(const Options &o, const TextGrid &grid, QIODevice &dev)
         const FigureResult r = convertToFigures(grid.rgb, o.gray, nullptr, &sink);
         return sink.finish() && r.error == ConvertError::None;
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (convertText(o, grid, buffer).error != ConvertError::None)
-        return false;
-    if (pictureText(o))
-        return writeAnsiPictureText(bytes, textColorGrid(o, grid), charactersPerCell(o), dev);
-    return writeAnsiText(bytes, o.color, dev);
+    // Line by line as the conversion writes them.
+    AnsiTextWriter writer = pictureText(o) ? AnsiTextWriter(dev, textColorGrid(o, grid), charactersPerCell(o))
+                                           : AnsiTextWriter(dev, o.color);
+    const bool converted = convertText(o, grid, writer).error == ConvertError::None;
+    return writer.finish() && converted;
 }
 
 // Converts into dev; false when writing failed. Throws ResultError when the

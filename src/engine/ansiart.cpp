@@ -11,6 +11,8 @@ namespace tessilor {
 
 namespace {
 
+constexpr qsizetype kFlushBytes = 256 * 1024;
+
 // Decimal digits of 0..255, made once.
 struct Digits {
     std::array<std::array<char, 4>, 256> text{};
@@ -51,32 +53,6 @@ void endLine(QByteArray &out)
     out.append('\n');
 }
 
-// Calls fn(line) for every line of text without its line end.
-template<typename Fn>
-void forEachLine(const QByteArray &text, Fn fn)
-{
-    const char *p = text.constData();
-    const char *end = p + text.size();
-    while (p < end) {
-        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        const char *next = eol ? eol + 1 : end;
-        const char *stop = eol ? eol : end;
-        if (stop > p && stop[-1] == '\r')
-            --stop;
-        fn(p, stop);
-        p = next;
-    }
-}
-
-bool flushIfFull(QByteArray &buffer, QIODevice &out)
-{
-    if (buffer.size() < 256 * 1024)
-        return true;
-    const bool ok = out.write(buffer) == buffer.size();
-    buffer.clear();
-    return ok;
-}
-
 } // namespace
 
 QByteArray ansiForeground(quint32 color)
@@ -86,39 +62,64 @@ QByteArray ansiForeground(quint32 color)
     return out;
 }
 
-bool writeAnsiText(const QByteArray &text, quint32 color, QIODevice &out)
+AnsiTextWriter::AnsiTextWriter(QIODevice &out, quint32 color) : m_out(out), m_prefix(ansiForeground(color))
 {
-    const QByteArray prefix = ansiForeground(color);
-    QByteArray buffer;
-    buffer.reserve(256 * 1024 + 4096);
-    bool ok = true;
-    forEachLine(text, [&](const char *from, const char *to) {
-        if (!ok)
-            return;
-        buffer.append(prefix);
-        buffer.append(from, to - from);
-        endLine(buffer);
-        ok = flushIfFull(buffer, out);
-    });
-    return ok && (buffer.isEmpty() || out.write(buffer) == buffer.size());
+    m_buffer.reserve(kFlushBytes + 4096);
+    open(QIODevice::WriteOnly);
 }
 
-bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charactersPerCell, QIODevice &out)
+AnsiTextWriter::AnsiTextWriter(QIODevice &out, const QImage &grid, int charactersPerCell)
+    : m_out(out), m_perCell(std::max(charactersPerCell, 1))
 {
-    if (grid.isNull() || charactersPerCell < 1)
-        return writeAnsiText(text, 0, out);
-    const QImage img = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
-    const int lastRow = img.height() - 1;
-    const int lastColumn = img.width() - 1;
-    QByteArray buffer;
-    buffer.reserve(256 * 1024 + 4096);
-    bool ok = true;
-    int row = 0;
-    forEachLine(text, [&](const char *from, const char *to) {
-        if (!ok)
-            return;
-        const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(std::min(row, lastRow)));
-        ++row;
+    m_grid = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
+    if (m_grid.isNull())
+        m_prefix = ansiForeground(0);
+    m_buffer.reserve(kFlushBytes + 4096);
+    open(QIODevice::WriteOnly);
+}
+
+qint64 AnsiTextWriter::readData(char *, qint64)
+{
+    return -1;
+}
+
+qint64 AnsiTextWriter::writeData(const char *data, qint64 size)
+{
+    if (m_failed)
+        return -1;
+    const char *p = data;
+    const char *end = data + size;
+    while (p < end) {
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!eol) {
+            m_partial.append(p, end - p);
+            break;
+        }
+        if (m_partial.isEmpty()) {
+            line(p, eol);
+        } else {
+            m_partial.append(p, eol - p);
+            line(m_partial.constData(), m_partial.constData() + m_partial.size());
+            m_partial.clear();
+        }
+        p = eol + 1;
+    }
+    if (m_buffer.size() >= kFlushBytes && !flush())
+        return -1;
+    return size;
+}
+
+void AnsiTextWriter::line(const char *from, const char *to)
+{
+    if (to > from && to[-1] == '\r')
+        --to;
+    if (!m_prefix.isEmpty()) {
+        m_buffer.append(m_prefix);
+        m_buffer.append(from, to - from);
+    } else {
+        const QRgb *pixels =
+            reinterpret_cast<const QRgb *>(m_grid.constScanLine(std::min(m_row, m_grid.height() - 1)));
+        const int lastColumn = m_grid.width() - 1;
         qint64 current = -1;
         int column = 0;
         for (const char *p = from; p < to;) {
@@ -126,19 +127,48 @@ bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charac
             const char *q = p + 1;
             while (q < to && (static_cast<unsigned char>(*q) & 0xC0) == 0x80)
                 ++q;
-            const quint32 color = figureCellColor(line[std::min(column / charactersPerCell, lastColumn)], false);
+            const quint32 color = figureCellColor(pixels[std::min(column / m_perCell, lastColumn)], false);
             if (qint64(color) != current) {
-                appendForeground(buffer, color);
+                appendForeground(m_buffer, color);
                 current = color;
             }
-            buffer.append(p, q - p);
+            m_buffer.append(p, q - p);
             ++column;
             p = q;
         }
-        endLine(buffer);
-        ok = flushIfFull(buffer, out);
-    });
-    return ok && (buffer.isEmpty() || out.write(buffer) == buffer.size());
+    }
+    ++m_row;
+    endLine(m_buffer);
+}
+
+bool AnsiTextWriter::flush()
+{
+    if (!m_buffer.isEmpty()) {
+        m_failed = m_failed || m_out.write(m_buffer) != m_buffer.size();
+        m_buffer.clear();
+    }
+    return !m_failed;
+}
+
+bool AnsiTextWriter::finish()
+{
+    if (!m_partial.isEmpty()) {
+        line(m_partial.constData(), m_partial.constData() + m_partial.size());
+        m_partial.clear();
+    }
+    return flush();
+}
+
+bool writeAnsiText(const QByteArray &text, quint32 color, QIODevice &out)
+{
+    AnsiTextWriter writer(out, color);
+    return writer.write(text) == text.size() && writer.finish();
+}
+
+bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charactersPerCell, QIODevice &out)
+{
+    AnsiTextWriter writer(out, grid, charactersPerCell);
+    return writer.write(text) == text.size() && writer.finish();
 }
 
 AnsiFigureSink::AnsiFigureSink(QIODevice &out) : m_out(out)
@@ -158,7 +188,7 @@ void AnsiFigureSink::endRow(int, int)
 {
     endLine(m_line);
     m_color = -1;
-    if (m_line.size() >= 256 * 1024) {
+    if (m_line.size() >= kFlushBytes) {
         m_failed = m_failed || m_out.write(m_line) != m_line.size();
         m_line.clear();
     }
