@@ -20,6 +20,7 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -30,13 +31,29 @@ namespace {
 
 constexpr int kCells = 1024;
 
-const QImage &photoGrid()
+// The sample photograph spread over 1024 x 1024 cells; with grain, a little
+// noise in every cell, so that neighbouring cells rarely share a colour (a
+// photograph's grain, the hard case for compression).
+const QImage &photoGrid(bool grain)
 {
-    static const QImage grid = [] {
+    static const QImage plain = [] {
         const LoadedImage loaded = loadImage(QStringLiteral(TESSILOR_SAMPLE_PHOTO));
         return makeGridImage(loaded.image, QImage(), kCells, kCells);
     }();
-    return grid;
+    static const QImage grainy = [] {
+        QImage g = plain.copy();
+        QRandomGenerator rng(7);
+        for (int y = 0; y < g.height(); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(g.scanLine(y));
+            for (int x = 0; x < g.width(); ++x) {
+                const int d = int(rng.bounded(9)) - 4;
+                line[x] = qRgb(qBound(0, qRed(line[x]) + d, 255), qBound(0, qGreen(line[x]) - d, 255),
+                               qBound(0, qBlue(line[x]) + d, 255));
+            }
+        }
+        return g;
+    }();
+    return grain ? grainy : plain;
 }
 
 // Discards what it is given, counting the bytes.
@@ -57,7 +74,7 @@ protected:
 
 // A figure result as the result window holds it: the mosaic layout, the
 // figure font at the given size, the window's paragraph indent.
-std::unique_ptr<QTextDocument> figureDocument(int points, bool fill)
+std::unique_ptr<QTextDocument> figureDocument(int points, bool fill, bool grain = false)
 {
     auto doc = std::make_unique<QTextDocument>();
     prepareResultDocument(*doc);
@@ -66,18 +83,19 @@ std::unique_ptr<QTextDocument> figureDocument(int points, bool fill)
     font.setPointSize(points);
     const MosaicLayout::Fill display(doc.get(), glyph);
     FigureDocumentSink sink(doc.get(), glyph, font, 0);
-    convertToFigures(photoGrid(), false, fill ? glyphCoverage(font, glyph) : 0.0, nullptr, &sink);
+    convertToFigures(photoGrid(grain), false, fill ? glyphCoverage(font, glyph) : 0.0, nullptr, &sink);
     sink.finish();
     return doc;
 }
 
 } // namespace
 
-// PNG of a 1024 x 1024 figure result: arguments are the font size in points
-// and the figure fill (0/1). Time is wall-clock, CPU that of all threads.
+// PNG of a 1024 x 1024 figure result: arguments are the font size in points,
+// the figure fill (0/1) and grain (0/1). Time is wall-clock, CPU that of all
+// threads.
 static void BM_PngFigures1024(benchmark::State &state)
 {
-    const auto doc = figureDocument(int(state.range(0)), state.range(1) != 0);
+    const auto doc = figureDocument(int(state.range(0)), state.range(1) != 0, state.range(2) != 0);
     const QSize size = artImageSize(*doc);
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -90,10 +108,12 @@ static void BM_PngFigures1024(benchmark::State &state)
     state.counters["bytes"] = double(bytes);
 }
 BENCHMARK(BM_PngFigures1024)
-    ->ArgNames({"pt", "fill"})
-    ->Args({4, 0})
-    ->Args({8, 0})
-    ->Args({8, 1})
+    ->ArgNames({"pt", "fill", "grain"})
+    ->Args({4, 0, 0})
+    ->Args({8, 0, 0})
+    ->Args({8, 1, 0})
+    ->Args({8, 0, 1})
+    ->Args({8, 1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime() // the compression runs on threads of its own
     ->UseRealTime()
@@ -102,7 +122,7 @@ BENCHMARK(BM_PngFigures1024)
 // The drawing alone (no compression), for the share of each in the PNG.
 static void BM_DrawFigures1024(benchmark::State &state)
 {
-    const auto doc = figureDocument(8, false);
+    const auto doc = figureDocument(8, false, state.range(0) != 0);
     const QSize size = artImageSize(*doc);
     QImage band(size.width(), 256, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -110,7 +130,7 @@ static void BM_DrawFigures1024(benchmark::State &state)
             drawArtBand(*doc, band, top);
     }
 }
-BENCHMARK(BM_DrawFigures1024)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_DrawFigures1024)->ArgName("grain")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // tessilor-cli from the picture to /dev/null, by format: the terminal codes
 // against plain text, for the largest text grid (1024 characters x 1024

@@ -1,5 +1,7 @@
 #include "document/artimage.h"
 
+#include "document/fastdeflate.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QIODevice>
 #include <QPainter>
@@ -98,26 +100,26 @@ bool writeChunk(QIODevice &out, const char type[4], const unsigned char *data, s
 
 using Bytes = std::vector<unsigned char>;
 
-// Rows from..to-1 of a band as PNG image data: each row the filter byte 0
-// ("None") and its pixels as red, green, blue. Unfiltered art compresses
-// best: a cell's glyph repeats whole in the next cell of its colour, which
-// the compression finds as long matches, and long matches are also its
-// fastest path.
-void packRows(const QImage &band, int from, int to, Bytes &out)
+// Rows from..to-1 of a band as PNG image data at out: each row the filter
+// byte 0 ("None") and its pixels as red, green, blue. Unfiltered art
+// compresses best: a cell's glyph repeats whole in the next cell of its
+// colour, a long match, which is also the compression's fastest path.
+// Returns the end of what was written.
+unsigned char *packRows(const QImage &band, int from, int to, unsigned char *out)
 {
     const int width = band.width();
-    out.resize(size_t(std::max(0, to - from)) * (size_t(width) * 3 + 1));
-    unsigned char *p = out.data();
     for (int y = from; y < to; ++y) {
         const QRgb *pixels = reinterpret_cast<const QRgb *>(band.constScanLine(y));
-        *p++ = 0;
+        *out++ = 0;
         for (int x = 0; x < width; ++x) {
             const QRgb c = pixels[x];
-            *p++ = static_cast<unsigned char>(qRed(c));
-            *p++ = static_cast<unsigned char>(qGreen(c));
-            *p++ = static_cast<unsigned char>(qBlue(c));
+            out[0] = static_cast<unsigned char>(qRed(c));
+            out[1] = static_cast<unsigned char>(qGreen(c));
+            out[2] = static_cast<unsigned char>(qBlue(c));
+            out += 3;
         }
     }
+    return out;
 }
 
 // A band of the picture compressed on its own, as one piece of the image
@@ -127,47 +129,30 @@ struct DeflatedBand {
     uLong adler = 1;
     size_t length = 0; // image data bytes it holds
     bool last = false; // ends the stream
-    bool ok = false;
 };
 
-// Compresses rows 0..rows-1 of a band as raw deflate data that the next
-// band's data can follow (a sync flush ends it, on a byte boundary), or
-// that ends the stream. The end of the previous band serves as the
-// dictionary, so that the cut costs next to nothing.
+// Compresses rows 0..rows-1 of a band as a piece of the image data's
+// deflate stream (see fastdeflate.h), the end of the previous band (its last
+// 32 KiB of image data) serving as dictionary so that the cut costs next to
+// nothing.
 DeflatedBand deflateBand(QImage band, int rows, QImage previous, int previousRows, bool last)
 {
     DeflatedBand result;
     result.last = last;
-    Bytes data;
-    packRows(band, 0, rows, data);
+    const size_t rowBytes = size_t(band.width()) * 3 + 1;
+    const int dictionaryRows =
+        previous.isNull() ? 0 : std::min(previousRows, int((32768 + rowBytes - 1) / rowBytes));
+    const size_t dictionarySize = size_t(dictionaryRows) * rowBytes;
+    result.length = size_t(rows) * rowBytes;
+    const std::unique_ptr<unsigned char[]> data(new unsigned char[dictionarySize + result.length]);
+    if (dictionaryRows > 0)
+        packRows(previous, previousRows - dictionaryRows, previousRows, data.get());
+    previous = QImage();
+    packRows(band, 0, rows, data.get() + dictionarySize);
     band = QImage();
-    Bytes dictionary;
-    if (!previous.isNull()) {
-        const int rowBytes = previous.width() * 3 + 1;
-        const int needed = std::min(previousRows, (32768 + rowBytes - 1) / rowBytes);
-        packRows(previous, previousRows - needed, previousRows, dictionary);
-        previous = QImage();
-    }
-    result.length = data.size();
-    z_stream z{};
-    // The fastest level: art compresses well anyway, and a large mosaic
-    // must not keep the user waiting.
-    if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return result;
-    if (!dictionary.empty()) {
-        const size_t n = std::min<size_t>(dictionary.size(), 32768);
-        deflateSetDictionary(&z, dictionary.data() + dictionary.size() - n, uInt(n));
-    }
-    result.bytes.resize(deflateBound(&z, uLong(data.size())) + 64);
-    z.next_in = data.data();
-    z.avail_in = uInt(data.size());
-    z.next_out = result.bytes.data();
-    z.avail_out = uInt(result.bytes.size());
-    const int status = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-    result.ok = z.avail_in == 0 && (last ? status == Z_STREAM_END : status == Z_OK);
-    result.bytes.resize(result.bytes.size() - z.avail_out);
-    deflateEnd(&z);
-    result.adler = adler32_z(1, data.data(), data.size());
+    const unsigned char *image = data.get() + dictionarySize;
+    result.bytes = deflatePiece(image, result.length, dictionarySize, last);
+    result.adler = adler32_z(1, image, result.length);
     return result;
 }
 
@@ -213,11 +198,8 @@ public:
 private:
     bool writeFront()
     {
-        DeflatedBand piece = m_pending.front().get();
+        DeflatedBand piece = m_pending.front().get(); // std::bad_alloc from the thread comes out here
         m_pending.pop_front();
-        // zlib fails only for want of memory.
-        if (!piece.ok)
-            throw std::bad_alloc();
         Bytes &bytes = piece.bytes;
         if (m_first) {
             // The zlib header: deflate, 32 KiB window, fastest level.
@@ -286,10 +268,15 @@ ArtImageError writeArtPng(QTextDocument &doc, QIODevice &out)
     try {
         if (!png.begin(size.width(), size.height()))
             return ArtImageError::WriteFailed;
+        // Bands are drawn into four images in turn: while one is drawn, the
+        // compression still reads the two before it (and the one before
+        // those as dictionary).
+        QImage bands[4];
+        int turn = 0;
         for (int top = 0; top < size.height(); top += bandRows) {
-            // A band of its own each time: the one before is still being
-            // compressed.
-            QImage band(size.width(), bandRows, QImage::Format_RGB32);
+            QImage &band = bands[turn++ % 4];
+            if (band.isNull())
+                band = QImage(size.width(), bandRows, QImage::Format_RGB32);
             if (band.isNull())
                 return ArtImageError::OutOfMemory;
             drawBand(doc, band, top);

@@ -40,9 +40,11 @@ enum class ArtImageError {
 // and the file would be of little use.
 inline constexpr qint64 kMaxArtPixels = qint64(1) << 30;
 
-// Writes the picture as a PNG file (8-bit RGB) into out, drawing and
-// compressing it a band of rows at a time, so that a large mosaic never
-// needs the whole picture in memory.
+// Writes the picture as a PNG file (8-bit RGB) into out, a band of rows at
+// a time: while a band is drawn, the bands before it are compressed on
+// threads of their own (fastdeflate.h), so that a large mosaic needs
+// neither the whole picture in memory nor a core's time for compression
+// after the drawing.
 ArtImageError writeArtPng(QTextDocument &doc, QIODevice &out);
 
 // A sentence for an error, in Russian, for messages.
