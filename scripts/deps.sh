@@ -12,6 +12,7 @@ TESSILOR_PACKAGES=(
   python3 python3-fonttools
   python3-numpy python3-scipy python3-skimage python3-pil jp2a hyperfine
   xvfb xauth poppler-utils
+  zlib1g-dev
   libreoffice-writer-nogui chromium
   clang libclang-rt-14-dev
   fp-utils

@@ -67,11 +67,40 @@ void ColorMenu::Form_Load()
     // The other-colour bar is as wide as its button and centred.
     const int barWidth = pixelsToTwips(m_other->width());
     const int barHeight = pixelsToTwips(m_other->height());
-    const int innerHeight = colorMenuInnerHeight(grid.rows, barHeight);
+    int innerHeight = colorMenuInnerHeight(grid.rows, barHeight);
     const int barTop = paletteHeight + (innerHeight - paletteHeight - barHeight) / 2;
-    Toolbar2->setGeometry(twipsToPixels(centredBarLeft(kInnerWidth, barWidth)), twipsToPixels(barTop),
-                          m_other->width(), m_other->height());
+    const int barLeft = centredBarLeft(kInnerWidth, barWidth);
+    Toolbar2->setGeometry(twipsToPixels(barLeft), twipsToPixels(barTop), m_other->width(), m_other->height());
     m_other->move(0, 0);
+
+    // "По изображению", the picture's own colours: a swatch button of the
+    // palette's size at the right end of the other-colour bar's row (below
+    // it when the row has no room left).
+    Toolbar3 = new QWidget(this);
+    Toolbar3->setObjectName(QStringLiteral("Toolbar3"));
+    m_picture = new QToolButton(Toolbar3);
+    m_picture->setObjectName(QStringLiteral("Toolbar3_1"));
+    m_picture->setAutoRaise(true);
+    m_picture->setIconSize(QSize(16, 16));
+    m_picture->setIcon(QIcon(QPixmap::fromImage(makePictureSwatch())));
+    m_picture->setText(QStringLiteral("По изображению"));
+    m_picture->setToolTip(QStringLiteral("По изображению: каждый символ цветом своей клетки изображения"));
+    m_picture->setAccessibleName(QStringLiteral("По изображению"));
+    m_picture->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_picture->setGeometry(0, 0, twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
+    connect(m_picture, &QToolButton::clicked, this, [this] {
+        close();
+        Q_EMIT pictureColorsPicked();
+    });
+    int pictureLeft = kInnerWidth - kButtonWidth;
+    int pictureTop = barTop + (barHeight - kButtonHeight) / 2;
+    if (pictureLeft < barLeft + barWidth) {
+        pictureLeft = centredBarLeft(kInnerWidth, kButtonWidth);
+        pictureTop = barTop + barHeight;
+        innerHeight = std::max(innerHeight, pictureTop + kButtonHeight);
+    }
+    Toolbar3->setGeometry(twipsToPixels(pictureLeft), twipsToPixels(std::max(pictureTop, paletteHeight)),
+                          twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
 
     setFixedSize(twipsToPixels(kInnerWidth), twipsToPixels(innerHeight));
 }

@@ -14,7 +14,8 @@ class SwatchList;
 // far); the "Другой цвет" bar (Toolbar2) asks for any colour and adds it to
 // the list as a new swatch. Either way swatchPicked carries the chosen
 // swatch's 1-based index and the picker closes. A cancelled colour dialog
-// closes the picker without a pick.
+// closes the picker without a pick. The "По изображению" bar (Toolbar3)
+// chooses the picture's own colours (pictureColorsPicked).
 // The window deletes itself when it closes; hold it in a QPointer.
 class ColorMenu : public QFrame
 {
@@ -26,9 +27,13 @@ public:
     QWidget *toolbar2() const { return Toolbar2; }
     QToolButton *paletteButton(int index) const; // 1-based
     QToolButton *otherColorButton() const { return m_other; }
+    QWidget *toolbar3() const { return Toolbar3; }
+    QToolButton *pictureColorsButton() const { return m_picture; }
 
 Q_SIGNALS:
     void swatchPicked(int index);
+    // Every character in the colour of its cell of the picture.
+    void pictureColorsPicked();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -44,6 +49,8 @@ private:
     QWidget *Toolbar1 = nullptr;
     QWidget *Toolbar2 = nullptr;
     QToolButton *m_other = nullptr;
+    QWidget *Toolbar3 = nullptr;
+    QToolButton *m_picture = nullptr;
     QList<QToolButton *> m_buttons;
     bool m_choosing = false;
 };

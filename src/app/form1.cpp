@@ -386,9 +386,16 @@ void Form1::setColorSwatch(int index)
     if (index < 1 || index > m_swatches.count())
         return;
     m_colorSwatch = index;
+    m_pictureColors = false;
     m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(m_swatches.image(index))));
     if (m_preview)
         m_preview->optionsChanged();
+}
+
+void Form1::setPictureColors()
+{
+    m_pictureColors = true;
+    m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(makePictureSwatch())));
 }
 
 quint32 Form1::textColor() const
@@ -468,6 +475,7 @@ void Form1::showColorPicker()
     auto *picker = new ColorMenu(&m_swatches, this);
     m_colorMenu = picker;
     connect(picker, &ColorMenu::swatchPicked, this, [this](int index) { setColorSwatch(index); });
+    connect(picker, &ColorMenu::pictureColorsPicked, this, &Form1::setPictureColors);
     const QRect frame = frameGeometry();
     const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
                                        textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
@@ -735,6 +743,7 @@ RunRequest Form1::runRequest() const
     r.ramp = m_textBar.ImageCombo2->currentData().toString();
     r.textSizeText = m_textBar.grid.sizeList->currentText();
     r.textColor = textColor();
+    r.pictureColors = m_pictureColors;
     r.contrast = qint16(m_textBar.Slider1->value());
     r.method = m_textBar.methodList->currentIndex();
     r.figureFamily = figureFamily();

@@ -80,6 +80,10 @@ public:
     int colorSwatchIndex() const { return m_colorSwatch; }
     void setColorSwatch(int index);
     quint32 textColor() const;
+    // The colour choice "По изображению": every character in its cell's
+    // colour; picking a swatch ends it.
+    void setPictureColors();
+    bool pictureColors() const { return m_pictureColors; }
     // The figure button's key ("k" + code) and hidden font family.
     QString figureKey() const;
     QString figureFamily() const;
@@ -160,6 +164,7 @@ private:
 
     SwatchList m_swatches;
     int m_colorSwatch = 1;
+    bool m_pictureColors = false;
     float m_nonClientHeight = 0;
     int m_storedState = 0;
     bool m_unloaded = false;

@@ -126,10 +126,7 @@ void RunControl::output(const QString &key)
     } else if (key == QLatin1String("print")) {
         // Without a printer this shows "На компьютере нет установленных
         // принтеров!"; otherwise the print window, modal.
-        TextForm *tf = m_result();
-        ShowPrintWindow(globals::lastRunPrintSource(tf->resultFont().family(), tf->resultFont().pointSizeF(),
-                                                    tf->foreColor(), tf->glyph()),
-                        m_owner);
+        ShowPrintWindow(m_result()->printSource(), m_owner);
     }
 }
 

@@ -24,6 +24,9 @@ struct RunRequest {
     qint16 contrast = 0;
     // Method list entry: 0 classic, 1 tone (see TextMethod).
     int method = 0;
+    // The colour picker's "По изображению": every character in the colour of
+    // its cell (tone method: of its half cell) instead of textColor.
+    bool pictureColors = false;
 
     // Figures: the figure font family, the figure button's key ("k" + code),
     // the figure size list entry and the colour-mode list (grey or colour).

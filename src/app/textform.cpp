@@ -3,6 +3,7 @@
 #include "app/appicons.h"
 #include "engine/figureconvert.h"
 #include "app/globals.h"
+#include "app/resultfile.h"
 #include "engine/grid.h"
 #include "engine/mainlayout.h"
 #include "engine/numparse.h"
@@ -11,6 +12,7 @@
 #include "engine/outputfile.h"
 #include "engine/paths.h"
 #include "engine/settings.h"
+#include "engine/textcolors.h"
 #include "engine/textconvert.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
@@ -19,6 +21,7 @@
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
+#include "view/printwindow.h"
 #include "widgets/captionbar.h"
 
 #include <QApplication>
@@ -31,6 +34,7 @@
 #include <QStandardPaths>
 #include <QMdiArea>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QTextEdit>
 #include <QUrl>
 
@@ -201,15 +205,26 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
 
     m_font = resultFontOf(request.fontFace, request.textSizeText);
     m_foreColor = request.textColor;
+    m_pictureColors = false;
+    const bool tone = request.method == int(TextMethod::Tone);
+    const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
+    // In the picture's colours: the colours of the cells the characters
+    // stand for (the tone method's characters stand for half cells).
+    QImage colorGrid;
+    if (request.pictureColors) {
+        colorGrid = tone ? makeGridImage(source, picture->displayImage(), 2 * m_grid.width(), m_grid.height())
+                         : m_grid;
+        if (colorGrid.isNull())
+            throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
+    }
 
     TextResult result;
-    if (request.method == int(TextMethod::Tone)) {
+    if (tone) {
         // Characters from the font that shows the art, each sampling its own
         // half of a cell.
         const ToneRamp &ramp = toneRamp(m_font, request.ramp);
         if (!ramp.valid())
             throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-        const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
         const LumaGrid luma = makeLumaGrid(source, 2 * m_grid.width(), m_grid.height());
         if (luma.isNull())
             throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
@@ -228,12 +243,24 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
         throw RunError{QStringLiteral("не удаётся прочитать файл %1 (%2).").arg(path, in.errorString())};
     QString text = QString::fromUtf8(in.readAll());
     in.close();
+    std::vector<quint32> colors;
+    if (request.pictureColors) {
+        // One line per character in the colour file, for printing.
+        colors = pictureTextColors(text, colorGrid, charactersPerColorCell(request.method));
+        OutputFile colorFile(globals::TempColorPath, OutputFile::Access::Private);
+        openTempFile(colorFile);
+        finishTempFile(colorFile, writeTextColorFile(colors, colorFile) ? ConvertError::None : ConvertError::WriteFailed);
+    }
     m_rEdit->SetText(QString(), ST_DEFAULT);
     m_rEdit->setFont(0, m_font);
     m_rEdit->setFontColor(0, m_foreColor);
     m_rEdit->setFont(0, m_font);
     m_rEdit->setFont(1, m_font);
-    fillTextDocument(*m_rEdit->hwnd()->document(), text, m_font, m_foreColor);
+    if (request.pictureColors)
+        fillPictureTextDocument(*m_rEdit->hwnd()->document(), text, m_font, colors);
+    else
+        fillTextDocument(*m_rEdit->hwnd()->document(), text, m_font, m_foreColor);
+    m_pictureColors = request.pictureColors;
     text.clear();
     QCoreApplication::processEvents();
 
@@ -250,6 +277,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     globals::GridColumns = 0;
 
     m_font = resultFontOf(request.figureFamily, request.figureSizeText);
+    m_pictureColors = false;
     const int code = figureCodeFromKey(request.figureKey);
     if (code < 0 || code > 255)
         throw RunError{QStringLiteral("не выбрана фигура.")};
@@ -283,6 +311,14 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     m_rEdit->setSelLength(0);
     Form_Resize();
     finishRun(request);
+}
+
+PrintSource TextForm::printSource() const
+{
+    PrintSource source =
+        globals::lastRunPrintSource(m_font.family(), m_font.pointSizeF(), m_foreColor, m_glyph);
+    source.textColors = source.resultKind == 3 && m_pictureColors;
+    return source;
 }
 
 void TextForm::beginRun(const RunRequest &request, const RunHooks &hooks)
@@ -321,12 +357,8 @@ void TextForm::finishRun(const RunRequest &request)
 void TextForm::ToFile()
 {
     Q_EMIT outputAvailable(false);
-    FilterTable filters;
-    filters.entries.append(FilterEntry{QStringLiteral("Документы RichText  (*.rtf)"), QStringLiteral("*.rtf")});
-    if (globals::ResultKind != 2)
-        filters.entries.append(FilterEntry{QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("*.txt")});
-    else
-        filters.entries.append(FilterEntry{});
+    const bool figures = globals::ResultKind == 2;
+    const FilterTable filters = resultFileFilters(figures);
 
     SettingsStore store;
     // Without a stored folder that still exists the dialog starts in the
@@ -345,21 +377,22 @@ void TextForm::ToFile()
     }
     const QString path = AddBackslash(folder) + names.value(0);
     const QString ext = getExt(path);
-    if (ext == QLatin1String("txt") || ext == QLatin1String("rtf")) {
-        if (!m_rEdit->SaveFile(path, ext == QLatin1String("rtf"))) {
-            QMessageBox::critical(this, kCaption,
-                                  QStringLiteral("Не удалось сохранить файл %1.\r\nПроверьте, что папка доступна "
-                                                 "для записи и на диске есть свободное место.")
-                                      .arg(QDir::toNativeSeparators(path)));
-        }
-    } else {
+    const SaveOutcome outcome = saveResultFile(path, *m_rEdit, printSource(), currentPrinter().pageLayout());
+    if (!outcome.knownType) {
         // Another extension writes nothing; say so instead of passing in silence.
         QMessageBox::warning(this, kCaption,
                              QStringLiteral("Файл %1 не сохранён: тип \"%2\" не поддерживается.\r\n"
-                                            "Сохраните результат как документ RichText (*.rtf)%3.")
+                                            "Сохраните результат как %3.")
                                  .arg(getName(path), ext.isEmpty() ? QStringLiteral("без расширения") : ext,
-                                      globals::ResultKind == 2 ? QString()
-                                                               : QStringLiteral(" или текстовый файл (*.txt)")));
+                                      resultFileTypesText(figures)));
+    } else if (!outcome.saved) {
+        QMessageBox::critical(this, kCaption,
+                              outcome.reason.isEmpty()
+                                  ? QStringLiteral("Не удалось сохранить файл %1.\r\nПроверьте, что папка доступна "
+                                                   "для записи и на диске есть свободное место.")
+                                        .arg(QDir::toNativeSeparators(path))
+                                  : QStringLiteral("Не удалось сохранить файл %1: %2.")
+                                        .arg(QDir::toNativeSeparators(path), outcome.reason));
     }
     Q_EMIT outputAvailable(true);
     store.write(keys::LastOutDir, getPath(path));

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "app/runrequest.h"
+#include "engine/printlayout.h"
 #include "engine/runhooks.h"
 #include "widgets/subwindow.h"
 
@@ -51,6 +52,12 @@ public:
     QFont resultFont() const { return m_font; }
     quint32 foreColor() const { return m_foreColor; }
     QChar glyph() const { return m_glyph; }
+    // True after a text run in the picture's colours (their colour file is
+    // TempColorPath).
+    bool pictureColors() const { return m_pictureColors; }
+    // What printing and the PDF export read: the last run's files with the
+    // result's font, colours and glyph.
+    PrintSource printSource() const;
     // Path of the copy the word processor opens.
     static QString wordFilePath();
 
@@ -81,6 +88,7 @@ private:
     QChar m_glyph; // Tag
     bool m_preview = false;
     QPoint m_previewScroll;
+    bool m_pictureColors = false;
 };
 
 } // namespace tessilor

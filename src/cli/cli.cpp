@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "engine/ansiart.h"
 #include "engine/figureconvert.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
@@ -10,11 +11,16 @@
 #include "engine/options.h"
 #include "engine/outputfile.h"
 #include "engine/paths.h"
+#include "engine/pdfexport.h"
+#include "engine/textcolors.h"
 #include "engine/textconvert.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
+#include "document/artimage.h"
 #include "document/documentfill.h"
 #include "document/htmlpage.h"
+#include "document/mosaiclayout.h"
+#include "document/resultexport.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
@@ -52,6 +58,7 @@ struct Options {
     bool formatGiven = false;
     int size = 8;
     quint32 color = 0;
+    bool pictureColors = false; // --color picture: each character in its cell's colour
     int figureFont = 1;
     QString image;
     bool imageGiven = false; // an empty name is still a name, of no file
@@ -62,9 +69,17 @@ struct Options {
 struct TextGrid {
     QImage rgb;
     LumaGrid luma;
+    // The tone method in the picture's colours: a colour grid of the
+    // characters' columns.
+    QImage toneColors;
 };
 
 struct UsageError {
+    QString message;
+};
+
+// The result cannot be made in the chosen form (a picture too large, say).
+struct ResultError {
     QString message;
 };
 
@@ -92,6 +107,14 @@ int parseInt(const QString &option, const QString &value, int low, int high)
                              .arg(high)
                              .arg(value)};
     return v;
+}
+
+const QStringList &knownFormats()
+{
+    static const QStringList formats{QStringLiteral("txt"), QStringLiteral("rtf"),  QStringLiteral("html"),
+                                     QStringLiteral("png"), QStringLiteral("pdf"),  QStringLiteral("ansi"),
+                                     QStringLiteral("colors")};
+    return formats;
 }
 
 Options parseArgs(const QStringList &args)
@@ -173,9 +196,9 @@ Options parseArgs(const QStringList &args)
         } else if (name == QLatin1String("-F") || name == QLatin1String("--format")) {
             o.format = needValue();
             o.formatGiven = true;
-            if (o.format != QLatin1String("txt") && o.format != QLatin1String("colors") &&
-                o.format != QLatin1String("rtf") && o.format != QLatin1String("html"))
-                throw UsageError{QStringLiteral("--format is txt, rtf, html or colors, not '%1'").arg(o.format)};
+            if (!knownFormats().contains(o.format))
+                throw UsageError{QStringLiteral("--format is txt, rtf, html, png, pdf, ansi or colors, not '%1'")
+                                     .arg(o.format)};
         } else if (name == QLatin1String("-s") || name == QLatin1String("--size")) {
             const QString v = needValue();
             o.size = parseInt(name, v, 1, 1638);
@@ -187,13 +210,19 @@ Options parseArgs(const QStringList &args)
             }
         } else if (name == QLatin1String("--color")) {
             const QString v = needValue();
+            if (v.trimmed() == QLatin1String("picture")) {
+                o.pictureColors = true;
+                continue;
+            }
+            o.pictureColors = false;
             QString hex = v.trimmed();
             if (hex.startsWith(u'#'))
                 hex.remove(0, 1);
             bool ok = hex.size() == 6;
             const uint rgb = ok ? hex.toUInt(&ok, 16) : 0;
             if (!ok)
-                throw UsageError{QStringLiteral("--color needs six hexadecimal digits RRGGBB, not '%1'").arg(v)};
+                throw UsageError{
+                    QStringLiteral("--color needs six hexadecimal digits RRGGBB or 'picture', not '%1'").arg(v)};
             o.color = rgbValue(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
         } else if (name == QLatin1String("--figure-font")) {
             o.figureFont = parseInt(name, needValue(), 1, 2);
@@ -207,11 +236,25 @@ Options parseArgs(const QStringList &args)
         o.columns = o.mode == Mode::Text ? QStringLiteral("160") : QStringLiteral("80");
     if (!o.formatGiven && !o.output.isEmpty()) {
         // The output file's extension chooses the format.
-        const QString ext = QFileInfo(o.output).suffix().toLower();
-        if (ext == QLatin1String("rtf"))
-            o.format = QStringLiteral("rtf");
-        else if (ext == QLatin1String("html") || ext == QLatin1String("htm"))
-            o.format = QStringLiteral("html");
+        ExportFormat format = ExportFormat::Text;
+        if (exportFormatForSuffix(QFileInfo(o.output).suffix(), &format)) {
+            switch (format) {
+            case ExportFormat::Rtf:
+                o.format = QStringLiteral("rtf");
+                break;
+            case ExportFormat::Html:
+                o.format = QStringLiteral("html");
+                break;
+            case ExportFormat::Png:
+                o.format = QStringLiteral("png");
+                break;
+            case ExportFormat::Pdf:
+                o.format = QStringLiteral("pdf");
+                break;
+            case ExportFormat::Text:
+                break;
+            }
+        }
     }
     // Fonts with a fixed size force their size, as the font list does.
     if (o.mode == Mode::Text) {
@@ -253,6 +296,30 @@ private:
 bool toneMethod(const Options &o)
 {
     return o.mode == Mode::Text && o.method == TextMethod::Tone;
+}
+
+// Text in the picture's colours.
+bool pictureText(const Options &o)
+{
+    return o.mode == Mode::Text && o.pictureColors;
+}
+
+// The colours of the characters' cells and the characters per cell.
+const QImage &textColorGrid(const Options &o, const TextGrid &grid)
+{
+    return toneMethod(o) ? grid.toneColors : grid.rgb;
+}
+
+int charactersPerCell(const Options &o)
+{
+    return charactersPerColorCell(int(o.method));
+}
+
+// Formats drawn with fonts, which need a GUI application object.
+bool richFormat(const QString &format)
+{
+    return format == QLatin1String("rtf") || format == QLatin1String("html") || format == QLatin1String("png") ||
+           format == QLatin1String("pdf");
 }
 
 QFont textFont(const Options &o)
@@ -344,6 +411,7 @@ private:
 // indent of 50 twips.
 void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &doc)
 {
+    prepareResultDocument(doc);
     QTextBlockFormat block;
     ParaFormat2 indent;
     indent.dwMask = PFM_STARTINDENT;
@@ -355,12 +423,21 @@ void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &d
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         convertText(o, grid, buffer);
+        const QString text = QString::fromUtf8(bytes);
+        if (pictureText(o)) {
+            const std::vector<quint32> colors = pictureTextColors(text, textColorGrid(o, grid), charactersPerCell(o));
+            ensureHeadroom(qint64(colors.size()) + 2 * bytes.count('\n'));
+            fillPictureTextDocument(doc, text, textFont(o), colors);
+            return;
+        }
         ensureHeadroom(2 * bytes.count('\n')); // a run and a paragraph mark per line
-        fillTextDocument(doc, QString::fromUtf8(bytes), textFont(o), o.color);
+        fillTextDocument(doc, text, textFont(o), o.color);
         return;
     }
     QFont font(figureFamily(o.figureFont));
     font.setPointSize(o.size);
+    // Shown through the mosaic layout, as the result window shows a mosaic.
+    const MosaicLayout::Fill display(&doc, codePageChar(o.figureCode));
     FigureDocumentSink sink(&doc, codePageChar(o.figureCode), font, 0);
     HeadroomSink watched(sink);
     convertToFigures(grid.rgb, o.gray, fillCoverage(o), nullptr, &watched);
@@ -371,14 +448,81 @@ void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &d
 // browser shows the figures without installing anything.
 HtmlPageOptions pageOptions(const Options &o)
 {
-    HtmlPageOptions page;
-    page.title = o.image.isEmpty() ? QStringLiteral("tessilor") : QFileInfo(o.image).fileName();
-    if (o.mode == Mode::Figures)
-        page.fonts = figureFontsForPage(figureFontFolder());
-    return page;
+    return resultPageOptions(o.image.isEmpty() ? QStringLiteral("tessilor") : QFileInfo(o.image).fileName(),
+                             o.mode == Mode::Figures);
 }
 
-// Converts into dev; false when writing failed.
+// The result as printing reads it, with the files' contents in memory.
+PrintSource printSource(const Options &o, const TextGrid &grid)
+{
+    PrintSource source;
+    QBuffer buffer;
+    if (o.mode == Mode::Text) {
+        source.resultKind = 3;
+        buffer.open(QIODevice::WriteOnly);
+        const TextResult r = convertText(o, grid, buffer);
+        source.textData = buffer.data();
+        source.gridRows = r.counts.gridRows;
+        source.gridColumns = r.counts.gridColumns;
+        source.fontName = textFont(o).family();
+        source.foreColor = o.color;
+        if (pictureText(o)) {
+            QBuffer colors;
+            colors.open(QIODevice::WriteOnly);
+            writeTextColorFile(
+                pictureTextColors(QString::fromUtf8(source.textData), textColorGrid(o, grid), charactersPerCell(o)),
+                colors);
+            source.textColors = true;
+            source.colorData = colors.data();
+        }
+    } else {
+        source.resultKind = 2;
+        buffer.open(QIODevice::WriteOnly);
+        const FigureResult r = convertToFigures(grid.rgb, o.gray, fillCoverage(o), &buffer, nullptr);
+        source.colorData = buffer.data();
+        source.gridRows = r.counts.gridRows;
+        source.gridColumns = r.counts.gridColumns;
+        source.fontName = figureFamily(o.figureFont);
+        source.glyph = codePageChar(o.figureCode);
+    }
+    source.fontSize = o.size;
+    return source;
+}
+
+// Why a picture could not be made.
+QString artImageProblem(ArtImageError error)
+{
+    switch (error) {
+    case ArtImageError::TooLarge:
+        return QStringLiteral("the picture would have more than %1 million pixels; choose a smaller --size or grid")
+            .arg(kMaxArtPixels / 1000000);
+    case ArtImageError::OutOfMemory:
+        return QStringLiteral("not enough memory for the result");
+    default:
+        return QStringLiteral("the result is empty");
+    }
+}
+
+// A text result for a terminal.
+bool convertAnsi(const Options &o, const TextGrid &grid, QIODevice &dev)
+{
+    if (o.mode == Mode::Figures) {
+        // A full block shows what a cell shows from a distance: its sampled
+        // colour, which the figure fill also gives (figure and background
+        // together); so --fill changes nothing here.
+        AnsiFigureSink sink(dev);
+        const FigureResult r = convertToFigures(grid.rgb, o.gray, nullptr, &sink);
+        return sink.finish() && r.error == ConvertError::None;
+    }
+    // Line by line as the conversion writes them.
+    AnsiTextWriter writer = pictureText(o) ? AnsiTextWriter(dev, textColorGrid(o, grid), charactersPerCell(o))
+                                           : AnsiTextWriter(dev, o.color);
+    const bool converted = convertText(o, grid, writer).error == ConvertError::None;
+    return writer.finish() && converted;
+}
+
+// Converts into dev; false when writing failed. Throws ResultError when the
+// result cannot be made in the chosen form.
 bool convert(const Options &o, const TextGrid &grid, QIODevice &dev)
 {
     if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html")) {
@@ -387,6 +531,22 @@ bool convert(const Options &o, const TextGrid &grid, QIODevice &dev)
         const QByteArray bytes = o.format == QLatin1String("rtf") ? writeRtf(doc) : writeHtmlPage(doc, pageOptions(o));
         return dev.write(bytes) == bytes.size();
     }
+    if (o.format == QLatin1String("png")) {
+        QTextDocument doc;
+        fillResultDocument(o, grid, doc);
+        const ArtImageError error = writeArtPng(doc, dev);
+        if (error == ArtImageError::WriteFailed)
+            return false;
+        if (error != ArtImageError::None)
+            throw ResultError{artImageProblem(error)};
+        return true;
+    }
+    if (o.format == QLatin1String("pdf")) {
+        const PageLayoutInfo page = writeResultPdf(printSource(o, grid), defaultPdfPageLayout(), dev);
+        return page.status == LayoutStatus::Done;
+    }
+    if (o.format == QLatin1String("ansi"))
+        return convertAnsi(o, grid, dev);
     if (o.mode == Mode::Text)
         return convertText(o, grid, dev).error == ConvertError::None;
     if (o.format == QLatin1String("colors")) {
@@ -462,7 +622,7 @@ bool needsFonts(const QStringList &args)
 {
     try {
         const Options o = parseArgs(args);
-        return o.format == QLatin1String("rtf") || o.format == QLatin1String("html") || toneMethod(o) || o.fill;
+        return richFormat(o.format) || toneMethod(o) || o.fill;
     } catch (const UsageError &) {
         return false;
     }
@@ -488,15 +648,22 @@ QString usage()
         "                      and background together give the cell's colour\n"
         "  -s, --size PT       font size in points from the size list, default 8;\n"
         "                      fonts 2 and 4 have the fixed sizes 10 and 8\n"
-        "      --color RRGGBB  text colour (text mode), default 000000\n"
+        "      --color COLOUR  text colour (text mode): RRGGBB, default 000000, or\n"
+        "                      picture: each character in the colour of its cell (tone\n"
+        "                      method: of its half cell)\n"
         "      --figure-font N figure font 1 or 2 (\"Quar Tessilor Figures N\"), default 1\n"
         "  -o, --output FILE   write FILE instead of standard output; a regular FILE\n"
         "                      is replaced once the result is complete (a link there\n"
         "                      is replaced, not followed), a pipe or device is\n"
         "                      written as a stream; FILE may not be the picture\n"
-        "  -F, --format FMT    txt, rtf, html, or colors (figures only); without it\n"
-        "                      an output FILE ending in .rtf, .html or .htm chooses\n"
-        "                      rtf or html, anything else txt\n"
+        "  -F, --format FMT    txt, rtf, html (a page with the figure fonts inside),\n"
+        "                      png (the art as the desktop program draws it), pdf (a\n"
+        "                      page fitted as printing fits it, A4), ansi (24-bit\n"
+        "                      colour codes for terminals; figures as full blocks in\n"
+        "                      each cell's colour, which --fill does not change), or\n"
+        "                      colors (figures only); without it an output FILE ending\n"
+        "                      in .rtf, .html, .htm, .png or .pdf chooses that format,\n"
+        "                      anything else txt\n"
         "  -h, --help          show this help\n");
 }
 
@@ -541,6 +708,12 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         LumaGridLoad loaded = o.imageGiven ? loadLumaGrid(o.image, sizeFor) : loadLumaGridData(sample, sizeFor);
         error = loaded.error;
         grid.luma = std::move(loaded.grid);
+        if (error == LoadError::None && pictureText(o)) {
+            // The colours of the half cells the characters stand for.
+            const GridLoad colors = o.imageGiven ? loadGrid(o.image, sizeFor) : loadGridData(sample, sizeFor);
+            error = colors.error;
+            grid.toneColors = colors.grid;
+        }
     } else {
         GridLoad loaded = o.imageGiven ? loadGrid(o.image, sizeFor) : loadGridData(sample, sizeFor);
         error = loaded.error;
@@ -552,9 +725,12 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         return 1;
     }
     try {
-        if (o.format == QLatin1String("rtf") || o.format == QLatin1String("html"))
+        if (richFormat(o.format))
             prepareFonts();
         return write(o, grid, out, err);
+    } catch (const ResultError &e) {
+        say(err, QStringLiteral("tessilor-cli: %1\n").arg(e.message));
+        return 1;
     } catch (const std::bad_alloc &) {
         // An output file begun is removed as the exception leaves write().
         say(err, QStringLiteral("tessilor-cli: not enough memory for the result\n"));

@@ -5,6 +5,7 @@
 #include "document/plaintext.h"
 #include "document/richformat.h"
 
+#include <QHash>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <exception>
@@ -165,6 +166,61 @@ void fillTextDocument(QTextDocument &doc, const QString &text, const QFont &font
     doc.setUndoRedoEnabled(false);
     doc.setDefaultFont(font);
     readPlainText(doc, text, textRunFormat(font, color), block);
+    doc.setUndoRedoEnabled(undo);
+}
+
+void fillPictureTextDocument(QTextDocument &doc, const QString &text, const QFont &font,
+                             const std::vector<quint32> &colors)
+{
+    const QTextBlockFormat block = doc.begin().blockFormat();
+    const bool undo = doc.isUndoRedoEnabled();
+    doc.setUndoRedoEnabled(false);
+    doc.setDefaultFont(font);
+    const quint32 first = colors.empty() ? 0 : colors.front();
+    const QTextCharFormat rowFormat = textRunFormat(font, first);
+    QHash<quint32, QTextCharFormat> formats;
+    auto formatFor = [&](quint32 color) -> const QTextCharFormat & {
+        auto it = formats.find(color);
+        if (it == formats.end()) {
+            QTextCharFormat f = rowFormat;
+            f.setForeground(colorFrom24(color));
+            it = formats.insert(color, f);
+        }
+        return *it;
+    };
+
+    QTextCursor cursor(&doc);
+    // One change from an empty document, as a plain text load is.
+    cursor.beginEditBlock();
+    doc.clear();
+    cursor.setBlockFormat(block);
+    cursor.setBlockCharFormat(rowFormat);
+    QString run;
+    quint32 runColor = first;
+    size_t k = 0;
+    auto flush = [&] {
+        if (!run.isEmpty())
+            cursor.insertText(run, formatFor(runColor));
+        run.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            flush();
+            cursor.insertBlock(block, rowFormat);
+            continue;
+        }
+        const quint32 color = k < colors.size() ? colors[k] : first;
+        ++k;
+        if (color != runColor && !run.isEmpty())
+            flush();
+        runColor = color;
+        run.append(c);
+    }
+    flush();
+    cursor.endEditBlock();
     doc.setUndoRedoEnabled(undo);
 }
 

@@ -6,6 +6,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <memory>
+#include <vector>
 
 #include "engine/figureconvert.h"
 
@@ -78,6 +79,12 @@ private:
 // first paragraph's format (the window's indent) carries over to every line;
 // no undo steps are kept.
 void fillTextDocument(QTextDocument &doc, const QString &text, const QFont &font, quint32 color);
+
+// The same for a text result in the picture's colours: character k (in
+// reading order, line breaks left out) takes colors[k]; neighbours of one
+// colour share a run. Characters without a colour take the first one.
+void fillPictureTextDocument(QTextDocument &doc, const QString &text, const QFont &font,
+                             const std::vector<quint32> &colors);
 
 // The character format the rich text uses for a font and a colour.
 QTextCharFormat textRunFormat(const QFont &font, quint32 color);

@@ -12,6 +12,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tessilor {
 
@@ -372,20 +373,21 @@ void MosaicLayout::draw(QPainter *painter, const PaintContext &context)
     bool cursorOk = false;
     const int cursorWidth = property("cursorWidth").toInt(&cursorOk);
 
-    QList<quint32> indexes;
-    QList<QPointF> positions;
+    // The run points into these arrays (setRawData): handing it lists
+    // would share them, and the next cells would copy them again.
+    std::vector<quint32> indexes;
+    std::vector<QPointF> positions;
     QGlyphRun run = m_m.glyph;
     auto drawCells = [&](int from, int to, qreal rowTop, const QColor &color) {
         from = std::max(from, firstColumn);
         to = std::min(to, endColumn);
         if (from >= to)
             return;
-        indexes.fill(glyphIndex, to - from);
-        positions.resize(to - from);
+        indexes.assign(size_t(to - from), glyphIndex);
+        positions.resize(size_t(to - from));
         for (int i = from; i < to; ++i)
-            positions[i - from] = QPointF(m_m.cellX0 + i * m_m.advance + m_m.glyphDx, rowTop + m_m.baseline);
-        run.setGlyphIndexes(indexes);
-        run.setPositions(positions);
+            positions[size_t(i - from)] = QPointF(m_m.cellX0 + i * m_m.advance + m_m.glyphDx, rowTop + m_m.baseline);
+        run.setRawData(indexes.data(), positions.data(), to - from);
         painter->setPen(color);
         painter->drawGlyphRun(QPointF(0, 0), run);
     };

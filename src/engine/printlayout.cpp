@@ -3,14 +3,17 @@
 #include "engine/numparse.h"
 #include "engine/options.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace tessilor {
 
@@ -161,17 +164,70 @@ static QByteArray chopLineEnd(QByteArray line)
     return line;
 }
 
+// A file of the result, or its contents when the source carries them; null
+// when the file cannot be read.
+static std::unique_ptr<QIODevice> openPart(const QString &path, const QByteArray &data)
+{
+    std::unique_ptr<QIODevice> device;
+    if (!data.isNull()) {
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(data);
+        device = std::move(buffer);
+    } else {
+        if (path.isEmpty())
+            return nullptr;
+        device = std::make_unique<QFile>(path);
+    }
+    if (!device->open(QIODevice::ReadOnly))
+        return nullptr;
+    return device;
+}
+
+// A line of a text result with every character in its own colour, read
+// from the colour file, with its baseline at baseline. One layout for the
+// line, its runs of one colour as formats, so that the characters stand
+// where a line of one colour puts them.
+static void drawColoredLine(QPainter &painter, const QFont &font, const QString &line, QIODevice &colors,
+                            double baseline)
+{
+    if (line.isEmpty())
+        return;
+    QList<QTextLayout::FormatRange> ranges;
+    quint32 last = 0;
+    for (int i = 0; i < line.size(); ++i) {
+        const QByteArray entry = colors.readLine();
+        const quint32 c = entry.isEmpty() ? last : colorFromLine(entry);
+        if (i == 0 || c != last) {
+            QTextLayout::FormatRange range;
+            range.start = i;
+            range.length = 0;
+            range.format.setForeground(colorOf(c));
+            ranges.append(range);
+            last = c;
+        }
+        ++ranges.last().length;
+    }
+    QTextLayout layout(line, font, painter.device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.setFormats(ranges);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    layout.endLayout();
+    if (!textLine.isValid())
+        return;
+    layout.draw(&painter, QPointF(0, baseline - textLine.ascent()));
+}
+
 bool sourceReadable(const PrintSource &source)
 {
-    QString path;
     if (source.resultKind == 3)
-        path = source.textPath;
-    else if (source.resultKind == 2)
-        path = source.colorPath;
-    else
-        return true;
-    QFile f(path);
-    return !path.isEmpty() && f.open(QIODevice::ReadOnly);
+        return openPart(source.textPath, source.textData) &&
+               (!source.textColors || openPart(source.colorPath, source.colorData));
+    if (source.resultKind == 2)
+        return openPart(source.colorPath, source.colorData) != nullptr;
+    return true;
 }
 
 QString printJobName(const PrintSource &source)
@@ -191,11 +247,15 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
         return info;
     const bool text = source.resultKind == 3;
 
-    QFile file(text ? source.textPath : source.colorPath);
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    const std::unique_ptr<QIODevice> part =
+        text ? openPart(source.textPath, source.textData) : openPart(source.colorPath, source.colorData);
+    const std::unique_ptr<QIODevice> textColors =
+        text && source.textColors ? openPart(source.colorPath, source.colorData) : nullptr;
+    if (!part || (text && source.textColors && !textColors)) {
         info.status = LayoutStatus::FileError;
         return info;
     }
+    QIODevice &file = *part;
 
     const QPaintDevice *device = painter.device();
     const double tx = deviceTwipsPerUnitX(painter);
@@ -235,10 +295,12 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
                 break;
             }
             const QByteArray raw = file.readLine();
-            if (raw.isEmpty() && file.error() != QFileDevice::NoError)
-                break;
+            if (raw.isEmpty())
+                break; // a read error: a line holds at least its end
             const QString line = QString::fromUtf8(chopLineEnd(raw));
-            if (!line.isEmpty())
+            if (textColors)
+                drawColoredLine(painter, font, line, *textColors, y + ascent);
+            else if (!line.isEmpty())
                 painter.drawText(QPointF(0, y + ascent), line);
             y += lineHeight;
             ++info.itemsDrawn;

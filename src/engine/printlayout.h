@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QChar>
 #include <QPointF>
 #include <QSizeF>
@@ -22,6 +23,12 @@ struct PrintSource {
     double fontSize = 8;                // points
     quint32 foreColor = 0;              // text colour, red + 256 green + 65536 blue
     QChar glyph;                        // figure glyph of a figure result
+    // A text result in the picture's colours: the colour file holds one line
+    // per character (line breaks left out), in reading order.
+    bool textColors = false;
+    // The files' contents, when the result is not in files (tessilor-cli):
+    // a non-null array is read instead of its file.
+    QByteArray textData, colorData;
 };
 
 // Page limits the fit works against, single precision as the layout keeps them.
@@ -115,7 +122,8 @@ double deviceTwipsPerUnitY(const QPainter &painter);
 
 // Lays the result out from the page's top-left corner with the painter:
 // text results line by line from the text file in the result font and
-// colour, figure results glyph by glyph from the colour file in the cell
+// colour (or, with textColors, each character in its colour from the colour
+// file), figure results glyph by glyph from the colour file in the cell
 // colours, with the font fitted to the limits. The painter must be active.
 // The hooks report the rows laid out in percent, let the caller's events run
 // and stop the layout (status Stopped) when the stop flag is set.

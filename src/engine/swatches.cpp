@@ -2,6 +2,7 @@
 
 #include "engine/options.h"
 
+#include <QColor>
 #include <QFont>
 #include <QPainter>
 
@@ -26,6 +27,18 @@ quint32 swatchColor(const QImage &swatch)
         return 0;
     const QRgb p = swatch.pixel(5, 5);
     return rgbValue(qRed(p), qGreen(p), qBlue(p));
+}
+
+QImage makePictureSwatch()
+{
+    QImage img(16, 16, QImage::Format_RGB32);
+    img.fill(qRgb(128, 128, 128));
+    for (int y = 1; y <= 14; ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 1; x <= 14; ++x)
+            line[x] = QColor::fromHsv((x - 1) * 359 / 13, 200, 255 - (y - 1) * 9).rgb();
+    }
+    return img;
 }
 
 SwatchList::SwatchList()

@@ -11,6 +11,11 @@ namespace tessilor {
 QImage makeSwatch(quint32 color);
 quint32 swatchColor(const QImage &swatch); // pixel (5, 5) as r + 256 g + 65536 b
 
+// The swatch of the colour choice "По изображению" (each character in its
+// picture cell's colour): the grey border around a band of hues over
+// lightness, like a small picture.
+QImage makePictureSwatch();
+
 // The list of swatches the colour button and the colour picker share: the 40
 // palette colours first, then one entry per custom colour chosen since
 // start-up (entries are only added). Indices are 1-based like the list.

@@ -503,15 +503,17 @@ private Q_SLOTS:
         QCOMPARE(tf->resultFont().pointSizeF(), 8.0);
         QCOMPARE(documentText(f).split(u'\n').first(), QString(20, QChar(86)));
 
-        // A figure result can be saved as rich text only.
+        // A figure result is saved as rich text, a picture, a page or a web
+        // page, never as plain text.
         QStringList offered;
         apptest::answerNextModal<QFileDialog>([&offered](QFileDialog *dlg) {
             offered = dlg->nameFilters();
             dlg->reject();
         });
         QTest::mouseClick(apptest::child<QToolButton>(f, "result"), Qt::LeftButton, {}, QPoint(8, 8));
-        QCOMPARE(offered.size(), 1);
+        QCOMPARE(offered.size(), 4);
         QVERIFY(offered.first().startsWith(QStringLiteral("Документы RichText")));
+        QVERIFY(!offered.join(u' ').contains(QStringLiteral("*.txt")));
         QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
     }
 

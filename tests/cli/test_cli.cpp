@@ -169,7 +169,7 @@ TEST(Cli, BadOptionsExitWithTwo)
         {QStringLiteral("--figure-code"), QStringLiteral("32")},
         {QStringLiteral("--mode"), QStringLiteral("ascii")},
         {QStringLiteral("--format"), QStringLiteral("colors")},
-        {QStringLiteral("--format"), QStringLiteral("pdf")},
+        {QStringLiteral("--format"), QStringLiteral("svg")},
         {QStringLiteral("--bogus")},
         {QStringLiteral("--columns")},
         {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")},
@@ -355,6 +355,93 @@ TEST(Cli, HtmlPageHasTheSameTextAndColours)
     EXPECT_TRUE(r.out.contains("#00ff00"));
     EXPECT_TRUE(r.out.contains("font-family:'Courier New Cyr','Courier New','Liberation Mono','DejaVu Sans Mono',monospace;"));
     EXPECT_FALSE(r.out.contains("@font-face"));
+}
+
+// -F png, pdf and ansi, and the extensions that choose them: every output
+// read back in its own terms.
+TEST(Cli, PictureAndPageAndTerminalOutputs)
+{
+    QTemporaryDir dir;
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), gradient(120, 80), "bmp");
+    const QString txt = QString::fromUtf8(runCli({QStringLiteral("-c"), QStringLiteral("40"), path}).out);
+    const struct {
+        const char *name;
+        QStringList args;
+        QByteArray starts; // of the output
+    } cases[] = {
+        {"png by extension", {QStringLiteral("-o"), dir.filePath(QStringLiteral("a.PNG"))}, "\x89PNG\r\n\x1a\n"},
+        {"png by option", {QStringLiteral("-F"), QStringLiteral("png"), QStringLiteral("-m"), QStringLiteral("figures")},
+         "\x89PNG\r\n\x1a\n"},
+        {"pdf by extension", {QStringLiteral("-o"), dir.filePath(QStringLiteral("a.pdf"))}, "%PDF-"},
+        {"pdf by option", {QStringLiteral("-F"), QStringLiteral("pdf"), QStringLiteral("--color"), QStringLiteral("picture")},
+         "%PDF-"},
+        {"ansi", {QStringLiteral("-F"), QStringLiteral("ansi")}, "\x1b[38;2;0;0;0m"},
+        {"ansi figures", {QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures")},
+         "\x1b[38;2;"},
+    };
+    for (const auto &c : cases) {
+        const CliRun r = runCli(c.args + QStringList{QStringLiteral("-c"), QStringLiteral("40"), path});
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err.constData();
+        const qsizetype o = c.args.indexOf(QStringLiteral("-o"));
+        const QByteArray out = o >= 0 ? fileBytes(c.args[o + 1]) : r.out;
+        EXPECT_TRUE(out.startsWith(c.starts)) << c.name;
+        if (c.starts.startsWith("\x89PNG")) {
+            QImage image;
+            EXPECT_TRUE(image.loadFromData(out, "PNG")) << c.name;
+            EXPECT_GT(image.width(), 100) << c.name;
+        }
+        if (c.starts == "%PDF-") {
+            // The art's lines as text, in an embedded font.
+            const QString pdf = dir.filePath(QStringLiteral("check.pdf"));
+            QFile file(pdf);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(out);
+            file.close();
+            QProcess text;
+            text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+            ASSERT_TRUE(text.waitForFinished(60000));
+            EXPECT_EQ(QString::fromUtf8(text.readAllStandardOutput()).split(u'\n').mid(0, 3),
+                      txt.split(QStringLiteral("\r\n")).mid(0, 3))
+                << c.name;
+            QProcess fonts;
+            fonts.start(QStringLiteral("pdffonts"), {pdf});
+            ASSERT_TRUE(fonts.waitForFinished(60000));
+            EXPECT_TRUE(fonts.readAllStandardOutput().contains("CID TrueType      Identity-H       yes")) << c.name;
+        }
+    }
+}
+
+// Text for terminals is the plain text with colours around it: with the
+// picture's colours too, for both methods.
+TEST(Cli, AnsiTextIsThePlainTextInColour)
+{
+    QTemporaryDir dir;
+    const QString path = writeImage(dir, QStringLiteral("g.bmp"), gradient(120, 80), "bmp");
+    static const QRegularExpression escape(QStringLiteral("\x1b\\[(38;2;\\d+;\\d+;\\d+|0)m"));
+    for (const QString &method : {QStringLiteral("classic"), QStringLiteral("tone")}) {
+        const QStringList common{QStringLiteral("-c"), QStringLiteral("40"), QStringLiteral("--method"), method, path};
+        const CliRun txt = runCli(common);
+        const CliRun ansi = runCli(QStringList{QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("--color"),
+                                               QStringLiteral("picture")} +
+                                   common);
+        ASSERT_EQ(ansi.status, 0) << ansi.err.constData();
+        QString plain = QString::fromUtf8(ansi.out);
+        const qsizetype codes = plain.count(escape);
+        plain.remove(escape);
+        EXPECT_EQ(plain, QString::fromUtf8(txt.out).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        // The gradient's colours change along every line.
+        EXPECT_GT(codes, 4 * ansi.out.count('\n')) << method.toStdString();
+    }
+    // Figures in grey: one block per cell, in grey.
+    const CliRun grey = runCli({QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures"),
+                                QStringLiteral("--gray"), QStringLiteral("-c"), QStringLiteral("20"), path});
+    const QString first = QString::fromUtf8(grey.out.split('\n').first());
+    EXPECT_EQ(first.count(QChar(0x2588)), 20);
+    static const QRegularExpression colour(QStringLiteral("\x1b\\[38;2;(\\d+);(\\d+);(\\d+)m"));
+    for (const QRegularExpressionMatch &m : colour.globalMatch(first)) {
+        EXPECT_EQ(m.captured(1), m.captured(2));
+        EXPECT_EQ(m.captured(2), m.captured(3));
+    }
 }
 
 TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)

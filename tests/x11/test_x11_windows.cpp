@@ -8,6 +8,7 @@
 #include "support/apptestsupport.h"
 
 #include "app/aboutdialog.h"
+#include "app/colorpicker.h"
 #include "app/form1.h"
 #include "app/startup.h"
 #include "app/textform.h"
@@ -413,6 +414,62 @@ private Q_SLOTS:
         QVERIFY(progressShown);
         QVERIFY(stayedOpen);
         QVERIFY(!QFileInfo::exists(pdf));
+    }
+
+    // The colour "По изображению" chosen in the real picker, a text run in
+    // the picture's colours saved as a PNG: the picture is what the screen
+    // shows of the result, also after the result window was closed and a
+    // new run reopened it.
+    void pictureColoursSavedAsTheScreenShowsThem()
+    {
+        Form1 *f = start();
+        QVERIFY(f);
+        QVERIFY(open(f, 320, 240));
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("80"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("30"));
+        QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
+        auto *menu = qobject_cast<ColorMenu *>(f->colorPicker());
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::qWait(100);
+        keepShot(grabScreen(), QStringLiteral("30-colour-picker"));
+        const QRect button = globalRect(menu->pictureColorsButton());
+        QVERIFY(QRect(menu->mapToGlobal(QPoint(0, 0)), menu->size()).contains(button));
+        QTest::mouseClick(menu->pictureColorsButton(), Qt::LeftButton);
+        QTRY_VERIFY(!f->colorPicker());
+        QVERIFY(f->pictureColors());
+
+        for (int run = 1; run <= 2; ++run) {
+            QVERIFY(clickStartAndWait(f));
+            ON_SCREEN(checkResultOnScreen(QStringLiteral("3%1-picture-colours-run%2").arg(run).arg(run)));
+            QTextEdit *edit = f->existingTextForm()->rEdit().hwnd();
+            edit->setCursorWidth(0);
+            const QString png = m_pics.filePath(QStringLiteral("x11-art%1.png").arg(run));
+            apptest::chooseInNextFileDialog(png);
+            apptest::child<QAction>(f, "tofile")->trigger();
+            QVERIFY(QFileInfo::exists(png));
+            const QImage saved = QImage(png).convertToFormat(QImage::Format_RGB32);
+            keepShot(saved, QStringLiteral("3%1-picture-colours-saved").arg(run));
+            QWidget *page = edit->viewport();
+            QImage shot;
+            int differing = -1;
+            const int w = std::min(page->width(), saved.width());
+            const int h = std::min(page->height(), saved.height());
+            for (int i = 0; i < 25 && differing != 0; ++i) {
+                QTest::qWait(40);
+                shot = grabScreen().copy(globalRect(page));
+                differing = 0;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        differing += shot.pixel(x, y) != saved.pixel(x, y);
+            }
+            keepShot(shot, QStringLiteral("3%1-picture-colours-screen").arg(run));
+            QVERIFY(w > 200 && h > 200);
+            QVERIFY2(differing == 0, qPrintable(QStringLiteral("run %1: %2 pixels differ").arg(run).arg(differing)));
+            // Closed, then opened again by the next run.
+            f->existingTextForm()->close();
+            QTRY_VERIFY(!f->existingTextForm()->isVisible());
+        }
     }
 
     // A result larger than its window opens at its top-left corner: caret

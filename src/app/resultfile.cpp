@@ -1,0 +1,101 @@
+#include "app/resultfile.h"
+
+#include "document/artimage.h"
+#include "document/resultexport.h"
+#include "engine/outputfile.h"
+#include "engine/paths.h"
+#include "engine/pdfexport.h"
+#include "richtext/crichedit.h"
+
+#include <QApplication>
+#include <functional>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace tessilor {
+
+namespace {
+
+// A file written whole by write(file), or left as it was.
+SaveOutcome writeWhole(const QString &path, const std::function<QString(OutputFile &)> &write)
+{
+    SaveOutcome outcome;
+    outcome.knownType = true;
+    OutputFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return outcome;
+    outcome.reason = write(file);
+    if (!outcome.reason.isEmpty()) {
+        file.cancelWriting();
+        return outcome;
+    }
+    outcome.saved = file.commit();
+    return outcome;
+}
+
+} // namespace
+
+FilterTable resultFileFilters(bool figures)
+{
+    FilterTable filters;
+    filters.entries.append(FilterEntry{QStringLiteral("Документы RichText  (*.rtf)"), QStringLiteral("*.rtf")});
+    if (!figures)
+        filters.entries.append(FilterEntry{QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("*.txt")});
+    else
+        filters.entries.append(FilterEntry{});
+    filters.entries.append(FilterEntry{QStringLiteral("Рисунки PNG (*.png)"), QStringLiteral("*.png")});
+    filters.entries.append(FilterEntry{QStringLiteral("Документы PDF (*.pdf)"), QStringLiteral("*.pdf")});
+    filters.entries.append(FilterEntry{QStringLiteral("Веб-страницы HTML (*.html)"), QStringLiteral("*.html")});
+    return filters;
+}
+
+QString resultFileTypesText(bool figures)
+{
+    return QStringLiteral("документ RichText (*.rtf), %1рисунок PNG (*.png), документ PDF (*.pdf) или "
+                          "веб-страницу HTML (*.html)")
+        .arg(figures ? QString() : QStringLiteral("текстовый файл (*.txt), "));
+}
+
+SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source,
+                           const QPageLayout &page)
+{
+    ExportFormat format = ExportFormat::Text;
+    if (!exportFormatForSuffix(getExt(path), &format))
+        return SaveOutcome{};
+    QTextDocument &doc = *edit.hwnd()->document();
+    switch (format) {
+    case ExportFormat::Text:
+    case ExportFormat::Rtf: {
+        SaveOutcome outcome;
+        outcome.knownType = true;
+        outcome.saved = edit.SaveFile(path, format == ExportFormat::Rtf);
+        return outcome;
+    }
+    case ExportFormat::Png:
+        return writeWhole(path, [&doc](OutputFile &file) {
+            // A large mosaic takes a moment to draw and compress.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const ArtImageError error = writeArtPng(doc, file);
+            QApplication::restoreOverrideCursor();
+            return error == ArtImageError::WriteFailed ? QString() : artImageErrorText(error);
+        });
+    case ExportFormat::Pdf:
+        return writeWhole(path, [&source, &page](OutputFile &file) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const PageLayoutInfo info = writeResultPdf(source, page, file);
+            QApplication::restoreOverrideCursor();
+            if (info.status == LayoutStatus::FileError)
+                return QStringLiteral("не удалось прочитать файл результата; выполните преобразование заново");
+            return info.status == LayoutStatus::Done ? QString() : QStringLiteral("результат пуст");
+        });
+    case ExportFormat::Html:
+        return writeWhole(path, [&doc, &source](OutputFile &file) {
+            const QByteArray page = writeHtmlPage(doc, resultPageOptions(printJobName(source), source.resultKind == 2));
+            file.write(page); // a failed write shows when the file is put in place
+            return QString();
+        });
+    }
+    return SaveOutcome{};
+}
+
+} // namespace tessilor

@@ -1,0 +1,38 @@
+#pragma once
+#include <QPageLayout>
+#include <QString>
+
+#include "engine/dialogstrings.h"
+#include "engine/printlayout.h"
+
+class QTextDocument;
+
+namespace tessilor {
+
+class cRichEdit;
+
+// The types the result window saves in, as the save dialog lists them:
+// "Документы RichText  (*.rtf)", "Текстовые файлы (*.txt)" (an empty entry
+// for a figure result), "Рисунки PNG (*.png)", "Документы PDF (*.pdf)",
+// "Веб-страницы HTML (*.html)".
+FilterTable resultFileFilters(bool figures);
+
+// The save dialog's list of types in words, for the message about an
+// extension of another type.
+QString resultFileTypesText(bool figures);
+
+struct SaveOutcome {
+    bool knownType = false; // the extension names a type the result is saved in
+    bool saved = false;
+    QString reason;         // why not, when it is known; empty for a write failure
+};
+
+// Saves the result of the rich text into path, in the type the path's
+// extension names: text or RTF from the rich text; a PNG of the art as the
+// window draws it; a PDF page laid out as the print window prints source
+// on page; a standalone HTML page (for a figure result with the figure
+// fonts inside). The file is written whole before it replaces another.
+SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source,
+                           const QPageLayout &page);
+
+} // namespace tessilor

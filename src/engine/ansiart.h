@@ -1,0 +1,73 @@
+#pragma once
+#include <QByteArray>
+#include <QIODevice>
+#include <QImage>
+
+#include "engine/figureconvert.h"
+
+// Text art for terminals: 24-bit colour escape codes (ESC [38;2;R;G;B m)
+// before the characters, a reset (ESC [0 m) at the end of every line, lines
+// ended by LF. A colour is set only where it changes within a line.
+namespace tessilor {
+
+// The escape code that sets the foreground colour r + 256 g + 65536 b.
+QByteArray ansiForeground(quint32 color);
+inline constexpr char kAnsiReset[] = "\x1b[0m";
+
+// A device for the text conversions to write into: every line it is given
+// (UTF-8, ended by CR LF or LF) goes on to out in colour, as it comes.
+class AnsiTextWriter : public QIODevice
+{
+    Q_OBJECT
+public:
+    // Every line in one colour.
+    AnsiTextWriter(QIODevice &out, quint32 color);
+    // In the picture's colours: character j of line i in the colour of
+    // pixel (j / charactersPerCell, i) of the grid (see textcolors.h).
+    AnsiTextWriter(QIODevice &out, const QImage &grid, int charactersPerCell);
+    // Writes what is left, a last line without its end too; false when out
+    // did not take everything.
+    bool finish();
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    void line(const char *from, const char *to);
+    bool flush();
+
+    QIODevice &m_out;
+    QByteArray m_prefix; // one colour for every line
+    QImage m_grid;       // or the picture's colours
+    int m_perCell = 0;
+    int m_row = 0;
+    QByteArray m_partial; // a line not ended yet
+    QByteArray m_buffer;
+    bool m_failed = false;
+};
+
+// A whole text result through an AnsiTextWriter. False when out did not
+// take it all.
+bool writeAnsiText(const QByteArray &text, quint32 color, QIODevice &out);
+bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charactersPerCell, QIODevice &out);
+
+// Figure results: a terminal has no figure font, so every cell is a full
+// block (U+2588) in the cell's colour, a line per row.
+class AnsiFigureSink : public FigureSink
+{
+public:
+    explicit AnsiFigureSink(QIODevice &out);
+    void cell(quint32 color) override;
+    void endRow(int rowIndex, int cellsInRow) override;
+    // Writes what is left; false when out did not take everything.
+    bool finish();
+
+private:
+    QIODevice &m_out;
+    QByteArray m_line;
+    qint64 m_color = -1;
+    bool m_failed = false;
+};
+
+} // namespace tessilor
