@@ -84,6 +84,19 @@ TEST(LinearLight, DecodingAndLuminance)
         EXPECT_NEAR(luminance(qRed(c.rgb), qGreen(c.rgb), qBlue(c.rgb)), c.luminance, 1e-4) << std::hex << c.rgb;
     for (int v = 0; v < 256; ++v)
         EXPECT_EQ(linearToSrgb8(srgbToLinear(v)), v);
+    // Rounded encoding by table, the same as by the formula everywhere, the
+    // steps between two values and the ends included.
+    auto byFormula = [](double l) { return int(std::lround(linearToSrgb(l) * 255.0)); };
+    for (int i = -10; i <= 200010; ++i) {
+        const double l = i / 200000.0;
+        ASSERT_EQ(linearToSrgb8(l), byFormula(l)) << l;
+    }
+    for (int v = 0; v < 255; ++v) {
+        const double s = (v + 0.5) / 255.0;
+        const double step = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        for (const double l : {std::nextafter(step, 0.0), step, std::nextafter(step, 1.0), step - 2e-9, step + 2e-9})
+            ASSERT_EQ(linearToSrgb8(l), byFormula(l)) << v << " " << l;
+    }
 }
 
 TEST(LinearLight, GridBoxesAverageLightNotValues)
