@@ -109,7 +109,7 @@ static void BM_ToneRampMeasurement(benchmark::State &state)
     const QFont font = textFont(int(state.range(0)));
     for (auto _ : state) {
         const ToneRamp ramp =
-            pickToneRamp(measureGlyphInkAcrossHinting(font, printableAscii() + rampFonts()[0].ramp));
+            pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + rampFonts()[0].ramp));
         benchmark::DoNotOptimize(ramp.chars.size());
     }
 }

@@ -5,10 +5,15 @@ blurred by one cell in linear light, and the drawing is compared with the
 picture.
 
 Text: every tool's characters are drawn in Liberation Mono with cells of
-12 x 24 pixels (20 px type, one character per cell). The ink of the darkest
-character this renderer draws counts as black, for every tool alike (a
-character cell cannot be darker). Picture and drawing are compared by their
-lightness (sRGB-encoded luminance, 0..255): mean SSIM and mean absolute error.
+12 x 24 pixels (20 px type, one character per cell). Each tool's drawing is
+read on its own scale: the ink of what the tool draws for a black picture
+counts as black, of what it draws for a white one as white (the "black"
+column gives that ink as a share of the darkest character of the font, so a
+tool whose art is paler than the page allows shows it there). Picture and
+drawing are compared by their lightness (sRGB-encoded luminance, 0..255):
+mean SSIM and mean absolute error. Both are blurred with mirrored edges: the
+blank strip a character cell has above its glyph would otherwise be drawn
+out past the picture's edge and lighten every drawing's border.
 
 Figures: the colour file of the figure mode is drawn with the figure font
 in 24 x 24 pixel cells (the glyph in its colour, with --fill on its
@@ -20,7 +25,8 @@ NumPy, SciPy, scikit-image); only the characters and colours come from the
 programs measured.
 
 Usage: quality.py [--cli PATH] [--figure-font PATH] [--columns N] [--size PT]
-                  [--only NAME,...] [--keep DIR]
+                  [--only NAME,...] [--tools NAME,...] [--pictures DIR]
+                  [--keep DIR]
 Run with /usr/bin/python3 (Debian's python3-numpy, -scipy, -skimage, -pil).
 """
 
@@ -75,7 +81,7 @@ def resize_linear(linear, width, height):
 
 def blur(linear, sigma_y, sigma_x):
     if linear.ndim == 2:
-        return gaussian_filter(linear, (sigma_y, sigma_x), mode="nearest")
+        return gaussian_filter(linear, (sigma_y, sigma_x), mode="reflect")
     return np.dstack([blur(linear[..., c], sigma_y, sigma_x) for c in range(linear.shape[2])])
 
 
@@ -115,15 +121,21 @@ class TextDrawer:
                     d.text((col * CELL_W, row * CELL_H + self.baseline), ch, font=self.font, fill=0, anchor="ls")
         return img, cols
 
-    def luminance(self, lines):
-        """Linear luminance of the drawn art, the darkest character as black."""
+    def ink(self, lines):
+        """Ink (0 paper .. 1 black) of every pixel of the drawn art."""
         img, cols = self.draw(lines)
-        ink = 1.0 - decode(np.asarray(img))
-        return 1.0 - ink / self.black_ink, cols
+        return 1.0 - decode(np.asarray(img)), cols
+
+    def luminance(self, lines, white=0.0, black=None):
+        """Linear luminance of the drawn art, the ink of white and black as
+        given (by default the paper and the darkest character)."""
+        ink, cols = self.ink(lines)
+        black = self.black_ink if black is None else black
+        return 1.0 - (ink - white) / (black - white), cols
 
 
-def text_scores(picture_rgb8, lines, drawer):
-    art, cols = drawer.luminance(lines)
+def text_scores(picture_rgb8, lines, drawer, white=0.0, black=None):
+    art, cols = drawer.luminance(lines, white, black)
     h, w = art.shape
     reference = resize_linear(luminance(decode(picture_rgb8)), w, h)
     a = encode(blur(reference, CELL_H, CELL_W))
@@ -201,6 +213,14 @@ def photos():
     return out
 
 
+def folder_pictures(folder):
+    out = []
+    for name in sorted(os.listdir(folder)):
+        if os.path.splitext(name)[1].lower() in (".jpg", ".jpeg", ".png", ".bmp"):
+            out.append((name, np.asarray(Image.open(os.path.join(folder, name)).convert("RGB"))))
+    return out
+
+
 # --- tools -----------------------------------------------------------------
 
 def run(cmd):
@@ -217,6 +237,22 @@ def text_lines(output):
     return lines
 
 
+def text_of(tool, cmd, jpeg, columns, size):
+    if tool == "jp2a":
+        return text_lines(run(["jp2a", "--invert", "--width=%d" % columns, jpeg]))
+    return text_lines(run(cmd + ["-c", str(columns)] + size + [jpeg]))
+
+
+def tool_scale(tool, cmd, columns, size, drawer, work):
+    """Ink of the tool's drawings of a white and of a black picture."""
+    inks = []
+    for value in (255, 0):
+        jpeg = os.path.join(work, "flat%d.jpg" % value)
+        Image.fromarray(np.full((480, 640, 3), value, np.uint8)).save(jpeg, quality=95)
+        inks.append(float(drawer.ink(text_of(tool, cmd, jpeg, columns, size))[0].mean()))
+    return inks
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--cli", default=os.path.join(ROOT, "build", "bin", "tessilor-cli"))
@@ -224,21 +260,32 @@ def main():
     ap.add_argument("--columns", type=int, default=120)
     ap.add_argument("--size", type=int, default=None, help="type size given to tessilor-cli (default: its own)")
     ap.add_argument("--only", default=None, help="comma-separated picture names")
+    ap.add_argument("--tools", default="classic,tone,jp2a,figures",
+                    help="comma-separated: classic, tone, jp2a, figures (figures also draws --fill)")
+    ap.add_argument("--pictures", default=None, help="a folder of more photographs, measured as a set of its own")
     ap.add_argument("--keep", default=None, help="folder to keep the drawings in")
     args = ap.parse_args()
     figure_font = args.figure_font or os.path.join(os.path.dirname(args.cli), "GLYFA__1.TTF")
 
     drawer = TextDrawer()
     work = tempfile.mkdtemp(prefix="tessilor-quality-")
-    tools = [("classic", [args.cli, "--method", "classic"]), ("tone", [args.cli, "--method", "tone"])]
-    if shutil.which("jp2a"):
+    wanted = args.tools.split(",")
+    tools = [(t, [args.cli, "--method", t]) for t in ("classic", "tone") if t in wanted]
+    if "jp2a" in wanted and shutil.which("jp2a"):
         tools.append(("jp2a", None))
     size = ["-s", str(args.size)] if args.size else []
 
     sets = [("photos", photos()), ("generated", generated_pictures(args.cli, work))]
+    if args.pictures:
+        sets.append((os.path.basename(os.path.normpath(args.pictures)), folder_pictures(args.pictures)))
     results = {}
-    print("text: %d characters per line, Liberation Mono %dx%d px cells, darkest ink %.3f" %
+    print("text: %d characters per line, Liberation Mono %dx%d px cells, darkest character's ink %.3f" %
           (args.columns, CELL_W, CELL_H, drawer.black_ink))
+    scale = {}
+    for tool, cmd in tools:
+        scale[tool] = tool_scale(tool, cmd, args.columns, size, drawer, work)
+        print("%-8s draws white with ink %.3f, black with %.3f (black %.2f of the darkest character)" %
+              (tool, scale[tool][0], scale[tool][1], scale[tool][1] / drawer.black_ink))
     print("%-22s %-8s %7s %7s  %s" % ("picture", "tool", "SSIM", "MAE", "size"))
     for set_name, pictures in sets:
         for name, rgb in pictures:
@@ -249,18 +296,14 @@ def main():
             # Everyone reads the same JPEG, and is compared with its pixels.
             decoded = np.asarray(Image.open(jpeg).convert("RGB"))
             for tool, cmd in tools:
-                if tool == "jp2a":
-                    out = run(["jp2a", "--invert", "--width=%d" % args.columns, jpeg])
-                else:
-                    out = run(cmd + ["-c", str(args.columns)] + size + [jpeg])
-                lines = text_lines(out)
-                ssim, mae, cols, rows = text_scores(decoded, lines, drawer)
+                lines = text_of(tool, cmd, jpeg, args.columns, size)
+                ssim, mae, cols, rows = text_scores(decoded, lines, drawer, *scale[tool])
                 results.setdefault((set_name, tool), []).append((ssim, mae))
                 print("%-22s %-8s %7.4f %7.2f  %dx%d" % (name, tool, ssim, mae, cols, rows))
                 if args.keep:
                     os.makedirs(args.keep, exist_ok=True)
                     drawer.draw(lines)[0].save(os.path.join(args.keep, "%s-%s.png" % (name, tool)))
-            for fill in (False, True):
+            for fill in (False, True) if "figures" in wanted else ():
                 cmd = [args.cli, "-m", "figures", "-c", str(args.columns), "-F", "colors", "-s", "18", jpeg]
                 if fill:
                     cmd.insert(1, "--fill")

@@ -89,6 +89,8 @@ SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSour
             return info.status == LayoutStatus::Done ? QString() : QStringLiteral("результат пуст");
         });
     case ExportFormat::Html:
+        // The page reads every cell's format from the document.
+        edit.settleColours();
         return writeWhole(path, [&doc, &source](OutputFile &file) {
             const QByteArray page = writeHtmlPage(doc, resultPageOptions(printJobName(source), source.resultKind == 2));
             file.write(page); // a failed write shows when the file is put in place

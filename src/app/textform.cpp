@@ -295,9 +295,11 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     m_rEdit->setFontColor(0, m_foreColor);
     m_rEdit->setFont(0, m_font);
     // The mosaic is shown through its own layout: the standard one would
-    // shape every cell's colour run separately.
+    // shape every cell's colour run separately. Its colours stay beside the
+    // document until saving or copying needs them in the formats.
     const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
-    FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor);
+    FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor,
+                            FigureDocumentSink::Colours::KeepColours);
     const double coverage = request.fill ? glyphCoverage(m_font, m_glyph) : 0.0;
     const FigureResult result = convertToFigures(m_grid, request.gray, coverage, &colors, &sink, hooks);
     sink.finish();

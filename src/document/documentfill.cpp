@@ -30,7 +30,103 @@ QTextCharFormat textRunFormat(const QFont &font, quint32 color)
     return f;
 }
 
-FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor)
+// ---------------------------------------------------------------------------
+// Kept colours
+
+MosaicCells::MosaicCells(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor)
+    : QObject(doc), m_doc(doc), m_glyph(glyph), m_font(font), m_defaultColor(defaultColor)
+{
+    for (MosaicCells *earlier : doc->findChildren<MosaicCells *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (earlier != this)
+            delete earlier;
+    }
+    connect(doc, &QTextDocument::contentsChange, this, &MosaicCells::contentChanged);
+}
+
+MosaicCells *MosaicCells::of(const QTextDocument *doc)
+{
+    if (!doc)
+        return nullptr;
+    for (MosaicCells *cells : doc->findChildren<MosaicCells *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!cells->m_dropped)
+            return cells;
+    }
+    return nullptr;
+}
+
+void MosaicCells::contentChanged(int, int, int)
+{
+    if (m_filling || m_dropped)
+        return;
+    // A change of formats (or of the default font) keeps the rows and their
+    // cells where they were (the document may also report the fill itself
+    // late); other text drops the cells.
+    const qint64 rows = qint64(m_rowEnd.size());
+    if (m_doc->blockCount() == rows + 1 && m_doc->characterCount() == qint64(m_colors.size()) + rows + 1)
+        return;
+    m_dropped = true;
+    deleteLater();
+}
+
+void MosaicCells::append(quint32 color, qint64 background)
+{
+    if (background >= 0 && m_backgrounds.size() < m_colors.size() + 1)
+        m_backgrounds.resize(m_colors.size(), -1); // the first cell with a background
+    if (background >= 0 || !m_backgrounds.empty())
+        m_backgrounds.push_back(background);
+    m_colors.push_back(color);
+}
+
+void MosaicCells::endRow()
+{
+    m_rowEnd.push_back(m_colors.size());
+}
+
+void MosaicCells::materialize(QTextDocument *doc)
+{
+    MosaicCells *cells = of(doc);
+    if (!cells)
+        return;
+    cells->m_dropped = true;
+    const std::unique_ptr<MosaicCells> owned(cells);
+    // The text stays: every run of equal cells takes the format a fill cell
+    // by cell gives it, so cursors and selections keep their places.
+    const QTextCharFormat row = textRunFormat(cells->m_font, cells->m_defaultColor);
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    try {
+        QTextBlock block = doc->begin();
+        for (int r = 0; r < cells->rows() && block.isValid(); ++r, block = block.next()) {
+            const size_t begin = cells->rowBegin(r);
+            const size_t end = cells->rowEnd(r);
+            if (end - begin != size_t(block.length() - 1))
+                continue;
+            for (size_t from = begin; from < end;) {
+                size_t to = from + 1;
+                while (to < end && cells->sameCell(to, from))
+                    ++to;
+                c.setPosition(block.position() + int(from - begin));
+                c.setPosition(block.position() + int(to - begin), QTextCursor::KeepAnchor);
+                c.setCharFormat(FigureDocumentSink::cellFormat(row, cells->color(from), cells->background(from)));
+                from = to;
+            }
+        }
+    } catch (...) {
+        c.endEditBlock();
+        doc->setUndoRedoEnabled(undo);
+        throw;
+    }
+    c.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+}
+
+// ---------------------------------------------------------------------------
+// Filling
+
+FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor,
+                                       Colours colours)
     : m_doc(doc), m_glyph(glyph), m_rowFormat(textRunFormat(font, defaultColor))
 {
     const QTextBlockFormat block = m_doc->begin().blockFormat();
@@ -46,7 +142,12 @@ FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QF
     m_cursor.setBlockFormat(block);
     m_cursor.setBlockCharFormat(m_rowFormat);
     m_run.reserve(1024);
-    m_formats.resize(kFormatSlots);
+    if (colours == Colours::KeepColours) {
+        m_cells = new MosaicCells(m_doc, glyph, font, defaultColor);
+        m_cells->setFilling(true);
+    } else {
+        m_formats.resize(kFormatSlots);
+    }
     m_reserve.reset(new (std::nothrow) char[kReserveBytes]);
 }
 
@@ -76,6 +177,8 @@ void FigureDocumentSink::abandon() noexcept
     m_reserve.reset();
     m_run = QString();
     m_formats = QList<CachedFormat>();
+    delete m_cells;
+    m_cells = nullptr;
     m_haveRun = false;
     try {
         m_doc->clear();
@@ -90,9 +193,20 @@ void FigureDocumentSink::finish()
     if (!m_open)
         return;
     flushRun();
-    m_cursor.endEditBlock();
+    m_cursor.endEditBlock(); // the document reports the whole mosaic here
     m_open = false;
     m_doc->setUndoRedoEnabled(m_undo);
+    if (m_cells)
+        m_cells->setFilling(false);
+}
+
+QTextCharFormat FigureDocumentSink::cellFormat(const QTextCharFormat &rowFormat, quint32 color, qint64 background)
+{
+    QTextCharFormat f = rowFormat;
+    f.setForeground(colorFrom24(color));
+    if (background >= 0)
+        f.setBackground(colorFrom24(quint32(background)));
+    return f;
 }
 
 const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color, qint64 background)
@@ -104,10 +218,7 @@ const QTextCharFormat &FigureDocumentSink::formatFor(quint32 color, qint64 backg
     const quint32 slot = ((key * 2654435761u) >> 20) & (kFormatSlots - 1);
     CachedFormat &entry = m_formats[slot];
     if (!entry.used || entry.color != color || entry.background != background) {
-        entry.format = m_rowFormat;
-        entry.format.setForeground(colorFrom24(color));
-        if (background >= 0)
-            entry.format.setBackground(colorFrom24(quint32(background)));
+        entry.format = cellFormat(m_rowFormat, color, background);
         entry.color = color;
         entry.background = background;
         entry.used = true;
@@ -129,6 +240,14 @@ void FigureDocumentSink::append(quint32 color, qint64 background)
 {
     if (!m_open)
         return;
+    if (m_cells) {
+        // The row's glyphs go in at its end, in the row format.
+        m_cells->append(color, background);
+        m_run.append(m_glyph);
+        if (m_rows == 0)
+            ++m_columns;
+        return;
+    }
     if (!m_haveRun || color != m_runColor || background != m_runBackground) {
         flushRun();
         m_runColor = color;
@@ -153,6 +272,12 @@ void FigureDocumentSink::endRow(int, int)
 {
     if (!m_open)
         return;
+    if (m_cells) {
+        if (!m_run.isEmpty())
+            m_cursor.insertText(m_run, m_rowFormat);
+        m_run.clear();
+        m_cells->endRow();
+    }
     flushRun();
     m_cursor.insertBlock(m_cursor.blockFormat(), m_rowFormat);
     ++m_rows;

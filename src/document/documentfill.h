@@ -2,6 +2,7 @@
 #include <QChar>
 #include <QFont>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -14,6 +15,65 @@ class QTextDocument;
 
 namespace tessilor {
 
+// The colours of a figure mosaic kept beside its document. A mosaic of a
+// photograph has a colour of its own in almost every cell, and a document
+// holding a million one-cell runs, each with a format of its own, takes
+// seconds to fill and hundreds of megabytes. Shown through the mosaic
+// layout, the document needs only its glyphs (one run a row) and these
+// colours; whatever reads the colours from the document's formats (saving,
+// copying, the standard layout) first has them written in by materialize(),
+// which fills the document exactly as the fill cell by cell does.
+//
+// The cells belong to the document (a child object). They stay while the
+// document's text stays (a format or default font change keeps them) and go
+// away when anything but the fill and materialize() changes the text.
+class MosaicCells : public QObject
+{
+    Q_OBJECT
+public:
+    // Replaces the cells a document had. glyph, font and defaultColor are
+    // those of the fill (FigureDocumentSink).
+    MosaicCells(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor);
+
+    // The cells kept for a document, or null when its formats hold the
+    // colours (or it holds no mosaic).
+    static MosaicCells *of(const QTextDocument *doc);
+
+    // Writes the colours into the document's formats (every run of equal
+    // cells takes the format a fill cell by cell gives it; the text and the
+    // cursors stay) and drops the cells. Does nothing to a document without
+    // kept cells. May throw std::bad_alloc; the cells are dropped then too.
+    static void materialize(QTextDocument *doc);
+
+    // While filling: one cell at the end of the current row (background -1:
+    // none), and the end of a row.
+    void append(quint32 color, qint64 background);
+    void endRow();
+    void setFilling(bool filling) { m_filling = filling; }
+
+    QChar glyph() const { return m_glyph; }
+    int rows() const { return int(m_rowEnd.size()); }
+    // Cells of row r: index rowBegin(r) .. rowEnd(r) - 1.
+    size_t rowBegin(int r) const { return r == 0 ? 0 : m_rowEnd[size_t(r) - 1]; }
+    size_t rowEnd(int r) const { return m_rowEnd[size_t(r)]; }
+    quint32 color(size_t i) const { return m_colors[i]; }
+    qint64 background(size_t i) const { return m_backgrounds.empty() ? -1 : m_backgrounds[i]; }
+    bool sameCell(size_t a, size_t b) const { return color(a) == color(b) && background(a) == background(b); }
+
+private:
+    void contentChanged(int from, int removed, int added);
+
+    QTextDocument *m_doc;
+    QChar m_glyph;
+    QFont m_font;
+    quint32 m_defaultColor;
+    std::vector<quint32> m_colors;
+    std::vector<qint64> m_backgrounds; // empty: no cell has one
+    std::vector<size_t> m_rowEnd;
+    bool m_filling = false;
+    bool m_dropped = false;
+};
+
 // Fills a document the way the figure conversion fills the result's rich
 // text: every cell appends the glyph at the end in the cell's colour; when a
 // row ends, the row's range (cols + 1) * row .. + cellsInRow takes the row
@@ -21,11 +81,17 @@ namespace tessilor {
 // one run, and the document sees the whole mosaic as one change when the
 // sink finishes, so a window showing it lays it out once, lazily, instead
 // of after every row. The fill keeps no undo steps.
+//
+// With KeepColours the document takes the glyphs alone, each row one run in
+// the row format, and the colours go to the document's MosaicCells (for a
+// window that shows the document through the mosaic layout).
 class FigureDocumentSink : public FigureSink
 {
 public:
+    enum class Colours { InFormats, KeepColours };
     // The document is emptied; its default font becomes the figure font.
-    FigureDocumentSink(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor);
+    FigureDocumentSink(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor,
+                       Colours colours = Colours::InFormats);
     ~FigureDocumentSink() override;
     FigureDocumentSink(const FigureDocumentSink &) = delete;
     FigureDocumentSink &operator=(const FigureDocumentSink &) = delete;
@@ -40,6 +106,9 @@ public:
     // was not finished, and empties the document if that fails.
     void finish();
     int rows() const { return m_rows; }
+    // The format of a cell: the row format in the cell's colour, on its
+    // background when it has one (not -1).
+    static QTextCharFormat cellFormat(const QTextCharFormat &rowFormat, quint32 color, qint64 background);
 
 private:
     void abandon() noexcept;
@@ -50,6 +119,7 @@ private:
     QTextDocument *m_doc;
     QTextCursor m_cursor;
     QChar m_glyph;
+    MosaicCells *m_cells = nullptr; // KeepColours
     QTextCharFormat m_rowFormat;
     QString m_run;
     quint32 m_runColor = 0;

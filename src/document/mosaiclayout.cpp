@@ -1,5 +1,8 @@
 #include "document/mosaiclayout.h"
 
+#include "document/documentfill.h"
+#include "document/richformat.h"
+
 #include <QMetaObject>
 #include <QPaintEngine>
 #include <QPainter>
@@ -94,10 +97,22 @@ bool MosaicLayout::isInstalled(const QTextDocument *doc)
     return doc && qobject_cast<MosaicLayout *>(doc->documentLayout()) != nullptr;
 }
 
+void MosaicLayout::settleColours(QTextDocument *doc)
+{
+    const MosaicCells *cells = MosaicCells::of(doc);
+    if (!cells)
+        return;
+    // The content changes: as during the fill, a mosaic layout takes them
+    // as the mosaic being written.
+    const Fill display(isInstalled(doc) ? doc : nullptr, cells->glyph());
+    MosaicCells::materialize(doc);
+}
+
 void MosaicLayout::restoreStandard(QTextDocument *doc)
 {
     if (!isInstalled(doc))
         return;
+    settleColours(doc);
     // With no layout set, the document makes its standard one on demand;
     // the windows showing it pick it up from documentLayoutChanged.
     doc->setDocumentLayout(nullptr);
@@ -392,33 +407,61 @@ void MosaicLayout::draw(QPainter *painter, const PaintContext &context)
         painter->drawGlyphRun(QPointF(0, 0), run);
     };
 
+    // Cells whose colours are kept beside the document: runs of equal
+    // colours are drawn as the fragments of a fill cell by cell would be.
+    const MosaicCells *cells = MosaicCells::of(doc);
+    auto drawRun = [&](int from, int to, qreal rowTop, const QBrush *background, const QColor &color) {
+        if (background) {
+            const int a = std::max(from, firstColumn), b = std::min(to, endColumn);
+            painter->fillRect(
+                QRectF(m_m.cellX0 + a * m_m.advance, rowTop + m_m.lineTop, (b - a) * m_m.advance, m_m.lineHeight)
+                    .toAlignedRect(),
+                *background);
+        }
+        drawCells(from, to, rowTop, color);
+    };
+
     QTextBlock block = doc->findBlockByNumber(firstRow);
     for (int row = firstRow; row <= lastRow && block.isValid(); ++row, block = block.next()) {
         const qreal rowTop = m_m.top + row * m_m.pitch;
         const int start = block.position();
         const int columns = columnsOf(block);
 
-        // Run by run, as the standard layout draws a line: a run's
-        // background (the figure fill), widened to whole pixels (the next
-        // run covers the pixel the two share), then its glyphs.
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const int from = fragment.position() - start;
-            const int to = from + fragment.length();
-            if (to <= firstColumn)
-                continue;
-            if (from >= endColumn)
-                break;
-            const QTextCharFormat format = fragment.charFormat();
-            if (format.hasProperty(QTextFormat::BackgroundBrush) && format.background().style() != Qt::NoBrush) {
-                const int a = std::max(from, firstColumn), b = std::min(to, endColumn);
-                painter->fillRect(QRectF(m_m.cellX0 + a * m_m.advance, rowTop + m_m.lineTop, (b - a) * m_m.advance,
-                                         m_m.lineHeight)
-                                      .toAlignedRect(),
-                                  format.background());
+        if (cells && row < cells->rows() && cells->rowEnd(row) - cells->rowBegin(row) == size_t(columns)) {
+            const size_t base = cells->rowBegin(row);
+            int from = std::max(0, firstColumn);
+            // Back to the start of the run the first cell in view belongs to.
+            while (from > 0 && cells->sameCell(base + size_t(from) - 1, base + size_t(from)))
+                --from;
+            while (from < columns && from < endColumn) {
+                int to = from + 1;
+                while (to < columns && cells->sameCell(base + size_t(to), base + size_t(from)))
+                    ++to;
+                const qint64 background = cells->background(base + size_t(from));
+                const QBrush brush = background >= 0 ? QBrush(colorFrom24(quint32(background))) : QBrush();
+                drawRun(from, to, rowTop, background >= 0 ? &brush : nullptr,
+                        colorFrom24(cells->color(base + size_t(from))));
+                from = to;
             }
-            drawCells(from, to, rowTop,
-                      format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : textColor);
+        } else {
+            // Run by run, as the standard layout draws a line: a run's
+            // background (the figure fill), widened to whole pixels (the next
+            // run covers the pixel the two share), then its glyphs.
+            for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const int from = fragment.position() - start;
+                const int to = from + fragment.length();
+                if (to <= firstColumn)
+                    continue;
+                if (from >= endColumn)
+                    break;
+                const QTextCharFormat format = fragment.charFormat();
+                const bool filled =
+                    format.hasProperty(QTextFormat::BackgroundBrush) && format.background().style() != Qt::NoBrush;
+                const QBrush background = filled ? format.background() : QBrush();
+                drawRun(from, to, rowTop, filled ? &background : nullptr,
+                        format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : textColor);
+            }
         }
 
         // Selections over the cells, as a text window draws them: the band

@@ -49,8 +49,13 @@ public:
 
     // True when the document is shown through a mosaic layout.
     static bool isInstalled(const QTextDocument *doc);
-    // Gives the document its standard layout back; nothing when it has it.
+    // Gives the document its standard layout back (with the colours a fill
+    // kept beside the document written into its formats first); nothing
+    // when it has it.
     static void restoreStandard(QTextDocument *doc);
+    // Writes the colours a fill kept beside the document (MosaicCells) into
+    // its formats, keeping the mosaic layout; nothing when none are kept.
+    static void settleColours(QTextDocument *doc);
 
     void draw(QPainter *painter, const PaintContext &context) override;
     int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;

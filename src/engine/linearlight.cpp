@@ -26,7 +26,26 @@ double linearToSrgb(double linear)
 
 int linearToSrgb8(double linear)
 {
-    return int(std::lround(linearToSrgb(linear) * 255.0));
+    // The linear light at which the rounded value steps from v to v + 1
+    // (the sRGB value v + 0.5 decoded); a value is the count of steps at or
+    // below the light. Near a step the arithmetic of linearToSrgb decides,
+    // so the result is always round(linearToSrgb(linear) * 255).
+    static const std::array<double, 255> steps = [] {
+        std::array<double, 255> t{};
+        for (int v = 0; v < 255; ++v) {
+            const double s = (v + 0.5) / 255.0;
+            t[size_t(v)] = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        }
+        return t;
+    }();
+    const double l = std::clamp(linear, 0.0, 1.0);
+    if (!(l == l))
+        return int(std::lround(linearToSrgb(linear) * 255.0));
+    const size_t v = size_t(std::upper_bound(steps.begin(), steps.end(), l) - steps.begin());
+    constexpr double kNear = 1e-9;
+    if ((v > 0 && l - steps[v - 1] < kNear) || (v < steps.size() && steps[v] - l < kNear))
+        return int(std::lround(linearToSrgb(l) * 255.0));
+    return int(v);
 }
 
 float luminance(int r, int g, int b)

@@ -201,47 +201,71 @@ private:
     std::array<float, kSteps + 1> m_ink{};
 };
 
-// Nearest ramp level of an ink value, through a table of candidates.
+// The ramp level drawn for a wanted ink: of the two levels around it, the
+// darker one when the ink lies further up their interval than the
+// threshold. A threshold of one half takes the nearest level; thresholds
+// from an ordered pattern (below) spread the darker character evenly from
+// the first cell of an area on, where the nearest level with the error
+// carried alone leaves gaps and streaks wherever one step of the ramp is
+// wide (at its dark end) or the ink lies close to a level.
 class Quantizer
 {
 public:
     explicit Quantizer(const std::vector<float> &levels) : m_levels(levels)
     {
+        // The last level at or below the start of every bin.
+        int j = 0;
         for (int b = 0; b < kBins; ++b) {
-            const float v = (float(b) + 0.5f) / kBins;
-            m_bin[size_t(b)] = quint8(nearestSlow(v));
+            const float v = float(b) / kBins;
+            while (j + 1 < int(m_levels.size()) && m_levels[size_t(j) + 1] <= v)
+                ++j;
+            m_below[size_t(b)] = quint8(j);
         }
     }
-    int operator()(float ink) const
+    int operator()(float ink, float threshold) const
     {
         const int last = int(m_levels.size()) - 1;
         if (ink <= 0.0f)
             return 0;
         if (ink >= 1.0f)
             return last;
-        int i = m_bin[size_t(std::min(int(ink * kBins), kBins - 1))];
-        // A bin holds values on either side of a midpoint: settle with the
-        // neighbours.
-        while (i > 0 && std::abs(m_levels[size_t(i) - 1] - ink) <= std::abs(m_levels[size_t(i)] - ink))
-            --i;
-        while (i < last && std::abs(m_levels[size_t(i) + 1] - ink) < std::abs(m_levels[size_t(i)] - ink))
-            ++i;
-        return i;
+        int j = m_below[size_t(std::min(int(ink * kBins), kBins - 1))];
+        while (j < last && m_levels[size_t(j) + 1] <= ink)
+            ++j;
+        if (j == last)
+            return last;
+        const float lo = m_levels[size_t(j)];
+        const float hi = m_levels[size_t(j) + 1];
+        return ink - lo > threshold * (hi - lo) ? j + 1 : j;
     }
 
 private:
-    int nearestSlow(float v) const
-    {
-        int best = 0;
-        for (int i = 1; i < int(m_levels.size()); ++i)
-            if (std::abs(m_levels[size_t(i)] - v) < std::abs(m_levels[size_t(best)] - v))
-                best = i;
-        return best;
-    }
     static constexpr int kBins = 1024;
     const std::vector<float> &m_levels;
-    std::array<quint8, kBins> m_bin{};
+    std::array<quint8, kBins> m_below{};
 };
+
+// Thresholds of an 8 x 8 ordered (Bayer) pattern, (rank + 0.5) / 64.
+const std::array<float, 64> &orderedThresholds()
+{
+    static const std::array<float, 64> t = [] {
+        std::array<float, 64> out{};
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                int rank = 0;
+                // Bit-reversed interleaving of x ^ y and y.
+                for (int bit = 0; bit < 3; ++bit) {
+                    const int xy = ((x ^ y) >> bit) & 1;
+                    const int yy = (y >> bit) & 1;
+                    rank |= (xy << (5 - 2 * bit)) | (yy << (4 - 2 * bit));
+                }
+                out[size_t(y) * 8 + size_t(x)] = (float(rank) + 0.5f) / 64.0f;
+            }
+        }
+        return out;
+    }();
+    return t;
+}
 
 } // namespace
 
@@ -267,8 +291,9 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         lengths[size_t(i)] = quint8(std::min<qsizetype>(utf8.size(), 4));
     }
     const InkCurve inkOf(contrast);
-    const Quantizer nearest(ramp.level);
+    const Quantizer quantize(ramp.level);
     const std::vector<float> &level = ramp.level;
+    const std::array<float, 64> &thresholds = orderedThresholds();
 
     // Error carried into the current row and the next one, with a guard
     // column on either side.
@@ -288,9 +313,10 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         std::fill(below.begin(), below.end(), 0.0f);
         const bool forward = (i % 2) == 0;
         const int step = forward ? 1 : -1;
+        const float *threshold = thresholds.data() + size_t(i % 8) * 8;
         for (int n = 0, x = forward ? 0 : width - 1; n < width; ++n, x += step) {
             const float want = inkOf(row[x]) + here[size_t(x) + 1];
-            const int k = nearest(want);
+            const int k = quantize(want, threshold[x % 8]);
             chosen[size_t(x)] = quint8(k);
             const float e = want - level[size_t(k)];
             here[size_t(x + step) + 1] += e * (7.0f / 16.0f);

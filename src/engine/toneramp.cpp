@@ -68,36 +68,51 @@ double glyphCoverage(const QFont &font, QChar ch)
     return ink.isEmpty() ? 0.0 : ink.first().coverage;
 }
 
-QList<GlyphInk> measureGlyphInkAcrossHinting(const QFont &font, const QString &candidates)
+QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates)
 {
-    QList<GlyphInk> merged;
-    const QFont::HintingPreference others[] = {QFont::PreferNoHinting, QFont::PreferFullHinting};
-    merged = measureGlyphInk(QRawFont::fromFont(font), candidates);
+    QFont larger = font;
+    if (font.pointSizeF() > 0)
+        larger.setPointSizeF(font.pointSizeF() * 1.5);
+    else
+        larger.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * 1.5))));
+    std::vector<QFont> drawings;
+    for (const QFont &base : {font, larger}) {
+        drawings.push_back(base);
+        for (const QFont::HintingPreference h : {QFont::PreferNoHinting, QFont::PreferFullHinting}) {
+            drawings.push_back(base);
+            drawings.back().setHintingPreference(h);
+        }
+    }
+    QList<GlyphInk> merged = measureGlyphInk(QRawFont::fromFont(drawings.front()), candidates);
     std::vector<double> low, high;
     for (const GlyphInk &g : merged) {
         low.push_back(g.coverage);
         high.push_back(g.coverage);
     }
-    std::vector<int> seen(size_t(merged.size()), 1);
-    for (const QFont::HintingPreference h : others) {
-        QFont f = font;
-        f.setHintingPreference(h);
-        const QList<GlyphInk> inks = measureGlyphInk(QRawFont::fromFont(f), candidates);
-        for (qsizetype i = 0; i < merged.size(); ++i) {
-            const auto it = std::find_if(inks.begin(), inks.end(), [&](const GlyphInk &g) { return g.ch == merged[i].ch; });
-            if (it == inks.end())
+    std::vector<size_t> seen(size_t(merged.size()), 1);
+    for (size_t d = 1; d < drawings.size(); ++d) {
+        const QList<GlyphInk> inks = measureGlyphInk(QRawFont::fromFont(drawings[d]), candidates);
+        // Both lists keep the order of the candidates.
+        qsizetype j = 0;
+        for (qsizetype i = 0; i < merged.size() && j < inks.size(); ++i) {
+            qsizetype k = j;
+            while (k < inks.size() && inks[k].ch != merged[i].ch)
+                ++k;
+            if (k == inks.size())
                 continue;
-            merged[i].coverage += it->coverage;
-            low[size_t(i)] = std::min(low[size_t(i)], it->coverage);
-            high[size_t(i)] = std::max(high[size_t(i)], it->coverage);
+            j = k + 1;
+            merged[i].coverage += inks[k].coverage;
+            low[size_t(i)] = std::min(low[size_t(i)], inks[k].coverage);
+            high[size_t(i)] = std::max(high[size_t(i)], inks[k].coverage);
             ++seen[size_t(i)];
         }
     }
     QList<GlyphInk> out;
     for (qsizetype i = 0; i < merged.size(); ++i) {
-        if (seen[size_t(i)] != 3)
+        if (seen[size_t(i)] != drawings.size())
             continue;
-        out.append(GlyphInk{merged[i].ch, merged[i].coverage / 3.0, high[size_t(i)] - low[size_t(i)]});
+        const double n = double(drawings.size());
+        out.append(GlyphInk{merged[i].ch, merged[i].coverage / n, high[size_t(i)] - low[size_t(i)]});
     }
     return out;
 }
@@ -107,6 +122,16 @@ QString printableAscii()
     QString s;
     for (char16_t c = 0x20; c < 0x7F; ++c)
         s.append(QChar(c));
+    return s;
+}
+
+QString toneCandidates()
+{
+    QString s = printableAscii();
+    for (char16_t c = 0x410; c < 0x450; ++c) // А .. я
+        s.append(QChar(c));
+    s.append(QChar(u'\u0401')); // Ё
+    s.append(QChar(u'\u0451')); // ё
     return s;
 }
 
@@ -125,6 +150,14 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
     QList<GlyphInk> sorted = inks;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const GlyphInk &a, const GlyphInk &b) { return a.coverage < b.coverage; });
+    // Letters drawn alike (Latin 'p' and Cyrillic 'р') measure alike: the
+    // first candidate stands for them.
+    sorted.erase(std::unique(sorted.begin(), sorted.end(),
+                             [](const GlyphInk &a, const GlyphInk &b) {
+                                 return a.coverage == b.coverage && a.spread == b.spread && a.ch != u' ' &&
+                                        b.ch != u' ';
+                             }),
+                 sorted.end());
     maxCount = std::max(2, maxCount);
     // Evenly spaced targets from the space to the darkest character; each
     // takes the nearest character not taken yet. When neighbouring targets
@@ -190,7 +223,7 @@ const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates)
     const auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return **it;
-    auto ramp = std::make_shared<ToneRamp>(pickToneRamp(measureGlyphInkAcrossHinting(font, printableAscii() + extraCandidates)));
+    auto ramp = std::make_shared<ToneRamp>(pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates)));
     ramp->family = QRawFont::fromFont(font).familyName();
     cache.insert(key, ramp);
     return *ramp;

@@ -28,11 +28,14 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates)
 // Ink of one character in a font (0 when the face lacks it).
 double glyphCoverage(const QFont &font, QChar ch);
 
-// The ink of the candidates as the program draws the font, without hinting
-// and with full hinting (as other programs showing a saved result may draw
-// it): the mean of the three, and their spread. Only characters every
-// drawing has are kept.
-QList<GlyphInk> measureGlyphInkAcrossHinting(const QFont &font, const QString &candidates);
+// The ink of the candidates in the drawings the art meets: the font as the
+// program draws it, without hinting and with full hinting (as other programs
+// showing a saved result may draw it), each at the font's size and at one
+// and a half times it (a zoomed view, a print). The mean of the six, and
+// their spread. Small sizes snap stems to whole pixels, so one drawing alone
+// misjudges how another shows the art. Only characters every drawing has
+// are kept.
+QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates);
 
 struct ToneRamp {
     QString family;              // the face measured
@@ -42,8 +45,14 @@ struct ToneRamp {
     bool valid() const { return chars.size() >= 2; }
 };
 
-// Printable ASCII, the candidates of every font.
+// Printable ASCII.
 QString printableAscii();
+
+// The candidates of every font: printable ASCII and the Russian letters.
+// The letters fill the gap ASCII leaves at the dark end (in Liberation Mono
+// '@' carries a third more ink than any other ASCII character, so dark
+// tones would be told by '@' and 'W' alone).
+QString toneCandidates();
 
 // Picks from the measured characters between minCount and maxCount
 // characters whose ink is evenly spaced from the space (0) to the darkest
@@ -54,7 +63,7 @@ QString printableAscii();
 // space or no ink.
 ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount = 16, int maxCount = 32);
 
-// The ramp of the font at its size, from printable ASCII plus the extra
+// The ramp of the font at its size, from the candidates plus the extra
 // characters the face has (the classic ramp's). Measured once per font,
 // size and extras, then taken from a cache. Needs a QGuiApplication.
 const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString());

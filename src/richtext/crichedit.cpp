@@ -1,5 +1,7 @@
 #include "richtext/crichedit.h"
 
+#include "document/documentfill.h"
+#include "document/mosaiclayout.h"
 #include "document/plaintext.h"
 #include "document/rtf.h"
 #include "document/streambuffer.h"
@@ -25,6 +27,7 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextList>
+#include <algorithm>
 #include <stdexcept>
 
 namespace tessilor {
@@ -95,6 +98,30 @@ QString decodePlain(const QByteArray &bytes)
     for (char c : bytes)
         out.append(codePageChar(uchar(c)));
     return out;
+}
+
+// A figure mosaic keeps its colours beside the document while it is only
+// shown (MosaicCells); what reads or changes formats has them written into
+// the document first. The caret, the selection and the view stay.
+void settleMosaic(QTextEdit *edit)
+{
+    if (!edit)
+        return;
+    QTextDocument *doc = edit->document();
+    if (!MosaicCells::of(doc))
+        return;
+    const QTextCursor was = edit->textCursor();
+    const int anchor = was.anchor();
+    const int position = was.position();
+    const int h = edit->horizontalScrollBar()->value();
+    const int v = edit->verticalScrollBar()->value();
+    MosaicLayout::settleColours(doc);
+    QTextCursor back(doc);
+    back.setPosition(std::clamp(anchor, 0, doc->characterCount() - 1));
+    back.setPosition(std::clamp(position, 0, doc->characterCount() - 1), QTextCursor::KeepAnchor);
+    edit->setTextCursor(back);
+    edit->horizontalScrollBar()->setValue(h);
+    edit->verticalScrollBar()->setValue(v);
 }
 
 } // namespace
@@ -734,6 +761,8 @@ bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Acce
 {
     if (!m_edit || sFileName.isEmpty())
         return false;
+    if (bIsRtf)
+        settleMosaic(m_edit);
     const QByteArray bytes = bIsRtf ? writeRtf(*m_edit->document(), m_default) : writePlainText(*m_edit->document());
     OutputFile file(sFileName, access);
     if (!file.open(QIODevice::WriteOnly))
@@ -752,8 +781,10 @@ bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Acce
 
 QString cRichEdit::streamOut(bool isRtf) const
 {
-    if (isRtf)
+    if (isRtf) {
+        settleMosaic(m_edit);
         return QString::fromLatin1(writeRtf(*m_edit->document(), m_default));
+    }
     return documentPlainText(*m_edit->document());
 }
 
@@ -1137,6 +1168,11 @@ void cRichEdit::ShowStart()
     m_edit->verticalScrollBar()->setValue(m_edit->verticalScrollBar()->minimum());
 }
 
+void cRichEdit::settleColours()
+{
+    settleMosaic(m_edit);
+}
+
 QPoint cRichEdit::scrollPosition() const
 {
     if (!m_edit)
@@ -1295,6 +1331,7 @@ CharFormat2 cRichEdit::GetCharFormat(int fOpt, quint32 mask) const
     const QTextCharFormat fallback = fallbackFormat();
     if (fOpt == 0)
         return charFormatOf(fallback, fallback, mask);
+    settleMosaic(m_edit);
     const Range r = GetSelRange();
     QTextCharFormat f;
     if (r.cpMin < r.cpMax) {
@@ -1313,6 +1350,8 @@ void cRichEdit::SetCharFormat(CharFormat2 record, int fOpt, quint32 mask)
         return;
     record.dwMask |= mask;
     const QTextCharFormat delta = charFormatDelta(record);
+    if (fOpt != 0)
+        settleMosaic(m_edit);
     if (fOpt == 0) {
         m_default.merge(delta);
         if (record.dwMask & (CFM_FACE | CFM_SIZE)) {
@@ -1553,6 +1592,7 @@ QMimeData *cRichEdit::mimeForRange(int from, int to) const
     auto *mime = new QMimeData;
     if (!m_edit)
         return mime;
+    settleMosaic(m_edit);
     QTextCursor c(m_edit->document());
     c.setPosition(qBound(0, from, docLength()));
     c.setPosition(qBound(0, to, docLength()), QTextCursor::KeepAnchor);

@@ -212,6 +212,10 @@ public:
     // The scroll bars' values; setting them also puts the caret at the start
     // without moving the view.
     QPoint scrollPosition() const;
+    // Writes colours a figure mosaic keeps beside the document into it, for
+    // code that reads the document's formats itself (the caret, selection
+    // and view stay). Nothing when the document holds its colours.
+    void settleColours();
     void setScrollPosition(const QPoint &position);
     void Move(int nLeft, int nTop, int nWidth, int nHeight);
     QString LoadFile(const QString &sFileName, bool bIsRtf);

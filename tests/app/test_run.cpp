@@ -13,6 +13,7 @@
 #include "app/globals.h"
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
+#include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
@@ -402,7 +403,12 @@ private Q_SLOTS:
         const QList<QByteArray> lines = apptest::readAll(globals::TempColorPath).split('\n');
         QCOMPARE(lines.size(), 20 * 16 + 1);
         QCOMPARE(lines[0].simplified().split(' ').size(), 2); // figure, then background
-        const QTextDocument *doc = f->existingTextForm()->rEdit().hwnd()->document();
+        QTextDocument *doc = f->existingTextForm()->rEdit().hwnd()->document();
+        // The colours stay beside the document until a save or a copy
+        // writes them into its formats.
+        QVERIFY(MosaicCells::of(doc));
+        MosaicLayout::settleColours(doc);
+        QVERIFY(!MosaicCells::of(doc));
         QTextCursor cell(doc->begin());
         cell.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
         QVERIFY(cell.charFormat().background().style() != Qt::NoBrush);

@@ -2,6 +2,7 @@
 // the same way, must come out with the same geometry and the same pixels.
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
+#include "document/rtf.h"
 
 #include "engine/figureconvert.h"
 #include "engine/runhooks.h"
@@ -62,7 +63,8 @@ QImage noisyGrid(int w, int h, quint32 seed)
 // the grid; with `mosaic` it is shown through the mosaic layout. `stopAfter`
 // cells end the fill early, leaving a partial last row.
 std::unique_ptr<QTextDocument> filled(const MosaicSetup &s, const QImage &grid, bool mosaic, int stopAfter = -1,
-                                      double fillCoverage = 0)
+                                      double fillCoverage = 0,
+                                      FigureDocumentSink::Colours colours = FigureDocumentSink::Colours::InFormats)
 {
     auto doc = std::make_unique<QTextDocument>();
     QTextOption option = doc->defaultTextOption();
@@ -78,7 +80,7 @@ std::unique_ptr<QTextDocument> filled(const MosaicSetup &s, const QImage &grid, 
     std::unique_ptr<MosaicLayout::Fill> display;
     if (mosaic)
         display = std::make_unique<MosaicLayout::Fill>(doc.get(), s.glyph);
-    FigureDocumentSink sink(doc.get(), s.glyph, font, 0);
+    FigureDocumentSink sink(doc.get(), s.glyph, font, 0, colours);
     int cells = 0;
     qint16 stop = 0;
     RunHooks hooks;
@@ -248,6 +250,44 @@ TEST(MosaicLayout, PaintsTheSameCellBackgroundsAsTheStandardLayout)
         const QPointF cell = qobject_cast<MosaicLayout *>(mosaic->documentLayout())->cellOrigin(0, 0);
         EXPECT_NE(a.pixel(int(cell.x()) + 1, int(cell.y() + size.height() / 11 / 2)), qRgb(255, 255, 255));
     }
+}
+
+TEST(MosaicLayout, ColoursKeptBesideTheDocumentShowAndSaveAsColoursInItsFormats)
+{
+    // The window's fill keeps the colours beside the document: the mosaic
+    // looks the same, and once written into the formats (as saving and
+    // copying do) the document saves as a fill cell by cell saves.
+    for (const double fill : {0.0, 0.27}) {
+        SCOPED_TRACE(fill);
+        const MosaicSetup s{figureFamily(), 8, QChar(u'V'), 4, 0, 0};
+        ASSERT_FALSE(s.family.isEmpty());
+        QImage grid = noisyGrid(29, 13, 5);
+        for (int x = 3; x < 11; ++x) // a run of one colour
+            grid.setPixel(x, 2, qRgb(10, 200, 30));
+        auto standard = filled(s, grid, false, -1, fill);
+        auto kept = filled(s, grid, true, -1, fill, FigureDocumentSink::Colours::KeepColours);
+        ASSERT_TRUE(MosaicCells::of(kept.get()));
+        EXPECT_EQ(kept->blockCount(), 14);
+        const QSizeF size = standard->documentLayout()->documentSize();
+        const QRectF content(0, 0, size.width() - 4, size.height());
+        EXPECT_EQ(render(standard.get(), content), render(kept.get(), content));
+        EXPECT_EQ(render(standard.get(), content, 30 * 2 + 5, 30 * 4 + 9), render(kept.get(), content, 30 * 2 + 5, 30 * 4 + 9));
+        QTextCursor caret(kept.get());
+        caret.setPosition(30 * 3 + 7);
+        MosaicLayout::settleColours(kept.get());
+        EXPECT_FALSE(MosaicCells::of(kept.get()));
+        EXPECT_TRUE(MosaicLayout::isInstalled(kept.get()));
+        EXPECT_EQ(caret.position(), 30 * 3 + 7);
+        EXPECT_EQ(writeRtf(*kept, QTextCharFormat()), writeRtf(*standard, QTextCharFormat()));
+        MosaicLayout::restoreStandard(kept.get());
+        EXPECT_EQ(render(standard.get(), content), render(kept.get(), content));
+    }
+    // Other text drops the kept colours.
+    const MosaicSetup s{figureFamily(), 8, QChar(u'V'), 4, 0, 0};
+    auto kept = filled(s, noisyGrid(5, 4, 2), true, -1, 0, FigureDocumentSink::Colours::KeepColours);
+    ASSERT_TRUE(MosaicCells::of(kept.get()));
+    QTextCursor(kept.get()).insertText(QStringLiteral("x"));
+    EXPECT_FALSE(MosaicCells::of(kept.get()));
 }
 
 TEST(MosaicLayout, AnyOtherChangeGivesTheStandardLayoutBack)

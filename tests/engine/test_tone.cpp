@@ -84,6 +84,19 @@ TEST(LinearLight, DecodingAndLuminance)
         EXPECT_NEAR(luminance(qRed(c.rgb), qGreen(c.rgb), qBlue(c.rgb)), c.luminance, 1e-4) << std::hex << c.rgb;
     for (int v = 0; v < 256; ++v)
         EXPECT_EQ(linearToSrgb8(srgbToLinear(v)), v);
+    // Rounded encoding by table, the same as by the formula everywhere, the
+    // steps between two values and the ends included.
+    auto byFormula = [](double l) { return int(std::lround(linearToSrgb(l) * 255.0)); };
+    for (int i = -10; i <= 200010; ++i) {
+        const double l = i / 200000.0;
+        ASSERT_EQ(linearToSrgb8(l), byFormula(l)) << l;
+    }
+    for (int v = 0; v < 255; ++v) {
+        const double s = (v + 0.5) / 255.0;
+        const double step = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        for (const double l : {std::nextafter(step, 0.0), step, std::nextafter(step, 1.0), step - 2e-9, step + 2e-9})
+            ASSERT_EQ(linearToSrgb8(l), byFormula(l)) << v << " " << l;
+    }
 }
 
 TEST(LinearLight, GridBoxesAverageLightNotValues)
@@ -168,7 +181,10 @@ TEST(ToneRamp, MeasuredInTheFaceThatShowsTheArt)
             EXPECT_GE(ramp.level[i], ramp.level[i - 1]) << i;
         }
         for (const QChar ch : ramp.chars)
-            EXPECT_TRUE(printableAscii().contains(ch) || rampFonts()[size_t(c.entry - 1)].ramp.contains(ch));
+            EXPECT_TRUE(toneCandidates().contains(ch) || rampFonts()[size_t(c.entry - 1)].ramp.contains(ch));
+        // No wide step at the dark end (in Liberation Mono ASCII alone leaves
+        // one of a quarter of the range below '@').
+        EXPECT_LT(ramp.level.back() - ramp.level[ramp.level.size() - 2], 0.15f);
         // Measured once: the second call is the cache's.
         EXPECT_EQ(&toneRamp(font, rampFonts()[size_t(c.entry - 1)].ramp), &ramp);
     }
@@ -243,6 +259,22 @@ TEST(ToneConversion, FlatFieldsGiveTheirLightOnAverage)
         EXPECT_NEAR(meanLevel(lines, ramp), 1.0 - y, 0.005);
         EXPECT_EQ(r.counts.gridRows, 48);
         EXPECT_EQ(r.counts.gridColumns, 32); // classic cells of two characters
+    }
+}
+
+TEST(ToneConversion, DarkAreasShowTheirLightFromTheirFirstRows)
+{
+    // Between two far apart levels a little light is carried a long way
+    // before a lighter character appears: the top of a dark area would stay
+    // black and the light pile up below.
+    const ToneRamp &ramp = liberationRamp();
+    for (const float y : {0.01f, 0.03f}) {
+        SCOPED_TRACE(y);
+        const QStringList lines = toneLines(flatGrid(64, 32, y), ramp);
+        ASSERT_EQ(lines.size(), 32);
+        for (int band = 0; band < 4; ++band)
+            EXPECT_NEAR(meanLevel(lines.mid(band * 8, 8), ramp), 1.0 - y, 0.004) << band;
+        EXPECT_NEAR(meanLevel(lines.mid(0, 3), ramp), 1.0 - y, 0.004);
     }
 }
 
