@@ -69,7 +69,7 @@ QString openErrorMessage(const QString &fname)
 {
     return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") +
            QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не поддреживаемую "
+           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддреживаемую "
                           "степень сжатия или превышает допустимые размеры.");
 }
 
@@ -537,10 +537,11 @@ void Form1::OpenFile()
             folder = getPath(folder);
     }
     FilterTable filters;
-    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+    filters.entries = {{QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
+                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
+                       {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
                         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-                       {},
-                       {}};
+                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;
@@ -617,7 +618,7 @@ void Form1::dropEvent(QDropEvent *event)
             const QString f = urls.first().toLocalFile();
             if (f.isEmpty() || !isImageExtension(getExt(f))) {
                 QMessageBox::warning(this, kCaption,
-                                     QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP и GIF.")
+                                     QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP, GIF, PNG, WebP и TIFF.")
                                          .arg(f.isEmpty() ? urls.first().toDisplayString() : QFileInfo(f).fileName()));
                 return;
             }

@@ -350,12 +350,19 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
         store(QStringLiteral("LastDir"), dir.filePath(QStringLiteral("empty")));
         QString startedIn;
-        apptest::answerNextModal<QFileDialog>([&startedIn](QFileDialog *dlg) {
+        QStringList offered;
+        apptest::answerNextModal<QFileDialog>([&startedIn, &offered](QFileDialog *dlg) {
             startedIn = dlg->directory().absolutePath();
+            offered = dlg->nameFilters();
             dlg->reject();
         });
         QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
+        // Every format first; the original entry stays.
+        QCOMPARE(offered, QStringList({QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff) (*.jpg *.jpe "
+                                                      "*.jpeg *.bmp *.dib *.gif *.png *.webp *.tif *.tiff)"),
+                                       QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"),
+                                       QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)")}));
         QCOMPARE(stored(QStringLiteral("LastDir")), dir.filePath(QStringLiteral("empty")));
         QVERIFY(pf->hasPicture());
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
@@ -453,6 +460,14 @@ private Q_SLOTS:
         QVERIFY(f->existingPicForm()->hasPicture());
         QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(40, 30));
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        // The newer formats by their extensions too.
+        for (const char *format : {"png", "webp", "tiff"}) {
+            const QString path = dir.filePath(QStringLiteral("more.") + QLatin1String(format));
+            QVERIFY(apptest::writePicture(path, 24, 18, format, 100) == path);
+            drop({path});
+            QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(24, 18));
+            QCOMPARE(f->existingPicForm()->sourcePath(), path);
+        }
     }
 
     void unreadableFileShowsTheMessageAndKeepsThePicture()
@@ -473,7 +488,7 @@ private Q_SLOTS:
         apptest::closeNextMessage(&text, &icon);
         QVERIFY(!f->LoadImage(bad));
         QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
-                                      "BMP/JPEG/GIF, имеет не поддреживаемую степень сжатия или превышает допустимые "
+                                      "BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддреживаемую степень сжатия или превышает допустимые "
                                       "размеры."));
         QCOMPARE(icon, QMessageBox::Critical);
         // The earlier picture stays and is shown again.
