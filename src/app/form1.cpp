@@ -6,6 +6,7 @@
 #include "app/figurepicker.h"
 #include "app/globals.h"
 #include "app/gridcoupling.h"
+#include "app/recentmenu.h"
 #include "app/runcontrol.h"
 #include "app/textform.h"
 #include "engine/fontmodule.h"
@@ -116,6 +117,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_bar.Toolbar6->installEventFilter(this);
     m_bar.helpButton->installEventFilter(this);
     m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
+    m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
+    connect(m_recent, &RecentMenu::openRequested, this, [this](const QString &path) {
+        LoadImage(path);
+        CheckOpen();
+    });
     Form_Load();
 }
 
@@ -202,7 +208,7 @@ void Form1::Form_Load()
         m_bar.ImageCombo1->addItem(appIcon(QStringLiteral("fig")), modes.value(1));
         m_bar.ImageCombo1->setCurrentIndex(options.type - 1);
     });
-    step([&] { setLastFileEntry(options.lastFile); });
+    step([&] { m_recent->load(store); });
     step([&] {
         int n = 1;
         for (const RampFont &f : rampFonts()) {
@@ -510,12 +516,7 @@ TextForm *Form1::textForm()
 
 void Form1::setLastFileEntry(const QString &path)
 {
-    if (path.trimmed().isEmpty() || !QFileInfo::exists(path))
-        return;
-    QAction *entry = m_commands.lastFile;
-    entry->setData(path);
-    entry->setText(getName(path));
-    entry->setEnabled(true);
+    m_recent->add(path);
 }
 
 void Form1::onImageUnloaded(const QString &path, bool fileStillExists)
@@ -567,6 +568,7 @@ bool Form1::LoadImage(const QString &fname)
         pf->show();
         pf->setSourcePath(fname);
         m_mdi->setActiveSubWindow(pf);
+        setLastFileEntry(fname);
         return true;
     }
     // The earlier picture, if any, stays: show it again.
@@ -815,6 +817,7 @@ void Form1::saveSettings()
         o.lastResult = m_commands.result->data().toString();
         o.lastResultTip = m_commands.result->toolTip();
         o.write(store);
+        m_recent->save(store);
     });
     store.sync();
 }

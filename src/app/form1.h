@@ -18,6 +18,7 @@ class QToolButton;
 namespace tessilor {
 
 class GridCoupling;
+class RecentMenu;
 class RunControl;
 
 // The main window: the MDI frame with the main tool bar (open, zoom,
@@ -147,6 +148,7 @@ private:
     QPointer<ColorMenu> m_colorMenu;
     RunControl *m_run = nullptr;
     GridCoupling *m_coupling = nullptr;
+    RecentMenu *m_recent = nullptr;
 
     MainCommands m_commands;
     MainBar m_bar;

@@ -421,6 +421,51 @@ private Q_SLOTS:
         QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
     }
 
+    void recentFilesNewestFirstAcrossRestarts()
+    {
+        clearSettings();
+        QTemporaryDir dir;
+        QStringList paths;
+        for (int i = 0; i < 10; ++i)
+            paths.append(apptest::writePicture(dir.filePath(QStringLiteral("pic%1.png").arg(i)), 20 + i, 10, "PNG"));
+        Form1 *f = openForm();
+        for (const QString &p : paths)
+            QVERIFY(f->LoadImage(p));
+        auto shown = [](Form1 *form) {
+            QStringList names;
+            QMenu *menu = apptest::child<QMenu>(form, "openMenu");
+            Q_EMIT menu->aboutToShow();
+            for (QAction *a : menu->actions()) {
+                if (a->isVisible() && a->isEnabled())
+                    names.append(a->text());
+            }
+            return names;
+        };
+        const QStringList newest = {"pic9.png", "pic8.png", "pic7.png", "pic6.png",
+                                    "pic5.png", "pic4.png", "pic3.png", "pic2.png"};
+        QCOMPARE(shown(f), newest);
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("LastFile")), paths[9]);
+        QCOMPARE(stored(QStringLiteral("RecentFile8")), paths[2]);
+
+        // After a restart: the same list, without a file that is gone.
+        QFile::remove(paths[5]);
+        f = openForm();
+        QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("pic9.png"));
+        QStringList left = newest;
+        left.removeAll(QStringLiteral("pic5.png"));
+        QCOMPARE(shown(f), left);
+        // Choosing an older entry opens it and brings it to the top.
+        apptest::child<QAction>(f, "recentFile4")->trigger();
+        QCOMPARE(f->existingPicForm()->sourcePath(), paths[6]);
+        QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(26, 10));
+        QCOMPARE(shown(f).first(), QStringLiteral("pic6.png"));
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("LastFile")), paths[6]);
+        QCOMPARE(stored(QStringLiteral("RecentFile2")), paths[9]);
+        QCOMPARE(stored(QStringLiteral("RecentFile8")), QString());
+    }
+
     void droppingFiles()
     {
         clearSettings();
