@@ -393,10 +393,7 @@ void Form1::setFigure(const QString &family, int code)
 
 void Form1::setResultKey(const QString &key, const QString &tip)
 {
-    QAction *result = m_commands.result;
-    result->setData(key);
-    result->setIcon(appIcon(key));
-    result->setToolTip(tip);
+    showResultCommand(m_commands, key, tip);
 }
 
 void Form1::setResultAvailable(bool available)
@@ -715,11 +712,7 @@ RunRequest Form1::runRequest() const
 
 void Form1::setGoButton(bool running)
 {
-    const QString key = running ? QStringLiteral("canc") : QStringLiteral("go");
-    QAction *go = m_commands.go;
-    go->setData(key);
-    go->setIcon(appIcon(key));
-    go->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
+    showGoCommand(m_commands, running);
 }
 
 void Form1::StopThis()
@@ -815,7 +808,7 @@ void Form1::saveSettings()
         o.figureFill = m_figureBar.fillBox->isChecked();
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
-        o.lastResultTip = m_commands.result->toolTip();
+        o.lastResultTip = resultTip(m_commands);
         o.write(store);
         m_recent->save(store);
     });

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -164,6 +165,50 @@ void placeResolution(const GridFields &g, int x, int h)
 // ---------------------------------------------------------------------------
 // Commands
 
+namespace {
+
+const char *const kPlainTip = "plainTip";
+
+} // namespace
+
+QString tipWithKey(const QString &tip, const QKeySequence &key)
+{
+    if (key.isEmpty())
+        return tip;
+    return QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText));
+}
+
+void showGoCommand(const MainCommands &c, bool running)
+{
+    const QString key = running ? QStringLiteral("canc") : QStringLiteral("go");
+    QAction *go = c.go;
+    go->setData(key);
+    go->setIcon(appIcon(key));
+    go->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
+    go->setShortcut(running ? QKeySequence(Qt::Key_Escape) : QKeySequence(Qt::Key_F5));
+    go->setToolTip(tipWithKey(running ? QStringLiteral("Остановить символизацию") : QStringLiteral("Символизировать изображение"),
+                              go->shortcut()));
+}
+
+void showResultCommand(const MainCommands &c, const QString &key, const QString &tip)
+{
+    QAction *result = c.result;
+    result->setData(key);
+    result->setIcon(appIcon(key));
+    result->setProperty(kPlainTip, tip);
+    QKeySequence shortcut;
+    if (key == QLatin1String("save"))
+        shortcut = c.toFile->shortcut();
+    else if (key == QLatin1String("print"))
+        shortcut = c.print->shortcut();
+    result->setToolTip(tipWithKey(tip, shortcut));
+}
+
+QString resultTip(const MainCommands &c)
+{
+    return c.result->property(kPlainTip).toString();
+}
+
 MainCommands createMainCommands(QObject *owner)
 {
     auto command = [owner](const QString &name, const QString &text, const QString &tip, const QString &key) {
@@ -200,8 +245,21 @@ MainCommands createMainCommands(QObject *owner)
     c.toWord = command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(),
                        QStringLiteral("toword"));
     c.print = command(QStringLiteral("print"), QStringLiteral("Вывести на печать"), QString(), QStringLiteral("print"));
-    for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print})
+    for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print}) {
         entry->setIcon(QIcon());
+        // A disabled result button has no usable drop-down: its entries'
+        // keys do nothing either.
+        entry->setEnabled(c.result->isEnabled());
+        QObject::connect(c.result, &QAction::enabledChanged, entry, &QAction::setEnabled);
+    }
+    c.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    c.toFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    c.print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    c.help->setShortcut(QKeySequence(Qt::Key_F1));
+    for (QAction *a : {c.open, c.help})
+        a->setToolTip(tipWithKey(a->toolTip(), a->shortcut()));
+    showGoCommand(c, false);
+    showResultCommand(c, c.result->data().toString(), c.result->toolTip());
     return c;
 }
 
@@ -256,6 +314,9 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
     m.helpButton = makeButton(m.Toolbar6, QStringLiteral("help"), c.help);
     m.helpMenu = attachMenu(m.helpButton, QStringLiteral("helpMenu"), {c.helpContents, c.about});
     m.helpSeparator->setGeometry(0, 0, 9, kMainBarHeight - 4);
+    // The keys work wherever the focus is in the window, also for the
+    // entries of the result button's drop-down.
+    window->addActions({c.open, c.go, c.toFile, c.print, c.help});
     return m;
 }
 

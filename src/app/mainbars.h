@@ -5,6 +5,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
@@ -40,8 +41,23 @@ struct MainCommands {
 };
 
 // The commands with their captions, tooltips, icons and keys, owned by
-// owner and not yet connected.
+// owner and not yet connected. Keyboard shortcuts: Ctrl+O open, F5 "Пуск"
+// (Esc while it is "Стоп"), Ctrl+S save the result, Ctrl+P print it, F1
+// help; each is shown in its button's tooltip. The result drop-down's
+// entries are enabled exactly while the result command is, so that their
+// keys do nothing while the result button is disabled.
 MainCommands createMainCommands(QObject *owner);
+
+// A tooltip with its key: "tip (key)"; the tip alone without a key.
+QString tipWithKey(const QString &tip, const QKeySequence &key);
+
+// The go command as "Пуск" (key F5) or, during a run, "Стоп" (key Esc).
+void showGoCommand(const MainCommands &commands, bool running);
+// The result command's output key ("save", "word", "cl", "print") and its
+// tooltip, shown with the key of that output. resultTip gives the tooltip as
+// it was set, without the key.
+void showResultCommand(const MainCommands &commands, const QString &key, const QString &tip);
+QString resultTip(const MainCommands &commands);
 
 // A control of the main window in window order, with the buttons of a bar.
 struct WindowControl {

@@ -143,7 +143,7 @@ private Q_SLOTS:
         QCOMPARE(f->figureFamily(), globals::FigureFontName);
         QVERIFY(!apptest::child<QToolButton>(f, "figure")->icon().isNull());
         QCOMPARE(Form1::imageKey(apptest::child<QToolButton>(f, "result")), QStringLiteral("save"));
-        QCOMPARE(apptest::child<QToolButton>(f, "result")->toolTip(), QStringLiteral("Сохранить"));
+        QCOMPARE(apptest::child<QToolButton>(f, "result")->toolTip(), QStringLiteral("Сохранить (Ctrl+S)"));
         QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("Пусто"));
         QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
         QCOMPARE(apptest::child<QToolButton>(f, "color")->text(), QStringLiteral(" Цвет"));
@@ -157,9 +157,10 @@ private Q_SLOTS:
         QVERIFY(apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled());
         QVERIFY(apptest::child<QToolButton>(f, "help")->isEnabled());
         QCOMPARE(apptest::child<QToolButton>(f, "help")->text(), QStringLiteral("Справка"));
-        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе"));
+        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе (F1)"));
         QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
-        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение"));
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение (F5)"));
+        QCOMPARE(apptest::child<QToolButton>(f, "open")->toolTip(), QStringLiteral("Открыть изображение (Ctrl+O)"));
 
         const QStringList entries = {QStringLiteral("Сохранить в файл"), QStringLiteral("Скопировать в буфер обмена"),
                                      QStringLiteral("Передать в редактор"), QString(),

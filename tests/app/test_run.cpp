@@ -12,6 +12,7 @@
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
 #include "document/mosaiclayout.h"
+#include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
@@ -94,7 +95,10 @@ private:
         QTimer poll;
         poll.setInterval(0);
         connect(&poll, &QTimer::timeout, f, [&] {
-            if (!f->isRunning() || apptest::child<Progress>(f, "Progress1")->percent() < 1)
+            // The progress bar may still show the previous run's end while
+            // the new run switches the controls.
+            if (!f->isRunning() || Form1::imageKey(apptest::child<QToolButton>(f, "go")) != QLatin1String("canc") ||
+                apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             act();
@@ -224,6 +228,96 @@ private Q_SLOTS:
         const qsizetype cells = apptest::readAll(globals::TempColorPath).count('\n');
         QVERIFY(cells > qsizetype(globals::GridRows - 1) * 1024);
         QVERIFY(cells <= qsizetype(globals::GridRows) * 1024);
+    }
+
+    void keyboardShortcutsWorkOnlyWhileTheirControlsDo()
+    {
+        // The dialog each key opened (its class name), closed at once.
+        QStringList opened;
+        QTimer closer;
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, [&opened] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                opened.append(QString::fromLatin1(modal->metaObject()->className()));
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+            }
+        });
+        closer.start();
+        auto press = [&opened](Form1 *f, QKeyCombination key) {
+            // A closed dialog or a hidden window leaves no window active here
+            // (no window manager).
+            f->activateWindow();
+            if (!QTest::qWaitFor([f] { return QApplication::activeWindow() == f; }, 5000))
+                return QStringLiteral("main window not active");
+            opened.clear();
+            QTest::keyClick(f, key.key(), key.keyboardModifiers());
+            QTest::qWait(50);
+            return opened.join(u' ');
+        };
+        auto helpShown = [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<HelpWindow *>(w) && w->isVisible())
+                    return true;
+            return false;
+        };
+        auto hideHelp = [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<HelpWindow *>(w))
+                    w->hide();
+        };
+
+        // Without a picture: neither a run nor the outputs.
+        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
+        m_form = std::make_unique<Form1>();
+        Form1 *f = m_form.get();
+        f->showAsStored();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QSignalSpy finished(f, &Form1::runFinished);
+        QCOMPARE(press(f, Qt::Key_F5), QString());
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QString());
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QString());
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_O), QStringLiteral("QFileDialog"));
+        m_form.reset();
+
+        // With a picture, F5 runs; then each key does its command.
+        f = openWithPicture(60, 40);
+        QVERIFY(f);
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QString());
+        QSignalSpy ran(f, &Form1::runFinished);
+        QCOMPARE(press(f, Qt::Key_F5), QString());
+        QTRY_COMPARE(ran.count(), 1);
+        QVERIFY(f->existingTextForm() && f->existingTextForm()->isVisible());
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QStringLiteral("QFileDialog"));
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QStringLiteral("tessilor::PrnForm"));
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_O), QStringLiteral("QFileDialog"));
+        QCOMPARE(press(f, Qt::Key_Escape), QString());
+        QVERIFY(!helpShown());
+        press(f, Qt::Key_F1);
+        QVERIFY(helpShown());
+        hideHelp();
+
+        // During a run only Esc (stop) and F1 (help) do something.
+        QString duringRun;
+        bool helpDuringRun = false;
+        QVERIFY(runAndActWhileRunning(f, [&] {
+            for (QKeyCombination key : {QKeyCombination(Qt::CTRL | Qt::Key_O), QKeyCombination(Qt::Key_F5),
+                                        QKeyCombination(Qt::CTRL | Qt::Key_S), QKeyCombination(Qt::CTRL | Qt::Key_P)})
+                duringRun += press(f, key);
+            QVERIFY(f->isRunning());
+            QCOMPARE(globals::StopRequested, qint16(0));
+            press(f, Qt::Key_F1);
+            helpDuringRun = helpShown();
+            hideHelp();
+            duringRun += press(f, Qt::Key_Escape);
+        }));
+        QCOMPARE(duringRun, QString());
+        QVERIFY(helpDuringRun);
+        QCOMPARE(globals::StopRequested, qint16(-1));
+        QVERIFY(globals::GridRows > 0 && globals::GridRows < 1024);
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение (F5)"));
     }
 
     void closingDuringARunWaitsForTheStop()
@@ -713,7 +807,7 @@ private Q_SLOTS:
         QCOMPARE(printer, QStringLiteral("Файл PDF"));
         QToolButton *result = apptest::child<QToolButton>(f, "result");
         QCOMPARE(Form1::imageKey(result), QStringLiteral("print"));
-        QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать"));
+        QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать (Ctrl+P)"));
     }
 
     void resultWindowCaptionButtons()
