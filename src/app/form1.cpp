@@ -16,6 +16,7 @@
 #include "engine/settings.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
+#include "richtext/textzoom.h"
 #include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "widgets/progress.h"
@@ -506,6 +507,8 @@ TextForm *Form1::textForm()
         connect(tf, &TextForm::gridSizeChosen, this, &Form1::onGridSizeChosen);
         connect(tf, &TextForm::converting, m_run, &RunControl::converting);
         connect(tf, &TextForm::outputAvailable, this, &Form1::setResultAvailable);
+        // The result view's zoom keys work anywhere in the window.
+        addActions(tf->zoom()->actions());
         m_textForm = tf;
     }
     return m_textForm;

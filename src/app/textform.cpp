@@ -16,6 +16,7 @@
 #include "engine/toneramp.h"
 #include "platform/comdlgandfuncs.h"
 #include "richtext/crichedit.h"
+#include "richtext/textzoom.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
@@ -141,6 +142,12 @@ void TextForm::Form_Load(const QString &fontFamily)
     m_rEdit->setParagraphOffsets(1, 50);
     m_rEdit->setWordWrap(false);
     m_rEdit->setLocked(true);
+    // The caption says how far the view is zoomed when it is.
+    m_zoom = new TextZoom(m_rEdit->hwnd());
+    connect(m_zoom, &TextZoom::zoomChanged, this, [this](double zoom) {
+        const int percent = qRound(zoom * 100);
+        m_header->setTitle(percent == 100 ? windowTitle() : QStringLiteral("%1 — %2 %").arg(windowTitle()).arg(percent));
+    });
     Form_Resize();
 }
 
