@@ -57,6 +57,9 @@ const QString kCaption = QStringLiteral("Quar Image Tessilor");
 // Design size of the main window, twips.
 constexpr double kDesignWidth = 12900;
 constexpr double kDesignHeight = 7800;
+// Room below the bars at the smallest window size: an image window as it
+// opens (3000 twips).
+constexpr int kMinWorkAreaHeight = 200;
 
 int px(double twips)
 {
@@ -253,6 +256,18 @@ void Form1::Form_Load()
     step([&] { setResultKey(options.lastResult, options.lastResultTip); });
     step([&] { setColorSwatch(1); });
     step([&] { CheckOpen(); });
+    step([&] {
+        // Again with the lists filled: each as wide as its entries need.
+        layoutMainBar(m_bar);
+        layoutTextBar(m_textBar);
+        layoutFigureBar(m_figureBar);
+        // A screen narrower than that still takes the window as the stored
+        // geometry's rule allows (its size less 90 twips).
+        QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
+        const QSize most = scr ? QSize(px(tw(scr->geometry().width()) - 90), px(tw(scr->geometry().height()) - 90))
+                               : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setMinimumSize(mainWindowMinimum(m_bar, m_textBar, m_figureBar, kMinWorkAreaHeight).boundedTo(most));
+    });
     layoutOnResize();
 }
 
@@ -280,6 +295,8 @@ void Form1::layoutOnResize()
 {
     if (m_bar.Toolbar6)
         layoutMainBarOnResize(m_bar, width());
+    if (m_textBar.methodFrame)
+        layoutTextBarOnResize(m_textBar, width());
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 #include <QList>
+#include <QSize>
 
 class QAction;
 class QCheckBox;
@@ -111,6 +112,7 @@ struct TextBar {
     QToolButton *colorArrow = nullptr;
     QFrame *Frame3 = nullptr;
     QSlider *Slider1 = nullptr; // contrast
+    QLabel *contrastValue = nullptr; // the slider's value, beside it
     QFrame *methodFrame = nullptr;
     QLabel *methodLabel = nullptr;   // "Метод:"
     QComboBox *methodList = nullptr; // "Классический", "Тональный"
@@ -139,11 +141,22 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &commands);
 FigureBar buildFigureBar(QMainWindow *window, const MainCommands &commands);
 
 // Layout at load: positions left to right, the mode frame and the progress
-// bar by the main window's rules, the option bars' controls.
+// bar by the main window's rules, the option bars' controls. Lists are at
+// least as wide as their entries need (run again once they are filled).
 void layoutMainBar(MainBar &bar);
 void layoutTextBar(TextBar &bar);
 void layoutFigureBar(FigureBar &bar);
 // Layout that follows every resize of the main window (width in pixels).
+// The text bar's "Метод" goes to a second row of the bar while the window is
+// too narrow for it beside the original controls.
 void layoutMainBarOnResize(MainBar &bar, int windowWidth);
+void layoutTextBarOnResize(TextBar &bar, int windowWidth);
+
+// The smallest main window (its inner size) in which no control of the bars
+// overlaps another or is cut off, with room below the bars for
+// workAreaHeight pixels of the window area; the progress bar keeps at least
+// kMinProgressWidth pixels.
+inline constexpr int kMinProgressWidth = 60;
+QSize mainWindowMinimum(const MainBar &main, const TextBar &text, const FigureBar &figure, int workAreaHeight);
 
 } // namespace tessilor

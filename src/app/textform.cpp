@@ -134,6 +134,7 @@ void TextForm::Form_Load(const QString &fontFamily)
                                                        ml::pixelsToTwips(inner.height()));
     setGeometry(ml::twipsToPixels(place.left), ml::twipsToPixels(place.top),
                 qMax(ml::twipsToPixels(place.width), 120), qMax(ml::twipsToPixels(place.height), 80));
+    followAreaSize(QSize(120, 80));
     if (!fontFamily.isEmpty())
         m_font.setFamily(fontFamily);
     m_rEdit->Create(m_client, kResultEditStyle, 0, 21, 20, 20);

@@ -958,10 +958,17 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         TextForm *tf = f->existingTextForm();
+        // The window follows the main window's size, restored or maximised.
+        const QRect placed = tf->geometry();
+        f->resize(f->size() + QSize(120, 60));
+        QTRY_COMPARE(tf->geometry(), placed.adjusted(0, 0, 120, 60));
         QTest::mouseClick(tf->captionBar()->maximizeButton(), Qt::LeftButton);
         QTRY_VERIFY(tf->isMaximized());
+        f->resize(f->size() - QSize(120, 60));
+        QTRY_COMPARE(tf->size(), tf->mdiArea()->viewport()->size());
         QTest::mouseClick(tf->captionBar()->restoreButton(), Qt::LeftButton);
         QTRY_VERIFY(!tf->isMaximized());
+        QTRY_COMPARE(tf->geometry(), placed);
         QTest::mouseClick(tf->captionBar()->closeButton(), Qt::LeftButton);
         QTRY_VERIFY(!tf->isVisible());
         QVERIFY(documentText(f).isEmpty());
