@@ -27,6 +27,9 @@ namespace ml = mainlayout;
 
 namespace {
 
+// The result command's tooltip without its key, as a property of it.
+const char *const kPlainTip = "plainTip";
+
 // Pixel heights of the bars.
 constexpr int kMainBarHeight = 46;
 constexpr int kOptionBarHeight = 38;
@@ -185,12 +188,6 @@ void placeResolution(const GridFields &g, int x, int h)
 
 // ---------------------------------------------------------------------------
 // Commands
-
-namespace {
-
-const char *const kPlainTip = "plainTip";
-
-} // namespace
 
 QString tipWithKey(const QString &tip, const QKeySequence &key)
 {
