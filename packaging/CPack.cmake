@@ -12,7 +12,7 @@ set(CPACK_PACKAGE_CONTACT "Quar Programming <tessilor@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turns pictures into text art")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Quar Image Tessilor opens a JPEG, BMP or GIF picture and turns it into text art:\n characters picked by brightness from a monospaced font, or a mosaic of figure\n glyphs in each cell's colour. tessilor-cli does the same from the command line.")
+  "Quar Image Tessilor opens a JPEG, BMP, GIF, PNG, WebP or TIFF picture and turns it into text art:\n characters picked by brightness from a monospaced font, or a mosaic of figure\n glyphs in each cell's colour. tessilor-cli does the same from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
 # Installs with the real prefix below a staging DESTDIR, so that the install
@@ -23,10 +23,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Shared libraries are found by dpkg-shlibdeps; the run-time pieces that are
-# loaded by name (Qt plugins ship in libqt6gui6, fonts by family) are listed.
+# loaded by name are listed: Qt's image plugins (GIF and PNG ship in
+# libqt6gui6, WebP and TIFF in qt6-image-formats-plugins) and fonts by family.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6network6 (>= 6.4), fonts-dejavu-core, fonts-liberation")
+  "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6network6 (>= 6.4), qt6-image-formats-plugins (>= 6.4), fonts-dejavu-core, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build[^/]*/;/\\\\.git/")

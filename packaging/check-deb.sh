@@ -14,7 +14,7 @@ fail=0
 depends="$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')"
 echo "Depends: $depends"
 # DEB_EXTRA_DEPENDS: further packages the build links (the allocator).
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6network6 fonts-dejavu-core fonts-liberation libfontconfig1 libc6 libstdc++6 ${DEB_EXTRA_DEPENDS:-}; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6network6 qt6-image-formats-plugins fonts-dejavu-core fonts-liberation libfontconfig1 libc6 libstdc++6 ${DEB_EXTRA_DEPENDS:-}; do
   case ", $depends," in
     *", $dep "*|*", $dep,"*) ;;
     *) echo "MISSING dependency: $dep"; fail=1 ;;

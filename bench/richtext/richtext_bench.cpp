@@ -2,6 +2,7 @@
 // conversions make: a 1024 x 1024 figure mosaic and 1024 lines of text.
 //   richtext_bench --benchmark_filter=FigureFill   (peak memory: /usr/bin/time -v)
 #include "richtext/crichedit.h"
+#include "richtext/textzoom.h"
 #include "document/documentfill.h"
 #include "document/htmlpage.h"
 #include "document/mosaiclayout.h"
@@ -132,6 +133,41 @@ static void BM_MosaicRepaint1024(benchmark::State &state)
     }
 }
 BENCHMARK(BM_MosaicRepaint1024)->ArgName("bottom")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Repainting the view of a 1024 x 1024 mosaic zoomed (percent, or 0 for
+// the whole mosaic in view): what a zoom step or the fit costs on screen.
+static void BM_MosaicZoomedRepaint1024(benchmark::State &state)
+{
+    photoGrid();
+    Control c;
+    fillMosaic(c.rich.hwnd()->document(), true);
+    QApplication::processEvents();
+    QTextEdit *edit = c.rich.hwnd();
+    TextZoom zoom(edit);
+    if (state.range(0) == 0)
+        zoom.fitWhole();
+    else
+        zoom.setZoom(state.range(0) / 100.0);
+    // The first picture may need more work (the cells of a far zoom).
+    const double t0 = cpuMs();
+    benchmark::DoNotOptimize(edit->viewport()->grab().cacheKey());
+    state.counters["first_cpu_ms"] = cpuMs() - t0;
+    for (auto _ : state) {
+        const QPixmap shot = edit->viewport()->grab();
+        benchmark::DoNotOptimize(shot.cacheKey());
+    }
+    state.counters["zoom_percent"] = zoom.zoom() * 100;
+}
+BENCHMARK(BM_MosaicZoomedRepaint1024)
+    ->ArgName("percent")
+    ->Arg(200)
+    ->Arg(50)
+    ->Arg(33)
+    ->Arg(25)
+    ->Arg(10)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The grid walk alone, with a sink that only counts: the part of the fill
 // that is not the document's.

@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/gridcoupling.h"
 #include "app/livepreview.h"
+#include "app/recentmenu.h"
 #include "app/runcontrol.h"
 #include "app/textform.h"
 #include "engine/fontmodule.h"
@@ -16,6 +17,7 @@
 #include "engine/settings.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
+#include "richtext/textzoom.h"
 #include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "widgets/progress.h"
@@ -56,6 +58,9 @@ const QString kCaption = QStringLiteral("Quar Image Tessilor");
 // Design size of the main window, twips.
 constexpr double kDesignWidth = 12900;
 constexpr double kDesignHeight = 7800;
+// Room below the bars at the smallest window size: an image window as it
+// opens (3000 twips).
+constexpr int kMinWorkAreaHeight = 200;
 
 int px(double twips)
 {
@@ -70,7 +75,7 @@ QString openErrorMessage(const QString &fname)
 {
     return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") +
            QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не поддреживаемую "
+           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддреживаемую "
                           "степень сжатия или превышает допустимые размеры.");
 }
 
@@ -118,6 +123,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_bar.helpButton->installEventFilter(this);
     m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
     connectLivePreview();
+    m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
+    connect(m_recent, &RecentMenu::openRequested, this, [this](const QString &path) {
+        LoadImage(path);
+        CheckOpen();
+    });
     Form_Load();
 }
 
@@ -231,7 +241,7 @@ void Form1::Form_Load()
         m_bar.ImageCombo1->addItem(appIcon(QStringLiteral("fig")), modes.value(1));
         m_bar.ImageCombo1->setCurrentIndex(options.type - 1);
     });
-    step([&] { setLastFileEntry(options.lastFile); });
+    step([&] { m_recent->load(store); });
     step([&] {
         int n = 1;
         for (const RampFont &f : rampFonts()) {
@@ -276,6 +286,18 @@ void Form1::Form_Load()
     step([&] { setResultKey(options.lastResult, options.lastResultTip); });
     step([&] { setColorSwatch(1); });
     step([&] { CheckOpen(); });
+    step([&] {
+        // Again with the lists filled: each as wide as its entries need.
+        layoutMainBar(m_bar);
+        layoutTextBar(m_textBar);
+        layoutFigureBar(m_figureBar);
+        // A screen narrower than that still takes the window as the stored
+        // geometry's rule allows (its size less 90 twips).
+        QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
+        const QSize most = scr ? QSize(px(tw(scr->geometry().width()) - 90), px(tw(scr->geometry().height()) - 90))
+                               : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setMinimumSize(mainWindowMinimum(m_bar, m_textBar, m_figureBar, kMinWorkAreaHeight).boundedTo(most));
+    });
     layoutOnResize();
 }
 
@@ -303,6 +325,8 @@ void Form1::layoutOnResize()
 {
     if (m_bar.Toolbar6)
         layoutMainBarOnResize(m_bar, width());
+    if (m_textBar.methodFrame)
+        layoutTextBarOnResize(m_textBar, width());
 }
 
 void Form1::resizeEvent(QResizeEvent *event)
@@ -428,10 +452,7 @@ void Form1::setFigure(const QString &family, int code)
 
 void Form1::setResultKey(const QString &key, const QString &tip)
 {
-    QAction *result = m_commands.result;
-    result->setData(key);
-    result->setIcon(appIcon(key));
-    result->setToolTip(tip);
+    showResultCommand(m_commands, key, tip);
 }
 
 void Form1::setResultAvailable(bool available)
@@ -545,6 +566,8 @@ TextForm *Form1::textForm()
         connect(tf, &TextForm::gridSizeChosen, this, &Form1::onGridSizeChosen);
         connect(tf, &TextForm::converting, m_run, &RunControl::converting);
         connect(tf, &TextForm::outputAvailable, this, &Form1::setResultAvailable);
+        // The result view's zoom keys work anywhere in the window.
+        addActions(tf->zoom()->actions());
         m_textForm = tf;
     }
     return m_textForm;
@@ -552,12 +575,7 @@ TextForm *Form1::textForm()
 
 void Form1::setLastFileEntry(const QString &path)
 {
-    if (path.trimmed().isEmpty() || !QFileInfo::exists(path))
-        return;
-    QAction *entry = m_commands.lastFile;
-    entry->setData(path);
-    entry->setText(getName(path));
-    entry->setEnabled(true);
+    m_recent->add(path);
 }
 
 void Form1::onImageUnloaded(const QString &path, bool fileStillExists)
@@ -579,10 +597,11 @@ void Form1::OpenFile()
             folder = getPath(folder);
     }
     FilterTable filters;
-    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+    filters.entries = {{QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
+                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
+                       {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
                         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-                       {},
-                       {}};
+                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;
@@ -609,6 +628,7 @@ bool Form1::LoadImage(const QString &fname)
         pf->setSourcePath(fname);
         m_mdi->setActiveSubWindow(pf);
         m_preview->optionsChanged();
+        setLastFileEntry(fname);
         return true;
     }
     // The earlier picture, if any, stays: show it again.
@@ -660,7 +680,7 @@ void Form1::dropEvent(QDropEvent *event)
             const QString f = urls.first().toLocalFile();
             if (f.isEmpty() || !isImageExtension(getExt(f))) {
                 QMessageBox::warning(this, kCaption,
-                                     QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP и GIF.")
+                                     QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP, GIF, PNG, WebP и TIFF.")
                                          .arg(f.isEmpty() ? urls.first().toDisplayString() : QFileInfo(f).fileName()));
                 return;
             }
@@ -756,11 +776,7 @@ RunRequest Form1::runRequest() const
 
 void Form1::setGoButton(bool running)
 {
-    const QString key = running ? QStringLiteral("canc") : QStringLiteral("go");
-    QAction *go = m_commands.go;
-    go->setData(key);
-    go->setIcon(appIcon(key));
-    go->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
+    showGoCommand(m_commands, running);
 }
 
 void Form1::StopThis()
@@ -863,8 +879,9 @@ void Form1::saveSettings()
         o.autoPreview = m_bar.autoPreview->isChecked();
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
-        o.lastResultTip = m_commands.result->toolTip();
+        o.lastResultTip = resultTip(m_commands);
         o.write(store);
+        m_recent->save(store);
     });
     store.sync();
 }

@@ -19,6 +19,7 @@ namespace tessilor {
 
 class GridCoupling;
 class LivePreview;
+class RecentMenu;
 class RunControl;
 
 // The main window: the MDI frame with the main tool bar (open, zoom,
@@ -154,6 +155,7 @@ private:
     RunControl *m_run = nullptr;
     GridCoupling *m_coupling = nullptr;
     LivePreview *m_preview = nullptr;
+    RecentMenu *m_recent = nullptr;
 
     MainCommands m_commands;
     MainBar m_bar;

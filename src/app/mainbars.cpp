@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -18,11 +19,16 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace tessilor {
 
 namespace ml = mainlayout;
 
 namespace {
+
+// The result command's tooltip without its key, as a property of it.
+const char *const kPlainTip = "plainTip";
 
 // Pixel heights of the bars.
 constexpr int kMainBarHeight = 46;
@@ -145,6 +151,25 @@ void appendGridControls(QList<WindowControl> &list, const GridFields &g)
     list.append(WindowControl{g.proportional, {}});
 }
 
+// Width of a list: its design width, or more when its entries need it.
+int listWidth(const QComboBox *list, int designWidth)
+{
+    return list->count() > 0 ? qMax(designWidth, list->sizeHint().width()) : designWidth;
+}
+
+// Right edge of the rightmost visible child of a bar, leaving out some.
+int rightmostChild(const QWidget *bar, const QList<const QWidget *> &except)
+{
+    int right = 0;
+    for (const QObject *o : bar->children()) {
+        const auto *w = qobject_cast<const QWidget *>(o);
+        if (!w || w->isHidden() || except.contains(w))
+            continue;
+        right = qMax(right, w->geometry().right() + 1);
+    }
+    return right;
+}
+
 // Places the two count fields in the gap of a "Разрешение: ... X" label.
 void placeResolution(const GridFields &g, int x, int h)
 {
@@ -163,6 +188,44 @@ void placeResolution(const GridFields &g, int x, int h)
 
 // ---------------------------------------------------------------------------
 // Commands
+
+QString tipWithKey(const QString &tip, const QKeySequence &key)
+{
+    if (key.isEmpty())
+        return tip;
+    return QStringLiteral("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText));
+}
+
+void showGoCommand(const MainCommands &c, bool running)
+{
+    const QString key = running ? QStringLiteral("canc") : QStringLiteral("go");
+    QAction *go = c.go;
+    go->setData(key);
+    go->setIcon(appIcon(key));
+    go->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
+    go->setShortcut(running ? QKeySequence(Qt::Key_Escape) : QKeySequence(Qt::Key_F5));
+    go->setToolTip(tipWithKey(running ? QStringLiteral("Остановить символизацию") : QStringLiteral("Символизировать изображение"),
+                              go->shortcut()));
+}
+
+void showResultCommand(const MainCommands &c, const QString &key, const QString &tip)
+{
+    QAction *result = c.result;
+    result->setData(key);
+    result->setIcon(appIcon(key));
+    result->setProperty(kPlainTip, tip);
+    QKeySequence shortcut;
+    if (key == QLatin1String("save"))
+        shortcut = c.toFile->shortcut();
+    else if (key == QLatin1String("print"))
+        shortcut = c.print->shortcut();
+    result->setToolTip(tipWithKey(tip, shortcut));
+}
+
+QString resultTip(const MainCommands &c)
+{
+    return c.result->property(kPlainTip).toString();
+}
 
 MainCommands createMainCommands(QObject *owner)
 {
@@ -200,8 +263,21 @@ MainCommands createMainCommands(QObject *owner)
     c.toWord = command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(),
                        QStringLiteral("toword"));
     c.print = command(QStringLiteral("print"), QStringLiteral("Вывести на печать"), QString(), QStringLiteral("print"));
-    for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print})
+    for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print}) {
         entry->setIcon(QIcon());
+        // A disabled result button has no usable drop-down: its entries'
+        // keys do nothing either.
+        entry->setEnabled(c.result->isEnabled());
+        QObject::connect(c.result, &QAction::enabledChanged, entry, &QAction::setEnabled);
+    }
+    c.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    c.toFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    c.print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    c.help->setShortcut(QKeySequence(Qt::Key_F1));
+    for (QAction *a : {c.open, c.help})
+        a->setToolTip(tipWithKey(a->toolTip(), a->shortcut()));
+    showGoCommand(c, false);
+    showResultCommand(c, c.result->data().toString(), c.result->toolTip());
     return c;
 }
 
@@ -259,6 +335,9 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
     m.helpButton = makeButton(m.Toolbar6, QStringLiteral("help"), c.help);
     m.helpMenu = attachMenu(m.helpButton, QStringLiteral("helpMenu"), {c.helpContents, c.about});
     m.helpSeparator->setGeometry(0, 0, 9, kMainBarHeight - 4);
+    // The keys work wherever the focus is in the window, also for the
+    // entries of the result button's drop-down.
+    window->addActions({c.open, c.go, c.toFile, c.print, c.help});
     return m;
 }
 
@@ -293,6 +372,10 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
     t.Slider1->setPageStep(5);
     t.Slider1->setTickPosition(QSlider::TicksBelow);
     t.Slider1->setTickInterval(127);
+    t.contrastValue = named(new QLabel(QStringLiteral("0"), t.Frame3), QStringLiteral("contrastValue"),
+                            QStringLiteral("Контраст"));
+    t.contrastValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QObject::connect(t.Slider1, &QSlider::valueChanged, t.contrastValue, qOverload<int>(&QLabel::setNum));
 
     t.methodFrame = named(new QFrame(t.Toolbar2), QStringLiteral("methodFrame"));
     t.methodLabel = named(new QLabel(QStringLiteral("Метод:"), t.methodFrame), QStringLiteral("methodLabel"));
@@ -345,6 +428,7 @@ QList<WindowControl> TextBar::controls() const
     list.append(WindowControl{Toolbar5, {colorSeparator, colorButton, colorArrow}});
     list.append(WindowControl{Frame3, {}});
     list.append(WindowControl{Slider1, {}});
+    list.append(WindowControl{contrastValue, {}});
     list.append(WindowControl{methodFrame, {}});
     list.append(WindowControl{methodLabel, {}});
     list.append(WindowControl{methodList, {}});
@@ -366,6 +450,12 @@ QList<WindowControl> FigureBar::controls() const
 
 void layoutMainBar(MainBar &m)
 {
+    // The placeholders under the mode frame (6..12) widen together when the
+    // mode list needs more than their design width: the frame is their
+    // width and 3 pixels, the list 8 pixels less than the frame.
+    const int placeholder = qMax(25, (listWidth(m.ImageCombo1, 0) + 5 + 6) / 7);
+    for (int i = 6; i <= 12; ++i)
+        m.positions[i]->setFixedWidth(placeholder);
     // Positions 1..17 left to right.
     int x = 4;
     const int h = kMainBarHeight - 4;
@@ -406,8 +496,9 @@ void layoutTextBar(TextBar &t)
     const int comboH = 24;
     const int y = (h - comboH) / 2;
     int x = 4;
-    t.ImageCombo2->setGeometry(x, y, 146, comboH);
-    x += 150;
+    const int fontWidth = listWidth(t.ImageCombo2, 146);
+    t.ImageCombo2->setGeometry(x, y, fontWidth, comboH);
+    x += fontWidth + 4;
     t.grid.sizeList->setGeometry(x, y, 52, comboH);
     x += 60;
     placeResolution(t.grid, x, h);
@@ -424,12 +515,32 @@ void layoutTextBar(TextBar &t)
     // The second frame follows the colour tool bar.
     const double left = ml::secondFrameLeft(tw(t.Toolbar5->x()), tw(t.colorArrow->x()));
     t.Frame3->setGeometry(px(left), 2, 132, h);
-    t.Slider1->setGeometry(4, 0, 124, h);
+    // The slider starts right of the colour arrow, which the frame's rule
+    // lets reach into the frame; its value at its right, in the frame.
+    const int valueWidth = t.contrastValue->fontMetrics().horizontalAdvance(QStringLiteral("-127")) + 4;
+    const int sliderLeft = qMax(4, t.Toolbar5->x() + t.colorArrow->geometry().right() + 1 - t.Frame3->x());
+    t.Slider1->setGeometry(sliderLeft, 0, 128 - valueWidth - 2 - sliderLeft, h);
+    t.contrastValue->setGeometry(128 - valueWidth, 0, valueWidth, h - 12);
     const int labelWidth = t.methodLabel->sizeHint().width();
-    const int listWidth = qMax(t.methodList->sizeHint().width(), 120);
-    t.methodFrame->setGeometry(t.Frame3->geometry().right() + 8, 2, labelWidth + listWidth + 10, h);
+    const int methodWidth = listWidth(t.methodList, 120);
+    t.methodFrame->resize(labelWidth + methodWidth + 10, h);
     t.methodLabel->setGeometry(0, 0, labelWidth, h);
-    t.methodList->setGeometry(labelWidth + 6, y, listWidth, comboH);
+    t.methodList->setGeometry(labelWidth + 6, y, methodWidth, comboH);
+    layoutTextBarOnResize(t, t.Toolbar2->window()->width());
+}
+
+void layoutTextBarOnResize(TextBar &t, int windowWidth)
+{
+    const int h = kOptionBarHeight - 4;
+    const int beside = t.Frame3->geometry().right() + 8;
+    if (beside + t.methodFrame->width() + 4 <= windowWidth) {
+        t.methodFrame->move(beside, 2);
+        t.Toolbar2->setFixedHeight(kOptionBarHeight);
+    } else {
+        // A second row, from the bar's left.
+        t.methodFrame->move(4, 2 + h);
+        t.Toolbar2->setFixedHeight(kOptionBarHeight + h);
+    }
 }
 
 void layoutFigureBar(FigureBar &f)
@@ -444,7 +555,7 @@ void layoutFigureBar(FigureBar &f)
     x = f.grid.rows->geometry().right() + 8;
     f.grid.proportional->setGeometry(x, 0, f.grid.proportional->sizeHint().width() + 4, h);
     x = f.grid.proportional->geometry().right() + 6;
-    f.ImageCombo3->setGeometry(x, y, 150, comboH);
+    f.ImageCombo3->setGeometry(x, y, listWidth(f.ImageCombo3, 150), comboH);
     x = f.ImageCombo3->geometry().right() + 6;
     f.Frame4->setGeometry(0, 2, x, h);
     f.figureButton->setGeometry(0, 0, 36, h);
@@ -461,6 +572,21 @@ void layoutMainBarOnResize(MainBar &m, int windowWidth)
     // A window too narrow for the bar keeps the last width that fitted.
     if (p.progressWidth > 0)
         m.Progress1->resize(px(p.progressWidth), m.Progress1->height());
+}
+
+QSize mainWindowMinimum(const MainBar &m, const TextBar &t, const FigureBar &f, int workAreaHeight)
+{
+    // The main bar: its controls, then the progress bar from its left edge,
+    // then the help bar at its distance from the right edge.
+    const int others = rightmostChild(m.Toolbar1, {m.Toolbar6, m.Progress1}) + 9;
+    const int progressEnd = px(m.progressLeftTwips + 15) + kMinProgressWidth;
+    const int mainWidth = qMax(others, progressEnd) + m.helpButton->width() + px(330);
+    // The option bars without "Метод", which moves to a second row.
+    const int textWidth = rightmostChild(t.Toolbar2, {t.methodFrame}) + 4;
+    const int figureWidth = rightmostChild(f.Toolbar3, {}) + 4;
+    const int width = std::max({mainWidth, textWidth, figureWidth, t.methodFrame->width() + 8});
+    const int bars = kMainBarHeight + kOptionBarHeight + (kOptionBarHeight - 4);
+    return QSize(width, bars + workAreaHeight);
 }
 
 } // namespace tessilor

@@ -1,10 +1,12 @@
 #pragma once
 #include <QList>
+#include <QSize>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
@@ -40,8 +42,23 @@ struct MainCommands {
 };
 
 // The commands with their captions, tooltips, icons and keys, owned by
-// owner and not yet connected.
+// owner and not yet connected. Keyboard shortcuts: Ctrl+O open, F5 "Пуск"
+// (Esc while it is "Стоп"), Ctrl+S save the result, Ctrl+P print it, F1
+// help; each is shown in its button's tooltip. The result drop-down's
+// entries are enabled exactly while the result command is, so that their
+// keys do nothing while the result button is disabled.
 MainCommands createMainCommands(QObject *owner);
+
+// A tooltip with its key: "tip (key)"; the tip alone without a key.
+QString tipWithKey(const QString &tip, const QKeySequence &key);
+
+// The go command as "Пуск" (key F5) or, during a run, "Стоп" (key Esc).
+void showGoCommand(const MainCommands &commands, bool running);
+// The result command's output key ("save", "word", "cl", "print") and its
+// tooltip, shown with the key of that output. resultTip gives the tooltip as
+// it was set, without the key.
+void showResultCommand(const MainCommands &commands, const QString &key, const QString &tip);
+QString resultTip(const MainCommands &commands);
 
 // A control of the main window in window order, with the buttons of a bar.
 struct WindowControl {
@@ -96,6 +113,7 @@ struct TextBar {
     QToolButton *colorArrow = nullptr;
     QFrame *Frame3 = nullptr;
     QSlider *Slider1 = nullptr; // contrast
+    QLabel *contrastValue = nullptr; // the slider's value, beside it
     QFrame *methodFrame = nullptr;
     QLabel *methodLabel = nullptr;   // "Метод:"
     QComboBox *methodList = nullptr; // "Классический", "Тональный"
@@ -124,11 +142,22 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &commands);
 FigureBar buildFigureBar(QMainWindow *window, const MainCommands &commands);
 
 // Layout at load: positions left to right, the mode frame and the progress
-// bar by the main window's rules, the option bars' controls.
+// bar by the main window's rules, the option bars' controls. Lists are at
+// least as wide as their entries need (run again once they are filled).
 void layoutMainBar(MainBar &bar);
 void layoutTextBar(TextBar &bar);
 void layoutFigureBar(FigureBar &bar);
 // Layout that follows every resize of the main window (width in pixels).
+// The text bar's "Метод" goes to a second row of the bar while the window is
+// too narrow for it beside the original controls.
 void layoutMainBarOnResize(MainBar &bar, int windowWidth);
+void layoutTextBarOnResize(TextBar &bar, int windowWidth);
+
+// The smallest main window (its inner size) in which no control of the bars
+// overlaps another or is cut off, with room below the bars for
+// workAreaHeight pixels of the window area; the progress bar keeps at least
+// kMinProgressWidth pixels.
+inline constexpr int kMinProgressWidth = 60;
+QSize mainWindowMinimum(const MainBar &main, const TextBar &text, const FigureBar &figure, int workAreaHeight);
 
 } // namespace tessilor

@@ -24,6 +24,8 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +42,10 @@ namespace tessilor {
 namespace {
 
 const QByteArray kActivateMessage = QByteArrayLiteral("activate\n");
+const QByteArray kOpenPrefix = QByteArrayLiteral("open ");
 const QByteArray kAnswer = QByteArrayLiteral("ok\n");
+// No message is longer: a path of 4096 bytes, each percent-encoded.
+constexpr qint64 kMaxMessageBytes = 16384;
 
 QString defaultRuntimeFolder()
 {
@@ -92,7 +97,7 @@ QString SingleInstance::socketPath() const
     return m_folder + QStringLiteral("/tessilor.socket");
 }
 
-SingleInstance::Start SingleInstance::start()
+SingleInstance::Start SingleInstance::start(const QString &openPath)
 {
     if (m_lockFd >= 0)
         return Start::First;
@@ -113,8 +118,12 @@ SingleInstance::Start SingleInstance::start()
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
-            if (error == EWOULDBLOCK)
-                return notifyRunningCopy() ? Start::HandedOver : Start::Busy;
+            if (error == EWOULDBLOCK) {
+                const QByteArray message =
+                    openPath.isEmpty() ? kActivateMessage
+                                       : kOpenPrefix + QFile::encodeName(openPath).toPercentEncoding() + '\n';
+                return notifyRunningCopy(message) ? Start::HandedOver : Start::Busy;
+            }
             return Start::First; // a file system without locks
         }
         // A copy that ended may have removed the file between our open and
@@ -139,7 +148,7 @@ SingleInstance::Start SingleInstance::start()
     return Start::First;
 }
 
-bool SingleInstance::notifyRunningCopy()
+bool SingleInstance::notifyRunningCopy(const QByteArray &message)
 {
     QElapsedTimer clock;
     clock.start();
@@ -154,7 +163,7 @@ bool SingleInstance::notifyRunningCopy()
             return false;
         QThread::msleep(100);
     }
-    socket.write(kActivateMessage);
+    socket.write(message);
     socket.flush();
     // The answer comes from the first copy's event loop, which may be this
     // thread's own: wait in a local loop instead of blocking.
@@ -182,13 +191,87 @@ void SingleInstance::onNewConnection()
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
                 const QByteArray line = socket->readLine();
-                if (line == kActivateMessage)
-                    Q_EMIT activateRequested();
                 socket->write(kAnswer);
                 socket->flush();
+                // The requests are carried out from the event loop, not from
+                // inside the socket's notification: opening a picture may
+                // show a dialog, whose loop could delete the socket.
+                if (line == kActivateMessage) {
+                    QMetaObject::invokeMethod(this, &SingleInstance::activateRequested, Qt::QueuedConnection);
+                } else if (line.startsWith(kOpenPrefix) && line.endsWith('\n')) {
+                    const QByteArray encoded = line.mid(kOpenPrefix.size(), line.size() - kOpenPrefix.size() - 1);
+                    const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(encoded));
+                    if (!path.isEmpty()) {
+                        QMetaObject::invokeMethod(
+                            this,
+                            [this, path] {
+                                Q_EMIT activateRequested();
+                                Q_EMIT openRequested(path);
+                            },
+                            Qt::QueuedConnection);
+                    }
+                }
             }
+            // A line longer than any message is no message.
+            if (socket->bytesAvailable() > kMaxMessageBytes)
+                socket->abort();
         });
     }
+}
+
+// ---------------------------------------------------------------------------
+
+QString pictureArgument(const QStringList &arguments)
+{
+    bool options = true;
+    for (const QString &a : arguments) {
+        if (options && a == QLatin1String("--")) {
+            options = false;
+            continue;
+        }
+        if (options && a.startsWith(u'-'))
+            continue;
+        if (a.isEmpty())
+            continue;
+        // A file manager may hand over a URL for %f only when it has no path.
+        const QString path = a.startsWith(QLatin1String("file://")) ? QUrl(a).toLocalFile() : a;
+        return path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    }
+    return QString();
+}
+
+OutsideOpener::OutsideOpener(Form1 &form) : QObject(&form), m_form(form), m_retry(new QTimer(this))
+{
+    m_retry->setInterval(200);
+    connect(m_retry, &QTimer::timeout, this, &OutsideOpener::openWhenFree);
+}
+
+void OutsideOpener::open(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    m_form.bringToFront();
+    m_pending = path;
+    openWhenFree();
+}
+
+void OutsideOpener::openWhenFree()
+{
+    if (m_pending.isEmpty())
+        return;
+    // A run, a dialog (the open dialog, a message) or the load of the
+    // previous file is not interrupted.
+    if (m_loading || m_form.isRunning() || QApplication::activeModalWidget()) {
+        m_retry->start();
+        return;
+    }
+    m_retry->stop();
+    const QString path = m_pending;
+    m_pending.clear();
+    m_loading = true;
+    m_form.LoadImage(path);
+    m_form.CheckOpen();
+    m_loading = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -277,8 +360,9 @@ int runDesktop(int argc, char **argv)
     // window exists it closes the program the usual way.
     TerminationWatcher watcher(nullptr, false);
 
+    const QString picture = pictureArgument(QApplication::arguments().mid(1));
     SingleInstance guard;
-    switch (guard.start()) {
+    switch (guard.start(picture)) {
     case SingleInstance::Start::First:
         break;
     case SingleInstance::Start::HandedOver:
@@ -300,6 +384,8 @@ int runDesktop(int argc, char **argv)
 
     Form1 form;
     QObject::connect(&guard, &SingleInstance::activateRequested, &form, &Form1::bringToFront);
+    auto *opener = new OutsideOpener(form);
+    QObject::connect(&guard, &SingleInstance::openRequested, opener, &OutsideOpener::open);
 
     // The session ending and a termination request close the program the way
     // the user would: the unload sequence saves the settings.
@@ -313,6 +399,8 @@ int runDesktop(int argc, char **argv)
     // Once the window is up: other applications find the figure fonts and
     // the text fonts' stand-ins from now on.
     QTimer::singleShot(0, &form, [] { shareFontsWithOtherApplications(); });
+    // Before any file a later copy hands over.
+    opener->open(picture);
     return app.exec();
 }
 

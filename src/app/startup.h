@@ -4,6 +4,7 @@
 
 class QLocalServer;
 class QSocketNotifier;
+class QTimer;
 
 namespace tessilor {
 
@@ -12,7 +13,12 @@ class Form1;
 // One running copy per user. The first copy holds a lock on a file in the
 // user's runtime folder and listens on a local socket beside it; a later copy
 // finds the lock held, asks the first copy over the socket to bring its
-// window to the front, and ends once it has answered.
+// window to the front (or to open a picture file), and ends once it has
+// answered.
+//
+// The messages are lines ending in "\n", each answered with "ok\n":
+// "activate", or "open " and a file's absolute path, its bytes
+// percent-encoded (so that any file name fits on one line).
 //
 // The lock is the kernel's (flock): it goes with the process that held it,
 // so whatever a file at the lock path contains (nothing, garbage, another
@@ -34,7 +40,9 @@ public:
     explicit SingleInstance(const QString &folder = QString(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    Start start();
+    // openPath: a picture file a later copy hands to the first one; an
+    // empty one asks it only to show itself.
+    Start start(const QString &openPath = QString());
     // True when start() makes this copy the first one.
     bool acquire() { return start() == Start::First; }
 
@@ -47,10 +55,12 @@ public:
 Q_SIGNALS:
     // Another copy asked this one to show itself.
     void activateRequested();
+    // Another copy asked this one to open the picture file at path.
+    void openRequested(const QString &path);
 
 private:
     void onNewConnection();
-    bool notifyRunningCopy();
+    bool notifyRunningCopy(const QByteArray &message);
 
     QString m_folder;
     int m_lockFd = -1;
@@ -59,6 +69,31 @@ private:
 
 // The message a later copy shows when the first copy does not answer.
 QString busyMessage();
+
+// The picture file named on the command line (arguments without the
+// program's name): the first argument that is not an option, or the first
+// after "--"; made absolute. Empty when there is none.
+QString pictureArgument(const QStringList &arguments);
+
+// Opens picture files handed over from outside (the command line, a second
+// start) in the main window: the window comes to the front, and a file that
+// arrives during a run or while a dialog is open is opened once they are
+// over (the newest such file).
+class OutsideOpener : public QObject
+{
+    Q_OBJECT
+public:
+    explicit OutsideOpener(Form1 &form);
+    void open(const QString &path);
+    QString pending() const { return m_pending; }
+
+private:
+    void openWhenFree();
+    Form1 &m_form;
+    QString m_pending;
+    QTimer *m_retry;
+    bool m_loading = false;
+};
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the
 // user-interface thread, so the program can close the way a user would.

@@ -18,6 +18,7 @@
 #include "engine/toneramp.h"
 #include "platform/comdlgandfuncs.h"
 #include "richtext/crichedit.h"
+#include "richtext/textzoom.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
@@ -137,6 +138,7 @@ void TextForm::Form_Load(const QString &fontFamily)
                                                        ml::pixelsToTwips(inner.height()));
     setGeometry(ml::twipsToPixels(place.left), ml::twipsToPixels(place.top),
                 qMax(ml::twipsToPixels(place.width), 120), qMax(ml::twipsToPixels(place.height), 80));
+    followAreaSize(QSize(120, 80));
     if (!fontFamily.isEmpty())
         m_font.setFamily(fontFamily);
     m_rEdit->Create(m_client, kResultEditStyle, 0, 21, 20, 20);
@@ -145,6 +147,12 @@ void TextForm::Form_Load(const QString &fontFamily)
     m_rEdit->setParagraphOffsets(1, 50);
     m_rEdit->setWordWrap(false);
     m_rEdit->setLocked(true);
+    // The caption says how far the view is zoomed when it is.
+    m_zoom = new TextZoom(m_rEdit->hwnd());
+    connect(m_zoom, &TextZoom::zoomChanged, this, [this](double zoom) {
+        const int percent = qRound(zoom * 100);
+        m_header->setTitle(percent == 100 ? windowTitle() : QStringLiteral("%1 — %2 %").arg(windowTitle()).arg(percent));
+    });
     Form_Resize();
 }
 

@@ -14,6 +14,7 @@ namespace tessilor {
 class CaptionBar;
 class cRichEdit;
 class PicForm;
+class TextZoom;
 
 // The result window: a frameless MDI child with its own caption strip
 // ("Символизация", maximize/restore, close) and the read-only rich text
@@ -46,6 +47,8 @@ public:
     void ToClipboard();
 
     cRichEdit &rEdit() { return *m_rEdit; }
+    // The zoom of the result's view (not of the result), made by Form_Load.
+    TextZoom *zoom() const { return m_zoom; }
     CaptionBar *captionBar() const { return m_header; }
     const QImage &gridImage() const { return m_grid; }
     // The result's font, text colour and (after a figure run) glyph.
@@ -82,6 +85,7 @@ private:
     QWidget *m_client = nullptr;
     CaptionBar *m_header = nullptr;
     cRichEdit *m_rEdit = nullptr;
+    TextZoom *m_zoom = nullptr;
     QImage m_grid; // Picture2, the sampling surface
     QFont m_font;
     quint32 m_foreColor = 0;

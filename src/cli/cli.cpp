@@ -633,7 +633,8 @@ QString usage()
     return QStringLiteral(
         "Usage: tessilor-cli [OPTIONS] [IMAGE]\n"
         "Turns a picture into text art.\n\n"
-        "  IMAGE               BMP/DIB, JPEG or GIF; without it, the built-in sample picture\n"
+        "  IMAGE               BMP/DIB, JPEG, GIF, PNG, WebP or TIFF; without it, the\n"
+        "                      built-in sample picture\n"
         "  -m, --mode MODE     text (default) or figures\n"
         "  -c, --columns TEXT  characters per line (text) or figures per line (figures);\n"
         "                      default 160 (text), 80 (figures)\n"

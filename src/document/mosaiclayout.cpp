@@ -102,10 +102,16 @@ void MosaicLayout::settleColours(QTextDocument *doc)
     const MosaicCells *cells = MosaicCells::of(doc);
     if (!cells)
         return;
-    // The content changes: as during the fill, a mosaic layout takes them
-    // as the mosaic being written.
-    const Fill display(isInstalled(doc) ? doc : nullptr, cells->glyph());
+    // The content changes: as during the fill, the mosaic layout shown takes
+    // them as the mosaic being written; it stays the document's layout, so
+    // that whoever holds it (a window, a zoomed view) keeps drawing with it.
+    auto *layout = qobject_cast<MosaicLayout *>(doc->documentLayout());
+    const bool trusted = layout && layout->m_trusted;
+    if (layout)
+        layout->m_trusted = true;
     MosaicCells::materialize(doc);
+    if (layout)
+        layout->m_trusted = trusted;
 }
 
 void MosaicLayout::restoreStandard(QTextDocument *doc)

@@ -36,21 +36,52 @@ bool isGif(const QByteArray &head)
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
+bool isPng(const QByteArray &head)
+{
+    return head.startsWith(QByteArrayLiteral("\x89PNG\r\n\x1a\n"));
+}
+
+bool isWebp(const QByteArray &head)
+{
+    return head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WEBP";
+}
+
+bool isTiff(const QByteArray &head)
+{
+    return head.startsWith(QByteArrayLiteral("II*\0")) || head.startsWith(QByteArrayLiteral("MM\0*"));
+}
+
+// How Qt's reader decodes a format, and what that costs besides the
+// picture's 32-bit copy.
+struct QtDecoding {
+    const char *format;
+    int bytesPerPixel;     // the most a pixel of the decoder's own picture takes
+    qint64 workBytes = 0;  // the decoder's working memory
+    bool upright = false;  // turned by the orientation the file stores
+};
+
+LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how);
+LoadedImage loadTiff(const QByteArray &bytes);
+
 // An accepted picture format: recognised by its first bytes, whatever the
-// file is called, then decoded either by a decoder of our own or by Qt's
-// image reader, which may be preceded by a check for damage Qt's decoder
-// would paper over. Another format Qt reads is one more line here.
+// file is called, then decoded either by a decoding step of our own or by
+// Qt's image reader, which may be preceded by a check for damage Qt's
+// decoder would paper over. Another format Qt reads is one more line here.
 struct PictureFormat {
     bool (*recognise)(const QByteArray &head);
-    LoadedImage (*decode)(const QByteArray &bytes); // own decoder, or nullptr
-    const char *qtFormat;                           // else Qt's reader for this format
+    LoadedImage (*decode)(const QByteArray &bytes); // own decoding step, or nullptr
+    QtDecoding qt;                                  // else Qt's reader for this format
     LoadError (*check)(const QByteArray &bytes, QString *detail); // before Qt's reader, or nullptr
 };
 
+// PNG may hold 16 bits a sample, which Qt decodes to 64-bit pixels.
 const PictureFormat kFormats[] = {
-    {isBmp, nullptr, "bmp", checkBmp},
-    {isJpeg, loadJpeg, nullptr, nullptr},
-    {isGif, nullptr, "gif", checkGif},
+    {isBmp, nullptr, {"bmp", 4}, checkBmp},
+    {isJpeg, loadJpeg, {}, nullptr},
+    {isGif, nullptr, {"gif", 4}, checkGif},
+    {isPng, nullptr, {"png", 8, 0, true}, nullptr},
+    {isWebp, nullptr, {"webp", 4, 0, true}, nullptr},
+    {isTiff, loadTiff, {}, nullptr},
 };
 
 // Some decoders hand out RGB32 pictures whose unused alpha byte is not 0xFF
@@ -90,28 +121,32 @@ QImage toOpaqueRgb32(const QImage &in)
     return out;
 }
 
-LoadedImage decodeWithQt(const QByteArray &bytes, const char *format)
+LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how)
 {
     LoadedImage result;
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
+    QImageReader reader(&buffer, how.format);
     reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(int(kMaxDecodedBytes / (1024 * 1024)));
+    reader.setAutoTransform(how.upright);
+    // The limit's own share for formats with wider pixels.
+    QImageReader::setAllocationLimit(int(kMaxDecodedBytes / 4 * how.bytesPerPixel / (1024 * 1024)));
     const QSize size = reader.size();
-    const qint64 pixelBytes = size.isValid() ? qint64(size.width()) * size.height() * 4 : 0;
+    const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : 0;
     if (size.isValid()) {
         if (size.width() <= 0 || size.height() <= 0) {
             result.error = LoadError::Corrupt;
             return result;
         }
-        if (pixelBytes > kMaxDecodedBytes) {
+        if (pixels * 4 > kMaxDecodedBytes) {
             result.error = LoadError::TooLarge;
             return result;
         }
-        // The decoder's picture and its 32-bit copy.
-        if (!memoryAvailable(2 * pixelBytes)) {
+        // The decoder's picture, its turned copy, its 32-bit copy and the
+        // decoder's working memory.
+        const qint64 decoded = pixels * how.bytesPerPixel;
+        if (!memoryAvailable(decoded * (how.upright ? 2 : 1) + pixels * 4 + how.workBytes)) {
             result.error = LoadError::OutOfMemory;
             return result;
         }
@@ -121,7 +156,7 @@ LoadedImage decodeWithQt(const QByteArray &bytes, const char *format)
         result.detail = reader.errorString();
         if (reader.error() == QImageReader::InvalidDataError && result.detail.contains(QStringLiteral("limit")))
             result.error = LoadError::TooLarge;
-        else if (size.isValid() && !memoryAvailable(pixelBytes))
+        else if (size.isValid() && !memoryAvailable(pixels * how.bytesPerPixel))
             result.error = LoadError::OutOfMemory; // the decoder's picture could not be had
         else
             result.error = LoadError::Corrupt;
@@ -131,6 +166,20 @@ LoadedImage decodeWithQt(const QByteArray &bytes, const char *format)
     if (result.image.isNull())
         result.error = LoadError::OutOfMemory;
     return result;
+}
+
+// TIFF: the layout of the first page is checked, and decides the memory the
+// decoder may take, before Qt's reader runs. The reader reads that page
+// alone and never walks the others, however many the file chains.
+LoadedImage loadTiff(const QByteArray &bytes)
+{
+    LoadedImage result;
+    TiffFacts facts;
+    result.error = checkTiff(bytes, &result.detail, &facts);
+    if (!result.ok())
+        return result;
+    QtDecoding how{"tiff", facts.bitsPerPixel <= 32 ? 4 : facts.bitsPerPixel <= 64 ? 8 : 16, facts.workBytes, true};
+    return decodeWithQt(bytes, how);
 }
 
 struct FileCloser {
@@ -230,7 +279,7 @@ LoadedImage loadImageData(const QByteArray &bytes)
                 if (!result.ok())
                     return result;
             }
-            return decodeWithQt(bytes, f.qtFormat);
+            return decodeWithQt(bytes, f.qt);
         } catch (const std::bad_alloc &) {
             LoadedImage failed;
             failed.error = LoadError::OutOfMemory;
@@ -280,7 +329,7 @@ QString loadErrorText(LoadError error)
     case LoadError::Unreadable:
         return QStringLiteral("cannot read the file");
     case LoadError::Unsupported:
-        return QStringLiteral("not a BMP, JPEG or GIF image");
+        return QStringLiteral("not a BMP, JPEG, GIF, PNG, WebP or TIFF image");
     case LoadError::TooLarge:
         return QStringLiteral("the picture is too large");
     case LoadError::TooComplex:

@@ -11,7 +11,7 @@ enum class LoadError {
     NotFound,    // no such file
     IsFolder,    // the name is a folder
     Unreadable,  // exists but cannot be opened or read, or is no regular file
-    Unsupported, // not BMP/DIB, JPEG or GIF by content
+    Unsupported, // not BMP/DIB, JPEG, GIF, PNG, WebP or TIFF by content
     TooLarge,    // decoded size, or the decoder's working memory, above the limit
     TooComplex,  // far more decoding work than any real picture needs
     Corrupt,     // the data is damaged or cut short

@@ -118,6 +118,13 @@ ChildPlace imageWindowPlace()
     return ChildPlace{0, 0, 3000, 3000};
 }
 
+QRect followingArea(const QRect &window, QSize oldArea, QSize newArea, QSize minimum)
+{
+    const int width = window.width() + newArea.width() - oldArea.width();
+    const int height = window.height() + newArea.height() - oldArea.height();
+    return QRect(window.topLeft(), QSize(qMax(width, minimum.width()), qMax(height, minimum.height())));
+}
+
 namespace {
 
 // Squared distance between two rectangles (0 when they overlap).

@@ -93,6 +93,11 @@ ChildPlace resultWindowPlace(double innerWidth, double innerHeight);
 // The image window's place right after a picture was loaded.
 ChildPlace imageWindowPlace();
 
+// A child window (pixels) that follows its area's size when the area goes
+// from oldArea to newArea: it keeps its top left corner and its distances to
+// the area's right and bottom edges, but is never smaller than minimum.
+QRect followingArea(const QRect &window, QSize oldArea, QSize newArea, QSize minimum);
+
 // Where a window goes so that its user can see and grab it (pixels, the
 // screens' available areas): unchanged when at least 100 x 40 pixels of its
 // top edge (or all of it, when smaller) lie on one screen; otherwise moved

@@ -11,7 +11,8 @@ QString getName(const QString &pathName);
 QString getPath(const QString &pathName);
 QString getExt(const QString &name);
 
-// True for the extensions the program opens: jpg, jpe, jpeg, bmp, dib, gif.
+// True for the extensions the program opens: jpg, jpe, jpeg, bmp, dib, gif,
+// png, webp, tif, tiff.
 bool isImageExtension(const QString &ext);
 
 // Private per-user data folder for temporary files and "Out.rtf", created on

@@ -281,4 +281,144 @@ LoadError checkGif(const QByteArray &bytes, QString *detail)
     return LoadError::None;
 }
 
+// ---------------------------------------------------------------------------
+// TIFF
+
+namespace {
+
+// Reads the fields of a classic TIFF in its byte order.
+class TiffReader
+{
+public:
+    explicit TiffReader(const QByteArray &bytes)
+        : m_p(reinterpret_cast<const uchar *>(bytes.constData())), m_n(bytes.size()),
+          m_big(bytes.startsWith("MM"))
+    {
+    }
+    qint64 size() const { return m_n; }
+    bool has(qint64 at, qint64 length) const { return at >= 0 && length >= 0 && at <= m_n - length; }
+    quint32 u16(qint64 at) const
+    {
+        return m_big ? quint32(m_p[at] << 8 | m_p[at + 1]) : quint32(m_p[at] | m_p[at + 1] << 8);
+    }
+    quint32 u32(qint64 at) const
+    {
+        return m_big ? quint32(m_p[at]) << 24 | quint32(m_p[at + 1]) << 16 | quint32(m_p[at + 2]) << 8 | m_p[at + 3]
+                     : le32(m_p + at);
+    }
+
+private:
+    const uchar *m_p;
+    qint64 m_n;
+    bool m_big;
+};
+
+// One directory entry: its integer values (SHORT or LONG), read where they
+// are, in the entry or elsewhere in the file.
+struct TiffEntry {
+    qint64 at = -1; // offset of the entry; -1 when the directory has none
+    quint32 type = 0;
+    qint64 count = 0;
+
+    bool present() const { return at >= 0; }
+    bool integers() const { return type == 3 || type == 4; }
+    qint64 valuesAt(const TiffReader &r) const
+    {
+        const qint64 bytes = count * (type == 3 ? 2 : 4);
+        return bytes <= 4 ? at + 8 : qint64(r.u32(at + 8));
+    }
+    bool valuesInFile(const TiffReader &r) const
+    {
+        return integers() && count >= 1 && r.has(valuesAt(r), count * (type == 3 ? 2 : 4));
+    }
+    qint64 value(const TiffReader &r, qint64 i) const
+    {
+        const qint64 from = valuesAt(r);
+        return type == 3 ? r.u16(from + 2 * i) : r.u32(from + 4 * i);
+    }
+};
+
+qint64 roundUp16(qint64 v)
+{
+    return (v + 15) / 16 * 16;
+}
+
+} // namespace
+
+LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
+{
+    const TiffReader r(bytes);
+    if (!r.has(0, 8))
+        return corrupt(detail, QStringLiteral("the header is cut short"));
+    const qint64 dir = r.u32(4);
+    if (dir < 8 || !r.has(dir, 2) || !r.has(dir + 2, 12 * qint64(r.u16(dir)) + 4))
+        return corrupt(detail, QStringLiteral("the first page's directory lies outside the file"));
+    const qint64 entries = r.u16(dir);
+
+    enum { Width, Height, Bits, StripOffsets, Samples, RowsPerStrip, StripCounts, TileWidth, TileHeight,
+           TileOffsets, TileCounts, TagCount };
+    static const quint32 tags[TagCount] = {256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325};
+    TiffEntry e[TagCount];
+    for (qint64 i = 0; i < entries; ++i) {
+        const qint64 at = dir + 2 + 12 * i;
+        for (int t = 0; t < TagCount; ++t) {
+            if (r.u16(at) == tags[t] && !e[t].present())
+                e[t] = TiffEntry{at, r.u16(at + 2), qint64(r.u32(at + 4))};
+        }
+    }
+    // A single number, or fallback when the entry is missing or unreadable.
+    auto number = [&](int t, qint64 fallback) {
+        return e[t].present() && e[t].valuesInFile(r) ? e[t].value(r, 0) : fallback;
+    };
+    const qint64 width = number(Width, 0);
+    const qint64 height = number(Height, 0);
+    const qint64 samples = number(Samples, 1);
+    qint64 bitsPerPixel = 0;
+    if (e[Bits].present() && e[Bits].valuesInFile(r)) {
+        // One value for every sample; some writers give only the first.
+        for (qint64 s = 0; s < samples; ++s)
+            bitsPerPixel += e[Bits].value(r, qMin(s, e[Bits].count - 1));
+    } else {
+        bitsPerPixel = samples;
+    }
+    if (bitsPerPixel > 128)
+        return corrupt(detail, QStringLiteral("a pixel claims %1 bits").arg(bitsPerPixel));
+
+    const bool tiled = e[TileWidth].present() || e[TileHeight].present();
+    qint64 partWidth = width;
+    qint64 partHeight = qBound<qint64>(0, number(RowsPerStrip, height), height);
+    if (tiled) {
+        partWidth = number(TileWidth, 0);
+        partHeight = number(TileHeight, 0);
+        if (partWidth > roundUp16(width) || partHeight > roundUp16(height))
+            return corrupt(detail, QStringLiteral("its tiles of %1 x %2 are larger than the picture of %3 x %4")
+                                       .arg(partWidth)
+                                       .arg(partHeight)
+                                       .arg(width)
+                                       .arg(height));
+    }
+    // Every strip or tile lies in the file; a missing or broken list is
+    // left to the decoder.
+    const TiffEntry &offsets = e[tiled ? TileOffsets : StripOffsets];
+    const TiffEntry &counts = e[tiled ? TileCounts : StripCounts];
+    if (offsets.present() && offsets.valuesInFile(r)) {
+        const bool sized = counts.present() && counts.valuesInFile(r) && counts.count == offsets.count;
+        for (qint64 i = 0; i < offsets.count; ++i) {
+            const qint64 at = offsets.value(r, i);
+            const qint64 length = sized ? counts.value(r, i) : 0;
+            if (at >= r.size() && (length > 0 || !sized))
+                return corrupt(detail, QStringLiteral("its pixel data lies past the end of the file"));
+            if (length > 0 && !r.has(at, length))
+                return corrupt(detail, QStringLiteral("the pixel data is cut short"));
+        }
+    }
+    if (facts) {
+        facts->bitsPerPixel = int(bitsPerPixel);
+        // In floating point: a lying header may name sizes whose product
+        // does not fit 64 bits.
+        facts->workBytes = qint64(qMin(double(partWidth) * double(partHeight) * double(bitsPerPixel) / 8, 1e18));
+    }
+    return LoadError::None;
+}
+
 } // namespace tessilor

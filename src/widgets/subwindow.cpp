@@ -1,6 +1,10 @@
 #include "widgets/subwindow.h"
 
+#include "engine/mainlayout.h"
+
 #include <QCloseEvent>
+#include <QMdiArea>
+#include <QResizeEvent>
 
 namespace tessilor {
 
@@ -13,6 +17,41 @@ FramelessSubWindow::FramelessSubWindow(QWidget *parent)
 FramelessSubWindow::~FramelessSubWindow()
 {
     disconnect(this, &QMdiSubWindow::windowStateChanged, nullptr, nullptr);
+}
+
+void FramelessSubWindow::followAreaSize(QSize minimum)
+{
+    QMdiArea *area = mdiArea();
+    if (!area)
+        return;
+    m_followMinimum = minimum;
+    m_area = area->viewport()->size();
+    area->viewport()->installEventFilter(this);
+}
+
+void FramelessSubWindow::followArea()
+{
+    if (!m_followMinimum.isValid() || !mdiArea() || isMaximized() || isMinimized())
+        return;
+    const QSize area = mdiArea()->viewport()->size();
+    if (m_area.isValid() && area != m_area)
+        setGeometry(mainlayout::followingArea(geometry(), m_area, area, m_followMinimum));
+    m_area = area;
+}
+
+bool FramelessSubWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && mdiArea() && watched == mdiArea()->viewport())
+        followArea();
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
+void FramelessSubWindow::changeEvent(QEvent *event)
+{
+    QMdiSubWindow::changeEvent(event);
+    // Once restored (to the geometry it had before), from the event loop.
+    if (event->type() == QEvent::WindowStateChange && m_followMinimum.isValid())
+        QMetaObject::invokeMethod(this, &FramelessSubWindow::followArea, Qt::QueuedConnection);
 }
 
 void FramelessSubWindow::closeEvent(QCloseEvent *event)

@@ -21,8 +21,22 @@ public:
     // that receivers use are already gone.
     ~FramelessSubWindow() override;
 
+    // From now on the window follows the size of its MDI area (see
+    // mainlayout::followingArea), unless it is maximised or minimised; it is
+    // never made smaller than minimum. Call once the window is in its area.
+    void followAreaSize(QSize minimum);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Follows the area's changes since the size last followed (a maximised
+    // window catches up once it is restored).
+    void followArea();
+    QSize m_area;         // the area's size the window last followed
+    QSize m_followMinimum; // invalid: the window does not follow
 };
 
 } // namespace tessilor

@@ -143,7 +143,7 @@ private Q_SLOTS:
         QCOMPARE(f->figureFamily(), globals::FigureFontName);
         QVERIFY(!apptest::child<QToolButton>(f, "figure")->icon().isNull());
         QCOMPARE(Form1::imageKey(apptest::child<QToolButton>(f, "result")), QStringLiteral("save"));
-        QCOMPARE(apptest::child<QToolButton>(f, "result")->toolTip(), QStringLiteral("Сохранить"));
+        QCOMPARE(apptest::child<QToolButton>(f, "result")->toolTip(), QStringLiteral("Сохранить (Ctrl+S)"));
         QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("Пусто"));
         QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
         QCOMPARE(apptest::child<QToolButton>(f, "color")->text(), QStringLiteral(" Цвет"));
@@ -157,9 +157,10 @@ private Q_SLOTS:
         QVERIFY(apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled());
         QVERIFY(apptest::child<QToolButton>(f, "help")->isEnabled());
         QCOMPARE(apptest::child<QToolButton>(f, "help")->text(), QStringLiteral("Справка"));
-        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе"));
+        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе (F1)"));
         QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
-        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение"));
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение (F5)"));
+        QCOMPARE(apptest::child<QToolButton>(f, "open")->toolTip(), QStringLiteral("Открыть изображение (Ctrl+O)"));
 
         const QStringList entries = {QStringLiteral("Сохранить в файл"), QStringLiteral("Скопировать в буфер обмена"),
                                      QStringLiteral("Передать в редактор"), QString(),
@@ -179,7 +180,10 @@ private Q_SLOTS:
         clearSettings();
         Form1 *f = openForm();
         f->move(120, 90);
-        f->resize(700, 520);
+        // As narrow as the window may be (on the test's screen of 800 x 600).
+        const int width = f->minimumWidth();
+        QVERIFY(width > 700);
+        f->resize(width, 520);
         apptest::child<QComboBox>(f, "ImageCombo2")->setCurrentIndex(2);
         apptest::child<QComboBox>(f, "Combo2")->setCurrentIndex(5);
         apptest::child<QCheckBox>(f, "Check2")->setChecked(false);
@@ -187,7 +191,7 @@ private Q_SLOTS:
         QCOMPARE(stored(QStringLiteral("Windowstate")), QStringLiteral("0"));
         QCOMPARE(stored(QStringLiteral("Left")), QStringLiteral("1800"));
         QCOMPARE(stored(QStringLiteral("Top")), QStringLiteral("1350"));
-        QCOMPARE(stored(QStringLiteral("Width")), QStringLiteral("10500"));
+        QCOMPARE(stored(QStringLiteral("Width")), QString::number(width * 15));
         QCOMPARE(stored(QStringLiteral("Height")), QStringLiteral("7800"));
         QCOMPARE(stored(QStringLiteral("Type")), QStringLiteral("1"));
         QCOMPARE(stored(QStringLiteral("Font")), QStringLiteral("3"));
@@ -204,7 +208,7 @@ private Q_SLOTS:
         // The next start restores what was written.
         f = openForm();
         QCOMPARE(f->pos(), QPoint(120, 90));
-        QCOMPARE(f->size(), QSize(700, 520));
+        QCOMPARE(f->size(), QSize(width, 520));
         QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 2);
         QCOMPARE(apptest::child<QComboBox>(f, "Combo2")->currentText(), QStringLiteral("14"));
         QVERIFY(!apptest::child<QCheckBox>(f, "Check2")->isChecked());
@@ -350,12 +354,19 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
         store(QStringLiteral("LastDir"), dir.filePath(QStringLiteral("empty")));
         QString startedIn;
-        apptest::answerNextModal<QFileDialog>([&startedIn](QFileDialog *dlg) {
+        QStringList offered;
+        apptest::answerNextModal<QFileDialog>([&startedIn, &offered](QFileDialog *dlg) {
             startedIn = dlg->directory().absolutePath();
+            offered = dlg->nameFilters();
             dlg->reject();
         });
         QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
+        // Every format first; the original entry stays.
+        QCOMPARE(offered, QStringList({QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff) (*.jpg *.jpe "
+                                                      "*.jpeg *.bmp *.dib *.gif *.png *.webp *.tif *.tiff)"),
+                                       QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"),
+                                       QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)")}));
         QCOMPARE(stored(QStringLiteral("LastDir")), dir.filePath(QStringLiteral("empty")));
         QVERIFY(pf->hasPicture());
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
@@ -414,6 +425,51 @@ private Q_SLOTS:
         QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
     }
 
+    void recentFilesNewestFirstAcrossRestarts()
+    {
+        clearSettings();
+        QTemporaryDir dir;
+        QStringList paths;
+        for (int i = 0; i < 10; ++i)
+            paths.append(apptest::writePicture(dir.filePath(QStringLiteral("pic%1.png").arg(i)), 20 + i, 10, "PNG"));
+        Form1 *f = openForm();
+        for (const QString &p : paths)
+            QVERIFY(f->LoadImage(p));
+        auto shown = [](Form1 *form) {
+            QStringList names;
+            QMenu *menu = apptest::child<QMenu>(form, "openMenu");
+            Q_EMIT menu->aboutToShow();
+            for (QAction *a : menu->actions()) {
+                if (a->isVisible() && a->isEnabled())
+                    names.append(a->text());
+            }
+            return names;
+        };
+        const QStringList newest = {"pic9.png", "pic8.png", "pic7.png", "pic6.png",
+                                    "pic5.png", "pic4.png", "pic3.png", "pic2.png"};
+        QCOMPARE(shown(f), newest);
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("LastFile")), paths[9]);
+        QCOMPARE(stored(QStringLiteral("RecentFile8")), paths[2]);
+
+        // After a restart: the same list, without a file that is gone.
+        QFile::remove(paths[5]);
+        f = openForm();
+        QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("pic9.png"));
+        QStringList left = newest;
+        left.removeAll(QStringLiteral("pic5.png"));
+        QCOMPARE(shown(f), left);
+        // Choosing an older entry opens it and brings it to the top.
+        apptest::child<QAction>(f, "recentFile4")->trigger();
+        QCOMPARE(f->existingPicForm()->sourcePath(), paths[6]);
+        QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(26, 10));
+        QCOMPARE(shown(f).first(), QStringLiteral("pic6.png"));
+        closeForm();
+        QCOMPARE(stored(QStringLiteral("LastFile")), paths[6]);
+        QCOMPARE(stored(QStringLiteral("RecentFile2")), paths[9]);
+        QCOMPARE(stored(QStringLiteral("RecentFile8")), QString());
+    }
+
     void droppingFiles()
     {
         clearSettings();
@@ -453,6 +509,14 @@ private Q_SLOTS:
         QVERIFY(f->existingPicForm()->hasPicture());
         QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(40, 30));
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        // The newer formats by their extensions too.
+        for (const char *format : {"png", "webp", "tiff"}) {
+            const QString path = dir.filePath(QStringLiteral("more.") + QLatin1String(format));
+            QVERIFY(apptest::writePicture(path, 24, 18, format, 100) == path);
+            drop({path});
+            QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(24, 18));
+            QCOMPARE(f->existingPicForm()->sourcePath(), path);
+        }
     }
 
     void unreadableFileShowsTheMessageAndKeepsThePicture()
@@ -473,7 +537,7 @@ private Q_SLOTS:
         apptest::closeNextMessage(&text, &icon);
         QVERIFY(!f->LoadImage(bad));
         QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
-                                      "BMP/JPEG/GIF, имеет не поддреживаемую степень сжатия или превышает допустимые "
+                                      "BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддреживаемую степень сжатия или превышает допустимые "
                                       "размеры."));
         QCOMPARE(icon, QMessageBox::Critical);
         // The earlier picture stays and is shown again.

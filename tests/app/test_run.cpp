@@ -14,7 +14,9 @@
 #include "engine/paths.h"
 #include "richtext/crichedit.h"
 #include "document/documentfill.h"
+#include "richtext/textzoom.h"
 #include "document/mosaiclayout.h"
+#include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
@@ -37,6 +39,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QWheelEvent>
+#include <cmath>
 #include <QToolButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -98,7 +102,10 @@ private:
         QTimer poll;
         poll.setInterval(0);
         connect(&poll, &QTimer::timeout, f, [&] {
-            if (!f->isRunning() || apptest::child<Progress>(f, "Progress1")->percent() < 1)
+            // The progress bar may still show the previous run's end while
+            // the new run switches the controls.
+            if (!f->isRunning() || Form1::imageKey(apptest::child<QToolButton>(f, "go")) != QLatin1String("canc") ||
+                apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             act();
@@ -228,6 +235,96 @@ private Q_SLOTS:
         const qsizetype cells = apptest::readAll(globals::TempColorPath).count('\n');
         QVERIFY(cells > qsizetype(globals::GridRows - 1) * 1024);
         QVERIFY(cells <= qsizetype(globals::GridRows) * 1024);
+    }
+
+    void keyboardShortcutsWorkOnlyWhileTheirControlsDo()
+    {
+        // The dialog each key opened (its class name), closed at once.
+        QStringList opened;
+        QTimer closer;
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, [&opened] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                opened.append(QString::fromLatin1(modal->metaObject()->className()));
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+            }
+        });
+        closer.start();
+        auto press = [&opened](Form1 *f, QKeyCombination key) {
+            // A closed dialog or a hidden window leaves no window active here
+            // (no window manager).
+            f->activateWindow();
+            if (!QTest::qWaitFor([f] { return QApplication::activeWindow() == f; }, 5000))
+                return QStringLiteral("main window not active");
+            opened.clear();
+            QTest::keyClick(f, key.key(), key.keyboardModifiers());
+            QTest::qWait(50);
+            return opened.join(u' ');
+        };
+        auto helpShown = [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<HelpWindow *>(w) && w->isVisible())
+                    return true;
+            return false;
+        };
+        auto hideHelp = [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<HelpWindow *>(w))
+                    w->hide();
+        };
+
+        // Without a picture: neither a run nor the outputs.
+        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
+        m_form = std::make_unique<Form1>();
+        Form1 *f = m_form.get();
+        f->showAsStored();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QSignalSpy finished(f, &Form1::runFinished);
+        QCOMPARE(press(f, Qt::Key_F5), QString());
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QString());
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QString());
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_O), QStringLiteral("QFileDialog"));
+        m_form.reset();
+
+        // With a picture, F5 runs; then each key does its command.
+        f = openWithPicture(60, 40);
+        QVERIFY(f);
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QString());
+        QSignalSpy ran(f, &Form1::runFinished);
+        QCOMPARE(press(f, Qt::Key_F5), QString());
+        QTRY_COMPARE(ran.count(), 1);
+        QVERIFY(f->existingTextForm() && f->existingTextForm()->isVisible());
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QStringLiteral("QFileDialog"));
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QStringLiteral("tessilor::PrnForm"));
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_O), QStringLiteral("QFileDialog"));
+        QCOMPARE(press(f, Qt::Key_Escape), QString());
+        QVERIFY(!helpShown());
+        press(f, Qt::Key_F1);
+        QVERIFY(helpShown());
+        hideHelp();
+
+        // During a run only Esc (stop) and F1 (help) do something.
+        QString duringRun;
+        bool helpDuringRun = false;
+        QVERIFY(runAndActWhileRunning(f, [&] {
+            for (QKeyCombination key : {QKeyCombination(Qt::CTRL | Qt::Key_O), QKeyCombination(Qt::Key_F5),
+                                        QKeyCombination(Qt::CTRL | Qt::Key_S), QKeyCombination(Qt::CTRL | Qt::Key_P)})
+                duringRun += press(f, key);
+            QVERIFY(f->isRunning());
+            QCOMPARE(globals::StopRequested, qint16(0));
+            press(f, Qt::Key_F1);
+            helpDuringRun = helpShown();
+            hideHelp();
+            duringRun += press(f, Qt::Key_Escape);
+        }));
+        QCOMPARE(duringRun, QString());
+        QVERIFY(helpDuringRun);
+        QCOMPARE(globals::StopRequested, qint16(-1));
+        QVERIFY(globals::GridRows > 0 && globals::GridRows < 1024);
+        QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение (F5)"));
     }
 
     void closingDuringARunWaitsForTheStop()
@@ -586,6 +683,143 @@ private Q_SLOTS:
         QVERIFY(text->documentLayout()->blockBoundingRect(text->lastBlock().previous()).bottom() > 0);
     }
 
+    void resultViewZoomsWithoutChangingTheResult()
+    {
+        const int flash = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0);
+        auto restoreFlash = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
+        Form1 *f = openWithPicture(120, 90);
+        QVERIFY(f);
+        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
+        f->ImageCombo1_Click();
+        apptest::child<QCheckBox>(f, "fillBox")->setChecked(true);
+        // Larger than the window at 100 %.
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("120"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("90"));
+        QVERIFY(clickStartAndWait(f));
+        TextForm *tf = f->existingTextForm();
+        TextZoom *zoom = tf->zoom();
+        QTextEdit *edit = tf->rEdit().hwnd();
+        QTextDocument *doc = edit->document();
+        auto *layout = qobject_cast<MosaicLayout *>(doc->documentLayout());
+        QVERIFY(layout);
+        const QString before = m_pics.filePath(QStringLiteral("before.rtf"));
+        QVERIFY(tf->rEdit().SaveFile(before, true));
+        const QFont font = doc->defaultFont();
+        QApplication::processEvents();
+        const QImage plain = edit->viewport()->grab().toImage();
+        QScrollBar *h = edit->horizontalScrollBar();
+        QScrollBar *v = edit->verticalScrollBar();
+        // The mean colour of n x n cells as shown at a zoom, scrolled to the top left.
+        auto cellColour = [&](const QImage &shot, double z, int row, int column, int cells = 1) {
+            const QPointF o = layout->cellOrigin(row, column);
+            const QRect r = QRectF(o.x() * z, o.y() * z, cells * layout->cellAdvance() * z, cells * layout->rowPitch() * z)
+                                .toAlignedRect()
+                                .adjusted(1, 1, -1, -1);
+            qint64 red = 0, green = 0, blue = 0, n = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x, ++n) {
+                    red += qRed(shot.pixel(x, y));
+                    green += qGreen(shot.pixel(x, y));
+                    blue += qBlue(shot.pixel(x, y));
+                }
+            return n ? qRgb(int(red / n), int(green / n), int(blue / n)) : 0u;
+        };
+        auto near = [](QRgb a, QRgb b) {
+            return qAbs(qRed(a) - qRed(b)) <= 24 && qAbs(qGreen(a) - qGreen(b)) <= 24 && qAbs(qBlue(a) - qBlue(b)) <= 24;
+        };
+
+        // The keys, wherever the focus is in the main window.
+        f->activateWindow();
+        QVERIFY(QTest::qWaitFor([f] { return QApplication::activeWindow() == f; }));
+        apptest::child<QLineEdit>(f, "Text4")->setFocus();
+        QTest::keyClick(f, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(zoom->zoom(), 1.1);
+        QTest::keyClick(f, Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(zoom->zoom(), 1.25);
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация — 125 %"));
+        QTest::keyClick(f, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(zoom->zoom(), 1.0);
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
+        QTest::keyClick(f, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(zoom->zoom(), 0.9);
+
+        // Twice the size: the scroll ranges and the picture follow.
+        zoom->setZoom(2.0, QPointF(0, 0));
+        h->setValue(0);
+        v->setValue(0);
+        const QSizeF size = layout->documentSize();
+        QCOMPARE(h->maximum(), qMax(0, int(std::ceil(size.width() * 2)) - edit->viewport()->width()));
+        QCOMPARE(v->maximum(), qMax(0, int(std::ceil(size.height() * 2)) - edit->viewport()->height()));
+        QApplication::processEvents();
+        const QImage twice = edit->viewport()->grab().toImage();
+        for (const QPoint cell : {QPoint(1, 1), QPoint(3, 4), QPoint(6, 2)})
+            QVERIFY2(near(cellColour(plain, 1.0, cell.x(), cell.y()), cellColour(twice, 2.0, cell.x(), cell.y())),
+                     qPrintable(QStringLiteral("cell %1, %2").arg(cell.x()).arg(cell.y())));
+        // A click lands on the cell drawn under the pointer.
+        const int cols = globals::GridColumns;
+        const QPointF cell = layout->cellOrigin(2, 5) + QPointF(layout->cellAdvance() * 0.3, layout->rowPitch() / 2);
+        QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, (cell * 2).toPoint());
+        QCOMPARE(edit->textCursor().position(), 2 * (cols + 1) + 5);
+
+        // Ctrl+wheel zooms a step a notch about the pointer.
+        auto wheel = [&](int delta, QPointF at) {
+            QWheelEvent e(at, edit->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(edit->viewport(), &e);
+        };
+        const QPointF at(edit->viewport()->width() / 3.0, edit->viewport()->height() / 4.0);
+        const QPointF under = (at + QPointF(h->value(), v->value())) / zoom->zoom();
+        wheel(120, at);
+        QCOMPARE(zoom->zoom(), 2.5);
+        const QPointF stays = (at + QPointF(h->value(), v->value())) / zoom->zoom();
+        QVERIFY(qAbs(stays.x() - under.x()) < 1 && qAbs(stays.y() - under.y()) < 1);
+        wheel(-60, at);
+        QCOMPARE(zoom->zoom(), 2.5);
+        wheel(-60, at);
+        wheel(-120, at);
+        QCOMPARE(zoom->zoom(), 1.75);
+        // A wheel without Ctrl scrolls.
+        QWheelEvent scrolled(at, edit->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                             Qt::NoModifier, Qt::NoScrollPhase, false);
+        const int top = v->value();
+        QApplication::sendEvent(edit->viewport(), &scrolled);
+        QVERIFY(v->value() > top);
+        QCOMPARE(zoom->zoom(), 1.75);
+
+        // The whole art in view.
+        zoom->fitAction()->trigger();
+        QCOMPARE(h->maximum(), 0);
+        QCOMPARE(v->maximum(), 0);
+        QVERIFY(zoom->zoom() < 1.0);
+        QVERIFY(size.width() * zoom->zoom() <= edit->viewport()->width() + 0.5);
+        QVERIFY(size.height() * zoom->zoom() <= edit->viewport()->height() + 0.5);
+        QApplication::processEvents();
+        const QImage whole = edit->viewport()->grab().toImage();
+        QVERIFY(near(cellColour(plain, 1.0, 5, 10, 8), cellColour(whole, zoom->zoom(), 5, 10, 8)));
+        // So far out that a cell is a few pixels: the cells' colours still.
+        zoom->setZoom(0.2);
+        QApplication::processEvents();
+        const QImage far = edit->viewport()->grab().toImage();
+        QVERIFY(layout->cellOrigin(20, 30).x() < plain.width() && layout->cellOrigin(20, 30).y() < plain.height());
+        for (const QPoint block : {QPoint(0, 0), QPoint(5, 10), QPoint(10, 20)})
+            QVERIFY2(near(cellColour(plain, 1.0, block.x(), block.y(), 10), cellColour(far, 0.2, block.x(), block.y(), 10)),
+                     qPrintable(QStringLiteral("cells from %1, %2").arg(block.x()).arg(block.y())));
+
+        // The result itself never changed; back at 100 % the window looks as before.
+        QVERIFY(MosaicLayout::isInstalled(doc));
+        QCOMPARE(doc->defaultFont(), font);
+        const QString after = m_pics.filePath(QStringLiteral("after.rtf"));
+        QVERIFY(tf->rEdit().SaveFile(after, true));
+        QCOMPARE(apptest::readAll(after), apptest::readAll(before));
+        edit->setTextCursor(QTextCursor(doc));
+        zoom->resetZoom();
+        h->setValue(0);
+        v->setValue(0);
+        QApplication::processEvents();
+        QVERIFY(edit->viewport()->grab().toImage() == plain);
+    }
+
     // Links planted at the program's files are replaced, never written
     // through; the folder and its files are the user's alone.
     void plantedLinksAreReplacedNotFollowed()
@@ -789,7 +1023,7 @@ private Q_SLOTS:
         QCOMPARE(printer, QStringLiteral("Файл PDF"));
         QToolButton *result = apptest::child<QToolButton>(f, "result");
         QCOMPARE(Form1::imageKey(result), QStringLiteral("print"));
-        QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать"));
+        QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать (Ctrl+P)"));
     }
 
     void resultWindowCaptionButtons()
@@ -800,10 +1034,17 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         TextForm *tf = f->existingTextForm();
+        // The window follows the main window's size, restored or maximised.
+        const QRect placed = tf->geometry();
+        f->resize(f->size() + QSize(120, 60));
+        QTRY_COMPARE(tf->geometry(), placed.adjusted(0, 0, 120, 60));
         QTest::mouseClick(tf->captionBar()->maximizeButton(), Qt::LeftButton);
         QTRY_VERIFY(tf->isMaximized());
+        f->resize(f->size() - QSize(120, 60));
+        QTRY_COMPARE(tf->size(), tf->mdiArea()->viewport()->size());
         QTest::mouseClick(tf->captionBar()->restoreButton(), Qt::LeftButton);
         QTRY_VERIFY(!tf->isMaximized());
+        QTRY_COMPARE(tf->geometry(), placed);
         QTest::mouseClick(tf->captionBar()->closeButton(), Qt::LeftButton);
         QTRY_VERIFY(!tf->isVisible());
         QVERIFY(documentText(f).isEmpty());

@@ -5,8 +5,11 @@
 #include "support/apptestsupport.h"
 #include "support/privatefontconfig.h"
 
+#include "app/form1.h"
 #include "app/startup.h"
+#include "view/imagewindow.h"
 
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -47,6 +50,81 @@ private Q_SLOTS:
         SingleInstance second(dir.path());
         QCOMPARE(second.start(), SingleInstance::Start::HandedOver);
         QTRY_COMPARE(activate.count(), 1);
+    }
+
+    void secondCopyHandsItsFileToTheFirst()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.acquire());
+        QSignalSpy activate(&first, &SingleInstance::activateRequested);
+        QSignalSpy open(&first, &SingleInstance::openRequested);
+        // Any file name travels on one line: spaces, a line break, a percent
+        // sign, Cyrillic letters.
+        const QStringList paths = {QStringLiteral("/pictures/a b.png"), QStringLiteral("/pictures/кот\nс котятами.jpg"),
+                                   QStringLiteral("/pictures/100%.tif")};
+        for (const QString &path : paths) {
+            SingleInstance second(dir.path());
+            QCOMPARE(second.start(path), SingleInstance::Start::HandedOver);
+        }
+        QTRY_COMPARE(open.count(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(open.at(i).first().toString(), paths[i]);
+        QCOMPARE(activate.count(), 3);
+
+        // Lines the first copy does not know are answered and change nothing;
+        // a line longer than any message ends the connection.
+        QLocalSocket raw;
+        raw.connectToServer(first.socketPath());
+        QVERIFY(raw.waitForConnected(5000));
+        raw.write("open \nhello\n");
+        QTRY_COMPARE(raw.bytesAvailable(), qint64(6));
+        QCOMPARE(raw.readAll(), QByteArray("ok\nok\n"));
+        raw.write(QByteArray(100000, 'x'));
+        QTRY_COMPARE(raw.state(), QLocalSocket::UnconnectedState);
+        QTest::qWait(50);
+        QCOMPARE(open.count(), 3);
+        QCOMPARE(activate.count(), 3);
+    }
+
+    void pictureArgumentIsTheFirstFileNamed()
+    {
+        const QString here = QDir::currentPath();
+        const struct {
+            QStringList args;
+            QString expected;
+        } cases[] = {
+            {{}, QString()},
+            {{QStringLiteral("--verbose")}, QString()},
+            {{QStringLiteral("pic.png"), QStringLiteral("other.png")}, here + QStringLiteral("/pic.png")},
+            {{QStringLiteral("-x"), QStringLiteral("/abs/pic.png")}, QStringLiteral("/abs/pic.png")},
+            {{QStringLiteral("--"), QStringLiteral("-dash.png")}, here + QStringLiteral("/-dash.png")},
+            {{QStringLiteral("file:///abs/a%20b.png")}, QStringLiteral("/abs/a b.png")},
+        };
+        for (const auto &c : cases)
+            QCOMPARE(pictureArgument(c.args), c.expected);
+    }
+
+    void fileFromOutsideWaitsForAnOpenDialog()
+    {
+        QTemporaryDir dir;
+        const QString path = apptest::writePicture(dir.filePath(QStringLiteral("outside.tif")), 30, 20, "TIFF");
+        Form1 form;
+        form.showAsStored();
+        auto *opener = new OutsideOpener(form);
+        bool openWhileModal = true;
+        apptest::answerNextModal<QMessageBox>([&](QMessageBox *box) {
+            opener->open(path);
+            QTest::qWait(300);
+            openWhileModal = form.existingPicForm() && form.existingPicForm()->hasPicture();
+            box->done(QMessageBox::Ok);
+        });
+        QMessageBox::information(&form, QStringLiteral("test"), QStringLiteral("a dialog"));
+        QVERIFY(!openWhileModal);
+        QTRY_VERIFY(form.existingPicForm() && form.existingPicForm()->hasPicture());
+        QCOMPARE(form.existingPicForm()->sourcePath(), path);
+        QVERIFY(opener->pending().isEmpty());
+        form.close();
     }
 
     void lockOfACrashedCopyIsTakenOver()
@@ -135,6 +213,37 @@ private Q_SLOTS:
         QCOMPARE(s.value(QStringLiteral("ImageTessilor/LastResult")).toString(), QStringLiteral("save"));
         QVERIFY(!s.value(QStringLiteral("ImageTessilor/Width")).toString().isEmpty());
         QVERIFY(!QFileInfo::exists(data + QStringLiteral("/stray.tmp")));
+    }
+
+    void programOpensFilesFromItsCommandLineAndASecondStart()
+    {
+        QTemporaryDir home;
+        const QProcessEnvironment env = isolatedEnv(home.path());
+        const QString first = apptest::writePicture(home.filePath(QStringLiteral("first.png")), 40, 30, "PNG");
+        const QString second = apptest::writePicture(home.filePath(QStringLiteral("second pic.webp")), 30, 40, "WEBP", 100);
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(TESSILOR_APP_PATH), {first});
+        QVERIFY(program.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(home.path() + QStringLiteral("/runtime/tessilor.socket")), 20000);
+
+        // A second start with a file name relative to its folder.
+        QProcess later;
+        later.setProcessEnvironment(env);
+        later.setWorkingDirectory(home.path());
+        later.start(QStringLiteral(TESSILOR_APP_PATH), {QStringLiteral("second pic.webp")});
+        QVERIFY(later.waitForFinished(20000));
+        QCOMPARE(later.exitCode(), 0);
+        QCOMPARE(program.state(), QProcess::Running);
+
+        // The first copy opened both: the newest is the last file, the one
+        // before it the next recent file.
+        QTest::qWait(500);
+        program.terminate();
+        QVERIFY(program.waitForFinished(20000));
+        QSettings s(home.path() + QStringLiteral("/config/Quar_Programming.ini"), QSettings::IniFormat);
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/LastFile")).toString(), second);
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/RecentFile2")).toString(), first);
     }
 };
 

@@ -197,9 +197,9 @@ TEST(Cli, UnreadableImagesAndOutputsExitWithOneAndLeaveNoFile)
 {
     QTemporaryDir dir;
     QImage img = gradient(20, 20);
-    const QString png = writeImage(dir, QStringLiteral("fake.jpg"), img, "png");
+    const QString ppm = writeImage(dir, QStringLiteral("fake.jpg"), img, "ppm");
     const QString out = dir.filePath(QStringLiteral("o.txt"));
-    CliRun r = runCli({QStringLiteral("-o"), out, png});
+    CliRun r = runCli({QStringLiteral("-o"), out, ppm});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("fake.jpg"));
     EXPECT_FALSE(QFile::exists(out));
@@ -765,4 +765,44 @@ TEST(Cli, SuccessIsQuietAndLeavesNothingButTheOutput)
     EXPECT_EQ(entries(temp.path()), "");
     EXPECT_EQ(entries(home.path()), "");
     EXPECT_EQ(entries(work.path()), "junk-before-end.jpg out.html out.rtf");
+}
+
+TEST(Cli, LosslessPngWebpAndTiffGiveTheArtOfTheSamePixelsInBmp)
+{
+    QTemporaryDir dir;
+    const QImage img = gradient(120, 80);
+    const QString bmp = writeImage(dir, QStringLiteral("same.bmp"), img, "bmp");
+    struct Picture {
+        const char *format;
+        int quality;
+        int compression;
+    };
+    // WebP at quality 100 is lossless; TIFF compression 1 is LZW.
+    const Picture pictures[] = {{"png", -1, -1}, {"webp", 100, -1}, {"tiff", -1, 0}, {"tiff", -1, 1}};
+    const QStringList runs[] = {
+        {QStringLiteral("-c"), QStringLiteral("60")},
+        {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("colors"), QStringLiteral("-c"), QStringLiteral("30")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"), QStringLiteral("-F"), QStringLiteral("rtf")},
+    };
+    int n = 0;
+    for (const Picture &p : pictures) {
+        const QString path = dir.filePath(QStringLiteral("same%1").arg(n++));
+        QImageWriter w(path, p.format);
+        w.setQuality(p.quality);
+        w.setCompression(p.compression);
+        ASSERT_TRUE(w.write(img));
+        for (const QStringList &args : runs) {
+            SCOPED_TRACE(std::string(p.format) + " " + args.join(u' ').toStdString());
+            const CliRun expected = runCli(args + QStringList{bmp});
+            const CliRun got = runCli(args + QStringList{path});
+            ASSERT_EQ(got.status, 0) << got.err.constData();
+            EXPECT_FALSE(got.out.isEmpty());
+            EXPECT_EQ(got.out, expected.out);
+        }
+        // The program says nothing on a success.
+        const ProcessRun r = runProgram({QStringLiteral("-c"), QStringLiteral("40"), path});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err.toStdString(), "");
+    }
 }

@@ -68,6 +68,67 @@ TEST(ImageLoader, ReadsBmpJpegAndGifByContentWhateverTheName)
     EXPECT_EQ(gif.image, palettePattern());
 }
 
+TEST(ImageLoader, LosslessPngWebpAndTiffGiveTheBmpPixelsWhateverTheName)
+{
+    QTemporaryDir dir;
+    const QImage img = pattern();
+    const LoadedImage bmp = loadImage(writeImage(dir, QStringLiteral("same.bmp"), img, "bmp"));
+    ASSERT_TRUE(bmp.ok());
+    struct Case {
+        const char *format;
+        int quality;
+        int compression;
+        const char *name;
+    };
+    // WebP at quality 100 is lossless; TIFF compression 1 is LZW.
+    const Case cases[] = {{"png", -1, -1, "a.jpg"},
+                          {"webp", 100, -1, "b.gif"},
+                          {"tiff", -1, 0, "c.bmp"},
+                          {"tiff", -1, 1, "d.tif"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QImageWriter w(path, c.format);
+        w.setQuality(c.quality);
+        w.setCompression(c.compression);
+        ASSERT_TRUE(w.write(img)) << w.errorString().toStdString();
+        const LoadedImage r = loadImage(path);
+        ASSERT_TRUE(r.ok()) << loadErrorText(r.error).toStdString() << ": " << r.detail.toStdString();
+        EXPECT_EQ(r.image.format(), QImage::Format_RGB32);
+        EXPECT_EQ(r.image, bmp.image);
+    }
+}
+
+TEST(ImageLoader, TransparentPngAndWebpPixelsBecomeWhite)
+{
+    QImage img(8, 8, QImage::Format_ARGB32);
+    img.fill(qRgba(0, 0, 0, 0));
+    img.setPixel(1, 1, qRgba(255, 0, 0, 255));
+    QTemporaryDir dir;
+    for (const char *format : {"png", "webp"}) {
+        SCOPED_TRACE(format);
+        QImageWriter w(dir.filePath(QStringLiteral("t")), format);
+        w.setQuality(100);
+        ASSERT_TRUE(w.write(img));
+        const LoadedImage r = loadImage(dir.filePath(QStringLiteral("t")));
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.image.pixel(0, 0), qRgb(255, 255, 255));
+        EXPECT_EQ(r.image.pixel(1, 1), qRgb(255, 0, 0));
+    }
+}
+
+TEST(ImageLoader, TiffIsTurnedUprightByItsOrientation)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("turned.tif"));
+    QImageWriter w(path, "tiff");
+    w.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(w.write(pattern()));
+    const LoadedImage r = loadImage(path);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.image, pattern().transformed(QTransform().rotate(90)));
+}
+
 TEST(ImageLoader, TransparentGifPixelsBecomeWhite)
 {
     QImage img(8, 8, QImage::Format_ARGB32);
@@ -83,7 +144,7 @@ TEST(ImageLoader, TransparentGifPixelsBecomeWhite)
 TEST(ImageLoader, RejectsOtherFormatsAndBadFiles)
 {
     QTemporaryDir dir;
-    EXPECT_EQ(loadImage(writeImage(dir, QStringLiteral("p.jpg"), pattern(), "png")).error, LoadError::Unsupported);
+    EXPECT_EQ(loadImage(writeImage(dir, QStringLiteral("p.jpg"), pattern(), "ppm")).error, LoadError::Unsupported);
     EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("e.bmp"), QByteArray())).error, LoadError::Unsupported);
     EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("r.gif"), QByteArray("hello world, not a picture")))
                   .error,

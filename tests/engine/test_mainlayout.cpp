@@ -156,3 +156,21 @@ TEST(MainLayout, WindowOffEveryScreenIsBroughtBack)
     for (const auto &c : cases)
         EXPECT_EQ(windowOnScreens(c.window, c.screens), c.expected) << c.what;
 }
+
+TEST(MainLayout, ChildFollowsTheAreaSize)
+{
+    const QSize minimum(120, 80);
+    struct Case {
+        QRect window;
+        QSize from, to;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {{201, 0, 600, 400}, {800, 400}, {900, 500}, {201, 0, 700, 500}},  // grows with the area
+        {{201, 0, 600, 400}, {800, 400}, {700, 350}, {201, 0, 500, 350}},  // and shrinks with it
+        {{201, 0, 600, 400}, {800, 400}, {300, 50}, {201, 0, 120, 80}},    // never below the minimum
+        {{10, 20, 300, 200}, {800, 400}, {800, 400}, {10, 20, 300, 200}},  // the same area: unchanged
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(followingArea(c.window, c.from, c.to, minimum), c.expected);
+}

@@ -27,9 +27,9 @@ TEST(Paths, EdgeCases)
 
 TEST(Paths, ImageExtensions)
 {
-    for (const char *e : {"jpg", "jpe", "jpeg", "bmp", "dib", "gif"})
+    for (const char *e : {"jpg", "jpe", "jpeg", "bmp", "dib", "gif", "png", "webp", "tif", "tiff"})
         EXPECT_TRUE(isImageExtension(QString::fromLatin1(e))) << e;
-    EXPECT_FALSE(isImageExtension(QStringLiteral("png")));
+    EXPECT_FALSE(isImageExtension(QStringLiteral("ppm")));
     EXPECT_FALSE(isImageExtension(QStringLiteral("txt")));
     EXPECT_FALSE(isImageExtension(QStringLiteral("JPG"))); // callers lower-case first
 }

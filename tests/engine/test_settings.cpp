@@ -1,7 +1,9 @@
 #include "engine/options.h"
+#include "engine/recentfiles.h"
 #include "engine/settings.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -200,4 +202,59 @@ TEST(Settings, GeometryIsStoredOnlyInNormalState)
     storeGeometry(store, minimised);
     EXPECT_EQ(store.read(keys::Width, QString()), QStringLiteral("8000"));
     EXPECT_EQ(store.read(keys::WindowState, QString()), QStringLiteral("0"));
+}
+
+TEST(RecentFiles, NewestFirstEachOnceAtMostEight)
+{
+    const QStringList eight = {"/a", "/b", "/c", "/d", "/e", "/f", "/g", "/h"};
+    struct Case {
+        QStringList list;
+        QString path;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {{}, "/a", {"/a"}},
+        {{"/a", "/b"}, "/c", {"/c", "/a", "/b"}},
+        {{"/a", "/b", "/c"}, "/b", {"/b", "/a", "/c"}}, // an earlier entry moves up
+        {{"/a", "/b"}, "/a", {"/a", "/b"}},
+        {eight, "/i", {"/i", "/a", "/b", "/c", "/d", "/e", "/f", "/g"}}, // the oldest drops off
+        {eight, "/h", {"/h", "/a", "/b", "/c", "/d", "/e", "/f", "/g"}},
+        {{"/a"}, "", {"/a"}},
+        {{"/a"}, "/A", {"/A", "/a"}}, // file names are case-sensitive
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(withRecentFile(c.list, c.path), c.expected) << c.path.toStdString();
+}
+
+TEST(RecentFiles, StoredAsLastFileAndRecentFile2To8WithoutTheMissingOnes)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("s.ini"));
+    QStringList files;
+    for (int i = 0; i < 8; ++i) {
+        files.append(dir.filePath(QStringLiteral("p%1.bmp").arg(i)));
+        QFile f(files.last());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    {
+        SettingsStore store(ini);
+        writeRecentFiles(store, files);
+        store.sync();
+    }
+    QSettings raw(ini, QSettings::IniFormat);
+    EXPECT_EQ(raw.value(QStringLiteral("ImageTessilor/LastFile")).toString(), files[0]);
+    EXPECT_EQ(raw.value(QStringLiteral("ImageTessilor/RecentFile2")).toString(), files[1]);
+    EXPECT_EQ(raw.value(QStringLiteral("ImageTessilor/RecentFile8")).toString(), files[7]);
+    SettingsStore store(ini);
+    EXPECT_EQ(readRecentFiles(store), files);
+
+    // A file that is gone, an empty key and a duplicate leave no gap.
+    QFile::remove(files[2]);
+    store.write(QStringLiteral("RecentFile5"), QString());
+    store.write(QStringLiteral("RecentFile7"), files[0]);
+    const QStringList shown = existingRecentFiles(readRecentFiles(store));
+    EXPECT_EQ(shown, (QStringList{files[0], files[1], files[3], files[5], files[7]}));
+    writeRecentFiles(store, shown);
+    EXPECT_EQ(readRecentFiles(store), shown);
+    EXPECT_EQ(store.read(QStringLiteral("RecentFile6"), QStringLiteral("unset")), QString());
 }

@@ -1,4 +1,5 @@
 #include "engine/viewlayout.h"
+#include "engine/viewzoom.h"
 
 #include <gtest/gtest.h>
 
@@ -205,4 +206,47 @@ TEST(ViewLayout, CaptionDragMovesByThePointerMovement)
     EXPECT_EQ(captionDragTarget(QPoint(0, 0), QPoint(-5, -5), QPoint(10, 10)), QPoint(-15, -15));
     const int big = std::numeric_limits<qint32>::max();
     EXPECT_EQ(captionDragTarget(QPoint(big, 0), QPoint(big, 0), QPoint(0, 0)).x(), big);
+}
+
+TEST(ViewZoom, StepsFitAndBounds)
+{
+    namespace vz = viewzoom;
+    struct Step {
+        double zoom, in, out;
+    };
+    const Step steps[] = {{1.0, 1.1, 0.9},  {0.9, 1.0, 0.75}, {0.4, 0.5, 0.33}, // between steps: the next ones
+                          {8.0, 8.0, 6.0},  {0.02, 0.03, 0.02}, {100, 8.0, 6.0}, // beyond the ends: bounded
+                          {-1, 1.1, 0.9},   {0.0, 1.1, 0.9}};                     // no zoom at all: 1
+    for (const Step &s : steps) {
+        EXPECT_DOUBLE_EQ(vz::stepIn(s.zoom), s.in) << s.zoom;
+        EXPECT_DOUBLE_EQ(vz::stepOut(s.zoom), s.out) << s.zoom;
+    }
+    struct Fit {
+        QSizeF document;
+        QSize viewport;
+        double zoom;
+    };
+    const Fit fits[] = {{{800, 400}, {400, 400}, 0.5},     {{100, 1000}, {400, 200}, 0.2},
+                        {{100, 50}, {400, 400}, 4.0},      {{10, 10}, {400, 400}, 8.0},
+                        {{1e6, 10}, {400, 400}, 0.02},     {{0, 10}, {400, 400}, 1.0},
+                        {{100, 100}, {0, 400}, 1.0}};
+    for (const Fit &f : fits)
+        EXPECT_DOUBLE_EQ(vz::fitting(f.document, f.viewport), f.zoom) << f.document.width();
+    // A fitted document needs no scrolling; a zoomed one scrolls in whole
+    // zoomed pixels.
+    EXPECT_EQ(vz::scrollRange(1000, vz::fitting({1000, 10}, {333, 333}), 333), 0);
+    EXPECT_EQ(vz::scrollRange(1000, 2.0, 333), 1667);
+    EXPECT_EQ(vz::scrollRange(100.5, 1.0, 100), 1);
+    EXPECT_EQ(vz::scrollRange(100, 0.5, 100), 0);
+}
+
+TEST(ViewZoom, PointsUnderThePointerStayPut)
+{
+    namespace vz = viewzoom;
+    const QPointF doc = vz::documentPoint(QPointF(50, 30), QPoint(100, 20), 2.0);
+    EXPECT_EQ(doc, QPointF(75, 25));
+    // Zooming from 2 to 4 about the same viewport point keeps that point.
+    const QPoint scroll = vz::scrollFor(doc, QPointF(50, 30), 4.0);
+    EXPECT_EQ(scroll, QPoint(250, 70));
+    EXPECT_EQ(vz::documentPoint(QPointF(50, 30), scroll, 4.0), doc);
 }

@@ -36,12 +36,13 @@ QImage pattern(int w = 40, int h = 30)
     return img;
 }
 
-QByteArray encoded(const QImage &img, const char *format)
+QByteArray encoded(const QImage &img, const char *format, int quality = -1)
 {
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
     QImageWriter w(&buf, format);
+    w.setQuality(quality);
     w.write(img);
     return bytes;
 }
@@ -249,6 +250,94 @@ QByteArray randomBytes(quint32 seed, int n)
     return b;
 }
 
+// CRC-32 of a PNG chunk's type and data.
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (char c : bytes) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void put32be(QByteArray &b, quint32 v)
+{
+    for (int i = 3; i >= 0; --i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+}
+
+// The same PNG with its header claiming another size, its checksum right.
+QByteArray pngWithSize(QByteArray png, quint32 w, quint32 h)
+{
+    // Signature (8), IHDR length (4) and type (4), then width and height.
+    QByteArray body = png.mid(12, 4 + 13);
+    body.replace(4, 8, QByteArray());
+    QByteArray size;
+    put32be(size, w);
+    put32be(size, h);
+    body.insert(4, size);
+    QByteArray crc;
+    put32be(crc, crc32(body));
+    return png.left(12) + body + crc + png.mid(12 + 4 + 13 + 4);
+}
+
+// The same lossless WebP with its bitstream header claiming another size
+// (1 .. 16384 each way).
+QByteArray webpWithSize(QByteArray webp, quint32 w, quint32 h)
+{
+    // "RIFF" size "WEBP" "VP8L" size, the signature byte 0x2F, then 14 bits
+    // of width - 1, 14 of height - 1, the alpha bit and 3 version bits.
+    const qsizetype at = 21;
+    quint32 bits = quint32(uchar(webp[at])) | quint32(uchar(webp[at + 1])) << 8 | quint32(uchar(webp[at + 2])) << 16 |
+                   quint32(uchar(webp[at + 3])) << 24;
+    bits = (bits & 0xF0000000u) | ((w - 1) & 0x3FFF) | ((h - 1) & 0x3FFF) << 14;
+    for (int i = 0; i < 4; ++i)
+        webp[at + i] = char((bits >> (8 * i)) & 0xFF);
+    return webp;
+}
+
+struct TiffTag {
+    quint16 tag;
+    quint16 type; // 3 SHORT, 4 LONG
+    quint32 count;
+    quint32 value;
+};
+
+// A little-endian TIFF whose directory comes first, repeated for every page,
+// then data. Tags 273 and 324 (strip and tile offsets) that are 0 point at
+// the data.
+QByteArray tiff(QList<TiffTag> tags, const QByteArray &data, int pages = 1)
+{
+    const quint32 directory = quint32(2 + 12 * tags.size() + 4);
+    const quint32 dataAt = 8 + directory * quint32(pages);
+    for (TiffTag &t : tags) {
+        if ((t.tag == 273 || t.tag == 324) && t.value == 0)
+            t.value = dataAt;
+    }
+    QByteArray b("II*\0", 4);
+    put32le(b, 8);
+    for (int page = 0; page < pages; ++page) {
+        put16le(b, quint32(tags.size()));
+        for (const TiffTag &t : tags) {
+            put16le(b, t.tag);
+            put16le(b, t.type);
+            put32le(b, t.count);
+            put32le(b, t.value);
+        }
+        put32le(b, page + 1 < pages ? quint32(b.size() + 4) : 0);
+    }
+    return b + data;
+}
+
+// The tags of an uncompressed 8-bit RGB picture in one strip.
+QList<TiffTag> rgbTiffTags(quint32 w, quint32 h)
+{
+    return {{256, 4, 1, w},         {257, 4, 1, h}, {258, 3, 1, 8}, {259, 3, 1, 1},         {262, 3, 1, 2},
+            {273, 4, 1, 0},         {277, 3, 1, 3}, {278, 4, 1, h}, {279, 4, 1, w * h * 3}};
+}
+
 } // namespace
 
 QByteArray bmpBytes(qint32 width, qint32 height, quint16 bits, quint32 compression, quint32 colours,
@@ -265,6 +354,11 @@ QByteArray greyPalette(int n)
 QByteArray gifBytes(quint16 w, quint16 h, const QByteArray &lzw)
 {
     return gif(w, h, w, h, lzw);
+}
+
+QByteArray rgbTiff(quint32 w, quint32 h, const QByteArray &rgb, int pages)
+{
+    return tiff(rgbTiffTags(w, h), rgb, pages);
 }
 
 QByteArray goodBmp()
@@ -496,6 +590,40 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
     add("bomb.jpg", jpegWithSize(encoded(pattern(8, 8), "jpeg"), 60000, 60000),
         "small JPEG claiming 60000 x 60000", tooLargeOrCorrupt);
 
+    // PNG, WebP and TIFF: cut short, lying about their size, tiles and
+    // strips that ask the decoder for memory the picture does not need.
+    {
+        const QByteArray webp = encoded(pattern(), "webp", 100);
+        const QByteArray rgb = encoded(pattern(), "ppm").right(40 * 30 * 3);
+        const QByteArray tif = tiff(rgbTiffTags(40, 30), rgb);
+        add("cut-header.png", png.left(20), "PNG cut inside its header", corrupt);
+        add("cut-data.png", png.left(png.size() * 3 / 4), "PNG cut inside its image data", corrupt);
+        add("cut-data.webp", webp.left(webp.size() * 3 / 4), "lossless WebP cut inside its data", corrupt);
+        add("cut-strip.tif", tif.left(tif.size() - 100), "TIFF cut inside its strip", corrupt);
+        add("magic-only.png", png.left(8), "PNG signature and nothing else", corrupt);
+        add("magic-only.tif", tif.left(4), "TIFF signature and nothing else", corrupt);
+        add("huge.png", pngWithSize(png, 60000, 60000), "PNG header claiming 60000 x 60000", tooLargeOrCorrupt);
+        add("zero.png", pngWithSize(png, 0, 0), "PNG header claiming 0 x 0", corrupt);
+        add("huge.webp", webpWithSize(webp, 16384, 16384), "lossless WebP of 16384 x 16384 in a few bytes",
+            tooLargeOrCorrupt);
+        QList<TiffTag> huge = rgbTiffTags(60000, 60000);
+        huge.last().value = quint32(rgb.size());
+        add("huge.tif", tiff(huge, rgb), "TIFF of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
+        QList<TiffTag> tiled = {{256, 4, 1, 40}, {257, 4, 1, 30}, {258, 3, 1, 8}, {259, 3, 1, 1},
+                                {262, 3, 1, 2},  {277, 3, 1, 3},  {322, 4, 1, 0x10000}, {323, 4, 1, 0x10000},
+                                {324, 4, 1, 0},  {325, 4, 1, quint32(rgb.size())}};
+        add("huge-tile.tif", tiff(tiled, rgb), "TIFF of 40 x 30 in one tile of 65536 x 65536", corrupt);
+        QList<TiffTag> past = rgbTiffTags(40, 30);
+        past[5].value = 0x7FFF0000;
+        add("strip-past-end.tif", tiff(past, rgb), "TIFF whose strip starts far past its end", corrupt);
+        QList<TiffTag> wide = rgbTiffTags(40, 30);
+        wide[6].value = 60000;
+        add("many-samples.tif", tiff(wide, rgb), "TIFF claiming 60000 samples a pixel", corrupt);
+        add("many-pages.tif", tiff(rgbTiffTags(4, 4), QByteArray(4 * 4 * 3, '\x80'), 20000),
+            "TIFF of 20000 pages of 4 x 4", {});
+        files.last().mayLoadUpTo = QSize(4, 4);
+    }
+
     // Random bytes, with and without a real signature in front.
     int seed = 1;
     for (const char *ext : {"jpg", "jpeg", "jpe", "bmp", "dib", "gif"}) {
@@ -508,16 +636,27 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         tooLargeOrCorrupt);
     add("random-after-magic.gif", QByteArray("GIF89a") + randomBytes(13, 4096),
         "GIF signature followed by random bytes", tooLargeOrCorrupt);
+    add("random-after-magic.png", png.left(8) + randomBytes(16, 4096), "PNG signature followed by random bytes",
+        tooLargeOrCorrupt);
+    add("random-after-magic.webp", QByteArray("RIFF\0\x10\0\0WEBP", 12) + randomBytes(17, 4096),
+        "WebP signature followed by random bytes", tooLargeOrCorrupt);
+    add("random-after-magic.tif", QByteArray("MM\0*", 4) + randomBytes(18, 4096),
+        "TIFF signature followed by random bytes", tooLargeOrCorrupt);
 
+    // Pictures under another format's extension load by their content.
+    add("png.jpg", png, "PNG named .jpg", {});
+    files.last().mayLoadUpTo = QSize(40, 30);
+    add("png.bmp", png, "PNG named .bmp", {});
+    files.last().mayLoadUpTo = QSize(40, 30);
+    add("png.gif", png, "PNG named .gif", {});
+    files.last().mayLoadUpTo = QSize(40, 30);
     // Other formats under the accepted extensions.
-    add("png.jpg", png, "PNG named .jpg", unsupported);
-    add("png.bmp", png, "PNG named .bmp", unsupported);
-    add("png.gif", png, "PNG named .gif", unsupported);
     add("ppm.gif", encoded(pattern(), "ppm"), "PPM named .gif", unsupported);
     add("xpm.bmp", encoded(pattern(4, 4), "xpm"), "XPM named .bmp", unsupported);
-    add("tiff.jpg", QByteArray("II*\0\x08\0\0\0", 8) + randomBytes(14, 64), "TIFF header named .jpg", unsupported);
-    add("webp.gif", QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) + randomBytes(15, 32), "WebP header named .gif",
-        unsupported);
+    add("tiff.jpg", QByteArray("II*\0\x08\0\0\0", 8) + randomBytes(14, 64), "TIFF header and random bytes named .jpg",
+        tooLargeOrCorrupt);
+    add("webp.gif", QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) + randomBytes(15, 32),
+        "WebP header and random bytes named .gif", tooLargeOrCorrupt);
     add("svg.bmp", QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>"),
         "SVG text named .bmp", unsupported);
     add("text.jpg", QByteArray("just some text\r\n"), "a text file named .jpg", unsupported);

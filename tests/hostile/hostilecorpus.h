@@ -42,6 +42,9 @@ QByteArray greyPalette(int n);
 // A GIF of one w x h frame from its raw LZW data (minimum code size 2),
 // palette black, white, red, blue.
 QByteArray gifBytes(quint16 w, quint16 h, const QByteArray &lzw);
+// An uncompressed 8-bit RGB TIFF of w x h pixels (rgb: rows of R, G, B) in
+// one strip, its directory first, repeated for every page.
+QByteArray rgbTiff(quint32 w, quint32 h, const QByteArray &rgb, int pages = 1);
 
 // A progressive JPEG of a flat mid-grey picture (1 component) or flat
 // colour (3), all at full resolution, valid to the letter: one DC scan (a
