@@ -7,6 +7,8 @@
 #include "app/globals.h"
 #include "app/gridcoupling.h"
 #include "app/livepreview.h"
+#include "app/pickerwindows.h"
+#include "app/mainsettings.h"
 #include "app/recentmenu.h"
 #include "app/runcontrol.h"
 #include "app/textform.h"
@@ -75,7 +77,7 @@ QString openErrorMessage(const QString &fname)
 {
     return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") +
            QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддреживаемую "
+           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не поддреживаемую "
                           "степень сжатия или превышает допустимые размеры.");
 }
 
@@ -122,6 +124,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_bar.Toolbar6->installEventFilter(this);
     m_bar.helpButton->installEventFilter(this);
     m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
+    m_pickers = new PickerWindows(this);
     connectLivePreview();
     m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
     connect(m_recent, &RecentMenu::openRequested, this, [this](const QString &path) {
@@ -131,39 +134,18 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     Form_Load();
 }
 
-Form1::~Form1()
-{
-    if (m_figures)
-        delete m_figures.data();
-    if (m_colorMenu)
-        delete m_colorMenu.data();
-}
+Form1::~Form1() = default;
 
 void Form1::connectLivePreview()
 {
     m_preview = new LivePreview(
         m_run, [this] { return runRequest(); },
         [this] { return m_textForm && m_textForm->isVisible() && m_picForm && m_picForm->hasPicture(); }, this);
-    connect(m_bar.autoPreview, &QCheckBox::toggled, this, [this](bool on) {
-        m_preview->setEnabled(on);
-        m_preview->optionsChanged();
-    });
+    m_preview->watch(m_bar, m_textBar, m_figureBar);
     connect(m_run, &RunControl::previewFinished, this, [this] {
         if (m_closeRequested)
             QTimer::singleShot(0, this, &QWidget::close);
     });
-    // Every option a conversion reads.
-    auto changed = [this] { m_preview->optionsChanged(); };
-    connect(m_bar.ImageCombo1, &QComboBox::activated, this, changed);
-    for (QComboBox *list : {m_textBar.ImageCombo2, m_textBar.grid.sizeList, m_textBar.methodList,
-                            m_figureBar.grid.sizeList, m_figureBar.ImageCombo3})
-        connect(list, &QComboBox::currentIndexChanged, this, changed);
-    for (const GridFields *g : {&m_textBar.grid, &m_figureBar.grid}) {
-        for (QLineEdit *field : {g->columns, g->rows})
-            connect(field, &QLineEdit::textChanged, this, changed);
-    }
-    connect(m_textBar.Slider1, &QSlider::valueChanged, this, changed);
-    connect(m_figureBar.fillBox, &QCheckBox::toggled, this, changed);
 }
 
 void Form1::registerControls(const QList<WindowControl> &controls)
@@ -212,21 +194,9 @@ void Form1::Form_Load()
         globals::FigureFontName2 = QStringLiteral("Arial");
     });
     step([&] {
-        QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
-        const QSize s = scr ? scr->geometry().size() : QSize(1024, 768);
-        const WindowGeometry g =
-            tessilor::restoreGeometry(store, QSizeF(tw(s.width()), tw(s.height())), QSizeF(kDesignWidth, kDesignHeight));
-        // A stored place off every screen (another monitor set-up, a value
-        // beyond the window system's coordinates) is brought back.
-        QList<QRect> screens;
-        for (const QScreen *each : QGuiApplication::screens())
-            screens.append(each->availableGeometry());
-        auto pixels = [](double twips) { return qBound(-1000000, px(twips), 1000000); };
-        const QRect stored(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
-        const QRect place = ml::windowOnScreens(stored, screens);
+        const QRect place = storedWindowPlace(store, this, QSizeF(kDesignWidth, kDesignHeight), &m_storedState);
         resize(place.size());
         move(place.topLeft());
-        m_storedState = g.state;
     });
     StoredOptions options;
     step([&] { options.read(store, globals::FigureFontName); });
@@ -236,44 +206,23 @@ void Form1::Form_Load()
         layoutFigureBar(m_figureBar);
     });
     step([&] {
-        const QStringList modes = modeNames();
-        m_bar.ImageCombo1->addItem(appIcon(QStringLiteral("text")), modes.value(0));
-        m_bar.ImageCombo1->addItem(appIcon(QStringLiteral("fig")), modes.value(1));
+        fillModeList(m_bar.ImageCombo1);
         m_bar.ImageCombo1->setCurrentIndex(options.type - 1);
     });
     step([&] { m_recent->load(store); });
     step([&] {
-        int n = 1;
-        for (const RampFont &f : rampFonts()) {
-            m_textBar.ImageCombo2->addItem(appIcon(QStringLiteral("font%1").arg(n)), f.face, f.ramp);
-            ++n;
-        }
+        fillFontList(m_textBar.ImageCombo2);
         m_textBar.ImageCombo2->setCurrentIndex(options.font - 1);
     });
     step([&] {
-        const QStringList modes = colorModeNames();
-        m_figureBar.ImageCombo3->addItem(appIcon(QStringLiteral("color")), modes.value(0));
-        m_figureBar.ImageCombo3->addItem(appIcon(QStringLiteral("gray")), modes.value(1));
+        fillColorModeList(m_figureBar.ImageCombo3);
         m_figureBar.ImageCombo3->setCurrentIndex(0);
     });
     step([&] { m_nonClientHeight = float(tw(frameGeometry().height() - height())); });
     step([&] { m_bar.Toolbar1->show(); });
     step([&] { ImageCombo1_Click(); });
-    step([&] {
-        for (int size : sizeList()) {
-            m_textBar.grid.sizeList->addItem(QString::number(size));
-            m_figureBar.grid.sizeList->addItem(QString::number(size));
-        }
-        m_textBar.grid.sizeList->setCurrentIndex(options.textSize - 1);
-        m_figureBar.grid.sizeList->setCurrentIndex(options.figureSize - 1);
-    });
-    step([&] {
-        m_textBar.grid.proportional->setChecked(options.prop1 == 1);
-        m_figureBar.grid.proportional->setChecked(options.prop2 == 1);
-        m_textBar.methodList->setCurrentIndex(options.textMethod);
-        m_figureBar.fillBox->setChecked(options.figureFill);
-        m_bar.autoPreview->setChecked(options.autoPreview);
-    });
+    step([&] { fillSizeLists(m_textBar.grid.sizeList, m_figureBar.grid.sizeList); });
+    step([&] { showStoredChoices(options, m_bar, m_textBar, m_figureBar); });
     step([&] {
         // A missing or unreadable file gives an empty family name.
         globals::FigureFontName = InstallFont(globals::FigureFontFile1);
@@ -420,6 +369,7 @@ void Form1::setPictureColors()
 {
     m_pictureColors = true;
     m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(makePictureSwatch())));
+    m_preview->optionsChanged();
 }
 
 quint32 Form1::textColor() const
@@ -465,58 +415,43 @@ void Form1::setResultAvailable(bool available)
 
 QWidget *Form1::figurePicker() const
 {
-    return m_figures.data();
+    return m_pickers->figures();
 }
 
 QWidget *Form1::colorPicker() const
 {
-    return m_colorMenu.data();
+    return m_pickers->colors();
+}
+
+double Form1::pickerAnchorTwips() const
+{
+    return ml::pickerAnchorY(tw(frameGeometry().top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
+                             textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
+                             figureBarVisible() ? tw(m_figureBar.Toolbar3->height()) : 0);
 }
 
 void Form1::showFigurePicker()
 {
-    if (m_figures)
-        m_figures->close();
-    auto *picker = new Figures(this);
-    m_figures = picker;
+    const ml::PickerPlace p = ml::figurePickerPlace(tw(frameGeometry().left()), pickerAnchorTwips());
+    Figures *picker = m_pickers->showFigures(QPoint(px(p.left), px(p.top)));
     connect(picker, &Figures::figurePicked, this, [this](const QString &family, int code) { setFigure(family, code); });
-    const QRect frame = frameGeometry();
-    const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
-                                       textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
-                                       figureBarVisible() ? tw(m_figureBar.Toolbar3->height()) : 0);
-    const ml::PickerPlace p = ml::figurePickerPlace(tw(frame.left()), y);
-    picker->move(px(p.left), px(p.top));
-    picker->show();
 }
 
 void Form1::showColorPicker()
 {
-    if (m_colorMenu)
-        m_colorMenu->close();
-    auto *picker = new ColorMenu(&m_swatches, this);
-    m_colorMenu = picker;
+    const ml::PickerPlace p = ml::colorPickerPlace(
+        tw(frameGeometry().left()), tw(m_textBar.Toolbar5->mapTo(this, QPoint(0, 0)).x()), pickerAnchorTwips());
+    ColorMenu *picker = m_pickers->showColors(&m_swatches, QPoint(px(p.left), px(p.top)));
     connect(picker, &ColorMenu::swatchPicked, this, [this](int index) { setColorSwatch(index); });
     connect(picker, &ColorMenu::pictureColorsPicked, this, &Form1::setPictureColors);
-    const QRect frame = frameGeometry();
-    const double y = ml::pickerAnchorY(tw(frame.top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
-                                       textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
-                                       figureBarVisible() ? tw(m_figureBar.Toolbar3->height()) : 0);
-    const ml::PickerPlace p =
-        ml::colorPickerPlace(tw(frame.left()), tw(m_textBar.Toolbar5->mapTo(this, QPoint(0, 0)).x()), y);
-    picker->move(px(p.left), px(p.top));
-    picker->show();
 }
 
 void Form1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        // A click back into the main window dismisses the pickers.
-        if (m_figures && !m_figures->isActiveWindow())
-            m_figures->close();
-        if (m_colorMenu && !m_colorMenu->isActiveWindow())
-            m_colorMenu->close();
-    }
+    // A click back into the main window dismisses the pickers.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_pickers->ownerActivated();
 }
 
 QString Form1::helpFilePath()
@@ -597,11 +532,12 @@ void Form1::OpenFile()
             folder = getPath(folder);
     }
     FilterTable filters;
-    filters.entries = {{QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
-                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
-                       {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+    // The original entry first, as it always was; the newer formats after it.
+    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
                         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
+                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")},
+                       {QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
+                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;
@@ -866,17 +802,9 @@ void Form1::saveSettings()
     });
     step([&] {
         StoredOptions o;
-        o.type = m_bar.ImageCombo1->currentIndex() + 1;
-        o.font = m_textBar.ImageCombo2->currentIndex() + 1;
+        takeStoredChoices(o, m_bar, m_textBar, m_figureBar);
         o.figureFont = figureFamily();
         o.figureCode = figureCodeFromKey(figureKey());
-        o.textSize = m_textBar.grid.sizeList->currentIndex() + 1;
-        o.figureSize = m_figureBar.grid.sizeList->currentIndex() + 1;
-        o.prop1 = m_textBar.grid.proportional->isChecked() ? 1 : 0;
-        o.prop2 = m_figureBar.grid.proportional->isChecked() ? 1 : 0;
-        o.textMethod = m_textBar.methodList->currentIndex();
-        o.figureFill = m_figureBar.fillBox->isChecked();
-        o.autoPreview = m_bar.autoPreview->isChecked();
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
         o.lastResultTip = resultTip(m_commands);
@@ -891,10 +819,7 @@ void Form1::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    if (m_figures)
-        m_figures->close();
-    if (m_colorMenu)
-        m_colorMenu->close();
+    m_pickers->closeAll();
     // Child windows first: the image window stores its file in the
     // last-file entry when it closes.
     if (m_picForm && m_picForm->hasPicture())

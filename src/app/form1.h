@@ -18,6 +18,7 @@ class QToolButton;
 namespace tessilor {
 
 class GridCoupling;
+class PickerWindows;
 class LivePreview;
 class RecentMenu;
 class RunControl;
@@ -126,6 +127,7 @@ private:
     void Form_Load();
     void connectCommands();
     void connectLivePreview();
+    double pickerAnchorTwips() const;
     void registerControls(const QList<WindowControl> &controls);
     void layoutOnResize();
 
@@ -150,10 +152,9 @@ private:
     QMdiArea *m_mdi = nullptr;
     QPointer<PicForm> m_picForm;
     QPointer<TextForm> m_textForm;
-    QPointer<Figures> m_figures;
-    QPointer<ColorMenu> m_colorMenu;
     RunControl *m_run = nullptr;
     GridCoupling *m_coupling = nullptr;
+    PickerWindows *m_pickers = nullptr;
     LivePreview *m_preview = nullptr;
     RecentMenu *m_recent = nullptr;
 

@@ -2,6 +2,11 @@
 
 #include "app/runcontrol.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+
 namespace tessilor {
 
 LivePreview::LivePreview(RunControl *run, std::function<RunRequest()> request, std::function<bool()> resultShown,
@@ -14,6 +19,25 @@ LivePreview::LivePreview(RunControl *run, std::function<RunRequest()> request, s
         if (failure.isEmpty() && !m_settle.isActive())
             Q_EMIT shown(m_clock.elapsed());
     });
+}
+
+void LivePreview::watch(const MainBar &bar, const TextBar &text, const FigureBar &figures)
+{
+    connect(bar.autoPreview, &QCheckBox::toggled, this, [this](bool on) {
+        setEnabled(on);
+        optionsChanged();
+    });
+    auto changed = [this] { optionsChanged(); };
+    connect(bar.ImageCombo1, &QComboBox::activated, this, changed);
+    for (QComboBox *list : {text.ImageCombo2, text.grid.sizeList, text.methodList, figures.grid.sizeList,
+                            figures.ImageCombo3})
+        connect(list, &QComboBox::currentIndexChanged, this, changed);
+    for (const GridFields *g : {&text.grid, &figures.grid}) {
+        for (QLineEdit *field : {g->columns, g->rows})
+            connect(field, &QLineEdit::textChanged, this, changed);
+    }
+    connect(text.Slider1, &QSlider::valueChanged, this, changed);
+    connect(figures.fillBox, &QCheckBox::toggled, this, changed);
 }
 
 void LivePreview::setEnabled(bool on)

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "app/mainbars.h"
 #include "app/runrequest.h"
 
 namespace tessilor {
@@ -25,6 +26,10 @@ public:
     // window is open to show a preview in.
     LivePreview(RunControl *run, std::function<RunRequest()> request, std::function<bool()> resultShown,
                 QObject *parent);
+
+    // Follows the bars: the box "Автопросмотр" switches the preview, and
+    // every option a conversion reads is watched.
+    void watch(const MainBar &bar, const TextBar &text, const FigureBar &figures);
 
     void setEnabled(bool on);
     bool isEnabled() const { return m_enabled; }

@@ -45,7 +45,7 @@ private Q_SLOTS:
             apptest::closeNextMessage(&text, &icon);
             QVERIFY2(!form->LoadImage(h.path), qPrintable(h.what));
             QCOMPARE(text, QStringLiteral("Ошибка открытия файла ") + h.name.toLower() +
-                               QStringLiteral(".\r\nВозможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
+                               QStringLiteral(".\r\nВозможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не "
                                               "поддреживаемую степень сжатия или превышает допустимые размеры."));
             QCOMPARE(icon, QMessageBox::Critical);
             QVERIFY2(form->existingPicForm()->hasPicture(), qPrintable(h.what));
