@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/gridcoupling.h"
 #include "app/livepreview.h"
+#include "app/picturedrop.h"
 #include "app/pickerwindows.h"
 #include "app/mainsettings.h"
 #include "app/recentmenu.h"
@@ -31,22 +32,18 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 
 #include <exception>
 
@@ -96,7 +93,6 @@ void setControlEnabled(QWidget *control, bool enabled)
 Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setAcceptDrops(true);
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
     m_mdi->setBackground(palette().dark());
@@ -125,6 +121,13 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_bar.helpButton->installEventFilter(this);
     m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
     m_pickers = new PickerWindows(this);
+    // A dropped picture opens as one chosen in the dialog; the open-state
+    // check follows whatever came (a drop without files too).
+    new PictureDrop(this, [this] { return isRunning(); }, [this](const QString &file) {
+        if (!file.isEmpty())
+            LoadImage(file);
+        CheckOpen();
+    });
     connectLivePreview();
     m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
     connect(m_recent, &RecentMenu::openRequested, this, [this](const QString &path) {
@@ -591,40 +594,6 @@ void Form1::CheckOpen()
     if (!open && m_picForm && m_picForm->isVisible())
         m_picForm->close();
     m_inCheckOpen = false;
-}
-
-void Form1::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (event->mimeData()->hasUrls() && !isRunning())
-        event->acceptProposedAction();
-}
-
-void Form1::dragMoveEvent(QDragMoveEvent *event)
-{
-    if (event->mimeData()->hasUrls() && !isRunning())
-        event->acceptProposedAction();
-}
-
-void Form1::dropEvent(QDropEvent *event)
-{
-    if (isRunning())
-        return;
-    const QMimeData *data = event->mimeData();
-    if (data->hasUrls()) {
-        const QList<QUrl> urls = data->urls();
-        if (!urls.isEmpty()) {
-            const QString f = urls.first().toLocalFile();
-            if (f.isEmpty() || !isImageExtension(getExt(f))) {
-                QMessageBox::warning(this, kCaption,
-                                     QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP, GIF, PNG, WebP и TIFF.")
-                                         .arg(f.isEmpty() ? urls.first().toDisplayString() : QFileInfo(f).fileName()));
-                return;
-            }
-            event->acceptProposedAction();
-            LoadImage(f);
-        }
-    }
-    CheckOpen();
 }
 
 // ---------------------------------------------------------------------------
