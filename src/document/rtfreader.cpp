@@ -403,13 +403,6 @@ private:
             }
             ch = cp == 1251 ? codePageChar(b) : QChar(char16_t(b));
         }
-        if (g.dest == Dest::FontTable) {
-            if (ch == u';')
-                storeFontName();
-            else
-                m_fontName.append(ch);
-            return;
-        }
         text(ch);
     }
 

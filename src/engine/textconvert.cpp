@@ -65,6 +65,25 @@ CellTable::CellTable(const QString &ramp, qint16 contrast)
     }
 }
 
+bool finishTextRow(char *line, char *end, int row, int lastRow, int walked, QIODevice &out, YieldClock &clock,
+                   TextResult &result)
+{
+    if (row == 0)
+        result.counts.gridColumns = walked;
+    *end++ = '\r';
+    *end++ = '\n';
+    const qint64 len = end - line;
+    if (out.write(line, len) != len) {
+        result.error = ConvertError::WriteFailed;
+        result.counts.endRow = row;
+        return false;
+    }
+    clock.tick();
+    clock.percent(rowPercent(row, lastRow));
+    ++result.counts.gridRows;
+    return true;
+}
+
 TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contrast, QIODevice &out,
                          const RunHooks &hooks)
 {
@@ -107,19 +126,8 @@ TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contras
             ++walked;
             clock.afterCell();
         }
-        if (i == 0)
-            result.counts.gridColumns = walked;
-        *p++ = '\r';
-        *p++ = '\n';
-        const qint64 len = p - line.data();
-        if (out.write(line.data(), len) != len) {
-            result.error = ConvertError::WriteFailed;
-            result.counts.endRow = i;
+        if (!finishTextRow(line.data(), p, i, lastRow, walked, out, clock, result))
             return result;
-        }
-        clock.tick();
-        clock.percent(rowPercent(i, lastRow));
-        ++result.counts.gridRows;
     }
     result.counts.endRow = i;
     result.counts.stopped = stopped;

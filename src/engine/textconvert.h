@@ -40,6 +40,13 @@ struct TextResult {
     ConvertError error = ConvertError::None;
 };
 
+// The end of one row of a text conversion: the line [line, end) gets its
+// CR LF (room for two more bytes is needed) and goes to out; the first row
+// sets the column count (walked cells); the row is counted and the progress
+// reported. False, with the error and end row set, when out refused it.
+bool finishTextRow(char *line, char *end, int row, int lastRow, int walked, QIODevice &out, YieldClock &clock,
+                   TextResult &result);
+
 // Writes one line per grid row to out, every cell's ramp character twice,
 // each line (the last too) ended by CR LF, UTF-8. Stops before any cell when
 // the stop flag is set; the row in progress is still written as far as it got.

@@ -342,19 +342,8 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
             ++walked;
             clock.afterCell();
         }
-        if (i == 0)
-            result.counts.gridColumns = walked;
-        *p++ = '\r';
-        *p++ = '\n';
-        const qint64 len = p - line.data();
-        if (out.write(line.data(), len) != len) {
-            result.error = ConvertError::WriteFailed;
-            result.counts.endRow = i;
+        if (!finishTextRow(line.data(), p, i, lastRow, walked, out, clock, result))
             return result;
-        }
-        clock.tick();
-        clock.percent(rowPercent(i, lastRow));
-        ++result.counts.gridRows;
         if (stopped) {
             ++i;
             break;

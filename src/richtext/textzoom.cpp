@@ -103,7 +103,7 @@ bool isOne(double zoom)
 
 } // namespace
 
-TextZoom::TextZoom(QTextEdit *edit) : QObject(edit), m_edit(edit)
+TextZoom::TextZoom(QTextEdit *edit) : QObject(edit), m_target(edit)
 {
     auto action = [this](const QString &name, const QString &text, const QList<QKeySequence> &keys) {
         auto *a = new QAction(text, this);
@@ -145,20 +145,25 @@ TextZoom::TextZoom(QTextEdit *edit) : QObject(edit), m_edit(edit)
     }
 }
 
+QTextEdit *TextZoom::edit() const
+{
+    return qobject_cast<QTextEdit *>(m_target.data());
+}
+
 QPoint TextZoom::scroll() const
 {
-    return QPoint(m_edit->horizontalScrollBar()->value(), m_edit->verticalScrollBar()->value());
+    return QPoint(edit()->horizontalScrollBar()->value(), edit()->verticalScrollBar()->value());
 }
 
 void TextZoom::applyRanges()
 {
-    if (!m_edit)
+    if (!edit())
         return;
-    const QSizeF doc = m_edit->document()->documentLayout()->documentSize();
-    const QSize view = m_edit->viewport()->size();
+    const QSizeF doc = edit()->document()->documentLayout()->documentSize();
+    const QSize view = edit()->viewport()->size();
     m_settingRanges = true;
-    QScrollBar *h = m_edit->horizontalScrollBar();
-    QScrollBar *v = m_edit->verticalScrollBar();
+    QScrollBar *h = edit()->horizontalScrollBar();
+    QScrollBar *v = edit()->verticalScrollBar();
     if (isOne(m_zoom)) {
         // As the text window itself has them.
         const QSize size = doc.toSize();
@@ -175,12 +180,12 @@ void TextZoom::applyRanges()
 
 void TextZoom::setZoom(double zoom, QPointF anchor)
 {
-    if (!m_edit)
+    if (!edit())
         return;
     zoom = vz::bounded(zoom);
     if (std::abs(zoom - m_zoom) < 1e-9)
         return;
-    QWidget *view = m_edit->viewport();
+    QWidget *view = edit()->viewport();
     if (anchor.x() < 0 || anchor.y() < 0)
         anchor = QPointF(view->width() / 2.0, view->height() / 2.0);
     const QPointF point = vz::documentPoint(anchor, scroll(), m_zoom);
@@ -188,8 +193,8 @@ void TextZoom::setZoom(double zoom, QPointF anchor)
     m_wheelRest = 0;
     applyRanges();
     const QPoint to = vz::scrollFor(point, anchor, m_zoom);
-    m_edit->horizontalScrollBar()->setValue(to.x());
-    m_edit->verticalScrollBar()->setValue(to.y());
+    edit()->horizontalScrollBar()->setValue(to.x());
+    edit()->verticalScrollBar()->setValue(to.y());
     view->update();
     Q_EMIT zoomChanged(m_zoom);
 }
@@ -211,16 +216,16 @@ void TextZoom::resetZoom()
 
 void TextZoom::fitWhole()
 {
-    if (!m_edit)
+    if (!edit())
         return;
-    setZoom(vz::fitting(m_edit->document()->documentLayout()->documentSize(), m_edit->viewport()->size()));
-    m_edit->horizontalScrollBar()->setValue(0);
-    m_edit->verticalScrollBar()->setValue(0);
+    setZoom(vz::fitting(edit()->document()->documentLayout()->documentSize(), edit()->viewport()->size()));
+    edit()->horizontalScrollBar()->setValue(0);
+    edit()->verticalScrollBar()->setValue(0);
 }
 
 void TextZoom::paint(QPaintEvent *event)
 {
-    QWidget *view = m_edit->viewport();
+    QWidget *view = edit()->viewport();
     QPainter painter(view);
     const QPoint offset = scroll();
     painter.translate(-offset);
@@ -234,28 +239,28 @@ void TextZoom::paint(QPaintEvent *event)
     QAbstractTextDocumentLayout::PaintContext context;
     context.clip = clip;
     context.cursorPosition = -1;
-    context.palette = m_edit->palette();
-    const QTextCursor cursor = m_edit->textCursor();
+    context.palette = edit()->palette();
+    const QTextCursor cursor = edit()->textCursor();
     if (cursor.hasSelection()) {
         QAbstractTextDocumentLayout::Selection selection;
         selection.cursor = cursor;
-        const QPalette::ColorGroup group = m_edit->hasFocus() ? QPalette::Active : QPalette::Inactive;
+        const QPalette::ColorGroup group = edit()->hasFocus() ? QPalette::Active : QPalette::Inactive;
         selection.format.setBackground(context.palette.brush(group, QPalette::Highlight));
         selection.format.setForeground(context.palette.brush(group, QPalette::HighlightedText));
         context.selections.append(selection);
     }
-    m_edit->document()->documentLayout()->draw(&painter, context);
+    edit()->document()->documentLayout()->draw(&painter, context);
 }
 
 bool TextZoom::paintCells(QPainter &painter)
 {
-    const QTextDocument *doc = m_edit->document();
+    const QTextDocument *doc = edit()->document();
     const auto *layout = qobject_cast<const MosaicLayout *>(doc->documentLayout());
     // A selection is drawn glyph by glyph, as the window always draws it.
-    if (!layout || layout->rowPitch() * m_zoom > kTinyCellPixels || m_edit->textCursor().hasSelection())
+    if (!layout || layout->rowPitch() * m_zoom > kTinyCellPixels || edit()->textCursor().hasSelection())
         return false;
     if (m_cells.isNull())
-        m_cells = mosaicCells(doc, layout, m_edit->palette());
+        m_cells = mosaicCells(doc, layout, edit()->palette());
     if (m_cells.isNull())
         return false;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -273,7 +278,7 @@ bool TextZoom::forwardMapped(QEvent *event)
     QMouseEvent mapped(me->type(), point, me->scenePosition(), me->globalPosition(), me->button(), me->buttons(),
                        me->modifiers(), me->pointingDevice());
     m_forwarding = true;
-    QCoreApplication::sendEvent(m_edit->viewport(), &mapped);
+    QCoreApplication::sendEvent(edit()->viewport(), &mapped);
     m_forwarding = false;
     event->setAccepted(mapped.isAccepted());
     return true;
@@ -281,11 +286,12 @@ bool TextZoom::forwardMapped(QEvent *event)
 
 bool TextZoom::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_edit && watched == m_edit && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+    QTextEdit *const edit = this->edit();
+    if (edit && watched == edit && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         for (QAction *a : actions())
             a->setEnabled(event->type() == QEvent::Show);
     }
-    if (!m_edit || watched != m_edit->viewport() || m_forwarding)
+    if (!edit || watched != edit->viewport() || m_forwarding)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Wheel: {

@@ -62,7 +62,11 @@ private:
     QPoint scroll() const;
     bool forwardMapped(QEvent *event);
 
-    QPointer<QTextEdit> m_edit;
+    // The text window, or null once it is gone or being taken apart (its
+    // children, this one among them, go while it is only a QWidget).
+    QTextEdit *edit() const;
+
+    QPointer<QObject> m_target;
     double m_zoom = 1.0;
     int m_wheelRest = 0; // wheel turn not yet spent on a step, in 1/8 degrees
     bool m_settingRanges = false;

@@ -85,23 +85,13 @@ private:
 
     Form1 *openWith(const QString &picture)
     {
-        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<Form1>();
-        m_form->showAsStored();
-        m_form->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_form.get()))
-            qWarning("main window did not become active");
+        m_form = apptest::openMainWindow();
         if (picture.isEmpty() || !m_form->LoadImage(picture))
             return nullptr;
         m_form->CheckOpen();
         return m_form.get();
     }
-    bool run(Form1 *f)
-    {
-        QSignalSpy finished(f, &Form1::runFinished);
-        QTest::mouseClick(apptest::child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
-        return finished.count() > 0 || finished.wait(60000);
-    }
+    bool run(Form1 *f) { return apptest::clickStartAndWait(f); }
     // Saves the result through the result button and the save dialog.
     bool saveAs(Form1 *f, const QString &path)
     {

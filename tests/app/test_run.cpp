@@ -50,6 +50,7 @@
 #include <sys/resource.h>
 
 using namespace tessilor;
+using apptest::clickStartAndWait;
 
 // Receives the files the program hands to the desktop.
 class UrlCatcher : public QObject
@@ -70,12 +71,7 @@ private:
 
     Form1 *openWithPicture(int w, int h, const char *format = "BMP")
     {
-        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<Form1>();
-        m_form->showAsStored();
-        m_form->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_form.get()))
-            qWarning("main window did not become active");
+        m_form = apptest::openMainWindow();
         const QString ext = QString::fromLatin1(format).toLower();
         const QString path = apptest::writePicture(
             m_pics.filePath(QStringLiteral("run%1x%2.%3").arg(w).arg(h).arg(ext)), w, h, format);
@@ -83,13 +79,6 @@ private:
             return nullptr;
         m_form->CheckOpen();
         return m_form.get();
-    }
-    // Clicks the start button and waits until the run has ended.
-    bool clickStartAndWait(Form1 *f, int timeoutMs = 60000)
-    {
-        QSignalSpy finished(f, &Form1::runFinished);
-        QTest::mouseClick(apptest::child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
-        return finished.count() > 0 || finished.wait(timeoutMs);
     }
     // Starts a long figure run (1024 x 1024) and calls act once, as soon as
     // the run is under way; returns when the run has ended.

@@ -14,13 +14,18 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
+#include <memory>
 
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
+#include "app/form1.h"
 #include "app/globals.h"
 #include "engine/paths.h"
 
@@ -139,15 +144,43 @@ inline QByteArray readAll(const QString &path)
     return f.readAll();
 }
 
+// A main window as a test starts with it: the settings cleared, shown and
+// active.
+inline std::unique_ptr<tessilor::Form1> openMainWindow()
+{
+    QSettings(iniPath(), QSettings::IniFormat).clear();
+    auto form = std::make_unique<tessilor::Form1>();
+    form->showAsStored();
+    form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        qWarning("main window did not become active");
+    return form;
+}
+
+// Clicks the start button and waits until the run has ended.
+inline bool clickStartAndWait(tessilor::Form1 *f, int timeoutMs = 60000)
+{
+    QSignalSpy finished(f, &tessilor::Form1::runFinished);
+    QTest::mouseClick(child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
+    return finished.count() > 0 || finished.wait(timeoutMs);
+}
+
 // The main of a desktop widget test program: a private home, the program's
-// name, font substitutions and paths, then the test functions of T.
+// name, font substitutions and paths, then the test functions of T. With
+// platform "xcb" the tests run on the real X server (see tests/x11) and fail
+// at once on any other.
 template<typename T>
-int runAppTests(int argc, char **argv)
+int runAppTests(int argc, char **argv, const char *platform = "offscreen")
 {
     QTemporaryDir home;
     isolateHome(home.path());
+    qputenv("QT_QPA_PLATFORM", platform);
     QApplication::setApplicationName(QStringLiteral("tessilor"));
     QApplication app(argc, argv);
+    if (QGuiApplication::platformName() != QLatin1String(platform)) {
+        qCritical("these tests need the %s platform", platform);
+        return 1;
+    }
     tessilor::installFontSubstitutions();
     tessilor::globals::initPaths(tessilor::dataFolder(), tessilor::programFilesFolder());
     T tests;
@@ -158,3 +191,6 @@ int runAppTests(int argc, char **argv)
 
 #define TESSILOR_APP_TEST_MAIN(TestClass) \
     int main(int argc, char **argv) { return apptest::runAppTests<TestClass>(argc, argv); }
+// The X11 tests: run them under tests/x11/run-xvfb.sh.
+#define TESSILOR_X11_TEST_MAIN(TestClass) \
+    int main(int argc, char **argv) { return apptest::runAppTests<TestClass>(argc, argv, "xcb"); }

@@ -6,6 +6,7 @@
 // Every grab is kept as a PNG in the folder TESSILOR_X11_SHOTS names (the
 // test's build folder), to be looked at.
 #include "support/apptestsupport.h"
+#include "support/screengrab.h"
 
 #include "app/aboutdialog.h"
 #include "app/colorpicker.h"
@@ -41,23 +42,11 @@
 #include <memory>
 
 using namespace tessilor;
+using apptest::globalRect;
+using apptest::grabScreen;
+using apptest::keepShot;
 
 namespace {
-
-// The whole screen as the X server has it.
-QImage grabScreen()
-{
-    QCoreApplication::processEvents();
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// Keeps a grab as a PNG to be looked at.
-void keepShot(const QImage &shot, const QString &name)
-{
-    const QString dir = QString::fromLocal8Bit(qgetenv("TESSILOR_X11_SHOTS"));
-    if (!dir.isEmpty() && QDir().mkpath(dir))
-        shot.save(dir + u'/' + name + QStringLiteral(".png"));
-}
 
 // A check made by a helper ends the test when it failed there.
 #define ON_SCREEN(check)                                                                                               \
@@ -66,11 +55,6 @@ void keepShot(const QImage &shot, const QString &name)
         if (QTest::currentTestFailed())                                                                                \
             return;                                                                                                    \
     } while (false)
-
-QRect globalRect(const QWidget *w)
-{
-    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
-}
 
 bool near(QRgb a, QRgb b, int tolerance)
 {
@@ -152,12 +136,7 @@ private:
         f->CheckOpen();
         return true;
     }
-    bool clickStartAndWait(Form1 *f)
-    {
-        QSignalSpy finished(f, &Form1::runFinished);
-        QTest::mouseClick(apptest::child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
-        return finished.count() > 0 || finished.wait(120000);
-    }
+    bool clickStartAndWait(Form1 *f) { return apptest::clickStartAndWait(f, 120000); }
     void setFigureMode(Form1 *f, bool figures)
     {
         apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(figures ? 1 : 0);
@@ -530,22 +509,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    apptest::isolateHome(home.path());
-    // The real window system, whatever the test run set for the others.
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        qCritical("the X11 tests need the xcb platform (run them under run-xvfb.sh)");
-        return 1;
-    }
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    TestX11Windows t;
-    return QTest::qExec(&t, argc, argv);
-}
+TESSILOR_X11_TEST_MAIN(TestX11Windows)
 
 #include "test_x11_windows.moc"

@@ -4,6 +4,7 @@
 // view's zoom keys and wheel. Grabs of the screen are kept as PNGs in the
 // folder TESSILOR_X11_SHOTS names.
 #include "support/apptestsupport.h"
+#include "support/screengrab.h"
 
 #include "app/form1.h"
 #include "app/startup.h"
@@ -37,26 +38,11 @@
 #include <memory>
 
 using namespace tessilor;
+using apptest::globalRect;
+using apptest::grabScreen;
+using apptest::keepShot;
 
 namespace {
-
-QImage grabScreen()
-{
-    QCoreApplication::processEvents();
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-void keepShot(const QImage &shot, const QString &name)
-{
-    const QString dir = QString::fromLocal8Bit(qgetenv("TESSILOR_X11_SHOTS"));
-    if (!dir.isEmpty() && QDir().mkpath(dir))
-        shot.save(dir + u'/' + name + QStringLiteral(".png"));
-}
-
-QRect globalRect(const QWidget *w)
-{
-    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
-}
 
 // Share of the points of a window's rectangle on screen that differ from
 // white: ink of a picture or a result.
@@ -323,21 +309,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    apptest::isolateHome(home.path());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication::setApplicationName(QStringLiteral("tessilor"));
-    QApplication app(argc, argv);
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        qCritical("the X11 tests need the xcb platform (run them under run-xvfb.sh)");
-        return 1;
-    }
-    installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder());
-    TestX11Workflow t;
-    return QTest::qExec(&t, argc, argv);
-}
+TESSILOR_X11_TEST_MAIN(TestX11Workflow)
 
 #include "test_x11_workflow.moc"
