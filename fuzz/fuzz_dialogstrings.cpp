@@ -95,8 +95,7 @@ void checkFilters(const QStringList &lines)
     for (const FilterEntry &e : table.entries) {
         if (e.patterns.size() < 2)
             continue;
-        expected << FilterEntry{e.description.size() >= 2 ? e.description : QStringLiteral("Разные файлы"),
-                                e.patterns};
+        expected << FilterEntry{e.description.size() >= 2 ? e.description : QStringLiteral("Разные файлы"), e.patterns};
     }
     if (table.entries.isEmpty())
         expected << FilterEntry{QStringLiteral("Все файлы"), QStringLiteral("*.*")};

@@ -25,8 +25,8 @@ inline void ensureApplication()
 
 } // namespace tessilor::fuzz
 
-#define FUZZ_CHECK(cond)                                                                                             \
-    do {                                                                                                             \
-        if (!(cond))                                                                                                 \
-            ::tessilor::fuzz::fail(#cond);                                                                           \
+#define FUZZ_CHECK(cond)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond))                                                                                                   \
+            ::tessilor::fuzz::fail(#cond);                                                                             \
     } while (0)

@@ -14,7 +14,7 @@ TESSILOR_PACKAGES=(
   xvfb xauth poppler-utils
   zlib1g-dev
   libreoffice-writer-nogui chromium
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   fp-utils
   appstream desktop-file-utils dpkg-dev file
 )

@@ -138,9 +138,10 @@ BENCHMARK(BM_DrawFigures1024)->ArgName("grain")->Arg(0)->Arg(1)->Unit(benchmark:
 // colours, 2 figures; 0 txt, 1 ansi.
 static void BM_CliTextOrAnsi(benchmark::State &state)
 {
-    QStringList args{QStringLiteral("-c"), QStringLiteral("1024"), QStringLiteral("-r"), QStringLiteral("1024"),
-                     QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-F"),
-                     state.range(1) ? QStringLiteral("ansi") : QStringLiteral("txt")};
+    QStringList args{QStringLiteral("-c"), QStringLiteral("1024"),
+                     QStringLiteral("-r"), QStringLiteral("1024"),
+                     QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                     QStringLiteral("-F"), state.range(1) ? QStringLiteral("ansi") : QStringLiteral("txt")};
     if (state.range(0) == 1)
         args << QStringLiteral("--color") << QStringLiteral("picture");
     if (state.range(0) == 2)

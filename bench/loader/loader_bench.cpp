@@ -80,12 +80,12 @@ int main(int argc, char **argv)
                   writeReal(dir, QStringLiteral("prog.jpg"), 4096, 3072, true, false)});
     for (const auto &f : files) {
         const QString path = f.second;
-        benchmark::RegisterBenchmark(("Full/" + f.first).toStdString().c_str(),
-                                     [path](benchmark::State &s) { loadFull(s, path); })
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("Grid/" + f.first).toStdString().c_str(),
-                                     [path](benchmark::State &s) { loadForGrid(s, path); })
-            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Full/" + f.first).toStdString().c_str(), [path](benchmark::State &s) {
+            loadFull(s, path);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Grid/" + f.first).toStdString().c_str(), [path](benchmark::State &s) {
+            loadForGrid(s, path);
+        })->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

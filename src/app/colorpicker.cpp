@@ -14,9 +14,7 @@ using namespace tessilor;
 using namespace tessilor::colormenu;
 
 ColorMenu::ColorMenu(SwatchList *list, QWidget *owner)
-    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
-    , m_list(list)
-    , m_owner(owner)
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint), m_list(list), m_owner(owner)
 {
     // A thin line around the window sets it apart from what lies below.
     setFrameStyle(QFrame::Box | QFrame::Plain);

@@ -31,8 +31,7 @@ QRect pixelRect(TwipPos p, int width, int height)
 
 } // namespace
 
-Figures::Figures(QWidget *owner)
-    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
+Figures::Figures(QWidget *owner) : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
     // A thin line around the window sets it apart from what lies below.
     setFrameStyle(QFrame::Box | QFrame::Plain);

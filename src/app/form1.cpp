@@ -72,8 +72,7 @@ double tw(int pixels)
 
 QString openErrorMessage(const QString &fname)
 {
-    return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") +
-           QStringLiteral("\r\n") +
+    return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") + QStringLiteral("\r\n") +
            QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не поддреживаемую "
                           "степень сжатия или превышает допустимые размеры.");
 }
@@ -123,11 +122,13 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_pickers = new PickerWindows(this);
     // A dropped picture opens as one chosen in the dialog; the open-state
     // check follows whatever came (a drop without files too).
-    new PictureDrop(this, [this] { return isRunning(); }, [this](const QString &file) {
-        if (!file.isEmpty())
-            LoadImage(file);
-        CheckOpen();
-    });
+    new PictureDrop(
+        this, [this] { return isRunning(); },
+        [this](const QString &file) {
+            if (!file.isEmpty())
+                LoadImage(file);
+            CheckOpen();
+        });
     connectLivePreview();
     m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
     connect(m_recent, &RecentMenu::openRequested, this, [this](const QString &path) {
@@ -536,11 +537,11 @@ void Form1::OpenFile()
     }
     FilterTable filters;
     // The original entry first, as it always was; the newer formats after it.
-    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
-                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")},
-                       {QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
-                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")}};
+    filters.entries = {
+        {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"), QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
+        {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")},
+        {QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
+         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;

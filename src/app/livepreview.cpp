@@ -29,8 +29,8 @@ void LivePreview::watch(const MainBar &bar, const TextBar &text, const FigureBar
     });
     auto changed = [this] { optionsChanged(); };
     connect(bar.ImageCombo1, &QComboBox::activated, this, changed);
-    for (QComboBox *list : {text.ImageCombo2, text.grid.sizeList, text.methodList, figures.grid.sizeList,
-                            figures.ImageCombo3})
+    for (QComboBox *list :
+         {text.ImageCombo2, text.grid.sizeList, text.methodList, figures.grid.sizeList, figures.ImageCombo3})
         connect(list, &QComboBox::currentIndexChanged, this, changed);
     for (const GridFields *g : {&text.grid, &figures.grid}) {
         for (QLineEdit *field : {g->columns, g->rows})

@@ -134,8 +134,8 @@ GridFields buildGridFields(QWidget *frame, const QString &sizeName, const QStrin
     g.label = named(new QLabel(QStringLiteral("Разрешение:                 X"), frame), labelName);
     g.columns = named(new QLineEdit(QStringLiteral("80"), frame), columnsName,
                       QStringLiteral("Кол-во символов по горизонтали"));
-    g.rows = named(new QLineEdit(QStringLiteral("120"), frame), rowsName,
-                   QStringLiteral("Кол-во символов по вертикали"));
+    g.rows =
+        named(new QLineEdit(QStringLiteral("120"), frame), rowsName, QStringLiteral("Кол-во символов по вертикали"));
     g.proportional = named(new QCheckBox(QStringLiteral("Пропорционально"), frame), checkName);
     for (QLineEdit *t : {g.columns, g.rows})
         t->setProperty("tag", QString());
@@ -204,8 +204,9 @@ void showGoCommand(const MainCommands &c, bool running)
     go->setIcon(appIcon(key));
     go->setText(running ? QStringLiteral("Стоп") : QStringLiteral("Пуск"));
     go->setShortcut(running ? QKeySequence(Qt::Key_Escape) : QKeySequence(Qt::Key_F5));
-    go->setToolTip(tipWithKey(running ? QStringLiteral("Остановить символизацию") : QStringLiteral("Символизировать изображение"),
-                              go->shortcut()));
+    go->setToolTip(
+        tipWithKey(running ? QStringLiteral("Остановить символизацию") : QStringLiteral("Символизировать изображение"),
+                   go->shortcut()));
 }
 
 void showResultCommand(const MainCommands &c, const QString &key, const QString &tip)
@@ -257,11 +258,12 @@ MainCommands createMainCommands(QObject *owner)
                        QStringLiteral("Фигура из которой будет формироваться изображение"), QString());
     c.color = command(QStringLiteral("colorCommand"), QString(), QStringLiteral("Цвет текста"), QString());
     // The result button's drop-down entries; data: the entry key.
-    c.toFile = command(QStringLiteral("tofile"), QStringLiteral("Сохранить в файл"), QString(), QStringLiteral("tofile"));
+    c.toFile =
+        command(QStringLiteral("tofile"), QStringLiteral("Сохранить в файл"), QString(), QStringLiteral("tofile"));
     c.toClipboard = command(QStringLiteral("tocl"), QStringLiteral("Скопировать в буфер обмена"), QString(),
                             QStringLiteral("tocl"));
-    c.toWord = command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(),
-                       QStringLiteral("toword"));
+    c.toWord =
+        command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(), QStringLiteral("toword"));
     c.print = command(QStringLiteral("print"), QStringLiteral("Вывести на печать"), QString(), QStringLiteral("print"));
     for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print}) {
         entry->setIcon(QIcon());
@@ -296,8 +298,8 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
     m.masButton = makeButton(m.Toolbar1, QStringLiteral("mas"), c.zoom);
     m.goButton = makeButton(m.Toolbar1, QStringLiteral("go"), c.go);
     m.resultButton = makeButton(m.Toolbar1, QStringLiteral("result"), c.result);
-    m.resultMenu = attachMenu(m.resultButton, QStringLiteral("resultMenu"),
-                              {c.toFile, c.toClipboard, c.toWord, nullptr, c.print});
+    m.resultMenu =
+        attachMenu(m.resultButton, QStringLiteral("resultMenu"), {c.toFile, c.toClipboard, c.toWord, nullptr, c.print});
 
     // Positions 1..17 of the bar; placeholders reserve room for the mode
     // frame (6..12) and mark where the progress bar starts (17).
@@ -310,10 +312,10 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
                    makePlaceholder(m.Toolbar1, 0)};
     for (int i = 6; i <= 12; ++i)
         m.positions.append(makePlaceholder(m.Toolbar1, 25));
-    m.positions.append(separator());                     // 13
-    m.positions.append(m.goButton);                      // 14
-    m.positions.append(m.resultButton);                  // 15
-    m.positions.append(separator());                     // 16
+    m.positions.append(separator());                    // 13
+    m.positions.append(m.goButton);                     // 14
+    m.positions.append(m.resultButton);                 // 15
+    m.positions.append(separator());                    // 16
     m.positions.append(makePlaceholder(m.Toolbar1, 0)); // 17
     for (int i = 1; i < m.positions.size(); ++i)
         m.positions[i]->setProperty("position", i);
@@ -372,8 +374,8 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
     t.Slider1->setPageStep(5);
     t.Slider1->setTickPosition(QSlider::TicksBelow);
     t.Slider1->setTickInterval(127);
-    t.contrastValue = named(new QLabel(QStringLiteral("0"), t.Frame3), QStringLiteral("contrastValue"),
-                            QStringLiteral("Контраст"));
+    t.contrastValue =
+        named(new QLabel(QStringLiteral("0"), t.Frame3), QStringLiteral("contrastValue"), QStringLiteral("Контраст"));
     t.contrastValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QObject::connect(t.Slider1, &QSlider::valueChanged, t.contrastValue, qOverload<int>(&QLabel::setNum));
 
@@ -507,8 +509,8 @@ void layoutTextBar(TextBar &t)
     x = t.grid.proportional->geometry().right() + 4;
     t.Frame2->setGeometry(0, 2, x, h);
 
-    const int colorWidth = t.colorButton->fontMetrics().horizontalAdvance(t.colorButton->text()) +
-                           t.colorButton->iconSize().width() + 18;
+    const int colorWidth =
+        t.colorButton->fontMetrics().horizontalAdvance(t.colorButton->text()) + t.colorButton->iconSize().width() + 18;
     t.colorButton->setGeometry(9, 2, colorWidth, h - 4);
     t.colorArrow->setGeometry(9 + colorWidth, 2, 14, h - 4);
     t.Toolbar5->setGeometry(x, 2, 9 + colorWidth + 14, h);
@@ -566,8 +568,7 @@ void layoutFigureBar(FigureBar &f)
 
 void layoutMainBarOnResize(MainBar &m, int windowWidth)
 {
-    const ml::ResizePlacement p =
-        ml::placeOnResize(tw(windowWidth), tw(m.helpButton->width()), m.progressLeftTwips);
+    const ml::ResizePlacement p = ml::placeOnResize(tw(windowWidth), tw(m.helpButton->width()), m.progressLeftTwips);
     m.Toolbar6->move(px(p.helpBarLeft) - 9, m.Toolbar6->y());
     // A window too narrow for the bar keeps the last width that fitted.
     if (p.progressWidth > 0)

@@ -25,20 +25,20 @@ class Progress;
 // connects to one of its member functions; the bars show them as buttons and
 // drop-down entries.
 struct MainCommands {
-    QAction *open = nullptr;      // "Открыть"
-    QAction *zoom = nullptr;      // "Масштаб"
-    QAction *go = nullptr;        // "Пуск" / "Стоп"; data: image key "go" or "canc"
-    QAction *result = nullptr;    // "Результат"; data: the output key ("save", "word", "cl", "print")
-    QAction *lastFile = nullptr;  // the open button's drop-down entry; data: the file's path
-    QAction *toFile = nullptr;    // result drop-down entries; data: entry key
+    QAction *open = nullptr;     // "Открыть"
+    QAction *zoom = nullptr;     // "Масштаб"
+    QAction *go = nullptr;       // "Пуск" / "Стоп"; data: image key "go" or "canc"
+    QAction *result = nullptr;   // "Результат"; data: the output key ("save", "word", "cl", "print")
+    QAction *lastFile = nullptr; // the open button's drop-down entry; data: the file's path
+    QAction *toFile = nullptr;   // result drop-down entries; data: entry key
     QAction *toClipboard = nullptr;
     QAction *toWord = nullptr;
     QAction *print = nullptr;
-    QAction *help = nullptr;      // the help button
+    QAction *help = nullptr;         // the help button
     QAction *helpContents = nullptr; // help drop-down "Справка"
-    QAction *about = nullptr;     // help drop-down "О программе"
-    QAction *figure = nullptr;    // figure picker
-    QAction *color = nullptr;     // text colour picker
+    QAction *about = nullptr;        // help drop-down "О программе"
+    QAction *figure = nullptr;       // figure picker
+    QAction *color = nullptr;        // text colour picker
 };
 
 // The commands with their captions, tooltips, icons and keys, owned by
@@ -112,7 +112,7 @@ struct TextBar {
     QToolButton *colorButton = nullptr;
     QToolButton *colorArrow = nullptr;
     QFrame *Frame3 = nullptr;
-    QSlider *Slider1 = nullptr; // contrast
+    QSlider *Slider1 = nullptr;      // contrast
     QLabel *contrastValue = nullptr; // the slider's value, beside it
     QFrame *methodFrame = nullptr;
     QLabel *methodLabel = nullptr;   // "Метод:"

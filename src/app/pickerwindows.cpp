@@ -2,9 +2,7 @@
 
 namespace tessilor {
 
-PickerWindows::PickerWindows(QWidget *owner) : QObject(owner), m_owner(owner)
-{
-}
+PickerWindows::PickerWindows(QWidget *owner) : QObject(owner), m_owner(owner) {}
 
 PickerWindows::~PickerWindows()
 {

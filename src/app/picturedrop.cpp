@@ -41,10 +41,11 @@ bool PictureDrop::eventFilter(QObject *watched, QEvent *event)
         }
         const QString file = urls.first().toLocalFile();
         if (file.isEmpty() || !isImageExtension(getExt(file))) {
-            QMessageBox::warning(m_window, QStringLiteral("Quar Image Tessilor"),
-                                 QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP, GIF, PNG, "
-                                                "WebP и TIFF.")
-                                     .arg(file.isEmpty() ? urls.first().toDisplayString() : QFileInfo(file).fileName()));
+            QMessageBox::warning(
+                m_window, QStringLiteral("Quar Image Tessilor"),
+                QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP, GIF, PNG, "
+                               "WebP и TIFF.")
+                    .arg(file.isEmpty() ? urls.first().toDisplayString() : QFileInfo(file).fileName()));
             return true;
         }
         drop->acceptProposedAction();

@@ -56,8 +56,7 @@ QString resultFileTypesText(bool figures)
         .arg(figures ? QString() : QStringLiteral("текстовый файл (*.txt), "));
 }
 
-SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source,
-                           const QPageLayout &page)
+SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source, const QPageLayout &page)
 {
     ExportFormat format = ExportFormat::Text;
     if (!exportFormatForSuffix(getExt(path), &format))

@@ -24,7 +24,7 @@ QString resultFileTypesText(bool figures);
 struct SaveOutcome {
     bool knownType = false; // the extension names a type the result is saved in
     bool saved = false;
-    QString reason;         // why not, when it is known; empty for a write failure
+    QString reason; // why not, when it is known; empty for a write failure
 };
 
 // Saves the result of the rich text into path, in the type the path's
@@ -32,7 +32,6 @@ struct SaveOutcome {
 // window draws it; a PDF page laid out as the print window prints source
 // on page; a standalone HTML page (for a figure result with the figure
 // fonts inside). The file is written whole before it replaces another.
-SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source,
-                           const QPageLayout &page);
+SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source, const QPageLayout &page);
 
 } // namespace tessilor

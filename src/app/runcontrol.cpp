@@ -14,8 +14,7 @@ namespace tessilor {
 
 RunControl::RunControl(std::function<PicForm *()> picture, std::function<TextForm *()> result, QWidget *owner)
     : QObject(owner), m_picture(std::move(picture)), m_result(std::move(result)), m_owner(owner)
-{
-}
+{}
 
 void RunControl::stop()
 {

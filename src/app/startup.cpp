@@ -57,7 +57,8 @@ QString defaultRuntimeFolder()
 
 bool sameFile(int fd, const QByteArray &path)
 {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     return ::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
            held.st_ino == named.st_ino;
 }
@@ -72,8 +73,7 @@ QString busyMessage()
 
 SingleInstance::SingleInstance(const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder.isEmpty() ? defaultRuntimeFolder() : folder)
-{
-}
+{}
 
 SingleInstance::~SingleInstance()
 {
@@ -119,9 +119,9 @@ SingleInstance::Start SingleInstance::start(const QString &openPath)
             const int error = errno;
             ::close(fd);
             if (error == EWOULDBLOCK) {
-                const QByteArray message =
-                    openPath.isEmpty() ? kActivateMessage
-                                       : kOpenPrefix + QFile::encodeName(openPath).toPercentEncoding() + '\n';
+                const QByteArray message = openPath.isEmpty()
+                                               ? kActivateMessage
+                                               : kOpenPrefix + QFile::encodeName(openPath).toPercentEncoding() + '\n';
                 return notifyRunningCopy(message) ? Start::HandedOver : Start::Busy;
             }
             return Start::First; // a file system without locks
@@ -332,8 +332,7 @@ void shareFontsWithOtherApplications()
         qWarning("tessilor: the figure fonts are not available to other applications: %s", qPrintable(fonts.error));
     const FontShare aliases = shareTextFontAliases(textFontAliasFile());
     if (aliases.outcome == FontShare::Failed)
-        qWarning("tessilor: the text fonts may not be monospaced in other applications: %s",
-                 qPrintable(aliases.error));
+        qWarning("tessilor: the text fonts may not be monospaced in other applications: %s", qPrintable(aliases.error));
 }
 
 void TerminationWatcher::deliver()
@@ -368,7 +367,8 @@ int runDesktop(int argc, char **argv)
     case SingleInstance::Start::HandedOver:
         return 0;
     case SingleInstance::Start::Busy:
-        std::fprintf(stderr, "tessilor: %s\n", qPrintable(busyMessage().replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        std::fprintf(stderr, "tessilor: %s\n",
+                     qPrintable(busyMessage().replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
         QMessageBox::warning(nullptr, QStringLiteral("Quar Image Tessilor"), busyMessage());
         return 1;
     }

@@ -134,10 +134,10 @@ void TextForm::Form_Load(const QString &fontFamily)
 {
     namespace ml = mainlayout;
     const QSize inner = mdiArea() ? mdiArea()->viewport()->size() : QSize(760, 480);
-    const ml::ChildPlace place = ml::resultWindowPlace(ml::pixelsToTwips(inner.width()),
-                                                       ml::pixelsToTwips(inner.height()));
-    setGeometry(ml::twipsToPixels(place.left), ml::twipsToPixels(place.top),
-                qMax(ml::twipsToPixels(place.width), 120), qMax(ml::twipsToPixels(place.height), 80));
+    const ml::ChildPlace place =
+        ml::resultWindowPlace(ml::pixelsToTwips(inner.width()), ml::pixelsToTwips(inner.height()));
+    setGeometry(ml::twipsToPixels(place.left), ml::twipsToPixels(place.top), qMax(ml::twipsToPixels(place.width), 120),
+                qMax(ml::twipsToPixels(place.height), 80));
     followAreaSize(QSize(120, 80));
     if (!fontFamily.isEmpty())
         m_font.setFamily(fontFamily);
@@ -151,7 +151,8 @@ void TextForm::Form_Load(const QString &fontFamily)
     m_zoom = new TextZoom(m_rEdit->hwnd());
     connect(m_zoom, &TextZoom::zoomChanged, this, [this](double zoom) {
         const int percent = qRound(zoom * 100);
-        m_header->setTitle(percent == 100 ? windowTitle() : QStringLiteral("%1 — %2 %").arg(windowTitle()).arg(percent));
+        m_header->setTitle(percent == 100 ? windowTitle()
+                                          : QStringLiteral("%1 — %2 %").arg(windowTitle()).arg(percent));
     });
     Form_Resize();
 }
@@ -220,10 +221,10 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
     // stand for (the tone method's characters stand for half cells).
     QImage colorGrid;
     if (request.pictureColors) {
-        colorGrid = tone ? makeGridImage(source, picture->displayImage(), 2 * m_grid.width(), m_grid.height())
-                         : m_grid;
+        colorGrid = tone ? makeGridImage(source, picture->displayImage(), 2 * m_grid.width(), m_grid.height()) : m_grid;
         if (colorGrid.isNull())
-            throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
+            throw RunError{
+                QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
     }
 
     TextResult result;
@@ -235,7 +236,8 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
             throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
         const LumaGrid luma = makeLumaGrid(source, 2 * m_grid.width(), m_grid.height());
         if (luma.isNull())
-            throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
+            throw RunError{
+                QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
         result = convertToToneText(luma, ramp, request.contrast, file, hooks);
     } else {
         result = convertToText(m_grid, request.ramp, request.contrast, file, hooks);
@@ -257,7 +259,8 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
         colors = pictureTextColors(text, colorGrid, charactersPerColorCell(request.method));
         OutputFile colorFile(globals::TempColorPath, OutputFile::Access::Private);
         openTempFile(colorFile);
-        finishTempFile(colorFile, writeTextColorFile(colors, colorFile) ? ConvertError::None : ConvertError::WriteFailed);
+        finishTempFile(colorFile,
+                       writeTextColorFile(colors, colorFile) ? ConvertError::None : ConvertError::WriteFailed);
     }
     m_rEdit->SetText(QString(), ST_DEFAULT);
     m_rEdit->setFont(0, m_font);
@@ -325,8 +328,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
 
 PrintSource TextForm::printSource() const
 {
-    PrintSource source =
-        globals::lastRunPrintSource(m_font.family(), m_font.pointSizeF(), m_foreColor, m_glyph);
+    PrintSource source = globals::lastRunPrintSource(m_font.family(), m_font.pointSizeF(), m_foreColor, m_glyph);
     source.textColors = source.resultKind == 3 && m_pictureColors;
     return source;
 }

@@ -111,8 +111,8 @@ int parseInt(const QString &option, const QString &value, int low, int high)
 
 const QStringList &knownFormats()
 {
-    static const QStringList formats{QStringLiteral("txt"), QStringLiteral("rtf"),  QStringLiteral("html"),
-                                     QStringLiteral("png"), QStringLiteral("pdf"),  QStringLiteral("ansi"),
+    static const QStringList formats{QStringLiteral("txt"),   QStringLiteral("rtf"), QStringLiteral("html"),
+                                     QStringLiteral("png"),   QStringLiteral("pdf"), QStringLiteral("ansi"),
                                      QStringLiteral("colors")};
     return formats;
 }
@@ -197,8 +197,8 @@ Options parseArgs(const QStringList &args)
             o.format = needValue();
             o.formatGiven = true;
             if (!knownFormats().contains(o.format))
-                throw UsageError{QStringLiteral("--format is txt, rtf, html, png, pdf, ansi or colors, not '%1'")
-                                     .arg(o.format)};
+                throw UsageError{
+                    QStringLiteral("--format is txt, rtf, html, png, pdf, ansi or colors, not '%1'").arg(o.format)};
         } else if (name == QLatin1String("-s") || name == QLatin1String("--size")) {
             const QString v = needValue();
             o.size = parseInt(name, v, 1, 1638);
@@ -206,7 +206,8 @@ Options parseArgs(const QStringList &args)
                 QStringList sizes;
                 for (int n : sizeList())
                     sizes.append(QString::number(n));
-                throw UsageError{QStringLiteral("--size is one of %1, not '%2'").arg(sizes.join(QStringLiteral(", ")), v)};
+                throw UsageError{
+                    QStringLiteral("--size is one of %1, not '%2'").arg(sizes.join(QStringLiteral(", ")), v)};
             }
         } else if (name == QLatin1String("--color")) {
             const QString v = needValue();
@@ -576,10 +577,9 @@ void shareFonts(const Options &o, QIODevice &err)
     if (o.format != QLatin1String("rtf"))
         return;
     const bool figures = o.mode == Mode::Figures;
-    const FontShare share =
-        figures ? shareFontsWithUser({figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"),
-                                      figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")})
-                : shareTextFontAliases(textFontAliasFile());
+    const FontShare share = figures ? shareFontsWithUser({figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"),
+                                                          figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")})
+                                    : shareTextFontAliases(textFontAliasFile());
     if (share.outcome == FontShare::Failed)
         say(err, QStringLiteral("tessilor-cli: note: other applications may not show the %1 right: %2\n")
                      .arg(figures ? QStringLiteral("figures") : QStringLiteral("text font"), share.error));
@@ -630,42 +630,41 @@ bool needsFonts(const QStringList &args)
 
 QString usage()
 {
-    return QStringLiteral(
-        "Usage: tessilor-cli [OPTIONS] [IMAGE]\n"
-        "Turns a picture into text art.\n\n"
-        "  IMAGE               BMP/DIB, JPEG, GIF, PNG, WebP or TIFF; without it, the\n"
-        "                      built-in sample picture\n"
-        "  -m, --mode MODE     text (default) or figures\n"
-        "  -c, --columns TEXT  characters per line (text) or figures per line (figures);\n"
-        "                      default 160 (text), 80 (figures)\n"
-        "  -r, --rows TEXT     lines; default proportional to the image\n"
-        "  -f, --font N        font list entry 1..4 (text), default 1\n"
-        "      --method M      text method: classic (default) or tone (ramp measured\n"
-        "                      from the font, linear light, error diffusion)\n"
-        "      --contrast N    -127..127, default 0\n"
-        "      --gray          figures in shades of grey\n"
-        "      --figure-code N 33..126, default 86\n"
-        "      --fill          figures: paint each cell's background so that figure\n"
-        "                      and background together give the cell's colour\n"
-        "  -s, --size PT       font size in points from the size list, default 8;\n"
-        "                      fonts 2 and 4 have the fixed sizes 10 and 8\n"
-        "      --color COLOUR  text colour (text mode): RRGGBB, default 000000, or\n"
-        "                      picture: each character in the colour of its cell (tone\n"
-        "                      method: of its half cell)\n"
-        "      --figure-font N figure font 1 or 2 (\"Quar Tessilor Figures N\"), default 1\n"
-        "  -o, --output FILE   write FILE instead of standard output; a regular FILE\n"
-        "                      is replaced once the result is complete (a link there\n"
-        "                      is replaced, not followed), a pipe or device is\n"
-        "                      written as a stream; FILE may not be the picture\n"
-        "  -F, --format FMT    txt, rtf, html (a page with the figure fonts inside),\n"
-        "                      png (the art as the desktop program draws it), pdf (a\n"
-        "                      page fitted as printing fits it, A4), ansi (24-bit\n"
-        "                      colour codes for terminals; figures as full blocks in\n"
-        "                      each cell's colour, which --fill does not change), or\n"
-        "                      colors (figures only); without it an output FILE ending\n"
-        "                      in .rtf, .html, .htm, .png or .pdf chooses that format,\n"
-        "                      anything else txt\n"
-        "  -h, --help          show this help\n");
+    return QStringLiteral("Usage: tessilor-cli [OPTIONS] [IMAGE]\n"
+                          "Turns a picture into text art.\n\n"
+                          "  IMAGE               BMP/DIB, JPEG, GIF, PNG, WebP or TIFF; without it, the\n"
+                          "                      built-in sample picture\n"
+                          "  -m, --mode MODE     text (default) or figures\n"
+                          "  -c, --columns TEXT  characters per line (text) or figures per line (figures);\n"
+                          "                      default 160 (text), 80 (figures)\n"
+                          "  -r, --rows TEXT     lines; default proportional to the image\n"
+                          "  -f, --font N        font list entry 1..4 (text), default 1\n"
+                          "      --method M      text method: classic (default) or tone (ramp measured\n"
+                          "                      from the font, linear light, error diffusion)\n"
+                          "      --contrast N    -127..127, default 0\n"
+                          "      --gray          figures in shades of grey\n"
+                          "      --figure-code N 33..126, default 86\n"
+                          "      --fill          figures: paint each cell's background so that figure\n"
+                          "                      and background together give the cell's colour\n"
+                          "  -s, --size PT       font size in points from the size list, default 8;\n"
+                          "                      fonts 2 and 4 have the fixed sizes 10 and 8\n"
+                          "      --color COLOUR  text colour (text mode): RRGGBB, default 000000, or\n"
+                          "                      picture: each character in the colour of its cell (tone\n"
+                          "                      method: of its half cell)\n"
+                          "      --figure-font N figure font 1 or 2 (\"Quar Tessilor Figures N\"), default 1\n"
+                          "  -o, --output FILE   write FILE instead of standard output; a regular FILE\n"
+                          "                      is replaced once the result is complete (a link there\n"
+                          "                      is replaced, not followed), a pipe or device is\n"
+                          "                      written as a stream; FILE may not be the picture\n"
+                          "  -F, --format FMT    txt, rtf, html (a page with the figure fonts inside),\n"
+                          "                      png (the art as the desktop program draws it), pdf (a\n"
+                          "                      page fitted as printing fits it, A4), ansi (24-bit\n"
+                          "                      colour codes for terminals; figures as full blocks in\n"
+                          "                      each cell's colour, which --fill does not change), or\n"
+                          "                      colors (figures only); without it an output FILE ending\n"
+                          "                      in .rtf, .html, .htm, .png or .pdf chooses that format,\n"
+                          "                      anything else txt\n"
+                          "  -h, --help          show this help\n");
 }
 
 int run(const QStringList &args, QIODevice &out, QIODevice &err)
@@ -681,8 +680,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
     }
 
     if (o.imageGiven && !o.output.isEmpty() && isSameFile(o.image, o.output)) {
-        say(err, QStringLiteral("tessilor-cli: %1: this is the picture itself; name another output file\n")
-                     .arg(o.output));
+        say(err,
+            QStringLiteral("tessilor-cli: %1: this is the picture itself; name another output file\n").arg(o.output));
         return 1;
     }
 
@@ -721,8 +720,8 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         grid.rgb = loaded.grid;
     }
     if (error != LoadError::None) {
-        say(err, QStringLiteral("tessilor-cli: %1: %2\n").arg(o.imageGiven ? o.image : QStringLiteral("sample picture"),
-                                                             loadErrorText(error)));
+        say(err, QStringLiteral("tessilor-cli: %1: %2\n")
+                     .arg(o.imageGiven ? o.image : QStringLiteral("sample picture"), loadErrorText(error)));
         return 1;
     }
     try {

@@ -140,8 +140,7 @@ DeflatedBand deflateBand(QImage band, int rows, QImage previous, int previousRow
     DeflatedBand result;
     result.last = last;
     const size_t rowBytes = size_t(band.width()) * 3 + 1;
-    const int dictionaryRows =
-        previous.isNull() ? 0 : std::min(previousRows, int((32768 + rowBytes - 1) / rowBytes));
+    const int dictionaryRows = previous.isNull() ? 0 : std::min(previousRows, int((32768 + rowBytes - 1) / rowBytes));
     const size_t dictionarySize = size_t(dictionaryRows) * rowBytes;
     result.length = size_t(rows) * rowBytes;
     const std::unique_ptr<unsigned char[]> data(new unsigned char[dictionarySize + result.length]);

@@ -28,12 +28,14 @@ constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  
                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                         193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+constexpr std::uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                         33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                         1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // The order in which a block header gives the code-length code's lengths.
-constexpr std::uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                             11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 struct CodeTables {
     std::array<std::uint8_t, kMaxMatch + 1> lengthCode{}; // match length -> 0..28
@@ -441,9 +443,8 @@ std::vector<std::uint8_t> deflatePiece(const std::uint8_t *data, std::size_t siz
             slot = std::uint32_t(pos + 1);
             if (candidate != 0 && pos - (candidate - 1) <= kWindow && load32(in + candidate - 1) == v) {
                 const std::size_t from = candidate - 1;
-                const std::size_t length =
-                    kMinMatch + commonLength(in + from + kMinMatch, in + pos + kMinMatch,
-                                             std::min(kMaxMatch, end - pos) - kMinMatch);
+                const std::size_t length = kMinMatch + commonLength(in + from + kMinMatch, in + pos + kMinMatch,
+                                                                    std::min(kMaxMatch, end - pos) - kMinMatch);
                 block.match(length, pos - from);
                 pos += length;
                 // The match's end stays findable.

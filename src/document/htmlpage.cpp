@@ -183,8 +183,8 @@ private:
     // layout rounds the font's height up to whole pixels).
     double rowHeight(const RunStyle &s)
     {
-        const QString key = s.family + u'/' + QString::number(s.points) + u'/' + QString::number(s.bold) +
-                            QString::number(s.italic);
+        const QString key =
+            s.family + u'/' + QString::number(s.points) + u'/' + QString::number(s.bold) + QString::number(s.italic);
         const auto known = m_rowHeights.constFind(key);
         if (known != m_rowHeights.constEnd())
             return *known;

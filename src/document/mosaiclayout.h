@@ -75,20 +75,20 @@ protected:
 private:
     struct Metrics {
         bool valid = false;
-        qreal top = 0;            // top of the first row
-        qreal pitch = 0;          // row to row
-        qreal rowHeight = 0;      // height of a block's rectangle
-        qreal left = 0;           // left of a block's rectangle
-        qreal lineWidth = 0;      // a row's width on the page, before its cells
-        qreal cellX0 = 0;         // x of the first cell's left edge
-        qreal advance = 0;        // cell to cell
-        qreal baseline = 0;       // baseline below the row top
-        qreal glyphDx = 0;        // glyph origin right of the cell's edge
-        QPointF layoutOffset;     // a block layout's position from its row top-left
-        QPointF linePosition;     // the line's position inside a block layout
-        qreal lineTop = 0;        // the line's top below the row top
-        qreal lineHeight = 0;     // the line's ascent and descent
-        qreal sizeWidthBase = 0;  // content width without cells
+        qreal top = 0;           // top of the first row
+        qreal pitch = 0;         // row to row
+        qreal rowHeight = 0;     // height of a block's rectangle
+        qreal left = 0;          // left of a block's rectangle
+        qreal lineWidth = 0;     // a row's width on the page, before its cells
+        qreal cellX0 = 0;        // x of the first cell's left edge
+        qreal advance = 0;       // cell to cell
+        qreal baseline = 0;      // baseline below the row top
+        qreal glyphDx = 0;       // glyph origin right of the cell's edge
+        QPointF layoutOffset;    // a block layout's position from its row top-left
+        QPointF linePosition;    // the line's position inside a block layout
+        qreal lineTop = 0;       // the line's top below the row top
+        qreal lineHeight = 0;    // the line's ascent and descent
+        qreal sizeWidthBase = 0; // content width without cells
         qreal sizeWidthPageFloor = 0;
         qreal sizeHeightBase = 0; // document height without rows
         QGlyphRun glyph;          // one glyph, position reset to zero

@@ -83,8 +83,8 @@ CharFormat2 charFormatOf(const QTextCharFormat &f, const QTextCharFormat &fallba
 {
     CharFormat2 r;
     r.dwMask = mask;
-    static constexpr quint32 kBits[] = {CFE_BOLD,    CFE_ITALIC, CFE_UNDERLINE,   CFE_STRIKEOUT,
-                                        CFE_PROTECTED, CFE_LINK, CFE_SUPERSCRIPT, CFE_SUBSCRIPT};
+    static constexpr quint32 kBits[] = {CFE_BOLD,      CFE_ITALIC, CFE_UNDERLINE,   CFE_STRIKEOUT,
+                                        CFE_PROTECTED, CFE_LINK,   CFE_SUPERSCRIPT, CFE_SUBSCRIPT};
     for (quint32 bit : kBits)
         if ((mask & bit) && effectOf(f, fallback, bit))
             r.dwEffects |= bit;
@@ -100,8 +100,7 @@ CharFormat2 charFormatOf(const QTextCharFormat &f, const QTextCharFormat &fallba
     }
     if (mask & CFM_BACKCOLOR) {
         const QTextCharFormat &s = pick(f, fallback, QTextFormat::BackgroundBrush);
-        r.crBackColor = s.hasProperty(QTextFormat::BackgroundBrush) ? colorTo24(s.background().color())
-                                                                    : 0xFFFFFFu;
+        r.crBackColor = s.hasProperty(QTextFormat::BackgroundBrush) ? colorTo24(s.background().color()) : 0xFFFFFFu;
     }
     return r;
 }
@@ -192,8 +191,8 @@ ParaFormat2 paraFormatOf(const QTextBlockFormat &f, quint32 mask)
     if (mask & PFM_RIGHTINDENT)
         r.dxRightIndent = twipsProperty(f, PropRightIndent, f.rightMargin());
     if (mask & PFM_ALIGNMENT)
-        r.wAlignment = f.hasProperty(PropAlignment) ? qint16(f.intProperty(PropAlignment))
-                                                    : qint16(alignmentCode(f.alignment()));
+        r.wAlignment =
+            f.hasProperty(PropAlignment) ? qint16(f.intProperty(PropAlignment)) : qint16(alignmentCode(f.alignment()));
     if (mask & PFM_NUMBERING)
         r.wNumbering = qint16(f.intProperty(PropNumbering));
     if (mask & PFM_SPACEBEFORE)

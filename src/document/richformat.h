@@ -88,7 +88,10 @@ int pointsFromTwips(qint32 twips);
 // A face name as the record holds it: at most 31 characters.
 QString faceNameField(const QString &face);
 // Sign extension of a 16-bit field to 32 bits.
-inline qint32 signExtend16(quint32 v) { return qint32(qint16(quint16(v & 0xFFFFu))); }
+inline qint32 signExtend16(quint32 v)
+{
+    return qint32(qint16(quint16(v & 0xFFFFu)));
+}
 
 QColor colorFrom24(quint32 c);
 quint32 colorTo24(const QColor &c);

@@ -19,9 +19,9 @@ QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultForm
 
 // Options of the reader.
 struct RtfReadOptions {
-    QTextCharFormat baseFormat;   // format of text the RTF does not style
-    QTextBlockFormat baseBlock;   // format of paragraphs the RTF does not style
-    int maxDepth = 256;           // deeper groups are skipped
+    QTextCharFormat baseFormat; // format of text the RTF does not style
+    QTextBlockFormat baseBlock; // format of paragraphs the RTF does not style
+    int maxDepth = 256;         // deeper groups are skipped
 };
 
 // Replaces the document with the RTF. Reads what this program writes and the

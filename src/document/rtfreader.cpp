@@ -43,16 +43,67 @@ struct FontEntry {
 // The word processors' destinations whose content is not document text.
 bool skippedDestination(const QByteArray &w)
 {
-    static const char *const names[] = {
-        "info",        "stylesheet",  "pict",        "header",      "headerl",     "headerr",   "headerf",
-        "footer",      "footerl",     "footerr",     "footerf",     "footnote",    "annotation", "object",
-        "fldinst",     "themedata",   "colorschememapping", "latentstyles", "datastore", "xmlnstbl",
-        "listtable",   "listoverridetable", "rsidtbl", "generator", "mmathPr",     "pgdsctbl",  "revtbl",
-        "filetbl",     "bkmkstart",   "bkmkend",     "shppict",     "nonshppict",  "template",  "private",
-        "atnid",       "atnauthor",   "comment",     "keywords",    "author",      "operator",  "title",
-        "subject",     "doccomm",     "company",     "creatim",     "revtim",      "printim",   "buptim",
-        "userprops",   "xe",          "tc",          "txe",         "listpicture", "wgrffmtfilter", "fchars",
-        "lchars",      "defchp",      "defpap",      "pnseclvl",    "mhtmltag",    "htmltag"};
+    static const char *const names[] = {"info",
+                                        "stylesheet",
+                                        "pict",
+                                        "header",
+                                        "headerl",
+                                        "headerr",
+                                        "headerf",
+                                        "footer",
+                                        "footerl",
+                                        "footerr",
+                                        "footerf",
+                                        "footnote",
+                                        "annotation",
+                                        "object",
+                                        "fldinst",
+                                        "themedata",
+                                        "colorschememapping",
+                                        "latentstyles",
+                                        "datastore",
+                                        "xmlnstbl",
+                                        "listtable",
+                                        "listoverridetable",
+                                        "rsidtbl",
+                                        "generator",
+                                        "mmathPr",
+                                        "pgdsctbl",
+                                        "revtbl",
+                                        "filetbl",
+                                        "bkmkstart",
+                                        "bkmkend",
+                                        "shppict",
+                                        "nonshppict",
+                                        "template",
+                                        "private",
+                                        "atnid",
+                                        "atnauthor",
+                                        "comment",
+                                        "keywords",
+                                        "author",
+                                        "operator",
+                                        "title",
+                                        "subject",
+                                        "doccomm",
+                                        "company",
+                                        "creatim",
+                                        "revtim",
+                                        "printim",
+                                        "buptim",
+                                        "userprops",
+                                        "xe",
+                                        "tc",
+                                        "txe",
+                                        "listpicture",
+                                        "wgrffmtfilter",
+                                        "fchars",
+                                        "lchars",
+                                        "defchp",
+                                        "defpap",
+                                        "pnseclvl",
+                                        "mhtmltag",
+                                        "htmltag"};
     for (const char *n : names)
         if (w == n)
             return true;
@@ -64,8 +115,7 @@ class Reader
 public:
     Reader(const QByteArray &data, QTextDocument &doc, const RtfReadOptions &options)
         : m_data(data), m_doc(doc), m_options(options), m_cursor(&doc)
-    {
-    }
+    {}
 
     void run()
     {
@@ -340,9 +390,8 @@ private:
         static const QHash<QByteArray, int> alignments = {
             {"ql", PFA_LEFT}, {"qr", PFA_RIGHT}, {"qc", PFA_CENTER}, {"qj", PFA_JUSTIFY}};
         static const QHash<QByteArray, char16_t> characters = {
-            {"emdash", 0x2014},    {"endash", 0x2013},    {"lquote", 0x2018},  {"rquote", 0x2019},
-            {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003},
-            {"enspace", 0x2002},
+            {"emdash", 0x2014},    {"endash", 0x2013}, {"lquote", 0x2018},  {"rquote", 0x2019},  {"ldblquote", 0x201C},
+            {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003}, {"enspace", 0x2002},
         };
         if (const Action action = actions.value(w))
             action(*this, g, p, on);
@@ -406,10 +455,7 @@ private:
         text(ch);
     }
 
-    int fontOf(const CharState &s) const
-    {
-        return s.font >= 0 ? s.font : m_defaultFont;
-    }
+    int fontOf(const CharState &s) const { return s.font >= 0 ? s.font : m_defaultFont; }
 
     void text(QChar ch)
     {

@@ -143,10 +143,7 @@ struct RunState {
 class Writer
 {
 public:
-    Writer(const QTextDocument &doc, const QTextCharFormat &def) : m_doc(doc), m_def(def)
-    {
-        m_colors.reserve(64);
-    }
+    Writer(const QTextDocument &doc, const QTextCharFormat &def) : m_doc(doc), m_def(def) { m_colors.reserve(64); }
 
     QByteArray run()
     {
@@ -242,8 +239,8 @@ private:
     RunState stateOf(const QTextCharFormat &f, int)
     {
         const CharFormat2 r = charFormatOf(f, m_def,
-                                           CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE |
-                                               CFM_STRIKEOUT | CFM_PROTECTED | CFM_SUPERSCRIPT);
+                                           CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT |
+                                               CFM_PROTECTED | CFM_SUPERSCRIPT);
         RunState s;
         QString face = r.szFaceName;
         if (face.isEmpty())

@@ -117,8 +117,7 @@ void AnsiTextWriter::line(const char *from, const char *to)
         m_buffer.append(m_prefix);
         m_buffer.append(from, to - from);
     } else {
-        const QRgb *pixels =
-            reinterpret_cast<const QRgb *>(m_grid.constScanLine(std::min(m_row, m_grid.height() - 1)));
+        const QRgb *pixels = reinterpret_cast<const QRgb *>(m_grid.constScanLine(std::min(m_row, m_grid.height() - 1)));
         const int lastColumn = m_grid.width() - 1;
         qint64 current = -1;
         int column = 0;
@@ -171,9 +170,7 @@ bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charac
     return writer.write(text) == text.size() && writer.finish();
 }
 
-AnsiFigureSink::AnsiFigureSink(QIODevice &out) : m_out(out)
-{
-}
+AnsiFigureSink::AnsiFigureSink(QIODevice &out) : m_out(out) {}
 
 void AnsiFigureSink::cell(quint32 color)
 {

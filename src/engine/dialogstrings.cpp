@@ -86,16 +86,14 @@ QStringList QtNameFilters(const QString &filter)
         // A description that already ends in its own pattern list, such as
         // "Текстовые файлы (*.txt)", keeps its text without a second list.
         const QRegularExpressionMatch m = trailingGroup.match(description);
-        if (m.hasMatch()
-            && m.captured(2).split(split, Qt::SkipEmptyParts) == patterns)
+        if (m.hasMatch() && m.captured(2).split(split, Qt::SkipEmptyParts) == patterns)
             description = m.captured(1);
         out.append(description + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return out;
 }
 
-void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir,
-                     QStringList &fileNames)
+void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir, QStringList &fileNames)
 {
     const QString s = TrimAtDoubleNull(buffer);
     const int o = qBound(0, fileOffset, int(s.size()));

@@ -47,8 +47,7 @@ QStringList QtNameFilters(const QString &filter);
 // first file name in it. Gives the folder and the file names the way the
 // dialog helper returns them. A folder that would come out empty for a file
 // in the root folder is "/".
-void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir,
-                     QStringList &fileNames);
+void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir, QStringList &fileNames);
 
 // Builds the answer buffer for chosen full paths: one path as it is, several
 // as folder NUL name NUL name ... NUL NUL; fileOffset receives the offset of

@@ -41,7 +41,7 @@ Channel lighter(double s, double a)
     return {std::clamp(f, 0.0, 1.0), b};
 }
 
-template <class Rule>
+template<class Rule>
 LinearFill fillWith(const LinearRgb &s, double a, Rule rule)
 {
     const Channel r = rule(s.r, a), g = rule(s.g, a), b = rule(s.b, a);
@@ -73,9 +73,7 @@ FillColors figureFill(quint32 sampled, double coverage)
 {
     const LinearRgb s{srgbToLinear(redOf(sampled)), srgbToLinear(greenOf(sampled)), srgbToLinear(blueOf(sampled))};
     const LinearFill f = figureFillLinear(s, coverage);
-    auto pack = [](const LinearRgb &c) {
-        return rgbValue(linearToSrgb8(c.r), linearToSrgb8(c.g), linearToSrgb8(c.b));
-    };
+    auto pack = [](const LinearRgb &c) { return rgbValue(linearToSrgb8(c.r), linearToSrgb8(c.g), linearToSrgb8(c.b)); };
     return {pack(f.figure), pack(f.background)};
 }
 

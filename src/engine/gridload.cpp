@@ -48,8 +48,7 @@ class GridRows : public JpegRows
 public:
     GridRows(const std::function<QSize(QSize)> &sizeFor, bool allowScaling)
         : m_sizeFor(sizeFor), m_allowScaling(allowScaling)
-    {
-    }
+    {}
 
     bool start(QSize size, int orientation) override
     {
@@ -94,8 +93,7 @@ bool isJpeg(const QByteArray &bytes)
 // Loads bytes into a grid of the reducer's kind: a JPEG streamed when it
 // can be, anything else (or a JPEG that declines) whole and reduced after.
 template<class Reducer, class Load, class Reduce>
-Load loadFrom(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor, bool allowScaling,
-              Reduce reduce)
+Load loadFrom(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor, bool allowScaling, Reduce reduce)
 {
     Load out;
     if (isJpeg(bytes)) {

@@ -9,8 +9,8 @@
 namespace tessilor {
 
 struct GridLoad {
-    QImage grid;       // the sampling grid, Format_RGB32
-    QSize imageSize;   // size of the whole picture
+    QImage grid;     // the sampling grid, Format_RGB32
+    QSize imageSize; // size of the whole picture
     LoadError error = LoadError::None;
     QString detail;
     bool streamed = false; // decoded row by row without the whole picture

@@ -55,9 +55,9 @@ bool isTiff(const QByteArray &head)
 // picture's 32-bit copy.
 struct QtDecoding {
     const char *format;
-    int bytesPerPixel;     // the most a pixel of the decoder's own picture takes
-    qint64 workBytes = 0;  // the decoder's working memory
-    bool upright = false;  // turned by the orientation the file stores
+    int bytesPerPixel;    // the most a pixel of the decoder's own picture takes
+    qint64 workBytes = 0; // the decoder's working memory
+    bool upright = false; // turned by the orientation the file stores
 };
 
 LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how);
@@ -69,19 +69,16 @@ LoadedImage loadTiff(const QByteArray &bytes);
 // decoder would paper over. Another format Qt reads is one more line here.
 struct PictureFormat {
     bool (*recognise)(const QByteArray &head);
-    LoadedImage (*decode)(const QByteArray &bytes); // own decoding step, or nullptr
-    QtDecoding qt;                                  // else Qt's reader for this format
+    LoadedImage (*decode)(const QByteArray &bytes);               // own decoding step, or nullptr
+    QtDecoding qt;                                                // else Qt's reader for this format
     LoadError (*check)(const QByteArray &bytes, QString *detail); // before Qt's reader, or nullptr
 };
 
 // PNG may hold 16 bits a sample, which Qt decodes to 64-bit pixels.
 const PictureFormat kFormats[] = {
-    {isBmp, nullptr, {"bmp", 4}, checkBmp},
-    {isJpeg, loadJpeg, {}, nullptr},
-    {isGif, nullptr, {"gif", 4}, checkGif},
-    {isPng, nullptr, {"png", 8, 0, true}, nullptr},
-    {isWebp, nullptr, {"webp", 4, 0, true}, nullptr},
-    {isTiff, loadTiff, {}, nullptr},
+    {isBmp, nullptr, {"bmp", 4}, checkBmp},           {isJpeg, loadJpeg, {}, nullptr},
+    {isGif, nullptr, {"gif", 4}, checkGif},           {isPng, nullptr, {"png", 8, 0, true}, nullptr},
+    {isWebp, nullptr, {"webp", 4, 0, true}, nullptr}, {isTiff, loadTiff, {}, nullptr},
 };
 
 // Some decoders hand out RGB32 pictures whose unused alpha byte is not 0xFF

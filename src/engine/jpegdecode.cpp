@@ -96,7 +96,7 @@ void onProgress(j_common_ptr common)
         fail(common, LoadError::TooComplex, "more decoding work than any real picture needs");
 }
 
-template <typename F>
+template<typename F>
 bool protectedCall(Guard &guard, const F &f)
 {
     if (setjmp(guard.jump))

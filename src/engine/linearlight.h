@@ -8,7 +8,10 @@ namespace tessilor {
 
 // Linear light 0..1 of every 8-bit sRGB value.
 const std::array<float, 256> &srgbToLinearTable();
-inline float srgbToLinear(int v) { return srgbToLinearTable()[size_t(v & 0xFF)]; }
+inline float srgbToLinear(int v)
+{
+    return srgbToLinearTable()[size_t(v & 0xFF)];
+}
 
 // sRGB value 0..1 of linear light 0..1 (clamped), and rounded to 0..255.
 double linearToSrgb(double linear);
@@ -21,6 +24,9 @@ inline constexpr float kLumaB = 0.0722f;
 
 // Relative luminance 0..1 of an 8-bit sRGB colour, and of linear channels.
 float luminance(int r, int g, int b);
-inline float luminanceOfLinear(float r, float g, float b) { return kLumaR * r + kLumaG * g + kLumaB * b; }
+inline float luminanceOfLinear(float r, float g, float b)
+{
+    return kLumaR * r + kLumaG * g + kLumaB * b;
+}
 
 } // namespace tessilor

@@ -63,8 +63,7 @@ PublishedSize publishedSize(int pw, int ph)
     return p;
 }
 
-ToolbarPlacement placeToolbar(double button6Left, double button13Left, double button17Left,
-                              double button2Height)
+ToolbarPlacement placeToolbar(double button6Left, double button13Left, double button17Left, double button2Height)
 {
     ToolbarPlacement p;
     p.modeFrameLeft = button6Left - 45;
@@ -87,8 +86,8 @@ ResizePlacement placeOnResize(double windowWidth, double helpButtonWidth, double
     return p;
 }
 
-double pickerAnchorY(double windowTop, double nonClientHeight, double mainBarHeight,
-                     double textBarHeight, double figureBarHeight)
+double pickerAnchorY(double windowTop, double nonClientHeight, double mainBarHeight, double textBarHeight,
+                     double figureBarHeight)
 {
     return windowTop + nonClientHeight + mainBarHeight + textBarHeight + figureBarHeight;
 }

@@ -50,8 +50,7 @@ struct ToolbarPlacement {
 };
 // button6Left, button13Left, button17Left: left edges of the 1-based tool bar
 // positions 6, 13 and 17; button2Height: height of position 2.
-ToolbarPlacement placeToolbar(double button6Left, double button13Left, double button17Left,
-                              double button2Height);
+ToolbarPlacement placeToolbar(double button6Left, double button13Left, double button17Left, double button2Height);
 
 // Left of the text-mode bar's second frame: it follows the colour tool bar,
 // 90 twips after that bar's third button.
@@ -70,8 +69,8 @@ ResizePlacement placeOnResize(double windowWidth, double helpButtonWidth, double
 // Vertical anchor of the drop-down pickers: window top + non-client height +
 // the height of each visible bar (main tool bar, text-mode bar, figure-mode
 // bar; a hidden bar counts 0).
-double pickerAnchorY(double windowTop, double nonClientHeight, double mainBarHeight,
-                     double textBarHeight, double figureBarHeight);
+double pickerAnchorY(double windowTop, double nonClientHeight, double mainBarHeight, double textBarHeight,
+                     double figureBarHeight);
 // Top-left of the figure picker and of the colour picker for that anchor.
 struct PickerPlace {
     double left = 0;

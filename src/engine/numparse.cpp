@@ -55,8 +55,7 @@ double leadingNumber(const QString &text)
     if (ok)
         return v;
     // toDouble refuses values out of range; keep their sign.
-    return digits.startsWith('-') ? -std::numeric_limits<double>::infinity()
-                                  : std::numeric_limits<double>::infinity();
+    return digits.startsWith('-') ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
 }
 
 qint64 floorToInt64(double value)

@@ -60,9 +60,18 @@ inline constexpr quint32 rgbValue(int r, int g, int b)
 {
     return quint32(r) + 256u * quint32(g) + 65536u * quint32(b);
 }
-inline constexpr int redOf(quint32 c) { return int(c % 256u); }
-inline constexpr int greenOf(quint32 c) { return int((c % 65536u) / 256u); }
-inline constexpr int blueOf(quint32 c) { return int(c / 65536u); }
+inline constexpr int redOf(quint32 c)
+{
+    return int(c % 256u);
+}
+inline constexpr int greenOf(quint32 c)
+{
+    return int((c % 65536u) / 256u);
+}
+inline constexpr int blueOf(quint32 c)
+{
+    return int(c / 65536u);
+}
 
 // The 40 swatches of the text colour picker, entry 1 first.
 const std::array<quint32, 40> &paletteColors();

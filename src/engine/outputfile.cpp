@@ -29,9 +29,7 @@ mode_t currentUmask()
 
 } // namespace
 
-OutputFile::OutputFile(const QString &path, Access access) : m_path(path), m_access(access)
-{
-}
+OutputFile::OutputFile(const QString &path, Access access) : m_path(path), m_access(access) {}
 
 OutputFile::~OutputFile()
 {
@@ -72,8 +70,8 @@ bool OutputFile::open(OpenMode mode)
         fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     } else {
         const QFileInfo info(m_path);
-        QByteArray pattern = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) +
-                             ".XXXXXX";
+        QByteArray pattern =
+            QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
         fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd >= 0)
             m_tempPath = QFile::decodeName(pattern);
@@ -162,7 +160,8 @@ void OutputFile::cancelWriting()
 
 bool isSameFile(const QString &input, const QString &output)
 {
-    struct stat in {}, out {};
+    struct stat in {
+    }, out{};
     if (::stat(QFile::encodeName(input).constData(), &in) != 0 ||
         ::lstat(QFile::encodeName(output).constData(), &out) != 0)
         return false;

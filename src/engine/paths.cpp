@@ -40,11 +40,10 @@ QString getExt(const QString &name)
 
 bool isImageExtension(const QString &ext)
 {
-    static const QStringList known = {QStringLiteral("jpg"), QStringLiteral("bmp"),
-                                      QStringLiteral("jpe"), QStringLiteral("jpeg"),
-                                      QStringLiteral("dib"), QStringLiteral("gif"),
-                                      QStringLiteral("png"), QStringLiteral("webp"),
-                                      QStringLiteral("tif"), QStringLiteral("tiff")};
+    static const QStringList known = {QStringLiteral("jpg"),  QStringLiteral("bmp"),  QStringLiteral("jpe"),
+                                      QStringLiteral("jpeg"), QStringLiteral("dib"),  QStringLiteral("gif"),
+                                      QStringLiteral("png"),  QStringLiteral("webp"), QStringLiteral("tif"),
+                                      QStringLiteral("tiff")};
     return known.contains(ext);
 }
 

@@ -25,12 +25,10 @@ QSizeF printableTwips(const QPageLayout &page)
 
 QPageLayout defaultPdfPageLayout()
 {
-    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
-                       QPageLayout::Point);
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Point);
 }
 
-PageLayoutInfo writeResultPdf(const PrintSource &source, const QPageLayout &page, QIODevice &out,
-                              const RunHooks &hooks)
+PageLayoutInfo writeResultPdf(const PrintSource &source, const QPageLayout &page, QIODevice &out, const RunHooks &hooks)
 {
     PageLayoutInfo info;
     if (source.resultKind != 3 && source.resultKind != 2)

@@ -17,10 +17,10 @@ struct TwipPos {
 // ---- Figure picker -------------------------------------------------------
 
 namespace figurepicker {
-inline constexpr int kLabelSize = 510;       // width and height of a glyph label
-inline constexpr int kLabelGap = 15;         // between neighbours in a row
-inline constexpr int kRowPitch = 525;        // from one row's top to the next
-inline constexpr int kFirstLeft = 60;        // the template label's place
+inline constexpr int kLabelSize = 510; // width and height of a glyph label
+inline constexpr int kLabelGap = 15;   // between neighbours in a row
+inline constexpr int kRowPitch = 525;  // from one row's top to the next
+inline constexpr int kFirstLeft = 60;  // the template label's place
 inline constexpr int kFirstTop = 60;
 inline constexpr int kDesignInnerWidth = 8535;
 inline constexpr int kGlyphPointSize = 22;

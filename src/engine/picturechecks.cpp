@@ -275,9 +275,9 @@ LoadError checkGif(const QByteArray &bytes, QString *detail)
         previous = code;
     }
     if (pixels < pixelsNeeded)
-        return corrupt(detail, QStringLiteral("the LZW data ends after %1 of the first frame's %2 pixels")
-                                   .arg(pixels)
-                                   .arg(pixelsNeeded));
+        return corrupt(
+            detail,
+            QStringLiteral("the LZW data ends after %1 of the first frame's %2 pixels").arg(pixels).arg(pixelsNeeded));
     return LoadError::None;
 }
 
@@ -291,10 +291,8 @@ class TiffReader
 {
 public:
     explicit TiffReader(const QByteArray &bytes)
-        : m_p(reinterpret_cast<const uchar *>(bytes.constData())), m_n(bytes.size()),
-          m_big(bytes.startsWith("MM"))
-    {
-    }
+        : m_p(reinterpret_cast<const uchar *>(bytes.constData())), m_n(bytes.size()), m_big(bytes.startsWith("MM"))
+    {}
     qint64 size() const { return m_n; }
     bool has(qint64 at, qint64 length) const { return at >= 0 && length >= 0 && at <= m_n - length; }
     quint32 u16(qint64 at) const
@@ -355,8 +353,20 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
         return corrupt(detail, QStringLiteral("the first page's directory lies outside the file"));
     const qint64 entries = r.u16(dir);
 
-    enum { Width, Height, Bits, StripOffsets, Samples, RowsPerStrip, StripCounts, TileWidth, TileHeight,
-           TileOffsets, TileCounts, TagCount };
+    enum {
+        Width,
+        Height,
+        Bits,
+        StripOffsets,
+        Samples,
+        RowsPerStrip,
+        StripCounts,
+        TileWidth,
+        TileHeight,
+        TileOffsets,
+        TileCounts,
+        TagCount
+    };
     static const quint32 tags[TagCount] = {256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325};
     TiffEntry e[TagCount];
     for (qint64 i = 0; i < entries; ++i) {

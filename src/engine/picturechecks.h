@@ -22,8 +22,8 @@ LoadError checkGif(const QByteArray &bytes, QString *detail);
 
 // What a TIFF's first page asks of its decoder.
 struct TiffFacts {
-    int bitsPerPixel = 0;      // all samples of one pixel
-    qint64 workBytes = 0;      // the largest strip or tile, decoded
+    int bitsPerPixel = 0; // all samples of one pixel
+    qint64 workBytes = 0; // the largest strip or tile, decoded
 };
 
 // TIFF (classic, either byte order): the first page's directory lies inside

@@ -27,8 +27,7 @@ PageLimits printLimits(double pageWidth, double pageHeight)
     return {float(pageWidth) / kPrintDivisor, float(pageHeight) / kPrintDivisor};
 }
 
-double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows,
-                   PageLimits limits)
+double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows, PageLimits limits)
 {
     // Without a page or a grid there is nothing to fit against.
     if (!(limits.width > 0) || !(limits.height > 0) || columns <= 0 || rows <= 0 || !measure)
@@ -234,7 +233,10 @@ QString printJobName(const PrintSource &source)
 {
     const QString caption = programCaption();
     if (source.resultKind == 3)
-        return QStringLiteral("%1 — символы %2 x %3").arg(caption).arg(2 * qint64(source.gridColumns)).arg(source.gridRows);
+        return QStringLiteral("%1 — символы %2 x %3")
+            .arg(caption)
+            .arg(2 * qint64(source.gridColumns))
+            .arg(source.gridRows);
     if (source.resultKind == 2)
         return QStringLiteral("%1 — фигуры %2 x %3").arg(caption).arg(source.gridColumns).arg(source.gridRows);
     return caption;

@@ -16,13 +16,13 @@ namespace tessilor {
 
 // What printing needs from the last conversion.
 struct PrintSource {
-    qint16 resultKind = 0;              // 3 text characters, 2 figures, else nothing
+    qint16 resultKind = 0; // 3 text characters, 2 figures, else nothing
     qint32 gridRows = 0, gridColumns = 0;
-    QString textPath, colorPath;        // temporary text and colour files
-    QString fontName;                   // the result window's font
-    double fontSize = 8;                // points
-    quint32 foreColor = 0;              // text colour, red + 256 green + 65536 blue
-    QChar glyph;                        // figure glyph of a figure result
+    QString textPath, colorPath; // temporary text and colour files
+    QString fontName;            // the result window's font
+    double fontSize = 8;         // points
+    quint32 foreColor = 0;       // text colour, red + 256 green + 65536 blue
+    QChar glyph;                 // figure glyph of a figure result
     // A text result in the picture's colours: the colour file holds one line
     // per character (line breaks left out), in reading order.
     bool textColors = false;
@@ -50,8 +50,7 @@ using MeasureFn = std::function<QSizeF(double pointSize)>;
 // limits the size is divided by the larger of the two overflow factors
 // (width / limit width, height / limit height). The later passes absorb the
 // font's size rounding. The size is never enlarged. Returns the fitted size.
-double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows,
-                   PageLimits limits);
+double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows, PageLimits limits);
 
 // Preview box in its frame: 5295 twips on the longer side of the page, the
 // other side in proportion, centred in the frame (75 twips lower for the
@@ -102,18 +101,18 @@ bool backgroundFromLine(const QByteArray &line, quint32 *background);
 
 // Outcome of laying a result out on a surface.
 enum class LayoutStatus {
-    Nothing,     // result kind other than text or figures: nothing drawn
-    Done,        // laid out
-    FileError,   // the temporary file is missing or unreadable: nothing drawn
-    Stopped,     // the caller's stop flag ended the layout part-way
+    Nothing,   // result kind other than text or figures: nothing drawn
+    Done,      // laid out
+    FileError, // the temporary file is missing or unreadable: nothing drawn
+    Stopped,   // the caller's stop flag ended the layout part-way
 };
 
 struct PageLayoutInfo {
     LayoutStatus status = LayoutStatus::Nothing;
-    double fittedSize = 0;     // points
-    double cellWidth = 0;      // twips: "Q" (text) or the glyph (figures)
+    double fittedSize = 0; // points
+    double cellWidth = 0;  // twips: "Q" (text) or the glyph (figures)
     double cellHeight = 0;
-    int itemsDrawn = 0;        // lines or glyphs
+    int itemsDrawn = 0; // lines or glyphs
 };
 
 // Measures and positions in twips on the painter's device (its logical DPI).
@@ -127,8 +126,7 @@ double deviceTwipsPerUnitY(const QPainter &painter);
 // colours, with the font fitted to the limits. The painter must be active.
 // The hooks report the rows laid out in percent, let the caller's events run
 // and stop the layout (status Stopped) when the stop flag is set.
-PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits,
-                          const RunHooks &hooks = {});
+PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimits limits, const RunHooks &hooks = {});
 
 // Name of the print job and title of a PDF: the program's caption and the
 // kind and size of the result ("Quar Image Tessilor — символы 80 x 30").

@@ -30,10 +30,7 @@ struct RunCounts {
 class YieldClock
 {
 public:
-    explicit YieldClock(const RunHooks &hooks) : m_hooks(hooks)
-    {
-        m_timer.start();
-    }
+    explicit YieldClock(const RunHooks &hooks) : m_hooks(hooks) { m_timer.start(); }
     bool stopRequested() const { return m_hooks.stopFlag && *m_hooks.stopFlag != 0; }
     // Called after every cell.
     void afterCell()

@@ -9,13 +9,11 @@ namespace tessilor {
 
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kSettingsApp))
-{
-}
+{}
 
 SettingsStore::SettingsStore(const QString &iniPath)
     : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
-{
-}
+{}
 
 SettingsStore::~SettingsStore() = default;
 

@@ -58,16 +58,16 @@ private:
 
 // The options that survive a restart, with their defaults.
 struct StoredOptions {
-    int type = 1;       // mode list entry
-    int font = 1;       // font list entry
-    int textSize = 3;   // size list entries
+    int type = 1;     // mode list entry
+    int font = 1;     // font list entry
+    int textSize = 3; // size list entries
     int figureSize = 3;
-    int prop1 = 1;      // proportional boxes
+    int prop1 = 1; // proportional boxes
     int prop2 = 1;
     QString figureFont; // default: the first figure font's family
     int figureCode = 86;
-    int textMethod = 0;      // TextMethod value; anything else stored reads as 0
-    bool figureFill = false; // figure cells get their background
+    int textMethod = 0;       // TextMethod value; anything else stored reads as 0
+    bool figureFill = false;  // figure cells get their background
     bool autoPreview = false; // "Автопросмотр"
     QString lastFile;
     QString lastResult = QStringLiteral("save");

@@ -11,10 +11,10 @@ class QIODevice;
 namespace tessilor {
 
 // Cell arithmetic of the text conversion.
-int grayFromSum(int sum);                 // sum / 3 rounded to the nearest integer
+int grayFromSum(int sum); // sum / 3 rounded to the nearest integer
 int applyContrast(int gray, qint16 contrast);
-float rampStep(int rampLength);           // 256 / (n - 1) held in single precision
-int rampIndex(int gray, float step);      // Int((256 - gray) / step) + 1, 1-based
+float rampStep(int rampLength);      // 256 / (n - 1) held in single precision
+int rampIndex(int gray, float step); // Int((256 - gray) / step) + 1, 1-based
 
 // For every channel sum 0..765 the bytes one cell writes: its ramp character
 // twice, UTF-8 encoded. Built once per run.

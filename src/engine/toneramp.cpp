@@ -171,9 +171,8 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
             const double t = space->coverage + (darkest - space->coverage) * k / double(targets - 1);
             qsizetype best = -1;
             if (k == 0) {
-                best = std::distance(sorted.begin(), std::find_if(sorted.begin(), sorted.end(), [](const GlyphInk &g) {
-                                         return g.ch == u' ';
-                                     }));
+                best = std::distance(sorted.begin(), std::find_if(sorted.begin(), sorted.end(),
+                                                                  [](const GlyphInk &g) { return g.ch == u' '; }));
             } else if (k == targets - 1) {
                 best = sorted.size() - 1;
             } else {
@@ -223,7 +222,8 @@ const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates)
     const auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return **it;
-    auto ramp = std::make_shared<ToneRamp>(pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates)));
+    auto ramp = std::make_shared<ToneRamp>(
+        pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates)));
     ramp->family = QRawFont::fromFont(font).familyName();
     cache.insert(key, ramp);
     return *ramp;

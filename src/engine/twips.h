@@ -9,6 +9,9 @@ inline constexpr int kTwipsPerPixel = 15;
 // Twips to whole pixels, halves to even, saturated to 32 bits.
 int twipsToPixels(double twips);
 // Pixels to twips.
-constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+constexpr int pixelsToTwips(int pixels)
+{
+    return pixels * kTwipsPerPixel;
+}
 
 } // namespace tessilor

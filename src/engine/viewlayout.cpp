@@ -12,8 +12,7 @@ namespace {
 
 qint32 saturate32(qint64 v)
 {
-    return qint32(std::clamp<qint64>(v, std::numeric_limits<qint32>::min(),
-                                      std::numeric_limits<qint32>::max()));
+    return qint32(std::clamp<qint64>(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
 PlacedRect placed(qint64 x, qint64 y, qint64 w, qint64 h)
@@ -33,8 +32,7 @@ int displayPixels(float twips)
 }
 
 const char16_t *const kZoomCaptions[kZoomItemCount] = {
-    u"500 %", u"200 %", u"-", u"100 %", u"-", u"50 %", u"25 %", u"10 %", u"-",
-    u"Вписать в окно",
+    u"500 %", u"200 %", u"-", u"100 %", u"-", u"50 %", u"25 %", u"10 %", u"-", u"Вписать в окно",
 };
 
 } // namespace
@@ -46,8 +44,7 @@ int toPixels(double twips)
 
 QRect toPixelRect(const QRect &twips)
 {
-    return QRect(toPixels(twips.x()), toPixels(twips.y()),
-                 toPixels(twips.width()), toPixels(twips.height()));
+    return QRect(toPixels(twips.x()), toPixels(twips.y()), toPixels(twips.width()), toPixels(twips.height()));
 }
 
 QPoint captionDragTarget(const QPoint &windowPos, const QPoint &pointer, const QPoint &grab)
@@ -61,13 +58,11 @@ ImageWindowLayout imageWindowLayout(int width, int height, int captionHeight)
     const qint64 W = width, H = height, Hh = captionHeight;
     ImageWindowLayout l;
     l.header = placed(0, 0, W, Hh);
-    l.closeButton = placed(W - kImageCloseFromRightTwips, kCaptionButtonTopTwips,
-                           kCaptionButtonSizeTwips, kCaptionButtonSizeTwips);
+    l.closeButton =
+        placed(W - kImageCloseFromRightTwips, kCaptionButtonTopTwips, kCaptionButtonSizeTwips, kCaptionButtonSizeTwips);
     l.viewport = placed(0, Hh + 15, W - kScrollBarTwips, H - Hh - 15 - kScrollBarTwips);
-    l.vScroll = placed(W - kScrollBarTwips, kCaptionHeightTwips, kScrollBarTwips,
-                       H - Hh - kScrollBarTwips);
-    l.hScroll = placed(kHScrollLeftTwips, H - kScrollBarTwips, W - 350 - kScrollBarTwips,
-                       kScrollBarTwips);
+    l.vScroll = placed(W - kScrollBarTwips, kCaptionHeightTwips, kScrollBarTwips, H - Hh - kScrollBarTwips);
+    l.hScroll = placed(kHScrollLeftTwips, H - kScrollBarTwips, W - 350 - kScrollBarTwips, kScrollBarTwips);
     l.zoomButton = placed(0, H - kScrollBarTwips, kHScrollLeftTwips, kScrollBarTwips);
     return l;
 }
@@ -112,8 +107,7 @@ QSize capDisplaySize(qint64 width, qint64 height)
         w = std::floor(w * scale);
         h = std::floor(h * scale);
     }
-    return QSize(int(std::clamp(w, 1.0, double(kMaxDisplaySide))),
-                 int(std::clamp(h, 1.0, double(kMaxDisplaySide))));
+    return QSize(int(std::clamp(w, 1.0, double(kMaxDisplaySide))), int(std::clamp(h, 1.0, double(kMaxDisplaySide))));
 }
 
 QSize zoomDisplaySize(const QSize &sourcePixels, float factor)
@@ -143,11 +137,10 @@ QSize fitDisplaySize(const QSize &sourcePixels, const QSize &viewportTwips)
     return capDisplaySize(displayPixels(w), displayPixels(h));
 }
 
-QSize shrinkWindowSize(const QSize &windowTwips, const QSize &displayTwips,
-                       const QSize &viewportTwips, int captionHeight)
+QSize shrinkWindowSize(const QSize &windowTwips, const QSize &displayTwips, const QSize &viewportTwips,
+                       int captionHeight)
 {
-    if (!(displayTwips.width() < viewportTwips.width()
-          && displayTwips.height() < viewportTwips.height()))
+    if (!(displayTwips.width() < viewportTwips.width() && displayTwips.height() < viewportTwips.height()))
         return windowTwips;
     const int w = displayTwips.width() + kScrollBarTwips + 140;
     const int h = displayTwips.height() + kScrollBarTwips + captionHeight + 15 + 120;

@@ -17,21 +17,24 @@ inline constexpr int kViewTwipsPerPixel = kTwipsPerPixel;
 // Twips to whole pixels, rounding half to even, saturated to 32 bits.
 int toPixels(double twips);
 // Pixels to twips, in 64 bits so that no size overflows.
-inline constexpr qint64 toTwips(qint64 pixels) { return pixels * kViewTwipsPerPixel; }
+inline constexpr qint64 toTwips(qint64 pixels)
+{
+    return pixels * kViewTwipsPerPixel;
+}
 // Rectangle in twips to whole pixels (each edge rounded half to even).
 QRect toPixelRect(const QRect &twips);
 
 // ---------------------------------------------------------------------------
 // Caption strip shared by the image, result and print windows.
 
-inline constexpr int kCaptionHeightTwips = 300;      // strip height
-inline constexpr int kCaptionBitmapWidth = 150;      // active/inactive bitmap, pixels
+inline constexpr int kCaptionHeightTwips = 300; // strip height
+inline constexpr int kCaptionBitmapWidth = 150; // active/inactive bitmap, pixels
 inline constexpr int kCaptionBitmapHeight = 20;
-inline constexpr int kCaptionIconLeftTwips = 75;     // icon at (75, 45), 210 x 210
+inline constexpr int kCaptionIconLeftTwips = 75; // icon at (75, 45), 210 x 210
 inline constexpr int kCaptionIconTopTwips = 45;
 inline constexpr int kCaptionIconSizeTwips = 210;
-inline constexpr int kCaptionTitleLeftTwips = 360;   // title label left edge
-inline constexpr int kCaptionButtonTopTwips = 15;    // window buttons 240 x 240
+inline constexpr int kCaptionTitleLeftTwips = 360; // title label left edge
+inline constexpr int kCaptionButtonTopTwips = 15;  // window buttons 240 x 240
 inline constexpr int kCaptionButtonSizeTwips = 240;
 inline constexpr int kImageCloseFromRightTwips = 270;  // image window close button
 inline constexpr int kResultCloseFromRightTwips = 280; // result window close button
@@ -62,12 +65,12 @@ struct PlacedRect {
 };
 
 struct ImageWindowLayout {
-    PlacedRect header;     // caption strip: (0, 0, W, Hh)
-    PlacedRect closeButton;// (W - 270, 15, 240, 240)
-    PlacedRect viewport;   // Picture1: (0, Hh + 15, W - 255, H - Hh - 15 - 255)
-    PlacedRect vScroll;    // (W - 255, 300, 255, H - Hh - 255)
-    PlacedRect hScroll;    // (360, H - 255, W - 350 - 255, 255)
-    PlacedRect zoomButton; // status bar: (0, H - 255, 360, 255)
+    PlacedRect header;      // caption strip: (0, 0, W, Hh)
+    PlacedRect closeButton; // (W - 270, 15, 240, 240)
+    PlacedRect viewport;    // Picture1: (0, Hh + 15, W - 255, H - Hh - 15 - 255)
+    PlacedRect vScroll;     // (W - 255, 300, 255, H - Hh - 255)
+    PlacedRect hScroll;     // (360, H - 255, W - 350 - 255, 255)
+    PlacedRect zoomButton;  // status bar: (0, H - 255, 360, 255)
 };
 
 // Layout of the image window for a client area of width x height twips and a
@@ -107,8 +110,8 @@ QSize fitDisplaySize(const QSize &sourcePixels, const QSize &viewportTwips);
 // the viewport, the window shrinks to display + 395 wide and
 // display + 255 + captionHeight + 15 + 120 high (twips); it is never
 // enlarged. Returns the window's new outer size, or the old one unchanged.
-QSize shrinkWindowSize(const QSize &windowTwips, const QSize &displayTwips,
-                       const QSize &viewportTwips, int captionHeight = kCaptionHeightTwips);
+QSize shrinkWindowSize(const QSize &windowTwips, const QSize &displayTwips, const QSize &viewportTwips,
+                       int captionHeight = kCaptionHeightTwips);
 
 // Scroll range: (display - viewport) / 150 twips rounded half to even, never
 // negative. 64-bit arithmetic, saturated to 32 bits.
@@ -122,11 +125,11 @@ qint32 panOffsetPixels(qint64 scrollValue);
 
 // Values the image window publishes after the display copy changed size.
 struct PublishedSize {
-    float aspect = 0;   // ImageAspect = pw / ph, single precision
-    QString text1;      // 2 * pw
-    QString text2;      // ph
-    QString text4;      // Int(pw / 1.4)
-    QString text5;      // Int(ph / 1.4)
+    float aspect = 0; // ImageAspect = pw / ph, single precision
+    QString text1;    // 2 * pw
+    QString text2;    // ph
+    QString text4;    // Int(pw / 1.4)
+    QString text5;    // Int(ph / 1.4)
 };
 // pw, ph: display copy in pixels (both positive).
 PublishedSize publishedSize(int pw, int ph);
@@ -154,10 +157,10 @@ int progressBarHeight(int height);
 // Result window (inner width x height twips).
 
 struct ResultWindowLayout {
-    int headerWidth = 0;      // caption strip width = inner width
-    QPoint closeButton;       // (w - 280, 15), twips
-    QPoint maxRestoreButton;  // (w - 580, 15), twips
-    QRect editPixels;         // rEdit: 0, 21, Int(w / 15), Int(h / 15) - 21 (pixels)
+    int headerWidth = 0;     // caption strip width = inner width
+    QPoint closeButton;      // (w - 280, 15), twips
+    QPoint maxRestoreButton; // (w - 580, 15), twips
+    QRect editPixels;        // rEdit: 0, 21, Int(w / 15), Int(h / 15) - 21 (pixels)
 };
 ResultWindowLayout resultWindowLayout(int innerWidth, int innerHeight);
 

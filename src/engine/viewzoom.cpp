@@ -8,8 +8,8 @@ namespace tessilor::viewzoom {
 
 namespace {
 
-constexpr std::array<double, 25> kSteps = {0.02, 0.03, 0.05, 0.07, 0.1, 0.15, 0.2, 0.25, 0.33, 0.5, 0.67, 0.75, 0.9,
-                                           1.0,  1.1,  1.25, 1.5,  1.75, 2.0, 2.5,  3.0,  4.0, 5.0, 6.0,  8.0};
+constexpr std::array<double, 25> kSteps = {0.02, 0.03, 0.05, 0.07, 0.1,  0.15, 0.2, 0.25, 0.33, 0.5, 0.67, 0.75, 0.9,
+                                           1.0,  1.1,  1.25, 1.5,  1.75, 2.0,  2.5, 3.0,  4.0,  5.0, 6.0,  8.0};
 // Zooms this close count as the same step.
 constexpr double kSame = 1e-6;
 

@@ -42,8 +42,7 @@ public:
         setLabelText(QFileDialog::LookIn, QStringLiteral("Папка:"));
         setLabelText(QFileDialog::FileName, QStringLiteral("Имя файла:"));
         setLabelText(QFileDialog::FileType, QStringLiteral("Тип файлов:"));
-        setLabelText(QFileDialog::Accept, m_save ? QStringLiteral("Сохранить")
-                                                 : QStringLiteral("Открыть"));
+        setLabelText(QFileDialog::Accept, m_save ? QStringLiteral("Сохранить") : QStringLiteral("Открыть"));
         setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
     }
 
@@ -55,8 +54,7 @@ public:
         if (defExt.isEmpty())
             return;
         auto apply = [this, defExt](const QString &filter) {
-            static const QRegularExpression single(
-                QStringLiteral("\\(\\*\\.([^*?.\\s;()]+)\\)$"));
+            static const QRegularExpression single(QStringLiteral("\\(\\*\\.([^*?.\\s;()]+)\\)$"));
             const QRegularExpressionMatch m = single.match(filter);
             setDefaultSuffix(m.hasMatch() ? m.captured(1) : defExt);
         };
@@ -72,8 +70,7 @@ public:
                 const QFileInfo info(files.first());
                 if (info.exists() && !info.isDir()) {
                     QMessageBox box(QMessageBox::Warning, windowTitle(),
-                                    QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
-                                        .arg(info.fileName()),
+                                    QStringLiteral("Файл %1 уже существует.\nЗаменить его?").arg(info.fileName()),
                                     QMessageBox::NoButton, this);
                     box.setObjectName(QStringLiteral("OverwritePrompt"));
                     QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
@@ -120,8 +117,8 @@ bool ShowColorDialog(quint32 &color, QWidget *owner)
     return confirmed;
 }
 
-bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames,
-                    const FilterTable &filters, const QString &defExt, QWidget *owner)
+bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const FilterTable &filters,
+                    const QString &defExt, QWidget *owner)
 {
     FileDialog dlg(owner, mode, fileDialogTitle(mode), initDir);
     const QStringList nameFilters = QtNameFilters(BuildFilterString(filters));

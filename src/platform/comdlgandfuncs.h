@@ -25,8 +25,8 @@ bool ShowColorDialog(quint32 &color, QWidget *owner);
 // confirmation it receives the chosen folder and fileNames the chosen names
 // (without folder). Cancelled: initDir = "", fileNames = {""}, false.
 // defExt is appended to a typed name without extension (empty: none).
-bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames,
-                    const FilterTable &filters, const QString &defExt, QWidget *owner);
+bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const FilterTable &filters,
+                    const QString &defExt, QWidget *owner);
 
 // Titles of the file dialog.
 QString fileDialogTitle(int mode);

@@ -70,8 +70,7 @@ void ShowMemoryError(QWidget *owner)
                           QStringLiteral("Ошибка распределения памяти, Немедленно закройте приложение!"));
 }
 
-bool ShowPageSetupDialog(QPrinter *printer, int &left, int &right, int &top, int &bottom,
-                         QWidget *owner)
+bool ShowPageSetupDialog(QPrinter *printer, int &left, int &right, int &top, int &bottom, QWidget *owner)
 {
     if (!printer)
         return false;
@@ -84,8 +83,7 @@ bool ShowPageSetupDialog(QPrinter *printer, int &left, int &right, int &top, int
         printer->setPageSize(SavedPageLayout->pageSize());
         printer->setPageOrientation(SavedPageLayout->orientation());
     }
-    printer->setPageMargins(QMarginsF(left / mu.perUnit, top / mu.perUnit, right / mu.perUnit,
-                                      bottom / mu.perUnit),
+    printer->setPageMargins(QMarginsF(left / mu.perUnit, top / mu.perUnit, right / mu.perUnit, bottom / mu.perUnit),
                             mu.unit);
 
     QPageSetupDialog dialog(printer, owner);

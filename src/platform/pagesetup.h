@@ -21,8 +21,7 @@ namespace tessilor {
 // settings are dropped, and the result is false.
 // The printer's own margins are not changed by the dialog: the page layout
 // of the program does not use the dialog's margins.
-bool ShowPageSetupDialog(QPrinter *printer, int &left, int &right, int &top, int &bottom,
-                         QWidget *owner);
+bool ShowPageSetupDialog(QPrinter *printer, int &left, int &right, int &top, int &bottom, QWidget *owner);
 
 // True when the printer can print on the layout's paper: a valid layout
 // whose page size the printer lists (or any valid one for a PDF writer or a

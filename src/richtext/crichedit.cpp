@@ -48,40 +48,66 @@ int virtualKey(int key)
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return 112 + (key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Backspace:
+        return 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Backtab:
+        return 9;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Menu: return 93;
-    default: return key & 0xFFFF;
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    case Qt::Key_Menu:
+        return 93;
+    default:
+        return key & 0xFFFF;
     }
 }
 
 int buttonCode(Qt::MouseButton b)
 {
     switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -189,9 +215,7 @@ bool RichEditWindow::viewportEvent(QEvent *e)
 // ---------------------------------------------------------------------------
 // Life cycle
 
-cRichEdit::cRichEdit(QObject *parent) : QObject(parent)
-{
-}
+cRichEdit::cRichEdit(QObject *parent) : QObject(parent) {}
 
 cRichEdit::~cRichEdit()
 {
@@ -219,12 +243,11 @@ QTextEdit *cRichEdit::Create(QWidget *hParent, quint32 dwStyle, int nLeft, int n
     m_options = dwStyle & (0x1u | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL | ES_WANTRETURN | 0x8000u);
     edit->setReadOnly(dwStyle & ES_READONLY);
     edit->setFrameShape((dwStyle & ES_SUNKEN) ? QFrame::StyledPanel : QFrame::NoFrame);
-    const Qt::ScrollBarPolicy bars =
-        (dwStyle & ES_DISABLENOSCROLL) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+    const Qt::ScrollBarPolicy bars = (dwStyle & ES_DISABLENOSCROLL) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
     edit->setVerticalScrollBarPolicy((dwStyle & WS_VSCROLL) ? bars : Qt::ScrollBarAlwaysOff);
     edit->setHorizontalScrollBarPolicy((dwStyle & WS_HSCROLL) ? bars : Qt::ScrollBarAlwaysOff);
     edit->setLineWrapMode((dwStyle & WS_HSCROLL) || (dwStyle & ES_AUTOHSCROLL) ? QTextEdit::NoWrap
-                                                                                 : QTextEdit::WidgetWidth);
+                                                                               : QTextEdit::WidgetWidth);
     edit->setGeometry(nLeft, nTop, nWidth, nHeight);
     // Pointer moves are reported without a pressed button too.
     edit->viewport()->setMouseTracking(true);
@@ -431,16 +454,16 @@ void cRichEdit::setMaxLength(int value)
 // ---------------------------------------------------------------------------
 // Character format
 
-#define TESSILOR_EFFECT(Name, bit)                                                                           \
-    bool cRichEdit::Name(int fOpt) const                                                                     \
-    {                                                                                                        \
-        return GetCharFormat(fOpt, bit).dwEffects & (bit);                                                   \
-    }                                                                                                        \
-    void cRichEdit::set##Name(int fOpt, bool value)                                                          \
-    {                                                                                                        \
-        CharFormat2 r;                                                                                       \
-        r.dwEffects = value ? (bit) : 0;                                                                     \
-        SetCharFormat(r, fOpt, bit);                                                                         \
+#define TESSILOR_EFFECT(Name, bit)                                                                                     \
+    bool cRichEdit::Name(int fOpt) const                                                                               \
+    {                                                                                                                  \
+        return GetCharFormat(fOpt, bit).dwEffects & (bit);                                                             \
+    }                                                                                                                  \
+    void cRichEdit::set##Name(int fOpt, bool value)                                                                    \
+    {                                                                                                                  \
+        CharFormat2 r;                                                                                                 \
+        r.dwEffects = value ? (bit) : 0;                                                                               \
+        SetCharFormat(r, fOpt, bit);                                                                                   \
     }
 
 TESSILOR_EFFECT(FontBold, CFM_BOLD)
@@ -767,9 +790,8 @@ bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Acce
     OutputFile file(sFileName, access);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const qint64 written =
-        mRichEdit::pushBytes(mRichEdit::StreamOutToFile, reinterpret_cast<quintptr>(static_cast<QIODevice *>(&file)),
-                            bytes, m_chunk);
+    const qint64 written = mRichEdit::pushBytes(
+        mRichEdit::StreamOutToFile, reinterpret_cast<quintptr>(static_cast<QIODevice *>(&file)), bytes, m_chunk);
     if (written != bytes.size()) {
         file.cancelWriting();
         return false;
@@ -819,7 +841,8 @@ void cRichEdit::replaceWithRtf(const QByteArray &rtf)
     resetCaret();
 }
 
-template <typename F> void cRichEdit::withUndo(bool keepUndo, F &&work)
+template<typename F>
+void cRichEdit::withUndo(bool keepUndo, F &&work)
 {
     QTextDocument *doc = m_edit->document();
     if (!keepUndo) {
@@ -1078,8 +1101,8 @@ int cRichEdit::GetTextLength(int lFlags, int CodePage) const
 {
     if (!m_edit)
         return 0;
-    const QString text = documentPlainText(*m_edit->document(), (lFlags & GTL_USECRLF) ? QStringLiteral("\r\n")
-                                                                                        : QStringLiteral("\r"));
+    const QString text =
+        documentPlainText(*m_edit->document(), (lFlags & GTL_USECRLF) ? QStringLiteral("\r\n") : QStringLiteral("\r"));
     constexpr int GTL_NUMBYTES = 16;
     if (lFlags & GTL_NUMBYTES) {
         if (CodePage == 1200)
@@ -1232,37 +1255,100 @@ quint32 cRichEdit::TranslateColor(quint32 oleColor)
     QPalette::ColorGroup g = QPalette::Active;
     QPalette::ColorRole role;
     switch (oleColor & 0xFFFFFFu) {
-    case 0: role = QPalette::Dark; break;              // scroll bar
-    case 1: role = QPalette::Window; break;            // desktop
-    case 2: role = QPalette::Highlight; break;         // active caption
-    case 3: role = QPalette::Mid; break;               // inactive caption
-    case 4: role = QPalette::Window; break;            // menu
-    case 5: role = QPalette::Base; break;              // window
-    case 6: role = QPalette::Shadow; break;            // window frame
-    case 7: role = QPalette::WindowText; break;        // menu text
-    case 8: role = QPalette::Text; break;              // window text
-    case 9: role = QPalette::HighlightedText; break;   // caption text
-    case 10: role = QPalette::Mid; break;              // active border
-    case 11: role = QPalette::Mid; break;              // inactive border
-    case 12: role = QPalette::Dark; break;             // application workspace
-    case 13: role = QPalette::Highlight; break;
-    case 14: role = QPalette::HighlightedText; break;
-    case 15: role = QPalette::Button; break;
-    case 16: role = QPalette::Dark; break;             // button shadow
-    case 17: g = QPalette::Disabled; role = QPalette::Text; break; // grey text
-    case 18: role = QPalette::ButtonText; break;
-    case 19: g = QPalette::Inactive; role = QPalette::WindowText; break;
-    case 20: role = QPalette::Light; break;            // button highlight
-    case 21: role = QPalette::Shadow; break;           // 3-D dark shadow
-    case 22: role = QPalette::Midlight; break;         // 3-D light
-    case 23: role = QPalette::ToolTipText; break;
-    case 24: role = QPalette::ToolTipBase; break;
-    case 26: role = QPalette::Link; break;             // hot light
-    case 27: role = QPalette::Highlight; break;        // gradient active caption
-    case 28: role = QPalette::Mid; break;              // gradient inactive caption
-    case 29: role = QPalette::Highlight; break;        // menu highlight
-    case 30: role = QPalette::Window; break;           // menu bar
-    default: return 0xFFFFFFFFu;
+    case 0:
+        role = QPalette::Dark;
+        break; // scroll bar
+    case 1:
+        role = QPalette::Window;
+        break; // desktop
+    case 2:
+        role = QPalette::Highlight;
+        break; // active caption
+    case 3:
+        role = QPalette::Mid;
+        break; // inactive caption
+    case 4:
+        role = QPalette::Window;
+        break; // menu
+    case 5:
+        role = QPalette::Base;
+        break; // window
+    case 6:
+        role = QPalette::Shadow;
+        break; // window frame
+    case 7:
+        role = QPalette::WindowText;
+        break; // menu text
+    case 8:
+        role = QPalette::Text;
+        break; // window text
+    case 9:
+        role = QPalette::HighlightedText;
+        break; // caption text
+    case 10:
+        role = QPalette::Mid;
+        break; // active border
+    case 11:
+        role = QPalette::Mid;
+        break; // inactive border
+    case 12:
+        role = QPalette::Dark;
+        break; // application workspace
+    case 13:
+        role = QPalette::Highlight;
+        break;
+    case 14:
+        role = QPalette::HighlightedText;
+        break;
+    case 15:
+        role = QPalette::Button;
+        break;
+    case 16:
+        role = QPalette::Dark;
+        break; // button shadow
+    case 17:
+        g = QPalette::Disabled;
+        role = QPalette::Text;
+        break; // grey text
+    case 18:
+        role = QPalette::ButtonText;
+        break;
+    case 19:
+        g = QPalette::Inactive;
+        role = QPalette::WindowText;
+        break;
+    case 20:
+        role = QPalette::Light;
+        break; // button highlight
+    case 21:
+        role = QPalette::Shadow;
+        break; // 3-D dark shadow
+    case 22:
+        role = QPalette::Midlight;
+        break; // 3-D light
+    case 23:
+        role = QPalette::ToolTipText;
+        break;
+    case 24:
+        role = QPalette::ToolTipBase;
+        break;
+    case 26:
+        role = QPalette::Link;
+        break; // hot light
+    case 27:
+        role = QPalette::Highlight;
+        break; // gradient active caption
+    case 28:
+        role = QPalette::Mid;
+        break; // gradient inactive caption
+    case 29:
+        role = QPalette::Highlight;
+        break; // menu highlight
+    case 30:
+        role = QPalette::Window;
+        break; // menu bar
+    default:
+        return 0xFFFFFFFFu;
     }
     return colorTo24(p.color(g, role));
 }
@@ -1413,13 +1499,26 @@ void cRichEdit::applyNumbering(int from, int to)
         const int code = b.blockFormat().intProperty(PropNumbering);
         QTextListFormat::Style style = QTextListFormat::ListStyleUndefined;
         switch (code) {
-        case 1: style = QTextListFormat::ListDisc; break;
-        case 2: style = QTextListFormat::ListDecimal; break;
-        case 3: style = QTextListFormat::ListLowerAlpha; break;
-        case 4: style = QTextListFormat::ListUpperAlpha; break;
-        case 5: style = QTextListFormat::ListLowerRoman; break;
-        case 6: style = QTextListFormat::ListUpperRoman; break;
-        default: break;
+        case 1:
+            style = QTextListFormat::ListDisc;
+            break;
+        case 2:
+            style = QTextListFormat::ListDecimal;
+            break;
+        case 3:
+            style = QTextListFormat::ListLowerAlpha;
+            break;
+        case 4:
+            style = QTextListFormat::ListUpperAlpha;
+            break;
+        case 5:
+            style = QTextListFormat::ListLowerRoman;
+            break;
+        case 6:
+            style = QTextListFormat::ListUpperRoman;
+            break;
+        default:
+            break;
         }
         if (b.textList() && (style == QTextListFormat::ListStyleUndefined || b.textList()->format().style() != style))
             b.textList()->remove(b);
@@ -1619,7 +1718,7 @@ void cRichEdit::insertMime(const QMimeData *source, bool plainOnly)
     bool rich = false;
     if (!plainOnly) {
         const QByteArray rtf = source->hasFormat(QLatin1String(kRtfMime)) ? source->data(QLatin1String(kRtfMime))
-                                                                         : source->data(QLatin1String(kRtfMimeAlt));
+                                                                          : source->data(QLatin1String(kRtfMimeAlt));
         RtfReadOptions options;
         options.baseFormat = c.charFormat();
         if (!rtf.isEmpty() && readRtf(rtf, piece, options))
@@ -1720,8 +1819,8 @@ void cRichEdit::filterMouse(QMouseEvent *e)
     const QPoint p = e->position().toPoint();
     n.x = p.x();
     n.y = p.y();
-    const int base = e->type() == QEvent::MouseButtonPress     ? WM_LBUTTONDOWN
-                     : e->type() == QEvent::MouseButtonRelease ? WM_LBUTTONUP
+    const int base = e->type() == QEvent::MouseButtonPress      ? WM_LBUTTONDOWN
+                     : e->type() == QEvent::MouseButtonRelease  ? WM_LBUTTONUP
                      : e->type() == QEvent::MouseButtonDblClick ? WM_LBUTTONDBLCLK
                                                                 : WM_MOUSEMOVE;
     if (base == WM_MOUSEMOVE) {

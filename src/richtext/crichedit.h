@@ -221,8 +221,7 @@ public:
     QString LoadFile(const QString &sFileName, bool bIsRtf);
     // Saves the whole text as RTF or plain text; the file is replaced whole
     // (see OutputFile), with the given permissions.
-    bool SaveFile(const QString &sFileName, bool bIsRtf,
-                  OutputFile::Access access = OutputFile::Access::Document);
+    bool SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Access access = OutputFile::Access::Document);
     void GetCaretPos(int &x, int &y, bool ToScreen) const;
     void SetFocus();
 
@@ -279,7 +278,8 @@ private:
     QString streamOut(bool isRtf) const;
     void replaceWithRtf(const QByteArray &rtf);
     QTextBlockFormat keptBlockFormat() const;
-    template <typename F> void withUndo(bool keepUndo, F &&work);
+    template<typename F>
+    void withUndo(bool keepUndo, F &&work);
     void resetCaret();
     void resetEmptyFormat();
     QTextCharFormat fallbackFormat() const;

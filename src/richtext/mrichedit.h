@@ -40,10 +40,10 @@ inline constexpr int SEL_TEXT = 1;
 struct RichEditNotification {
     QWidget *hwndFrom = nullptr;
     int code = 0;
-    int msg = 0;        // filtered message (EN_MSGFILTER, EN_PROTECTED, EN_LINK)
-    int wParam = 0;     // key code or character of key messages
-    int x = 0, y = 0;   // pointer position in the control's client pixels
-    int shift = 0;      // modifier mask at the time of the message
+    int msg = 0;      // filtered message (EN_MSGFILTER, EN_PROTECTED, EN_LINK)
+    int wParam = 0;   // key code or character of key messages
+    int x = 0, y = 0; // pointer position in the control's client pixels
+    int shift = 0;    // modifier mask at the time of the message
     int cpMin = 0, cpMax = 0;
     int selType = 0;
 };

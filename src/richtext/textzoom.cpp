@@ -80,13 +80,15 @@ QImage mosaicCells(const QTextDocument *doc, const MosaicLayout *layout, const Q
             const QTextCharFormat format = fragment.charFormat();
             if (share < 0) {
                 const QFont font = format.font().resolve(doc->defaultFont());
-                share = inkShare(font, fragment.text().isEmpty() ? QChar() : fragment.text().at(0), QSizeF(layout->cellAdvance(), layout->rowPitch()));
+                share = inkShare(font, fragment.text().isEmpty() ? QChar() : fragment.text().at(0),
+                                 QSizeF(layout->cellAdvance(), layout->rowPitch()));
             }
-            const QRgb ink = format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color().rgb() : text;
-            const QRgb background = format.hasProperty(QTextFormat::BackgroundBrush) &&
-                                            format.background().style() != Qt::NoBrush
-                                        ? format.background().color().rgb()
-                                        : base;
+            const QRgb ink =
+                format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color().rgb() : text;
+            const QRgb background =
+                format.hasProperty(QTextFormat::BackgroundBrush) && format.background().style() != Qt::NoBrush
+                    ? format.background().color().rgb()
+                    : base;
             const QRgb cell = mix(background, ink, share);
             const int from = fragment.position() - b.position();
             for (int x = from; x < from + fragment.length() && x < columns; ++x)
@@ -265,8 +267,9 @@ bool TextZoom::paintCells(QPainter &painter)
         return false;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QPointF origin = layout->cellOrigin(0, 0);
-    painter.drawImage(QRectF(origin, QSizeF(m_cells.width() * layout->cellAdvance(), m_cells.height() * layout->rowPitch())),
-                      m_cells);
+    painter.drawImage(
+        QRectF(origin, QSizeF(m_cells.width() * layout->cellAdvance(), m_cells.height() * layout->rowPitch())),
+        m_cells);
     return true;
 }
 

@@ -36,8 +36,7 @@ bool readable(const QString &path)
 
 } // namespace
 
-HelpWindow::HelpWindow(const QString &folder, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_folder(folder)
+HelpWindow::HelpWindow(const QString &folder, QWidget *parent) : QWidget(parent, Qt::Window), m_folder(folder)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Справка — ") + programCaption());
@@ -59,8 +58,8 @@ HelpWindow::HelpWindow(const QString &folder, QWidget *parent)
     // Pages of the folder open here; anything else goes to the desktop.
     m_browser->setOpenLinks(false);
     connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) {
-        if (url.isRelative() || (url.isLocalFile() && QFileInfo(url.toLocalFile()).absolutePath()
-                                                          == QFileInfo(m_folder).absoluteFilePath())) {
+        if (url.isRelative() || (url.isLocalFile() && QFileInfo(url.toLocalFile()).absolutePath() ==
+                                                          QFileInfo(m_folder).absoluteFilePath())) {
             m_browser->setSource(url);
             return;
         }

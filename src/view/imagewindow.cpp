@@ -28,8 +28,7 @@ namespace tessilor {
 class ImageSurface : public QWidget
 {
 public:
-    ImageSurface(const QImage *image, QWidget *parent)
-        : QWidget(parent), m_image(image)
+    ImageSurface(const QImage *image, QWidget *parent) : QWidget(parent), m_image(image)
     {
         setObjectName(QStringLiteral("Picture2"));
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -55,8 +54,7 @@ private:
 class ImageViewport : public QWidget
 {
 public:
-    explicit ImageViewport(QWidget *parent)
-        : QWidget(parent)
+    explicit ImageViewport(QWidget *parent) : QWidget(parent)
     {
         setObjectName(QStringLiteral("Picture1"));
         setAutoFillBackground(true);
@@ -84,8 +82,7 @@ QPixmap pictureIcon(int side)
     p.drawEllipse(QPointF(side * 0.68, side * 0.35), side * 0.12, side * 0.12);
     p.setBrush(QColor(0x30, 0x90, 0x30));
     QPolygonF hill;
-    hill << QPointF(1, side - 2.0) << QPointF(side * 0.38, side * 0.42)
-         << QPointF(side * 0.7, side - 2.0);
+    hill << QPointF(1, side - 2.0) << QPointF(side * 0.38, side * 0.42) << QPointF(side * 0.7, side - 2.0);
     p.drawPolygon(hill);
     return pm;
 }
@@ -114,8 +111,7 @@ void place(QWidget *w, const PlacedRect &r)
 
 } // namespace
 
-PicForm::PicForm(QWidget *parent)
-    : FramelessSubWindow(parent)
+PicForm::PicForm(QWidget *parent) : FramelessSubWindow(parent)
 {
     setObjectName(QStringLiteral("PicForm"));
     setWindowTitle(QStringLiteral("Изображение"));
@@ -178,9 +174,7 @@ PicForm::PicForm(QWidget *parent)
     m_picture1->installEventFilter(this);
 
     connect(this, &QMdiSubWindow::windowStateChanged, this,
-            [this](Qt::WindowStates, Qt::WindowStates now) {
-                m_header->setActive(now.testFlag(Qt::WindowActive));
-            });
+            [this](Qt::WindowStates, Qt::WindowStates now) { m_header->setActive(now.testFlag(Qt::WindowActive)); });
 
     resize(toPixels(kImageWindowStartTwips), toPixels(kImageWindowStartTwips));
     layoutParts();
@@ -270,9 +264,7 @@ void PicForm::setPicture(const QImage &image, const QString &path)
 {
     if (image.isNull())
         return;
-    m_source = image.format() == QImage::Format_RGB32
-                   ? image
-                   : image.convertToFormat(QImage::Format_RGB32);
+    m_source = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
     m_sourcePath = path;
     m_reduced = QImage();
     m_contentChanged = true;
@@ -320,7 +312,8 @@ void PicForm::mnuV_Click(int index)
         checkOnly(previous);
         QMessageBox::warning(this, QStringLiteral("Изображение"),
                              QStringLiteral("Недостаточно памяти для показа изображения "
-                                            "в масштабе %1.").arg(item->text()));
+                                            "в масштабе %1.")
+                                 .arg(item->text()));
         return;
     }
     const QSize displayTwips(int(toTwips(m_display.width())), int(toTwips(m_display.height())));
@@ -377,8 +370,7 @@ void PicForm::layoutParts()
     if (m_inLayout)
         return;
     m_inLayout = true;
-    const ImageWindowLayout l = imageWindowLayout(int(toTwips(m_client->width())),
-                                                  int(toTwips(m_client->height())));
+    const ImageWindowLayout l = imageWindowLayout(int(toTwips(m_client->width())), int(toTwips(m_client->height())));
     place(m_header, l.header);
     place(m_picture1, l.viewport);
     // The scroll bars keep the edges the design gives them and take the new
@@ -388,8 +380,7 @@ void PicForm::layoutParts()
     if (l.hScroll.valid)
         m_hScroll->setGeometry(toPixelRect(l.hScroll.rect));
     place(m_statusBar, l.zoomButton);
-    m_sizeGrip->move(m_client->width() - m_sizeGrip->width(),
-                     m_client->height() - m_sizeGrip->height());
+    m_sizeGrip->move(m_client->width() - m_sizeGrip->width(), m_client->height() - m_sizeGrip->height());
     m_sizeGrip->raise();
     m_inLayout = false;
 }
@@ -430,16 +421,12 @@ bool PicForm::eventFilter(QObject *watched, QEvent *event)
         // The wheel pans the picture: vertically, or horizontally with Shift
         // or a sideways wheel.
         auto *we = static_cast<QWheelEvent *>(event);
-        const bool sideways = we->angleDelta().x() != 0
-                              || we->modifiers().testFlag(Qt::ShiftModifier);
+        const bool sideways = we->angleDelta().x() != 0 || we->modifiers().testFlag(Qt::ShiftModifier);
         QScrollBar *bar = sideways ? m_hScroll : m_vScroll;
         if (bar->isEnabled()) {
             QWheelEvent copy(we->position(), we->globalPosition(), we->pixelDelta(),
-                             sideways && we->angleDelta().x() == 0
-                                 ? QPoint(we->angleDelta().y(), 0)
-                                 : we->angleDelta(),
-                             we->buttons(), we->modifiers() & ~Qt::ShiftModifier,
-                             we->phase(), we->inverted());
+                             sideways && we->angleDelta().x() == 0 ? QPoint(we->angleDelta().y(), 0) : we->angleDelta(),
+                             we->buttons(), we->modifiers() & ~Qt::ShiftModifier, we->phase(), we->inverted());
             QCoreApplication::sendEvent(bar, &copy);
         }
         return true;

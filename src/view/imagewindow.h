@@ -50,7 +50,7 @@ public:
     void mnuV_Click(int index);
 
     bool hasPicture() const { return !m_source.isNull(); }
-    const QImage &sourceImage() const { return m_source; }   // Picture3
+    const QImage &sourceImage() const { return m_source; } // Picture3
     // A copy of the picture reduced to at most kReducedSide pixels a side
     // (the picture itself when it is no larger), made once per picture:
     // quick previews are sampled from it.
@@ -76,7 +76,7 @@ public:
 
     // Parts, for the main window and for tests.
     CaptionBar *captionBar() const { return m_header; }
-    QWidget *viewport() const;   // Picture1
+    QWidget *viewport() const;       // Picture1
     QWidget *displaySurface() const; // Picture2
     QScrollBar *hScroll() const { return m_hScroll; }
     QScrollBar *vScroll() const { return m_vScroll; }
@@ -121,12 +121,12 @@ private:
     QMenu *m_mnuMas = nullptr;
     QList<QAction *> m_mnuV;
 
-    QImage m_source;  // Picture3
+    QImage m_source; // Picture3
     mutable QImage m_reduced;
     QImage m_display; // Picture2
     QString m_sourcePath;
     QFont m_windowFont;
-    QSize m_published;     // last size published
+    QSize m_published; // last size published
     bool m_contentChanged = false;
     bool m_inLayout = false;
 };

@@ -103,11 +103,11 @@ QIcon printerIcon()
     QPainter p(&pm);
     p.setPen(QColor(64, 64, 64));
     p.setBrush(Qt::white);
-    p.drawRect(4, 1, 7, 5);        // paper in
+    p.drawRect(4, 1, 7, 5); // paper in
     p.setBrush(QColor(192, 192, 192));
-    p.drawRect(1, 6, 13, 6);       // body
+    p.drawRect(1, 6, 13, 6); // body
     p.setBrush(Qt::white);
-    p.drawRect(4, 11, 7, 4);       // paper out
+    p.drawRect(4, 11, 7, 4); // paper out
     p.setPen(QColor(0, 160, 0));
     p.drawPoint(12, 8);
     return QIcon(pm);
@@ -365,11 +365,20 @@ void PrnForm::buildControls()
         const int now = VScroll1->value();
         int step = 0;
         switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd: step = -VScroll1->singleStep(); break;
-        case QAbstractSlider::SliderSingleStepSub: step = VScroll1->singleStep(); break;
-        case QAbstractSlider::SliderPageStepAdd: step = -VScroll1->pageStep(); break;
-        case QAbstractSlider::SliderPageStepSub: step = VScroll1->pageStep(); break;
-        default: return;
+        case QAbstractSlider::SliderSingleStepAdd:
+            step = -VScroll1->singleStep();
+            break;
+        case QAbstractSlider::SliderSingleStepSub:
+            step = VScroll1->singleStep();
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            step = -VScroll1->pageStep();
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            step = VScroll1->pageStep();
+            break;
+        default:
+            return;
         }
         VScroll1->setSliderPosition(std::clamp(now + step, VScroll1->minimum(), VScroll1->maximum()));
     });
@@ -387,8 +396,8 @@ void PrnForm::buildControls()
     print->setObjectName(QStringLiteral("Toolbar2_Button1"));
     Toolbar2->widgetForAction(print)->setObjectName(QStringLiteral("Toolbar2_Button1"));
     Toolbar2->addSeparator();
-    QAction *cancel = Toolbar2->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                          QStringLiteral(" Отмена   "));
+    QAction *cancel =
+        Toolbar2->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" Отмена   "));
     cancel->setObjectName(QStringLiteral("Toolbar2_Button3"));
     Toolbar2->widgetForAction(cancel)->setObjectName(QStringLiteral("Toolbar2_Button3"));
     // The print's progress, between the settings and the print button.
@@ -418,8 +427,7 @@ void PrnForm::PrintInit()
     const QIcon icon = printerIcon();
     for (int i = 0; i < printers.size(); ++i) {
         ImageCombo1->addItem(icon, printers[i].printerName());
-        if (!current.printerName().isEmpty()
-            && printers[i].printerName() + printers[i].location() == currentKey)
+        if (!current.printerName().isEmpty() && printers[i].printerName() + printers[i].location() == currentKey)
             m_printerIndex = i;
     }
     // Printing to a PDF file is offered after the system's printers, and is
@@ -592,18 +600,16 @@ void PrnForm::Prev()
 void PrnForm::showOutputError(const QString &device)
 {
     QMessageBox::critical(this, programCaption(),
-                          QStringLiteral("Ошибка вывода на принтер ") + device
-                              + QStringLiteral("!") + QLatin1Char('\n')
-                              + QStringLiteral("Возможно отмена на виртуальном принтере."));
+                          QStringLiteral("Ошибка вывода на принтер ") + device + QStringLiteral("!") +
+                              QLatin1Char('\n') + QStringLiteral("Возможно отмена на виртуальном принтере."));
 }
 
 void PrnForm::showFileError()
 {
     const QString path = m_source.resultKind == 3 ? m_source.textPath : m_source.colorPath;
     QMessageBox::critical(this, programCaption(),
-                          QStringLiteral("Не удалось прочитать файл результата ")
-                              + QDir::toNativeSeparators(path)
-                              + QStringLiteral(".\nВыполните преобразование заново."));
+                          QStringLiteral("Не удалось прочитать файл результата ") + QDir::toNativeSeparators(path) +
+                              QStringLiteral(".\nВыполните преобразование заново."));
 }
 
 PrnForm::CopyOutcome PrnForm::printCopy(QPrinter &printer, const QString &device)
@@ -632,8 +638,7 @@ PrnForm::CopyOutcome PrnForm::printCopy(QPrinter &printer, const QString &device
         return CopyOutcome::Stopped;
     }
     const bool ended = painter.end();
-    if (!ended || printer.printerState() == QPrinter::Error
-        || printer.printerState() == QPrinter::Aborted) {
+    if (!ended || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
         showOutputError(device);
         return CopyOutcome::Failed;
     }
@@ -682,9 +687,7 @@ public:
     {
         if (!m_temporary)
             return true;
-        m_committed = std::rename(QFile::encodeName(m_write).constData(),
-                                  QFile::encodeName(m_final).constData())
-                      == 0;
+        m_committed = std::rename(QFile::encodeName(m_write).constData(), QFile::encodeName(m_final).constData()) == 0;
         return m_committed;
     }
 

@@ -32,8 +32,7 @@ QImage gradientBitmap(const QColor &from, const QColor &to)
     return img;
 }
 
-QToolButton *makeButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &name,
-                        const QString &tip)
+QToolButton *makeButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &name, const QString &tip)
 {
     auto *b = new QToolButton(parent);
     b->setObjectName(name);
@@ -62,8 +61,7 @@ QImage CaptionBar::inactiveBitmap()
     return img;
 }
 
-CaptionBar::CaptionBar(const QString &title, QWidget *parent)
-    : QWidget(parent)
+CaptionBar::CaptionBar(const QString &title, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Header"));
     setFixedHeight(toPixels(kCaptionHeightTwips));
@@ -72,8 +70,7 @@ CaptionBar::CaptionBar(const QString &title, QWidget *parent)
     m_icon = new QLabel(this);
     m_icon->setObjectName(QStringLiteral("Image3"));
     const int iconSide = toPixels(kCaptionIconSizeTwips);
-    m_icon->setGeometry(toPixels(kCaptionIconLeftTwips), toPixels(kCaptionIconTopTwips),
-                        iconSide, iconSide);
+    m_icon->setGeometry(toPixels(kCaptionIconLeftTwips), toPixels(kCaptionIconTopTwips), iconSide, iconSide);
     m_icon->setScaledContents(true);
     // The title and the icon hand the pointer to the strip, so pressing on
     // them drags the window as well.
@@ -88,12 +85,12 @@ CaptionBar::CaptionBar(const QString &title, QWidget *parent)
     m_title->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_title->move(toPixels(kCaptionTitleLeftTwips), 0);
 
-    m_close = makeButton(this, QStyle::SP_TitleBarCloseButton, QStringLiteral("CloseButton"),
-                         QStringLiteral("Закрыть"));
-    m_maximize = makeButton(this, QStyle::SP_TitleBarMaxButton, QStringLiteral("MaximizeButton"),
-                            QStringLiteral("Развернуть"));
-    m_restore = makeButton(this, QStyle::SP_TitleBarNormalButton,
-                           QStringLiteral("RestoreButton"), QStringLiteral("Восстановить"));
+    m_close =
+        makeButton(this, QStyle::SP_TitleBarCloseButton, QStringLiteral("CloseButton"), QStringLiteral("Закрыть"));
+    m_maximize =
+        makeButton(this, QStyle::SP_TitleBarMaxButton, QStringLiteral("MaximizeButton"), QStringLiteral("Развернуть"));
+    m_restore = makeButton(this, QStyle::SP_TitleBarNormalButton, QStringLiteral("RestoreButton"),
+                           QStringLiteral("Восстановить"));
     m_maximize->hide();
     m_restore->hide();
     connect(m_close, &QToolButton::clicked, this, &CaptionBar::closeClicked);

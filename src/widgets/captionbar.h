@@ -84,8 +84,8 @@ private:
     bool m_maximizedLook = false;
     bool m_active = false;
     bool m_dragging = false;
-    QPoint m_grabGlobal;   // pointer where the left button went down
-    QPoint m_startPos;     // window position at that moment
+    QPoint m_grabGlobal; // pointer where the left button went down
+    QPoint m_startPos;   // window position at that moment
 };
 
 } // namespace tessilor

@@ -9,16 +9,14 @@ namespace {
 
 QLine linePixels(const QLine &twips)
 {
-    return QLine(toPixels(twips.x1()), toPixels(twips.y1()),
-                 toPixels(twips.x2()), toPixels(twips.y2()));
+    return QLine(toPixels(twips.x1()), toPixels(twips.y1()), toPixels(twips.x2()), toPixels(twips.y2()));
 }
 
 } // namespace
 
 void paintEtchedFrame(QPainter &painter, const QSize &pixels, const QPalette &palette)
 {
-    const FrameLines f = frameLines(int(toTwips(pixels.width())),
-                                    int(toTwips(pixels.height())));
+    const FrameLines f = frameLines(int(toTwips(pixels.width())), int(toTwips(pixels.height())));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     // Draw in the order of the design so the bottom and right lines lie over
@@ -37,8 +35,7 @@ void paintEtchedFrame(QPainter &painter, const QSize &pixels, const QPalette &pa
     painter.restore();
 }
 
-Panel3d::Panel3d(QWidget *parent)
-    : QWidget(parent)
+Panel3d::Panel3d(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Panel3d"));
 }

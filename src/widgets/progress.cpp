@@ -28,8 +28,7 @@ const QImage &barBitmap()
 
 } // namespace
 
-Progress::Progress(QWidget *parent)
-    : QWidget(parent)
+Progress::Progress(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Progress"));
     resize(sizeHint());

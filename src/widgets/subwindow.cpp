@@ -8,8 +8,7 @@
 
 namespace tessilor {
 
-FramelessSubWindow::FramelessSubWindow(QWidget *parent)
-    : QMdiSubWindow(parent)
+FramelessSubWindow::FramelessSubWindow(QWidget *parent) : QMdiSubWindow(parent)
 {
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
 }

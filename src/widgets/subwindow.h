@@ -35,7 +35,7 @@ private:
     // Follows the area's changes since the size last followed (a maximised
     // window catches up once it is restored).
     void followArea();
-    QSize m_area;         // the area's size the window last followed
+    QSize m_area;          // the area's size the window last followed
     QSize m_followMinimum; // invalid: the window does not follow
 };
 

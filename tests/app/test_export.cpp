@@ -144,11 +144,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("columns");
         QTest::addColumn<QString>("rows");
         QTest::addColumn<QStringList>("cliArgs");
-        QTest::newRow("figures, filled") << true << true << 0 << false << "40" << "24"
-                                         << QStringList{"-m", "figures", "--fill"};
-        QTest::newRow("text") << false << false << 0 << false << "64" << "20" << QStringList();
-        QTest::newRow("text, tone, picture colours")
-            << false << false << 1 << true << "64" << "20" << QStringList{"--method", "tone", "--color", "picture"};
+        QTest::newRow("figures, filled") << true << true << 0 << false << "40"
+                                         << "24" << QStringList{"-m", "figures", "--fill"};
+        QTest::newRow("text") << false << false << 0 << false << "64"
+                              << "20" << QStringList();
+        QTest::newRow("text, tone, picture colours") << false << false << 1 << true << "64"
+                                                     << "20" << QStringList{"--method", "tone", "--color", "picture"};
     }
     void pngIsTheWindowsPictureAndTheCliPicture()
     {
@@ -227,10 +228,10 @@ private Q_SLOTS:
             dlg->reject();
         });
         apptest::child<QAction>(f, "tofile")->trigger();
-        QCOMPARE(offered, (QStringList{QStringLiteral("Документы RichText (*.rtf)"),
-                                       QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Рисунки PNG (*.png)"),
-                                       QStringLiteral("Документы PDF (*.pdf)"),
-                                       QStringLiteral("Веб-страницы HTML (*.html)")}));
+        QCOMPARE(offered,
+                 (QStringList{QStringLiteral("Документы RichText (*.rtf)"), QStringLiteral("Текстовые файлы (*.txt)"),
+                              QStringLiteral("Рисунки PNG (*.png)"), QStringLiteral("Документы PDF (*.pdf)"),
+                              QStringLiteral("Веб-страницы HTML (*.html)")}));
         QString said;
         const QString svg = m_dir.filePath(QStringLiteral("art.svg"));
         apptest::chooseInNextFileDialog(svg);
@@ -317,7 +318,8 @@ private Q_SLOTS:
         const QString page = QString::fromUtf8(apptest::readAll(html));
         QVERIFY(page.startsWith(QStringLiteral("<!DOCTYPE html>")));
         QVERIFY(page.contains(QStringLiteral("<title>Quar Image Tessilor — фигуры 20 x 16</title>")));
-        QVERIFY(page.contains(QStringLiteral("@font-face{font-family:'Quar Tessilor Figures 1';src:url(data:font/ttf;base64,")));
+        QVERIFY(page.contains(
+            QStringLiteral("@font-face{font-family:'Quar Tessilor Figures 1';src:url(data:font/ttf;base64,")));
         QCOMPARE(page.count(QStringLiteral("<div style=\"white-space:pre;")), 16 + 1);
         // Every cell's colours from the colour file: figure and background.
         const QList<QByteArray> cells = apptest::readAll(globals::TempColorPath).split('\n');
@@ -373,7 +375,10 @@ private Q_SLOTS:
         QVERIFY(mime && mime->hasHtml());
         for (QRgb stripe : kStripes) {
             const QByteArray table = QStringLiteral("\\red%1\\green%2\\blue%3;")
-                                         .arg(qRed(stripe)).arg(qGreen(stripe)).arg(qBlue(stripe)).toLatin1();
+                                         .arg(qRed(stripe))
+                                         .arg(qGreen(stripe))
+                                         .arg(qBlue(stripe))
+                                         .toLatin1();
             QVERIFY2(rich.contains(table), table.constData());
             QVERIFY(page.contains(QStringLiteral("color:") + QColor(stripe).name()));
             QVERIFY(mime->html().contains(QStringLiteral("color:") + QColor(stripe).name()));

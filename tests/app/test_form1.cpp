@@ -89,7 +89,8 @@ private:
     // Opens a picture and shows it at 100 %, so the display is w x h.
     PicForm *showAtFullSize(Form1 *f, int w, int h)
     {
-        const QString path = apptest::writePicture(m_pics.filePath(QStringLiteral("p%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
+        const QString path =
+            apptest::writePicture(m_pics.filePath(QStringLiteral("p%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
         if (!f->LoadImage(path))
             return nullptr;
         f->CheckOpen();
@@ -363,10 +364,11 @@ private Q_SLOTS:
         QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
         // The original entry first; the newer formats after it.
-        QCOMPARE(offered, QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"),
-                                       QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)"),
-                                       QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff) (*.jpg *.jpe "
-                                                      "*.jpeg *.bmp *.dib *.gif *.png *.webp *.tif *.tiff)")}));
+        QCOMPARE(offered,
+                 QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"),
+                              QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)"),
+                              QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff) (*.jpg *.jpe "
+                                             "*.jpeg *.bmp *.dib *.gif *.png *.webp *.tif *.tiff)")}));
         QCOMPARE(stored(QStringLiteral("LastDir")), dir.filePath(QStringLiteral("empty")));
         QVERIFY(pf->hasPicture());
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
@@ -385,7 +387,8 @@ private Q_SLOTS:
         QMenu *menu = f->existingPicForm()->zoomMenu();
         QTRY_VERIFY(menu->isVisible());
         // At 1275 twips from the left, below the main tool bar.
-        const QPoint expected = f->mapToGlobal(QPoint(85, apptest::child<QToolBar>(f, "Toolbar1")->y() + apptest::child<QToolBar>(f, "Toolbar1")->height()));
+        const QPoint expected = f->mapToGlobal(QPoint(85, apptest::child<QToolBar>(f, "Toolbar1")->y() +
+                                                              apptest::child<QToolBar>(f, "Toolbar1")->height()));
         QCOMPARE(menu->pos(), expected);
         QAction *half = nullptr;
         for (QAction *a : menu->actions()) {
@@ -570,7 +573,8 @@ private Q_SLOTS:
         QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("60"));
 
         // Without the proportional box the fields are independent.
-        QTest::mouseClick(apptest::child<QCheckBox>(f, "Check2"), Qt::LeftButton, {}, QPoint(6, apptest::child<QCheckBox>(f, "Check2")->height() / 2));
+        QTest::mouseClick(apptest::child<QCheckBox>(f, "Check2"), Qt::LeftButton, {},
+                          QPoint(6, apptest::child<QCheckBox>(f, "Check2")->height() / 2));
         QVERIFY(!apptest::child<QCheckBox>(f, "Check2")->isChecked());
         typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("500"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("30"));
@@ -614,7 +618,8 @@ private Q_SLOTS:
         auto *frame = apptest::child<QComboBox>(f, "ImageCombo1")->parentWidget();
         // Positions 1..17 of the main tool bar, in slots[0..16].
         QList<QWidget *> slots(17, nullptr);
-        const auto children = apptest::child<QToolBar>(f, "Toolbar1")->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        const auto children =
+            apptest::child<QToolBar>(f, "Toolbar1")->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
         for (QWidget *w : children) {
             const int position = w->property("position").toInt();
             if (position >= 1 && position <= 17)
@@ -632,7 +637,8 @@ private Q_SLOTS:
             // 330 twips plus the help button's width from the right edge.
             QCOMPARE(helpButtonLeft, w - apptest::child<QToolButton>(f, "help")->width() - 22);
             // The progress bar ends 15 twips (1 pixel) before the help bar.
-            QCOMPARE(apptest::child<Progress>(f, "Progress1")->x() + apptest::child<Progress>(f, "Progress1")->width(), helpButtonLeft - 1);
+            QCOMPARE(apptest::child<Progress>(f, "Progress1")->x() + apptest::child<Progress>(f, "Progress1")->width(),
+                     helpButtonLeft - 1);
         }
     }
 
@@ -681,7 +687,8 @@ private Q_SLOTS:
         QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->colorPicker());
         const int anchor = f->frameGeometry().top() + (f->frameGeometry().height() - f->height()) +
-                           apptest::child<QToolBar>(f, "Toolbar1")->height() + apptest::child<QToolBar>(f, "Toolbar2")->height();
+                           apptest::child<QToolBar>(f, "Toolbar1")->height() +
+                           apptest::child<QToolBar>(f, "Toolbar2")->height();
         QCOMPARE(f->colorPicker()->y(), anchor - 7);
         auto *picker = static_cast<ColorMenu *>(f->colorPicker());
         QTest::mouseClick(picker->paletteButton(17), Qt::LeftButton, {}, QPoint(4, 4));

@@ -73,8 +73,8 @@ private:
     {
         m_form = apptest::openMainWindow();
         const QString ext = QString::fromLatin1(format).toLower();
-        const QString path = apptest::writePicture(
-            m_pics.filePath(QStringLiteral("run%1x%2.%3").arg(w).arg(h).arg(ext)), w, h, format);
+        const QString path =
+            apptest::writePicture(m_pics.filePath(QStringLiteral("run%1x%2.%3").arg(w).arg(h).arg(ext)), w, h, format);
         if (path.isEmpty() || !m_form->LoadImage(path))
             return nullptr;
         m_form->CheckOpen();
@@ -102,10 +102,7 @@ private:
         poll.start();
         return clickStartAndWait(f);
     }
-    QString documentText(Form1 *f)
-    {
-        return f->existingTextForm()->rEdit().hwnd()->document()->toPlainText();
-    }
+    QString documentText(Form1 *f) { return f->existingTextForm()->rEdit().hwnd()->document()->toPlainText(); }
 
 private Q_SLOTS:
     void cleanup()
@@ -197,12 +194,14 @@ private Q_SLOTS:
         QTimer poll;
         poll.setInterval(0);
         connect(&poll, &QTimer::timeout, f, [&] {
-            if (Form1::imageKey(go) != QStringLiteral("canc") || apptest::child<Progress>(f, "Progress1")->percent() < 1)
+            if (Form1::imageKey(go) != QStringLiteral("canc") ||
+                apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             QCOMPARE(go->text(), QStringLiteral("Стоп"));
             helpEnabled = apptest::child<QToolButton>(f, "help")->isEnabled();
-            optionsDisabled = !apptest::child<QLineEdit>(f, "Text4")->isEnabled() && !apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled();
+            optionsDisabled = !apptest::child<QLineEdit>(f, "Text4")->isEnabled() &&
+                              !apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled();
             QTest::mouseClick(go, Qt::LeftButton, {}, QPoint(8, 8));
         });
         poll.start();
@@ -566,7 +565,9 @@ private Q_SLOTS:
             QCOMPARE(lines[i].trimmed().toLongLong() % 65793, 0);
 
         f->saveSettings();
-        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat).value(QStringLiteral("ImageTessilor/AutoPreview")).toString(),
+        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat)
+                     .value(QStringLiteral("ImageTessilor/AutoPreview"))
+                     .toString(),
                  QStringLiteral("1"));
     }
 
@@ -702,9 +703,10 @@ private Q_SLOTS:
         // The mean colour of n x n cells as shown at a zoom, scrolled to the top left.
         auto cellColour = [&](const QImage &shot, double z, int row, int column, int cells = 1) {
             const QPointF o = layout->cellOrigin(row, column);
-            const QRect r = QRectF(o.x() * z, o.y() * z, cells * layout->cellAdvance() * z, cells * layout->rowPitch() * z)
-                                .toAlignedRect()
-                                .adjusted(1, 1, -1, -1);
+            const QRect r =
+                QRectF(o.x() * z, o.y() * z, cells * layout->cellAdvance() * z, cells * layout->rowPitch() * z)
+                    .toAlignedRect()
+                    .adjusted(1, 1, -1, -1);
             qint64 red = 0, green = 0, blue = 0, n = 0;
             for (int y = r.top(); y <= r.bottom(); ++y)
                 for (int x = r.left(); x <= r.right(); ++x, ++n) {
@@ -715,7 +717,8 @@ private Q_SLOTS:
             return n ? qRgb(int(red / n), int(green / n), int(blue / n)) : 0u;
         };
         auto near = [](QRgb a, QRgb b) {
-            return qAbs(qRed(a) - qRed(b)) <= 24 && qAbs(qGreen(a) - qGreen(b)) <= 24 && qAbs(qBlue(a) - qBlue(b)) <= 24;
+            return qAbs(qRed(a) - qRed(b)) <= 24 && qAbs(qGreen(a) - qGreen(b)) <= 24 &&
+                   qAbs(qBlue(a) - qBlue(b)) <= 24;
         };
 
         // The keys, wherever the focus is in the main window.
@@ -792,8 +795,9 @@ private Q_SLOTS:
         const QImage far = edit->viewport()->grab().toImage();
         QVERIFY(layout->cellOrigin(20, 30).x() < plain.width() && layout->cellOrigin(20, 30).y() < plain.height());
         for (const QPoint block : {QPoint(0, 0), QPoint(5, 10), QPoint(10, 20)})
-            QVERIFY2(near(cellColour(plain, 1.0, block.x(), block.y(), 10), cellColour(far, 0.2, block.x(), block.y(), 10)),
-                     qPrintable(QStringLiteral("cells from %1, %2").arg(block.x()).arg(block.y())));
+            QVERIFY2(
+                near(cellColour(plain, 1.0, block.x(), block.y(), 10), cellColour(far, 0.2, block.x(), block.y(), 10)),
+                qPrintable(QStringLiteral("cells from %1, %2").arg(block.x()).arg(block.y())));
 
         // The result itself never changed; back at 100 % the window looks as before.
         QVERIFY(MosaicLayout::isInstalled(doc));
@@ -934,7 +938,9 @@ private Q_SLOTS:
         QTRY_VERIFY(QFileInfo::exists(txt));
         QCOMPARE(apptest::readAll(txt), apptest::readAll(globals::TempTextPath));
         QVERIFY(result->isEnabled());
-        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat).value(QStringLiteral("ImageTessilor/LastOutDir")).toString(),
+        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat)
+                     .value(QStringLiteral("ImageTessilor/LastOutDir"))
+                     .toString(),
                  QDir(out.path()).absolutePath());
 
         // Rich text.

@@ -220,7 +220,8 @@ private Q_SLOTS:
         QTemporaryDir home;
         const QProcessEnvironment env = isolatedEnv(home.path());
         const QString first = apptest::writePicture(home.filePath(QStringLiteral("first.png")), 40, 30, "PNG");
-        const QString second = apptest::writePicture(home.filePath(QStringLiteral("second pic.webp")), 30, 40, "WEBP", 100);
+        const QString second =
+            apptest::writePicture(home.filePath(QStringLiteral("second pic.webp")), 30, 40, "WEBP", 100);
         QProcess program;
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(TESSILOR_APP_PATH), {first});

@@ -124,9 +124,9 @@ TEST(Cli, OutputIsTheTextFileOfTheSameGrid)
     const QImage img = gradient(300, 200);
     const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
     const QString outPath = dir.filePath(QStringLiteral("out.txt"));
-    const CliRun r = runCli({QStringLiteral("-c"), QStringLiteral("81"), QStringLiteral("--rows"), QStringLiteral("30x"),
-                          QStringLiteral("--font=3"), QStringLiteral("--contrast"), QStringLiteral("-20"),
-                          QStringLiteral("-o"), outPath, path});
+    const CliRun r = runCli({QStringLiteral("-c"), QStringLiteral("81"), QStringLiteral("--rows"),
+                             QStringLiteral("30x"), QStringLiteral("--font=3"), QStringLiteral("--contrast"),
+                             QStringLiteral("-20"), QStringLiteral("-o"), outPath, path});
     ASSERT_EQ(r.status, 0) << r.err.constData();
     QFile f(outPath);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -147,7 +147,7 @@ TEST(Cli, FiguresAsColoursAndAsGlyphs)
     img.fill(qRgb(10, 200, 30));
     const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
     CliRun r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--gray"), QStringLiteral("-F"),
-                    QStringLiteral("colors"), QStringLiteral("-c"), QStringLiteral("20"), path});
+                       QStringLiteral("colors"), QStringLiteral("-c"), QStringLiteral("20"), path});
     ASSERT_EQ(r.status, 0) << r.err.constData();
     EXPECT_EQ(r.out.count('\n'), 20 * 20);
     EXPECT_TRUE(r.out.startsWith(" 5263440 \r\n"));
@@ -260,7 +260,8 @@ TEST(Cli, TextAsRtfKeepsTheTextFontSizeAndColour)
     QTemporaryDir dir;
     const QImage img = gradient(120, 60);
     const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
-    const QStringList common{QStringLiteral("-c"), QStringLiteral("60"), QStringLiteral("-f"), QStringLiteral("3"), path};
+    const QStringList common{QStringLiteral("-c"), QStringLiteral("60"), QStringLiteral("-f"), QStringLiteral("3"),
+                             path};
     const CliRun txt = runCli(common);
     ASSERT_EQ(txt.status, 0);
 
@@ -307,10 +308,11 @@ TEST(Cli, FiguresAsRtfHaveEveryCellColour)
         for (int x = 0; x < 16; ++x)
             img.setPixel(x, y, qRgb(x * 30, y * 40, (x * y * 7) % 256));
     const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
-    const CliRun r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("16"),
-                             QStringLiteral("-r"), QStringLiteral("16"), QStringLiteral("--figure-font"),
-                             QStringLiteral("2"), QStringLiteral("--figure-code"), QStringLiteral("110"),
-                             QStringLiteral("-s"), QStringLiteral("14"), QStringLiteral("--format=rtf"), path});
+    const CliRun r =
+        runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("16"),
+                QStringLiteral("-r"), QStringLiteral("16"), QStringLiteral("--figure-font"), QStringLiteral("2"),
+                QStringLiteral("--figure-code"), QStringLiteral("110"), QStringLiteral("-s"), QStringLiteral("14"),
+                QStringLiteral("--format=rtf"), path});
     ASSERT_EQ(r.status, 0) << r.err.constData();
     QTextDocument doc;
     ASSERT_TRUE(readRtf(r.out, doc));
@@ -342,8 +344,8 @@ TEST(Cli, HtmlPageHasTheSameTextAndColours)
     EXPECT_TRUE(html.contains(QStringLiteral("Quar Tessilor Figures 1")));
     EXPECT_TRUE(html.contains(QStringLiteral("VVVV")));
     // The figure font travels inside the page.
-    static const QRegularExpression face(
-        QStringLiteral("@font-face\\{font-family:'Quar Tessilor Figures 1';src:url\\(data:font/ttf;base64,([A-Za-z0-9+/=]+)\\)"));
+    static const QRegularExpression face(QStringLiteral(
+        "@font-face\\{font-family:'Quar Tessilor Figures 1';src:url\\(data:font/ttf;base64,([A-Za-z0-9+/=]+)\\)"));
     const QRegularExpressionMatch embedded = face.match(html);
     ASSERT_TRUE(embedded.hasMatch());
     EXPECT_EQ(QByteArray::fromBase64(embedded.captured(1).toLatin1()),
@@ -353,7 +355,8 @@ TEST(Cli, HtmlPageHasTheSameTextAndColours)
                 QStringLiteral("--color"), QStringLiteral("00ff00"), path});
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("#00ff00"));
-    EXPECT_TRUE(r.out.contains("font-family:'Courier New Cyr','Courier New','Liberation Mono','DejaVu Sans Mono',monospace;"));
+    EXPECT_TRUE(
+        r.out.contains("font-family:'Courier New Cyr','Courier New','Liberation Mono','DejaVu Sans Mono',monospace;"));
     EXPECT_FALSE(r.out.contains("@font-face"));
 }
 
@@ -370,13 +373,16 @@ TEST(Cli, PictureAndPageAndTerminalOutputs)
         QByteArray starts; // of the output
     } cases[] = {
         {"png by extension", {QStringLiteral("-o"), dir.filePath(QStringLiteral("a.PNG"))}, "\x89PNG\r\n\x1a\n"},
-        {"png by option", {QStringLiteral("-F"), QStringLiteral("png"), QStringLiteral("-m"), QStringLiteral("figures")},
+        {"png by option",
+         {QStringLiteral("-F"), QStringLiteral("png"), QStringLiteral("-m"), QStringLiteral("figures")},
          "\x89PNG\r\n\x1a\n"},
         {"pdf by extension", {QStringLiteral("-o"), dir.filePath(QStringLiteral("a.pdf"))}, "%PDF-"},
-        {"pdf by option", {QStringLiteral("-F"), QStringLiteral("pdf"), QStringLiteral("--color"), QStringLiteral("picture")},
+        {"pdf by option",
+         {QStringLiteral("-F"), QStringLiteral("pdf"), QStringLiteral("--color"), QStringLiteral("picture")},
          "%PDF-"},
         {"ansi", {QStringLiteral("-F"), QStringLiteral("ansi")}, "\x1b[38;2;0;0;0m"},
-        {"ansi figures", {QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures")},
+        {"ansi figures",
+         {QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures")},
          "\x1b[38;2;"},
     };
     for (const auto &c : cases) {
@@ -433,8 +439,9 @@ TEST(Cli, AnsiTextIsThePlainTextInColour)
         EXPECT_GT(codes, 4 * ansi.out.count('\n')) << method.toStdString();
     }
     // Figures in grey: one block per cell, in grey.
-    const CliRun grey = runCli({QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures"),
-                                QStringLiteral("--gray"), QStringLiteral("-c"), QStringLiteral("20"), path});
+    const CliRun grey =
+        runCli({QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures"),
+                QStringLiteral("--gray"), QStringLiteral("-c"), QStringLiteral("20"), path});
     const QString first = QString::fromUtf8(grey.out.split('\n').first());
     EXPECT_EQ(first.count(QChar(0x2588)), 20);
     static const QRegularExpression colour(QStringLiteral("\x1b\\[38;2;(\\d+);(\\d+);(\\d+)m"));
@@ -459,8 +466,10 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
     const ToneRamp &ramp = toneRamp(font, rampFonts()[0].ramp);
     for (const QString &picture : {path, jpeg}) {
         const CliRun classic = runCli({QStringLiteral("-c"), QStringLiteral("60"), picture});
-        const CliRun byName = runCli({QStringLiteral("--method=classic"), QStringLiteral("-c"), QStringLiteral("60"), picture});
-        const CliRun tone = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), picture});
+        const CliRun byName =
+            runCli({QStringLiteral("--method=classic"), QStringLiteral("-c"), QStringLiteral("60"), picture});
+        const CliRun tone = runCli(
+            {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), picture});
         ASSERT_EQ(tone.status, 0) << tone.err.constData();
         EXPECT_EQ(classic.out, byName.out);
         const QStringList a = QString::fromUtf8(classic.out).split(QStringLiteral("\r\n"));
@@ -483,9 +492,10 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
         EXPECT_NEAR(right / (30 * 16), 1.0 - luminance(40, 60, 30), 0.03);
     }
     // RTF and HTML hold the tone method's characters too.
-    const CliRun tone = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), path});
-    const CliRun rtf = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"),
-                               QStringLiteral("-F"), QStringLiteral("rtf"), path});
+    const CliRun tone =
+        runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), path});
+    const CliRun rtf = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
+                               QStringLiteral("60"), QStringLiteral("-F"), QStringLiteral("rtf"), path});
     ASSERT_EQ(rtf.status, 0);
     QTextDocument doc;
     ASSERT_TRUE(readRtf(rtf.out, doc));
@@ -493,12 +503,13 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
 
     // The real program, which starts its font machinery for the tone method.
     QProcess p;
-    p.start(QStringLiteral(TESSILOR_CLI_PATH), {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
-                                                 QStringLiteral("60"), jpeg});
+    p.start(QStringLiteral(TESSILOR_CLI_PATH),
+            {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), jpeg});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-    EXPECT_EQ(p.readAllStandardOutput(), runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
-                                                  QStringLiteral("60"), jpeg}).out);
+    EXPECT_EQ(p.readAllStandardOutput(), runCli({QStringLiteral("--method"), QStringLiteral("tone"),
+                                                 QStringLiteral("-c"), QStringLiteral("60"), jpeg})
+                                             .out);
 }
 
 TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
@@ -535,8 +546,9 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
             ASSERT_NEAR(a * srgbToLinear(f[c]) + (1 - a) * srgbToLinear(b[c]), srgbToLinear(s[c]), 0.004) << i;
     }
     // HTML shows the backgrounds.
-    const CliRun html = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"),
-                                QStringLiteral("-F"), QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("20"), path});
+    const CliRun html =
+        runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"), QStringLiteral("-F"),
+                QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("20"), path});
     ASSERT_EQ(html.status, 0);
     EXPECT_GE(html.out.count("background-color:"), 20 * 10);
 }
@@ -552,8 +564,8 @@ TEST(Cli, PictureArgumentsAreFilesAndErrorsSayWhatHappened)
         const char *message;
     };
     const Case cases[] = {
-        {QString(), 1, "no such file"},                       // an empty name is no file
-        {QStringLiteral(":colon.bmp"), 0, ""},                 // a file, though the name starts with ':'
+        {QString(), 1, "no such file"},                               // an empty name is no file
+        {QStringLiteral(":colon.bmp"), 0, ""},                        // a file, though the name starts with ':'
         {QStringLiteral(":/tessilor/sample.jpg"), 1, "no such file"}, // not the built-in picture
         {QStringLiteral("pictures.jpg"), 1, "is a folder"},
         {QStringLiteral("missing.jpg"), 1, "no such file"},
@@ -653,8 +665,8 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
     ASSERT_TRUE(QFile::link(path("target.txt"), path("link.txt")));
     ASSERT_TRUE(QFile::link(path("nowhere.txt"), path("dangling.txt")));
     ASSERT_TRUE(writeFile(path("old.txt"), "an earlier result"));
-    ASSERT_TRUE(QFile::setPermissions(path("old.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                            QFileDevice::ReadGroup));
+    ASSERT_TRUE(QFile::setPermissions(path("old.txt"),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(path("fifo"), path("fifo-link")));
     // A device node of one's own, never the system's: a private /dev/null.
@@ -663,16 +675,16 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
     struct Case {
         const char *output;
         Kind before;
-        Kind after; // of the output name after the run
+        Kind after;          // of the output name after the run
         bool receivesResult; // the result can be read back from the name
     };
     const Case cases[] = {
         {"new.txt", Kind::Missing, Kind::Regular, true},
         {"old.txt", Kind::Regular, Kind::Regular, true},
-        {"link.txt", Kind::Link, Kind::Regular, true},  // the link is replaced, its target kept
+        {"link.txt", Kind::Link, Kind::Regular, true}, // the link is replaced, its target kept
         {"dangling.txt", Kind::Link, Kind::Regular, true},
-        {"fifo", Kind::Fifo, Kind::Fifo, false},         // written through as a stream
-        {"fifo-link", Kind::Link, Kind::Link, false},    // a link to a stream (as /dev/stdout is)
+        {"fifo", Kind::Fifo, Kind::Fifo, false},      // written through as a stream
+        {"fifo-link", Kind::Link, Kind::Link, false}, // a link to a stream (as /dev/stdout is)
         {"null", Kind::CharDevice, Kind::CharDevice, false},
     };
     for (const Case &c : cases) {
@@ -711,7 +723,8 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
         EXPECT_EQ(fileBytes(picture), pictureBytes);
     }
     // No temporary file is left behind.
-    QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     names.removeAll(QStringLiteral("null"));
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("dangling.txt"), QStringLiteral("fifo"), QStringLiteral("fifo-link"),
@@ -782,8 +795,10 @@ TEST(Cli, LosslessPngWebpAndTiffGiveTheArtOfTheSamePixelsInBmp)
     const QStringList runs[] = {
         {QStringLiteral("-c"), QStringLiteral("60")},
         {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60")},
-        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("colors"), QStringLiteral("-c"), QStringLiteral("30")},
-        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"), QStringLiteral("-F"), QStringLiteral("rtf")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("colors"),
+         QStringLiteral("-c"), QStringLiteral("30")},
+        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"), QStringLiteral("-F"),
+         QStringLiteral("rtf")},
     };
     int n = 0;
     for (const Picture &p : pictures) {

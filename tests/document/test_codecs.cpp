@@ -40,8 +40,14 @@ QList<QList<Run>> runsOf(const QTextDocument &doc)
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
             const QTextCharFormat c = f.charFormat();
-            Run r{f.text(), formatFace(c), c.fontPointSize(), colorTo24(c.foreground().color()),
-                  c.fontWeight() >= QFont::DemiBold, c.fontItalic(), c.fontUnderline(), c.fontStrikeOut()};
+            Run r{f.text(),
+                  formatFace(c),
+                  c.fontPointSize(),
+                  colorTo24(c.foreground().color()),
+                  c.fontWeight() >= QFont::DemiBold,
+                  c.fontItalic(),
+                  c.fontUnderline(),
+                  c.fontStrikeOut()};
             // Neighbouring runs of one format count as one.
             if (!line.isEmpty()) {
                 Run &last = line.last();
@@ -95,7 +101,7 @@ QTextCharFormat runFormat(const QString &face, double points, quint32 color)
 TEST(RichFormat, RecordArithmetic)
 {
     EXPECT_EQ(twipsFromPoints(8.25), 165);
-    EXPECT_EQ(pointsFromTwips(165), 8); // sizes read back truncated
+    EXPECT_EQ(pointsFromTwips(165), 8);   // sizes read back truncated
     EXPECT_EQ(twipsFromPoints(0.025), 0); // 0.5 twips: half to even
     EXPECT_EQ(twipsFromPoints(0.075), 2); // 1.5 twips
     EXPECT_EQ(twipsFromPoints(10), 200);
@@ -230,8 +236,8 @@ TEST(Rtf, WriterDeclaresCodePageFontsAndColours)
     EXPECT_TRUE(rtf.contains("\\fmodern\\fcharset204\\fprq1 DejaVu Sans Mono;}")) << rtf.left(120).constData();
     EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"));
     EXPECT_TRUE(rtf.contains("\\u1046\\'c6")) << rtf.constData(); // Ж: Unicode plus its code-page byte
-    EXPECT_TRUE(rtf.contains("\\u8364\\'88"));                     // the euro sign is 0x88 in 1251
-    EXPECT_TRUE(rtf.contains("\\u9786?"));                         // not in the code page
+    EXPECT_TRUE(rtf.contains("\\u8364\\'88"));                    // the euro sign is 0x88 in 1251
+    EXPECT_TRUE(rtf.contains("\\u9786?"));                        // not in the code page
     EXPECT_TRUE(rtf.contains("\\{x\\}\\\\"));
     EXPECT_TRUE(rtf.contains("\\fs16"));
     EXPECT_TRUE(rtf.contains("\\fs17"));
@@ -387,7 +393,8 @@ TEST(Html, KeepsTextFontsAndColours)
 {
     QTextDocument doc;
     QTextCursor c(&doc);
-    c.insertText(QStringLiteral("Ключ <&>"), runFormat(QStringLiteral("Liberation Mono"), 9, rgbValue(0x12, 0x34, 0x56)));
+    c.insertText(QStringLiteral("Ключ <&>"),
+                 runFormat(QStringLiteral("Liberation Mono"), 9, rgbValue(0x12, 0x34, 0x56)));
     const QString html = QString::fromUtf8(writeHtml(doc));
     EXPECT_TRUE(html.contains(QStringLiteral("charset")));
     EXPECT_TRUE(html.contains(QStringLiteral("Ключ &lt;&amp;&gt;")));
@@ -419,15 +426,18 @@ TEST(Html, PageKeepsCellsInColumnsAndEmbedsOnlyTheFontsItUses)
     EXPECT_TRUE(page.contains(QStringLiteral("<title>a&lt;b</title>")));
     // Only the figure font the document uses goes inside.
     EXPECT_EQ(page.count(QStringLiteral("@font-face")), 1);
-    EXPECT_TRUE(page.contains(QStringLiteral("@font-face{font-family:'Quar Tessilor Figures 1';src:url(data:font/ttf;base64,") +
-                              QString::fromLatin1(QByteArray("font one").toBase64()) + u')'));
+    EXPECT_TRUE(
+        page.contains(QStringLiteral("@font-face{font-family:'Quar Tessilor Figures 1';src:url(data:font/ttf;base64,") +
+                      QString::fromLatin1(QByteArray("font one").toBase64()) + u')'));
     // Every family list ends in monospaced faces; every line keeps its white
     // space and has a fixed height, the same for lines of the same font.
-    const QString lucida = QStringLiteral("font-family:'Lucida Console','DejaVu Sans Mono','Liberation Mono',monospace;");
+    const QString lucida =
+        QStringLiteral("font-family:'Lucida Console','DejaVu Sans Mono','Liberation Mono',monospace;");
     EXPECT_EQ(page.count(lucida), 3);
     EXPECT_EQ(page.count(QStringLiteral("font-family:'Quar Tessilor Figures 1',monospace;")), 1);
     EXPECT_TRUE(page.contains(QStringLiteral("letter-spacing:0;word-spacing:0;font-kerning:none;")));
-    static const QRegularExpression line(QStringLiteral("<div style=\"white-space:pre;([^\"]*)line-height:([0-9.]+)px;"));
+    static const QRegularExpression line(
+        QStringLiteral("<div style=\"white-space:pre;([^\"]*)line-height:([0-9.]+)px;"));
     QStringList heights;
     for (auto m = line.globalMatch(page); m.hasNext();) {
         const QRegularExpressionMatch hit = m.next();

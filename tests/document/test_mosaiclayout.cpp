@@ -103,8 +103,7 @@ QRectF cursorRect(QTextDocument *doc, int position)
     const QTextLine line = tl->lineForTextPosition(position - block.position());
     if (!line.isValid())
         return QRectF();
-    return QRectF(rect.left() + line.cursorToX(position - block.position()), rect.top() + line.y(), 1,
-                  line.height());
+    return QRectF(rect.left() + line.cursorToX(position - block.position()), rect.top() + line.y(), 1, line.height());
 }
 
 QImage render(QTextDocument *doc, const QRectF &clip, int selStart = -1, int selEnd = -1, int cursor = -1)
@@ -130,8 +129,7 @@ QImage render(QTextDocument *doc, const QRectF &clip, int selStart = -1, int sel
 }
 
 class MosaicGeometry : public ::testing::TestWithParam<MosaicSetup>
-{
-};
+{};
 
 } // namespace
 
@@ -184,11 +182,11 @@ TEST_P(MosaicGeometry, MatchesTheStandardLayout)
 
 INSTANTIATE_TEST_SUITE_P(
     Setups, MosaicGeometry,
-    ::testing::Values(MosaicSetup{QString(), 8, QChar(u'V'), 4, 0, 0},         // the result window's defaults
-                      MosaicSetup{QString(), 12, QChar(u'n'), 4, 3.33, 0},      // an indent
-                      MosaicSetup{QString(), 5, QChar(u'!'), 0, 0, 0},          // no margin, small cells
-                      MosaicSetup{QString(), 8, QChar(u'V'), 4, 0, 2000},       // a page wider than the mosaic
-                      MosaicSetup{QString(), 8, QChar(u'V'), 4, 0, 150},        // a page narrower than it
+    ::testing::Values(MosaicSetup{QString(), 8, QChar(u'V'), 4, 0, 0},     // the result window's defaults
+                      MosaicSetup{QString(), 12, QChar(u'n'), 4, 3.33, 0}, // an indent
+                      MosaicSetup{QString(), 5, QChar(u'!'), 0, 0, 0},     // no margin, small cells
+                      MosaicSetup{QString(), 8, QChar(u'V'), 4, 0, 2000},  // a page wider than the mosaic
+                      MosaicSetup{QString(), 8, QChar(u'V'), 4, 0, 150},   // a page narrower than it
                       MosaicSetup{QStringLiteral("DejaVu Sans"), 9.5, QChar(u'W'), 4, 0, 0})); // a text font
 
 TEST(MosaicLayout, PaintsTheSamePixelsAsTheStandardLayout)
@@ -244,7 +242,8 @@ TEST(MosaicLayout, PaintsTheSameCellBackgroundsAsTheStandardLayout)
         const QRectF part(size.width() * 0.4, size.height() * 0.3, size.width() * 0.33, size.height() * 0.4);
         EXPECT_EQ(render(standard.get(), part), render(mosaic.get(), part)) << points;
         const QRectF content(0, 0, size.width() - 4, size.height());
-        EXPECT_EQ(render(standard.get(), content, 24 * 2 + 5, 24 * 4 + 9), render(mosaic.get(), content, 24 * 2 + 5, 24 * 4 + 9));
+        EXPECT_EQ(render(standard.get(), content, 24 * 2 + 5, 24 * 4 + 9),
+                  render(mosaic.get(), content, 24 * 2 + 5, 24 * 4 + 9));
         // The backgrounds are there: the middle of the first cell's row
         // band left of the glyph is no longer white.
         const QPointF cell = qobject_cast<MosaicLayout *>(mosaic->documentLayout())->cellOrigin(0, 0);
@@ -271,7 +270,8 @@ TEST(MosaicLayout, ColoursKeptBesideTheDocumentShowAndSaveAsColoursInItsFormats)
         const QSizeF size = standard->documentLayout()->documentSize();
         const QRectF content(0, 0, size.width() - 4, size.height());
         EXPECT_EQ(render(standard.get(), content), render(kept.get(), content));
-        EXPECT_EQ(render(standard.get(), content, 30 * 2 + 5, 30 * 4 + 9), render(kept.get(), content, 30 * 2 + 5, 30 * 4 + 9));
+        EXPECT_EQ(render(standard.get(), content, 30 * 2 + 5, 30 * 4 + 9),
+                  render(kept.get(), content, 30 * 2 + 5, 30 * 4 + 9));
         QTextCursor caret(kept.get());
         caret.setPosition(30 * 3 + 7);
         MosaicLayout::settleColours(kept.get());

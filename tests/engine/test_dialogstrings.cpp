@@ -43,11 +43,11 @@ TEST(DialogStrings, NulSeparatedTokens)
 TEST(DialogStrings, FilterStringFromTheTable)
 {
     FilterTable images;
-    images.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
-                       QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-                      {}, {}};
-    EXPECT_EQ(BuildFilterString(images),
-              nul("Изображение (Jpeg, Bmp, Gif)|*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif|||"));
+    images.entries = {
+        {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"), QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
+        {},
+        {}};
+    EXPECT_EQ(BuildFilterString(images), nul("Изображение (Jpeg, Bmp, Gif)|*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif|||"));
 
     FilterTable mixed;
     mixed.entries = {{QString(), QStringLiteral("*.rtf")},
@@ -70,16 +70,13 @@ TEST(DialogStrings, QtFiltersFromTheFilterString)
     save.entries = {{QStringLiteral("Документы RichText  (*.rtf)"), QStringLiteral("*.rtf")},
                     {QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("*.txt")}};
     EXPECT_EQ(QtNameFilters(BuildFilterString(save)),
-              QStringList({QStringLiteral("Документы RichText (*.rtf)"),
-                           QStringLiteral("Текстовые файлы (*.txt)")}));
+              QStringList({QStringLiteral("Документы RichText (*.rtf)"), QStringLiteral("Текстовые файлы (*.txt)")}));
 
     FilterTable images;
-    images.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
-                       QStringLiteral("*.jpg;*.gif")}};
+    images.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"), QStringLiteral("*.jpg;*.gif")}};
     EXPECT_EQ(QtNameFilters(BuildFilterString(images)),
               QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.gif)")}));
-    EXPECT_EQ(QtNameFilters(BuildFilterString(FilterTable())),
-              QStringList({QStringLiteral("Все файлы (*.*)")}));
+    EXPECT_EQ(QtNameFilters(BuildFilterString(FilterTable())), QStringList({QStringLiteral("Все файлы (*.*)")}));
     EXPECT_TRUE(QtNameFilters(QString()).isEmpty());
 }
 

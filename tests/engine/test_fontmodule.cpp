@@ -31,8 +31,8 @@ bool fontsPresent()
     return QFileInfo::exists(figureFontFile(1)) && QFileInfo::exists(figureFontFile(2));
 }
 
-#define REQUIRE_FONTS() \
-    ASSERT_TRUE(fontsPresent()) << "figure fonts missing in " << qPrintable(programFilesFolder()) \
+#define REQUIRE_FONTS()                                                                                                \
+    ASSERT_TRUE(fontsPresent()) << "figure fonts missing in " << qPrintable(programFilesFolder())                      \
                                 << " (build the figure_fonts target)"
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -166,8 +166,8 @@ TEST(FigureFonts, EveryCodeFrom33To126HasAGlyphInASquareCell)
             ASSERT_FALSE(box.isEmpty());
             const QPointF mid(em / 2.0, (font.descent() - font.ascent()) / 2.0);
             const QRectF frame(mid - QPointF(47, 47), QSizeF(94, 94));
-            EXPECT_TRUE(frame.contains(box)) << "box " << box.x() << "," << box.y() << " " << box.width()
-                                             << "x" << box.height();
+            EXPECT_TRUE(frame.contains(box))
+                << "box " << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
             // Every figure is of a readable size.
             EXPECT_GE(std::max(box.width(), box.height()), 10.0);
         }

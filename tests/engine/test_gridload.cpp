@@ -82,8 +82,8 @@ TEST(GridLoad, JpegGridsMatchTheFullLoader)
     int n = 0;
     for (const Case &c : cases) {
         const QString path = writeJpeg(dir, QStringLiteral("p%1.jpg").arg(n++), c.img, c.quality, c.progressive);
-        for (QSize g : {QSize(40, 30), QSize(8, 16), QSize(c.img.width(), c.img.height()),
-                        QSize(c.img.width() + 5, 20)}) {
+        for (QSize g :
+             {QSize(40, 30), QSize(8, 16), QSize(c.img.width(), c.img.height()), QSize(c.img.width() + 5, 20)}) {
             const GridLoad r = loadGrid(path, [&](QSize s) {
                 EXPECT_EQ(s, c.img.size());
                 return g;

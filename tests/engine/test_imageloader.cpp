@@ -63,7 +63,8 @@ TEST(ImageLoader, ReadsBmpJpegAndGifByContentWhateverTheName)
     const LoadedImage jpg = loadImage(writeImage(dir, QStringLiteral("b.gif"), img, "jpeg"));
     ASSERT_TRUE(jpg.ok());
     EXPECT_EQ(jpg.image.size(), img.size());
-    const LoadedImage gif = loadImage(writeBytes(dir, QStringLiteral("c.dib"), testsupport::gifBytes(palettePattern())));
+    const LoadedImage gif =
+        loadImage(writeBytes(dir, QStringLiteral("c.dib"), testsupport::gifBytes(palettePattern())));
     ASSERT_TRUE(gif.ok()) << gif.detail.toStdString();
     EXPECT_EQ(gif.image, palettePattern());
 }
@@ -81,10 +82,8 @@ TEST(ImageLoader, LosslessPngWebpAndTiffGiveTheBmpPixelsWhateverTheName)
         const char *name;
     };
     // WebP at quality 100 is lossless; TIFF compression 1 is LZW.
-    const Case cases[] = {{"png", -1, -1, "a.jpg"},
-                          {"webp", 100, -1, "b.gif"},
-                          {"tiff", -1, 0, "c.bmp"},
-                          {"tiff", -1, 1, "d.tif"}};
+    const Case cases[] = {
+        {"png", -1, -1, "a.jpg"}, {"webp", 100, -1, "b.gif"}, {"tiff", -1, 0, "c.bmp"}, {"tiff", -1, 1, "d.tif"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.format);
         const QString path = dir.filePath(QString::fromLatin1(c.name));
@@ -146,8 +145,7 @@ TEST(ImageLoader, RejectsOtherFormatsAndBadFiles)
     QTemporaryDir dir;
     EXPECT_EQ(loadImage(writeImage(dir, QStringLiteral("p.jpg"), pattern(), "ppm")).error, LoadError::Unsupported);
     EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("e.bmp"), QByteArray())).error, LoadError::Unsupported);
-    EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("r.gif"), QByteArray("hello world, not a picture")))
-                  .error,
+    EXPECT_EQ(loadImage(writeBytes(dir, QStringLiteral("r.gif"), QByteArray("hello world, not a picture"))).error,
               LoadError::Unsupported);
     EXPECT_EQ(loadImage(dir.filePath(QStringLiteral("missing.jpg"))).error, LoadError::NotFound);
     EXPECT_EQ(loadImage(dir.path()).error, LoadError::IsFolder);
@@ -302,8 +300,8 @@ QByteArray libjpegBytes(const QImage &img, J_COLOR_SPACE in, J_COLOR_SPACE store
 QByteArray withExifOrientation(QByteArray jpeg, int orientation)
 {
     const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08", 8) + QByteArray("\0\x01", 2) +
-                            QByteArray("\x01\x12\0\x03\0\0\0\x01\0", 9) + char(orientation) +
-                            QByteArray(2, '\0') + QByteArray(4, '\0');
+                            QByteArray("\x01\x12\0\x03\0\0\0\x01\0", 9) + char(orientation) + QByteArray(2, '\0') +
+                            QByteArray(4, '\0');
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
     QByteArray app1("\xFF\xE1", 2);
     app1.append(char((payload.size() + 2) >> 8));

@@ -126,8 +126,8 @@ TEST(MainLayoutBars, ChildWindowPlaces)
 TEST(MainLayoutUnits, TwipsAndPixels)
 {
     EXPECT_EQ(twipsToPixels(300), 20);
-    EXPECT_EQ(twipsToPixels(22.5), 2);  // 1.5 rounds to even
-    EXPECT_EQ(twipsToPixels(37.5), 2);  // 2.5 rounds to even
+    EXPECT_EQ(twipsToPixels(22.5), 2); // 1.5 rounds to even
+    EXPECT_EQ(twipsToPixels(37.5), 2); // 2.5 rounds to even
     EXPECT_EQ(twipsToPixels(-150), -10);
     EXPECT_EQ(pixelsToTwips(533), 7995);
 }
@@ -166,10 +166,10 @@ TEST(MainLayout, ChildFollowsTheAreaSize)
         QRect expected;
     };
     const Case cases[] = {
-        {{201, 0, 600, 400}, {800, 400}, {900, 500}, {201, 0, 700, 500}},  // grows with the area
-        {{201, 0, 600, 400}, {800, 400}, {700, 350}, {201, 0, 500, 350}},  // and shrinks with it
-        {{201, 0, 600, 400}, {800, 400}, {300, 50}, {201, 0, 120, 80}},    // never below the minimum
-        {{10, 20, 300, 200}, {800, 400}, {800, 400}, {10, 20, 300, 200}},  // the same area: unchanged
+        {{201, 0, 600, 400}, {800, 400}, {900, 500}, {201, 0, 700, 500}}, // grows with the area
+        {{201, 0, 600, 400}, {800, 400}, {700, 350}, {201, 0, 500, 350}}, // and shrinks with it
+        {{201, 0, 600, 400}, {800, 400}, {300, 50}, {201, 0, 120, 80}},   // never below the minimum
+        {{10, 20, 300, 200}, {800, 400}, {800, 400}, {10, 20, 300, 200}}, // the same area: unchanged
     };
     for (const Case &c : cases)
         EXPECT_EQ(followingArea(c.window, c.from, c.to, minimum), c.expected);

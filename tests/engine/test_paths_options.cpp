@@ -14,8 +14,8 @@ TEST(Paths, NamePathAndExtensionOfAFile)
 
 TEST(Paths, EdgeCases)
 {
-    EXPECT_EQ(getName(QStringLiteral("cat.jpg")), QString());       // no separator
-    EXPECT_EQ(getName(QStringLiteral("/home/u/")), QString());      // ends with one
+    EXPECT_EQ(getName(QStringLiteral("cat.jpg")), QString());          // no separator
+    EXPECT_EQ(getName(QStringLiteral("/home/u/")), QString());         // ends with one
     EXPECT_EQ(getPath(QStringLiteral("/a.bmp")), QStringLiteral("/")); // root folder
     EXPECT_EQ(getPath(QStringLiteral("a.bmp")), QString());
     EXPECT_EQ(getExt(QStringLiteral("name.")), QString());
@@ -59,14 +59,15 @@ TEST(Ramps, FourFontsWithTheirRampsInListOrder)
     EXPECT_EQ(f[1].ramp.size(), 49);
     EXPECT_EQ(f[2].ramp.size(), 73);
     EXPECT_EQ(f[3].ramp.size(), 65);
-    EXPECT_EQ(runs(f[0].ramp),
-              QStringLiteral("3  6. 4' 3: 3, 3! 2; 3( 3* 2= 3+ 2% 2$ 32 25 30 28 3A 3Q 3m 3E 3# 3\u0401 4\u0409 3H 4N 3M"));
-    EXPECT_EQ(runs(f[1].ramp),
-              QStringLiteral("5  4' 2` 3, 2: 1+ 2; 2< 1/ 1* 1! 1J 1F 1S 15 12 1E 13 16 1h 1$ 1& 1A 28 1B 1% 1M 2# 3g 3@"));
+    EXPECT_EQ(
+        runs(f[0].ramp),
+        QStringLiteral("3  6. 4' 3: 3, 3! 2; 3( 3* 2= 3+ 2% 2$ 32 25 30 28 3A 3Q 3m 3E 3# 3\u0401 4\u0409 3H 4N 3M"));
+    EXPECT_EQ(
+        runs(f[1].ramp),
+        QStringLiteral("5  4' 2` 3, 2: 1+ 2; 2< 1/ 1* 1! 1J 1F 1S 15 12 1E 13 16 1h 1$ 1& 1A 28 1B 1% 1M 2# 3g 3@"));
     EXPECT_EQ(runs(f[2].ramp),
               QStringLiteral("5  6` 3' 3. 3- 3! 2_ 2: 3* 2+ 27 3( 21 24 3I 29 28 3D 3% 3B 3# 3Q 5@ 5M"));
-    EXPECT_EQ(runs(f[3].ramp),
-              QStringLiteral("7  7^ 2- 3_ 4' 4! 2( 3; 2? 27 3I 2$ 32 24 3% 3& 3@ 3A 5B 2#"));
+    EXPECT_EQ(runs(f[3].ramp), QStringLiteral("7  7^ 2- 3_ 4' 4! 2( 3; 2? 27 3I 2$ 32 24 3% 3& 3@ 3A 5B 2#"));
 }
 
 TEST(Ramps, CyrillicLettersAreCodePageCharacters)

@@ -82,7 +82,7 @@ TEST(ColorMenuLayout, OtherColourBarIsCentred)
     using namespace tessilor::colormenu;
     EXPECT_EQ(centredBarLeft(kInnerWidth, 1500), 630);
     EXPECT_EQ(centredBarLeft(kInnerWidth, kInnerWidth), 0);
-    EXPECT_EQ(centredBarLeft(kInnerWidth, 1501), 630); // 629.5 rounds away from zero
+    EXPECT_EQ(centredBarLeft(kInnerWidth, 1501), 630);  // 629.5 rounds away from zero
     EXPECT_EQ(centredBarLeft(kInnerWidth, 3000), -120); // wider than the window
 }
 

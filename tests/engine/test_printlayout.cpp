@@ -3,7 +3,6 @@
 // real image surface with real fonts.
 #include "engine/printlayout.h"
 
-
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -56,7 +55,7 @@ TEST(PreviewBox, PortraitLandscapeAndSquarePages)
 
 TEST(PreviewBox, SurfaceResolutionKeepsCellsVisibleWithinTheBudget)
 {
-    const PageLimits a4 = previewLimits(11906, 16838); // 11232 x 15885 twips
+    const PageLimits a4 = previewLimits(11906, 16838);                                       // 11232 x 15885 twips
     const double budgetDpi = std::sqrt(24e6 / (double(a4.width) * a4.height / 1440 / 1440)); // 528
     struct Case {
         qint64 columns, rows, budget;
@@ -64,8 +63,8 @@ TEST(PreviewBox, SurfaceResolutionKeepsCellsVisibleWithinTheBudget)
     } const cases[] = {
         {0, 0, 24'000'000, 96},                                   // nothing to show
         {160, 120, 24'000'000, 96},                               // 70 twips a cell: 4.7 px at 96
-        {400, 300, 24'000'000, 4 * 1440 / (a4.width / 400.0)},   // 28 twips a cell: 205 dpi
-        {300, 900, 24'000'000, 4 * 1440 / (a4.height / 900.0)},  // the rows decide
+        {400, 300, 24'000'000, 4 * 1440 / (a4.width / 400.0)},    // 28 twips a cell: 205 dpi
+        {300, 900, 24'000'000, 4 * 1440 / (a4.height / 900.0)},   // the rows decide
         {1024, 1024, 24'000'000, 4 * 1440 / (a4.width / 1024.0)}, // 525 dpi, just in budget
         {2048, 1024, 24'000'000, budgetDpi},                      // capped by the budget
         {1024, 1024, 1'000'000, budgetDpi / std::sqrt(24.0)},
@@ -327,8 +326,7 @@ TEST(LayoutPage, TextFontShrinksUntilTheGridFits)
     EXPECT_LE(info.cellWidth * 80, limits.width * 1.02);
     EXPECT_LE(info.cellHeight * 120, limits.height * 1.02);
     // and fills one of the two directions nearly completely.
-    EXPECT_GT(std::max(info.cellWidth * 80 / limits.width, info.cellHeight * 120 / limits.height),
-              0.9);
+    EXPECT_GT(std::max(info.cellWidth * 80 / limits.width, info.cellHeight * 120 / limits.height), 0.9);
     // The last line is on the page, the area below the grid stays white.
     const int bottom = int(std::ceil(info.cellHeight * 120 / 15));
     const int lineH = int(info.cellHeight / 15);

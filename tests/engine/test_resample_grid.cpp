@@ -37,7 +37,8 @@ static QImage noise(int w, int h, quint32 seed)
 TEST(Resample, MatchesThePerPixelRuleForShrinkingAndEnlarging)
 {
     const QImage src = noise(53, 37, 7);
-    const std::pair<int, int> sizes[] = {{8, 16}, {17, 5}, {53, 37}, {60, 80}, {1, 1}, {106, 11}, {200, 150}, {20, 111}};
+    const std::pair<int, int> sizes[] = {{8, 16}, {17, 5},   {53, 37},   {60, 80},
+                                         {1, 1},  {106, 11}, {200, 150}, {20, 111}};
     for (auto [w, h] : sizes) {
         const QImage out = resampleBox(src, w, h);
         ASSERT_EQ(out.size(), QSize(w, h));
@@ -55,8 +56,8 @@ TEST(Resample, HandComputedAverages)
     src.setPixel(2, 0, qRgb(100, 100, 100));
     src.setPixel(3, 0, qRgb(101, 0, 200));
     const QImage out = resampleBox(src, 2, 1);
-    EXPECT_EQ(out.pixel(0, 0), qRgb(1, 128, 5));     // (0+1+1)/2, (255+1)/2, (10+1)/2
-    EXPECT_EQ(out.pixel(1, 0), qRgb(101, 50, 150));  // (201+1)/2, (100+1)/2, (300+1)/2
+    EXPECT_EQ(out.pixel(0, 0), qRgb(1, 128, 5));    // (0+1+1)/2, (255+1)/2, (10+1)/2
+    EXPECT_EQ(out.pixel(1, 0), qRgb(101, 50, 150)); // (201+1)/2, (100+1)/2, (300+1)/2
     EXPECT_TRUE(resampleBox(src, 0, 5).isNull());
     EXPECT_TRUE(resampleBox(QImage(), 5, 5).isNull());
 }

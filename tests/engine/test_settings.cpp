@@ -137,8 +137,8 @@ TEST(Settings, TextMethodAndFigureFillRoundTrip)
         const char *method, *fill;
         int textMethod;
         bool figureFill;
-    } const cases[] = {{"0", "0", 0, false}, {"1", "1", 1, true}, {"2", "2", 0, false}, {"-1", "yes", 0, false},
-                       {"tone", "", 0, false}, {"1.4", "0.6", 1, true}};
+    } const cases[] = {{"0", "0", 0, false},    {"1", "1", 1, true},    {"2", "2", 0, false},
+                       {"-1", "yes", 0, false}, {"tone", "", 0, false}, {"1.4", "0.6", 1, true}};
     for (const Case &c : cases) {
         store.write(keys::TextMethod, QString::fromLatin1(c.method));
         store.write(keys::FigureFill, QString::fromLatin1(c.fill));

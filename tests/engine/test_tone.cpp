@@ -76,8 +76,8 @@ TEST(LinearLight, DecodingAndLuminance)
         QRgb rgb;
         double luminance;
     } const cases[] = {
-        {qRgb(0, 0, 0), 0.0},          {qRgb(255, 255, 255), 1.0},   {qRgb(128, 128, 128), 0.2158605},
-        {qRgb(0, 255, 0), 0.7152},     {qRgb(255, 0, 0), 0.2126},    {qRgb(0, 0, 255), 0.0722},
+        {qRgb(0, 0, 0), 0.0},          {qRgb(255, 255, 255), 1.0},  {qRgb(128, 128, 128), 0.2158605},
+        {qRgb(0, 255, 0), 0.7152},     {qRgb(255, 0, 0), 0.2126},   {qRgb(0, 0, 255), 0.0722},
         {qRgb(10, 10, 10), 0.0030353}, {qRgb(255, 128, 0), 0.3669},
     };
     for (const Case &c : cases)
@@ -163,8 +163,11 @@ TEST(ToneRamp, MeasuredInTheFaceThatShowsTheArt)
         int entry;
         int points;
         const char *family;
-    } const cases[] = {{1, 8, "Liberation Mono"}, {1, 48, "Liberation Mono"}, {2, 10, "DejaVu Sans Mono"},
-                       {3, 4, "DejaVu Sans Mono"}, {4, 8, "DejaVu Sans Mono"}};
+    } const cases[] = {{1, 8, "Liberation Mono"},
+                       {1, 48, "Liberation Mono"},
+                       {2, 10, "DejaVu Sans Mono"},
+                       {3, 4, "DejaVu Sans Mono"},
+                       {4, 8, "DejaVu Sans Mono"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.entry << " " << c.points << "pt");
         QFont font(rampFonts()[size_t(c.entry - 1)].face);
@@ -221,11 +224,10 @@ TEST(ToneRamp, PickingEvenlySpacedCharacters)
         QList<GlyphInk> inks;
         int expected; // characters kept, 0 for no ramp
     } const cases[] = {
-        {inks(100, 0.4, true), 32}, // plenty: the largest ramp
-        {inks(20, 0.3, true), 21},  // few: all of them
-        {inks(5, 0.3, true), 6},
-        {inks(30, 0.3, false), 0},  // no space to start from
-        {inks(30, 0.0, true), 0},   // no ink
+        {inks(100, 0.4, true), 32},                            // plenty: the largest ramp
+        {inks(20, 0.3, true), 21},                             // few: all of them
+        {inks(5, 0.3, true), 6},    {inks(30, 0.3, false), 0}, // no space to start from
+        {inks(30, 0.0, true), 0},                              // no ink
     };
     for (const Case &c : cases) {
         const ToneRamp r = pickToneRamp(c.inks);
@@ -310,9 +312,8 @@ TEST(ToneConversion, ContrastActsAsInTheClassicMethod)
         qint16 contrast;
         double expected;
     } const cases[] = {
-        {100, 0, 100},  {100, 20, 80},   {200, 20, 220},   {10, 20, 0},         {250, 20, 255},
-        {100, -20, 120}, {120, -20, 127.5}, {200, -20, 180}, {130, -20, 127.5}, {127.5, 127, 0.5},
-        {128, 127, 255},
+        {100, 0, 100},     {100, 20, 80},   {200, 20, 220},    {10, 20, 0},       {250, 20, 255},  {100, -20, 120},
+        {120, -20, 127.5}, {200, -20, 180}, {130, -20, 127.5}, {127.5, 127, 0.5}, {128, 127, 255},
     };
     for (const Case &c : cases)
         EXPECT_DOUBLE_EQ(toneContrast(c.lightness, c.contrast), c.expected) << c.lightness << " " << c.contrast;
@@ -357,8 +358,8 @@ TEST(ToneConversion, StopKeepsWholeCellsOfThePartialRow)
 TEST(FigureFill, FigureAndBackgroundMixToTheSampledColour)
 {
     const LinearRgb colours[] = {
-        {0, 0, 0},          {1, 1, 1},          {0.2158, 0.2158, 0.2158}, {0.9, 0.05, 0.02}, {0.02, 0.3, 0.8},
-        {0.001, 0.002, 0.0}, {0.99, 0.98, 0.5},  {0.5, 0.5, 0.0},          {0.05, 0.05, 0.06}, {0.7, 0.45, 0.3},
+        {0, 0, 0},           {1, 1, 1},         {0.2158, 0.2158, 0.2158}, {0.9, 0.05, 0.02},  {0.02, 0.3, 0.8},
+        {0.001, 0.002, 0.0}, {0.99, 0.98, 0.5}, {0.5, 0.5, 0.0},          {0.05, 0.05, 0.06}, {0.7, 0.45, 0.3},
     };
     for (const double a : {0.05, 0.27, 0.5, 0.9}) {
         for (const LinearRgb &s : colours) {

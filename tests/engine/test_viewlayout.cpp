@@ -9,9 +9,9 @@ TEST(ViewLayout, TwipsConvertAtFifteenAPixelRoundingHalfToEven)
 {
     EXPECT_EQ(toPixels(300), 20);
     EXPECT_EQ(toPixels(255), 17);
-    EXPECT_EQ(toPixels(727.5), 48);  // 48.5 -> 48
-    EXPECT_EQ(toPixels(742.5), 50);  // 49.5 -> 50
-    EXPECT_EQ(toPixels(-22.5), -2);  // -1.5 -> -2
+    EXPECT_EQ(toPixels(727.5), 48); // 48.5 -> 48
+    EXPECT_EQ(toPixels(742.5), 50); // 49.5 -> 50
+    EXPECT_EQ(toPixels(-22.5), -2); // -1.5 -> -2
     EXPECT_EQ(toTwips(200), 3000);
     EXPECT_EQ(toTwips(qint64(1) << 31), (qint64(1) << 31) * 15);
     EXPECT_EQ(toPixelRect(QRect(360, 2745, 2385, 255)), QRect(24, 183, 159, 17));
@@ -73,8 +73,8 @@ TEST(ViewLayout, PercentageZoomSizesRoundHalfToEvenAndStayPositive)
     EXPECT_EQ(zoomDisplaySize(QSize(400, 300), 1.0f), QSize(400, 300));
     EXPECT_EQ(zoomDisplaySize(QSize(400, 300), 0.5f), QSize(200, 150));
     EXPECT_EQ(zoomDisplaySize(QSize(333, 101), 0.1f), QSize(33, 10));
-    EXPECT_EQ(zoomDisplaySize(QSize(5, 3), 0.5f), QSize(2, 2));   // 2.5 -> 2, 1.5 -> 2
-    EXPECT_EQ(zoomDisplaySize(QSize(3, 1), 0.1f), QSize(1, 1));   // never empty
+    EXPECT_EQ(zoomDisplaySize(QSize(5, 3), 0.5f), QSize(2, 2)); // 2.5 -> 2, 1.5 -> 2
+    EXPECT_EQ(zoomDisplaySize(QSize(3, 1), 0.1f), QSize(1, 1)); // never empty
     EXPECT_EQ(zoomDisplaySize(QSize(640, 480), 5.0f), QSize(3200, 2400));
 }
 
@@ -124,7 +124,7 @@ TEST(ViewLayout, WindowShrinksAroundASmallDisplayButNeverGrows)
 
 TEST(ViewLayout, ScrollRangesRoundHalfToEvenAndAreNeverNegative)
 {
-    EXPECT_EQ(scrollMaximum(3000, 2745), 2);   // 1.7
+    EXPECT_EQ(scrollMaximum(3000, 2745), 2);       // 1.7
     EXPECT_EQ(scrollMaximum(2745 + 75, 2745), 0);  // 0.5 -> 0
     EXPECT_EQ(scrollMaximum(2745 + 225, 2745), 2); // 1.5 -> 2
     EXPECT_EQ(scrollMaximum(1000, 2745), 0);
@@ -140,10 +140,8 @@ TEST(ViewLayout, PanOffsetsNeverOverflow)
     EXPECT_EQ(panOffsetTwips(219), -32850); // beyond the 16-bit range
     EXPECT_EQ(panOffsetTwips(2560), -384000);
     EXPECT_EQ(panOffsetPixels(2560), -25600);
-    EXPECT_EQ(panOffsetTwips(std::numeric_limits<qint32>::max()),
-              std::numeric_limits<qint32>::min());
-    EXPECT_EQ(panOffsetPixels(std::numeric_limits<qint64>::max()),
-              std::numeric_limits<qint32>::min());
+    EXPECT_EQ(panOffsetTwips(std::numeric_limits<qint32>::max()), std::numeric_limits<qint32>::min());
+    EXPECT_EQ(panOffsetPixels(std::numeric_limits<qint64>::max()), std::numeric_limits<qint32>::min());
 }
 
 TEST(ViewLayout, PublishedFieldsOfTheDisplaySize)
@@ -214,9 +212,9 @@ TEST(ViewZoom, StepsFitAndBounds)
     struct Step {
         double zoom, in, out;
     };
-    const Step steps[] = {{1.0, 1.1, 0.9},  {0.9, 1.0, 0.75}, {0.4, 0.5, 0.33}, // between steps: the next ones
-                          {8.0, 8.0, 6.0},  {0.02, 0.03, 0.02}, {100, 8.0, 6.0}, // beyond the ends: bounded
-                          {-1, 1.1, 0.9},   {0.0, 1.1, 0.9}};                     // no zoom at all: 1
+    const Step steps[] = {{1.0, 1.1, 0.9}, {0.9, 1.0, 0.75},   {0.4, 0.5, 0.33}, // between steps: the next ones
+                          {8.0, 8.0, 6.0}, {0.02, 0.03, 0.02}, {100, 8.0, 6.0},  // beyond the ends: bounded
+                          {-1, 1.1, 0.9},  {0.0, 1.1, 0.9}};                     // no zoom at all: 1
     for (const Step &s : steps) {
         EXPECT_DOUBLE_EQ(vz::stepIn(s.zoom), s.in) << s.zoom;
         EXPECT_DOUBLE_EQ(vz::stepOut(s.zoom), s.out) << s.zoom;
@@ -226,9 +224,8 @@ TEST(ViewZoom, StepsFitAndBounds)
         QSize viewport;
         double zoom;
     };
-    const Fit fits[] = {{{800, 400}, {400, 400}, 0.5},     {{100, 1000}, {400, 200}, 0.2},
-                        {{100, 50}, {400, 400}, 4.0},      {{10, 10}, {400, 400}, 8.0},
-                        {{1e6, 10}, {400, 400}, 0.02},     {{0, 10}, {400, 400}, 1.0},
+    const Fit fits[] = {{{800, 400}, {400, 400}, 0.5}, {{100, 1000}, {400, 200}, 0.2}, {{100, 50}, {400, 400}, 4.0},
+                        {{10, 10}, {400, 400}, 8.0},   {{1e6, 10}, {400, 400}, 0.02},  {{0, 10}, {400, 400}, 1.0},
                         {{100, 100}, {0, 400}, 1.0}};
     for (const Fit &f : fits)
         EXPECT_DOUBLE_EQ(vz::fitting(f.document, f.viewport), f.zoom) << f.document.width();

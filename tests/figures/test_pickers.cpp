@@ -135,8 +135,8 @@ void PickerTests::figurePickerLayout()
     QCOMPARE(tmpl->geometry(), QRect(4, 4, 34, 34));
     QCOMPARE(picker->label(1)->geometry(), QRect(4, 4, 34, 34));
     QCOMPARE(picker->label(2)->pos(), QPoint(39, 4));
-    QCOMPARE(picker->label(16)->pos(), QPoint(4 + 15 * 35, 4)); // last of the first row
-    QCOMPARE(picker->label(17)->pos(), QPoint(4, 39));          // wraps 525 twips lower
+    QCOMPARE(picker->label(16)->pos(), QPoint(4 + 15 * 35, 4));            // last of the first row
+    QCOMPARE(picker->label(17)->pos(), QPoint(4, 39));                     // wraps 525 twips lower
     QCOMPARE(picker->label(188)->pos(), QPoint(4 + 11 * 35, 4 + 11 * 35)); // 12th of row 12
     for (int i = 1; i <= 188; ++i) {
         QLabel *l = picker->label(i);

@@ -334,8 +334,8 @@ QByteArray tiff(QList<TiffTag> tags, const QByteArray &data, int pages = 1)
 // The tags of an uncompressed 8-bit RGB picture in one strip.
 QList<TiffTag> rgbTiffTags(quint32 w, quint32 h)
 {
-    return {{256, 4, 1, w},         {257, 4, 1, h}, {258, 3, 1, 8}, {259, 3, 1, 1},         {262, 3, 1, 2},
-            {273, 4, 1, 0},         {277, 3, 1, 3}, {278, 4, 1, h}, {279, 4, 1, w * h * 3}};
+    return {{256, 4, 1, w}, {257, 4, 1, h}, {258, 3, 1, 8}, {259, 3, 1, 1},        {262, 3, 1, 2},
+            {273, 4, 1, 0}, {277, 3, 1, 3}, {278, 4, 1, h}, {279, 4, 1, w * h * 3}};
 }
 
 } // namespace
@@ -489,8 +489,7 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         const qsizetype sos = jpegMarker(jpeg, 0xDA);
         const qsizetype scanData = sos + ((uchar(jpeg[sos]) << 8) | uchar(jpeg[sos + 1]));
         add("cut-after-scan-header.jpg", jpeg.left(scanData), "JPEG cut right after its scan header", corrupt);
-        add("cut-mid-scan.jpg", jpeg.left((scanData + jpeg.size()) / 2), "JPEG cut in the middle of its scan",
-            corrupt);
+        add("cut-mid-scan.jpg", jpeg.left((scanData + jpeg.size()) / 2), "JPEG cut in the middle of its scan", corrupt);
         QByteArray bad = jpeg;
         for (qsizetype i = (scanData + jpeg.size()) / 2, n = 0; n < 8; ++n, i += 2) {
             bad[i] = char(0xFF); // stuffed 0xFF bytes: a run of 1 bits no Huffman code has
@@ -521,8 +520,7 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
 
     // GIF LZW data that runs short, and run-length BMP data without an end or
     // with colours the palette does not have.
-    add("short-lzw.gif", gif(4, 2, 4, 2, lzwLiterals({0, 1}, true)), "GIF whose LZW data gives 2 of 8 pixels",
-        corrupt);
+    add("short-lzw.gif", gif(4, 2, 4, 2, lzwLiterals({0, 1}, true)), "GIF whose LZW data gives 2 of 8 pixels", corrupt);
     add("cut-lzw.gif", gif(4, 2, 4, 2, lzwLiterals({0, 1, 2, 3, 0, 1, 2, 3}, true)).left(13 + 12 + 10 + 1 + 1 + 3),
         "GIF cut inside its LZW data", corrupt);
     add("rle-no-end.bmp", rle8Bmp(QByteArray::fromHex("04010402")), "run-length BMP without an end code", corrupt);
@@ -549,8 +547,7 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         j[sof + 2] = char(3); // 3-bit precision
         add("bad-precision.jpg", j, "JPEG with an unsupported sample precision", corrupt);
     }
-    add("bad-bits.bmp", bmp(4, 4, 7, 0, 0, QByteArray(), QByteArray(64, '\x10')), "BMP with 7 bits per pixel",
-        corrupt);
+    add("bad-bits.bmp", bmp(4, 4, 7, 0, 0, QByteArray(), QByteArray(64, '\x10')), "BMP with 7 bits per pixel", corrupt);
     add("bad-compression.bmp", bmp(4, 4, 24, 9, 0, QByteArray(), QByteArray(64, '\x10')),
         "BMP with an unknown compression", corrupt);
     add("huge-palette.bmp", bmp(4, 4, 8, 0, 0x7FFFFFFF, greys(4), QByteArray(16, '\x01')),
@@ -559,12 +556,11 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         "BMP whose pixels start far past its end", corrupt);
 
     // Sizes: huge, zero, negative.
-    add("huge.jpg", jpegWithSize(jpeg, 60000, 60000), "JPEG frame header claiming 60000 x 60000",
-        tooLargeOrCorrupt);
+    add("huge.jpg", jpegWithSize(jpeg, 60000, 60000), "JPEG frame header claiming 60000 x 60000", tooLargeOrCorrupt);
     add("zero-width.jpg", jpegWithSize(jpeg, 0, 30), "JPEG frame header claiming zero width", corrupt);
     add("zero-height.jpg", jpegWithSize(jpeg, 40, 0), "JPEG frame header claiming zero height", corrupt);
-    add("huge.bmp", bmp(60000, 60000, 24, 0, 0, QByteArray(), QByteArray(64, '\x7f')),
-        "BMP claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("huge.bmp", bmp(60000, 60000, 24, 0, 0, QByteArray(), QByteArray(64, '\x7f')), "BMP claiming 60000 x 60000",
+        tooLargeOrCorrupt);
     add("huge-width.bmp", bmp(0x7FFFFFFF, 1, 32, 0, 0, QByteArray(), QByteArray(64, '\x7f')),
         "BMP claiming 2^31-1 columns", tooLargeOrCorrupt);
     add("zero.bmp", bmp(0, 0, 24, 0, 0, QByteArray(), QByteArray()), "BMP claiming 0 x 0", corrupt);
@@ -572,23 +568,21 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         "BMP claiming a negative width", tooLargeOrCorrupt);
     add("min-height.bmp", bmp(4, qint32(0x80000000u), 24, 0, 0, QByteArray(), QByteArray(64, '\x10')),
         "BMP claiming the most negative height", tooLargeOrCorrupt);
-    add("huge.gif", gif(60000, 60000, 60000, 60000, lzwRun(40)), "GIF claiming 60000 x 60000",
+    add("huge.gif", gif(60000, 60000, 60000, 60000, lzwRun(40)), "GIF claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("huge-frame.gif", gif(4, 2, 60000, 60000, lzwRun(2000)), "GIF with a small screen and a 60000 x 60000 frame",
         tooLargeOrCorrupt);
-    add("huge-frame.gif", gif(4, 2, 60000, 60000, lzwRun(2000)),
-        "GIF with a small screen and a 60000 x 60000 frame", tooLargeOrCorrupt);
     files.last().mayLoadUpTo = QSize(4, 2);
     add("zero.gif", gif(0, 0, 0, 0, lzwRun(8)), "GIF claiming 0 x 0", corrupt);
 
     // Decompression bombs: a few hundred bytes asking for billions of pixels.
-    add("bomb-rle.bmp",
-        bmp(60000, 60000, 8, 1, 4, greys(4), QByteArray::fromHex("ff01ff01ff01ff010000ff02ff020001")),
+    add("bomb-rle.bmp", bmp(60000, 60000, 8, 1, 4, greys(4), QByteArray::fromHex("ff01ff01ff01ff010000ff02ff020001")),
         "RLE BMP of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
     add("bomb-rle4.bmp", bmp(60000, 60000, 4, 2, 4, greys(4), QByteArray::fromHex("ff11ff110001")),
         "4-bit RLE BMP of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
-    add("bomb.gif", gif(60000, 60000, 60000, 60000, lzwRun(2000)),
-        "GIF of two kilobytes claiming 60000 x 60000", tooLargeOrCorrupt);
-    add("bomb.jpg", jpegWithSize(encoded(pattern(8, 8), "jpeg"), 60000, 60000),
-        "small JPEG claiming 60000 x 60000", tooLargeOrCorrupt);
+    add("bomb.gif", gif(60000, 60000, 60000, 60000, lzwRun(2000)), "GIF of two kilobytes claiming 60000 x 60000",
+        tooLargeOrCorrupt);
+    add("bomb.jpg", jpegWithSize(encoded(pattern(8, 8), "jpeg"), 60000, 60000), "small JPEG claiming 60000 x 60000",
+        tooLargeOrCorrupt);
 
     // PNG, WebP and TIFF: cut short, lying about their size, tiles and
     // strips that ask the decoder for memory the picture does not need.
@@ -609,9 +603,11 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         QList<TiffTag> huge = rgbTiffTags(60000, 60000);
         huge.last().value = quint32(rgb.size());
         add("huge.tif", tiff(huge, rgb), "TIFF of a few bytes claiming 60000 x 60000", tooLargeOrCorrupt);
-        QList<TiffTag> tiled = {{256, 4, 1, 40}, {257, 4, 1, 30}, {258, 3, 1, 8}, {259, 3, 1, 1},
-                                {262, 3, 1, 2},  {277, 3, 1, 3},  {322, 4, 1, 0x10000}, {323, 4, 1, 0x10000},
-                                {324, 4, 1, 0},  {325, 4, 1, quint32(rgb.size())}};
+        QList<TiffTag> tiled = {{256, 4, 1, 40},      {257, 4, 1, 30},
+                                {258, 3, 1, 8},       {259, 3, 1, 1},
+                                {262, 3, 1, 2},       {277, 3, 1, 3},
+                                {322, 4, 1, 0x10000}, {323, 4, 1, 0x10000},
+                                {324, 4, 1, 0},       {325, 4, 1, quint32(rgb.size())}};
         add("huge-tile.tif", tiff(tiled, rgb), "TIFF of 40 x 30 in one tile of 65536 x 65536", corrupt);
         QList<TiffTag> past = rgbTiffTags(40, 30);
         past[5].value = 0x7FFF0000;

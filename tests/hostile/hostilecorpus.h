@@ -11,9 +11,9 @@
 namespace hostile {
 
 struct HostileFile {
-    QString name;  // file name inside the folder (its extension is part of the lie)
-    QString path;  // full path
-    QString what;  // what is wrong with it, for failure messages
+    QString name; // file name inside the folder (its extension is part of the lie)
+    QString path; // full path
+    QString what; // what is wrong with it, for failure messages
     QList<tessilor::LoadError> allowed;
     bool regularFile = true; // false for the folder, the pipe and the missing file
     // Valid for the few lies that a decoder may answer with a bounded picture

@@ -30,7 +30,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_config.isValid() && m_runtime.isValid() && m_data.isValid());
-        QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(m_runtime.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     QString settingsPath() const { return m_config.filePath(QStringLiteral("Quar_Programming.ini")); }
@@ -231,8 +232,17 @@ TEST_F(DesktopProgram, LockFileNotHeldByARunningCopyNeverBlocksTheStart)
         const char *what;
         std::function<void(const QString &)> plant;
     } cases[] = {
-        {"empty file", [](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); }},
-        {"garbage", [](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); f.write("\x01\xff garbage\n\n\n"); }},
+        {"empty file",
+         [](const QString &p) {
+             QFile f(p);
+             f.open(QIODevice::WriteOnly);
+         }},
+        {"garbage",
+         [](const QString &p) {
+             QFile f(p);
+             f.open(QIODevice::WriteOnly);
+             f.write("\x01\xff garbage\n\n\n");
+         }},
         {"another program's record naming a dead process on another machine",
          [](const QString &p) {
              QFile f(p);

@@ -139,7 +139,9 @@ TEST(HostileLoader, CompleteRunLengthPaletteAndLzwDataStillLoad)
     // The checks for data that ends early or names colours the palette does
     // not have must not refuse whole files. Pixels are listed top row first.
     const QRgb k = qRgb(0, 0, 0), g1 = qRgb(85, 85, 85), g2 = qRgb(170, 170, 170), w = qRgb(255, 255, 255);
-    auto rle8 = [](const char *hex) { return hostile::bmpBytes(4, 2, 8, 1, 4, hostile::greyPalette(4), QByteArray::fromHex(hex)); };
+    auto rle8 = [](const char *hex) {
+        return hostile::bmpBytes(4, 2, 8, 1, 4, hostile::greyPalette(4), QByteArray::fromHex(hex));
+    };
     struct Case {
         const char *what;
         QByteArray bytes;
@@ -147,18 +149,22 @@ TEST(HostileLoader, CompleteRunLengthPaletteAndLzwDataStillLoad)
     };
     const Case cases[] = {
         {"run-length rows and end code", rle8("0401 0000 0402 0001"), {g2, g2, g2, g2, g1, g1, g1, g1}},
-        {"run-length rows, the last ended by end of line", rle8("0401 0000 0402 0000"),
+        {"run-length rows, the last ended by end of line",
+         rle8("0401 0000 0402 0000"),
          {g2, g2, g2, g2, g1, g1, g1, g1}},
-        {"literal pixels, a move and runs", rle8("0003 01020300 0100 0000 00020000 0402 0001"),
+        {"literal pixels, a move and runs",
+         rle8("0003 01020300 0100 0000 00020000 0402 0001"),
          {g2, g2, g2, g2, g1, g2, w, k}},
-        {"4-bit runs", hostile::bmpBytes(4, 2, 4, 2, 4, hostile::greyPalette(4), QByteArray::fromHex("0412 0000 0430 0001")),
+        {"4-bit runs",
+         hostile::bmpBytes(4, 2, 4, 2, 4, hostile::greyPalette(4), QByteArray::fromHex("0412 0000 0430 0001")),
          {w, k, w, k, g1, g2, g1, g2}},
         {"8-bit rows of a 4-colour palette",
          hostile::bmpBytes(4, 2, 8, 0, 4, hostile::greyPalette(4), QByteArray::fromHex("03020100 00010203")),
          {k, g1, g2, w, w, g2, g1, k}},
         // clear, 0, then dictionary codes 6 ("00"), 7 ("000"), 6 (4 bits): 8 pixels, then the end code.
         {"LZW dictionary codes", hostile::gifBytes(4, 2, QByteArray::fromHex("846F05")), {k, k, k, k, k, k, k, k}},
-        {"LZW data complete without its end code", hostile::gifBytes(4, 2, QByteArray::fromHex("846F")),
+        {"LZW data complete without its end code",
+         hostile::gifBytes(4, 2, QByteArray::fromHex("846F")),
          {k, k, k, k, k, k, k, k}},
     };
     for (const Case &c : cases) {

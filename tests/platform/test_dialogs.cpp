@@ -27,7 +27,7 @@ namespace {
 
 // Runs step on the modal widget of type T as soon as it is shown. Several
 // steps can be chained for nested dialogs.
-template <typename T>
+template<typename T>
 void whenModal(std::function<void(T *)> step, int attempts = 200)
 {
     QTimer::singleShot(20, [step, attempts] {
@@ -91,9 +91,10 @@ void clickAccept(QDialog *dlg)
 FilterTable imageFilters()
 {
     FilterTable t;
-    t.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
-                  QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-                 {}, {}};
+    t.entries = {
+        {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"), QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
+        {},
+        {}};
     return t;
 }
 
@@ -143,8 +144,7 @@ private Q_SLOTS:
         QStringList names;
         QVERIFY(ShowFileDialog(1, dir, names, imageFilters(), QString(), nullptr));
         QCOMPARE(title, QStringLiteral("Открыть файл"));
-        QCOMPARE(filter, QStringLiteral(
-                             "Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"));
+        QCOMPARE(filter, QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"));
         QCOMPARE(accept, QStringLiteral("Открыть"));
         QCOMPARE(startDir, folder);
         QCOMPARE(dir, folder);

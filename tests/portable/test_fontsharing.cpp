@@ -43,7 +43,8 @@ bool writeBytes(const QString &file, const QByteArray &bytes)
 // application of the test's user would.
 QStringList fcListFiles(const TestHome &home, const QString &family)
 {
-    const portabletest::Run r = home.run(QStringLiteral("fc-list"), {QStringLiteral("-f"), QStringLiteral("%{file}\n"), family});
+    const portabletest::Run r =
+        home.run(QStringLiteral("fc-list"), {QStringLiteral("-f"), QStringLiteral("%{file}\n"), family});
     return QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
 }
 
@@ -57,11 +58,12 @@ bool systemHasFigureFonts()
 }
 
 #define REQUIRE_FIGURE_FONTS_NOT_INSTALLED()                                                                           \
-    if (systemHasFigureFonts())                                                                                       \
+    if (systemHasFigureFonts())                                                                                        \
     GTEST_SKIP() << "this system's fontconfig has the figure fonts already (is the package installed?)"
 
 #define REQUIRE_FONTCONFIG_TOOLS()                                                                                     \
-    if (!portabletest::haveProgram(QStringLiteral("fc-list")) || !portabletest::haveProgram(QStringLiteral("fc-match"))) \
+    if (!portabletest::haveProgram(QStringLiteral("fc-list")) ||                                                       \
+        !portabletest::haveProgram(QStringLiteral("fc-match")))                                                        \
     GTEST_SKIP() << "fc-list and fc-match (Debian package fontconfig) are not installed"
 
 } // namespace
@@ -137,7 +139,8 @@ TEST(FontSharing, NeverWritesIntoAnotherUsersFolderNorThroughALink)
              QDir().mkpath(h.path(QStringLiteral("elsewhere")));
              writeBytes(h.path(QStringLiteral("elsewhere/GLYFA__1.TTF")), victim);
              QFile::link(h.path(QStringLiteral("elsewhere")), h.path(QStringLiteral("data/fonts/tessilor")));
-             return std::pair(h.path(QStringLiteral("data/fonts/tessilor")), h.path(QStringLiteral("elsewhere/GLYFA__1.TTF")));
+             return std::pair(h.path(QStringLiteral("data/fonts/tessilor")),
+                              h.path(QStringLiteral("elsewhere/GLYFA__1.TTF")));
          }},
         {"a font file is a link", false,
          [&](TestHome &h) {
@@ -195,7 +198,8 @@ TEST(FontSharing, TextFontAliasesMakeTheFourFontsMonospaced)
     REQUIRE_FONTCONFIG_TOOLS();
     TestHome home;
     if (textFontsResolveMonospaced())
-        GTEST_SKIP() << "this system's fontconfig already sets the four text fonts monospaced (is the package installed?)";
+        GTEST_SKIP()
+            << "this system's fontconfig already sets the four text fonts monospaced (is the package installed?)";
     FontShare r = shareTextFontAliases(textFontAliasFile());
     ASSERT_EQ(r.outcome, FontShare::Shared) << qPrintable(r.error);
     const QString conf = home.path(QStringLiteral("config/fontconfig/conf.d/")) + QLatin1String(kTextFontAliasFileName);
@@ -203,7 +207,8 @@ TEST(FontSharing, TextFontAliasesMakeTheFourFontsMonospaced)
     EXPECT_EQ(bytesOf(conf), bytesOf(textFontAliasFile()));
     for (const RampFont &f : rampFonts()) {
         SCOPED_TRACE(f.face.toStdString());
-        const portabletest::Run m = home.run(QStringLiteral("fc-match"), {QStringLiteral("-f"), QStringLiteral("%{family}|%{spacing}"), f.face});
+        const portabletest::Run m = home.run(QStringLiteral("fc-match"),
+                                             {QStringLiteral("-f"), QStringLiteral("%{family}|%{spacing}"), f.face});
         const QStringList fields = QString::fromUtf8(m.out).split(u'|');
         ASSERT_EQ(fields.size(), 2) << m.out.constData();
         EXPECT_EQ(fields[0], monospaceStandIns(f.face).value(0));
@@ -222,10 +227,18 @@ TEST(FontSharing, TheCommandLineSharesWhatItsRtfNeeds)
         bool aliases; // fontconfig file copied
     };
     const QList<Case> cases{
-        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-o"), QStringLiteral("out.rtf")}, true, false},
+        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("rtf"),
+          QStringLiteral("-o"), QStringLiteral("out.rtf")},
+         true,
+         false},
         {{QStringLiteral("-F"), QStringLiteral("rtf"), QStringLiteral("-f"), QStringLiteral("3")}, false, true},
-        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("html"), QStringLiteral("-o"), QStringLiteral("out.html")}, false, false},
-        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-o"), QStringLiteral("out.txt")}, false, false},
+        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"), QStringLiteral("html"),
+          QStringLiteral("-o"), QStringLiteral("out.html")},
+         false,
+         false},
+        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-o"), QStringLiteral("out.txt")},
+         false,
+         false},
     };
     const bool aliasesNeeded = [] {
         TestHome h;
@@ -238,7 +251,8 @@ TEST(FontSharing, TheCommandLineSharesWhatItsRtfNeeds)
         const portabletest::Run r = home.run(QStringLiteral(TESSILOR_CLI_PATH), c.args);
         ASSERT_EQ(r.status, 0) << r.err.constData();
         EXPECT_FALSE(r.err.contains("note:")) << r.err.constData();
-        EXPECT_EQ(QFileInfo::exists(home.path(QStringLiteral("data/fonts/tessilor/GLYFA__1.TTF"))), c.fonts && fontsNeeded);
+        EXPECT_EQ(QFileInfo::exists(home.path(QStringLiteral("data/fonts/tessilor/GLYFA__1.TTF"))),
+                  c.fonts && fontsNeeded);
         EXPECT_EQ(QFileInfo::exists(home.path(QStringLiteral("config/fontconfig/conf.d/")) +
                                     QLatin1String(kTextFontAliasFileName)),
                   c.aliases && aliasesNeeded);

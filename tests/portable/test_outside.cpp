@@ -78,7 +78,8 @@ struct PdfWord {
 // Words of a PDF with their boxes, as pdftotext -bbox finds them.
 QList<PdfWord> pdfWords(const TestHome &home, const QString &pdf)
 {
-    const portabletest::Run r = home.run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    const portabletest::Run r =
+        home.run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
     EXPECT_EQ(r.status, 0) << r.err.constData();
     static const QRegularExpression word(
         QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\" yMax=\"[0-9.]+\">([^<]*)</word>"));
@@ -152,7 +153,8 @@ double expectEqualAdvances(const QList<PdfWord> &words, bool spaces)
 
 TEST(OutsideApplications, WordProcessorSetsTextMonospacedAndFiguresInTheFigureFont)
 {
-    if (!portabletest::haveProgram(QStringLiteral("soffice")) || !portabletest::haveProgram(QStringLiteral("pdffonts")) ||
+    if (!portabletest::haveProgram(QStringLiteral("soffice")) ||
+        !portabletest::haveProgram(QStringLiteral("pdffonts")) ||
         !portabletest::haveProgram(QStringLiteral("pdftotext")))
         GTEST_SKIP() << "LibreOffice (libreoffice-writer-nogui) or pdffonts/pdftotext (poppler-utils) is not installed";
     TestHome home;
@@ -160,24 +162,27 @@ TEST(OutsideApplications, WordProcessorSetsTextMonospacedAndFiguresInTheFigureFo
     QStringList rtfs;
     for (int font = 1; font <= 4; ++font) {
         const QString rtf = QStringLiteral("text%1.rtf").arg(font);
-        const portabletest::Run r = home.run(QStringLiteral(TESSILOR_CLI_PATH),
-                                             QStringList{QStringLiteral("-f"), QString::number(font), QStringLiteral("-s"),
-                                                         QStringLiteral("10"), QStringLiteral("-o"), rtf} +
-                                                 gridArgs(picture, 2 * kCells, kRows));
+        const portabletest::Run r =
+            home.run(QStringLiteral(TESSILOR_CLI_PATH),
+                     QStringList{QStringLiteral("-f"), QString::number(font), QStringLiteral("-s"),
+                                 QStringLiteral("10"), QStringLiteral("-o"), rtf} +
+                         gridArgs(picture, 2 * kCells, kRows));
         ASSERT_EQ(r.status, 0) << r.err.constData();
         rtfs.append(rtf);
     }
-    const portabletest::Run fig = home.run(QStringLiteral(TESSILOR_CLI_PATH),
-                                           QStringList{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-s"),
-                                                       QStringLiteral("12"), QStringLiteral("-o"), QStringLiteral("figures.rtf")} +
-                                               gridArgs(picture, kCells, kRows));
+    const portabletest::Run fig =
+        home.run(QStringLiteral(TESSILOR_CLI_PATH),
+                 QStringList{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-s"),
+                             QStringLiteral("12"), QStringLiteral("-o"), QStringLiteral("figures.rtf")} +
+                     gridArgs(picture, kCells, kRows));
     ASSERT_EQ(fig.status, 0) << fig.err.constData();
     rtfs.append(QStringLiteral("figures.rtf"));
 
     // One start of LibreOffice converts all five, with a profile of its own.
     const portabletest::Run lo = home.run(
         QStringLiteral("soffice"),
-        QStringList{QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(home.path(QStringLiteral("lo-profile"))).toString(),
+        QStringList{QStringLiteral("-env:UserInstallation=") +
+                        QUrl::fromLocalFile(home.path(QStringLiteral("lo-profile"))).toString(),
                     QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
                     QStringLiteral("pdf"), QStringLiteral("--outdir"), home.path(QStringLiteral("pdf"))} +
             rtfs,
@@ -195,8 +200,8 @@ TEST(OutsideApplications, WordProcessorSetsTextMonospacedAndFiguresInTheFigureFo
         QStringList monospaced;
         for (const QString &standIn : monospaceStandIns(face))
             monospaced.append(QString(standIn).remove(u' '));
-        EXPECT_TRUE(std::any_of(monospaced.begin(), monospaced.end(),
-                                [&](const QString &m) { return fonts[0].startsWith(m); }))
+        EXPECT_TRUE(
+            std::any_of(monospaced.begin(), monospaced.end(), [&](const QString &m) { return fonts[0].startsWith(m); }))
             << "set in " << fonts[0].toStdString();
         expectEqualAdvances(pdfWords(home, pdf), true);
     }
@@ -306,15 +311,21 @@ TEST(OutsideApplications, BrowserShowsTheArtAsTheProgramDoes)
         const char *what;
     };
     const QList<Case> cases{
-        {{QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-s"), QStringLiteral("10")}, 2 * kCells, "Courier New Cyr"},
+        {{QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-s"), QStringLiteral("10")},
+         2 * kCells,
+         "Courier New Cyr"},
         {{QStringLiteral("-f"), QStringLiteral("2")}, 2 * kCells, "Fixedsys"},
-        {{QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-s"), QStringLiteral("10")}, 2 * kCells, "Lucida Console"},
+        {{QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-s"), QStringLiteral("10")},
+         2 * kCells,
+         "Lucida Console"},
         {{QStringLiteral("-f"), QStringLiteral("4")}, 2 * kCells, "Terminal"},
-        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-s"), QStringLiteral("12")}, kCells,
+        {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-s"), QStringLiteral("12")},
+         kCells,
          "figures, font 1"},
         {{QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--figure-font"), QStringLiteral("2"),
           QStringLiteral("--figure-code"), QStringLiteral("40"), QStringLiteral("-s"), QStringLiteral("12")},
-         kCells, "figures, font 2"},
+         kCells,
+         "figures, font 2"},
     };
     TestHome home;
     // The browser runs in a home of its own, where nothing was shared: the
@@ -328,7 +339,8 @@ TEST(OutsideApplications, BrowserShowsTheArtAsTheProgramDoes)
         const QStringList args = c.args + gridArgs(picture, c.columns, kRows);
         const QString html = home.path(QStringLiteral("page%1.html").arg(n));
         const QString rtf = home.path(QStringLiteral("page%1.rtf").arg(n));
-        portabletest::Run r = home.run(QStringLiteral(TESSILOR_CLI_PATH), args + QStringList{QStringLiteral("-o"), html});
+        portabletest::Run r =
+            home.run(QStringLiteral(TESSILOR_CLI_PATH), args + QStringList{QStringLiteral("-o"), html});
         ASSERT_EQ(r.status, 0) << r.err.constData();
         r = home.run(QStringLiteral(TESSILOR_CLI_PATH), args + QStringList{QStringLiteral("-o"), rtf});
         ASSERT_EQ(r.status, 0) << r.err.constData();
@@ -336,28 +348,28 @@ TEST(OutsideApplications, BrowserShowsTheArtAsTheProgramDoes)
         const QImage own = programRendering(bytesOf(rtf));
         const QString shot = home.path(QStringLiteral("page%1.png").arg(n));
         r = browserHome.run(QStringLiteral("chromium"),
-                     {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                      QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
-                      QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
-                      QStringLiteral("--disable-sync"),
-                      QStringLiteral("--user-data-dir=") + browserHome.path(QStringLiteral("profile%1").arg(n)),
-                      QStringLiteral("--hide-scrollbars"), QStringLiteral("--force-device-scale-factor=1"),
-                      QStringLiteral("--window-size=%1,%2").arg(own.width() + 100).arg(own.height() + 100),
-                      QStringLiteral("--screenshot=") + shot, QUrl::fromLocalFile(html).toString()},
-                     120000);
+                            {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                             QStringLiteral("--disable-gpu"), QStringLiteral("--disable-quic"),
+                             QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
+                             QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                             QStringLiteral("--user-data-dir=") + browserHome.path(QStringLiteral("profile%1").arg(n)),
+                             QStringLiteral("--hide-scrollbars"), QStringLiteral("--force-device-scale-factor=1"),
+                             QStringLiteral("--window-size=%1,%2").arg(own.width() + 100).arg(own.height() + 100),
+                             QStringLiteral("--screenshot=") + shot, QUrl::fromLocalFile(html).toString()},
+                            120000);
         ASSERT_TRUE(r.finished) << "Chromium did not finish";
         const QImage browser(shot);
         ASSERT_FALSE(browser.isNull()) << r.err.constData();
 
         const Ink a = measureInk(own, kRows);
         const Ink b = measureInk(browser, kRows);
-        std::printf("%-16s program %dx%d dark %.3f spread %d gaps %d | browser %dx%d dark %.3f spread %d gaps %d\n", c.what,
-                    a.box.width(), a.box.height(), a.darkness, a.rightSpread, a.emptyColumns, b.box.width(),
+        std::printf("%-16s program %dx%d dark %.3f spread %d gaps %d | browser %dx%d dark %.3f spread %d gaps %d\n",
+                    c.what, a.box.width(), a.box.height(), a.darkness, a.rightSpread, a.emptyColumns, b.box.width(),
                     b.box.height(), b.darkness, b.rightSpread, b.emptyColumns);
-        SCOPED_TRACE(testing::Message() << "program " << a.box.width() << "x" << a.box.height() << " dark " << a.darkness
-                                        << " spread " << a.rightSpread << " gaps " << a.emptyColumns << "; browser "
-                                        << b.box.width() << "x" << b.box.height() << " dark " << b.darkness << " spread "
-                                        << b.rightSpread << " gaps " << b.emptyColumns);
+        SCOPED_TRACE(testing::Message() << "program " << a.box.width() << "x" << a.box.height() << " dark "
+                                        << a.darkness << " spread " << a.rightSpread << " gaps " << a.emptyColumns
+                                        << "; browser " << b.box.width() << "x" << b.box.height() << " dark "
+                                        << b.darkness << " spread " << b.rightSpread << " gaps " << b.emptyColumns);
         ASSERT_TRUE(a.box.isValid() && b.box.isValid());
         // Same cells: the art covers the same area ...
         EXPECT_NEAR(double(b.box.width()) / a.box.width(), 1.0, 0.05);
@@ -376,7 +388,8 @@ TEST(OutsideApplications, BrowserShowsTheArtAsTheProgramDoes)
             const QString base = QStringLiteral("outside-failures/page%1").arg(n);
             QFile::copy(shot, base + QStringLiteral("-browser.png"));
             own.save(base + QStringLiteral("-program.png"));
-            std::printf("pictures of the failing page: %s/%s-*.png\n", qPrintable(QDir::currentPath()), qPrintable(base));
+            std::printf("pictures of the failing page: %s/%s-*.png\n", qPrintable(QDir::currentPath()),
+                        qPrintable(base));
         }
     }
 }

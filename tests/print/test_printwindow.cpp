@@ -129,7 +129,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-template <typename T>
+template<typename T>
 T *child(QWidget *w, const char *name)
 {
     T *c = w->findChild<T *>(QLatin1String(name));
@@ -258,7 +258,8 @@ private Q_SLOTS:
         QCOMPARE(spin->maximum(), 99);
         QCOMPARE(spin->value(), 1);
 
-        QCOMPARE(child<QToolButton>(&form, "Toolbar1_Button1")->defaultAction()->text(), QStringLiteral("Настройка страницы "));
+        QCOMPARE(child<QToolButton>(&form, "Toolbar1_Button1")->defaultAction()->text(),
+                 QStringLiteral("Настройка страницы "));
         auto *print = child<QToolButton>(&form, "Toolbar2_Button1");
         QCOMPARE(print->defaultAction()->text(), QStringLiteral(" Печать   "));
         QCOMPARE(child<QToolButton>(&form, "Toolbar2_Button3")->defaultAction()->text(), QStringLiteral(" Отмена   "));
@@ -270,8 +271,7 @@ private Q_SLOTS:
         QVERIFY2(bar2->geometry().right() < 687, qPrintable(QString::number(bar2->geometry().right())));
 
         // The printer list holds the system's printers and the PDF file.
-        QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->count(),
-                 int(QPrinterInfo::availablePrinters().size()) + 1);
+        QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->count(), int(QPrinterInfo::availablePrinters().size()) + 1);
         QCOMPARE(child<QComboBox>(&form, "ImageCombo1")->itemText(int(QPrinterInfo::availablePrinters().size())),
                  QStringLiteral("Файл PDF"));
         // The labels show the current (PDF) printer.
@@ -551,8 +551,8 @@ private Q_SLOTS:
                 const quint32 c = colours[(y - 1) * 3 + x - 1];
                 const QPointF at(double(x - 1) * cw + cw / 2, double(y - 1) * ch + ch / 2);
                 const QRgb px = page.pixel(at.toPoint());
-                QVERIFY2(qAbs(qRed(px) - int(c & 255)) <= 2 && qAbs(qGreen(px) - int((c >> 8) & 255)) <= 2
-                             && qAbs(qBlue(px) - int((c >> 16) & 255)) <= 2,
+                QVERIFY2(qAbs(qRed(px) - int(c & 255)) <= 2 && qAbs(qGreen(px) - int((c >> 8) & 255)) <= 2 &&
+                             qAbs(qBlue(px) - int((c >> 16) & 255)) <= 2,
                          qPrintable(QStringLiteral("cell %1,%2: %3").arg(x).arg(y).arg(px, 8, 16)));
             }
         // Nothing lies right of or below the grid.
@@ -682,9 +682,9 @@ private Q_SLOTS:
         clickPrint(form);
         // The first failing copy ends printing: one message, not two.
         QCOMPARE(catcher.texts.size(), 1);
-        QCOMPARE(catcher.texts[0], QStringLiteral("Ошибка вывода на принтер ")
-                                       + path(QStringLiteral("no-such-folder/out-1.pdf"))
-                                       + QStringLiteral("!\nВозможно отмена на виртуальном принтере."));
+        QCOMPARE(catcher.texts[0], QStringLiteral("Ошибка вывода на принтер ") +
+                                       path(QStringLiteral("no-such-folder/out-1.pdf")) +
+                                       QStringLiteral("!\nВозможно отмена на виртуальном принтере."));
         QCOMPARE(catcher.icons[0], QMessageBox::Critical);
         QCOMPARE(catcher.titles[0], QStringLiteral("Quar Image Tessilor"));
         QCOMPARE(form.result(), int(QDialog::Accepted));
@@ -807,9 +807,9 @@ private Q_SLOTS:
         catcher.onDialog = [&](QDialog *dlg) {
             if (auto *form = qobject_cast<PrnForm *>(dlg)) {
                 auto *list = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"));
-                checked = list && list->currentText() == QStringLiteral("Файл PDF")
-                          && form->findChild<QLabel *>(QStringLiteral("Label112"))->text() == QStringLiteral("Файл PDF")
-                          && countNonWhite(form->previewImage()) > 100;
+                checked = list && list->currentText() == QStringLiteral("Файл PDF") &&
+                          form->findChild<QLabel *>(QStringLiteral("Label112"))->text() == QStringLiteral("Файл PDF") &&
+                          countNonWhite(form->previewImage()) > 100;
                 print = form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button1"));
                 clickPrint();
             } else if (auto *files = qobject_cast<QFileDialog *>(dlg)) {
@@ -856,8 +856,7 @@ private Q_SLOTS:
         catcher.onDialog = [&](QDialog *dlg) {
             if (auto *form = qobject_cast<PrnForm *>(dlg)) {
                 shown = true;
-                QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button3")),
-                                  Qt::LeftButton);
+                QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button3")), Qt::LeftButton);
             } else {
                 dlg->reject();
             }

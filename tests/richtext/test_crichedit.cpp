@@ -281,8 +281,7 @@ private Q_SLOTS:
 
         // System colours translate; unknown kinds fail as all bits set.
         QCOMPARE(cRichEdit::TranslateColor(0x123456), 0x123456u);
-        QCOMPARE(cRichEdit::TranslateColor(0x80000005),
-                 colorTo24(QGuiApplication::palette().color(QPalette::Base)));
+        QCOMPARE(cRichEdit::TranslateColor(0x80000005), colorTo24(QGuiApplication::palette().color(QPalette::Base)));
         QCOMPARE(cRichEdit::TranslateColor(0x80000063), 0xFFFFFFFFu);
         QCOMPARE(cRichEdit::TranslateColor(0x05000000), 0xFFFFFFFFu);
     }
@@ -472,7 +471,7 @@ private Q_SLOTS:
         QCOMPARE(rich().FindText(QStringLiteral("abc"), FR_DOWN | FR_MATCHCASE, 5, -1), 9);
         QCOMPARE(rich().FindText(QStringLiteral("abc"), FR_DOWN | FR_MATCHCASE | FR_WHOLEWORD, 5, -1), -1);
         QCOMPARE(rich().FindText(QStringLiteral("abc"), FR_DOWN | FR_MATCHCASE, 5, 11), -1); // ends past the range
-        QCOMPARE(rich().FindText(QStringLiteral("ABC"), FR_MATCHCASE, 17, 0), 14); // backwards
+        QCOMPARE(rich().FindText(QStringLiteral("ABC"), FR_MATCHCASE, 17, 0), 14);           // backwards
         QCOMPARE(rich().FindText(QStringLiteral("zzz"), FR_DOWN, 0, -1), -1);
     }
 
@@ -787,12 +786,15 @@ private Q_SLOTS:
     {
         rich().SetText(QStringLiteral("some text to click on"), 0);
         QList<QList<int>> downs, ups, dbl, moves;
-        connect(m_rich.get(), &cRichEdit::MouseDown, this,
-                [&](int &b, int &x, int &y, int &s) { downs.append({b, x, y, s}); });
-        connect(m_rich.get(), &cRichEdit::MouseUp, this,
-                [&](int &b, int &x, int &y, int &s) { ups.append({b, x, y, s}); });
-        connect(m_rich.get(), &cRichEdit::DblClick, this,
-                [&](int &b, int &x, int &y, int &s) { dbl.append({b, x, y, s}); });
+        connect(m_rich.get(), &cRichEdit::MouseDown, this, [&](int &b, int &x, int &y, int &s) {
+            downs.append({b, x, y, s});
+        });
+        connect(m_rich.get(), &cRichEdit::MouseUp, this, [&](int &b, int &x, int &y, int &s) {
+            ups.append({b, x, y, s});
+        });
+        connect(m_rich.get(), &cRichEdit::DblClick, this, [&](int &b, int &x, int &y, int &s) {
+            dbl.append({b, x, y, s});
+        });
         connect(m_rich.get(), &cRichEdit::MouseMove, this, [&](int &x, int &y, int &s) { moves.append({x, y, s}); });
         QWidget *vp = rich().hwnd()->viewport();
         QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(20, 8));
@@ -835,8 +837,9 @@ private Q_SLOTS:
         rich().SetText(QStringLiteral("go to https://example.org/x then"), 0);
         rich().setAutoURL(true);
         QList<QList<int>> over;
-        connect(m_rich.get(), &cRichEdit::LinkOver, this,
-                [&](int uMsg, int lMin, int lMax) { over.append({uMsg, lMin, lMax}); });
+        connect(m_rich.get(), &cRichEdit::LinkOver, this, [&](int uMsg, int lMin, int lMax) {
+            over.append({uMsg, lMin, lMax});
+        });
         int x = 0, y = 0;
         rich().GetPosFromChar(10, x, y);
         QTest::mouseClick(rich().hwnd()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x + 1, y + 3));

@@ -189,8 +189,14 @@ int runAppTests(int argc, char **argv, const char *platform = "offscreen")
 
 } // namespace apptest
 
-#define TESSILOR_APP_TEST_MAIN(TestClass) \
-    int main(int argc, char **argv) { return apptest::runAppTests<TestClass>(argc, argv); }
+#define TESSILOR_APP_TEST_MAIN(TestClass)                                                                              \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        return apptest::runAppTests<TestClass>(argc, argv);                                                            \
+    }
 // The X11 tests: run them under tests/x11/run-xvfb.sh.
-#define TESSILOR_X11_TEST_MAIN(TestClass) \
-    int main(int argc, char **argv) { return apptest::runAppTests<TestClass>(argc, argv, "xcb"); }
+#define TESSILOR_X11_TEST_MAIN(TestClass)                                                                              \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        return apptest::runAppTests<TestClass>(argc, argv, "xcb");                                                     \
+    }

@@ -67,8 +67,8 @@ private Q_SLOTS:
 
     void zoomMenuHasItsCaptionsAndOneCheckMark()
     {
-        const QStringList captions = {"500 %", "200 %", "-", "100 %", "-",
-                                      "50 %",  "25 %",  "10 %", "-", "Вписать в окно"};
+        const QStringList captions = {"500 %", "200 %", "-",    "100 %", "-",
+                                      "50 %",  "25 %",  "10 %", "-",     "Вписать в окно"};
         QCOMPARE(m_form->zoomMenu()->title(), QStringLiteral("mas"));
         const QList<QAction *> actions = m_form->zoomMenu()->actions();
         QCOMPARE(actions.size(), 10);
@@ -185,7 +185,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_form->LoadPicture(writeImage("e.bmp", 400, 300)));
         QVERIFY(!m_form->hScroll()->isEnabled()); // fitted
-        m_form->mnuV_Click(3);                     // 100 %
+        m_form->mnuV_Click(3);                    // 100 %
         QScrollBar *h = m_form->hScroll();
         QScrollBar *v = m_form->vScroll();
         QCOMPARE(h->minimum(), 0);
@@ -223,15 +223,15 @@ private Q_SLOTS:
         m_form->mnuV_Click(3);
         QWidget *vp = m_form->viewport();
         const QPointF at(50, 50);
-        QWheelEvent down(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
-                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent down(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
         QApplication::sendEvent(vp, &down);
         QVERIFY(m_form->vScroll()->value() > 0);
         QCOMPARE(m_form->displaySurface()->y(), -10 * m_form->vScroll()->value());
         QCOMPARE(m_form->hScroll()->value(), 0);
 
-        QWheelEvent right(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::ShiftModifier, Qt::NoScrollPhase, false);
+        QWheelEvent right(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ShiftModifier,
+                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(vp, &right);
         QVERIFY(m_form->hScroll()->value() > 0);
         QCOMPARE(m_form->displaySurface()->x(), -10 * m_form->hScroll()->value());
@@ -256,8 +256,7 @@ private Q_SLOTS:
         QVERIFY(h->maximum() > 219); // beyond a 16-bit twips offset
         h->setValue(h->maximum());
         v->setValue(v->maximum());
-        QCOMPARE(m_form->displaySurface()->pos(),
-                 QPoint(-10 * h->maximum(), -10 * v->maximum()));
+        QCOMPARE(m_form->displaySurface()->pos(), QPoint(-10 * h->maximum(), -10 * v->maximum()));
         QVERIFY(m_form->displaySurface()->x() < -32768 / 15);
     }
 
@@ -277,8 +276,7 @@ private Q_SLOTS:
         QCOMPARE(published.last().at(0).toInt(), 400);
         QCOMPARE(published.last().at(1).toInt(), 300);
         const PublishedSize p = publishedSize(400, 300);
-        QCOMPARE(QStringList({p.text1, p.text2, p.text4, p.text5}),
-                 QStringList({"800", "300", "285", "214"}));
+        QCOMPARE(QStringList({p.text1, p.text2, p.text4, p.text5}), QStringList({"800", "300", "285", "214"}));
 
         // Choosing the same zoom again does not resize, so nothing new.
         m_form->mnuV_Click(5);

@@ -58,8 +58,8 @@ namespace {
 
 bool near(QRgb a, QRgb b, int tolerance)
 {
-    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-           && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 // Share of the points along the middle of a caption strip (left of its
@@ -80,8 +80,8 @@ double captionShare(const QImage &shot, const CaptionBar *bar)
         const int bx = qBound(0, x * CaptionBar::activeBitmap().width() / qMax(1, r.width()),
                               CaptionBar::activeBitmap().width() - 1);
         const QRgb onScreen = shot.pixel(p);
-        if (near(onScreen, CaptionBar::activeBitmap().pixel(bx, 10), 40)
-            || near(onScreen, CaptionBar::inactiveBitmap().pixel(bx, 10), 40))
+        if (near(onScreen, CaptionBar::activeBitmap().pixel(bx, 10), 40) ||
+            near(onScreen, CaptionBar::inactiveBitmap().pixel(bx, 10), 40))
             ++hits;
     }
     return total > 0 ? double(hits) / total : 0.0;
@@ -130,7 +130,8 @@ private:
     }
     bool open(Form1 *f, int w, int h)
     {
-        const QString path = apptest::writePicture(m_pics.filePath(QStringLiteral("x11-%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
+        const QString path =
+            apptest::writePicture(m_pics.filePath(QStringLiteral("x11-%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
         if (path.isEmpty() || !f->LoadImage(path))
             return false;
         f->CheckOpen();
@@ -161,7 +162,8 @@ private:
         keepShot(shot, shotName);
         const double caption = captionShare(shot, tf->captionBar());
         const InkCount ink = inkIn(shot, globalRect(page));
-        QVERIFY2(caption > 0.8, qPrintable(QStringLiteral("%1: caption strip on %2 of its points").arg(shotName).arg(caption)));
+        QVERIFY2(caption > 0.8,
+                 qPrintable(QStringLiteral("%1: caption strip on %2 of its points").arg(shotName).arg(caption)));
         QVERIFY2(ink.white > 0.3 && ink.ink > 0.01,
                  qPrintable(QStringLiteral("%1: page %2 white, %3 ink").arg(shotName).arg(ink.white).arg(ink.ink)));
     }
@@ -194,8 +196,10 @@ private:
                 break;
         }
         keepShot(shot, shotName);
-        QVERIFY2(captionShare(shot, pf->captionBar()) > 0.8, qPrintable(shotName + QStringLiteral(": no caption strip")));
-        QVERIFY2(matches(shot) > 0.9, qPrintable(QStringLiteral("%1: picture on %2 of its points").arg(shotName).arg(matches(shot))));
+        QVERIFY2(captionShare(shot, pf->captionBar()) > 0.8,
+                 qPrintable(shotName + QStringLiteral(": no caption strip")));
+        QVERIFY2(matches(shot) > 0.9,
+                 qPrintable(QStringLiteral("%1: picture on %2 of its points").arg(shotName).arg(matches(shot))));
     }
 
 private Q_SLOTS:
@@ -272,7 +276,8 @@ private Q_SLOTS:
             return ink;
         };
         InkCount ink = pageOnScreen(QStringLiteral("30-help-contents"));
-        QVERIFY2(ink.white > 0.5 && ink.ink > 0.01, qPrintable(QStringLiteral("%1 white, %2 ink").arg(ink.white).arg(ink.ink)));
+        QVERIFY2(ink.white > 0.5 && ink.ink > 0.01,
+                 qPrintable(QStringLiteral("%1 white, %2 ink").arg(ink.white).arg(ink.ink)));
 
         // A click on the contents' link to the conversion page.
         const QTextCursor link = browser->document()->find(QStringLiteral("Символизация"));
@@ -282,7 +287,8 @@ private Q_SLOTS:
         QTRY_COMPARE(browser->documentTitle(), QStringLiteral("Символизация"));
         QCOMPARE(help->windowTitle(), QStringLiteral("Символизация — Quar Image Tessilor"));
         ink = pageOnScreen(QStringLiteral("31-help-page"));
-        QVERIFY2(ink.white > 0.5 && ink.ink > 0.01, qPrintable(QStringLiteral("%1 white, %2 ink").arg(ink.white).arg(ink.ink)));
+        QVERIFY2(ink.white > 0.5 && ink.ink > 0.01,
+                 qPrintable(QStringLiteral("%1 white, %2 ink").arg(ink.white).arg(ink.ink)));
         QVERIFY(help->backAction()->isEnabled());
         help->backAction()->trigger();
         QCOMPARE(browser->documentTitle(), QStringLiteral("Quar Image Tessilor — справка"));
@@ -339,52 +345,55 @@ private Q_SLOTS:
         InkCount ink;
         bool progressShown = false, stayedOpen = false;
         const QString pdf = m_pics.filePath(QStringLiteral("mosaic.pdf"));
-        apptest::answerNextModal<PrnForm>([&](PrnForm *form) {
-            printer = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"))->currentText();
-            auto *preview = form->findChild<QLabel *>(QStringLiteral("Picture2"));
-            // The upper part of the page, where the square mosaic lies.
-            const QRect page = globalRect(preview);
-            const QRect upper(page.left() + 2, page.top() + 2, page.width() - 12, page.width() / 2);
-            QImage shot;
-            for (int i = 0; i < 50; ++i) {
-                QTest::qWait(40);
-                shot = grabScreen();
-                caption = captionShare(shot, form->findChild<CaptionBar *>(QStringLiteral("Header")));
-                ink = inkIn(shot, upper);
-                if (caption > 0.8 && ink.ink > 0.5)
-                    break;
-            }
-            keepShot(shot, QStringLiteral("20-print-preview-1024"));
+        apptest::answerNextModal<PrnForm>(
+            [&](PrnForm *form) {
+                printer = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"))->currentText();
+                auto *preview = form->findChild<QLabel *>(QStringLiteral("Picture2"));
+                // The upper part of the page, where the square mosaic lies.
+                const QRect page = globalRect(preview);
+                const QRect upper(page.left() + 2, page.top() + 2, page.width() - 12, page.width() / 2);
+                QImage shot;
+                for (int i = 0; i < 50; ++i) {
+                    QTest::qWait(40);
+                    shot = grabScreen();
+                    caption = captionShare(shot, form->findChild<CaptionBar *>(QStringLiteral("Header")));
+                    ink = inkIn(shot, upper);
+                    if (caption > 0.8 && ink.ink > 0.5)
+                        break;
+                }
+                keepShot(shot, QStringLiteral("20-print-preview-1024"));
 
-            // Printing to a PDF file shows its progress on screen and stops
-            // at the stop button; the window stays for another try.
-            auto *print = form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button1"));
-            auto *progress = form->findChild<QWidget *>(QStringLiteral("PrintProgress"));
-            QTimer poll;
-            poll.setInterval(10);
-            connect(&poll, &QTimer::timeout, form, [&] {
-                if (!form->isPrinting() || static_cast<Progress *>(progress)->percent() < 2)
-                    return;
-                poll.stop();
-                QTest::qWait(100);
-                const QImage during = grabScreen();
-                keepShot(during, QStringLiteral("21-printing"));
-                stopCaption = print->text().trimmed();
-                // The bar's part drawn so far differs from the window around it.
-                const QRect bar = globalRect(progress);
-                const QRgb around = during.pixel(bar.left() - 3, bar.center().y());
-                int drawn = 0;
-                for (int x = bar.left(); x <= bar.right(); ++x)
-                    drawn += !near(during.pixel(x, bar.center().y()), around, 16);
-                progressShown = drawn > 2;
+                // Printing to a PDF file shows its progress on screen and stops
+                // at the stop button; the window stays for another try.
+                auto *print = form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button1"));
+                auto *progress = form->findChild<QWidget *>(QStringLiteral("PrintProgress"));
+                QTimer poll;
+                poll.setInterval(10);
+                connect(&poll, &QTimer::timeout, form, [&] {
+                    if (!form->isPrinting() || static_cast<Progress *>(progress)->percent() < 2)
+                        return;
+                    poll.stop();
+                    QTest::qWait(100);
+                    const QImage during = grabScreen();
+                    keepShot(during, QStringLiteral("21-printing"));
+                    stopCaption = print->text().trimmed();
+                    // The bar's part drawn so far differs from the window around it.
+                    const QRect bar = globalRect(progress);
+                    const QRgb around = during.pixel(bar.left() - 3, bar.center().y());
+                    int drawn = 0;
+                    for (int x = bar.left(); x <= bar.right(); ++x)
+                        drawn += !near(during.pixel(x, bar.center().y()), around, 16);
+                    progressShown = drawn > 2;
+                    QTest::mouseClick(print, Qt::LeftButton);
+                });
+                poll.start();
+                apptest::chooseInNextFileDialog(pdf);
                 QTest::mouseClick(print, Qt::LeftButton);
-            });
-            poll.start();
-            apptest::chooseInNextFileDialog(pdf);
-            QTest::mouseClick(print, Qt::LeftButton);
-            stayedOpen = form->isVisible() && !form->isPrinting() && print->text().trimmed() == QStringLiteral("Печать");
-            form->reject();
-        }, 60000);
+                stayedOpen =
+                    form->isVisible() && !form->isPrinting() && print->text().trimmed() == QStringLiteral("Печать");
+                form->reject();
+            },
+            60000);
         apptest::child<QAction>(f, "print")->trigger();
         QCOMPARE(printer, QStringLiteral("Файл PDF"));
         QVERIFY2(caption > 0.8, qPrintable(QString::number(caption)));
@@ -468,7 +477,8 @@ private Q_SLOTS:
         QVERIFY(open(f, 400, 400));
         setFigureMode(f, figures);
         apptest::child<QLineEdit>(f, figures ? "Text4" : "Text1")->setText(QStringLiteral("300"));
-        (figures ? apptest::child<QLineEdit>(f, "Text5") : apptest::child<QLineEdit>(f, "Text2"))->setText(QStringLiteral("300"));
+        (figures ? apptest::child<QLineEdit>(f, "Text5") : apptest::child<QLineEdit>(f, "Text2"))
+            ->setText(QStringLiteral("300"));
         // The first result, and a second one in the same window.
         for (int run = 1; run <= 2; ++run) {
             QVERIFY(clickStartAndWait(f));
@@ -490,7 +500,10 @@ private Q_SLOTS:
                 QPainter p(&expected);
                 edit->document()->drawContents(&p, QRectF(QPointF(0, 0), page->size()));
             }
-            const QString name = QStringLiteral("%1-%2-top-left-run%3").arg(figures ? 11 : 10).arg(figures ? QStringLiteral("figures") : QStringLiteral("text")).arg(run);
+            const QString name = QStringLiteral("%1-%2-top-left-run%3")
+                                     .arg(figures ? 11 : 10)
+                                     .arg(figures ? QStringLiteral("figures") : QStringLiteral("text"))
+                                     .arg(run);
             double same = 0;
             QImage screen;
             for (int i = 0; i < 25 && same < 0.97; ++i) {
@@ -504,7 +517,9 @@ private Q_SLOTS:
                 same = double(hits) / qMax(1, total);
             }
             keepShot(screen, name);
-            QVERIFY2(same >= 0.97, qPrintable(QStringLiteral("run %1: screen and document agree on %2 of the page").arg(run).arg(same)));
+            QVERIFY2(
+                same >= 0.97,
+                qPrintable(QStringLiteral("run %1: screen and document agree on %2 of the page").arg(run).arg(same)));
         }
     }
 };

@@ -163,10 +163,13 @@ private Q_SLOTS:
             for (int mode : {0, 1}) {
                 modes->setCurrentIndex(mode);
                 f->ImageCombo1_Click();
-                const QString where = QStringLiteral("%1 x %2, %3").arg(size.width()).arg(size.height())
+                const QString where = QStringLiteral("%1 x %2, %3")
+                                          .arg(size.width())
+                                          .arg(size.height())
                                           .arg(mode ? QStringLiteral("figures") : QStringLiteral("text"));
                 check(where + QStringLiteral(":"));
-                keepShot(grabScreen(), QStringLiteral("40-bars-%1x%2-mode%3").arg(size.width()).arg(size.height()).arg(mode));
+                keepShot(grabScreen(),
+                         QStringLiteral("40-bars-%1x%2-mode%3").arg(size.width()).arg(size.height()).arg(mode));
                 progress->show();
                 if (progress->width() < kMinProgressWidth)
                     faults.append(where + QStringLiteral(": progress bar of %1 pixels").arg(progress->width()));
@@ -223,7 +226,8 @@ private Q_SLOTS:
         });
         // The arrow at the button's right edge.
         QTest::mouseClick(openButton, Qt::LeftButton, {}, QPoint(openButton->width() - 4, openButton->height() / 2));
-        QCOMPARE(shown, QStringList({QStringLiteral("three.webp"), QStringLiteral("two.tif"), QStringLiteral("one.png")}));
+        QCOMPARE(shown,
+                 QStringList({QStringLiteral("three.webp"), QStringLiteral("two.tif"), QStringLiteral("one.png")}));
         QTRY_VERIFY(f->existingPicForm() && f->existingPicForm()->hasPicture());
         QCOMPARE(f->existingPicForm()->sourcePath(), files[1]);
         QVERIFY(inkOnScreen(f->existingPicForm()->displaySurface(), QStringLiteral("42-recent-file-opened")) > 0.2);
@@ -294,8 +298,7 @@ private Q_SLOTS:
         zoom->fitAction()->trigger();
         QCOMPARE(edit->horizontalScrollBar()->maximum(), 0);
         QCOMPARE(edit->verticalScrollBar()->maximum(), 0);
-        QCOMPARE(tf->captionBar()->title(),
-                 QStringLiteral("Символизация — %1 %").arg(qRound(zoom->zoom() * 100)));
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация — %1 %").arg(qRound(zoom->zoom() * 100)));
         QVERIFY(inkOnScreen(edit->viewport(), QStringLiteral("45-whole-art")) > 0.2);
         const QImage shot = grabScreen();
         const QRect page = globalRect(edit->viewport());
