@@ -126,12 +126,7 @@ private:
     }
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        if (m_form)
-            m_form->close();
-        m_form.reset();
-    }
+    void cleanup() { apptest::closeMainWindow(m_form); }
 
     // The PNG is the window's own drawing of the art, and tessilor-cli
     // makes the same picture from the same picture and options.

@@ -80,12 +80,7 @@ private:
             qWarning("main window did not become active");
         return m_form.get();
     }
-    void closeForm()
-    {
-        if (m_form)
-            m_form->close();
-        m_form.reset();
-    }
+    void closeForm() { apptest::closeMainWindow(m_form); }
     // Opens a picture and shows it at 100 %, so the display is w x h.
     PicForm *showAtFullSize(Form1 *f, int w, int h)
     {

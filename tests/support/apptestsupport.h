@@ -157,6 +157,14 @@ inline std::unique_ptr<tessilor::Form1> openMainWindow()
     return form;
 }
 
+// Closes a test's main window, as the user would, and lets it go.
+inline void closeMainWindow(std::unique_ptr<tessilor::Form1> &form)
+{
+    if (form)
+        form->close();
+    form.reset();
+}
+
 // Clicks the start button and waits until the run has ended.
 inline bool clickStartAndWait(tessilor::Form1 *f, int timeoutMs = 60000)
 {

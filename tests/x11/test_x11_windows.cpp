@@ -205,9 +205,7 @@ private:
 private Q_SLOTS:
     void cleanup()
     {
-        if (m_form)
-            m_form->close();
-        m_form.reset();
+        apptest::closeMainWindow(m_form);
         globals::initPaths(dataFolder(), programFilesFolder());
     }
 

@@ -98,12 +98,7 @@ private:
     }
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        if (m_form)
-            m_form->close();
-        m_form.reset();
-    }
+    void cleanup() { apptest::closeMainWindow(m_form); }
 
     // At the smallest window size, at the first start's size and wide, in
     // both modes and with the progress bar of a run: every control lies
