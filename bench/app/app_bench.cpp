@@ -5,10 +5,10 @@
 //  - StopLatency: click on "Стоп" until the run has ended and the partial
 //    result is shown. Target: at most 100 ms.
 //  - LivePreview: with "Автопросмотр" on and a 160-column text result of a
-//    24-megapixel photograph on screen, the contrast changes; the time from
-//    the preview's start (the options have settled) to the new result
-//    shown. Target: at most 50 ms. Counter settled_ms: from the change,
-//    settling time included.
+//    24-megapixel photograph on screen, the contrast changes after a quiet
+//    spell; the time from the change to the new result shown. Target: at
+//    most 50 ms. Counter burst_ms: the same when the change ends a burst
+//    and waits for the options to settle.
 // Both also report the longest pause of the event loop during the run
 // (counter max_gap_ms), which shows that the window keeps repainting.
 #include "app/form1.h"
@@ -183,25 +183,33 @@ void BM_LivePreview(benchmark::State &state)
         return;
     }
     auto *contrast = apptest::child<QSlider>(f.get(), "Slider1");
-    double maxGap = 0, settled = 0;
+    double maxGap = 0, burst = 0;
     int value = 0;
     for (auto _ : state) {
+        state.PauseTiming();
+        QTest::qWait(LivePreview::kSettleMs + 50);
+        state.ResumeTiming();
         benchsupport::GapMeter gaps;
         gaps.start();
-        QElapsedTimer sinceChange;
-        sinceChange.start();
         contrast->setValue(++value % 100);
         if (!waitForPreview()) {
             state.SkipWithError("no preview was shown");
             break;
         }
-        settled = qMax(settled, double(sinceChange.elapsed()));
+        const qint64 lone = lastShown;
+        // The next change comes at once: it waits for the options to settle.
+        contrast->setValue(++value % 100);
+        if (!waitForPreview()) {
+            state.SkipWithError("no preview was shown");
+            break;
+        }
+        burst = qMax(burst, double(lastShown));
         gaps.timer.stop();
         maxGap = qMax(maxGap, double(gaps.maxGap));
-        state.SetIterationTime(double(lastShown) / 1000.0);
+        state.SetIterationTime(double(lone) / 1000.0);
     }
     state.counters["max_gap_ms"] = maxGap;
-    state.counters["settled_ms"] = settled;
+    state.counters["burst_ms"] = burst;
     f->close();
 }
 BENCHMARK(BM_LivePreview)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);

@@ -17,7 +17,7 @@ LivePreview::LivePreview(RunControl *run, std::function<RunRequest()> request, s
     connect(&m_settle, &QTimer::timeout, this, &LivePreview::start);
     connect(m_run, &RunControl::previewFinished, this, [this](const QString &failure) {
         if (failure.isEmpty() && !m_settle.isActive())
-            Q_EMIT shown(m_clock.elapsed());
+            Q_EMIT shown(m_sinceChange.elapsed());
     });
 }
 
@@ -34,7 +34,7 @@ void LivePreview::watch(const MainBar &bar, const TextBar &text, const FigureBar
         connect(list, &QComboBox::currentIndexChanged, this, changed);
     for (const GridFields *g : {&text.grid, &figures.grid}) {
         for (QLineEdit *field : {g->columns, g->rows})
-            connect(field, &QLineEdit::textChanged, this, changed);
+            connect(field, &QLineEdit::textChanged, this, [this] { optionsChanged(true); });
     }
     connect(text.Slider1, &QSlider::valueChanged, this, changed);
     connect(figures.fillBox, &QCheckBox::toggled, this, changed);
@@ -47,14 +47,19 @@ void LivePreview::setEnabled(bool on)
         m_settle.stop();
 }
 
-void LivePreview::optionsChanged()
+void LivePreview::optionsChanged(bool typed)
 {
     if (!m_enabled || !m_resultShown())
         return;
+    m_sinceChange.start();
+    const bool quiet =
+        !m_settle.isActive() && !m_run->isRunning() && (!m_sinceStart.isValid() || m_sinceStart.elapsed() >= kSettleMs);
     // The preview under way shows options that are out of date.
     if (m_run->isPreviewing())
         m_run->stop();
-    m_settle.start(kSettleMs);
+    // At once means on the next turn of the event loop, so that options
+    // changed together (a mode and its bar) give one preview.
+    m_settle.start(quiet && !typed ? 0 : kSettleMs);
 }
 
 void LivePreview::start()
@@ -71,7 +76,7 @@ void LivePreview::start()
     }
     RunRequest request = m_request();
     request.preview = true;
-    m_clock.start();
+    m_sinceStart.start();
     m_run->preview(request);
 }
 

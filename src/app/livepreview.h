@@ -12,10 +12,13 @@ namespace tessilor {
 class RunControl;
 
 // "Автопросмотр": while it is on and a result is on screen, a change of the
-// options re-runs the conversion into the result window once they have
-// settled for kSettleMs. Previews are sampled from the picture's reduced
-// copy. One conversion runs at a time: a change during a preview stops it,
-// and the newest options are previewed next.
+// options re-runs the conversion into the result window. A single change
+// after a quiet spell (no preview started for kSettleMs) is previewed at
+// once; the changes of a burst, typing in a grid field and a change made
+// while a preview runs are previewed once the options have settled for
+// kSettleMs. Previews are sampled from the picture's reduced copy. One
+// conversion runs at a time: a change during a preview stops it, and the
+// newest options are previewed next.
 class LivePreview : public QObject
 {
     Q_OBJECT
@@ -33,12 +36,13 @@ public:
 
     void setEnabled(bool on);
     bool isEnabled() const { return m_enabled; }
-    // An option, the picture or the mode changed.
-    void optionsChanged();
+    // An option, the picture or the mode changed; typed: by a key in a
+    // field, where more keys are likely to follow.
+    void optionsChanged(bool typed = false);
 
 Q_SIGNALS:
-    // A preview is on screen; it took that many milliseconds from the start
-    // of its conversion.
+    // A preview is on screen, that many milliseconds after the change it
+    // shows.
     void shown(qint64 milliseconds);
 
 private:
@@ -48,7 +52,8 @@ private:
     std::function<RunRequest()> m_request;
     std::function<bool()> m_resultShown;
     QTimer m_settle;
-    QElapsedTimer m_clock;
+    QElapsedTimer m_sinceChange;
+    QElapsedTimer m_sinceStart; // of the last preview
     bool m_enabled = false;
 };
 
