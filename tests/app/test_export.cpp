@@ -102,8 +102,7 @@ private:
     }
     void setFigureGrid(Form1 *f, const QString &columns, const QString &rows)
     {
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(columns);
         apptest::child<QLineEdit>(f, "Text5")->setText(rows);
     }

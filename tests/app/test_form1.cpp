@@ -560,8 +560,7 @@ private Q_SLOTS:
         typeInto(apptest::child<QLineEdit>(f, "Text2"), QStringLiteral("50"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("200"));
 
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("100"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("50"));
         typeInto(apptest::child<QLineEdit>(f, "Text5"), QStringLiteral("30"));
@@ -591,8 +590,7 @@ private Q_SLOTS:
         QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("59"));
         typeInto(apptest::child<QLineEdit>(f, "Text2"), QStringLiteral("90"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("240"));
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         typeInto(apptest::child<QLineEdit>(f, "Text4"), QStringLiteral("100"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("74"));
         // Letters count as 0; an overflowing product leaves the partner.
@@ -690,8 +688,7 @@ private Q_SLOTS:
         QCOMPARE(f->colorSwatchIndex(), 17);
         QCOMPARE(f->textColor(), paletteColors()[16]);
 
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         QTest::mouseClick(apptest::child<QToolButton>(f, "figure"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->figurePicker());
         QCOMPARE(f->figurePicker()->x(), f->frameGeometry().left() + 4);

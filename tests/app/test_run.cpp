@@ -84,8 +84,7 @@ private:
     // the run is under way; returns when the run has ended.
     bool runAndActWhileRunning(Form1 *f, const std::function<void()> &act)
     {
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
         QTimer poll;
@@ -181,8 +180,7 @@ private Q_SLOTS:
         // The largest figure grid takes long enough to stop it row by row.
         Form1 *f = openWithPicture(400, 400);
         QVERIFY(f);
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
         QToolButton *go = apptest::child<QToolButton>(f, "go");
@@ -423,8 +421,7 @@ private Q_SLOTS:
 #endif
         Form1 *f = openWithPicture(300, 300);
         QVERIFY(f);
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
         // Room for 40 MB more than the program holds now: a
@@ -477,8 +474,7 @@ private Q_SLOTS:
         for (const QChar c : toneText)
             QVERIFY2(ramp.chars.contains(c), qPrintable(QString(c)));
 
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("20"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("16"));
         apptest::child<QCheckBox>(f, "fillBox")->setChecked(true);
@@ -552,8 +548,7 @@ private Q_SLOTS:
             changedWhileRunning = true;
             apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1); // grey
         });
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("512"));
         shown.clear();
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("512"));
@@ -577,8 +572,7 @@ private Q_SLOTS:
     {
         Form1 *f = openWithPicture(120, 90);
         QVERIFY(f);
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("20"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("5"));
@@ -614,14 +608,10 @@ private Q_SLOTS:
 
     void figureResultIsShownThroughTheMosaicLayout()
     {
-        // A steady caret, so that two pictures of the window can be compared.
-        const int flash = QApplication::cursorFlashTime();
-        QApplication::setCursorFlashTime(0);
-        auto restoreFlash = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
+        const auto caret = apptest::steadyCaret();
         Form1 *f = openWithPicture(120, 90);
         QVERIFY(f);
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("30"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("22"));
         QVERIFY(clickStartAndWait(f));
@@ -665,8 +655,7 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f));
         QTextDocument *again = f->existingTextForm()->rEdit().hwnd()->document();
         QVERIFY(MosaicLayout::isInstalled(again));
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(0);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 0);
         QVERIFY(clickStartAndWait(f));
         QCOMPARE(globals::ResultKind, qint16(3));
         QTextDocument *text = f->existingTextForm()->rEdit().hwnd()->document();
@@ -677,13 +666,10 @@ private Q_SLOTS:
 
     void resultViewZoomsWithoutChangingTheResult()
     {
-        const int flash = QApplication::cursorFlashTime();
-        QApplication::setCursorFlashTime(0);
-        auto restoreFlash = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
+        const auto caret = apptest::steadyCaret();
         Form1 *f = openWithPicture(120, 90);
         QVERIFY(f);
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QCheckBox>(f, "fillBox")->setChecked(true);
         // Larger than the window at 100 %.
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("120"));
@@ -834,8 +820,7 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f)); // text.tmp
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         QVERIFY(clickStartAndWait(f)); // color.tmp
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");

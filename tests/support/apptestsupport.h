@@ -3,6 +3,7 @@
 // its own settings, data and runtime folders, pictures written to disk, and
 // helpers that answer the modal dialogs the program opens.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -155,6 +157,22 @@ inline std::unique_ptr<tessilor::Form1> openMainWindow()
     if (!QTest::qWaitForWindowActive(form.get()))
         qWarning("main window did not become active");
     return form;
+}
+
+// Keeps the caret from blinking while the returned guard lives, so that two
+// pictures of a window can be compared.
+[[nodiscard]] inline auto steadyCaret()
+{
+    const int flash = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    return qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
+}
+
+// Picks a mode in the mode list as the user does (0 text, 1 figures).
+inline void chooseMode(tessilor::Form1 *f, int index)
+{
+    child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(index);
+    f->ImageCombo1_Click();
 }
 
 // Closes a test's main window, as the user would, and lets it go.

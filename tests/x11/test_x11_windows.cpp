@@ -138,11 +138,7 @@ private:
         return true;
     }
     bool clickStartAndWait(Form1 *f) { return apptest::clickStartAndWait(f, 120000); }
-    void setFigureMode(Form1 *f, bool figures)
-    {
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(figures ? 1 : 0);
-        f->ImageCombo1_Click();
-    }
+    void setFigureMode(Form1 *f, bool figures) { apptest::chooseMode(f, figures ? 1 : 0); }
     // Waits until the result window is painted on screen with its caption
     // strip and ink on its page, and checks that.
     void checkResultOnScreen(const QString &shotName)

@@ -260,8 +260,7 @@ private Q_SLOTS:
         QVERIFY(f);
         QVERIFY(f->LoadImage(picture(QStringLiteral("zoom.png"), 300, 300, "PNG")));
         f->CheckOpen();
-        apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(1);
-        f->ImageCombo1_Click();
+        apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("200"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("200"));
         QSignalSpy finished(f, &Form1::runFinished);
