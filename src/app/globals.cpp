@@ -1,5 +1,7 @@
 #include "app/globals.h"
 
+#include "engine/paths.h"
+
 namespace tessilor::globals {
 
 qint16 StopRequested = 0;
@@ -22,8 +24,8 @@ void initPaths(const QString &dataFolder, const QString &programFolder, const QS
     TempTextPath = dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("/text.tmp");
     TempColorPath = dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("/color.tmp");
     const QString fonts = fontFolder.isEmpty() ? programFolder : fontFolder;
-    FigureFontFile1 = fonts + QStringLiteral("/GLYFA__1.TTF");
-    FigureFontFile2 = fonts + QStringLiteral("/GLYFA__2.TTF");
+    FigureFontFile1 = figureFontFile(1, fonts);
+    FigureFontFile2 = figureFontFile(2, fonts);
 }
 
 PrintSource lastRunPrintSource(const QString &fontName, double fontSize, quint32 foreColor, QChar glyph)

@@ -344,7 +344,7 @@ double fillCoverage(const Options &o)
 {
     if (!o.fill)
         return 0;
-    const QString file = figureFontFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(o.figureFont);
+    const QString file = figureFontFile(o.figureFont);
     const QString family = InstallFont(file);
     QFont font(family.isEmpty() ? figureFamily(o.figureFont) : family);
     font.setPointSize(o.size);
@@ -565,7 +565,7 @@ void prepareFonts()
 {
     installFontSubstitutions();
     for (int which : {1, 2})
-        InstallFont(figureFontFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(which));
+        InstallFont(figureFontFile(which));
 }
 
 // An RTF result names fonts that the application opening it must find: the
@@ -577,8 +577,7 @@ void shareFonts(const Options &o, QIODevice &err)
     if (o.format != QLatin1String("rtf"))
         return;
     const bool figures = o.mode == Mode::Figures;
-    const FontShare share = figures ? shareFontsWithUser({figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"),
-                                                          figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")})
+    const FontShare share = figures ? shareFontsWithUser({figureFontFile(1), figureFontFile(2)})
                                     : shareTextFontAliases(textFontAliasFile());
     if (share.outcome == FontShare::Failed)
         say(err, QStringLiteral("tessilor-cli: note: other applications may not show the %1 right: %2\n")
@@ -695,27 +694,30 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err)
         // The tone method samples every character: twice the cells' columns.
         return QSize(toneMethod(o) ? 2 * size.width : size.width, size.height);
     };
-    QByteArray sample;
-    if (!o.imageGiven) {
+    // The picture is read once, whatever grids are made of it.
+    QByteArray picture;
+    LoadError error = LoadError::None;
+    if (o.imageGiven) {
+        error = readPictureFile(o.image, &picture);
+    } else {
         initSampleResource();
         QFile file(QStringLiteral(":/tessilor/sample.jpg"));
         file.open(QIODevice::ReadOnly);
-        sample = file.readAll();
+        picture = file.readAll();
     }
     TextGrid grid;
-    LoadError error = LoadError::None;
-    if (toneMethod(o)) {
-        LumaGridLoad loaded = o.imageGiven ? loadLumaGrid(o.image, sizeFor) : loadLumaGridData(sample, sizeFor);
+    if (error == LoadError::None && toneMethod(o)) {
+        LumaGridLoad loaded = loadLumaGridData(picture, sizeFor);
         error = loaded.error;
         grid.luma = std::move(loaded.grid);
         if (error == LoadError::None && pictureText(o)) {
             // The colours of the half cells the characters stand for.
-            const GridLoad colors = o.imageGiven ? loadGrid(o.image, sizeFor) : loadGridData(sample, sizeFor);
+            const GridLoad colors = loadGridData(picture, sizeFor);
             error = colors.error;
             grid.toneColors = colors.grid;
         }
-    } else {
-        GridLoad loaded = o.imageGiven ? loadGrid(o.image, sizeFor) : loadGridData(sample, sizeFor);
+    } else if (error == LoadError::None) {
+        GridLoad loaded = loadGridData(picture, sizeFor);
         error = loaded.error;
         grid.rgb = loaded.grid;
     }

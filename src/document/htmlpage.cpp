@@ -4,6 +4,7 @@
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "engine/options.h"
+#include "engine/paths.h"
 
 #include <QFile>
 #include <QFont>
@@ -389,7 +390,7 @@ QList<HtmlFont> figureFontsForPage(const QString &folder)
 {
     QList<HtmlFont> fonts;
     for (int which : {1, 2}) {
-        const QString file = folder + QStringLiteral("/GLYFA__%1.TTF").arg(which);
+        const QString file = figureFontFile(which, folder);
         const QString family = GetFontName(file);
         QFile f(file);
         if (family.isEmpty() || !f.open(QIODevice::ReadOnly))

@@ -4,16 +4,22 @@
 
 namespace tessilor {
 
+void boxSpans(qint64 source, int dest, std::vector<int> &from, std::vector<int> &to)
+{
+    from.resize(size_t(dest));
+    to.resize(size_t(dest));
+    for (qint64 x = 0; x < dest; ++x) {
+        const qint64 x0 = x * source / dest;
+        from[size_t(x)] = int(x0);
+        to[size_t(x)] = int(std::max(x0 + 1, (x + 1) * source / dest));
+    }
+}
+
 BoxAccumulator::BoxAccumulator(qint64 sourceWidth, int destWidth) : m_dW(std::max(destWidth, 0))
 {
-    m_x0.resize(size_t(m_dW));
-    m_x1.resize(size_t(m_dW));
-    for (qint64 x = 0; x < m_dW; ++x) {
-        const qint64 x0 = x * sourceWidth / m_dW;
-        m_x0[size_t(x)] = int(x0);
-        m_x1[size_t(x)] = int(std::max(x0 + 1, (x + 1) * sourceWidth / m_dW));
+    boxSpans(sourceWidth, m_dW, m_x0, m_x1);
+    for (int x = 0; x < m_dW; ++x)
         m_widest = std::max(m_widest, m_x1[size_t(x)] - m_x0[size_t(x)]);
-    }
     m_sums.assign(size_t(m_dW) * 3, 0);
 }
 

@@ -1,12 +1,17 @@
 #pragma once
 #include <QImage>
+#include <utility>
 #include <vector>
 
 namespace tessilor {
 
-// The arithmetic both box resamplers share: destination column x averages
-// the source columns x0 = x * sW / dW up to, not including,
-// x1 = max(x0 + 1, (x + 1) * sW / dW), and the channel sums of the
+// The boxes of the program's resamplers, along one direction: destination
+// index x averages the source indices from[x] = x * source / dest up to, not
+// including, to[x] = max(from[x] + 1, (x + 1) * source / dest).
+void boxSpans(qint64 source, int dest, std::vector<int> &from, std::vector<int> &to);
+
+// The colour sums both box resamplers share: destination column x averages
+// the source columns of its box (boxSpans), and the channel sums of the
 // destination row being built are kept per column.
 class BoxAccumulator
 {
@@ -40,7 +45,7 @@ public:
     bool valid() const { return !m_dest.isNull(); }
     // Adds the next source row (sourceWidth pixels, 0xAARRGGBB).
     void addRow(const QRgb *line);
-    QImage result() const { return m_dest; }
+    QImage take() { return std::move(m_dest); }
 
 private:
     qint64 m_sH;

@@ -18,21 +18,26 @@ quint32 figureCellColor(QRgb pixel, bool gray)
     return quint32(r) + 256u * quint32(g) + 65536u * quint32(b);
 }
 
-QByteArray colorFileLine(quint32 color)
+void appendColorFileLine(QByteArray &out, quint32 color)
 {
-    QByteArray line(" ");
-    line.append(QByteArray::number(color));
-    line.append(" \r\n");
-    return line;
+    out.append(' ');
+    out.append(QByteArray::number(color));
+    out.append(" \r\n");
 }
 
-QByteArray colorFileLine(quint32 color, quint32 background)
+void appendColorFileLine(QByteArray &out, quint32 color, quint32 background)
 {
-    QByteArray line(" ");
-    line.append(QByteArray::number(color));
-    line.append(' ');
-    line.append(QByteArray::number(background));
-    line.append(" \r\n");
+    out.append(' ');
+    out.append(QByteArray::number(color));
+    out.append(' ');
+    out.append(QByteArray::number(background));
+    out.append(" \r\n");
+}
+
+QByteArray colorFileLine(quint32 color)
+{
+    QByteArray line;
+    appendColorFileLine(line, color);
     return line;
 }
 
@@ -77,21 +82,13 @@ FigureResult convertToFigures(const QImage &grid, bool gray, double fillCoverage
                 const FillColors f = figureFill(color, fillCoverage);
                 if (sink)
                     sink->filledCell(f.figure, f.background);
-                if (colorFile) {
-                    buffer.append(' ');
-                    buffer.append(QByteArray::number(f.figure));
-                    buffer.append(' ');
-                    buffer.append(QByteArray::number(f.background));
-                    buffer.append(" \r\n");
-                }
+                if (colorFile)
+                    appendColorFileLine(buffer, f.figure, f.background);
             } else {
                 if (sink)
                     sink->cell(color);
-                if (colorFile) {
-                    buffer.append(' ');
-                    buffer.append(QByteArray::number(color));
-                    buffer.append(" \r\n");
-                }
+                if (colorFile)
+                    appendColorFileLine(buffer, color);
             }
             ++walked;
             clock.afterCell();

@@ -17,8 +17,9 @@ quint32 figureCellColor(QRgb pixel, bool gray);
 // figure fill the line holds the figure's colour, then the background's
 // digits and a blank before the CR LF (a reader taking the leading number
 // gets the figure's colour).
+void appendColorFileLine(QByteArray &out, quint32 color);
+void appendColorFileLine(QByteArray &out, quint32 color, quint32 background);
 QByteArray colorFileLine(quint32 color);
-QByteArray colorFileLine(quint32 color, quint32 background);
 
 // Receives the mosaic as the conversion walks it.
 class FigureSink

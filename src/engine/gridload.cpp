@@ -13,16 +13,6 @@ namespace tessilor {
 
 namespace {
 
-QImage takeResult(BoxReducer &reducer)
-{
-    return reducer.result();
-}
-
-LumaGrid takeResult(LumaReducer &reducer)
-{
-    return reducer.take();
-}
-
 // Largest reduction 1/1, 1/2, 1/4 or 1/8 that the decoder can apply while
 // the decoded picture keeps at least kScaledPixelsPerSample pixels per grid
 // sample in both directions.
@@ -30,9 +20,9 @@ constexpr int kScaledPixelsPerSample = 8;
 unsigned scaleDenominator(QSize image, QSize grid)
 {
     for (unsigned d = 8; d > 1; d /= 2) {
-        const qint64 w = (qint64(image.width()) + d - 1) / d;
-        const qint64 h = (qint64(image.height()) + d - 1) / d;
-        if (w >= qint64(grid.width()) * kScaledPixelsPerSample && h >= qint64(grid.height()) * kScaledPixelsPerSample)
+        const QSize decoded = decodedSize(image, d);
+        if (decoded.width() >= qint64(grid.width()) * kScaledPixelsPerSample &&
+            decoded.height() >= qint64(grid.height()) * kScaledPixelsPerSample)
             return d;
     }
     return 1;
@@ -73,7 +63,7 @@ public:
     void rowDone(int) override { m_reducer->addRow(m_row.data()); }
 
     bool streamed() const { return m_reducer != nullptr; }
-    auto grid() { return takeResult(*m_reducer); }
+    auto grid() { return m_reducer->take(); }
     QSize imageSize() const { return m_imageSize; }
 
 private:
@@ -85,18 +75,13 @@ private:
     QSize m_imageSize;
 };
 
-bool isJpeg(const QByteArray &bytes)
-{
-    return bytes.size() >= 3 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xD8 && uchar(bytes[2]) == 0xFF;
-}
-
 // Loads bytes into a grid of the reducer's kind: a JPEG streamed when it
 // can be, anything else (or a JPEG that declines) whole and reduced after.
 template<class Reducer, class Load, class Reduce>
 Load loadFrom(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor, bool allowScaling, Reduce reduce)
 {
     Load out;
-    if (isJpeg(bytes)) {
+    if (isJpegData(bytes)) {
         GridRows<Reducer> rows(sizeFor, allowScaling);
         out.error = decodeJpeg(bytes, rows, &out.detail);
         if (!out.ok() || rows.streamed()) {

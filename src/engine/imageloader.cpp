@@ -26,11 +26,6 @@ bool isBmp(const QByteArray &head)
     return head.startsWith("BM");
 }
 
-bool isJpeg(const QByteArray &head)
-{
-    return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
-}
-
 bool isGif(const QByteArray &head)
 {
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
@@ -76,7 +71,7 @@ struct PictureFormat {
 
 // PNG may hold 16 bits a sample, which Qt decodes to 64-bit pixels.
 const PictureFormat kFormats[] = {
-    {isBmp, nullptr, {"bmp", 4}, checkBmp},           {isJpeg, loadJpeg, {}, nullptr},
+    {isBmp, nullptr, {"bmp", 4}, checkBmp},           {isJpegData, loadJpeg, {}, nullptr},
     {isGif, nullptr, {"gif", 4}, checkGif},           {isPng, nullptr, {"png", 8, 0, true}, nullptr},
     {isWebp, nullptr, {"webp", 4, 0, true}, nullptr}, {isTiff, loadTiff, {}, nullptr},
 };

@@ -2,6 +2,7 @@
 
 #include "engine/memoryprobe.h"
 
+#include <QtEndian>
 #include <QTransform>
 
 #include <csetjmp>
@@ -132,10 +133,10 @@ int exifOrientation(const unsigned char *data, unsigned len)
     else
         return 1;
     auto u16 = [&](unsigned at) -> unsigned {
-        return little ? unsigned(t[at]) | unsigned(t[at + 1]) << 8 : unsigned(t[at]) << 8 | unsigned(t[at + 1]);
+        return little ? qFromLittleEndian<quint16>(t + at) : qFromBigEndian<quint16>(t + at);
     };
     auto u32 = [&](unsigned at) -> quint32 {
-        return little ? quint32(u16(at)) | quint32(u16(at + 2)) << 16 : quint32(u16(at)) << 16 | quint32(u16(at + 2));
+        return little ? qFromLittleEndian<quint32>(t + at) : qFromBigEndian<quint32>(t + at);
     };
     const quint32 ifd = u32(4);
     if (ifd > n - 2)

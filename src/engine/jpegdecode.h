@@ -38,6 +38,12 @@ public:
     virtual void rowDone(int y) = 0;
 };
 
+// Whether the bytes begin as a JPEG does (SOI, then a marker).
+inline bool isJpegData(const QByteArray &head)
+{
+    return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
+}
+
 // Size of a picture decoded at 1/scale: each side rounded up.
 inline QSize decodedSize(QSize size, unsigned scale)
 {

@@ -5,13 +5,17 @@
 
 namespace tessilor {
 
+double srgbDecode(double s)
+{
+    return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+}
+
 const std::array<float, 256> &srgbToLinearTable()
 {
     static const std::array<float, 256> table = [] {
         std::array<float, 256> t{};
         for (int v = 0; v < 256; ++v) {
-            const double s = v / 255.0;
-            t[size_t(v)] = float(s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4));
+            t[size_t(v)] = float(srgbDecode(v / 255.0));
         }
         return t;
     }();
@@ -33,8 +37,7 @@ int linearToSrgb8(double linear)
     static const std::array<double, 255> steps = [] {
         std::array<double, 255> t{};
         for (int v = 0; v < 255; ++v) {
-            const double s = (v + 0.5) / 255.0;
-            t[size_t(v)] = s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+            t[size_t(v)] = srgbDecode((v + 0.5) / 255.0);
         }
         return t;
     }();

@@ -6,6 +6,9 @@
 // luminance, and the way back to 8-bit values.
 namespace tessilor {
 
+// Linear light 0..1 of an sRGB value 0..1.
+double srgbDecode(double s);
+
 // Linear light 0..1 of every 8-bit sRGB value.
 const std::array<float, 256> &srgbToLinearTable();
 inline float srgbToLinear(int v)

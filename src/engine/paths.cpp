@@ -99,6 +99,11 @@ QString figureFontFolder()
     return exeDir;
 }
 
+QString figureFontFile(int which, const QString &folder)
+{
+    return folder + QStringLiteral("/GLYFA__%1.TTF").arg(which);
+}
+
 QString textFontAliasFile()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();

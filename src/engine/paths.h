@@ -34,6 +34,8 @@ int deleteTempFiles(const QString &folder);
 // installed (where fontconfig finds them for every application), beside the
 // executable in a build tree.
 QString figureFontFolder();
+// Figure font file `which` (1 or 2) in folder, by default the one above.
+QString figureFontFile(int which, const QString &folder = figureFontFolder());
 
 // The program's fontconfig file that maps the four text fonts to monospaced
 // families: <prefix>/share/fontconfig/conf.avail/<name> when installed,

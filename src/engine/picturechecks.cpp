@@ -1,5 +1,6 @@
 #include "engine/picturechecks.h"
 
+#include <QtEndian>
 #include <array>
 
 namespace tessilor {
@@ -8,12 +9,12 @@ namespace {
 
 quint32 le32(const uchar *p)
 {
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 
 quint16 le16(const uchar *p)
 {
-    return quint16(p[0] | p[1] << 8);
+    return qFromLittleEndian<quint16>(p);
 }
 
 LoadError corrupt(QString *detail, const QString &why)
@@ -297,12 +298,11 @@ public:
     bool has(qint64 at, qint64 length) const { return at >= 0 && length >= 0 && at <= m_n - length; }
     quint32 u16(qint64 at) const
     {
-        return m_big ? quint32(m_p[at] << 8 | m_p[at + 1]) : quint32(m_p[at] | m_p[at + 1] << 8);
+        return m_big ? qFromBigEndian<quint16>(m_p + at) : qFromLittleEndian<quint16>(m_p + at);
     }
     quint32 u32(qint64 at) const
     {
-        return m_big ? quint32(m_p[at]) << 24 | quint32(m_p[at + 1]) << 16 | quint32(m_p[at + 2]) << 8 | m_p[at + 3]
-                     : le32(m_p + at);
+        return m_big ? qFromBigEndian<quint32>(m_p + at) : qFromLittleEndian<quint32>(m_p + at);
     }
 
 private:

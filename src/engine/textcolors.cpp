@@ -48,9 +48,7 @@ bool writeTextColorFile(const std::vector<quint32> &colors, QIODevice &out)
     QByteArray buffer;
     buffer.reserve(64 * 1024 + 16);
     for (quint32 c : colors) {
-        buffer.append(' ');
-        buffer.append(QByteArray::number(c));
-        buffer.append(" \r\n");
+        appendColorFileLine(buffer, c);
         if (buffer.size() >= 64 * 1024) {
             if (out.write(buffer) != buffer.size())
                 return false;

@@ -1,5 +1,6 @@
 #include "engine/toneconvert.h"
 
+#include "engine/boxfilter.h"
 #include "engine/linearlight.h"
 
 #include <QIODevice>
@@ -37,17 +38,6 @@ inline float pixelLuma(const WeightedTables &t, QRgb p)
     return t.r[(p >> 16) & 0xFF] + t.g[(p >> 8) & 0xFF] + t.b[p & 0xFF];
 }
 
-void boxes(qint64 source, int dest, std::vector<int> &from, std::vector<int> &to)
-{
-    from.resize(size_t(dest));
-    to.resize(size_t(dest));
-    for (qint64 x = 0; x < dest; ++x) {
-        const qint64 x0 = x * source / dest;
-        from[size_t(x)] = int(x0);
-        to[size_t(x)] = int(std::max(x0 + 1, (x + 1) * source / dest));
-    }
-}
-
 bool allocate(LumaGrid &grid, int width, int height)
 {
     if (width <= 0 || height <= 0)
@@ -64,14 +54,13 @@ bool allocate(LumaGrid &grid, int width, int height)
 
 } // namespace
 
-LumaReducer::LumaReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight)
-    : m_sW(sourceWidth), m_sH(sourceHeight)
+LumaReducer::LumaReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight) : m_sH(sourceHeight)
 {
     if (destWidth <= 0 || destHeight <= 0 || destWidth > sourceWidth || destHeight > sourceHeight)
         return;
     if (!allocate(m_grid, destWidth, destHeight))
         return;
-    boxes(m_sW, destWidth, m_x0, m_x1);
+    boxSpans(sourceWidth, destWidth, m_x0, m_x1);
     m_sums.assign(size_t(destWidth), 0.0);
     m_rowStart = 0;
     m_rowEnd = std::max<qint64>(1, m_sH / destHeight);
@@ -132,8 +121,8 @@ LumaGrid makeLumaGrid(const QImage &source, int width, int height)
     if (!allocate(grid, width, height))
         return {};
     std::vector<int> x0, x1, y0, y1;
-    boxes(src.width(), width, x0, x1);
-    boxes(src.height(), height, y0, y1);
+    boxSpans(src.width(), width, x0, x1);
+    boxSpans(src.height(), height, y0, y1);
     const WeightedTables &t = weightedTables();
     std::vector<double> sums(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
@@ -181,7 +170,7 @@ public:
         for (int i = 0; i <= kSteps; ++i) {
             const double y = double(i) / kSteps;
             const double l = toneContrast(linearToSrgb(y) * 255.0, contrast) / 255.0;
-            const double back = l <= 0.04045 ? l / 12.92 : std::pow((l + 0.055) / 1.055, 2.4);
+            const double back = srgbDecode(l);
             m_ink[size_t(i)] = float(1.0 - back);
         }
     }

@@ -44,10 +44,9 @@ public:
 private:
     void finishRow();
 
-    qint64 m_sW, m_sH;
+    qint64 m_sH;
     std::vector<int> m_x0, m_x1;
     std::vector<double> m_sums;
-    std::vector<float> m_row;
     LumaGrid m_grid;
     int m_destRow = 0;
     int m_sourceRow = 0;

@@ -20,15 +20,15 @@ using namespace tessilor;
 
 namespace {
 
-QString figureFontFile(int which)
+QString builtFont(int which)
 {
-    return programFilesFolder() + QStringLiteral("/GLYFA__%1.TTF").arg(which);
+    return figureFontFile(which, programFilesFolder());
 }
 
 // The tests need the generated fonts beside the test program.
 bool fontsPresent()
 {
-    return QFileInfo::exists(figureFontFile(1)) && QFileInfo::exists(figureFontFile(2));
+    return QFileInfo::exists(builtFont(1)) && QFileInfo::exists(builtFont(2));
 }
 
 #define REQUIRE_FONTS()                                                                                                \
@@ -89,10 +89,10 @@ TEST(FontModule, KillIfExistsDeletesFilesOnly)
 TEST(FontModule, FamilyNamesOfTheFigureFonts)
 {
     REQUIRE_FONTS();
-    EXPECT_EQ(GetFontName(figureFontFile(1)), QStringLiteral("Quar Tessilor Figures 1"));
-    EXPECT_EQ(GetFontName(figureFontFile(2)), QStringLiteral("Quar Tessilor Figures 2"));
-    EXPECT_EQ(GetFontName(figureFontFile(1)), figureFamily(1));
-    EXPECT_EQ(GetFontName(figureFontFile(2)), figureFamily(2));
+    EXPECT_EQ(GetFontName(builtFont(1)), QStringLiteral("Quar Tessilor Figures 1"));
+    EXPECT_EQ(GetFontName(builtFont(2)), QStringLiteral("Quar Tessilor Figures 2"));
+    EXPECT_EQ(GetFontName(builtFont(1)), figureFamily(1));
+    EXPECT_EQ(GetFontName(builtFont(2)), figureFamily(2));
 }
 
 TEST(FontModule, NoNameForMissingOrBrokenFiles)
@@ -113,7 +113,7 @@ TEST(FontModule, NoNameForMissingOrBrokenFiles)
 
     // A real font cut short after its table directory.
     if (fontsPresent()) {
-        QFile f(figureFontFile(1));
+        QFile f(builtFont(1));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QString cut = tmp.filePath(QStringLiteral("cut.ttf"));
         ASSERT_TRUE(writeFile(cut, f.read(200)));
@@ -128,7 +128,7 @@ TEST(FontModule, InstalledFontsAreSelectedByTheirName)
 {
     REQUIRE_FONTS();
     for (int which : {1, 2}) {
-        const QString name = InstallFont(figureFontFile(which));
+        const QString name = InstallFont(builtFont(which));
         ASSERT_EQ(name, figureFamily(which));
         EXPECT_TRUE(QFontDatabase::families().contains(name));
         QFont font(name);
@@ -136,7 +136,7 @@ TEST(FontModule, InstalledFontsAreSelectedByTheirName)
         EXPECT_EQ(QFontInfo(font).family(), name);
         // A second install answers the same and registers nothing new.
         const int before = int(QFontDatabase::families().count(name));
-        EXPECT_EQ(InstallFont(figureFontFile(which)), name);
+        EXPECT_EQ(InstallFont(builtFont(which)), name);
         EXPECT_EQ(int(QFontDatabase::families().count(name)), before);
     }
 }
@@ -145,7 +145,7 @@ TEST(FigureFonts, EveryCodeFrom33To126HasAGlyphInASquareCell)
 {
     REQUIRE_FONTS();
     for (int which : {1, 2}) {
-        const QRawFont font(figureFontFile(which), 100, QFont::PreferNoHinting);
+        const QRawFont font(builtFont(which), 100, QFont::PreferNoHinting);
         ASSERT_TRUE(font.isValid());
         const qreal em = font.unitsPerEm() * 100.0 / font.unitsPerEm(); // 100 pixels
         // Line height equals the advance, so mosaics tile evenly.
@@ -180,9 +180,9 @@ TEST(FigureFonts, AllGlyphsAreDistinctAndReadableAtEightPoints)
     REQUIRE_FONTS();
     QList<QImage> pictures;
     for (int which : {1, 2}) {
-        const QRawFont big(figureFontFile(which), 48, QFont::PreferNoHinting);
+        const QRawFont big(builtFont(which), 48, QFont::PreferNoHinting);
         // 8 points on a 96 dpi display.
-        const QRawFont small(figureFontFile(which), 11, QFont::PreferNoHinting);
+        const QRawFont small(builtFont(which), 11, QFont::PreferNoHinting);
         ASSERT_TRUE(big.isValid());
         for (int code = kFirstFigureCode; code <= kLastFigureCode; ++code) {
             pictures.append(glyphPicture(big, code, 48));

@@ -24,7 +24,7 @@ namespace {
 
 QStringList figureFontFiles()
 {
-    return {figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"), figureFontFolder() + QStringLiteral("/GLYFA__2.TTF")};
+    return {figureFontFile(1), figureFontFile(2)};
 }
 
 QByteArray bytesOf(const QString &file)

@@ -282,8 +282,8 @@ QImage programRendering(const QByteArray &rtf)
 {
     static const bool fontsReady = [] {
         installFontSubstitutions();
-        InstallFont(figureFontFolder() + QStringLiteral("/GLYFA__1.TTF"));
-        InstallFont(figureFontFolder() + QStringLiteral("/GLYFA__2.TTF"));
+        InstallFont(figureFontFile(1));
+        InstallFont(figureFontFile(2));
         return true;
     }();
     Q_UNUSED(fontsReady);
