@@ -2,7 +2,9 @@
 
 #include "engine/viewzoom.h"
 
+#include "document/documentfill.h"
 #include "document/mosaiclayout.h"
+#include "document/richformat.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -59,7 +61,9 @@ QRgb mix(QRgb background, QRgb ink, double share)
 }
 
 // The mosaic as one pixel a cell: the cell's background (or the window's
-// base colour) mixed with its glyph's colour by the glyph's ink.
+// base colour) mixed with its glyph's colour by the glyph's ink. The colours
+// come from the cells kept beside the document where it has them, else from
+// its formats.
 QImage mosaicCells(const QTextDocument *doc, const MosaicLayout *layout, const QPalette &palette)
 {
     int columns = 0;
@@ -71,10 +75,13 @@ QImage mosaicCells(const QTextDocument *doc, const MosaicLayout *layout, const Q
     const QRgb base = palette.color(QPalette::Base).rgb();
     const QRgb text = palette.color(QPalette::Text).rgb();
     cells.fill(base);
+    const MosaicCells *kept = MosaicCells::of(doc);
     double share = -1;
     int row = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++row) {
         QRgb *line = reinterpret_cast<QRgb *>(cells.scanLine(row));
+        const int length = b.length() - 1;
+        const bool keptRow = kept && row < kept->rows() && kept->rowEnd(row) - kept->rowBegin(row) == size_t(length);
         for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat format = fragment.charFormat();
@@ -83,6 +90,8 @@ QImage mosaicCells(const QTextDocument *doc, const MosaicLayout *layout, const Q
                 share = inkShare(font, fragment.text().isEmpty() ? QChar() : fragment.text().at(0),
                                  QSizeF(layout->cellAdvance(), layout->rowPitch()));
             }
+            if (keptRow)
+                break; // only the glyph's ink was wanted
             const QRgb ink =
                 format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color().rgb() : text;
             const QRgb background =
@@ -93,6 +102,14 @@ QImage mosaicCells(const QTextDocument *doc, const MosaicLayout *layout, const Q
             const int from = fragment.position() - b.position();
             for (int x = from; x < from + fragment.length() && x < columns; ++x)
                 line[x] = cell;
+        }
+        if (keptRow) {
+            const size_t first = kept->rowBegin(row);
+            for (int x = 0; x < length; ++x) {
+                const qint64 background = kept->background(first + size_t(x));
+                line[x] = mix(background >= 0 ? colorFrom24(quint32(background)).rgb() : base,
+                              colorFrom24(kept->color(first + size_t(x))).rgb(), share);
+            }
         }
     }
     return cells;
