@@ -53,7 +53,6 @@ namespace ml = mainlayout;
 
 namespace {
 
-const QString kCaption = QStringLiteral("Quar Image Tessilor");
 // Design size of the main window, twips.
 constexpr double kDesignWidth = 12900;
 constexpr double kDesignHeight = 7800;
@@ -85,6 +84,17 @@ void setControlEnabled(QWidget *control, bool enabled)
         button->defaultAction()->setEnabled(enabled);
     else
         control->setEnabled(enabled);
+}
+
+// One step of the load or unload sequence: every step runs even when an
+// earlier one failed.
+template<class Step>
+void runStep(Step &&step)
+{
+    try {
+        step();
+    } catch (...) {
+    }
 }
 
 } // namespace
@@ -125,16 +135,14 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     new PictureDrop(
         this, [this] { return isRunning(); },
         [this](const QString &file) {
-            if (!file.isEmpty())
-                LoadImage(file);
-            CheckOpen();
+            if (file.isEmpty())
+                CheckOpen();
+            else
+                openPicture(file);
         });
     connectLivePreview();
     m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
-    connect(m_recent, &RecentMenu::openRequested, this, [this](const QString &path) {
-        LoadImage(path);
-        CheckOpen();
-    });
+    connect(m_recent, &RecentMenu::openRequested, this, &Form1::openPicture);
     Form_Load();
 }
 
@@ -164,7 +172,6 @@ void Form1::connectCommands()
     connect(c.zoom, &QAction::triggered, this, &Form1::zoomCommand);
     connect(c.go, &QAction::triggered, this, &Form1::goCommand);
     connect(c.result, &QAction::triggered, this, &Form1::resultCommand);
-    connect(c.lastFile, &QAction::triggered, this, &Form1::openLastFile);
     connect(c.help, &QAction::triggered, this, &Form1::ShowHelp);
     connect(c.helpContents, &QAction::triggered, this, &Form1::ShowHelp);
     connect(c.about, &QAction::triggered, this, &Form1::showAbout);
@@ -179,16 +186,10 @@ void Form1::connectCommands()
 
 void Form1::Form_Load()
 {
-    // Every step runs even when an earlier one failed.
-    auto step = [](auto &&fn) {
-        try {
-            fn();
-        } catch (...) {
-        }
-    };
+    auto step = [](auto &&fn) { runStep(fn); };
     SettingsStore store;
 
-    step([&] { setWindowTitle(kCaption + u' ' + QStringLiteral(TESSILOR_VERSION)); });
+    step([&] { setWindowTitle(programCaption() + u' ' + QStringLiteral(TESSILOR_VERSION)); });
     step([&] {
         if (globals::TempTextPath.isEmpty())
             globals::initPaths(dataFolder(), programFilesFolder(), figureFontFolder());
@@ -365,8 +366,7 @@ void Form1::setColorSwatch(int index)
     m_colorSwatch = index;
     m_pictureColors = false;
     m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(m_swatches.image(index))));
-    if (m_preview)
-        m_preview->optionsChanged();
+    m_preview->optionsChanged();
 }
 
 void Form1::setPictureColors()
@@ -400,8 +400,7 @@ void Form1::setFigure(const QString &family, int code)
     button->setProperty("imageKey", figureImageKey(family, code));
     button->setProperty("key", figureButtonKey(code));
     button->setProperty("tag", family);
-    if (m_preview)
-        m_preview->optionsChanged();
+    m_preview->optionsChanged();
 }
 
 void Form1::setResultKey(const QString &key, const QString &tip)
@@ -468,7 +467,7 @@ void Form1::ShowHelp()
     // The pages are shown in the program's own help window: a desktop
     // often has nothing that opens a compiled help file.
     if (!showHelpWindow(this))
-        QMessageBox::warning(this, kCaption, QStringLiteral("Файл справки отсутствует"));
+        QMessageBox::warning(this, programCaption(), QStringLiteral("Файл справки отсутствует"));
 }
 
 void Form1::showAbout()
@@ -574,7 +573,7 @@ bool Form1::LoadImage(const QString &fname)
     // The earlier picture, if any, stays: show it again.
     if (pf->hasPicture())
         pf->show();
-    QMessageBox::critical(this, kCaption, openErrorMessage(fname));
+    QMessageBox::critical(this, programCaption(), openErrorMessage(fname));
     return false;
 }
 
@@ -628,23 +627,13 @@ void Form1::resultCommand()
 
 void Form1::chooseOutput(QAction *entry)
 {
-    const QString key = entry->data().toString();
-    QString output = m_commands.result->data().toString();
-    if (key == QLatin1String("tofile"))
-        output = QStringLiteral("save");
-    else if (key == QLatin1String("toword"))
-        output = QStringLiteral("word");
-    else if (key == QLatin1String("tocl"))
-        output = QStringLiteral("cl");
-    else if (key == QLatin1String("print"))
-        output = QStringLiteral("print");
-    setResultKey(output, entry->text());
+    setResultKey(entry->data().toString(), entry->text());
     resultCommand();
 }
 
-void Form1::openLastFile()
+void Form1::openPicture(const QString &path)
 {
-    LoadImage(m_commands.lastFile->data().toString());
+    LoadImage(path);
     CheckOpen();
 }
 
@@ -736,7 +725,8 @@ void Form1::GoChar()
         return;
     const QString failure = m_run->run(runRequest());
     if (!failure.isEmpty())
-        QMessageBox::critical(this, kCaption, QStringLiteral("Не удалось символизировать изображение: ") + failure);
+        QMessageBox::critical(this, programCaption(),
+                              QStringLiteral("Не удалось символизировать изображение: ") + failure);
     Q_EMIT runFinished();
     if (m_closeRequested)
         QTimer::singleShot(0, this, &QWidget::close);
@@ -753,12 +743,7 @@ void Form1::MakeResult(const QString &sposob)
 void Form1::saveSettings()
 {
     SettingsStore store;
-    auto step = [](auto &&fn) {
-        try {
-            fn();
-        } catch (...) {
-        }
-    };
+    auto step = [](auto &&fn) { runStep(fn); };
     WindowGeometry g;
     step([&] {
         g.state = isMinimized() ? 1 : (isMaximized() ? 2 : 0);

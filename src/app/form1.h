@@ -44,6 +44,8 @@ public:
     void OpenFile();
     bool LoadImage(const QString &fname);
     void CheckOpen();
+    // Opens a file as the open dialog would: the load, then the check.
+    void openPicture(const QString &path);
 
     // Run control.
     void GoChar();
@@ -134,7 +136,6 @@ private:
     void goCommand();
     void resultCommand();
     void chooseOutput(QAction *entry);
-    void openLastFile();
 
     void setLastFileEntry(const QString &path);
     void onImageUnloaded(const QString &path, bool fileStillExists);

@@ -257,13 +257,12 @@ MainCommands createMainCommands(QObject *owner)
     c.figure = command(QStringLiteral("figureCommand"), QString(),
                        QStringLiteral("Фигура из которой будет формироваться изображение"), QString());
     c.color = command(QStringLiteral("colorCommand"), QString(), QStringLiteral("Цвет текста"), QString());
-    // The result button's drop-down entries; data: the entry key.
-    c.toFile =
-        command(QStringLiteral("tofile"), QStringLiteral("Сохранить в файл"), QString(), QStringLiteral("tofile"));
-    c.toClipboard = command(QStringLiteral("tocl"), QStringLiteral("Скопировать в буфер обмена"), QString(),
-                            QStringLiteral("tocl"));
+    // The result button's drop-down entries; data: the output they choose.
+    c.toFile = command(QStringLiteral("tofile"), QStringLiteral("Сохранить в файл"), QString(), QStringLiteral("save"));
+    c.toClipboard =
+        command(QStringLiteral("tocl"), QStringLiteral("Скопировать в буфер обмена"), QString(), QStringLiteral("cl"));
     c.toWord =
-        command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(), QStringLiteral("toword"));
+        command(QStringLiteral("toword"), QStringLiteral("Передать в редактор"), QString(), QStringLiteral("word"));
     c.print = command(QStringLiteral("print"), QStringLiteral("Вывести на печать"), QString(), QStringLiteral("print"));
     for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print}) {
         entry->setIcon(QIcon());

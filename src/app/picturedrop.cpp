@@ -1,6 +1,7 @@
 #include "app/picturedrop.h"
 
 #include "engine/paths.h"
+#include "engine/options.h"
 
 #include <QDropEvent>
 #include <QFileInfo>
@@ -42,7 +43,7 @@ bool PictureDrop::eventFilter(QObject *watched, QEvent *event)
         const QString file = urls.first().toLocalFile();
         if (file.isEmpty() || !isImageExtension(getExt(file))) {
             QMessageBox::warning(
-                m_window, QStringLiteral("Quar Image Tessilor"),
+                m_window, programCaption(),
                 QStringLiteral("%1 не открыт: программа открывает изображения JPEG, BMP, GIF, PNG, "
                                "WebP и TIFF.")
                     .arg(file.isEmpty() ? urls.first().toDisplayString() : QFileInfo(file).fileName()));

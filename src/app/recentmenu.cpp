@@ -23,6 +23,7 @@ QString entryText(const QString &path)
 RecentMenu::RecentMenu(QMenu *menu, QAction *lastFile, QObject *parent) : QObject(parent), m_lastFile(lastFile)
 {
     menu->setToolTipsVisible(true);
+    connect(lastFile, &QAction::triggered, this, [this] { Q_EMIT openRequested(m_lastFile->data().toString()); });
     for (int n = 2; n <= kMaxRecentFiles; ++n) {
         auto *entry = new QAction(menu);
         entry->setObjectName(QStringLiteral("recentFile%1").arg(n));

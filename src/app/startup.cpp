@@ -5,6 +5,7 @@
 #include "engine/fontmodule.h"
 #include "app/globals.h"
 #include "engine/paths.h"
+#include "engine/options.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -269,8 +270,7 @@ void OutsideOpener::openWhenFree()
     const QString path = m_pending;
     m_pending.clear();
     m_loading = true;
-    m_form.LoadImage(path);
-    m_form.CheckOpen();
+    m_form.openPicture(path);
     m_loading = false;
 }
 
@@ -369,7 +369,7 @@ int runDesktop(int argc, char **argv)
     case SingleInstance::Start::Busy:
         std::fprintf(stderr, "tessilor: %s\n",
                      qPrintable(busyMessage().replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
-        QMessageBox::warning(nullptr, QStringLiteral("Quar Image Tessilor"), busyMessage());
+        QMessageBox::warning(nullptr, programCaption(), busyMessage());
         return 1;
     }
 

@@ -47,8 +47,6 @@ namespace tessilor {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Quar Image Tessilor");
-
 QString fileErrorReason(const QString &path, const QString &why)
 {
     return QStringLiteral("не удаётся записать файл %1 (%2).").arg(QDir::toNativeSeparators(path), why);
@@ -392,13 +390,13 @@ void TextForm::ToFile()
     const SaveOutcome outcome = saveResultFile(path, *m_rEdit, printSource(), currentPrinter().pageLayout());
     if (!outcome.knownType) {
         // Another extension writes nothing; say so instead of passing in silence.
-        QMessageBox::warning(this, kCaption,
+        QMessageBox::warning(this, programCaption(),
                              QStringLiteral("Файл %1 не сохранён: тип \"%2\" не поддерживается.\r\n"
                                             "Сохраните результат как %3.")
                                  .arg(getName(path), ext.isEmpty() ? QStringLiteral("без расширения") : ext,
                                       resultFileTypesText(figures)));
     } else if (!outcome.saved) {
-        QMessageBox::critical(this, kCaption,
+        QMessageBox::critical(this, programCaption(),
                               outcome.reason.isEmpty()
                                   ? QStringLiteral("Не удалось сохранить файл %1.\r\nПроверьте, что папка доступна "
                                                    "для записи и на диске есть свободное место.")
@@ -421,14 +419,14 @@ void TextForm::ToWord()
 {
     const QString path = wordFilePath();
     if (path.isEmpty() || !m_rEdit->SaveFile(path, true, OutputFile::Access::Private)) {
-        QMessageBox::critical(this, kCaption,
+        QMessageBox::critical(this, programCaption(),
                               QStringLiteral("Не удалось записать файл %1 для передачи в редактор.\r\nПроверьте, "
                                              "что папка доступна для записи и на диске есть свободное место.")
                                   .arg(path.isEmpty() ? QStringLiteral("Out.rtf") : QDir::toNativeSeparators(path)));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        QMessageBox::warning(this, kCaption,
+        QMessageBox::warning(this, programCaption(),
                              QStringLiteral("Не удалось открыть файл %1 в редакторе: в системе не найдено "
                                             "приложение для документов RichText.")
                                  .arg(QDir::toNativeSeparators(path)));
@@ -441,7 +439,7 @@ void TextForm::ToClipboard()
     m_rEdit->SelectAll();
     m_rEdit->Copy();
     m_rEdit->setSelLength(0);
-    QMessageBox::information(this, kCaption, QStringLiteral("Успешно скопировано в буфер обмена."));
+    QMessageBox::information(this, programCaption(), QStringLiteral("Успешно скопировано в буфер обмена."));
 }
 
 } // namespace tessilor

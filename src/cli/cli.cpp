@@ -238,24 +238,8 @@ Options parseArgs(const QStringList &args)
     if (!o.formatGiven && !o.output.isEmpty()) {
         // The output file's extension chooses the format.
         ExportFormat format = ExportFormat::Text;
-        if (exportFormatForSuffix(QFileInfo(o.output).suffix(), &format)) {
-            switch (format) {
-            case ExportFormat::Rtf:
-                o.format = QStringLiteral("rtf");
-                break;
-            case ExportFormat::Html:
-                o.format = QStringLiteral("html");
-                break;
-            case ExportFormat::Png:
-                o.format = QStringLiteral("png");
-                break;
-            case ExportFormat::Pdf:
-                o.format = QStringLiteral("pdf");
-                break;
-            case ExportFormat::Text:
-                break;
-            }
-        }
+        if (exportFormatForSuffix(QFileInfo(o.output).suffix(), &format))
+            o.format = exportFormatName(format);
     }
     // Fonts with a fixed size force their size, as the font list does.
     if (o.mode == Mode::Text) {
@@ -596,18 +580,9 @@ int write(const Options &o, const TextGrid &grid, QIODevice &out, QIODevice &err
         shareFonts(o, err);
         return 0;
     }
+    // An output left unfinished is discarded when the file goes.
     OutputFile file(o.output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
-        return 1;
-    }
-    if (!convert(o, grid, file)) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, why));
-        return 1;
-    }
-    if (!file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !convert(o, grid, file) || !file.commit()) {
         say(err, QStringLiteral("tessilor-cli: %1: cannot write: %2\n").arg(o.output, file.errorString()));
         return 1;
     }

@@ -18,6 +18,9 @@ enum class ExportFormat {
 // The type a file name's extension (any case, without the dot) names: txt,
 // rtf, png, pdf, html or htm. False for another extension.
 bool exportFormatForSuffix(const QString &suffix, ExportFormat *format);
+// The usual extension of a type, which is also its name for tessilor-cli -F:
+// txt, rtf, png, pdf or html.
+QString exportFormatName(ExportFormat format);
 
 // The page of an HTML export: the title, and for a figure result the figure
 // fonts of the program inside, so that a browser shows the figures without
