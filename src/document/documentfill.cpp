@@ -1,7 +1,5 @@
 #include "document/documentfill.h"
 
-#include <exception>
-#include <new>
 #include "document/plaintext.h"
 #include "document/richformat.h"
 
@@ -9,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <exception>
+#include <new>
 
 namespace tessilor {
 
@@ -33,8 +32,8 @@ QTextCharFormat textRunFormat(const QFont &font, quint32 color)
 // ---------------------------------------------------------------------------
 // Kept colours
 
-MosaicCells::MosaicCells(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor)
-    : QObject(doc), m_doc(doc), m_glyph(glyph), m_font(font), m_defaultColor(defaultColor)
+MosaicCells::MosaicCells(QTextDocument *doc, const QTextCharFormat &rowFormat)
+    : QObject(doc), m_doc(doc), m_rowFormat(rowFormat)
 {
     for (MosaicCells *earlier : doc->findChildren<MosaicCells *>(QString(), Qt::FindDirectChildrenOnly)) {
         if (earlier != this)
@@ -70,7 +69,7 @@ void MosaicCells::contentChanged(int, int, int)
 
 void MosaicCells::append(quint32 color, qint64 background)
 {
-    if (background >= 0 && m_backgrounds.size() < m_colors.size() + 1)
+    if (background >= 0 && m_backgrounds.empty())
         m_backgrounds.resize(m_colors.size(), -1); // the first cell with a background
     if (background >= 0 || !m_backgrounds.empty())
         m_backgrounds.push_back(background);
@@ -91,7 +90,7 @@ void MosaicCells::materialize(QTextDocument *doc)
     const std::unique_ptr<MosaicCells> owned(cells);
     // The text stays: every run of equal cells takes the format a fill cell
     // by cell gives it, so cursors and selections keep their places.
-    const QTextCharFormat row = textRunFormat(cells->m_font, cells->m_defaultColor);
+    const QTextCharFormat &row = cells->m_rowFormat;
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor c(doc);
@@ -143,7 +142,7 @@ FigureDocumentSink::FigureDocumentSink(QTextDocument *doc, QChar glyph, const QF
     m_cursor.setBlockCharFormat(m_rowFormat);
     m_run.reserve(1024);
     if (colours == Colours::KeepColours) {
-        m_cells = new MosaicCells(m_doc, glyph, font, defaultColor);
+        m_cells = new MosaicCells(m_doc, m_rowFormat);
         m_cells->setFilling(true);
     } else {
         m_formats.resize(kFormatSlots);
@@ -243,20 +242,13 @@ void FigureDocumentSink::append(quint32 color, qint64 background)
     if (m_cells) {
         // The row's glyphs go in at its end, in the row format.
         m_cells->append(color, background);
-        m_run.append(m_glyph);
-        if (m_rows == 0)
-            ++m_columns;
-        return;
-    }
-    if (!m_haveRun || color != m_runColor || background != m_runBackground) {
+    } else if (!m_haveRun || color != m_runColor || background != m_runBackground) {
         flushRun();
         m_runColor = color;
         m_runBackground = background;
         m_haveRun = true;
     }
     m_run.append(m_glyph);
-    if (m_rows == 0)
-        ++m_columns;
 }
 
 void FigureDocumentSink::flushRun()
@@ -306,11 +298,8 @@ void fillPictureTextDocument(QTextDocument &doc, const QString &text, const QFon
     QHash<quint32, QTextCharFormat> formats;
     auto formatFor = [&](quint32 color) -> const QTextCharFormat & {
         auto it = formats.find(color);
-        if (it == formats.end()) {
-            QTextCharFormat f = rowFormat;
-            f.setForeground(colorFrom24(color));
-            it = formats.insert(color, f);
-        }
+        if (it == formats.end())
+            it = formats.insert(color, FigureDocumentSink::cellFormat(rowFormat, color, -1));
         return *it;
     };
 

@@ -31,9 +31,9 @@ class MosaicCells : public QObject
 {
     Q_OBJECT
 public:
-    // Replaces the cells a document had. glyph, font and defaultColor are
-    // those of the fill (FigureDocumentSink).
-    MosaicCells(QTextDocument *doc, QChar glyph, const QFont &font, quint32 defaultColor);
+    // Replaces the cells a document had. rowFormat: the fill's format of a
+    // row (FigureDocumentSink), which the cells' colours are set on.
+    MosaicCells(QTextDocument *doc, const QTextCharFormat &rowFormat);
 
     // The cells kept for a document, or null when its formats hold the
     // colours (or it holds no mosaic).
@@ -51,7 +51,6 @@ public:
     void endRow();
     void setFilling(bool filling) { m_filling = filling; }
 
-    QChar glyph() const { return m_glyph; }
     int rows() const { return int(m_rowEnd.size()); }
     // Cells of row r: index rowBegin(r) .. rowEnd(r) - 1.
     size_t rowBegin(int r) const { return r == 0 ? 0 : m_rowEnd[size_t(r) - 1]; }
@@ -64,9 +63,7 @@ private:
     void contentChanged(int from, int removed, int added);
 
     QTextDocument *m_doc;
-    QChar m_glyph;
-    QFont m_font;
-    quint32 m_defaultColor;
+    QTextCharFormat m_rowFormat;
     std::vector<quint32> m_colors;
     std::vector<qint64> m_backgrounds; // empty: no cell has one
     std::vector<size_t> m_rowEnd;
@@ -140,7 +137,6 @@ private:
     static constexpr size_t kReserveBytes = size_t(16) << 20;
     std::unique_ptr<char[]> m_reserve;
     int m_rows = 0;
-    int m_columns = 0;
 };
 
 // Fills a document the way the text conversion fills the result's rich

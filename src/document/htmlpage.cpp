@@ -39,14 +39,7 @@ QString number(double v)
 
 QString cssColor(int c)
 {
-    static const char hex[] = "0123456789abcdef";
-    const int rgb[3] = {redOf(quint32(c)), greenOf(quint32(c)), blueOf(quint32(c))};
-    QString out(7, u'#');
-    for (int i = 0; i < 3; ++i) {
-        out[1 + 2 * i] = QLatin1Char(hex[rgb[i] >> 4]);
-        out[2 + 2 * i] = QLatin1Char(hex[rgb[i] & 15]);
-    }
-    return out;
+    return colorFrom24(quint32(c)).name();
 }
 
 QString cssString(const QString &s)

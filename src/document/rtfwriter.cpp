@@ -33,13 +33,18 @@ uchar cp1251Byte(char16_t c)
     return table.value(c, 0);
 }
 
+bool isFigureFont(const QString &family)
+{
+    return family.startsWith(QLatin1String("Quar Tessilor Figures"));
+}
+
 // Font charset of a family: 204 when it has Cyrillic or is not installed
 // here (the program's ramp fonts are Cyrillic), 0 otherwise. The figure
 // fonts hold pictures at ASCII codes: a reader must never swap them for a
 // Cyrillic font, so they are always 0.
 int fontCharset(const QString &family)
 {
-    if (family.startsWith(QLatin1String("Quar Tessilor Figures")))
+    if (isFigureFont(family))
         return 0;
     const QList<QFontDatabase::WritingSystem> systems = QFontDatabase::writingSystems(family);
     if (systems.isEmpty() || systems.contains(QFontDatabase::Cyrillic))
@@ -53,7 +58,7 @@ int fontCharset(const QString &family)
 // monospaced family; the figure fonts and other families stay \fnil.
 bool fixedPitchFont(const QString &family)
 {
-    if (family.startsWith(QLatin1String("Quar Tessilor Figures")))
+    if (isFigureFont(family))
         return false;
     return !monospaceStandIns(family).isEmpty() || QFontDatabase::isFixedPitch(family);
 }

@@ -40,6 +40,10 @@ public:
     QString fileName() const { return m_path; }
     // True when the path is a FIFO or a device written through as a stream.
     bool isStream() const { return m_stream; }
+    // While open, the file the bytes go to until commit(): the new file
+    // beside the path, or the path itself for a stream. For a writer that
+    // takes a file name (as QPrinter does) instead of this device.
+    QString writeName() const { return m_stream ? m_path : m_tempPath; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;

@@ -1184,11 +1184,8 @@ void cRichEdit::SelectAll()
 
 void cRichEdit::ShowStart()
 {
-    if (!m_edit)
-        return;
-    SetSelRange(0, 0);
-    m_edit->horizontalScrollBar()->setValue(m_edit->horizontalScrollBar()->minimum());
-    m_edit->verticalScrollBar()->setValue(m_edit->verticalScrollBar()->minimum());
+    if (m_edit)
+        setScrollPosition(QPoint(m_edit->horizontalScrollBar()->minimum(), m_edit->verticalScrollBar()->minimum()));
 }
 
 void cRichEdit::settleColours()

@@ -1,6 +1,7 @@
 #include "view/printwindow.h"
 
 #include "engine/options.h"
+#include "engine/outputfile.h"
 #include "engine/resample.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
@@ -25,13 +26,10 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScrollBar>
-#include <QTemporaryFile>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <sys/stat.h>
 
 namespace tessilor {
 
@@ -645,61 +643,6 @@ PrnForm::CopyOutcome PrnForm::printCopy(QPrinter &printer, const QString &device
     return CopyOutcome::Printed;
 }
 
-namespace {
-
-// A PDF is written beside its final name and put in place when complete, so
-// an earlier file is replaced whole or not at all, and a symbolic link at the
-// name is replaced rather than written through. Device files and pipes are
-// written to directly.
-class PdfTarget
-{
-public:
-    explicit PdfTarget(const QString &finalName) : m_final(finalName)
-    {
-        const QFileInfo info(finalName);
-        if (info.exists() && !info.isFile() && !info.isSymLink()) {
-            m_write = finalName;
-            return;
-        }
-        QTemporaryFile temp(finalName + QStringLiteral(".XXXXXX"));
-        temp.setAutoRemove(false);
-        if (temp.open()) {
-            m_write = temp.fileName();
-            m_temporary = true;
-            // Made like any new file of the user: read and write for the
-            // owner, the rest as the user's mask allows.
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::chmod(QFile::encodeName(m_write).constData(), 0666 & ~mask);
-        }
-    }
-    ~PdfTarget()
-    {
-        if (m_temporary && !m_committed)
-            QFile::remove(m_write);
-    }
-    PdfTarget(const PdfTarget &) = delete;
-    PdfTarget &operator=(const PdfTarget &) = delete;
-
-    // The file the printer writes; empty when none could be made.
-    QString writeName() const { return m_write; }
-    bool commit()
-    {
-        if (!m_temporary)
-            return true;
-        m_committed = std::rename(QFile::encodeName(m_write).constData(), QFile::encodeName(m_final).constData()) == 0;
-        return m_committed;
-    }
-
-private:
-    QString m_final;
-    QString m_write;
-    bool m_temporary = false;
-    bool m_committed = false;
-};
-
-} // namespace
-
 bool PrnForm::choosePdfFile(QPrinter &printer)
 {
     QString folder = pdfFolder(printer);
@@ -751,8 +694,10 @@ bool PrnForm::SendToPrinter()
         }
         // A PDF writer has one file per document: each copy gets its own.
         const QString name = pdfCopyFileName(pdfFile, c, copies);
-        PdfTarget target(name);
-        if (target.writeName().isEmpty()) {
+        // The file is replaced whole or not at all, and a link at its name
+        // is replaced, never written through.
+        OutputFile target(name);
+        if (!target.open(QIODevice::WriteOnly)) {
             showOutputError(name);
             ok = false;
             break;
