@@ -1,6 +1,7 @@
 #include "engine/ansiart.h"
 
 #include "engine/options.h"
+#include "engine/textcolors.h"
 
 #include <QIODevice>
 #include <algorithm>
@@ -117,8 +118,7 @@ void AnsiTextWriter::line(const char *from, const char *to)
         m_buffer.append(m_prefix);
         m_buffer.append(from, to - from);
     } else {
-        const QRgb *pixels = reinterpret_cast<const QRgb *>(m_grid.constScanLine(std::min(m_row, m_grid.height() - 1)));
-        const int lastColumn = m_grid.width() - 1;
+        const QRgb *pixels = pictureGridRow(m_grid, m_row);
         qint64 current = -1;
         int column = 0;
         for (const char *p = from; p < to;) {
@@ -126,7 +126,7 @@ void AnsiTextWriter::line(const char *from, const char *to)
             const char *q = p + 1;
             while (q < to && (static_cast<unsigned char>(*q) & 0xC0) == 0x80)
                 ++q;
-            const quint32 color = figureCellColor(pixels[std::min(column / m_perCell, lastColumn)], false);
+            const quint32 color = pictureCharColor(pixels, m_grid.width(), column, m_perCell);
             if (qint64(color) != current) {
                 appendForeground(m_buffer, color);
                 current = color;

@@ -20,11 +20,9 @@ std::vector<quint32> pictureTextColors(const QString &text, const QImage &grid, 
         return colors;
     const QImage img = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
     colors.reserve(size_t(text.size()));
-    const int lastRow = img.height() - 1;
-    const int lastColumn = img.width() - 1;
     int row = 0;
     int column = 0;
-    const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(0));
+    const QRgb *line = pictureGridRow(img, 0);
     const QChar *p = text.constData();
     const QChar *end = p + text.size();
     for (; p < end; ++p) {
@@ -33,11 +31,10 @@ std::vector<quint32> pictureTextColors(const QString &text, const QImage &grid, 
                 ++p;
             ++row;
             column = 0;
-            line = reinterpret_cast<const QRgb *>(img.constScanLine(std::min(row, lastRow)));
+            line = pictureGridRow(img, row);
             continue;
         }
-        const int x = std::min(column / charactersPerCell, lastColumn);
-        colors.push_back(figureCellColor(line[x], false));
+        colors.push_back(pictureCharColor(line, img.width(), column, charactersPerCell));
         ++column;
     }
     return colors;

@@ -2,7 +2,10 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <algorithm>
 #include <vector>
+
+#include "engine/figureconvert.h"
 
 class QIODevice;
 
@@ -23,6 +26,17 @@ int charactersPerColorCell(int method);
 // (j / charactersPerCell, i) of the grid; lines and characters past the
 // grid take its last row and column. CR LF, lone CR and lone LF end lines.
 std::vector<quint32> pictureTextColors(const QString &text, const QImage &grid, int charactersPerCell);
+
+// The rule above for one character, on a grid in QImage::Format_RGB32: the
+// pixels of line `row`'s grid row, and the colour of its character `column`.
+inline const QRgb *pictureGridRow(const QImage &rgb32, int row)
+{
+    return reinterpret_cast<const QRgb *>(rgb32.constScanLine(std::min(row, rgb32.height() - 1)));
+}
+inline quint32 pictureCharColor(const QRgb *gridRow, int gridWidth, int column, int charactersPerCell)
+{
+    return figureCellColor(gridRow[std::min(column / charactersPerCell, gridWidth - 1)], false);
+}
 
 // The colour file of a text result in the picture's colours: one line per
 // character in the form of the figure colour file (" 123 " CR LF). False
