@@ -53,6 +53,15 @@ QToolBar *makeBar(QWidget *parent, const QString &name)
     return bar;
 }
 
+// A bar of the window's top area, of a fixed height.
+QToolBar *addBar(QMainWindow *window, const QString &name, int height)
+{
+    QToolBar *bar = makeBar(window, name);
+    bar->setFixedHeight(height);
+    window->addToolBar(Qt::TopToolBarArea, bar);
+    return bar;
+}
+
 // A main tool bar button showing a command: caption under the icon.
 QToolButton *makeButton(QWidget *parent, const QString &name, QAction *command)
 {
@@ -184,6 +193,17 @@ void placeResolution(const GridFields &g, int x, int h)
     g.rows->setGeometry(x + labelWidth + 3, y, qMax(gap, 36), fieldH);
 }
 
+// Places a bar's grid fields from x on: the size list, the counts and the
+// proportional box. Returns the box's right edge.
+int placeGridFields(const GridFields &g, int x, int y, int comboH, int h)
+{
+    g.sizeList->setGeometry(x, y, 52, comboH);
+    placeResolution(g, x + 60, h);
+    const int boxLeft = g.rows->geometry().right() + 8;
+    g.proportional->setGeometry(boxLeft, 0, g.proportional->sizeHint().width() + 4, h);
+    return g.proportional->geometry().right();
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -288,9 +308,7 @@ MainCommands createMainCommands(QObject *owner)
 MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
 {
     MainBar m;
-    m.Toolbar1 = makeBar(window, QStringLiteral("Toolbar1"));
-    m.Toolbar1->setFixedHeight(kMainBarHeight);
-    window->addToolBar(Qt::TopToolBarArea, m.Toolbar1);
+    m.Toolbar1 = addBar(window, QStringLiteral("Toolbar1"), kMainBarHeight);
 
     m.openButton = makeButton(m.Toolbar1, QStringLiteral("open"), c.open);
     m.openMenu = attachMenu(m.openButton, QStringLiteral("openMenu"), {c.lastFile});
@@ -345,9 +363,7 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
 TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
 {
     TextBar t;
-    t.Toolbar2 = makeBar(window, QStringLiteral("Toolbar2"));
-    t.Toolbar2->setFixedHeight(kOptionBarHeight);
-    window->addToolBar(Qt::TopToolBarArea, t.Toolbar2);
+    t.Toolbar2 = addBar(window, QStringLiteral("Toolbar2"), kOptionBarHeight);
 
     t.Frame2 = named(new QFrame(t.Toolbar2), QStringLiteral("Frame2"));
     t.ImageCombo2 = named(new QComboBox(t.Frame2), QStringLiteral("ImageCombo2"),
@@ -389,9 +405,7 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
 FigureBar buildFigureBar(QMainWindow *window, const MainCommands &c)
 {
     FigureBar f;
-    f.Toolbar3 = makeBar(window, QStringLiteral("Toolbar3"));
-    f.Toolbar3->setFixedHeight(kOptionBarHeight);
-    window->addToolBar(Qt::TopToolBarArea, f.Toolbar3);
+    f.Toolbar3 = addBar(window, QStringLiteral("Toolbar3"), kOptionBarHeight);
 
     f.Frame4 = named(new QFrame(f.Toolbar3), QStringLiteral("Frame4"));
     f.grid = buildGridFields(f.Frame4, QStringLiteral("Combo2"), QStringLiteral("Label1"), QStringLiteral("Text4"),
@@ -500,12 +514,7 @@ void layoutTextBar(TextBar &t)
     const int fontWidth = listWidth(t.ImageCombo2, 146);
     t.ImageCombo2->setGeometry(x, y, fontWidth, comboH);
     x += fontWidth + 4;
-    t.grid.sizeList->setGeometry(x, y, 52, comboH);
-    x += 60;
-    placeResolution(t.grid, x, h);
-    x = t.grid.rows->geometry().right() + 8;
-    t.grid.proportional->setGeometry(x, 0, t.grid.proportional->sizeHint().width() + 4, h);
-    x = t.grid.proportional->geometry().right() + 4;
+    x = placeGridFields(t.grid, x, y, comboH, h) + 4;
     t.Frame2->setGeometry(0, 2, x, h);
 
     const int colorWidth =
@@ -550,12 +559,7 @@ void layoutFigureBar(FigureBar &f)
     const int comboH = 24;
     const int y = (h - comboH) / 2;
     int x = 4;
-    f.grid.sizeList->setGeometry(x, y, 52, comboH);
-    x += 60;
-    placeResolution(f.grid, x, h);
-    x = f.grid.rows->geometry().right() + 8;
-    f.grid.proportional->setGeometry(x, 0, f.grid.proportional->sizeHint().width() + 4, h);
-    x = f.grid.proportional->geometry().right() + 6;
+    x = placeGridFields(f.grid, x, y, comboH, h) + 6;
     f.ImageCombo3->setGeometry(x, y, listWidth(f.ImageCombo3, 150), comboH);
     x = f.ImageCombo3->geometry().right() + 6;
     f.Frame4->setGeometry(0, 2, x, h);

@@ -47,6 +47,11 @@ namespace tessilor {
 
 namespace {
 
+RunError gridMemoryError(int columns, int rows)
+{
+    return RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(columns).arg(rows)};
+}
+
 QString fileErrorReason(const QString &path, const QString &why)
 {
     return QStringLiteral("не удаётся записать файл %1 (%2).").arg(QDir::toNativeSeparators(path), why);
@@ -195,7 +200,7 @@ void TextForm::MakePicture(const RunRequest &request, const PicForm *picture)
     const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
     m_grid = makeGridImage(source, picture->displayImage(), g.width, g.height);
     if (m_grid.isNull())
-        throw RunError{QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(g.width).arg(g.height)};
+        throw gridMemoryError(g.width, g.height);
 }
 
 void TextForm::Characterize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
@@ -221,8 +226,7 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
     if (request.pictureColors) {
         colorGrid = tone ? makeGridImage(source, picture->displayImage(), 2 * m_grid.width(), m_grid.height()) : m_grid;
         if (colorGrid.isNull())
-            throw RunError{
-                QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
+            throw gridMemoryError(m_grid.width(), m_grid.height());
     }
 
     TextResult result;
@@ -234,8 +238,7 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
             throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
         const LumaGrid luma = makeLumaGrid(source, 2 * m_grid.width(), m_grid.height());
         if (luma.isNull())
-            throw RunError{
-                QStringLiteral("недостаточно памяти для сетки %1 x %2.").arg(m_grid.width()).arg(m_grid.height())};
+            throw gridMemoryError(m_grid.width(), m_grid.height());
         result = convertToToneText(luma, ramp, request.contrast, file, hooks);
     } else {
         result = convertToText(m_grid, request.ramp, request.contrast, file, hooks);
