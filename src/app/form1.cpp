@@ -383,12 +383,7 @@ quint32 Form1::textColor() const
 
 QString Form1::figureKey() const
 {
-    return m_figureBar.figureButton->property("key").toString();
-}
-
-QString Form1::figureFamily() const
-{
-    return m_figureBar.figureButton->property("tag").toString();
+    return figureButtonKey(m_figureCode);
 }
 
 void Form1::setFigure(const QString &family, int code)
@@ -398,8 +393,8 @@ void Form1::setFigure(const QString &family, int code)
     const QImage preview = renderFigurePreview(family, code, face);
     button->setIcon(QIcon(QPixmap::fromImage(preview)));
     button->setProperty("imageKey", figureImageKey(family, code));
-    button->setProperty("key", figureButtonKey(code));
-    button->setProperty("tag", family);
+    m_figureFamily = family;
+    m_figureCode = code;
     m_preview->optionsChanged();
 }
 
@@ -662,7 +657,7 @@ RunRequest Form1::runRequest() const
     r.contrast = qint16(m_textBar.Slider1->value());
     r.method = m_textBar.methodList->currentIndex();
     r.figureFamily = figureFamily();
-    r.figureKey = figureKey();
+    r.figureCode = m_figureCode;
     r.figureSizeText = m_figureBar.grid.sizeList->currentText();
     r.gray = m_figureBar.ImageCombo3->currentIndex() + 1 == 2;
     r.fill = m_figureBar.fillBox->isChecked();
@@ -759,7 +754,7 @@ void Form1::saveSettings()
         StoredOptions o;
         takeStoredChoices(o, m_bar, m_textBar, m_figureBar);
         o.figureFont = figureFamily();
-        o.figureCode = figureCodeFromKey(figureKey());
+        o.figureCode = m_figureCode;
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
         o.lastResultTip = resultTip(m_commands);

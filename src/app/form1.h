@@ -88,9 +88,9 @@ public:
     // colour; picking a swatch ends it.
     void setPictureColors();
     bool pictureColors() const { return m_pictureColors; }
-    // The figure button's key ("k" + code) and hidden font family.
+    // The figure button's key ("k" + code) and the figure's font family.
     QString figureKey() const;
-    QString figureFamily() const;
+    QString figureFamily() const { return m_figureFamily; }
     void setFigure(const QString &family, int code);
 
     // The window's outer minus inner height in twips, measured at load.
@@ -166,6 +166,8 @@ private:
     SwatchList m_swatches;
     int m_colorSwatch = 1;
     bool m_pictureColors = false;
+    QString m_figureFamily; // the figure chosen
+    int m_figureCode = 0;
     float m_nonClientHeight = 0;
     int m_storedState = 0;
     bool m_unloaded = false;

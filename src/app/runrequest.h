@@ -28,10 +28,11 @@ struct RunRequest {
     // its cell (tone method: of its half cell) instead of textColor.
     bool pictureColors = false;
 
-    // Figures: the figure font family, the figure button's key ("k" + code),
-    // the figure size list entry and the colour-mode list (grey or colour).
+    // Figures: the figure font family, the figure's code (0 when none is
+    // chosen), the figure size list entry and the colour-mode list (grey or
+    // colour).
     QString figureFamily;
-    QString figureKey;
+    int figureCode = 0;
     QString figureSizeText;
     bool gray = false;
     // Each cell's background painted so that figure and background together

@@ -290,7 +290,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
 
     m_font = resultFontOf(request.figureFamily, request.figureSizeText);
     m_pictureColors = false;
-    const int code = figureCodeFromKey(request.figureKey);
+    const int code = request.figureCode;
     if (code < 0 || code > 255)
         throw RunError{QStringLiteral("не выбрана фигура.")};
     m_glyph = codePageChar(code);
