@@ -374,7 +374,6 @@ int runDesktop(int argc, char **argv)
     }
 
     installFontSubstitutions();
-    globals::initPaths(dataFolder(), programFilesFolder(), figureFontFolder());
 
     // Qt's own dialogs and buttons speak Russian like the rest of the program.
     QTranslator qtTranslator;
