@@ -37,6 +37,7 @@
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tessilor {
 
@@ -194,23 +195,13 @@ void SingleInstance::onNewConnection()
                 const QByteArray line = socket->readLine();
                 socket->write(kAnswer);
                 socket->flush();
-                // The requests are carried out from the event loop, not from
-                // inside the socket's notification: opening a picture may
-                // show a dialog, whose loop could delete the socket.
                 if (line == kActivateMessage) {
-                    QMetaObject::invokeMethod(this, &SingleInstance::activateRequested, Qt::QueuedConnection);
+                    request(QString());
                 } else if (line.startsWith(kOpenPrefix) && line.endsWith('\n')) {
                     const QByteArray encoded = line.mid(kOpenPrefix.size(), line.size() - kOpenPrefix.size() - 1);
                     const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(encoded));
-                    if (!path.isEmpty()) {
-                        QMetaObject::invokeMethod(
-                            this,
-                            [this, path] {
-                                Q_EMIT activateRequested();
-                                Q_EMIT openRequested(path);
-                            },
-                            Qt::QueuedConnection);
-                    }
+                    if (!path.isEmpty())
+                        request(path);
                 }
             }
             // A line longer than any message is no message.
@@ -218,6 +209,33 @@ void SingleInstance::onNewConnection()
                 socket->abort();
         });
     }
+}
+
+void SingleInstance::request(const QString &path)
+{
+    if (m_holding) {
+        m_held.append(path);
+        return;
+    }
+    // From the event loop, not from inside the socket's notification:
+    // opening a picture may show a dialog, whose loop could delete the
+    // socket.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            Q_EMIT activateRequested();
+            if (!path.isEmpty())
+                Q_EMIT openRequested(path);
+        },
+        Qt::QueuedConnection);
+}
+
+void SingleInstance::deliverRequests()
+{
+    m_holding = false;
+    const QStringList held = std::exchange(m_held, {});
+    for (const QString &path : held)
+        request(path);
 }
 
 // ---------------------------------------------------------------------------
@@ -361,6 +379,7 @@ int runDesktop(int argc, char **argv)
 
     const QString picture = pictureArgument(QApplication::arguments().mid(1));
     SingleInstance guard;
+    guard.holdRequests();
     switch (guard.start(picture)) {
     case SingleInstance::Start::First:
         break;
@@ -400,6 +419,7 @@ int runDesktop(int argc, char **argv)
     QTimer::singleShot(0, &form, [] { shareFontsWithOtherApplications(); });
     // Before any file a later copy hands over.
     opener->open(picture);
+    guard.deliverRequests();
     return app.exec();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 class QSocketNotifier;
@@ -49,6 +50,12 @@ public:
     QString lockPath() const;
     QString socketPath() const;
 
+    // Requests of later copies that arrive from now on wait, in order, until
+    // deliverRequests(): a copy still starting has no one to carry them out
+    // yet (its start-up lets events through).
+    void holdRequests() { m_holding = true; }
+    void deliverRequests();
+
     // How long a later copy waits for the first copy's answer.
     static constexpr int kAnswerTimeoutMs = 5000;
 
@@ -61,8 +68,13 @@ Q_SIGNALS:
 private:
     void onNewConnection();
     bool notifyRunningCopy(const QByteArray &message);
+    // Carries out a request from the event loop: opening path, or showing
+    // this copy when path is empty.
+    void request(const QString &path);
 
     QString m_folder;
+    bool m_holding = false;
+    QStringList m_held;
     int m_lockFd = -1;
     QLocalServer *m_server = nullptr;
 };
