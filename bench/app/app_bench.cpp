@@ -11,7 +11,7 @@
 //    and waits for the options to settle.
 // Both also report the longest pause of the event loop during the run
 // (counter max_gap_ms), which shows that the window keeps repainting.
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/livepreview.h"
 #include "support/desktopbench.h"
 #include "support/findchild.h"
@@ -42,7 +42,7 @@ namespace {
 const QTemporaryDir *g_home = nullptr;
 QString g_jpeg;
 QString g_jpeg24;
-std::unique_ptr<Form1> g_form;
+std::unique_ptr<MainWindow> g_form;
 
 QString makeJpeg(int width = 5120, int height = 2880, const char *name = "photo.jpg")
 {
@@ -60,26 +60,26 @@ QString makeJpeg(int width = 5120, int height = 2880, const char *name = "photo.
     return path;
 }
 
-Form1 *form()
+MainWindow *form()
 {
     if (!g_form) {
-        g_form = std::make_unique<Form1>();
+        g_form = std::make_unique<MainWindow>();
         g_form->showAsStored();
-        g_form->LoadImage(g_jpeg);
-        g_form->CheckOpen();
+        g_form->loadPicture(g_jpeg);
+        g_form->updateOpenState();
     }
     return g_form.get();
 }
 
-void setMode(Form1 *f, int index)
+void setMode(MainWindow *f, int index)
 {
     apptest::child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(index);
-    f->ImageCombo1_Click();
+    f->modeChosen();
 }
 
 void BM_StartToResult(benchmark::State &state)
 {
-    Form1 *f = form();
+    MainWindow *f = form();
     setMode(f, 0);
     QToolButton *go = apptest::child<QToolButton>(f, "go");
     double maxGap = 0;
@@ -104,7 +104,7 @@ BENCHMARK(BM_StartToResult)->UseManualTime()->Unit(benchmark::kMillisecond)->Ite
 
 void stopLatency(benchmark::State &state, int mode)
 {
-    Form1 *f = form();
+    MainWindow *f = form();
     setMode(f, mode);
     QToolButton *go = apptest::child<QToolButton>(f, "go");
     double maxGap = 0;
@@ -118,7 +118,8 @@ void stopLatency(benchmark::State &state, int mode)
         QTimer poll;
         poll.setInterval(0);
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (Form1::imageKey(go) != QLatin1String("canc") || apptest::child<Progress>(f, "Progress1")->percent() < 1)
+            if (MainWindow::imageKey(go) != QLatin1String("canc") ||
+                apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
             sinceStop.start();
@@ -156,10 +157,10 @@ BENCHMARK(BM_StopLatencyText)->UseManualTime()->Unit(benchmark::kMillisecond)->I
 
 void BM_LivePreview(benchmark::State &state)
 {
-    auto f = std::make_unique<Form1>();
+    auto f = std::make_unique<MainWindow>();
     f->showAsStored();
-    f->LoadImage(g_jpeg24);
-    f->CheckOpen();
+    f->loadPicture(g_jpeg24);
+    f->updateOpenState();
     setMode(f.get(), 0);
     apptest::child<QLineEdit>(f.get(), "Text1")->setText(QStringLiteral("160"));
     apptest::child<QLineEdit>(f.get(), "Text2")->setText(QStringLiteral("53"));

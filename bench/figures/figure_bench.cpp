@@ -12,7 +12,7 @@
 // offered (how long a stop can wait); and peak_rss_mib, the
 // process's peak resident memory so far (run one size per process to read
 // it for that size alone).
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/resultfile.h"
 #include "support/desktopbench.h"
 #include "support/findchild.h"
@@ -42,7 +42,7 @@ namespace {
 
 const QTemporaryDir *g_home = nullptr;
 QString g_photo;
-std::unique_ptr<Form1> g_form;
+std::unique_ptr<MainWindow> g_form;
 
 // A picture with the structure of a photograph: soft colour gradients,
 // round highlights and fine grain, saved as JPEG.
@@ -80,16 +80,16 @@ QString makePhoto()
     return path;
 }
 
-Form1 *form()
+MainWindow *form()
 {
     if (!g_form) {
-        g_form = std::make_unique<Form1>();
+        g_form = std::make_unique<MainWindow>();
         g_form->showAsStored();
-        g_form->LoadImage(g_photo);
-        g_form->CheckOpen();
+        g_form->loadPicture(g_photo);
+        g_form->updateOpenState();
         // Figure mode.
         apptest::child<QComboBox>(g_form.get(), "ImageCombo1")->setCurrentIndex(1);
-        g_form->ImageCombo1_Click();
+        g_form->modeChosen();
     }
     return g_form.get();
 }
@@ -104,7 +104,7 @@ double peakRssMiB()
 void BM_FigureStartToResult(benchmark::State &state)
 {
     const int n = int(state.range(0));
-    Form1 *f = form();
+    MainWindow *f = form();
     QToolButton *go = apptest::child<QToolButton>(f, "go");
     const bool gray = state.range(1) != 0;
     apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(gray ? 1 : 0);
@@ -124,7 +124,7 @@ void BM_FigureStartToResult(benchmark::State &state)
         maxGap = qMax(maxGap, double(gaps.maxGap));
         runGap = qMax(runGap, double(gaps.maxArmedGap));
         state.SetIterationTime(seconds);
-        TextForm *result = f->existingTextForm();
+        ResultWindow *result = f->existingResultWindow();
         if (globals::GridRows != n || globals::GridColumns != n || globals::ResultKind != 2)
             state.SkipWithError("the run did not produce the full figure grid");
         else if (!result || !result->isVisible())
@@ -151,19 +151,19 @@ BENCHMARK(BM_FigureStartToResult)
 
 void BM_FigureResultToPng(benchmark::State &state)
 {
-    Form1 *f = form();
+    MainWindow *f = form();
     apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(0);
     apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
     apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("1024"));
     QTest::mouseClick(apptest::child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
-    TextForm *result = f->existingTextForm();
+    ResultWindow *result = f->existingResultWindow();
     if (globals::GridRows != 1024 || !result) {
         state.SkipWithError("no 1024 x 1024 result");
         return;
     }
     const QString path = g_home->filePath(QStringLiteral("mosaic.png"));
     for (auto _ : state) {
-        if (!saveResultFile(path, result->rEdit(), result->printSource(), QPageLayout()).saved)
+        if (!saveResultFile(path, result->richText(), result->printSource(), QPageLayout()).saved)
             state.SkipWithError("the picture was not saved");
     }
     state.counters["file_mib"] = double(QFileInfo(path).size()) / (1024.0 * 1024.0);

@@ -1,7 +1,7 @@
 // Benchmarks of the rich text control with the biggest results the
 // conversions make: a 1024 x 1024 figure mosaic and 1024 lines of text.
 //   richtext_bench --benchmark_filter=FigureFill   (peak memory: /usr/bin/time -v)
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "richtext/textzoom.h"
 #include "document/documentfill.h"
 #include "document/htmlpage.h"
@@ -52,7 +52,7 @@ const QImage &photoGrid()
 
 struct Control {
     QWidget parent;
-    cRichEdit rich;
+    RichTextControl rich;
     Control()
     {
         parent.resize(800, 600);

@@ -29,7 +29,7 @@ QImage photo()
 
 struct Window {
     QMdiArea area;
-    PicForm *form = new PicForm;
+    ImageWindow *form = new ImageWindow;
     Window()
     {
         area.resize(1200, 900);
@@ -59,8 +59,8 @@ void BM_ZoomHundredThenFit(benchmark::State &state)
 {
     Window &w = window();
     for (auto _ : state) {
-        w.form->mnuV_Click(3);
-        w.form->mnuV_Click(9);
+        w.form->chooseZoomItem(3);
+        w.form->chooseZoomItem(9);
     }
 }
 BENCHMARK(BM_ZoomHundredThenFit)->Unit(benchmark::kMillisecond);
@@ -70,9 +70,9 @@ void BM_ZoomFiveHundred(benchmark::State &state)
 {
     Window &w = window();
     for (auto _ : state) {
-        w.form->mnuV_Click(0);
+        w.form->chooseZoomItem(0);
         state.PauseTiming();
-        w.form->mnuV_Click(9);
+        w.form->chooseZoomItem(9);
         state.ResumeTiming();
     }
 }
@@ -82,7 +82,7 @@ BENCHMARK(BM_ZoomFiveHundred)->Unit(benchmark::kMillisecond);
 void BM_Pan(benchmark::State &state)
 {
     Window &w = window();
-    w.form->mnuV_Click(3);
+    w.form->chooseZoomItem(3);
     QScrollBar *h = w.form->hScroll();
     int v = 0;
     for (auto _ : state) {

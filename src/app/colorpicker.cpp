@@ -13,7 +13,7 @@
 using namespace tessilor;
 using namespace tessilor::colormenu;
 
-ColorMenu::ColorMenu(SwatchList *list, QWidget *owner)
+ColorPicker::ColorPicker(SwatchList *list, QWidget *owner)
     : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint), m_list(list), m_owner(owner)
 {
     // A thin line around the window sets it apart from what lies below.
@@ -22,23 +22,23 @@ ColorMenu::ColorMenu(SwatchList *list, QWidget *owner)
     setObjectName(QStringLiteral("ColorMenu"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Цвет текста"));
-    Form_Load();
+    fillPalette();
 }
 
-QToolButton *ColorMenu::paletteButton(int index) const
+QToolButton *ColorPicker::paletteButton(int index) const
 {
     return index >= 1 && index <= m_buttons.size() ? m_buttons[index - 1] : nullptr;
 }
 
-void ColorMenu::Form_Load()
+void ColorPicker::fillPalette()
 {
     const int buttons = m_list ? m_list->count() : 0;
     const BarGrid grid = wrappedBarGrid(buttons, kInnerWidth, kButtonWidth);
 
-    Toolbar1 = new QWidget(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    m_paletteBar = new QWidget(this);
+    m_paletteBar->setObjectName(QStringLiteral("Toolbar1"));
     for (int i = 1; i <= buttons; ++i) {
-        auto *b = new QToolButton(Toolbar1);
+        auto *b = new QToolButton(m_paletteBar);
         b->setObjectName(QStringLiteral("Toolbar1_%1").arg(i));
         b->setAutoRaise(true);
         b->setIconSize(QSize(16, 16));
@@ -47,20 +47,20 @@ void ColorMenu::Form_Load()
         const int row = (i - 1) / grid.columns;
         b->setGeometry(twipsToPixels(col * kButtonWidth), twipsToPixels(row * kButtonHeight),
                        twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
-        connect(b, &QToolButton::clicked, this, [this, i] { Toolbar1_ButtonClick(i); });
+        connect(b, &QToolButton::clicked, this, [this, i] { swatchClicked(i); });
         m_buttons.append(b);
     }
     const int paletteHeight = grid.rows * kButtonHeight;
-    Toolbar1->setGeometry(0, 0, twipsToPixels(kInnerWidth), twipsToPixels(paletteHeight));
+    m_paletteBar->setGeometry(0, 0, twipsToPixels(kInnerWidth), twipsToPixels(paletteHeight));
 
-    Toolbar2 = new QWidget(this);
-    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
-    m_other = new QToolButton(Toolbar2);
+    m_otherColorBar = new QWidget(this);
+    m_otherColorBar->setObjectName(QStringLiteral("Toolbar2"));
+    m_other = new QToolButton(m_otherColorBar);
     m_other->setObjectName(QStringLiteral("Toolbar2_1"));
     m_other->setAutoRaise(true);
     m_other->setText(QStringLiteral("    Другой цвет    "));
     m_other->adjustSize();
-    connect(m_other, &QToolButton::clicked, this, [this] { Toolbar2_ButtonClick(); });
+    connect(m_other, &QToolButton::clicked, this, [this] { otherColorClicked(); });
 
     // The other-colour bar is as wide as its button and centred.
     const int barWidth = pixelsToTwips(m_other->width());
@@ -68,15 +68,15 @@ void ColorMenu::Form_Load()
     int innerHeight = colorMenuInnerHeight(grid.rows, barHeight);
     const int barTop = paletteHeight + (innerHeight - paletteHeight - barHeight) / 2;
     const int barLeft = centredBarLeft(kInnerWidth, barWidth);
-    Toolbar2->setGeometry(twipsToPixels(barLeft), twipsToPixels(barTop), m_other->width(), m_other->height());
+    m_otherColorBar->setGeometry(twipsToPixels(barLeft), twipsToPixels(barTop), m_other->width(), m_other->height());
     m_other->move(0, 0);
 
     // "По изображению", the picture's own colours: a swatch button of the
     // palette's size at the right end of the other-colour bar's row (below
     // it when the row has no room left).
-    Toolbar3 = new QWidget(this);
-    Toolbar3->setObjectName(QStringLiteral("Toolbar3"));
-    m_picture = new QToolButton(Toolbar3);
+    m_pictureBar = new QWidget(this);
+    m_pictureBar->setObjectName(QStringLiteral("Toolbar3"));
+    m_picture = new QToolButton(m_pictureBar);
     m_picture->setObjectName(QStringLiteral("Toolbar3_1"));
     m_picture->setAutoRaise(true);
     m_picture->setIconSize(QSize(16, 16));
@@ -97,26 +97,26 @@ void ColorMenu::Form_Load()
         pictureTop = barTop + barHeight;
         innerHeight = std::max(innerHeight, pictureTop + kButtonHeight);
     }
-    Toolbar3->setGeometry(twipsToPixels(pictureLeft), twipsToPixels(std::max(pictureTop, paletteHeight)),
-                          twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
+    m_pictureBar->setGeometry(twipsToPixels(pictureLeft), twipsToPixels(std::max(pictureTop, paletteHeight)),
+                              twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
 
     setFixedSize(twipsToPixels(kInnerWidth), twipsToPixels(innerHeight));
 }
 
-void ColorMenu::Toolbar1_ButtonClick(int index)
+void ColorPicker::swatchClicked(int index)
 {
     close();
     Q_EMIT swatchPicked(index);
 }
 
-void ColorMenu::Toolbar2_ButtonClick()
+void ColorPicker::otherColorClicked()
 {
     if (m_choosing)
         return;
     quint32 color = rgbValue(255, 0, 0); // the dialog always opens on red
     hide();
 
-    QPointer<ColorMenu> self(this);
+    QPointer<ColorPicker> self(this);
     m_choosing = true;
     const bool ok = ShowColorDialog(color, m_owner);
     if (!self) // the owner was destroyed while the dialog was open
@@ -131,7 +131,7 @@ void ColorMenu::Toolbar2_ButtonClick()
         Q_EMIT swatchPicked(picked);
 }
 
-void ColorMenu::keyPressEvent(QKeyEvent *event)
+void ColorPicker::keyPressEvent(QKeyEvent *event)
 {
     // Escape dismisses the picker like a drop-down menu, picking nothing.
     if (event->key() == Qt::Key_Escape) {
@@ -141,7 +141,7 @@ void ColorMenu::keyPressEvent(QKeyEvent *event)
     QFrame::keyPressEvent(event);
 }
 
-void ColorMenu::closeEvent(QCloseEvent *event)
+void ColorPicker::closeEvent(QCloseEvent *event)
 {
     // While the colour dialog is open the picker stays alive (hidden); it
     // closes itself once the dialog has given its answer.

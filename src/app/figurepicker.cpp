@@ -31,7 +31,7 @@ QRect pixelRect(TwipPos p, int width, int height)
 
 } // namespace
 
-Figures::Figures(QWidget *owner) : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
+FigurePicker::FigurePicker(QWidget *owner) : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint)
 {
     // A thin line around the window sets it apart from what lies below.
     setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -54,41 +54,41 @@ Figures::Figures(QWidget *owner) : QFrame(owner, Qt::Tool | Qt::FramelessWindowH
     tmpl->setAutoFillBackground(true);
     setLabelBackground(tmpl, windowColor());
     tmpl->hide();
-    Label1.append(tmpl);
+    m_labels.append(tmpl);
     m_codes.append(0);
     m_families.append(QString());
 
-    Form_Load();
+    fillFigures();
 }
 
-QLabel *Figures::label(int index) const
+QLabel *FigurePicker::label(int index) const
 {
-    return index >= 0 && index < Label1.size() ? Label1[index] : nullptr;
+    return index >= 0 && index < m_labels.size() ? m_labels[index] : nullptr;
 }
 
-int Figures::codeOf(int index) const
+int FigurePicker::codeOf(int index) const
 {
     return index >= 0 && index < m_codes.size() ? m_codes[index] : 0;
 }
 
-QString Figures::familyOf(int index) const
+QString FigurePicker::familyOf(int index) const
 {
     return index >= 0 && index < m_families.size() ? m_families[index] : QString();
 }
 
-void Figures::Form_Load()
+void FigurePicker::fillFigures()
 {
     for (int f = 1; f <= 2; ++f) {
         const QString family = figureFamily(f);
         for (int code = kFirstFigureCode; code <= kLastFigureCode; ++code)
-            MakeFig(family, qint16(code), QString());
+            addFigure(family, qint16(code), QString());
     }
 }
 
-void Figures::MakeFig(const QString &fontName, qint16 code, const QString &tip)
+void FigurePicker::addFigure(const QString &fontName, qint16 code, const QString &tip)
 {
-    const int n = int(Label1.size());
-    const QLabel *tmpl = Label1.first();
+    const int n = int(m_labels.size());
+    const QLabel *tmpl = m_labels.first();
 
     auto *l = new QLabel(this);
     l->setObjectName(QStringLiteral("Label1_%1").arg(n));
@@ -108,7 +108,7 @@ void Figures::MakeFig(const QString &fontName, qint16 code, const QString &tip)
 
     QRect r = tmpl->geometry();
     if (n > 1) {
-        const QLabel *prev = Label1[n - 1];
+        const QLabel *prev = m_labels[n - 1];
         const TwipPos prevPos{pixelsToTwips(prev->x()), pixelsToTwips(prev->y())};
         const TwipPos p = nextFigureLabelPos(prevPos, pixelsToTwips(prev->width()), pixelsToTwips(width()));
         r.moveTopLeft(QPoint(twipsToPixels(p.left), twipsToPixels(p.top)));
@@ -117,25 +117,25 @@ void Figures::MakeFig(const QString &fontName, qint16 code, const QString &tip)
     l->installEventFilter(this);
     l->show();
 
-    Label1.append(l);
+    m_labels.append(l);
     m_codes.append(code);
     m_families.append(fontName);
 }
 
-bool Figures::eventFilter(QObject *watched, QEvent *event)
+bool FigurePicker::eventFilter(QObject *watched, QEvent *event)
 {
     auto *l = qobject_cast<QLabel *>(watched);
-    const int index = l ? int(Label1.indexOf(l)) : -1;
+    const int index = l ? int(m_labels.indexOf(l)) : -1;
     if (index > 0) {
         switch (event->type()) {
         case QEvent::MouseMove:
         case QEvent::Enter:
-            Label1_MouseMove(index);
+            hoverFigure(index);
             break;
         case QEvent::MouseButtonRelease: {
             auto *me = static_cast<QMouseEvent *>(event);
             if (me->button() == Qt::LeftButton && l->rect().contains(me->position().toPoint())) {
-                Label1_Click(index);
+                pickFigure(index);
                 return true;
             }
             break;
@@ -147,15 +147,15 @@ bool Figures::eventFilter(QObject *watched, QEvent *event)
     return QFrame::eventFilter(watched, event);
 }
 
-void Figures::leaveEvent(QEvent *event)
+void FigurePicker::leaveEvent(QEvent *event)
 {
     // Nothing stays highlighted once the pointer has left the picker.
-    for (QLabel *l : std::as_const(Label1))
+    for (QLabel *l : std::as_const(m_labels))
         setLabelBackground(l, windowColor());
     QFrame::leaveEvent(event);
 }
 
-void Figures::keyPressEvent(QKeyEvent *event)
+void FigurePicker::keyPressEvent(QKeyEvent *event)
 {
     // Escape dismisses the picker like a drop-down menu, picking nothing.
     if (event->key() == Qt::Key_Escape) {
@@ -165,7 +165,7 @@ void Figures::keyPressEvent(QKeyEvent *event)
     QFrame::keyPressEvent(event);
 }
 
-void Figures::Label1_Click(int index)
+void FigurePicker::pickFigure(int index)
 {
     const QString family = m_families[index];
     const int code = m_codes[index];
@@ -174,15 +174,15 @@ void Figures::Label1_Click(int index)
     Q_EMIT figurePicked(family, code);
 }
 
-void Figures::Label1_MouseMove(int index)
+void FigurePicker::hoverFigure(int index)
 {
     const QColor hover = hoverColor();
     const QColor normal = windowColor();
-    for (int c = 0; c < Label1.size(); ++c)
-        setLabelBackground(Label1[c], c == index ? hover : normal);
+    for (int c = 0; c < m_labels.size(); ++c)
+        setLabelBackground(m_labels[c], c == index ? hover : normal);
 }
 
-void Figures::setLabelBackground(QLabel *label, const QColor &color)
+void FigurePicker::setLabelBackground(QLabel *label, const QColor &color)
 {
     QPalette pal = label->palette();
     if (pal.color(QPalette::Window) == color)

@@ -12,18 +12,18 @@ class QLabel;
 // 126 of each, 188 in all). A click on a glyph picks it: figurePicked carries
 // the font's family name and the character code, and the picker closes.
 // The window deletes itself when it closes; hold it in a QPointer.
-class Figures : public QFrame
+class FigurePicker : public QFrame
 {
     Q_OBJECT
 public:
-    explicit Figures(QWidget *owner);
+    explicit FigurePicker(QWidget *owner);
 
     // Adds one glyph label for the character code of the given font, placed
     // after the previous label (wrapping at the inner width).
-    void MakeFig(const QString &fontName, qint16 code, const QString &tip);
+    void addFigure(const QString &fontName, qint16 code, const QString &tip);
 
     // Glyph labels including the hidden template at index 0.
-    int labelCount() const { return int(Label1.size()); }
+    int labelCount() const { return int(m_labels.size()); }
     QLabel *label(int index) const;
     int codeOf(int index) const;
     QString familyOf(int index) const;
@@ -37,12 +37,12 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
-    void Form_Load();
-    void Label1_Click(int index);
-    void Label1_MouseMove(int index);
+    void fillFigures();
+    void pickFigure(int index);
+    void hoverFigure(int index);
     void setLabelBackground(QLabel *label, const QColor &color);
 
-    QList<QLabel *> Label1; // index 0 is the hidden template
+    QList<QLabel *> m_labels; // index 0 is the hidden template
     QList<int> m_codes;
     QStringList m_families;
 };

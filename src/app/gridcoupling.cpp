@@ -42,8 +42,8 @@ void GridCoupling::fieldChanged(QLineEdit *field)
     if (!g.proportional->isChecked())
         return;
     const bool columns = field == g.columns;
-    const ml::GridField which = text ? (columns ? ml::GridField::Text1 : ml::GridField::Text2)
-                                     : (columns ? ml::GridField::Text4 : ml::GridField::Text5);
+    const ml::GridField which = text ? (columns ? ml::GridField::TextColumns : ml::GridField::TextRows)
+                                     : (columns ? ml::GridField::FigureColumns : ml::GridField::FigureRows);
     QLineEdit *partner = columns ? g.rows : g.columns;
     if (const auto partnerText = ml::coupledPartnerText(which, field->text(), globals::ImageAspect))
         partner->setText(*partnerText);
@@ -53,10 +53,10 @@ void GridCoupling::publishDisplaySize(int pw, int ph)
 {
     const ml::PublishedSize s = ml::publishedSize(pw, ph);
     globals::ImageAspect = s.aspect;
-    m_text.columns->setText(s.text1);
-    m_text.rows->setText(s.text2);
-    m_figures.columns->setText(s.text4);
-    m_figures.rows->setText(s.text5);
+    m_text.columns->setText(s.textColumns);
+    m_text.rows->setText(s.textRows);
+    m_figures.columns->setText(s.figureColumns);
+    m_figures.rows->setText(s.figureRows);
 }
 
 } // namespace tessilor

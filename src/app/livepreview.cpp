@@ -28,15 +28,15 @@ void LivePreview::watch(const MainBar &bar, const TextBar &text, const FigureBar
         optionsChanged();
     });
     auto changed = [this] { optionsChanged(); };
-    connect(bar.ImageCombo1, &QComboBox::activated, this, changed);
+    connect(bar.modeList, &QComboBox::activated, this, changed);
     for (QComboBox *list :
-         {text.ImageCombo2, text.grid.sizeList, text.methodList, figures.grid.sizeList, figures.ImageCombo3})
+         {text.fontList, text.grid.sizeList, text.methodList, figures.grid.sizeList, figures.colorModeList})
         connect(list, &QComboBox::currentIndexChanged, this, changed);
     for (const GridFields *g : {&text.grid, &figures.grid}) {
         for (QLineEdit *field : {g->columns, g->rows})
             connect(field, &QLineEdit::textChanged, this, [this] { optionsChanged(true); });
     }
-    connect(text.Slider1, &QSlider::valueChanged, this, changed);
+    connect(text.contrastSlider, &QSlider::valueChanged, this, changed);
     connect(figures.fillBox, &QCheckBox::toggled, this, changed);
 }
 

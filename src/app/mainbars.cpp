@@ -308,50 +308,46 @@ MainCommands createMainCommands(QObject *owner)
 MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
 {
     MainBar m;
-    m.Toolbar1 = addBar(window, QStringLiteral("Toolbar1"), kMainBarHeight);
+    m.toolBar = addBar(window, QStringLiteral("Toolbar1"), kMainBarHeight);
 
-    m.openButton = makeButton(m.Toolbar1, QStringLiteral("open"), c.open);
+    m.openButton = makeButton(m.toolBar, QStringLiteral("open"), c.open);
     m.openMenu = attachMenu(m.openButton, QStringLiteral("openMenu"), {c.lastFile});
-    m.masButton = makeButton(m.Toolbar1, QStringLiteral("mas"), c.zoom);
-    m.goButton = makeButton(m.Toolbar1, QStringLiteral("go"), c.go);
-    m.resultButton = makeButton(m.Toolbar1, QStringLiteral("result"), c.result);
+    m.masButton = makeButton(m.toolBar, QStringLiteral("mas"), c.zoom);
+    m.goButton = makeButton(m.toolBar, QStringLiteral("go"), c.go);
+    m.resultButton = makeButton(m.toolBar, QStringLiteral("result"), c.result);
     m.resultMenu =
         attachMenu(m.resultButton, QStringLiteral("resultMenu"), {c.toFile, c.toClipboard, c.toWord, nullptr, c.print});
 
     // Positions 1..17 of the bar; placeholders reserve room for the mode
     // frame (6..12) and mark where the progress bar starts (17).
-    auto separator = [&m] { return makeSeparator(m.Toolbar1, 4, kMainBarHeight - 8); };
-    m.positions = {nullptr,
-                   m.openButton,
-                   m.masButton,
-                   separator(),
-                   makePlaceholder(m.Toolbar1, 0),
-                   makePlaceholder(m.Toolbar1, 0)};
+    auto separator = [&m] { return makeSeparator(m.toolBar, 4, kMainBarHeight - 8); };
+    m.positions = {
+        nullptr, m.openButton, m.masButton, separator(), makePlaceholder(m.toolBar, 0), makePlaceholder(m.toolBar, 0)};
     for (int i = 6; i <= 12; ++i)
-        m.positions.append(makePlaceholder(m.Toolbar1, 25));
-    m.positions.append(separator());                    // 13
-    m.positions.append(m.goButton);                     // 14
-    m.positions.append(m.resultButton);                 // 15
-    m.positions.append(separator());                    // 16
-    m.positions.append(makePlaceholder(m.Toolbar1, 0)); // 17
+        m.positions.append(makePlaceholder(m.toolBar, 25));
+    m.positions.append(separator());                   // 13
+    m.positions.append(m.goButton);                    // 14
+    m.positions.append(m.resultButton);                // 15
+    m.positions.append(separator());                   // 16
+    m.positions.append(makePlaceholder(m.toolBar, 0)); // 17
     for (int i = 1; i < m.positions.size(); ++i)
         m.positions[i]->setProperty("position", i);
 
-    m.Frame1 = named(new QFrame(m.Toolbar1), QStringLiteral("Frame1"));
-    m.Label11 = named(new QLabel(QStringLiteral("Вид символизации:"), m.Frame1), QStringLiteral("Label11"));
-    m.ImageCombo1 = named(new QComboBox(m.Frame1), QStringLiteral("ImageCombo1"),
-                          QStringLiteral("Способ символизации изображения"));
+    m.modeFrame = named(new QFrame(m.toolBar), QStringLiteral("Frame1"));
+    m.modeLabel = named(new QLabel(QStringLiteral("Вид символизации:"), m.modeFrame), QStringLiteral("Label11"));
+    m.modeList = named(new QComboBox(m.modeFrame), QStringLiteral("ImageCombo1"),
+                       QStringLiteral("Способ символизации изображения"));
 
-    m.autoPreview = named(new QCheckBox(QStringLiteral("Автопросмотр"), m.Toolbar1), QStringLiteral("autoPreview"),
+    m.autoPreview = named(new QCheckBox(QStringLiteral("Автопросмотр"), m.toolBar), QStringLiteral("autoPreview"),
                           QStringLiteral("Обновлять открытый результат при каждом изменении настроек"));
 
-    m.Progress1 = named(new Progress(m.Toolbar1), QStringLiteral("Progress1"));
-    m.Progress1->hide();
+    m.progressBar = named(new Progress(m.toolBar), QStringLiteral("Progress1"));
+    m.progressBar->hide();
 
-    m.Toolbar6 = makeBar(m.Toolbar1, QStringLiteral("Toolbar6"));
-    m.Toolbar6->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m.helpSeparator = makeSeparator(m.Toolbar6, 4, kMainBarHeight - 12);
-    m.helpButton = makeButton(m.Toolbar6, QStringLiteral("help"), c.help);
+    m.helpBar = makeBar(m.toolBar, QStringLiteral("Toolbar6"));
+    m.helpBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m.helpSeparator = makeSeparator(m.helpBar, 4, kMainBarHeight - 12);
+    m.helpButton = makeButton(m.helpBar, QStringLiteral("help"), c.help);
     m.helpMenu = attachMenu(m.helpButton, QStringLiteral("helpMenu"), {c.helpContents, c.about});
     m.helpSeparator->setGeometry(0, 0, 9, kMainBarHeight - 4);
     // The keys work wherever the focus is in the window, also for the
@@ -363,38 +359,39 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
 TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
 {
     TextBar t;
-    t.Toolbar2 = addBar(window, QStringLiteral("Toolbar2"), kOptionBarHeight);
+    t.toolBar = addBar(window, QStringLiteral("Toolbar2"), kOptionBarHeight);
 
-    t.Frame2 = named(new QFrame(t.Toolbar2), QStringLiteral("Frame2"));
-    t.ImageCombo2 = named(new QComboBox(t.Frame2), QStringLiteral("ImageCombo2"),
-                          QStringLiteral("Шрифт как источник буквенных символов"));
-    t.grid = buildGridFields(t.Frame2, QStringLiteral("Combo1"), QStringLiteral("Label2"), QStringLiteral("Text1"),
-                             QStringLiteral("Text2"), QStringLiteral("Check1"));
+    t.optionsFrame = named(new QFrame(t.toolBar), QStringLiteral("Frame2"));
+    t.fontList = named(new QComboBox(t.optionsFrame), QStringLiteral("ImageCombo2"),
+                       QStringLiteral("Шрифт как источник буквенных символов"));
+    t.grid = buildGridFields(t.optionsFrame, QStringLiteral("Combo1"), QStringLiteral("Label2"),
+                             QStringLiteral("Text1"), QStringLiteral("Text2"), QStringLiteral("Check1"));
 
-    t.Toolbar5 = makeBar(t.Toolbar2, QStringLiteral("Toolbar5"));
-    t.Toolbar5->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    t.colorSeparator = makeSeparator(t.Toolbar5, 3, kOptionBarHeight - 10);
+    t.colorBar = makeBar(t.toolBar, QStringLiteral("Toolbar5"));
+    t.colorBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    t.colorSeparator = makeSeparator(t.colorBar, 3, kOptionBarHeight - 10);
     t.colorSeparator->setGeometry(0, 0, 9, kOptionBarHeight - 4);
-    t.colorButton = makePickerButton(t.Toolbar5, QStringLiteral("color"), c.color);
+    t.colorButton = makePickerButton(t.colorBar, QStringLiteral("color"), c.color);
     t.colorButton->setText(QStringLiteral(" Цвет"));
     t.colorButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     t.colorButton->setIconSize(QSize(16, 16));
-    t.colorArrow = makeArrow(t.Toolbar5, QStringLiteral("colorArrow"), c.color);
+    t.colorArrow = makeArrow(t.colorBar, QStringLiteral("colorArrow"), c.color);
 
-    t.Frame3 = named(new QFrame(t.Toolbar2), QStringLiteral("Frame3"));
-    t.Slider1 = named(new QSlider(Qt::Horizontal, t.Frame3), QStringLiteral("Slider1"), QStringLiteral("Контраст"));
-    t.Slider1->setRange(-127, 127);
-    t.Slider1->setValue(0);
-    t.Slider1->setSingleStep(1);
-    t.Slider1->setPageStep(5);
-    t.Slider1->setTickPosition(QSlider::TicksBelow);
-    t.Slider1->setTickInterval(127);
-    t.contrastValue =
-        named(new QLabel(QStringLiteral("0"), t.Frame3), QStringLiteral("contrastValue"), QStringLiteral("Контраст"));
+    t.contrastFrame = named(new QFrame(t.toolBar), QStringLiteral("Frame3"));
+    t.contrastSlider =
+        named(new QSlider(Qt::Horizontal, t.contrastFrame), QStringLiteral("Slider1"), QStringLiteral("Контраст"));
+    t.contrastSlider->setRange(-127, 127);
+    t.contrastSlider->setValue(0);
+    t.contrastSlider->setSingleStep(1);
+    t.contrastSlider->setPageStep(5);
+    t.contrastSlider->setTickPosition(QSlider::TicksBelow);
+    t.contrastSlider->setTickInterval(127);
+    t.contrastValue = named(new QLabel(QStringLiteral("0"), t.contrastFrame), QStringLiteral("contrastValue"),
+                            QStringLiteral("Контраст"));
     t.contrastValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QObject::connect(t.Slider1, &QSlider::valueChanged, t.contrastValue, qOverload<int>(&QLabel::setNum));
+    QObject::connect(t.contrastSlider, &QSlider::valueChanged, t.contrastValue, qOverload<int>(&QLabel::setNum));
 
-    t.methodFrame = named(new QFrame(t.Toolbar2), QStringLiteral("methodFrame"));
+    t.methodFrame = named(new QFrame(t.toolBar), QStringLiteral("methodFrame"));
     t.methodLabel = named(new QLabel(QStringLiteral("Метод:"), t.methodFrame), QStringLiteral("methodLabel"));
     t.methodList = named(new QComboBox(t.methodFrame), QStringLiteral("methodList"),
                          QStringLiteral("Метод подбора символов: классический или по тону, измеренному в шрифте"));
@@ -405,19 +402,19 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
 FigureBar buildFigureBar(QMainWindow *window, const MainCommands &c)
 {
     FigureBar f;
-    f.Toolbar3 = addBar(window, QStringLiteral("Toolbar3"), kOptionBarHeight);
+    f.toolBar = addBar(window, QStringLiteral("Toolbar3"), kOptionBarHeight);
 
-    f.Frame4 = named(new QFrame(f.Toolbar3), QStringLiteral("Frame4"));
-    f.grid = buildGridFields(f.Frame4, QStringLiteral("Combo2"), QStringLiteral("Label1"), QStringLiteral("Text4"),
-                             QStringLiteral("Text5"), QStringLiteral("Check2"));
-    f.ImageCombo3 = named(new QComboBox(f.Frame4), QStringLiteral("ImageCombo3"),
-                          QStringLiteral("Способ символизации изображения"));
+    f.optionsFrame = named(new QFrame(f.toolBar), QStringLiteral("Frame4"));
+    f.grid = buildGridFields(f.optionsFrame, QStringLiteral("Combo2"), QStringLiteral("Label1"),
+                             QStringLiteral("Text4"), QStringLiteral("Text5"), QStringLiteral("Check2"));
+    f.colorModeList = named(new QComboBox(f.optionsFrame), QStringLiteral("ImageCombo3"),
+                            QStringLiteral("Способ символизации изображения"));
 
-    f.Toolbar4 = makeBar(f.Toolbar3, QStringLiteral("Toolbar4"));
-    f.figureButton = makePickerButton(f.Toolbar4, QStringLiteral("figure"), c.figure);
+    f.figureToolBar = makeBar(f.toolBar, QStringLiteral("Toolbar4"));
+    f.figureButton = makePickerButton(f.figureToolBar, QStringLiteral("figure"), c.figure);
     f.figureButton->setIconSize(QSize(28, 28));
-    f.figureArrow = makeArrow(f.Toolbar4, QStringLiteral("figureArrow"), c.figure);
-    f.fillBox = named(new QCheckBox(QStringLiteral("Заливка"), f.Toolbar3), QStringLiteral("fillBox"),
+    f.figureArrow = makeArrow(f.figureToolBar, QStringLiteral("figureArrow"), c.figure);
+    f.fillBox = named(new QCheckBox(QStringLiteral("Заливка"), f.toolBar), QStringLiteral("fillBox"),
                       QStringLiteral("Фон каждой клетки в её цвете: фигура и фон вместе дают цвет изображения"));
     return f;
 }
@@ -427,22 +424,22 @@ FigureBar buildFigureBar(QMainWindow *window, const MainCommands &c)
 
 QList<WindowControl> MainBar::controls() const
 {
-    return {{Toolbar1, positions.mid(1)},
-            {Frame1, {}},
-            {Label11, {}},
-            {ImageCombo1, {}},
+    return {{toolBar, positions.mid(1)},
+            {modeFrame, {}},
+            {modeLabel, {}},
+            {modeList, {}},
             {autoPreview, {}},
-            {Progress1, {}},
-            {Toolbar6, {helpSeparator, helpButton}}};
+            {progressBar, {}},
+            {helpBar, {helpSeparator, helpButton}}};
 }
 
 QList<WindowControl> TextBar::controls() const
 {
-    QList<WindowControl> list = {{Toolbar2, {}}, {Frame2, {}}, {ImageCombo2, {}}};
+    QList<WindowControl> list = {{toolBar, {}}, {optionsFrame, {}}, {fontList, {}}};
     appendGridControls(list, grid);
-    list.append(WindowControl{Toolbar5, {colorSeparator, colorButton, colorArrow}});
-    list.append(WindowControl{Frame3, {}});
-    list.append(WindowControl{Slider1, {}});
+    list.append(WindowControl{colorBar, {colorSeparator, colorButton, colorArrow}});
+    list.append(WindowControl{contrastFrame, {}});
+    list.append(WindowControl{contrastSlider, {}});
     list.append(WindowControl{contrastValue, {}});
     list.append(WindowControl{methodFrame, {}});
     list.append(WindowControl{methodLabel, {}});
@@ -452,10 +449,10 @@ QList<WindowControl> TextBar::controls() const
 
 QList<WindowControl> FigureBar::controls() const
 {
-    QList<WindowControl> list = {{Toolbar3, {}}, {Frame4, {}}};
+    QList<WindowControl> list = {{toolBar, {}}, {optionsFrame, {}}};
     appendGridControls(list, grid);
-    list.append(WindowControl{ImageCombo3, {}});
-    list.append(WindowControl{Toolbar4, {figureButton, figureArrow}});
+    list.append(WindowControl{colorModeList, {}});
+    list.append(WindowControl{figureToolBar, {figureButton, figureArrow}});
     list.append(WindowControl{fillBox, {}});
     return list;
 }
@@ -468,7 +465,7 @@ void layoutMainBar(MainBar &m)
     // The placeholders under the mode frame (6..12) widen together when the
     // mode list needs more than their design width: the frame is their
     // width and 3 pixels, the list 8 pixels less than the frame.
-    const int placeholder = qMax(25, (listWidth(m.ImageCombo1, 0) + 5 + 6) / 7);
+    const int placeholder = qMax(25, (listWidth(m.modeList, 0) + 5 + 6) / 7);
     for (int i = 6; i <= 12; ++i)
         m.positions[i]->setFixedWidth(placeholder);
     // Positions 1..17 left to right.
@@ -494,15 +491,15 @@ void layoutMainBar(MainBar &m)
     }
     const ml::ToolbarPlacement p = ml::placeToolbar(tw(m.positions[6]->x()), tw(m.positions[13]->x()),
                                                     tw(m.positions[17]->x()), tw(m.positions[2]->height()));
-    m.Frame1->setGeometry(px(p.modeFrameLeft), 0, px(p.modeFrameWidth), qMin(px(p.modeFrameHeight), kMainBarHeight));
-    m.Label11->setGeometry(4, 2, m.Frame1->width() - 8, 16);
-    m.ImageCombo1->setGeometry(4, 19, m.Frame1->width() - 8, 22);
+    m.modeFrame->setGeometry(px(p.modeFrameLeft), 0, px(p.modeFrameWidth), qMin(px(p.modeFrameHeight), kMainBarHeight));
+    m.modeLabel->setGeometry(4, 2, m.modeFrame->width() - 8, 16);
+    m.modeList->setGeometry(4, 19, m.modeFrame->width() - 8, 22);
     m.progressLeftTwips = p.progressLeft;
-    m.Progress1->setGeometry(px(p.progressLeft), (kMainBarHeight - 18) / 2, m.Progress1->sizeHint().width(), 18);
+    m.progressBar->setGeometry(px(p.progressLeft), (kMainBarHeight - 18) / 2, m.progressBar->sizeHint().width(), 18);
 
     const int helpWidth = qMax(m.helpButton->sizeHint().width() + 14, 70);
     m.helpButton->setGeometry(9, 2, helpWidth, h);
-    m.Toolbar6->setGeometry(0, 0, 9 + helpWidth, kMainBarHeight - 2);
+    m.helpBar->setGeometry(0, 0, 9 + helpWidth, kMainBarHeight - 2);
 }
 
 void layoutTextBar(TextBar &t)
@@ -511,45 +508,45 @@ void layoutTextBar(TextBar &t)
     const int comboH = 24;
     const int y = (h - comboH) / 2;
     int x = 4;
-    const int fontWidth = listWidth(t.ImageCombo2, 146);
-    t.ImageCombo2->setGeometry(x, y, fontWidth, comboH);
+    const int fontWidth = listWidth(t.fontList, 146);
+    t.fontList->setGeometry(x, y, fontWidth, comboH);
     x += fontWidth + 4;
     x = placeGridFields(t.grid, x, y, comboH, h) + 4;
-    t.Frame2->setGeometry(0, 2, x, h);
+    t.optionsFrame->setGeometry(0, 2, x, h);
 
     const int colorWidth =
         t.colorButton->fontMetrics().horizontalAdvance(t.colorButton->text()) + t.colorButton->iconSize().width() + 18;
     t.colorButton->setGeometry(9, 2, colorWidth, h - 4);
     t.colorArrow->setGeometry(9 + colorWidth, 2, 14, h - 4);
-    t.Toolbar5->setGeometry(x, 2, 9 + colorWidth + 14, h);
+    t.colorBar->setGeometry(x, 2, 9 + colorWidth + 14, h);
     // The second frame follows the colour tool bar.
-    const double left = ml::secondFrameLeft(tw(t.Toolbar5->x()), tw(t.colorArrow->x()));
-    t.Frame3->setGeometry(px(left), 2, 132, h);
+    const double left = ml::secondFrameLeft(tw(t.colorBar->x()), tw(t.colorArrow->x()));
+    t.contrastFrame->setGeometry(px(left), 2, 132, h);
     // The slider starts right of the colour arrow, which the frame's rule
     // lets reach into the frame; its value at its right, in the frame.
     const int valueWidth = t.contrastValue->fontMetrics().horizontalAdvance(QStringLiteral("-127")) + 4;
-    const int sliderLeft = qMax(4, t.Toolbar5->x() + t.colorArrow->geometry().right() + 1 - t.Frame3->x());
-    t.Slider1->setGeometry(sliderLeft, 0, 128 - valueWidth - 2 - sliderLeft, h);
+    const int sliderLeft = qMax(4, t.colorBar->x() + t.colorArrow->geometry().right() + 1 - t.contrastFrame->x());
+    t.contrastSlider->setGeometry(sliderLeft, 0, 128 - valueWidth - 2 - sliderLeft, h);
     t.contrastValue->setGeometry(128 - valueWidth, 0, valueWidth, h - 12);
     const int labelWidth = t.methodLabel->sizeHint().width();
     const int methodWidth = listWidth(t.methodList, 120);
     t.methodFrame->resize(labelWidth + methodWidth + 10, h);
     t.methodLabel->setGeometry(0, 0, labelWidth, h);
     t.methodList->setGeometry(labelWidth + 6, y, methodWidth, comboH);
-    layoutTextBarOnResize(t, t.Toolbar2->window()->width());
+    layoutTextBarOnResize(t, t.toolBar->window()->width());
 }
 
 void layoutTextBarOnResize(TextBar &t, int windowWidth)
 {
     const int h = kOptionBarHeight - 4;
-    const int beside = t.Frame3->geometry().right() + 8;
+    const int beside = t.contrastFrame->geometry().right() + 8;
     if (beside + t.methodFrame->width() + 4 <= windowWidth) {
         t.methodFrame->move(beside, 2);
-        t.Toolbar2->setFixedHeight(kOptionBarHeight);
+        t.toolBar->setFixedHeight(kOptionBarHeight);
     } else {
         // A second row, from the bar's left.
         t.methodFrame->move(4, 2 + h);
-        t.Toolbar2->setFixedHeight(kOptionBarHeight + h);
+        t.toolBar->setFixedHeight(kOptionBarHeight + h);
     }
 }
 
@@ -560,34 +557,34 @@ void layoutFigureBar(FigureBar &f)
     const int y = (h - comboH) / 2;
     int x = 4;
     x = placeGridFields(f.grid, x, y, comboH, h) + 6;
-    f.ImageCombo3->setGeometry(x, y, listWidth(f.ImageCombo3, 150), comboH);
-    x = f.ImageCombo3->geometry().right() + 6;
-    f.Frame4->setGeometry(0, 2, x, h);
+    f.colorModeList->setGeometry(x, y, listWidth(f.colorModeList, 150), comboH);
+    x = f.colorModeList->geometry().right() + 6;
+    f.optionsFrame->setGeometry(0, 2, x, h);
     f.figureButton->setGeometry(0, 0, 36, h);
     f.figureArrow->setGeometry(36, 0, 14, h);
-    f.Toolbar4->setGeometry(x, 2, 50, h);
+    f.figureToolBar->setGeometry(x, 2, 50, h);
     f.fillBox->setGeometry(x + 58, 2, f.fillBox->sizeHint().width() + 4, h);
 }
 
 void layoutMainBarOnResize(MainBar &m, int windowWidth)
 {
     const ml::ResizePlacement p = ml::placeOnResize(tw(windowWidth), tw(m.helpButton->width()), m.progressLeftTwips);
-    m.Toolbar6->move(px(p.helpBarLeft) - 9, m.Toolbar6->y());
+    m.helpBar->move(px(p.helpBarLeft) - 9, m.helpBar->y());
     // A window too narrow for the bar keeps the last width that fitted.
     if (p.progressWidth > 0)
-        m.Progress1->resize(px(p.progressWidth), m.Progress1->height());
+        m.progressBar->resize(px(p.progressWidth), m.progressBar->height());
 }
 
 QSize mainWindowMinimum(const MainBar &m, const TextBar &t, const FigureBar &f, int workAreaHeight)
 {
     // The main bar: its controls, then the progress bar from its left edge,
     // then the help bar at its distance from the right edge.
-    const int others = rightmostChild(m.Toolbar1, {m.Toolbar6, m.Progress1}) + 9;
+    const int others = rightmostChild(m.toolBar, {m.helpBar, m.progressBar}) + 9;
     const int progressEnd = px(m.progressLeftTwips + 15) + kMinProgressWidth;
     const int mainWidth = qMax(others, progressEnd) + m.helpButton->width() + px(330);
     // The option bars without "Метод", which moves to a second row.
-    const int textWidth = rightmostChild(t.Toolbar2, {t.methodFrame}) + 4;
-    const int figureWidth = rightmostChild(f.Toolbar3, {}) + 4;
+    const int textWidth = rightmostChild(t.toolBar, {t.methodFrame}) + 4;
+    const int figureWidth = rightmostChild(f.toolBar, {}) + 4;
     const int width = std::max({mainWidth, textWidth, figureWidth, t.methodFrame->width() + 8});
     const int bars = kMainBarHeight + kOptionBarHeight + (kOptionBarHeight - 4);
     return QSize(width, bars + workAreaHeight);

@@ -66,10 +66,10 @@ struct WindowControl {
     QList<QWidget *> buttons;
 };
 
-// The main tool bar (Toolbar1): positions 1..17 (buttons, separators and
+// The main tool bar: positions 1..17 (buttons, separators and
 // placeholders), the mode frame, the progress bar and the help bar.
 struct MainBar {
-    QToolBar *Toolbar1 = nullptr;
+    QToolBar *toolBar = nullptr;
     QList<QWidget *> positions; // 1-based: index 0 unused; each has its number as property "position"
     QToolButton *openButton = nullptr;
     QToolButton *masButton = nullptr;
@@ -77,12 +77,12 @@ struct MainBar {
     QToolButton *resultButton = nullptr;
     QMenu *openMenu = nullptr;
     QMenu *resultMenu = nullptr;
-    QFrame *Frame1 = nullptr;
-    QLabel *Label11 = nullptr;
-    QComboBox *ImageCombo1 = nullptr; // mode list
+    QFrame *modeFrame = nullptr;
+    QLabel *modeLabel = nullptr;
+    QComboBox *modeList = nullptr;    // mode list
     QCheckBox *autoPreview = nullptr; // "Автопросмотр", between positions 16 and 17
-    Progress *Progress1 = nullptr;
-    QToolBar *Toolbar6 = nullptr; // help bar
+    Progress *progressBar = nullptr;
+    QToolBar *helpBar = nullptr; // help bar
     QWidget *helpSeparator = nullptr;
     QToolButton *helpButton = nullptr;
     QMenu *helpMenu = nullptr;
@@ -101,19 +101,19 @@ struct GridFields {
     QCheckBox *proportional = nullptr;
 };
 
-// The text-mode bar (Toolbar2).
+// The text-mode bar.
 struct TextBar {
-    QToolBar *Toolbar2 = nullptr;
-    QFrame *Frame2 = nullptr;
-    QComboBox *ImageCombo2 = nullptr; // font list
-    GridFields grid;                  // Combo1, Label2, Text1, Text2, Check1
-    QToolBar *Toolbar5 = nullptr;     // colour tool bar
+    QToolBar *toolBar = nullptr;
+    QFrame *optionsFrame = nullptr;
+    QComboBox *fontList = nullptr; // font list
+    GridFields grid;               // Combo1, Label2, Text1, Text2, Check1
+    QToolBar *colorBar = nullptr;  // colour tool bar
     QWidget *colorSeparator = nullptr;
     QToolButton *colorButton = nullptr;
     QToolButton *colorArrow = nullptr;
-    QFrame *Frame3 = nullptr;
-    QSlider *Slider1 = nullptr;      // contrast
-    QLabel *contrastValue = nullptr; // the slider's value, beside it
+    QFrame *contrastFrame = nullptr;
+    QSlider *contrastSlider = nullptr; // contrast
+    QLabel *contrastValue = nullptr;   // the slider's value, beside it
     QFrame *methodFrame = nullptr;
     QLabel *methodLabel = nullptr;   // "Метод:"
     QComboBox *methodList = nullptr; // "Классический", "Тональный"
@@ -121,13 +121,13 @@ struct TextBar {
     QList<WindowControl> controls() const;
 };
 
-// The figure-mode bar (Toolbar3).
+// The figure-mode bar.
 struct FigureBar {
-    QToolBar *Toolbar3 = nullptr;
-    QFrame *Frame4 = nullptr;
-    GridFields grid;                  // Combo2, Label1, Text4, Text5, Check2
-    QComboBox *ImageCombo3 = nullptr; // colour / grey
-    QToolBar *Toolbar4 = nullptr;
+    QToolBar *toolBar = nullptr;
+    QFrame *optionsFrame = nullptr;
+    GridFields grid;                    // Combo2, Label1, Text4, Text5, Check2
+    QComboBox *colorModeList = nullptr; // colour / grey
+    QToolBar *figureToolBar = nullptr;
     QToolButton *figureButton = nullptr;
     QToolButton *figureArrow = nullptr;
     QCheckBox *fillBox = nullptr; // "Заливка"

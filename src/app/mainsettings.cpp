@@ -71,8 +71,8 @@ void showStoredChoices(const StoredOptions &o, MainBar &bar, TextBar &text, Figu
 
 void takeStoredChoices(StoredOptions &o, const MainBar &bar, const TextBar &text, const FigureBar &figures)
 {
-    o.type = bar.ImageCombo1->currentIndex() + 1;
-    o.font = text.ImageCombo2->currentIndex() + 1;
+    o.type = bar.modeList->currentIndex() + 1;
+    o.font = text.fontList->currentIndex() + 1;
     o.textSize = text.grid.sizeList->currentIndex() + 1;
     o.figureSize = figures.grid.sizeList->currentIndex() + 1;
     o.prop1 = text.grid.proportional->isChecked() ? 1 : 0;

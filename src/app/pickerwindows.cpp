@@ -10,21 +10,21 @@ PickerWindows::~PickerWindows()
     delete m_colors.data();
 }
 
-Figures *PickerWindows::showFigures(QPoint at)
+FigurePicker *PickerWindows::showFigures(QPoint at)
 {
     if (m_figures)
         m_figures->close();
-    m_figures = new Figures(m_owner);
+    m_figures = new FigurePicker(m_owner);
     m_figures->move(at);
     m_figures->show();
     return m_figures;
 }
 
-ColorMenu *PickerWindows::showColors(SwatchList *swatches, QPoint at)
+ColorPicker *PickerWindows::showColors(SwatchList *swatches, QPoint at)
 {
     if (m_colors)
         m_colors->close();
-    m_colors = new ColorMenu(swatches, m_owner);
+    m_colors = new ColorPicker(swatches, m_owner);
     m_colors->move(at);
     m_colors->show();
     return m_colors;

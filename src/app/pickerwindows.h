@@ -21,11 +21,11 @@ public:
     ~PickerWindows() override;
 
     // Opens a picker, non-modal and owned by the owner, at the given place.
-    Figures *showFigures(QPoint at);
-    ColorMenu *showColors(SwatchList *swatches, QPoint at);
+    FigurePicker *showFigures(QPoint at);
+    ColorPicker *showColors(SwatchList *swatches, QPoint at);
 
-    Figures *figures() const { return m_figures.data(); }
-    ColorMenu *colors() const { return m_colors.data(); }
+    FigurePicker *figures() const { return m_figures.data(); }
+    ColorPicker *colors() const { return m_colors.data(); }
 
     // The owner became the active window again: the pickers close.
     void ownerActivated();
@@ -33,8 +33,8 @@ public:
 
 private:
     QWidget *m_owner;
-    QPointer<Figures> m_figures;
-    QPointer<ColorMenu> m_colors;
+    QPointer<FigurePicker> m_figures;
+    QPointer<ColorPicker> m_colors;
 };
 
 } // namespace tessilor

@@ -5,7 +5,7 @@
 #include "engine/outputfile.h"
 #include "engine/paths.h"
 #include "engine/pdfexport.h"
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 
 #include <QApplication>
 #include <functional>
@@ -56,7 +56,8 @@ QString resultFileTypesText(bool figures)
         .arg(figures ? QString() : QStringLiteral("текстовый файл (*.txt), "));
 }
 
-SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source, const QPageLayout &page)
+SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const PrintSource &source,
+                           const QPageLayout &page)
 {
     ExportFormat format = ExportFormat::Text;
     if (!exportFormatForSuffix(getExt(path), &format))

@@ -9,7 +9,7 @@ class QTextDocument;
 
 namespace tessilor {
 
-class cRichEdit;
+class RichTextControl;
 
 // The types the result window saves in, as the save dialog lists them:
 // "Документы RichText  (*.rtf)", "Текстовые файлы (*.txt)" (an empty entry
@@ -32,6 +32,7 @@ struct SaveOutcome {
 // window draws it; a PDF page laid out as the print window prints source
 // on page; a standalone HTML page (for a figure result with the figure
 // fonts inside). The file is written whole before it replaces another.
-SaveOutcome saveResultFile(const QString &path, cRichEdit &edit, const PrintSource &source, const QPageLayout &page);
+SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const PrintSource &source,
+                           const QPageLayout &page);
 
 } // namespace tessilor

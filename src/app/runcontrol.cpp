@@ -1,7 +1,7 @@
 #include "app/runcontrol.h"
 
 #include "app/globals.h"
-#include "app/textform.h"
+#include "app/resultwindow.h"
 #include "engine/numparse.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
@@ -12,7 +12,7 @@
 
 namespace tessilor {
 
-RunControl::RunControl(std::function<PicForm *()> picture, std::function<TextForm *()> result, QWidget *owner)
+RunControl::RunControl(std::function<ImageWindow *()> picture, std::function<ResultWindow *()> result, QWidget *owner)
     : QObject(owner), m_picture(std::move(picture)), m_result(std::move(result)), m_owner(owner)
 {}
 
@@ -29,8 +29,8 @@ void RunControl::stopForClose()
 
 void RunControl::convert(const RunRequest &request)
 {
-    TextForm *tf = m_result();
-    PicForm *pf = m_picture();
+    ResultWindow *tf = m_result();
+    ImageWindow *pf = m_picture();
     RunHooks hooks;
     hooks.stopFlag = &globals::StopRequested;
     hooks.yield = [] { QCoreApplication::processEvents(); };
@@ -45,7 +45,7 @@ void RunControl::convert(const RunRequest &request)
         if (size > 0)
             font.setPointSizeF(size);
         pf->setWindowFont(font);
-        tf->Characterize(request, pf, hooks);
+        tf->runTextConversion(request, pf, hooks);
         globals::ResultKind = 3;
         break;
     }
@@ -53,7 +53,7 @@ void RunControl::convert(const RunRequest &request)
         QFont font = pf->windowFont();
         font.setFamily(globals::FigureFontName);
         pf->setWindowFont(font);
-        tf->Figurize(request, pf, hooks);
+        tf->runFigureConversion(request, pf, hooks);
         globals::ResultKind = 2;
         break;
     }
@@ -68,7 +68,7 @@ QString RunControl::run(const RunRequest &request)
         return QString();
     m_running = true;
     m_closing = false;
-    if (TextForm *previous = m_result(); previous && previous->isVisible())
+    if (ResultWindow *previous = m_result(); previous && previous->isVisible())
         previous->close();
     Q_EMIT started();
     globals::StopRequested = 0;
@@ -117,11 +117,11 @@ void RunControl::preview(const RunRequest &request)
 void RunControl::output(const QString &key)
 {
     if (key == QLatin1String("save")) {
-        m_result()->ToFile();
+        m_result()->saveToFile();
     } else if (key == QLatin1String("word")) {
-        m_result()->ToWord();
+        m_result()->openInWordProcessor();
     } else if (key == QLatin1String("cl")) {
-        m_result()->ToClipboard();
+        m_result()->copyToClipboard();
     } else if (key == QLatin1String("print")) {
         // Without a printer this shows "На компьютере нет установленных
         // принтеров!"; otherwise the print window, modal.

@@ -9,8 +9,8 @@ class QWidget;
 
 namespace tessilor {
 
-class PicForm;
-class TextForm;
+class ImageWindow;
+class ResultWindow;
 
 // One conversion run from start to end and the outputs of its result. The
 // main window builds the run request and follows the signals; the image
@@ -20,7 +20,7 @@ class RunControl : public QObject
 {
     Q_OBJECT
 public:
-    RunControl(std::function<PicForm *()> picture, std::function<TextForm *()> result, QWidget *owner);
+    RunControl(std::function<ImageWindow *()> picture, std::function<ResultWindow *()> result, QWidget *owner);
 
     bool isRunning() const { return m_running; }
 
@@ -61,8 +61,8 @@ private:
     // One conversion; the failure's reason, empty when it ran.
     QString attempt(const RunRequest &request);
 
-    std::function<PicForm *()> m_picture;
-    std::function<TextForm *()> m_result;
+    std::function<ImageWindow *()> m_picture;
+    std::function<ResultWindow *()> m_result;
     QWidget *m_owner;
     bool m_running = false;
     bool m_closing = false;

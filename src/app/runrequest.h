@@ -4,7 +4,7 @@
 namespace tessilor {
 
 // What one conversion reads from the main window's controls, taken in one
-// place (Form1::runRequest) when a run starts.
+// place (MainWindow::runRequest) when a run starts.
 struct RunRequest {
     // Mode list entry: 1 text characters, 2 figures; another value runs no
     // conversion.

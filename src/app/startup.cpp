@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "app/globals.h"
@@ -259,7 +259,7 @@ QString pictureArgument(const QStringList &arguments)
     return QString();
 }
 
-OutsideOpener::OutsideOpener(Form1 &form) : QObject(&form), m_form(form), m_retry(new QTimer(this))
+OutsideOpener::OutsideOpener(MainWindow &form) : QObject(&form), m_form(form), m_retry(new QTimer(this))
 {
     m_retry->setInterval(200);
     connect(m_retry, &QTimer::timeout, this, &OutsideOpener::openWhenFree);
@@ -359,7 +359,7 @@ void TerminationWatcher::deliver()
         m_notifier->setEnabled(true);
 }
 
-void closeOnTermination(TerminationWatcher &watcher, Form1 &form)
+void closeOnTermination(TerminationWatcher &watcher, MainWindow &form)
 {
     // Closing during a run asks the run to stop; the window closes by itself
     // once it has ended.
@@ -400,8 +400,8 @@ int runDesktop(int argc, char **argv)
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslator);
 
-    Form1 form;
-    QObject::connect(&guard, &SingleInstance::activateRequested, &form, &Form1::bringToFront);
+    MainWindow form;
+    QObject::connect(&guard, &SingleInstance::activateRequested, &form, &MainWindow::bringToFront);
     auto *opener = new OutsideOpener(form);
     QObject::connect(&guard, &SingleInstance::openRequested, opener, &OutsideOpener::open);
 
@@ -410,8 +410,8 @@ int runDesktop(int argc, char **argv)
     closeOnTermination(watcher, form);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager &) { form.saveSettings(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.Form_Unload(); });
-    QObject::connect(&form, &Form1::unloadFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.unload(); });
+    QObject::connect(&form, &MainWindow::unloadFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     form.showAsStored();
     // Once the window is up: other applications find the figure fonts and

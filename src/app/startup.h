@@ -9,7 +9,7 @@ class QTimer;
 
 namespace tessilor {
 
-class Form1;
+class MainWindow;
 
 // One running copy per user. The first copy holds a lock on a file in the
 // user's runtime folder and listens on a local socket beside it; a later copy
@@ -95,13 +95,13 @@ class OutsideOpener : public QObject
 {
     Q_OBJECT
 public:
-    explicit OutsideOpener(Form1 &form);
+    explicit OutsideOpener(MainWindow &form);
     void open(const QString &path);
     QString pending() const { return m_pending; }
 
 private:
     void openWhenFree();
-    Form1 &m_form;
+    MainWindow &m_form;
     QString m_pending;
     QTimer *m_retry;
     bool m_loading = false;
@@ -131,7 +131,7 @@ private:
 
 // Wires a termination request to the main window: a run in progress is
 // stopped first, then the window closes the usual way and saves the settings.
-void closeOnTermination(TerminationWatcher &watcher, Form1 &form);
+void closeOnTermination(TerminationWatcher &watcher, MainWindow &form);
 
 // Makes the figure fonts and the text-font aliases visible to the user's
 // other applications through fontconfig, when they are not already (see

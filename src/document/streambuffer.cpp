@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace tessilor::mRichEdit {
+namespace tessilor::richEditHooks {
 
 namespace {
 QString g_buffer;
@@ -135,4 +135,4 @@ qint64 pushBytes(BytesOutCallback callback, quintptr cookie, const QByteArray &b
     return done;
 }
 
-} // namespace tessilor::mRichEdit
+} // namespace tessilor::richEditHooks

@@ -7,7 +7,7 @@ class QIODevice;
 // The stream buffer of the rich text control: whole documents move between
 // strings or files and the control in chunks whose size the control chooses.
 // The buffer is module-wide and empty whenever no stream is in progress.
-namespace tessilor::mRichEdit {
+namespace tessilor::richEditHooks {
 
 // StreamBuffer = text, StreamPos = 1.
 void SetStreamBuffer(const QString &text);
@@ -40,4 +40,4 @@ QByteArray pullBytes(BytesInCallback callback, quintptr cookie, int cb);
 qint64 pushText(TextOutCallback callback, quintptr cookie, const QString &text, int cb);
 qint64 pushBytes(BytesOutCallback callback, quintptr cookie, const QByteArray &bytes, int cb);
 
-} // namespace tessilor::mRichEdit
+} // namespace tessilor::richEditHooks

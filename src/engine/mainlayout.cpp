@@ -10,16 +10,16 @@ namespace tessilor::mainlayout {
 GridField partnerOf(GridField field)
 {
     switch (field) {
-    case GridField::Text1:
-        return GridField::Text2;
-    case GridField::Text2:
-        return GridField::Text1;
-    case GridField::Text4:
-        return GridField::Text5;
-    case GridField::Text5:
+    case GridField::TextColumns:
+        return GridField::TextRows;
+    case GridField::TextRows:
+        return GridField::TextColumns;
+    case GridField::FigureColumns:
+        return GridField::FigureRows;
+    case GridField::FigureRows:
         break;
     }
-    return GridField::Text4;
+    return GridField::FigureColumns;
 }
 
 std::optional<QString> coupledPartnerText(GridField changed, const QString &text, float aspect)
@@ -31,16 +31,16 @@ std::optional<QString> coupledPartnerText(GridField changed, const QString &text
     const double a = double(aspect);
     double partner = 0;
     switch (changed) {
-    case GridField::Text1:
+    case GridField::TextColumns:
         partner = value / a / 2.0;
         break;
-    case GridField::Text2:
+    case GridField::TextRows:
         partner = value * a * 2.0;
         break;
-    case GridField::Text4:
+    case GridField::FigureColumns:
         partner = value / a;
         break;
-    case GridField::Text5:
+    case GridField::FigureRows:
         partner = value * a;
         break;
     }
@@ -56,10 +56,10 @@ PublishedSize publishedSize(int pw, int ph)
 {
     PublishedSize p;
     p.aspect = ph != 0 ? float(double(pw) / double(ph)) : 0.0f;
-    p.text1 = decimalText(2 * qint64(pw));
-    p.text2 = decimalText(ph);
-    p.text4 = decimalText(floorToInt64(double(pw) / 1.4));
-    p.text5 = decimalText(floorToInt64(double(ph) / 1.4));
+    p.textColumns = decimalText(2 * qint64(pw));
+    p.textRows = decimalText(ph);
+    p.figureColumns = decimalText(floorToInt64(double(pw) / 1.4));
+    p.figureRows = decimalText(floorToInt64(double(ph) / 1.4));
     return p;
 }
 

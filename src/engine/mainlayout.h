@@ -16,20 +16,20 @@ using tessilor::pixelsToTwips;
 using tessilor::twipsToPixels;
 
 // The four grid-size fields of the main window.
-enum class GridField { Text1, Text2, Text4, Text5 };
+enum class GridField { TextColumns, TextRows, FigureColumns, FigureRows };
 
 // The partner field's new text when `changed` is edited to `text` with the
 // given single precision aspect (width / height of the display copy):
-//   Text1 -> Text2 = Int(Val(Text1) / aspect / 2)
-//   Text2 -> Text1 = Int(Val(Text2) * aspect * 2)
-//   Text4 -> Text5 = Int(Val(Text4) / aspect)
-//   Text5 -> Text4 = Int(Val(Text5) * aspect)
+//   TextColumns -> TextRows = Int(Val(TextColumns) / aspect / 2)
+//   TextRows -> TextColumns = Int(Val(TextRows) * aspect * 2)
+//   FigureColumns -> FigureRows = Int(Val(FigureColumns) / aspect)
+//   FigureRows -> FigureColumns = Int(Val(FigureRows) * aspect)
 // Val reads the leading number (0 when there is none), Int floors. Nothing
 // (the partner stays unchanged) when the result is not a finite number that
 // fits a 32-bit signed integer, e.g. for a huge input or a zero aspect.
 std::optional<QString> coupledPartnerText(GridField changed, const QString &text, float aspect);
 
-// The partner of a field: Text1 <-> Text2, Text4 <-> Text5.
+// The partner of a field: TextColumns <-> TextRows, FigureColumns <-> FigureRows.
 GridField partnerOf(GridField field);
 
 // What the image window publishes for a display copy of pw x ph pixels: the
@@ -37,7 +37,7 @@ GridField partnerOf(GridField field);
 // Int(pw / 1.4), Int(ph / 1.4).
 struct PublishedSize {
     float aspect = 0.0f;
-    QString text1, text2, text4, text5;
+    QString textColumns, textRows, figureColumns, figureRows;
 };
 PublishedSize publishedSize(int pw, int ph);
 

@@ -169,10 +169,10 @@ PublishedSize publishedSize(int pw, int ph)
 {
     PublishedSize p;
     p.aspect = ph != 0 ? float(pw) / float(ph) : 0.0f;
-    p.text1 = decimalText(qint64(pw) * 2);
-    p.text2 = decimalText(ph);
-    p.text4 = decimalText(floorToInt64(pw / 1.4));
-    p.text5 = decimalText(floorToInt64(ph / 1.4));
+    p.textColumns = decimalText(qint64(pw) * 2);
+    p.textRows = decimalText(ph);
+    p.figureColumns = decimalText(floorToInt64(pw / 1.4));
+    p.figureRows = decimalText(floorToInt64(ph / 1.4));
     return p;
 }
 

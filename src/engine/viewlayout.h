@@ -125,11 +125,11 @@ qint32 panOffsetPixels(qint64 scrollValue);
 
 // Values the image window publishes after the display copy changed size.
 struct PublishedSize {
-    float aspect = 0; // ImageAspect = pw / ph, single precision
-    QString text1;    // 2 * pw
-    QString text2;    // ph
-    QString text4;    // Int(pw / 1.4)
-    QString text5;    // Int(ph / 1.4)
+    float aspect = 0;      // ImageAspect = pw / ph, single precision
+    QString textColumns;   // 2 * pw
+    QString textRows;      // ph
+    QString figureColumns; // Int(pw / 1.4)
+    QString figureRows;    // Int(ph / 1.4)
 };
 // pw, ph: display copy in pixels (both positive).
 PublishedSize publishedSize(int pw, int ph);
@@ -160,7 +160,7 @@ struct ResultWindowLayout {
     int headerWidth = 0;     // caption strip width = inner width
     QPoint closeButton;      // (w - 280, 15), twips
     QPoint maxRestoreButton; // (w - 580, 15), twips
-    QRect editPixels;        // rEdit: 0, 21, Int(w / 15), Int(h / 15) - 21 (pixels)
+    QRect editPixels;        // richText: 0, 21, Int(w / 15), Int(h / 15) - 21 (pixels)
 };
 ResultWindowLayout resultWindowLayout(int innerWidth, int innerHeight);
 

@@ -111,7 +111,7 @@ void place(QWidget *w, const PlacedRect &r)
 
 } // namespace
 
-PicForm::PicForm(QWidget *parent) : FramelessSubWindow(parent)
+ImageWindow::ImageWindow(QWidget *parent) : FramelessSubWindow(parent)
 {
     setObjectName(QStringLiteral("PicForm"));
     setWindowTitle(QStringLiteral("Изображение"));
@@ -144,7 +144,7 @@ PicForm::PicForm(QWidget *parent) : FramelessSubWindow(parent)
         bar->setPageStep(1);
         bar->setEnabled(false);
         bar->setFocusPolicy(Qt::NoFocus);
-        connect(bar, &QScrollBar::valueChanged, this, &PicForm::pan);
+        connect(bar, &QScrollBar::valueChanged, this, &ImageWindow::pan);
     }
     m_vScroll->setGeometry(0, toPixels(kCaptionHeightTwips), thickness, thickness);
     m_hScroll->setGeometry(toPixels(kHScrollLeftTwips), 0, thickness, thickness);
@@ -180,62 +180,62 @@ PicForm::PicForm(QWidget *parent) : FramelessSubWindow(parent)
     layoutParts();
 }
 
-PicForm::~PicForm() = default;
+ImageWindow::~ImageWindow() = default;
 
-void PicForm::buildMenu()
+void ImageWindow::buildMenu()
 {
-    m_mnuMas = new QMenu(QStringLiteral("mas"), this);
-    m_mnuMas->setObjectName(QStringLiteral("mnuMas"));
+    m_zoomMenu = new QMenu(QStringLiteral("mas"), this);
+    m_zoomMenu->setObjectName(QStringLiteral("mnuMas"));
     for (int i = 0; i < kZoomItemCount; ++i) {
         const QString caption = zoomCaption(i);
         QAction *a = nullptr;
         if (caption == QLatin1String("-")) {
-            a = m_mnuMas->addSeparator();
+            a = m_zoomMenu->addSeparator();
             a->setText(caption);
         } else {
-            a = m_mnuMas->addAction(caption);
+            a = m_zoomMenu->addAction(caption);
             a->setCheckable(true);
-            connect(a, &QAction::triggered, this, [this, i] { mnuV_Click(i); });
+            connect(a, &QAction::triggered, this, [this, i] { chooseZoomItem(i); });
         }
         a->setObjectName(QStringLiteral("mnuV_%1").arg(i));
-        m_mnuV.append(a);
+        m_zoomItems.append(a);
     }
 }
 
-QAction *PicForm::zoomItem(int index) const
+QAction *ImageWindow::zoomItem(int index) const
 {
-    return index >= 0 && index < m_mnuV.size() ? m_mnuV.at(index) : nullptr;
+    return index >= 0 && index < m_zoomItems.size() ? m_zoomItems.at(index) : nullptr;
 }
 
-int PicForm::checkedZoomItem() const
+int ImageWindow::checkedZoomItem() const
 {
-    for (int i = 0; i < m_mnuV.size(); ++i)
-        if (m_mnuV.at(i)->isChecked())
+    for (int i = 0; i < m_zoomItems.size(); ++i)
+        if (m_zoomItems.at(i)->isChecked())
             return i;
     return -1;
 }
 
-QWidget *PicForm::viewport() const
+QWidget *ImageWindow::viewport() const
 {
     return m_picture1;
 }
 
-QWidget *PicForm::displaySurface() const
+QWidget *ImageWindow::displaySurface() const
 {
     return m_picture2;
 }
 
-QSize PicForm::clientTwips() const
+QSize ImageWindow::clientTwips() const
 {
     return QSize(int(toTwips(m_client->width())), int(toTwips(m_client->height())));
 }
 
-QSize PicForm::viewportTwips() const
+QSize ImageWindow::viewportTwips() const
 {
     return QSize(int(toTwips(m_picture1->width())), int(toTwips(m_picture1->height())));
 }
 
-bool PicForm::LoadPicture(const QString &path, LoadError *error)
+bool ImageWindow::loadFile(const QString &path, LoadError *error)
 {
     const LoadedImage loaded = loadImage(path);
     if (error)
@@ -246,7 +246,7 @@ bool PicForm::LoadPicture(const QString &path, LoadError *error)
     return true;
 }
 
-const QImage &PicForm::reducedImage() const
+const QImage &ImageWindow::reducedImage() const
 {
     if (m_reduced.isNull() && !m_source.isNull()) {
         const QSize size = m_source.size();
@@ -260,7 +260,7 @@ const QImage &PicForm::reducedImage() const
     return m_reduced;
 }
 
-void PicForm::setPicture(const QImage &image, const QString &path)
+void ImageWindow::setPicture(const QImage &image, const QString &path)
 {
     if (image.isNull())
         return;
@@ -274,18 +274,18 @@ void PicForm::setPicture(const QImage &image, const QString &path)
     move(0, 0);
     resize(toPixels(kImageWindowStartTwips), toPixels(kImageWindowStartTwips));
     layoutParts();
-    mnuV_Click(kZoomFitIndex);
+    chooseZoomItem(kZoomFitIndex);
     if (mdiArea())
         mdiArea()->setActiveSubWindow(this);
 }
 
-void PicForm::checkOnly(int index)
+void ImageWindow::checkOnly(int index)
 {
-    for (int i = 0; i < m_mnuV.size(); ++i)
-        m_mnuV.at(i)->setChecked(i == index);
+    for (int i = 0; i < m_zoomItems.size(); ++i)
+        m_zoomItems.at(i)->setChecked(i == index);
 }
 
-void PicForm::mnuV_Click(int index)
+void ImageWindow::chooseZoomItem(int index)
 {
     QAction *item = zoomItem(index);
     if (!item || item->isSeparator())
@@ -326,14 +326,14 @@ void PicForm::mnuV_Click(int index)
     updateScrollRanges();
 }
 
-void PicForm::applyFit()
+void ImageWindow::applyFit()
 {
     if (!hasPicture())
         return;
     setDisplaySize(fitDisplaySize(m_source.size(), viewportTwips()));
 }
 
-bool PicForm::setDisplaySize(const QSize &pixels)
+bool ImageWindow::setDisplaySize(const QSize &pixels)
 {
     if (pixels != m_display.size() || m_contentChanged) {
         // Large copies take a noticeable moment.
@@ -354,7 +354,7 @@ bool PicForm::setDisplaySize(const QSize &pixels)
     return true;
 }
 
-void PicForm::publishIfChanged()
+void ImageWindow::publishIfChanged()
 {
     if (m_display.isNull())
         return;
@@ -365,7 +365,7 @@ void PicForm::publishIfChanged()
     Q_EMIT displaySizeChanged(m_display.width(), m_display.height());
 }
 
-void PicForm::layoutParts()
+void ImageWindow::layoutParts()
 {
     if (m_inLayout)
         return;
@@ -385,12 +385,12 @@ void PicForm::layoutParts()
     m_inLayout = false;
 }
 
-void PicForm::viewportResized()
+void ImageWindow::viewportResized()
 {
     updateScrollRanges();
 }
 
-void PicForm::updateScrollRanges()
+void ImageWindow::updateScrollRanges()
 {
     if (checkedZoomItem() == kZoomFitIndex)
         applyFit();
@@ -405,12 +405,12 @@ void PicForm::updateScrollRanges()
     pan();
 }
 
-void PicForm::pan()
+void ImageWindow::pan()
 {
     m_picture2->move(panOffsetPixels(m_hScroll->value()), panOffsetPixels(m_vScroll->value()));
 }
 
-bool PicForm::eventFilter(QObject *watched, QEvent *event)
+bool ImageWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize) {
         if (watched == m_client)
@@ -432,13 +432,13 @@ bool PicForm::eventFilter(QObject *watched, QEvent *event)
         return true;
     } else if (watched == m_statusBar && event->type() == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);
-        m_mnuMas->popup(me->globalPosition().toPoint());
+        m_zoomMenu->popup(me->globalPosition().toPoint());
         return true;
     }
     return QMdiSubWindow::eventFilter(watched, event);
 }
 
-void PicForm::closeEvent(QCloseEvent *event)
+void ImageWindow::closeEvent(QCloseEvent *event)
 {
     const QString path = m_sourcePath;
     m_source = QImage();

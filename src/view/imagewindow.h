@@ -27,27 +27,27 @@ class ImageViewport;
 // main window's zoom button.
 //
 // Add the window to the MDI area (QMdiArea::addSubWindow) before the first
-// LoadPicture. The window is hidden, not destroyed, when closed; it then
-// holds no picture until the next LoadPicture.
-class PicForm : public FramelessSubWindow
+// loadFile. The window is hidden, not destroyed, when closed; it then
+// holds no picture until the next loadFile.
+class ImageWindow : public FramelessSubWindow
 {
     Q_OBJECT
 public:
-    explicit PicForm(QWidget *parent = nullptr);
-    ~PicForm() override;
+    explicit ImageWindow(QWidget *parent = nullptr);
+    ~ImageWindow() override;
 
     // Loads a BMP/DIB, JPEG or GIF file. On success: the picture becomes the
     // source image, the window is shown at (0, 0) with 3000 x 3000 twips,
     // fit to window is applied and the path is stored. On failure the
     // earlier picture, path and display stay as they were, error says why,
     // and false is returned.
-    bool LoadPicture(const QString &path, LoadError *error = nullptr);
-    // Takes an already decoded picture (same sequence as LoadPicture).
+    bool loadFile(const QString &path, LoadError *error = nullptr);
+    // Takes an already decoded picture (same sequence as loadFile).
     void setPicture(const QImage &image, const QString &path);
 
     // Applies zoom item index (0 .. 9); separators and other values do
     // nothing.
-    void mnuV_Click(int index);
+    void chooseZoomItem(int index);
 
     bool hasPicture() const { return !m_source.isNull(); }
     const QImage &sourceImage() const { return m_source; } // Picture3
@@ -64,7 +64,7 @@ public:
     void setSourcePath(const QString &path) { m_sourcePath = path; }
 
     // The zoom menu (mnuMas) and its items (mnuV).
-    QMenu *zoomMenu() const { return m_mnuMas; }
+    QMenu *zoomMenu() const { return m_zoomMenu; }
     QAction *zoomItem(int index) const;
     // Index of the checked zoom item, -1 when none.
     int checkedZoomItem() const;
@@ -118,8 +118,8 @@ private:
     QScrollBar *m_vScroll = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QSizeGrip *m_sizeGrip = nullptr;
-    QMenu *m_mnuMas = nullptr;
-    QList<QAction *> m_mnuV;
+    QMenu *m_zoomMenu = nullptr;
+    QList<QAction *> m_zoomItems;
 
     QImage m_source; // Picture3
     mutable QImage m_reduced;

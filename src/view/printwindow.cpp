@@ -194,7 +194,7 @@ bool ShowPrintWindow(const PrintSource &source, QWidget *owner)
     // Without a printer of the system the result goes to a PDF file.
     if (installedPrinterCount() < 1)
         usePdfFilePrinter();
-    PrnForm form(source, owner);
+    PrintWindow form(source, owner);
     form.exec();
     return true;
 }
@@ -232,7 +232,7 @@ QString pdfCopyFileName(const QString &outputFile, int copy, int copies)
                : fi.path() + QLatin1Char('/') + name;
 }
 
-QSizeF PrnForm::pageSizeTwips(const QPrinter &printer)
+QSizeF PrintWindow::pageSizeTwips(const QPrinter &printer)
 {
     // The drawable area: the layout starts at its top-left corner.
     // Millimetres keep the exact size of metric paper (points are rounded).
@@ -240,7 +240,7 @@ QSizeF PrnForm::pageSizeTwips(const QPrinter &printer)
     return {r.width() * 1440.0 / 25.4, r.height() * 1440.0 / 25.4};
 }
 
-PrnForm::PrnForm(const PrintSource &source, QWidget *parent)
+PrintWindow::PrintWindow(const PrintSource &source, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_source(source)
 {
     setObjectName(QStringLiteral("PrnForm"));
@@ -249,16 +249,16 @@ PrnForm::PrnForm(const PrintSource &source, QWidget *parent)
     buildControls();
     // Load: fill the printer list, place the print/cancel bar, draw the
     // preview.
-    PrintInit();
-    const int button1 = Toolbar2->widgetForAction(Toolbar2->actions().at(0))->width();
+    fillPrinterList();
+    const int button1 = m_printBar->widgetForAction(m_printBar->actions().at(0))->width();
     const int left = px(10305) - (2 * button1 + px(250));
-    Toolbar2->move(left, Toolbar2->y());
-    Prev();
+    m_printBar->move(left, m_printBar->y());
+    drawPreview();
 }
 
-PrnForm::~PrnForm() = default;
+PrintWindow::~PrintWindow() = default;
 
-void PrnForm::buildControls()
+void PrintWindow::buildControls()
 {
     setFixedSize(px(10305), px(6000));
     // The design positions are laid out for an 8-point interface font.
@@ -266,31 +266,31 @@ void PrnForm::buildControls()
     small.setPointSize(8);
     setFont(small);
 
-    Header = new CaptionBar(QStringLiteral("Печать"), this);
-    Header->setObjectName(QStringLiteral("Header"));
-    Header->setGeometry(0, 0, px(10305), px(300));
-    Header->setButtonOffsets(10305 - 10005);
-    Header->setIcon(printerIcon().pixmap(16, 16));
-    Header->setActive(true);
-    connect(Header, &CaptionBar::closeClicked, this, &QDialog::reject);
+    m_header = new CaptionBar(QStringLiteral("Печать"), this);
+    m_header->setObjectName(QStringLiteral("Header"));
+    m_header->setGeometry(0, 0, px(10305), px(300));
+    m_header->setButtonOffsets(10305 - 10005);
+    m_header->setIcon(printerIcon().pixmap(16, 16));
+    m_header->setActive(true);
+    connect(m_header, &CaptionBar::closeClicked, this, &QDialog::reject);
 
     // Preview.
-    Frame2 = new QGroupBox(QStringLiteral("Предварительный просмотр"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(twipsRect(45, 360, 5400, 5565));
-    Picture2 = new QLabel(Frame2);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setGeometry(twipsRect(45, 225, 5295, 5295));
-    Picture2->setAutoFillBackground(true);
-    QPalette white = Picture2->palette();
+    m_previewFrame = new QGroupBox(QStringLiteral("Предварительный просмотр"), this);
+    m_previewFrame->setObjectName(QStringLiteral("Frame2"));
+    m_previewFrame->setGeometry(twipsRect(45, 360, 5400, 5565));
+    m_previewLabel = new QLabel(m_previewFrame);
+    m_previewLabel->setObjectName(QStringLiteral("Picture2"));
+    m_previewLabel->setGeometry(twipsRect(45, 225, 5295, 5295));
+    m_previewLabel->setAutoFillBackground(true);
+    QPalette white = m_previewLabel->palette();
     white.setColor(QPalette::Window, Qt::white);
-    Picture2->setPalette(white);
-    Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_previewLabel->setPalette(white);
+    m_previewLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // Printer.
-    Frame4 = new QGroupBox(QStringLiteral("Принтер"), this);
-    Frame4->setObjectName(QStringLiteral("Frame4"));
-    Frame4->setGeometry(twipsRect(5505, 360, 4740, 1755));
+    m_printerFrame = new QGroupBox(QStringLiteral("Принтер"), this);
+    m_printerFrame->setObjectName(QStringLiteral("Frame4"));
+    m_printerFrame->setGeometry(twipsRect(5505, 360, 4740, 1755));
     auto caption = [](QWidget *parent, const QString &name, const QString &text, double l, double t) {
         auto *label = new QLabel(text, parent);
         label->setObjectName(name);
@@ -298,162 +298,162 @@ void PrnForm::buildControls()
         label->adjustSize();
         return label;
     };
-    caption(Frame4, QStringLiteral("Label2"), QStringLiteral("Имя:"), 180, 375);
-    ImageCombo1 = new QComboBox(Frame4);
-    ImageCombo1->setObjectName(QStringLiteral("ImageCombo1"));
-    ImageCombo1->setGeometry(twipsRect(915, 315, 3660, 330));
-    ImageCombo1->setIconSize(QSize(16, 16));
-    caption(Frame4, QStringLiteral("Label3"), QStringLiteral("Тип:"), 180, 765);
-    Label112 = new QLabel(Frame4);
-    Label112->setObjectName(QStringLiteral("Label112"));
-    Label112->setGeometry(twipsRect(975, 780, 3570, 270));
-    caption(Frame4, QStringLiteral("Label4"), QStringLiteral("Драйвер:"), 165, 1050);
-    Label6 = new QLabel(Frame4);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    Label6->setGeometry(twipsRect(990, 1050, 3555, 270));
-    caption(Frame4, QStringLiteral("Label7"), QStringLiteral("Место:"), 165, 1335);
-    Label5 = new QLabel(Frame4);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setGeometry(twipsRect(990, 1335, 3450, 270));
-    connect(ImageCombo1, &QComboBox::activated, this, [this](int index) {
+    caption(m_printerFrame, QStringLiteral("Label2"), QStringLiteral("Имя:"), 180, 375);
+    m_printerList = new QComboBox(m_printerFrame);
+    m_printerList->setObjectName(QStringLiteral("ImageCombo1"));
+    m_printerList->setGeometry(twipsRect(915, 315, 3660, 330));
+    m_printerList->setIconSize(QSize(16, 16));
+    caption(m_printerFrame, QStringLiteral("Label3"), QStringLiteral("Тип:"), 180, 765);
+    m_printerType = new QLabel(m_printerFrame);
+    m_printerType->setObjectName(QStringLiteral("Label112"));
+    m_printerType->setGeometry(twipsRect(975, 780, 3570, 270));
+    caption(m_printerFrame, QStringLiteral("Label4"), QStringLiteral("Драйвер:"), 165, 1050);
+    m_printerDriver = new QLabel(m_printerFrame);
+    m_printerDriver->setObjectName(QStringLiteral("Label6"));
+    m_printerDriver->setGeometry(twipsRect(990, 1050, 3555, 270));
+    caption(m_printerFrame, QStringLiteral("Label7"), QStringLiteral("Место:"), 165, 1335);
+    m_printerPlace = new QLabel(m_printerFrame);
+    m_printerPlace->setObjectName(QStringLiteral("Label5"));
+    m_printerPlace->setGeometry(twipsRect(990, 1335, 3450, 270));
+    connect(m_printerList, &QComboBox::activated, this, [this](int index) {
         if (!m_filling)
-            ImageCombo1_Click(index);
+            printerChosen(index);
     });
 
     // Settings.
-    Frame6 = new QGroupBox(QStringLiteral("Установки"), this);
-    Frame6->setObjectName(QStringLiteral("Frame6"));
-    Frame6->setGeometry(twipsRect(5505, 2190, 4740, 2100));
-    Toolbar1 = new QToolBar(Frame6);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setGeometry(twipsRect(135, 285, 2235, 330));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    QAction *setup = Toolbar1->addAction(QStringLiteral("Настройка страницы "));
+    m_settingsFrame = new QGroupBox(QStringLiteral("Установки"), this);
+    m_settingsFrame->setObjectName(QStringLiteral("Frame6"));
+    m_settingsFrame->setGeometry(twipsRect(5505, 2190, 4740, 2100));
+    m_setupBar = new QToolBar(m_settingsFrame);
+    m_setupBar->setObjectName(QStringLiteral("Toolbar1"));
+    m_setupBar->setGeometry(twipsRect(135, 285, 2235, 330));
+    m_setupBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction *setup = m_setupBar->addAction(QStringLiteral("Настройка страницы "));
     setup->setObjectName(QStringLiteral("Toolbar1_Button1"));
-    Toolbar1->widgetForAction(setup)->setObjectName(QStringLiteral("Toolbar1_Button1"));
-    connect(setup, &QAction::triggered, this, &PrnForm::Toolbar1_ButtonClick);
+    m_setupBar->widgetForAction(setup)->setObjectName(QStringLiteral("Toolbar1_Button1"));
+    connect(setup, &QAction::triggered, this, &PrintWindow::showPageSetup);
 
-    Panel3d2 = new Panel3d(Frame6);
-    Panel3d2->setObjectName(QStringLiteral("Panel3d2"));
-    Panel3d2->setGeometry(twipsRect(150, 720, 4395, 30));
-    Panel3d1 = new Panel3d(Frame6);
-    Panel3d1->setObjectName(QStringLiteral("Panel3d1"));
-    Panel3d1->setGeometry(twipsRect(165, 1305, 4395, 30));
+    m_upperRule = new Panel3d(m_settingsFrame);
+    m_upperRule->setObjectName(QStringLiteral("Panel3d2"));
+    m_upperRule->setGeometry(twipsRect(150, 720, 4395, 30));
+    m_lowerRule = new Panel3d(m_settingsFrame);
+    m_lowerRule->setObjectName(QStringLiteral("Panel3d1"));
+    m_lowerRule->setGeometry(twipsRect(165, 1305, 4395, 30));
 
-    Check1 = new QCheckBox(QStringLiteral("Повышенное качество печати"), Frame6);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setGeometry(twipsRect(195, 885, 3735, 285));
+    m_qualityBox = new QCheckBox(QStringLiteral("Повышенное качество печати"), m_settingsFrame);
+    m_qualityBox->setObjectName(QStringLiteral("Check1"));
+    m_qualityBox->setGeometry(twipsRect(195, 885, 3735, 285));
 
-    caption(Frame6, QStringLiteral("Label8"), QStringLiteral("Число копий:"), 195, 1605);
-    Text2 = new QLineEdit(QStringLiteral("1"), Frame6);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setGeometry(twipsRect(1320, 1560, 870, 330));
-    Text2->setMaxLength(2);
-    VScroll1 = new QScrollBar(Qt::Vertical, Frame6);
-    VScroll1->setObjectName(QStringLiteral("VScroll1"));
-    VScroll1->setGeometry(twipsRect(1875, 1590, 285, 270));
-    VScroll1->setRange(1, 99);
-    VScroll1->setValue(1);
-    VScroll1->setPageStep(1);
+    caption(m_settingsFrame, QStringLiteral("Label8"), QStringLiteral("Число копий:"), 195, 1605);
+    m_copiesField = new QLineEdit(QStringLiteral("1"), m_settingsFrame);
+    m_copiesField->setObjectName(QStringLiteral("Text2"));
+    m_copiesField->setGeometry(twipsRect(1320, 1560, 870, 330));
+    m_copiesField->setMaxLength(2);
+    m_copiesScroll = new QScrollBar(Qt::Vertical, m_settingsFrame);
+    m_copiesScroll->setObjectName(QStringLiteral("VScroll1"));
+    m_copiesScroll->setGeometry(twipsRect(1875, 1590, 285, 270));
+    m_copiesScroll->setRange(1, 99);
+    m_copiesScroll->setValue(1);
+    m_copiesScroll->setPageStep(1);
     // 99 at the top end: the upper arrow raises the count. The bar's own
     // step actions run the other way round and are turned here, while the
     // value has not been taken yet.
-    VScroll1->setInvertedAppearance(true);
-    connect(VScroll1, &QAbstractSlider::actionTriggered, this, [this](int action) {
-        const int now = VScroll1->value();
+    m_copiesScroll->setInvertedAppearance(true);
+    connect(m_copiesScroll, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        const int now = m_copiesScroll->value();
         int step = 0;
         switch (action) {
         case QAbstractSlider::SliderSingleStepAdd:
-            step = -VScroll1->singleStep();
+            step = -m_copiesScroll->singleStep();
             break;
         case QAbstractSlider::SliderSingleStepSub:
-            step = VScroll1->singleStep();
+            step = m_copiesScroll->singleStep();
             break;
         case QAbstractSlider::SliderPageStepAdd:
-            step = -VScroll1->pageStep();
+            step = -m_copiesScroll->pageStep();
             break;
         case QAbstractSlider::SliderPageStepSub:
-            step = VScroll1->pageStep();
+            step = m_copiesScroll->pageStep();
             break;
         default:
             return;
         }
-        VScroll1->setSliderPosition(std::clamp(now + step, VScroll1->minimum(), VScroll1->maximum()));
+        m_copiesScroll->setSliderPosition(std::clamp(now + step, m_copiesScroll->minimum(), m_copiesScroll->maximum()));
     });
-    VScroll1->raise();
-    connect(Text2, &QLineEdit::textChanged, this, &PrnForm::Text2_Change);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &PrnForm::VScroll1_Change);
+    m_copiesScroll->raise();
+    connect(m_copiesField, &QLineEdit::textChanged, this, &PrintWindow::copiesEdited);
+    connect(m_copiesScroll, &QScrollBar::valueChanged, this, &PrintWindow::copiesScrolled);
 
     // Print and cancel.
-    Toolbar2 = new QToolBar(this);
-    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
-    Toolbar2->setGeometry(twipsRect(6690, 5460, 2955, 450));
-    Toolbar2->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    Toolbar2->setIconSize(QSize(16, 16));
-    QAction *print = Toolbar2->addAction(printerIcon(), QStringLiteral(" Печать   "));
+    m_printBar = new QToolBar(this);
+    m_printBar->setObjectName(QStringLiteral("Toolbar2"));
+    m_printBar->setGeometry(twipsRect(6690, 5460, 2955, 450));
+    m_printBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_printBar->setIconSize(QSize(16, 16));
+    QAction *print = m_printBar->addAction(printerIcon(), QStringLiteral(" Печать   "));
     print->setObjectName(QStringLiteral("Toolbar2_Button1"));
-    Toolbar2->widgetForAction(print)->setObjectName(QStringLiteral("Toolbar2_Button1"));
-    Toolbar2->addSeparator();
+    m_printBar->widgetForAction(print)->setObjectName(QStringLiteral("Toolbar2_Button1"));
+    m_printBar->addSeparator();
     QAction *cancel =
-        Toolbar2->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" Отмена   "));
+        m_printBar->addAction(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral(" Отмена   "));
     cancel->setObjectName(QStringLiteral("Toolbar2_Button3"));
-    Toolbar2->widgetForAction(cancel)->setObjectName(QStringLiteral("Toolbar2_Button3"));
+    m_printBar->widgetForAction(cancel)->setObjectName(QStringLiteral("Toolbar2_Button3"));
     // The print's progress, between the settings and the print button.
     m_progress = new Progress(this);
     m_progress->setObjectName(QStringLiteral("PrintProgress"));
     m_progress->setGeometry(twipsRect(5505, 4380, 4740, 270));
     m_progress->hide();
-    connect(print, &QAction::triggered, this, [this] { Toolbar2_ButtonClick(1); });
-    connect(cancel, &QAction::triggered, this, [this] { Toolbar2_ButtonClick(3); });
+    connect(print, &QAction::triggered, this, [this] { printBarClicked(1); });
+    connect(cancel, &QAction::triggered, this, [this] { printBarClicked(3); });
     // Buttons of a tool bar share the widest button's width.
-    QWidget *printButton = Toolbar2->widgetForAction(print);
-    QWidget *cancelButton = Toolbar2->widgetForAction(cancel);
+    QWidget *printButton = m_printBar->widgetForAction(print);
+    QWidget *cancelButton = m_printBar->widgetForAction(cancel);
     const int buttonWidth = std::max(printButton->sizeHint().width(), cancelButton->sizeHint().width());
     printButton->setFixedWidth(buttonWidth);
     cancelButton->setFixedWidth(buttonWidth);
-    Toolbar2->resize(Toolbar2->sizeHint().width(), Toolbar2->height());
+    m_printBar->resize(m_printBar->sizeHint().width(), m_printBar->height());
 }
 
-void PrnForm::PrintInit()
+void PrintWindow::fillPrinterList()
 {
     m_filling = true;
-    ImageCombo1->clear();
+    m_printerList->clear();
     const QPrinter &current = currentPrinter();
     const QPrinterInfo currentInfo(current);
     const QString currentKey = current.printerName() + currentInfo.location();
     const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
     const QIcon icon = printerIcon();
     for (int i = 0; i < printers.size(); ++i) {
-        ImageCombo1->addItem(icon, printers[i].printerName());
+        m_printerList->addItem(icon, printers[i].printerName());
         if (!current.printerName().isEmpty() && printers[i].printerName() + printers[i].location() == currentKey)
             m_printerIndex = i;
     }
     // Printing to a PDF file is offered after the system's printers, and is
     // what there is when the system has none.
-    ImageCombo1->addItem(icon, pdfFilePrinterName());
+    m_printerList->addItem(icon, pdfFilePrinterName());
     if (currentPrinterAsksForFile())
-        m_printerIndex = ImageCombo1->count() - 1;
-    if (m_printerIndex < ImageCombo1->count())
-        ImageCombo1->setCurrentIndex(m_printerIndex);
+        m_printerIndex = m_printerList->count() - 1;
+    if (m_printerIndex < m_printerList->count())
+        m_printerList->setCurrentIndex(m_printerIndex);
     m_filling = false;
     showPrinterLabels(current);
 }
 
-void PrnForm::showPrinterLabels(const QPrinter &printer)
+void PrintWindow::showPrinterLabels(const QPrinter &printer)
 {
     if (printer.outputFormat() == QPrinter::PdfFormat && printer.printerName().isEmpty()) {
-        Label112->setText(currentPrinterAsksForFile() ? pdfFilePrinterName() : printerDeviceName(printer));
-        Label6->setText(QStringLiteral("PDF"));
-        Label5->setText(QDir::toNativeSeparators(pdfFolder(printer)));
+        m_printerType->setText(currentPrinterAsksForFile() ? pdfFilePrinterName() : printerDeviceName(printer));
+        m_printerDriver->setText(QStringLiteral("PDF"));
+        m_printerPlace->setText(QDir::toNativeSeparators(pdfFolder(printer)));
         return;
     }
     const QPrinterInfo info(printer);
-    Label112->setText(printer.printerName());
-    Label6->setText(info.makeAndModel());
-    Label5->setText(info.location());
+    m_printerType->setText(printer.printerName());
+    m_printerDriver->setText(info.makeAndModel());
+    m_printerPlace->setText(info.location());
 }
 
-QString PrnForm::pdfFolder(const QPrinter &printer)
+QString PrintWindow::pdfFolder(const QPrinter &printer)
 {
     if (!printer.outputFileName().isEmpty())
         return QFileInfo(printer.outputFileName()).absolutePath();
@@ -461,42 +461,42 @@ QString PrnForm::pdfFolder(const QPrinter &printer)
     return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
-void PrnForm::ImageCombo1_Click(int index)
+void PrintWindow::printerChosen(int index)
 {
-    if (index < 0 || index >= ImageCombo1->count())
+    if (index < 0 || index >= m_printerList->count())
         return;
-    if (index == ImageCombo1->count() - 1) {
+    if (index == m_printerList->count() - 1) {
         usePdfFilePrinter();
     } else {
-        const QString name = ImageCombo1->itemText(index);
+        const QString name = m_printerList->itemText(index);
         if (currentPrinter().printerName() != name || currentPrinterIsPdf())
             selectCurrentPrinter(name);
     }
     m_printerIndex = index;
     showPrinterLabels(currentPrinter());
-    Prev();
+    drawPreview();
 }
 
-void PrnForm::Toolbar1_ButtonClick()
+void PrintWindow::showPageSetup()
 {
     int left = 3000, right = 1500, top = 2000, bottom = 2000;
     if (ShowPageSetupDialog(&currentPrinter(), left, right, top, bottom, this))
-        Prev();
+        drawPreview();
 }
 
-void PrnForm::Text2_Change(const QString &text)
+void PrintWindow::copiesEdited(const QString &text)
 {
-    VScroll1->setValue(copiesSpinValue(text));
+    m_copiesScroll->setValue(copiesSpinValue(text));
 }
 
-void PrnForm::VScroll1_Change(int value)
+void PrintWindow::copiesScrolled(int value)
 {
     const QString text = QString::number(value);
-    if (Text2->text() != text)
-        Text2->setText(text);
+    if (m_copiesField->text() != text)
+        m_copiesField->setText(text);
 }
 
-void PrnForm::Toolbar2_ButtonClick(int button)
+void PrintWindow::printBarClicked(int button)
 {
     if (m_printing) {
         // The print button is the stop button while a page is laid out.
@@ -519,7 +519,7 @@ void PrnForm::Toolbar2_ButtonClick(int button)
     }
 }
 
-void PrnForm::reject()
+void PrintWindow::reject()
 {
     // Closing while printing stops the print; the window stays until the
     // page has been given up.
@@ -531,21 +531,21 @@ void PrnForm::reject()
     QDialog::reject();
 }
 
-void PrnForm::setPrinting(bool printing)
+void PrintWindow::setPrinting(bool printing)
 {
     m_printing = printing;
     m_stop = 0;
-    for (QWidget *w : {static_cast<QWidget *>(Frame4), static_cast<QWidget *>(Frame6)})
+    for (QWidget *w : {static_cast<QWidget *>(m_printerFrame), static_cast<QWidget *>(m_settingsFrame)})
         w->setEnabled(!printing);
-    Toolbar2->widgetForAction(Toolbar2->actions().at(2))->setEnabled(!printing);
-    QAction *print = Toolbar2->actions().at(0);
+    m_printBar->widgetForAction(m_printBar->actions().at(2))->setEnabled(!printing);
+    QAction *print = m_printBar->actions().at(0);
     print->setText(printing ? QStringLiteral(" Стоп   ") : QStringLiteral(" Печать   "));
     print->setIcon(printing ? style()->standardIcon(QStyle::SP_BrowserStop) : printerIcon());
     m_progress->SetPercent(0);
     m_progress->setVisible(printing);
 }
 
-void PrnForm::keyPressEvent(QKeyEvent *event)
+void PrintWindow::keyPressEvent(QKeyEvent *event)
 {
     // Enter in the copies field must not print by accident.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -555,14 +555,14 @@ void PrnForm::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-void PrnForm::Prev()
+void PrintWindow::drawPreview()
 {
     const QSizeF page = pageSizeTwips(currentPrinter());
     const PageLimits limits = previewLimits(page.width(), page.height());
     m_box = previewBox(limits, 5400, 5565);
     const int dw = std::max(1, twipsToPixels(m_box.width));
     const int dh = std::max(1, twipsToPixels(m_box.height));
-    Picture2->setGeometry(twipsToPixels(m_box.left), twipsToPixels(m_box.top), dw, dh);
+    m_previewLabel->setGeometry(twipsToPixels(m_box.left), twipsToPixels(m_box.top), dw, dh);
 
     // One page at full size on the page surface, reduced in one copy. The
     // surface is fine enough for the result's cells to show.
@@ -577,7 +577,7 @@ void PrnForm::Prev()
     if (surface.isNull()) {
         m_preview = QImage(dw, dh, QImage::Format_RGB32);
         m_preview.fill(Qt::white);
-        Picture2->setPixmap(QPixmap::fromImage(m_preview));
+        m_previewLabel->setPixmap(QPixmap::fromImage(m_preview));
         ShowMemoryError(this);
         return;
     }
@@ -591,18 +591,18 @@ void PrnForm::Prev()
         m_previewInfo = layoutPage(painter, m_source, limits);
     }
     m_preview = resampleBox(surface, dw, dh);
-    Picture2->setPixmap(QPixmap::fromImage(m_preview));
-    Frame2->update();
+    m_previewLabel->setPixmap(QPixmap::fromImage(m_preview));
+    m_previewFrame->update();
 }
 
-void PrnForm::showOutputError(const QString &device)
+void PrintWindow::showOutputError(const QString &device)
 {
     QMessageBox::critical(this, programCaption(),
                           QStringLiteral("Ошибка вывода на принтер ") + device + QStringLiteral("!") +
                               QLatin1Char('\n') + QStringLiteral("Возможно отмена на виртуальном принтере."));
 }
 
-void PrnForm::showFileError()
+void PrintWindow::showFileError()
 {
     const QString path = m_source.resultKind == 3 ? m_source.textPath : m_source.colorPath;
     QMessageBox::critical(this, programCaption(),
@@ -610,7 +610,7 @@ void PrnForm::showFileError()
                               QStringLiteral(".\nВыполните преобразование заново."));
 }
 
-PrnForm::CopyOutcome PrnForm::printCopy(QPrinter &printer, const QString &device)
+PrintWindow::CopyOutcome PrintWindow::printCopy(QPrinter &printer, const QString &device)
 {
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -643,7 +643,7 @@ PrnForm::CopyOutcome PrnForm::printCopy(QPrinter &printer, const QString &device
     return CopyOutcome::Printed;
 }
 
-bool PrnForm::choosePdfFile(QPrinter &printer)
+bool PrintWindow::choosePdfFile(QPrinter &printer)
 {
     QString folder = pdfFolder(printer);
     const QString previous = QFileInfo(printer.outputFileName()).fileName();
@@ -657,16 +657,16 @@ bool PrnForm::choosePdfFile(QPrinter &printer)
     return true;
 }
 
-bool PrnForm::SendToPrinter()
+bool PrintWindow::SendToPrinter()
 {
     PrinterHolder &h = holder();
     QPrinter &printer = *h.printer;
     m_fileCancelled = false;
-    applyPrintQuality(h, Check1->isChecked() ? -4 : -3);
+    applyPrintQuality(h, m_qualityBox->isChecked() ? -4 : -3);
     m_printInfo = PageLayoutInfo{};
     if (m_source.resultKind != 3 && m_source.resultKind != 2)
         return true;
-    const int copies = copiesToPrint(Text2->text());
+    const int copies = copiesToPrint(m_copiesField->text());
     if (copies < 1)
         return true;
 

@@ -59,17 +59,17 @@ QString pdfCopyFileName(const QString &outputFile, int copy, int copies);
 
 // The print window: printer choice, page setup, quality, copies and a
 // preview of one page. Shown modally by the print output.
-class PrnForm : public QDialog
+class PrintWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit PrnForm(const PrintSource &source, QWidget *parent = nullptr);
-    ~PrnForm() override;
+    explicit PrintWindow(const PrintSource &source, QWidget *parent = nullptr);
+    ~PrintWindow() override;
 
     // Fills the printer list and selects the current printer.
-    void PrintInit();
+    void fillPrinterList();
     // Draws the preview of one page with the current printer's page size.
-    void Prev();
+    void drawPreview();
     // Prints the result to the current printer, once per copy. Returns true
     // when every copy was sent (or nothing had to be printed). The PDF file
     // printer asks for the file first. While a page is laid out the window
@@ -100,11 +100,11 @@ protected:
 
 private:
     void buildControls();
-    void ImageCombo1_Click(int index);
-    void Toolbar1_ButtonClick();
-    void Toolbar2_ButtonClick(int button);
-    void Text2_Change(const QString &text);
-    void VScroll1_Change(int value);
+    void printerChosen(int index);
+    void showPageSetup();
+    void printBarClicked(int button);
+    void copiesEdited(const QString &text);
+    void copiesScrolled(int value);
     void showPrinterLabels(const QPrinter &printer);
     enum class CopyOutcome { Printed, Failed, Stopped };
     CopyOutcome printCopy(QPrinter &printer, const QString &device);
@@ -126,22 +126,22 @@ private:
     PageLayoutInfo m_previewInfo;
     PageLayoutInfo m_printInfo;
 
-    CaptionBar *Header = nullptr;
-    QGroupBox *Frame2 = nullptr;
-    QLabel *Picture2 = nullptr;
-    QGroupBox *Frame4 = nullptr;
-    QComboBox *ImageCombo1 = nullptr;
-    QLabel *Label112 = nullptr;
-    QLabel *Label6 = nullptr;
-    QLabel *Label5 = nullptr;
-    QGroupBox *Frame6 = nullptr;
-    QToolBar *Toolbar1 = nullptr;
-    Panel3d *Panel3d1 = nullptr;
-    Panel3d *Panel3d2 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    QScrollBar *VScroll1 = nullptr;
-    QToolBar *Toolbar2 = nullptr;
+    CaptionBar *m_header = nullptr;
+    QGroupBox *m_previewFrame = nullptr;
+    QLabel *m_previewLabel = nullptr;
+    QGroupBox *m_printerFrame = nullptr;
+    QComboBox *m_printerList = nullptr;
+    QLabel *m_printerType = nullptr;
+    QLabel *m_printerDriver = nullptr;
+    QLabel *m_printerPlace = nullptr;
+    QGroupBox *m_settingsFrame = nullptr;
+    QToolBar *m_setupBar = nullptr;
+    Panel3d *m_lowerRule = nullptr;
+    Panel3d *m_upperRule = nullptr;
+    QCheckBox *m_qualityBox = nullptr;
+    QLineEdit *m_copiesField = nullptr;
+    QScrollBar *m_copiesScroll = nullptr;
+    QToolBar *m_printBar = nullptr;
     Progress *m_progress = nullptr;
 };
 

@@ -6,11 +6,11 @@
 #include "support/apptestsupport.h"
 
 #include "app/colorpicker.h"
-#include "app/form1.h"
-#include "app/textform.h"
+#include "app/mainwindow.h"
+#include "app/resultwindow.h"
 #include "document/richformat.h"
 #include "engine/options.h"
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "view/printwindow.h"
 
 #include <QCheckBox>
@@ -81,36 +81,36 @@ class TestExport : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
-    Form1 *openWith(const QString &picture)
+    MainWindow *openWith(const QString &picture)
     {
         m_form = apptest::openMainWindow();
-        if (picture.isEmpty() || !m_form->LoadImage(picture))
+        if (picture.isEmpty() || !m_form->loadPicture(picture))
             return nullptr;
-        m_form->CheckOpen();
+        m_form->updateOpenState();
         return m_form.get();
     }
-    bool run(Form1 *f) { return apptest::clickStartAndWait(f); }
+    bool run(MainWindow *f) { return apptest::clickStartAndWait(f); }
     // Saves the result through the result button and the save dialog.
-    bool saveAs(Form1 *f, const QString &path)
+    bool saveAs(MainWindow *f, const QString &path)
     {
         QFile::remove(path);
         apptest::chooseInNextFileDialog(path);
         apptest::child<QAction>(f, "tofile")->trigger();
         return QFileInfo::exists(path);
     }
-    void setFigureGrid(Form1 *f, const QString &columns, const QString &rows)
+    void setFigureGrid(MainWindow *f, const QString &columns, const QString &rows)
     {
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(columns);
         apptest::child<QLineEdit>(f, "Text5")->setText(rows);
     }
     // Chooses "По изображению" in the colour picker, as a user does.
-    void choosePictureColors(Form1 *f)
+    void choosePictureColors(MainWindow *f)
     {
         QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
-        auto *menu = qobject_cast<ColorMenu *>(f->colorPicker());
+        auto *menu = qobject_cast<ColorPicker *>(f->colorPicker());
         QVERIFY(menu);
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QTest::mouseClick(menu->pictureColorsButton(), Qt::LeftButton);
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QFETCH(QString, rows);
         QFETCH(QStringList, cliArgs);
         const QString picture = apptest::writePicture(m_dir.filePath(QStringLiteral("png.bmp")), 160, 120, "BMP");
-        Form1 *f = openWith(picture);
+        MainWindow *f = openWith(picture);
         QVERIFY(f);
         if (figures) {
             setFigureGrid(f, columns, rows);
@@ -174,9 +174,9 @@ private Q_SLOTS:
         QVERIFY(!saved.isNull());
 
         // The window's drawing, scrolled to the top left, without a caret.
-        QTextEdit *edit = f->existingTextForm()->rEdit().hwnd();
+        QTextEdit *edit = f->existingResultWindow()->richText().hwnd();
         edit->setCursorWidth(0);
-        f->existingTextForm()->showMaximized();
+        f->existingResultWindow()->showMaximized();
         QApplication::processEvents();
         const QImage shown = edit->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const int w = std::min(shown.width(), saved.width());
@@ -211,7 +211,7 @@ private Q_SLOTS:
     void saveDialogOffersTheExportTypes()
     {
         const QString picture = apptest::writePicture(m_dir.filePath(QStringLiteral("types.bmp")), 80, 60, "BMP");
-        Form1 *f = openWith(picture);
+        MainWindow *f = openWith(picture);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
@@ -251,7 +251,7 @@ private Q_SLOTS:
         QFETCH(bool, figures);
         QFETCH(QString, font);
         const QString picture = apptest::writePicture(m_dir.filePath(QStringLiteral("pdf.bmp")), 160, 120, "BMP");
-        Form1 *f = openWith(picture);
+        MainWindow *f = openWith(picture);
         QVERIFY(f);
         if (figures) {
             setFigureGrid(f, QStringLiteral("40"), QStringLiteral("30"));
@@ -287,7 +287,7 @@ private Q_SLOTS:
         }
 
         // The same page from the print window at its high quality.
-        apptest::answerNextModal<PrnForm>([](PrnForm *form) {
+        apptest::answerNextModal<PrintWindow>([](PrintWindow *form) {
             form->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
             QVERIFY(form->SendToPrinter());
             form->accept();
@@ -302,7 +302,7 @@ private Q_SLOTS:
     void htmlPageStandsAlone()
     {
         const QString picture = apptest::writePicture(m_dir.filePath(QStringLiteral("html.bmp")), 160, 120, "BMP");
-        Form1 *f = openWith(picture);
+        MainWindow *f = openWith(picture);
         QVERIFY(f);
         setFigureGrid(f, QStringLiteral("20"), QStringLiteral("16"));
         apptest::child<QCheckBox>(f, "fillBox")->setChecked(true);
@@ -334,7 +334,7 @@ private Q_SLOTS:
     void pictureColoursReachEveryOutput()
     {
         const QString picture = writeStripes(m_dir.filePath(QStringLiteral("stripes.bmp")), 256, 64);
-        Form1 *f = openWith(picture);
+        MainWindow *f = openWith(picture);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("64"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
@@ -343,7 +343,7 @@ private Q_SLOTS:
         QVERIFY(run(f));
 
         // 64 characters a line, 16 of each stripe.
-        const QTextDocument *doc = f->existingTextForm()->rEdit().hwnd()->document();
+        const QTextDocument *doc = f->existingResultWindow()->richText().hwnd()->document();
         for (QTextBlock b = doc->begin(); b.isValid() && b.length() > 1; b = b.next()) {
             QCOMPARE(b.length() - 1, 64);
             for (int j = 0; j < 64; ++j) {
@@ -383,7 +383,7 @@ private Q_SLOTS:
         const QString printed = m_dir.filePath(QStringLiteral("stripes.pdf"));
         usePdfPrinter(printed);
         auto back = qScopeGuard([] { resetCurrentPrinter(); });
-        apptest::answerNextModal<PrnForm>([](PrnForm *form) {
+        apptest::answerNextModal<PrintWindow>([](PrintWindow *form) {
             QVERIFY(form->SendToPrinter());
             form->accept();
         });
@@ -420,7 +420,7 @@ private Q_SLOTS:
 
         // A swatch from the palette: one colour again.
         QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
-        auto *menu = qobject_cast<ColorMenu *>(f->colorPicker());
+        auto *menu = qobject_cast<ColorPicker *>(f->colorPicker());
         QVERIFY(menu);
         QTest::mouseClick(menu->paletteButton(17), Qt::LeftButton);
         QVERIFY(!f->pictureColors());
@@ -428,7 +428,7 @@ private Q_SLOTS:
         QTextCursor last(doc->begin());
         last.movePosition(QTextCursor::EndOfBlock);
         QCOMPARE(colorTo24(last.charFormat().foreground().color()), rgbValue(254, 0, 0));
-        QVERIFY(!f->existingTextForm()->printSource().textColors);
+        QVERIFY(!f->existingResultWindow()->printSource().textColors);
     }
 };
 

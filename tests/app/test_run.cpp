@@ -3,16 +3,16 @@
 // dialog, the word processor copy, the clipboard and the printer check.
 #include "support/apptestsupport.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/livepreview.h"
 #include "app/runcontrol.h"
-#include "app/textform.h"
+#include "app/resultwindow.h"
 #include "engine/options.h"
 #include "engine/toneramp.h"
 #include "app/globals.h"
 #include "engine/paths.h"
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "document/documentfill.h"
 #include "richtext/textzoom.h"
 #include "document/mosaiclayout.h"
@@ -67,22 +67,22 @@ class TestRun : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_pics;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
-    Form1 *openWithPicture(int w, int h, const char *format = "BMP")
+    MainWindow *openWithPicture(int w, int h, const char *format = "BMP")
     {
         m_form = apptest::openMainWindow();
         const QString ext = QString::fromLatin1(format).toLower();
         const QString path =
             apptest::writePicture(m_pics.filePath(QStringLiteral("run%1x%2.%3").arg(w).arg(h).arg(ext)), w, h, format);
-        if (path.isEmpty() || !m_form->LoadImage(path))
+        if (path.isEmpty() || !m_form->loadPicture(path))
             return nullptr;
-        m_form->CheckOpen();
+        m_form->updateOpenState();
         return m_form.get();
     }
     // Starts a long figure run (1024 x 1024) and calls act once, as soon as
     // the run is under way; returns when the run has ended.
-    bool runAndActWhileRunning(Form1 *f, const std::function<void()> &act)
+    bool runAndActWhileRunning(MainWindow *f, const std::function<void()> &act)
     {
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
@@ -92,7 +92,8 @@ private:
         connect(&poll, &QTimer::timeout, f, [&] {
             // The progress bar may still show the previous run's end while
             // the new run switches the controls.
-            if (!f->isRunning() || Form1::imageKey(apptest::child<QToolButton>(f, "go")) != QLatin1String("canc") ||
+            if (!f->isRunning() ||
+                MainWindow::imageKey(apptest::child<QToolButton>(f, "go")) != QLatin1String("canc") ||
                 apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
@@ -101,7 +102,10 @@ private:
         poll.start();
         return clickStartAndWait(f);
     }
-    QString documentText(Form1 *f) { return f->existingTextForm()->rEdit().hwnd()->document()->toPlainText(); }
+    QString documentText(MainWindow *f)
+    {
+        return f->existingResultWindow()->richText().hwnd()->document()->toPlainText();
+    }
 
 private Q_SLOTS:
     void cleanup()
@@ -112,7 +116,7 @@ private Q_SLOTS:
 
     void fullTextRunFromTheStartButton()
     {
-        Form1 *f = openWithPicture(300, 200);
+        MainWindow *f = openWithPicture(300, 200);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("81"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("30"));
@@ -135,21 +139,21 @@ private Q_SLOTS:
         // The black square gives the darkest reachable ramp character.
         QVERIFY(file.contains("MM"));
 
-        TextForm *tf = f->existingTextForm();
+        ResultWindow *tf = f->existingResultWindow();
         QVERIFY(tf && tf->isVisible());
         // One paragraph per line; the final line break leaves an empty one.
         const QStringList paragraphs = documentText(f).split(u'\n');
         QCOMPARE(paragraphs.size(), 31);
         QCOMPARE(paragraphs.first(), QString::fromUtf8(lines[0].chopped(1)));
         QVERIFY(paragraphs.last().isEmpty());
-        QCOMPARE(tf->rEdit().hwnd()->lineWrapMode(), QTextEdit::NoWrap);
-        QVERIFY(tf->rEdit().hwnd()->isReadOnly());
+        QCOMPARE(tf->richText().hwnd()->lineWrapMode(), QTextEdit::NoWrap);
+        QVERIFY(tf->richText().hwnd()->isReadOnly());
         QCOMPARE(tf->resultFont().family(), QStringLiteral("Courier New Cyr"));
         QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
 
         QToolButton *go = apptest::child<QToolButton>(f, "go");
         QCOMPARE(go->text(), QStringLiteral("Пуск"));
-        QCOMPARE(Form1::imageKey(go), QStringLiteral("go"));
+        QCOMPARE(MainWindow::imageKey(go), QStringLiteral("go"));
         QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         QVERIFY(!apptest::child<Progress>(f, "Progress1")->isVisible());
@@ -163,7 +167,7 @@ private Q_SLOTS:
 
     void runWithFixedSizeFontRestoresTheSizeRule()
     {
-        Form1 *f = openWithPicture(64, 64);
+        MainWindow *f = openWithPicture(64, 64);
         QVERIFY(f);
         apptest::child<QComboBox>(f, "ImageCombo2")->setCurrentIndex(1); // Fixedsys, not applied yet
         QVERIFY(apptest::child<QComboBox>(f, "Combo1")->isEnabled());
@@ -172,13 +176,13 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f));
         QVERIFY(!apptest::child<QComboBox>(f, "Combo1")->isEnabled());
         QCOMPARE(apptest::child<QComboBox>(f, "Combo1")->currentText(), QStringLiteral("10"));
-        QCOMPARE(f->existingPicForm()->windowFont().family(), QStringLiteral("Fixedsys"));
+        QCOMPARE(f->existingImageWindow()->windowFont().family(), QStringLiteral("Fixedsys"));
     }
 
     void stopInMidRun()
     {
         // The largest figure grid takes long enough to stop it row by row.
-        Form1 *f = openWithPicture(400, 400);
+        MainWindow *f = openWithPicture(400, 400);
         QVERIFY(f);
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
@@ -190,7 +194,7 @@ private Q_SLOTS:
         QTimer poll;
         poll.setInterval(0);
         connect(&poll, &QTimer::timeout, f, [&] {
-            if (Form1::imageKey(go) != QStringLiteral("canc") ||
+            if (MainWindow::imageKey(go) != QStringLiteral("canc") ||
                 apptest::child<Progress>(f, "Progress1")->percent() < 1)
                 return;
             poll.stop();
@@ -211,11 +215,11 @@ private Q_SLOTS:
         QCOMPARE(globals::GridColumns, 1024);
         QCOMPARE(globals::ResultKind, qint16(2));
         QCOMPARE(go->text(), QStringLiteral("Пуск"));
-        QCOMPARE(Form1::imageKey(go), QStringLiteral("go"));
+        QCOMPARE(MainWindow::imageKey(go), QStringLiteral("go"));
         QVERIFY(apptest::child<QToolButton>(f, "result")->isEnabled());
         QVERIFY(apptest::child<QLineEdit>(f, "Text4")->isEnabled());
         // The partial mosaic is shown; the colour file holds the cells walked.
-        QVERIFY(f->existingTextForm()->isVisible());
+        QVERIFY(f->existingResultWindow()->isVisible());
         const qsizetype cells = apptest::readAll(globals::TempColorPath).count('\n');
         QVERIFY(cells > qsizetype(globals::GridRows - 1) * 1024);
         QVERIFY(cells <= qsizetype(globals::GridRows) * 1024);
@@ -235,7 +239,7 @@ private Q_SLOTS:
             }
         });
         closer.start();
-        auto press = [&opened](Form1 *f, QKeyCombination key) {
+        auto press = [&opened](MainWindow *f, QKeyCombination key) {
             // A closed dialog or a hidden window leaves no window active here
             // (no window manager).
             f->activateWindow();
@@ -260,12 +264,12 @@ private Q_SLOTS:
 
         // Without a picture: neither a run nor the outputs.
         QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<Form1>();
-        Form1 *f = m_form.get();
+        m_form = std::make_unique<MainWindow>();
+        MainWindow *f = m_form.get();
         f->showAsStored();
         f->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f));
-        QSignalSpy finished(f, &Form1::runFinished);
+        QSignalSpy finished(f, &MainWindow::runFinished);
         QCOMPARE(press(f, Qt::Key_F5), QString());
         QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QString());
         QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QString());
@@ -277,12 +281,12 @@ private Q_SLOTS:
         f = openWithPicture(60, 40);
         QVERIFY(f);
         QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QString());
-        QSignalSpy ran(f, &Form1::runFinished);
+        QSignalSpy ran(f, &MainWindow::runFinished);
         QCOMPARE(press(f, Qt::Key_F5), QString());
         QTRY_COMPARE(ran.count(), 1);
-        QVERIFY(f->existingTextForm() && f->existingTextForm()->isVisible());
+        QVERIFY(f->existingResultWindow() && f->existingResultWindow()->isVisible());
         QCOMPARE(press(f, Qt::CTRL | Qt::Key_S), QStringLiteral("QFileDialog"));
-        QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QStringLiteral("tessilor::PrnForm"));
+        QCOMPARE(press(f, Qt::CTRL | Qt::Key_P), QStringLiteral("tessilor::PrintWindow"));
         QCOMPARE(press(f, Qt::CTRL | Qt::Key_O), QStringLiteral("QFileDialog"));
         QCOMPARE(press(f, Qt::Key_Escape), QString());
         QVERIFY(!helpShown());
@@ -313,9 +317,9 @@ private Q_SLOTS:
 
     void closingDuringARunWaitsForTheStop()
     {
-        Form1 *f = openWithPicture(300, 300);
+        MainWindow *f = openWithPicture(300, 300);
         QVERIFY(f);
-        QSignalSpy unloaded(f, &Form1::unloadFinished);
+        QSignalSpy unloaded(f, &MainWindow::unloadFinished);
         bool stillOpenDuringRun = false;
         QVERIFY(runAndActWhileRunning(f, [&] {
             f->close();
@@ -331,12 +335,12 @@ private Q_SLOTS:
 
     void terminationDuringARunSavesSettingsAndLeavesNoPartialFile()
     {
-        Form1 *f = openWithPicture(300, 300);
+        MainWindow *f = openWithPicture(300, 300);
         QVERIFY(f);
         TerminationWatcher watcher;
         QVERIFY(watcher.isActive());
         closeOnTermination(watcher, *f);
-        QSignalSpy unloaded(f, &Form1::unloadFinished);
+        QSignalSpy unloaded(f, &MainWindow::unloadFinished);
         bool signalled = false;
         QVERIFY(runAndActWhileRunning(f, [&] { signalled = ::raise(SIGTERM) == 0; }));
         QVERIFY(signalled);
@@ -352,7 +356,7 @@ private Q_SLOTS:
 
     void failingRunIsReportedAndEndsCleanly()
     {
-        Form1 *f = openWithPicture(80, 60);
+        MainWindow *f = openWithPicture(80, 60);
         QVERIFY(f);
         // A temporary file inside a plain file cannot be created, not even
         // by the administrator.
@@ -375,7 +379,7 @@ private Q_SLOTS:
 
     void fullDiskDuringARunKeepsTheLastResultFile()
     {
-        Form1 *f = openWithPicture(300, 200);
+        MainWindow *f = openWithPicture(300, 200);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("80"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("40"));
@@ -419,7 +423,7 @@ private Q_SLOTS:
 #if defined(__SANITIZE_ADDRESS__)
         QSKIP("an address-space limit and the address sanitizer do not mix");
 #endif
-        Form1 *f = openWithPicture(300, 300);
+        MainWindow *f = openWithPicture(300, 300);
         QVERIFY(f);
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("1024"));
@@ -457,7 +461,7 @@ private Q_SLOTS:
     // choices are kept in the settings.
     void toneMethodAndFigureFillThroughTheWindow()
     {
-        Form1 *f = openWithPicture(200, 120);
+        MainWindow *f = openWithPicture(200, 120);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
@@ -469,7 +473,7 @@ private Q_SLOTS:
         QCOMPARE(tone.count("\r\n"), 20);
         QCOMPARE(QString::fromUtf8(tone).indexOf(u'\r'), QString::fromUtf8(classic).indexOf(u'\r')); // 40 a line
         QVERIFY(tone != classic);
-        const ToneRamp &ramp = toneRamp(f->existingTextForm()->resultFont(), rampFonts()[0].ramp);
+        const ToneRamp &ramp = toneRamp(f->existingResultWindow()->resultFont(), rampFonts()[0].ramp);
         const QString toneText = QString::fromUtf8(tone).remove(QStringLiteral("\r\n"));
         for (const QChar c : toneText)
             QVERIFY2(ramp.chars.contains(c), qPrintable(QString(c)));
@@ -482,7 +486,7 @@ private Q_SLOTS:
         const QList<QByteArray> lines = apptest::readAll(globals::TempColorPath).split('\n');
         QCOMPARE(lines.size(), 20 * 16 + 1);
         QCOMPARE(lines[0].simplified().split(' ').size(), 2); // figure, then background
-        QTextDocument *doc = f->existingTextForm()->rEdit().hwnd()->document();
+        QTextDocument *doc = f->existingResultWindow()->richText().hwnd()->document();
         // The colours stay beside the document until a save or a copy
         // writes them into its formats.
         QVERIFY(MosaicCells::of(doc));
@@ -504,7 +508,7 @@ private Q_SLOTS:
     // stops it and the newest options are shown.
     void livePreviewFollowsTheOptions()
     {
-        Form1 *f = openWithPicture(300, 200);
+        MainWindow *f = openWithPicture(300, 200);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
@@ -512,7 +516,7 @@ private Q_SLOTS:
         auto *preview = f->findChild<LivePreview *>();
         QVERIFY(preview);
         QSignalSpy shown(preview, &LivePreview::shown);
-        QSignalSpy runs(f, &Form1::runFinished);
+        QSignalSpy runs(f, &MainWindow::runFinished);
         apptest::child<QCheckBox>(f, "autoPreview")->setChecked(true);
         QVERIFY(shown.wait(5000)); // switching it on shows the options as they are
         shown.clear();
@@ -531,7 +535,7 @@ private Q_SLOTS:
         QVERIFY(shown.last().first().toLongLong() > LivePreview::kSettleMs / 2); // a coarse timer
         QCOMPARE(runs.count(), 0);
         QVERIFY(apptest::readAll(globals::TempTextPath) != before);
-        QVERIFY(f->existingTextForm()->isVisible());
+        QVERIFY(f->existingResultWindow()->isVisible());
         // A small picture is its own reduced copy: the preview is the result.
         const QString previewed = documentText(f);
         QVERIFY(clickStartAndWait(f));
@@ -570,7 +574,7 @@ private Q_SLOTS:
 
     void figureRunInGrey()
     {
-        Form1 *f = openWithPicture(120, 90);
+        MainWindow *f = openWithPicture(120, 90);
         QVERIFY(f);
         apptest::chooseMode(f, 1);
         apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1);
@@ -586,7 +590,7 @@ private Q_SLOTS:
         // Grey values only: every colour is a multiple of 65793.
         for (int i = 0; i < 20 * 16; ++i)
             QCOMPARE(lines[i].trimmed().toLongLong() % 65793, 0);
-        TextForm *tf = f->existingTextForm();
+        ResultWindow *tf = f->existingResultWindow();
         QCOMPARE(tf->glyph(), QChar(86));
         QCOMPARE(tf->resultFont().family(), globals::FigureFontName);
         QCOMPARE(tf->resultFont().pointSizeF(), 8.0);
@@ -609,7 +613,7 @@ private Q_SLOTS:
     void figureResultIsShownThroughTheMosaicLayout()
     {
         const auto caret = apptest::steadyCaret();
-        Form1 *f = openWithPicture(120, 90);
+        MainWindow *f = openWithPicture(120, 90);
         QVERIFY(f);
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("30"));
@@ -617,7 +621,7 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f));
         const int cols = globals::GridColumns;
         QCOMPARE(cols, 30);
-        QTextEdit *edit = f->existingTextForm()->rEdit().hwnd();
+        QTextEdit *edit = f->existingResultWindow()->richText().hwnd();
         QTextDocument *doc = edit->document();
         auto *layout = qobject_cast<MosaicLayout *>(doc->documentLayout());
         QVERIFY(layout);
@@ -653,12 +657,12 @@ private Q_SLOTS:
         // Another figure run is shown through the mosaic layout again; a
         // text run after it through the standard one.
         QVERIFY(clickStartAndWait(f));
-        QTextDocument *again = f->existingTextForm()->rEdit().hwnd()->document();
+        QTextDocument *again = f->existingResultWindow()->richText().hwnd()->document();
         QVERIFY(MosaicLayout::isInstalled(again));
         apptest::chooseMode(f, 0);
         QVERIFY(clickStartAndWait(f));
         QCOMPARE(globals::ResultKind, qint16(3));
-        QTextDocument *text = f->existingTextForm()->rEdit().hwnd()->document();
+        QTextDocument *text = f->existingResultWindow()->richText().hwnd()->document();
         QVERIFY(!MosaicLayout::isInstalled(text));
         QCOMPARE(text->blockCount(), globals::GridRows + 1);
         QVERIFY(text->documentLayout()->blockBoundingRect(text->lastBlock().previous()).bottom() > 0);
@@ -667,7 +671,7 @@ private Q_SLOTS:
     void resultViewZoomsWithoutChangingTheResult()
     {
         const auto caret = apptest::steadyCaret();
-        Form1 *f = openWithPicture(120, 90);
+        MainWindow *f = openWithPicture(120, 90);
         QVERIFY(f);
         apptest::chooseMode(f, 1);
         apptest::child<QCheckBox>(f, "fillBox")->setChecked(true);
@@ -675,9 +679,9 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("120"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("90"));
         QVERIFY(clickStartAndWait(f));
-        TextForm *tf = f->existingTextForm();
+        ResultWindow *tf = f->existingResultWindow();
         TextZoom *zoom = tf->zoom();
-        QTextEdit *edit = tf->rEdit().hwnd();
+        QTextEdit *edit = tf->richText().hwnd();
         QTextDocument *doc = edit->document();
         auto *layout = qobject_cast<MosaicLayout *>(doc->documentLayout());
         QVERIFY(layout);
@@ -690,7 +694,7 @@ private Q_SLOTS:
         edit->horizontalScrollBar()->setValue(0);
         edit->verticalScrollBar()->setValue(0);
         const QString before = m_pics.filePath(QStringLiteral("before.rtf"));
-        QVERIFY(tf->rEdit().SaveFile(before, true));
+        QVERIFY(tf->richText().SaveFile(before, true));
         const QFont font = doc->defaultFont();
         QApplication::processEvents();
         const QImage plain = edit->viewport()->grab().toImage();
@@ -801,7 +805,7 @@ private Q_SLOTS:
         QVERIFY(MosaicLayout::isInstalled(doc));
         QCOMPARE(doc->defaultFont(), font);
         const QString after = m_pics.filePath(QStringLiteral("after.rtf"));
-        QVERIFY(tf->rEdit().SaveFile(after, true));
+        QVERIFY(tf->richText().SaveFile(after, true));
         QCOMPARE(apptest::readAll(after), apptest::readAll(before));
         edit->setTextCursor(QTextCursor(doc));
         zoom->resetZoom();
@@ -815,14 +819,14 @@ private Q_SLOTS:
     // through; the folder and its files are the user's alone.
     void plantedLinksAreReplacedNotFollowed()
     {
-        Form1 *f = openWithPicture(60, 40);
+        MainWindow *f = openWithPicture(60, 40);
         QVERIFY(f);
         QTemporaryDir elsewhere;
         const QString victim = elsewhere.filePath(QStringLiteral("victim"));
         QFile v(victim);
         QVERIFY(v.open(QIODevice::WriteOnly) && v.write("precious") == 8);
         v.close();
-        const QStringList planted = {globals::TempTextPath, globals::TempColorPath, TextForm::wordFilePath()};
+        const QStringList planted = {globals::TempTextPath, globals::TempColorPath, ResultWindow::wordFilePath()};
         for (const QString &path : planted) {
             QFile::remove(path);
             QVERIFY(QFile::link(victim, path));
@@ -853,7 +857,7 @@ private Q_SLOTS:
     // Without a data folder a run says so and writes nothing anywhere else.
     void missingDataFolderIsReported()
     {
-        Form1 *f = openWithPicture(60, 40);
+        MainWindow *f = openWithPicture(60, 40);
         QVERIFY(f);
         QFile::remove(QStringLiteral("/text.tmp"));
         globals::initPaths(QString(), programFilesFolder()); // the folder could not be created
@@ -867,14 +871,14 @@ private Q_SLOTS:
 
     void wordProcessorCopyThatCannotBeWrittenIsReported()
     {
-        Form1 *f = openWithPicture(60, 40);
+        MainWindow *f = openWithPicture(60, 40);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         // A folder where the copy should go cannot be replaced by a file.
-        QVERIFY(QDir().mkpath(TextForm::wordFilePath()));
-        const auto cleanup = qScopeGuard([] { QDir().rmdir(TextForm::wordFilePath()); });
+        QVERIFY(QDir().mkpath(ResultWindow::wordFilePath()));
+        const auto cleanup = qScopeGuard([] { QDir().rmdir(ResultWindow::wordFilePath()); });
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
         QString text;
@@ -895,15 +899,15 @@ private Q_SLOTS:
     // leaves the result on screen and its outputs available.
     void saveStartsInTheUsersFolderAndOutlivesThePicture()
     {
-        Form1 *f = openWithPicture(60, 40);
+        MainWindow *f = openWithPicture(60, 40);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         QToolButton *result = apptest::child<QToolButton>(f, "result");
-        f->existingPicForm()->close();
-        QTRY_VERIFY(!f->existingPicForm()->isVisible());
-        QVERIFY(f->existingTextForm()->isVisible());
+        f->existingImageWindow()->close();
+        QTRY_VERIFY(!f->existingImageWindow()->isVisible());
+        QVERIFY(f->existingResultWindow()->isVisible());
         QVERIFY(result->isEnabled());
 
         QString startedIn;
@@ -920,7 +924,7 @@ private Q_SLOTS:
 
     void savingThroughTheDialog()
     {
-        Form1 *f = openWithPicture(100, 80);
+        MainWindow *f = openWithPicture(100, 80);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
@@ -963,7 +967,7 @@ private Q_SLOTS:
 
     void clipboardAndWordProcessor()
     {
-        Form1 *f = openWithPicture(90, 60);
+        MainWindow *f = openWithPicture(90, 60);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("30"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
@@ -976,7 +980,7 @@ private Q_SLOTS:
         QCOMPARE(text, QStringLiteral("Успешно скопировано в буфер обмена."));
         QCOMPARE(icon, QMessageBox::Information);
         QToolButton *result = apptest::child<QToolButton>(f, "result");
-        QCOMPARE(Form1::imageKey(result), QStringLiteral("cl"));
+        QCOMPARE(MainWindow::imageKey(result), QStringLiteral("cl"));
         QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена"));
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime);
@@ -984,16 +988,16 @@ private Q_SLOTS:
         QCOMPARE(mime->text().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                  QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         QVERIFY(mime->hasFormat(QStringLiteral("text/rtf")));
-        QCOMPARE(f->existingTextForm()->rEdit().SelLength(), 0);
+        QCOMPARE(f->existingResultWindow()->richText().SelLength(), 0);
 
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
         apptest::child<QAction>(f, "toword")->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(catcher.urls.size(), 1);
-        QCOMPARE(catcher.urls.first().toLocalFile(), TextForm::wordFilePath());
-        QVERIFY(apptest::readAll(TextForm::wordFilePath()).startsWith("{\\rtf"));
-        QCOMPARE(Form1::imageKey(result), QStringLiteral("word"));
+        QCOMPARE(catcher.urls.first().toLocalFile(), ResultWindow::wordFilePath());
+        QVERIFY(apptest::readAll(ResultWindow::wordFilePath()).startsWith("{\\rtf"));
+        QCOMPARE(MainWindow::imageKey(result), QStringLiteral("word"));
     }
 
     void printingWithoutAPrinterOffersAPdfFile()
@@ -1001,31 +1005,31 @@ private Q_SLOTS:
         if (!QPrinterInfo::availablePrinters().isEmpty())
             QSKIP("this machine has a printer");
         resetCurrentPrinter();
-        Form1 *f = openWithPicture(40, 40);
+        MainWindow *f = openWithPicture(40, 40);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("16"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
         QString printer;
-        apptest::answerNextModal<PrnForm>([&printer](PrnForm *form) {
+        apptest::answerNextModal<PrintWindow>([&printer](PrintWindow *form) {
             printer = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"))->currentText();
             form->reject();
         });
         apptest::child<QAction>(f, "print")->trigger();
         QCOMPARE(printer, QStringLiteral("Файл PDF"));
         QToolButton *result = apptest::child<QToolButton>(f, "result");
-        QCOMPARE(Form1::imageKey(result), QStringLiteral("print"));
+        QCOMPARE(MainWindow::imageKey(result), QStringLiteral("print"));
         QCOMPARE(result->toolTip(), QStringLiteral("Вывести на печать (Ctrl+P)"));
     }
 
     void resultWindowCaptionButtons()
     {
-        Form1 *f = openWithPicture(40, 40);
+        MainWindow *f = openWithPicture(40, 40);
         QVERIFY(f);
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("16"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
-        TextForm *tf = f->existingTextForm();
+        ResultWindow *tf = f->existingResultWindow();
         // The window follows the main window's size, restored or maximised.
         const QRect placed = tf->geometry();
         f->resize(f->size() + QSize(120, 60));

@@ -5,7 +5,7 @@
 #include "support/apptestsupport.h"
 #include "support/privatefontconfig.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "view/imagewindow.h"
 
@@ -109,20 +109,20 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = apptest::writePicture(dir.filePath(QStringLiteral("outside.tif")), 30, 20, "TIFF");
-        Form1 form;
+        MainWindow form;
         form.showAsStored();
         auto *opener = new OutsideOpener(form);
         bool openWhileModal = true;
         apptest::answerNextModal<QMessageBox>([&](QMessageBox *box) {
             opener->open(path);
             QTest::qWait(300);
-            openWhileModal = form.existingPicForm() && form.existingPicForm()->hasPicture();
+            openWhileModal = form.existingImageWindow() && form.existingImageWindow()->hasPicture();
             box->done(QMessageBox::Ok);
         });
         QMessageBox::information(&form, QStringLiteral("test"), QStringLiteral("a dialog"));
         QVERIFY(!openWhileModal);
-        QTRY_VERIFY(form.existingPicForm() && form.existingPicForm()->hasPicture());
-        QCOMPARE(form.existingPicForm()->sourcePath(), path);
+        QTRY_VERIFY(form.existingImageWindow() && form.existingImageWindow()->hasPicture());
+        QCOMPARE(form.existingImageWindow()->sourcePath(), path);
         QVERIFY(opener->pending().isEmpty());
         form.close();
     }

@@ -185,42 +185,42 @@ TEST(StreamBuffer, ChunksHandEveryCharacterOverOnce)
             text.append(QChar(u'a' + i % 26));
         if (n > 0)
             text[n - 1] = u'Z'; // the last character must arrive too
-        mRichEdit::SetStreamBuffer(text);
-        EXPECT_EQ(mRichEdit::StreamPos(), 1);
+        richEditHooks::SetStreamBuffer(text);
+        EXPECT_EQ(richEditHooks::StreamPos(), 1);
         QList<int> chunks;
-        const QString got = mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, 4096, &chunks);
+        const QString got = richEditHooks::pullText(richEditHooks::StreamInFromBuffer, 0, 4096, &chunks);
         EXPECT_EQ(got, text) << n;
         QList<int> expected;
         for (int left = n; left > 0; left -= 4096)
             expected.append(qMin(left, 4096));
         expected.append(0);
         EXPECT_EQ(chunks, expected) << n;
-        mRichEdit::SetStreamBuffer(QString());
+        richEditHooks::SetStreamBuffer(QString());
     }
     // The documented chunk sequences.
-    mRichEdit::SetStreamBuffer(QString(4096, u'x'));
+    richEditHooks::SetStreamBuffer(QString(4096, u'x'));
     QList<int> chunks;
-    mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, 4096, &chunks);
+    richEditHooks::pullText(richEditHooks::StreamInFromBuffer, 0, 4096, &chunks);
     EXPECT_EQ(chunks, (QList<int>{4096, 0}));
-    EXPECT_EQ(mRichEdit::StreamPos(), 0); // whole buffer went out in one chunk
-    mRichEdit::SetStreamBuffer(QString(8193, u'x'));
+    EXPECT_EQ(richEditHooks::StreamPos(), 0); // whole buffer went out in one chunk
+    richEditHooks::SetStreamBuffer(QString(8193, u'x'));
     chunks.clear();
-    mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, 4096, &chunks);
+    richEditHooks::pullText(richEditHooks::StreamInFromBuffer, 0, 4096, &chunks);
     EXPECT_EQ(chunks, (QList<int>{4096, 4096, 1, 0}));
-    EXPECT_EQ(mRichEdit::StreamPos(), 8194);
-    mRichEdit::SetStreamBuffer(QString());
+    EXPECT_EQ(richEditHooks::StreamPos(), 8194);
+    richEditHooks::SetStreamBuffer(QString());
 }
 
 TEST(StreamBuffer, OutputAppendsChunksInOrder)
 {
-    mRichEdit::SetStreamBuffer(QString());
+    richEditHooks::SetStreamBuffer(QString());
     QString text;
     for (int i = 0; i < 10000; ++i)
         text.append(QChar(0x410 + i % 32));
-    EXPECT_EQ(mRichEdit::pushText(mRichEdit::StreamOutToBuffer, 0, text, 4096), 10000);
-    EXPECT_EQ(mRichEdit::GetStreamBuffer(), text);
-    mRichEdit::SetStreamBuffer(QString());
-    EXPECT_TRUE(mRichEdit::GetStreamBuffer().isEmpty());
+    EXPECT_EQ(richEditHooks::pushText(richEditHooks::StreamOutToBuffer, 0, text, 4096), 10000);
+    EXPECT_EQ(richEditHooks::GetStreamBuffer(), text);
+    richEditHooks::SetStreamBuffer(QString());
+    EXPECT_TRUE(richEditHooks::GetStreamBuffer().isEmpty());
 }
 
 TEST(Rtf, WriterDeclaresCodePageFontsAndColours)

@@ -17,10 +17,10 @@ TEST(MainLayoutCoupling, WholeAspectGivesExactPartners)
     // 400 x 200 display.
     const float aspect = publishedSize(400, 200).aspect;
     EXPECT_EQ(aspect, 2.0f);
-    EXPECT_EQ(partner(GridField::Text1, "160", aspect), QStringLiteral("40"));
-    EXPECT_EQ(partner(GridField::Text2, "50", aspect), QStringLiteral("200"));
-    EXPECT_EQ(partner(GridField::Text4, "100", aspect), QStringLiteral("50"));
-    EXPECT_EQ(partner(GridField::Text5, "30", aspect), QStringLiteral("60"));
+    EXPECT_EQ(partner(GridField::TextColumns, "160", aspect), QStringLiteral("40"));
+    EXPECT_EQ(partner(GridField::TextRows, "50", aspect), QStringLiteral("200"));
+    EXPECT_EQ(partner(GridField::FigureColumns, "100", aspect), QStringLiteral("50"));
+    EXPECT_EQ(partner(GridField::FigureRows, "30", aspect), QStringLiteral("60"));
 }
 
 TEST(MainLayoutCoupling, SinglePrecisionAspectIsNotRoundedBeforeFlooring)
@@ -28,52 +28,52 @@ TEST(MainLayoutCoupling, SinglePrecisionAspectIsNotRoundedBeforeFlooring)
     // 400 x 300 display: the aspect is stored as 1.3333334.
     const float aspect = publishedSize(400, 300).aspect;
     EXPECT_EQ(aspect, 1.3333334f);
-    EXPECT_EQ(partner(GridField::Text1, "160", aspect), QStringLiteral("59"));
-    EXPECT_EQ(partner(GridField::Text4, "100", aspect), QStringLiteral("74"));
-    EXPECT_EQ(partner(GridField::Text2, "90", aspect), QStringLiteral("240"));
-    EXPECT_EQ(partner(GridField::Text5, "30", aspect), QStringLiteral("40"));
+    EXPECT_EQ(partner(GridField::TextColumns, "160", aspect), QStringLiteral("59"));
+    EXPECT_EQ(partner(GridField::FigureColumns, "100", aspect), QStringLiteral("74"));
+    EXPECT_EQ(partner(GridField::TextRows, "90", aspect), QStringLiteral("240"));
+    EXPECT_EQ(partner(GridField::FigureRows, "30", aspect), QStringLiteral("40"));
 }
 
 TEST(MainLayoutCoupling, FieldTextIsReadByItsLeadingNumber)
 {
-    EXPECT_EQ(partner(GridField::Text1, "abc", 2.0f), QStringLiteral("0"));
-    EXPECT_EQ(partner(GridField::Text1, "", 2.0f), QStringLiteral("0"));
-    EXPECT_EQ(partner(GridField::Text1, "  81x", 2.0f), QStringLiteral("20"));
-    EXPECT_EQ(partner(GridField::Text4, "33.9", 1.0f), QStringLiteral("33"));
+    EXPECT_EQ(partner(GridField::TextColumns, "abc", 2.0f), QStringLiteral("0"));
+    EXPECT_EQ(partner(GridField::TextColumns, "", 2.0f), QStringLiteral("0"));
+    EXPECT_EQ(partner(GridField::TextColumns, "  81x", 2.0f), QStringLiteral("20"));
+    EXPECT_EQ(partner(GridField::FigureColumns, "33.9", 1.0f), QStringLiteral("33"));
     // Negative input floors towards minus infinity.
-    EXPECT_EQ(partner(GridField::Text5, "-3", 0.5f), QStringLiteral("-2"));
+    EXPECT_EQ(partner(GridField::FigureRows, "-3", 0.5f), QStringLiteral("-2"));
 }
 
 TEST(MainLayoutCoupling, OverflowOrBadAspectLeavesThePartnerUnchanged)
 {
-    EXPECT_EQ(partner(GridField::Text5, "1e300", 1e30f), QStringLiteral("<unchanged>"));
-    EXPECT_EQ(partner(GridField::Text2, "3000000000", 1.0f), QStringLiteral("<unchanged>"));
-    EXPECT_EQ(partner(GridField::Text1, "1e400", 1.0f), QStringLiteral("<unchanged>"));
-    EXPECT_EQ(partner(GridField::Text4, "100", 0.0f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::FigureRows, "1e300", 1e30f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::TextRows, "3000000000", 1.0f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::TextColumns, "1e400", 1.0f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::FigureColumns, "100", 0.0f), QStringLiteral("<unchanged>"));
     // The largest value that still fits is written.
-    EXPECT_EQ(partner(GridField::Text5, "2147483647", 1.0f), QStringLiteral("2147483647"));
-    EXPECT_EQ(partner(GridField::Text5, "2147483648", 1.0f), QStringLiteral("<unchanged>"));
+    EXPECT_EQ(partner(GridField::FigureRows, "2147483647", 1.0f), QStringLiteral("2147483647"));
+    EXPECT_EQ(partner(GridField::FigureRows, "2147483648", 1.0f), QStringLiteral("<unchanged>"));
 }
 
 TEST(MainLayoutCoupling, PartnersArePairs)
 {
-    EXPECT_EQ(partnerOf(GridField::Text1), GridField::Text2);
-    EXPECT_EQ(partnerOf(GridField::Text2), GridField::Text1);
-    EXPECT_EQ(partnerOf(GridField::Text4), GridField::Text5);
-    EXPECT_EQ(partnerOf(GridField::Text5), GridField::Text4);
+    EXPECT_EQ(partnerOf(GridField::TextColumns), GridField::TextRows);
+    EXPECT_EQ(partnerOf(GridField::TextRows), GridField::TextColumns);
+    EXPECT_EQ(partnerOf(GridField::FigureColumns), GridField::FigureRows);
+    EXPECT_EQ(partnerOf(GridField::FigureRows), GridField::FigureColumns);
 }
 
 TEST(MainLayoutPublish, DisplaySizeGivesTheFourFields)
 {
     const PublishedSize p = publishedSize(400, 300);
-    EXPECT_EQ(p.text1, QStringLiteral("800"));
-    EXPECT_EQ(p.text2, QStringLiteral("300"));
-    EXPECT_EQ(p.text4, QStringLiteral("285"));
-    EXPECT_EQ(p.text5, QStringLiteral("214"));
+    EXPECT_EQ(p.textColumns, QStringLiteral("800"));
+    EXPECT_EQ(p.textRows, QStringLiteral("300"));
+    EXPECT_EQ(p.figureColumns, QStringLiteral("285"));
+    EXPECT_EQ(p.figureRows, QStringLiteral("214"));
     const PublishedSize q = publishedSize(7, 14);
     EXPECT_EQ(q.aspect, 0.5f);
-    EXPECT_EQ(q.text4, QStringLiteral("5"));
-    EXPECT_EQ(q.text5, QStringLiteral("10"));
+    EXPECT_EQ(q.figureColumns, QStringLiteral("5"));
+    EXPECT_EQ(q.figureRows, QStringLiteral("10"));
     EXPECT_EQ(publishedSize(10, 0).aspect, 0.0f);
 }
 

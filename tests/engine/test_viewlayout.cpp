@@ -147,20 +147,20 @@ TEST(ViewLayout, PanOffsetsNeverOverflow)
 TEST(ViewLayout, PublishedFieldsOfTheDisplaySize)
 {
     const PublishedSize p = publishedSize(400, 300);
-    EXPECT_EQ(p.text1, QStringLiteral("800"));
-    EXPECT_EQ(p.text2, QStringLiteral("300"));
-    EXPECT_EQ(p.text4, QStringLiteral("285"));
-    EXPECT_EQ(p.text5, QStringLiteral("214"));
+    EXPECT_EQ(p.textColumns, QStringLiteral("800"));
+    EXPECT_EQ(p.textRows, QStringLiteral("300"));
+    EXPECT_EQ(p.figureColumns, QStringLiteral("285"));
+    EXPECT_EQ(p.figureRows, QStringLiteral("214"));
     EXPECT_EQ(p.aspect, 400.0f / 300.0f);
 
     const PublishedSize q = publishedSize(7, 13); // 7 / 1.4 = 5, 13 / 1.4 = 9.29
-    EXPECT_EQ(q.text1, QStringLiteral("14"));
-    EXPECT_EQ(q.text4, QStringLiteral("5"));
-    EXPECT_EQ(q.text5, QStringLiteral("9"));
+    EXPECT_EQ(q.textColumns, QStringLiteral("14"));
+    EXPECT_EQ(q.figureColumns, QStringLiteral("5"));
+    EXPECT_EQ(q.figureRows, QStringLiteral("9"));
     EXPECT_EQ(q.aspect, 7.0f / 13.0f);
 
     // Large displays do not overflow the doubled width.
-    EXPECT_EQ(publishedSize(16384, 1).text1, QStringLiteral("32768"));
+    EXPECT_EQ(publishedSize(16384, 1).textColumns, QStringLiteral("32768"));
 }
 
 TEST(ViewLayout, FrameLinesOfProgressAndPanel)

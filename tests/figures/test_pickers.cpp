@@ -105,7 +105,7 @@ void PickerTests::initTestCase()
     // The picker names the fonts by family: it can be built before the
     // fonts are installed and still reports the right family on a click.
     {
-        Figures picker(&m_owner);
+        FigurePicker picker(&m_owner);
         picker.setAttribute(Qt::WA_DeleteOnClose, false);
         QCOMPARE(picker.labelCount(), 189);
         QCOMPARE(picker.label(1)->font().family(), figureFamily(1));
@@ -118,7 +118,7 @@ void PickerTests::initTestCase()
 
 void PickerTests::figurePickerLayout()
 {
-    QPointer<Figures> picker = new Figures(&m_owner);
+    QPointer<FigurePicker> picker = new FigurePicker(&m_owner);
     QVERIFY(picker->windowFlags() & Qt::Tool);
     QVERIFY(picker->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(picker->parentWidget(), &m_owner);
@@ -161,7 +161,7 @@ void PickerTests::figurePickerLayout()
 
 void PickerTests::figureGlyphsUseTheFigureFonts()
 {
-    Figures picker(&m_owner);
+    FigurePicker picker(&m_owner);
     picker.setAttribute(Qt::WA_DeleteOnClose, false);
     picker.show();
     QVERIFY(QTest::qWaitForWindowExposed(&picker));
@@ -193,7 +193,7 @@ void PickerTests::figureGlyphsUseTheFigureFonts()
 
 void PickerTests::hoverHighlightsOnlyTheLabelUnderTheMouse()
 {
-    Figures picker(&m_owner);
+    FigurePicker picker(&m_owner);
     picker.setAttribute(Qt::WA_DeleteOnClose, false);
     // Beside the owner, so that the pointer is over the picker alone.
     picker.move(m_owner.frameGeometry().right() + 50, m_owner.y());
@@ -227,10 +227,10 @@ void PickerTests::hoverHighlightsOnlyTheLabelUnderTheMouse()
 
 void PickerTests::clickPicksTheFigureAndCloses()
 {
-    QPointer<Figures> picker = new Figures(&m_owner);
+    QPointer<FigurePicker> picker = new FigurePicker(&m_owner);
     picker->show();
     QVERIFY(QTest::qWaitForWindowExposed(picker));
-    QSignalSpy spy(picker.data(), &Figures::figurePicked);
+    QSignalSpy spy(picker.data(), &FigurePicker::figurePicked);
 
     // Code 86 of the first font is label 86 - 32.
     QLabel *l = picker->label(86 - 32);
@@ -243,10 +243,10 @@ void PickerTests::clickPicksTheFigureAndCloses()
     QVERIFY(picker.isNull());
 
     // A right click or a press dragged off the label picks nothing.
-    picker = new Figures(&m_owner);
+    picker = new FigurePicker(&m_owner);
     picker->show();
     QVERIFY(QTest::qWaitForWindowExposed(picker));
-    QSignalSpy spy2(picker.data(), &Figures::figurePicked);
+    QSignalSpy spy2(picker.data(), &FigurePicker::figurePicked);
     QTest::mouseClick(picker->label(3), Qt::RightButton, {}, QPoint(17, 17));
     QTest::mousePress(picker->label(4), Qt::LeftButton, {}, QPoint(17, 17));
     QTest::mouseRelease(picker->label(4), Qt::LeftButton, {}, QPoint(60, 17));
@@ -258,10 +258,10 @@ void PickerTests::clickPicksTheFigureAndCloses()
 
 void PickerTests::clickPicksFromTheSecondFont()
 {
-    QPointer<Figures> picker = new Figures(&m_owner);
+    QPointer<FigurePicker> picker = new FigurePicker(&m_owner);
     picker->show();
     QVERIFY(QTest::qWaitForWindowExposed(picker));
-    QSignalSpy spy(picker.data(), &Figures::figurePicked);
+    QSignalSpy spy(picker.data(), &FigurePicker::figurePicked);
     QTest::mouseClick(picker->label(95), Qt::LeftButton, {}, QPoint(5, 30)); // first of font 2
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("Quar Tessilor Figures 2"));
@@ -273,15 +273,15 @@ void PickerTests::clickPicksFromTheSecondFont()
 void PickerTests::colorMenuLayout()
 {
     SwatchList list;
-    QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+    QPointer<ColorPicker> menu = new ColorPicker(&list, &m_owner);
     QVERIFY(menu->windowFlags() & Qt::Tool);
     QCOMPARE(menu->parentWidget(), &m_owner);
     menu->show();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
     // 2760 x 2055 twips.
     QCOMPARE(menu->size(), QSize(184, 137));
-    QCOMPARE(menu->toolbar1()->objectName(), QStringLiteral("Toolbar1"));
-    QCOMPARE(menu->toolbar2()->objectName(), QStringLiteral("Toolbar2"));
+    QCOMPARE(menu->paletteBar()->objectName(), QStringLiteral("Toolbar1"));
+    QCOMPARE(menu->otherColorBar()->objectName(), QStringLiteral("Toolbar2"));
     QVERIFY(menu->paletteButton(40));
     QVERIFY(!menu->paletteButton(41));
     // Eight swatches to a row, five rows.
@@ -296,11 +296,11 @@ void PickerTests::colorMenuLayout()
     // The other-colour bar: as wide as its button, centred, below the palette.
     QToolButton *other = menu->otherColorButton();
     QCOMPARE(other->text(), QStringLiteral("    Другой цвет    "));
-    QCOMPARE(menu->toolbar2()->width(), other->width());
-    const int mid = menu->toolbar2()->x() + menu->toolbar2()->width() / 2;
+    QCOMPARE(menu->otherColorBar()->width(), other->width());
+    const int mid = menu->otherColorBar()->x() + menu->otherColorBar()->width() / 2;
     QVERIFY(qAbs(mid - menu->width() / 2) <= 1);
-    QVERIFY(menu->toolbar2()->y() >= menu->toolbar1()->geometry().bottom());
-    QVERIFY(menu->rect().contains(menu->toolbar2()->geometry()));
+    QVERIFY(menu->otherColorBar()->y() >= menu->paletteBar()->geometry().bottom());
+    QVERIFY(menu->rect().contains(menu->otherColorBar()->geometry()));
     menu->close();
     flushDeletes();
     QVERIFY(menu.isNull());
@@ -309,10 +309,10 @@ void PickerTests::colorMenuLayout()
 void PickerTests::paletteSwatchPick()
 {
     SwatchList list;
-    QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+    QPointer<ColorPicker> menu = new ColorPicker(&list, &m_owner);
     menu->show();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
-    QSignalSpy spy(menu.data(), &ColorMenu::swatchPicked);
+    QSignalSpy spy(menu.data(), &ColorPicker::swatchPicked);
     QTest::mouseClick(menu->paletteButton(17), Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
     const int index = spy.at(0).at(0).toInt();
@@ -328,10 +328,10 @@ void PickerTests::otherColourAddsSwatches()
     SwatchList list;
     const QList<QColor> chosen = {QColor(10, 20, 30), QColor(0, 128, 255)};
     for (int round = 0; round < 2; ++round) {
-        QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+        QPointer<ColorPicker> menu = new ColorPicker(&list, &m_owner);
         menu->show();
         QVERIFY(QTest::qWaitForWindowExposed(menu));
-        QSignalSpy spy(menu.data(), &ColorMenu::swatchPicked);
+        QSignalSpy spy(menu.data(), &ColorPicker::swatchPicked);
         DialogAnswer answer;
         answerColorDialog(&answer, chosen[round], menu.data());
         QTest::mouseClick(menu->otherColorButton(), Qt::LeftButton);
@@ -361,10 +361,10 @@ void PickerTests::otherColourAddsSwatches()
 void PickerTests::cancelledOtherColourChangesNothing()
 {
     SwatchList list;
-    QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+    QPointer<ColorPicker> menu = new ColorPicker(&list, &m_owner);
     menu->show();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
-    QSignalSpy spy(menu.data(), &ColorMenu::swatchPicked);
+    QSignalSpy spy(menu.data(), &ColorPicker::swatchPicked);
     DialogAnswer answer;
     answerColorDialog(&answer, QColor(), menu.data());
     QTest::mouseClick(menu->otherColorButton(), Qt::LeftButton);
@@ -379,16 +379,16 @@ void PickerTests::customSwatchesGetButtonsAndRoom()
 {
     SwatchList list;
     list.add(makeSwatch(rgbValue(1, 2, 3)));
-    QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+    QPointer<ColorPicker> menu = new ColorPicker(&list, &m_owner);
     menu->show();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
     QToolButton *b = menu->paletteButton(41);
     QVERIFY(b);
     QCOMPARE(b->pos(), QPoint(0, 5 * 22)); // a sixth row
-    QVERIFY(menu->toolbar2()->y() >= 6 * 22);
-    QVERIFY(menu->rect().contains(menu->toolbar2()->geometry()));
+    QVERIFY(menu->otherColorBar()->y() >= 6 * 22);
+    QVERIFY(menu->rect().contains(menu->otherColorBar()->geometry()));
     QVERIFY(menu->height() > 137);
-    QSignalSpy spy(menu.data(), &ColorMenu::swatchPicked);
+    QSignalSpy spy(menu.data(), &ColorPicker::swatchPicked);
     QTest::mouseClick(b, Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), 41);
@@ -397,10 +397,10 @@ void PickerTests::customSwatchesGetButtonsAndRoom()
 
 void PickerTests::escapeClosesWithoutAPick()
 {
-    QPointer<Figures> figures = new Figures(&m_owner);
+    QPointer<FigurePicker> figures = new FigurePicker(&m_owner);
     figures->show();
     QVERIFY(QTest::qWaitForWindowExposed(figures));
-    QSignalSpy figureSpy(figures.data(), &Figures::figurePicked);
+    QSignalSpy figureSpy(figures.data(), &FigurePicker::figurePicked);
     QTest::keyClick(figures.data(), Qt::Key_A); // other keys do nothing
     QVERIFY(figures->isVisible());
     QTest::keyClick(figures.data(), Qt::Key_Escape);
@@ -409,10 +409,10 @@ void PickerTests::escapeClosesWithoutAPick()
     QCOMPARE(figureSpy.count(), 0);
 
     SwatchList list;
-    QPointer<ColorMenu> menu = new ColorMenu(&list, &m_owner);
+    QPointer<ColorPicker> menu = new ColorPicker(&list, &m_owner);
     menu->show();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
-    QSignalSpy colorSpy(menu.data(), &ColorMenu::swatchPicked);
+    QSignalSpy colorSpy(menu.data(), &ColorPicker::swatchPicked);
     QTest::keyClick(menu.data(), Qt::Key_Escape);
     flushDeletes();
     QVERIFY(menu.isNull());

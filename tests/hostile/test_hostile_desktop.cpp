@@ -3,7 +3,7 @@
 #include "support/apptestsupport.h"
 #include "hostile/hostilecorpus.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/globals.h"
 #include "engine/paths.h"
@@ -32,10 +32,10 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(hostile::goodBmp());
         }
-        auto form = std::make_unique<Form1>();
+        auto form = std::make_unique<MainWindow>();
         form->showAsStored();
-        QVERIFY(form->LoadImage(good));
-        QVERIFY(form->existingPicForm() && form->existingPicForm()->hasPicture());
+        QVERIFY(form->loadPicture(good));
+        QVERIFY(form->existingImageWindow() && form->existingImageWindow()->hasPicture());
 
         for (const hostile::HostileFile &h : corpus) {
             if (h.mayLoadUpTo.isValid())
@@ -43,13 +43,13 @@ private Q_SLOTS:
             QString text;
             QMessageBox::Icon icon = QMessageBox::NoIcon;
             apptest::closeNextMessage(&text, &icon);
-            QVERIFY2(!form->LoadImage(h.path), qPrintable(h.what));
+            QVERIFY2(!form->loadPicture(h.path), qPrintable(h.what));
             QCOMPARE(text, QStringLiteral("Ошибка открытия файла ") + h.name.toLower() +
                                QStringLiteral(".\r\nВозможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не "
                                               "поддреживаемую степень сжатия или превышает допустимые размеры."));
             QCOMPARE(icon, QMessageBox::Critical);
-            QVERIFY2(form->existingPicForm()->hasPicture(), qPrintable(h.what));
-            QCOMPARE(form->existingPicForm()->sourceImage().size(), QSize(8, 6));
+            QVERIFY2(form->existingImageWindow()->hasPicture(), qPrintable(h.what));
+            QCOMPARE(form->existingImageWindow()->sourceImage().size(), QSize(8, 6));
         }
         form->close();
     }

@@ -181,7 +181,7 @@ private:
         return s;
     }
 
-    void clickPrint(PrnForm &form)
+    void clickPrint(PrintWindow &form)
     {
         auto *button = child<QToolButton>(&form, "Toolbar2_Button1");
         QVERIFY(button);
@@ -204,7 +204,7 @@ private Q_SLOTS:
 
     void controlsCaptionsAndDesignPositions()
     {
-        PrnForm form(PrintSource{});
+        PrintWindow form(PrintSource{});
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.size(), QSize(687, 400));
@@ -280,24 +280,24 @@ private Q_SLOTS:
 
     void previewBoxOfPortraitLandscapeAndSquarePages()
     {
-        PrnForm form(PrintSource{});
+        PrintWindow form(PrintSource{});
         auto *picture = child<QLabel>(&form, "Picture2");
         QVERIFY(picture);
         // Full portrait A4 (about 11906 x 16838 twips): box 5295 high, ~3744 wide.
-        QVERIFY(qAbs(PrnForm::pageSizeTwips(currentPrinter()).width() - 11906) < 1);
+        QVERIFY(qAbs(PrintWindow::pageSizeTwips(currentPrinter()).width() - 11906) < 1);
         QCOMPARE(form.previewBoxTwips().height, 5295.0);
         QVERIFY(qAbs(form.previewBoxTwips().width - 3744) < 1);
         QCOMPARE(picture->geometry(), QRect(55, 14, 250, 353));
         QCOMPARE(form.previewImage().size(), QSize(250, 353));
 
         currentPrinter().setPageOrientation(QPageLayout::Landscape);
-        form.Prev();
+        form.drawPreview();
         QCOMPARE(form.previewBoxTwips().width, 5295.0);
         QCOMPARE(picture->geometry(), QRect(4, 66, 353, 250)); // top 985.5 twips
 
         currentPrinter().setPageSize(QPageSize(QSizeF(200, 200), QPageSize::Millimeter));
         currentPrinter().setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-        form.Prev();
+        form.drawPreview();
         QCOMPARE(picture->geometry(), QRect(4, 14, 353, 353));
     }
 
@@ -308,7 +308,7 @@ private Q_SLOTS:
         none.gridRows = 10;
         none.textPath = path(QStringLiteral("leftover.tmp"));
         writeFile(none.textPath, "QQQQQQQQ\r\n");
-        PrnForm form(none);
+        PrintWindow form(none);
         QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Nothing);
         QVERIFY(!form.previewImage().isNull());
         QCOMPARE(countNonWhite(form.previewImage()), 0);
@@ -319,7 +319,7 @@ private Q_SLOTS:
         QByteArray lines;
         for (int i = 0; i < 30; ++i)
             lines += QByteArray(60, '#') + "\r\n";
-        PrnForm form(textSource(30, 30, lines, QStringLiteral("prev.tmp")));
+        PrintWindow form(textSource(30, 30, lines, QStringLiteral("prev.tmp")));
         QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Done);
         QCOMPARE(form.lastPreviewLayout().itemsDrawn, 30);
         const QImage img = form.previewImage();
@@ -336,7 +336,7 @@ private Q_SLOTS:
 
     void copiesFieldAndSpinButtons()
     {
-        PrnForm form(PrintSource{});
+        PrintWindow form(PrintSource{});
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto *copies = child<QLineEdit>(&form, "Text2");
@@ -379,7 +379,7 @@ private Q_SLOTS:
     {
         const QString out = path(QStringLiteral("keys.pdf"));
         usePdfA4(out);
-        PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("k.tmp")));
+        PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("k.tmp")));
         form.move(100, 100);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -415,7 +415,7 @@ private Q_SLOTS:
     {
         const QString out = path(QStringLiteral("copies.pdf"));
         usePdfA4(out);
-        PrnForm form(textSource(4, 3, "@@##ЖЖ..\r\n..ЖЖ##@@\r\n########\r\n", QStringLiteral("t3.tmp")));
+        PrintWindow form(textSource(4, 3, "@@##ЖЖ..\r\n..ЖЖ##@@\r\n########\r\n", QStringLiteral("t3.tmp")));
         form.show();
         auto *copies = child<QLineEdit>(&form, "Text2");
         copies->selectAll();
@@ -447,7 +447,7 @@ private Q_SLOTS:
     {
         const QString out = path(QStringLiteral("none.pdf"));
         usePdfA4(out);
-        PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("t0.tmp")));
+        PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("t0.tmp")));
         form.show();
         auto *copies = child<QLineEdit>(&form, "Text2");
         copies->selectAll();
@@ -471,7 +471,7 @@ private Q_SLOTS:
             PrintSource s = textSource(3, 1, "QQQQQQ\r\n", QStringLiteral("fixed.tmp"));
             s.fontName = face;
             s.fontSize = 12;
-            PrnForm form(s);
+            PrintWindow form(s);
             form.show();
             clickPrint(form);
             QCOMPARE(form.lastPrintLayout().fittedSize, 12.0); // same starting size
@@ -488,7 +488,7 @@ private Q_SLOTS:
         QByteArray lines;
         for (int i = 0; i < 120; ++i)
             lines += QByteArray(80, 'Q') + "\r\n";
-        PrnForm form(textSource(40, 120, lines, QStringLiteral("wide.tmp")));
+        PrintWindow form(textSource(40, 120, lines, QStringLiteral("wide.tmp")));
         form.show();
         clickPrint(form);
         QVERIFY(QFile::exists(out));
@@ -496,7 +496,7 @@ private Q_SLOTS:
         const PageLayoutInfo info = form.lastPrintLayout();
         QVERIFY(info.fittedSize < 10);
         QCOMPARE(info.itemsDrawn, 120);
-        const QSizeF page = PrnForm::pageSizeTwips(currentPrinter());
+        const QSizeF page = PrintWindow::pageSizeTwips(currentPrinter());
         QVERIFY(info.cellHeight * 120 <= page.height() / 1.05 * 1.01);
         QVERIFY(info.cellWidth * 80 <= page.width() / 1.05 * 1.01);
 
@@ -535,7 +535,7 @@ private Q_SLOTS:
             lines += ' ' + QByteArray::number(c) + " \r\n";
         QVERIFY(writeFile(s.colorPath, lines));
 
-        PrnForm form(s);
+        PrintWindow form(s);
         form.show();
         clickPrint(form);
         QCOMPARE(pdfPages(out), 1);
@@ -582,7 +582,7 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i)
             lines += i < 100 ? " 255 \r\n" : " 16711680 \r\n";
         QVERIFY(writeFile(s.colorPath, lines));
-        PrnForm form(s);
+        PrintWindow form(s);
         QVERIFY(countNonWhite(form.previewImage()) > 0);
         form.show();
         clickPrint(form);
@@ -617,14 +617,14 @@ private Q_SLOTS:
     {
         usePdfA4(path(QStringLiteral("q.pdf")));
         {
-            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("q.tmp")));
+            PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("q.tmp")));
             form.show();
             QTest::mouseClick(child<QCheckBox>(&form, "Check1"), Qt::LeftButton);
             clickPrint(form);
             QCOMPARE(currentPrinter().resolution(), 1200);
         }
         {
-            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("q.tmp")));
+            PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("q.tmp")));
             form.show();
             clickPrint(form);
             QCOMPARE(currentPrinter().resolution(), 300);
@@ -637,7 +637,7 @@ private Q_SLOTS:
     {
         const QString out = path(QStringLiteral("noresult.pdf"));
         usePdfA4(out);
-        PrnForm form(PrintSource{});
+        PrintWindow form(PrintSource{});
         form.show();
         ModalCatcher catcher;
         clickPrint(form);
@@ -656,7 +656,7 @@ private Q_SLOTS:
         s.gridRows = 10;
         s.textPath = path(QStringLiteral("no-such-text.tmp"));
         s.fontName = QStringLiteral("Liberation Mono");
-        PrnForm form(s);
+        PrintWindow form(s);
         QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::FileError);
         QCOMPARE(countNonWhite(form.previewImage()), 0);
         form.show();
@@ -673,7 +673,7 @@ private Q_SLOTS:
     {
         const QString out = path(QStringLiteral("no-such-folder/out.pdf"));
         usePdfA4(out);
-        PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("f.tmp")));
+        PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("f.tmp")));
         form.show();
         auto *copies = child<QLineEdit>(&form, "Text2");
         copies->selectAll();
@@ -695,14 +695,14 @@ private Q_SLOTS:
         const QString out = path(QStringLiteral("cancel.pdf"));
         usePdfA4(out);
         {
-            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("c.tmp")));
+            PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("c.tmp")));
             form.show();
             QTest::mouseClick(child<QToolButton>(&form, "Toolbar2_Button3"), Qt::LeftButton);
             QCOMPARE(form.result(), int(QDialog::Rejected));
             QVERIFY(!form.isVisible());
         }
         {
-            PrnForm form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("c.tmp")));
+            PrintWindow form(textSource(2, 1, "QQQQ\r\n", QStringLiteral("c.tmp")));
             form.show();
             auto *header = child<CaptionBar>(&form, "Header");
             QTest::mouseClick(header->closeButton(), Qt::LeftButton);
@@ -714,7 +714,7 @@ private Q_SLOTS:
 
     void pageSetupRedrawsThePreviewWhenConfirmed()
     {
-        PrnForm form(PrintSource{});
+        PrintWindow form(PrintSource{});
         form.show();
         auto *picture = child<QLabel>(&form, "Picture2");
         QCOMPARE(picture->size(), QSize(250, 353));
@@ -805,7 +805,7 @@ private Q_SLOTS:
         // are queued, so the catcher sees the dialogs they open.
         auto clickPrint = [&] { QTimer::singleShot(0, print, [&] { QTest::mouseClick(print, Qt::LeftButton); }); };
         catcher.onDialog = [&](QDialog *dlg) {
-            if (auto *form = qobject_cast<PrnForm *>(dlg)) {
+            if (auto *form = qobject_cast<PrintWindow *>(dlg)) {
                 auto *list = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"));
                 checked = list && list->currentText() == QStringLiteral("Файл PDF") &&
                           form->findChild<QLabel *>(QStringLiteral("Label112"))->text() == QStringLiteral("Файл PDF") &&
@@ -854,7 +854,7 @@ private Q_SLOTS:
         ModalCatcher catcher;
         bool shown = false;
         catcher.onDialog = [&](QDialog *dlg) {
-            if (auto *form = qobject_cast<PrnForm *>(dlg)) {
+            if (auto *form = qobject_cast<PrintWindow *>(dlg)) {
                 shown = true;
                 QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("Toolbar2_Button3")), Qt::LeftButton);
             } else {
@@ -876,7 +876,7 @@ private Q_SLOTS:
             lines += QByteArray(80, '#') + "\r\n";
         PrintSource s = textSource(40, 40, lines, QStringLiteral("huge.tmp"));
         s.fontSize = 400; // large enough to show on the reduced preview
-        PrnForm form(s);
+        PrintWindow form(s);
         QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Done);
         QCOMPARE(form.previewImage().size(), QSize(353, 353));
         QVERIFY(countNonWhite(form.previewImage()) > 100);
@@ -924,7 +924,7 @@ private Q_SLOTS:
                 bytes += " 0 \r\n";
             QVERIFY(writeFile(s.colorPath, bytes));
         }
-        PrnForm form(s);
+        PrintWindow form(s);
         QCOMPARE(form.lastPreviewLayout().status, LayoutStatus::Done);
         const QImage img = form.previewImage();
         // Dense ink over the whole page width: the page is dark grey to black
@@ -957,7 +957,7 @@ private Q_SLOTS:
         for (int i = 0; i < 1024 * 1024; ++i)
             bytes += " 255 \r\n";
         QVERIFY(writeFile(s.colorPath, bytes));
-        PrnForm form(s);
+        PrintWindow form(s);
         form.show();
         auto *stopper = child<QToolButton>(&form, "Toolbar2_Button1");
         auto *progress = child<Progress>(&form, "PrintProgress");

@@ -27,7 +27,7 @@
 #include "engine/fontmodule.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/globals.h"
 #include "engine/paths.h"
 
@@ -148,10 +148,10 @@ inline QByteArray readAll(const QString &path)
 
 // A main window as a test starts with it: the settings cleared, shown and
 // active.
-inline std::unique_ptr<tessilor::Form1> openMainWindow()
+inline std::unique_ptr<tessilor::MainWindow> openMainWindow()
 {
     QSettings(iniPath(), QSettings::IniFormat).clear();
-    auto form = std::make_unique<tessilor::Form1>();
+    auto form = std::make_unique<tessilor::MainWindow>();
     form->showAsStored();
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form.get()))
@@ -169,14 +169,14 @@ inline std::unique_ptr<tessilor::Form1> openMainWindow()
 }
 
 // Picks a mode in the mode list as the user does (0 text, 1 figures).
-inline void chooseMode(tessilor::Form1 *f, int index)
+inline void chooseMode(tessilor::MainWindow *f, int index)
 {
     child<QComboBox>(f, "ImageCombo1")->setCurrentIndex(index);
-    f->ImageCombo1_Click();
+    f->modeChosen();
 }
 
 // Closes a test's main window, as the user would, and lets it go.
-inline void closeMainWindow(std::unique_ptr<tessilor::Form1> &form)
+inline void closeMainWindow(std::unique_ptr<tessilor::MainWindow> &form)
 {
     if (form)
         form->close();
@@ -184,9 +184,9 @@ inline void closeMainWindow(std::unique_ptr<tessilor::Form1> &form)
 }
 
 // Clicks the start button and waits until the run has ended.
-inline bool clickStartAndWait(tessilor::Form1 *f, int timeoutMs = 60000)
+inline bool clickStartAndWait(tessilor::MainWindow *f, int timeoutMs = 60000)
 {
-    QSignalSpy finished(f, &tessilor::Form1::runFinished);
+    QSignalSpy finished(f, &tessilor::MainWindow::runFinished);
     QTest::mouseClick(child<QToolButton>(f, "go"), Qt::LeftButton, {}, QPoint(8, 8));
     return finished.count() > 0 || finished.wait(timeoutMs);
 }

@@ -28,7 +28,7 @@ class ImageWindowTest : public QObject
 private:
     QTemporaryDir m_dir;
     QMdiArea *m_area = nullptr;
-    PicForm *m_form = nullptr;
+    ImageWindow *m_form = nullptr;
 
     // Writes a picture with a distinct colour in every 10 x 10 block so the
     // display copy can be compared pixel by pixel.
@@ -54,7 +54,7 @@ private Q_SLOTS:
         m_area->resize(900, 700);
         m_area->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_area));
-        m_form = new PicForm;
+        m_form = new ImageWindow;
         m_area->addSubWindow(m_form);
     }
 
@@ -79,7 +79,7 @@ private Q_SLOTS:
         }
         QCOMPARE(m_form->checkedZoomItem(), -1);
 
-        QVERIFY(m_form->LoadPicture(writeImage("a.bmp", 300, 200)));
+        QVERIFY(m_form->loadFile(writeImage("a.bmp", 300, 200)));
         QCOMPARE(m_form->checkedZoomItem(), kZoomFitIndex);
 
         // Pop the menu up from the status-bar button and click "200 %".
@@ -100,26 +100,26 @@ private Q_SLOTS:
             QCOMPARE(m_form->checkedZoomItem(), i);
         }
         // Separators and out-of-range indices change nothing.
-        m_form->mnuV_Click(2);
-        m_form->mnuV_Click(12);
+        m_form->chooseZoomItem(2);
+        m_form->chooseZoomItem(12);
         QCOMPARE(m_form->checkedZoomItem(), 3);
     }
 
     void percentageZoomResamplesTheSource()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("b.bmp", 333, 101)));
-        m_form->mnuV_Click(7); // 10 %
+        QVERIFY(m_form->loadFile(writeImage("b.bmp", 333, 101)));
+        m_form->chooseZoomItem(7); // 10 %
         QCOMPARE(m_form->displaySize(), QSize(33, 10));
         QCOMPARE(m_form->displayImage(), resampleBox(m_form->sourceImage(), 33, 10));
-        m_form->mnuV_Click(1); // 200 %
+        m_form->chooseZoomItem(1); // 200 %
         QCOMPARE(m_form->displayImage(), resampleBox(m_form->sourceImage(), 666, 202));
         QCOMPARE(m_form->displaySurface()->size(), QSize(666, 202));
     }
 
     void fitDoesNotEnlargeASmallImage()
     {
-        QSignalSpy published(m_form, &PicForm::displaySizeChanged);
-        QVERIFY(m_form->LoadPicture(writeImage("small.bmp", 100, 80)));
+        QSignalSpy published(m_form, &ImageWindow::displaySizeChanged);
+        QVERIFY(m_form->loadFile(writeImage("small.bmp", 100, 80)));
         QCOMPARE(m_form->pos(), QPoint(0, 0));
         QCOMPARE(formSize(), QSize(200, 200)); // 3000 x 3000 twips, unchanged
         QCOMPARE(m_form->displaySize(), QSize(100, 80));
@@ -133,14 +133,14 @@ private Q_SLOTS:
 
     void fitOfAWideAndOfATallImage()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("wide.bmp", 800, 200)));
+        QVERIFY(m_form->loadFile(writeImage("wide.bmp", 800, 200)));
         const QSize vp = m_form->viewportTwips();
         QCOMPARE(vp, QSize(2745, 2430)); // 200 x 200 pixels less strip and bars
         // Width limit: 2745 twips = 183 pixels, height 183 / 4 = 45.75 -> 46.
         QCOMPARE(m_form->displaySize(), QSize(183, 46));
         QCOMPARE(m_form->displayImage(), resampleBox(m_form->sourceImage(), 183, 46));
 
-        QVERIFY(m_form->LoadPicture(writeImage("tall.bmp", 300, 600)));
+        QVERIFY(m_form->loadFile(writeImage("tall.bmp", 300, 600)));
         // Width fit leaves 366 > 162: the height limit wins (162 / 2 = 81).
         QCOMPARE(m_form->displaySize(), QSize(81, 162));
         QCOMPARE(formSize(), QSize(200, 200));
@@ -148,13 +148,13 @@ private Q_SLOTS:
 
     void fitModeRefitsOnResizeAndPercentageKeepsItsFactor()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("c.bmp", 800, 400)));
+        QVERIFY(m_form->loadFile(writeImage("c.bmp", 800, 400)));
         QCOMPARE(m_form->displaySize(), QSize(183, 92)); // 91.5 -> 92
         m_form->resize(400, 300);
         QCOMPARE(m_form->viewport()->size(), QSize(383, 262));
         QCOMPARE(m_form->displaySize(), QSize(383, 192)); // 191.5 -> 192
 
-        m_form->mnuV_Click(5); // 50 %: 400 x 200 does not fit, no shrink
+        m_form->chooseZoomItem(5); // 50 %: 400 x 200 does not fit, no shrink
         QCOMPARE(m_form->displaySize(), QSize(400, 200));
         QCOMPARE(formSize(), QSize(400, 300));
         m_form->resize(300, 250);
@@ -166,15 +166,15 @@ private Q_SLOTS:
 
     void fiftyPercentShrinksTheWindowAndZoomNeverGrowsIt()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("d.bmp", 200, 100)));
-        m_form->mnuV_Click(5);
+        QVERIFY(m_form->loadFile(writeImage("d.bmp", 200, 100)));
+        m_form->chooseZoomItem(5);
         QCOMPARE(m_form->displaySize(), QSize(100, 50));
         // 1500 + 395 twips wide, 750 + 390 + 300 high.
         QCOMPARE(formSize(), QSize(toPixels(1895), toPixels(1440)));
         QCOMPARE(m_form->viewport()->size(), QSize(109, 58));
         QVERIFY(!m_form->hScroll()->isEnabled());
 
-        m_form->mnuV_Click(0); // 500 % never grows the window
+        m_form->chooseZoomItem(0); // 500 % never grows the window
         QCOMPARE(m_form->displaySize(), QSize(1000, 500));
         QCOMPARE(formSize(), QSize(toPixels(1895), toPixels(1440)));
         QVERIFY(m_form->hScroll()->isEnabled());
@@ -183,9 +183,9 @@ private Q_SLOTS:
 
     void scrollRangesAndPanning()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("e.bmp", 400, 300)));
+        QVERIFY(m_form->loadFile(writeImage("e.bmp", 400, 300)));
         QVERIFY(!m_form->hScroll()->isEnabled()); // fitted
-        m_form->mnuV_Click(3);                    // 100 %
+        m_form->chooseZoomItem(3);                // 100 %
         QScrollBar *h = m_form->hScroll();
         QScrollBar *v = m_form->vScroll();
         QCOMPARE(h->minimum(), 0);
@@ -211,7 +211,7 @@ private Q_SLOTS:
         QCOMPARE(shown.pixel(0, 0), m_form->displayImage().pixel(220, 140));
 
         // Back to fit: ranges are recomputed at once and panning resets.
-        m_form->mnuV_Click(9);
+        m_form->chooseZoomItem(9);
         QCOMPARE(h->maximum(), 0);
         QVERIFY(!h->isEnabled());
         QCOMPARE(m_form->displaySurface()->pos(), QPoint(0, 0));
@@ -219,8 +219,8 @@ private Q_SLOTS:
 
     void wheelPansThePicture()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("w.bmp", 400, 300)));
-        m_form->mnuV_Click(3);
+        QVERIFY(m_form->loadFile(writeImage("w.bmp", 400, 300)));
+        m_form->chooseZoomItem(3);
         QWidget *vp = m_form->viewport();
         const QPointF at(50, 50);
         QWheelEvent down(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
@@ -245,8 +245,8 @@ private Q_SLOTS:
             big.setPixel(x, 2879, qRgb(250, 0, 0));
         const QString path = m_dir.filePath("big.jpg");
         QVERIFY(big.save(path, "JPEG", 60));
-        QVERIFY(m_form->LoadPicture(path));
-        m_form->mnuV_Click(0); // 500 %
+        QVERIFY(m_form->loadFile(path));
+        m_form->chooseZoomItem(0); // 500 %
         const QSize d = m_form->displaySize();
         QVERIFY(qint64(d.width()) * d.height() <= kMaxDisplayPixels);
         QVERIFY(d.width() > 10000);
@@ -262,31 +262,32 @@ private Q_SLOTS:
 
     void publishedValuesOfTheDisplaySize()
     {
-        QSignalSpy published(m_form, &PicForm::displaySizeChanged);
-        QVERIFY(m_form->LoadPicture(writeImage("f.bmp", 800, 600)));
+        QSignalSpy published(m_form, &ImageWindow::displaySizeChanged);
+        QVERIFY(m_form->loadFile(writeImage("f.bmp", 800, 600)));
         QCOMPARE(published.count(), 1);
         QCOMPARE(published.last().at(0).toInt(), 183);
         QCOMPARE(published.last().at(1).toInt(), 137); // 137.25
         // A new picture of the same size publishes again.
-        QVERIFY(m_form->LoadPicture(writeImage("g.bmp", 800, 600)));
+        QVERIFY(m_form->loadFile(writeImage("g.bmp", 800, 600)));
         QCOMPARE(published.count(), 2);
 
-        m_form->mnuV_Click(5); // 400 x 300
+        m_form->chooseZoomItem(5); // 400 x 300
         QCOMPARE(published.count(), 3);
         QCOMPARE(published.last().at(0).toInt(), 400);
         QCOMPARE(published.last().at(1).toInt(), 300);
         const PublishedSize p = publishedSize(400, 300);
-        QCOMPARE(QStringList({p.text1, p.text2, p.text4, p.text5}), QStringList({"800", "300", "285", "214"}));
+        QCOMPARE(QStringList({p.textColumns, p.textRows, p.figureColumns, p.figureRows}),
+                 QStringList({"800", "300", "285", "214"}));
 
         // Choosing the same zoom again does not resize, so nothing new.
-        m_form->mnuV_Click(5);
+        m_form->chooseZoomItem(5);
         QCOMPARE(published.count(), 3);
     }
 
     void failedLoadKeepsTheEarlierPicture()
     {
         const QString good = writeImage("h.bmp", 120, 90);
-        QVERIFY(m_form->LoadPicture(good));
+        QVERIFY(m_form->loadFile(good));
         const QImage before = m_form->displayImage();
         const QString bad = m_dir.filePath("not-an-image.jpg");
         QFile f(bad);
@@ -294,9 +295,9 @@ private Q_SLOTS:
         f.write("this is text, not a picture");
         f.close();
         LoadError error = LoadError::None;
-        QVERIFY(!m_form->LoadPicture(bad, &error));
+        QVERIFY(!m_form->loadFile(bad, &error));
         QVERIFY(error != LoadError::None);
-        QVERIFY(!m_form->LoadPicture(m_dir.filePath("missing.bmp"), &error));
+        QVERIFY(!m_form->loadFile(m_dir.filePath("missing.bmp"), &error));
         QCOMPARE(error, LoadError::NotFound);
         QVERIFY(m_form->hasPicture());
         QCOMPARE(m_form->sourcePath(), good);
@@ -305,9 +306,9 @@ private Q_SLOTS:
 
     void closeButtonUnloadsAndReportsThePath()
     {
-        QSignalSpy unloaded(m_form, &PicForm::unloaded);
+        QSignalSpy unloaded(m_form, &ImageWindow::unloaded);
         const QString path = writeImage("i.bmp", 50, 40);
-        QVERIFY(m_form->LoadPicture(path));
+        QVERIFY(m_form->loadFile(path));
         QCOMPARE(m_form->sourcePath(), path);
         QTest::mouseClick(m_form->captionBar()->closeButton(), Qt::LeftButton);
         QCOMPARE(unloaded.count(), 1);
@@ -319,7 +320,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->checkedZoomItem(), -1);
 
         // Reopened, then the file is deleted before closing.
-        QVERIFY(m_form->LoadPicture(path));
+        QVERIFY(m_form->loadFile(path));
         QVERIFY(m_form->isVisible());
         QCOMPARE(m_form->checkedZoomItem(), kZoomFitIndex);
         QVERIFY(QFile::remove(path));
@@ -332,7 +333,7 @@ private Q_SLOTS:
 
     void sizeGripResizesTheFramelessWindow()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("k.bmp", 800, 400)));
+        QVERIFY(m_form->loadFile(writeImage("k.bmp", 800, 400)));
         QWidget *grip = m_form->sizeGrip();
         QCOMPARE(grip->geometry().bottomRight(), QPoint(199, 199));
         const QPoint start(8, 8);
@@ -347,7 +348,7 @@ private Q_SLOTS:
 
     void captionShowsTheActiveLookAndDragsTheWindow()
     {
-        QVERIFY(m_form->LoadPicture(writeImage("j.bmp", 60, 60)));
+        QVERIFY(m_form->loadFile(writeImage("j.bmp", 60, 60)));
         QTRY_VERIFY(m_form->captionBar()->isActive());
         auto *other = m_area->addSubWindow(new QWidget);
         other->resize(150, 150);

@@ -10,13 +10,13 @@
 
 #include "app/aboutdialog.h"
 #include "app/colorpicker.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
-#include "app/textform.h"
+#include "app/resultwindow.h"
 #include "app/globals.h"
 #include "engine/fontfaces.h"
 #include "engine/paths.h"
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "view/helpwindow.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
@@ -116,37 +116,37 @@ class TestX11Windows : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_pics;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
-    Form1 *start()
+    MainWindow *start()
     {
         QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<Form1>();
+        m_form = std::make_unique<MainWindow>();
         m_form->showAsStored();
         m_form->activateWindow();
         if (!QTest::qWaitForWindowExposed(m_form.get()))
             return nullptr;
         return m_form.get();
     }
-    bool open(Form1 *f, int w, int h)
+    bool open(MainWindow *f, int w, int h)
     {
         const QString path =
             apptest::writePicture(m_pics.filePath(QStringLiteral("x11-%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
-        if (path.isEmpty() || !f->LoadImage(path))
+        if (path.isEmpty() || !f->loadPicture(path))
             return false;
-        f->CheckOpen();
+        f->updateOpenState();
         return true;
     }
-    bool clickStartAndWait(Form1 *f) { return apptest::clickStartAndWait(f, 120000); }
-    void setFigureMode(Form1 *f, bool figures) { apptest::chooseMode(f, figures ? 1 : 0); }
+    bool clickStartAndWait(MainWindow *f) { return apptest::clickStartAndWait(f, 120000); }
+    void setFigureMode(MainWindow *f, bool figures) { apptest::chooseMode(f, figures ? 1 : 0); }
     // Waits until the result window is painted on screen with its caption
     // strip and ink on its page, and checks that.
     void checkResultOnScreen(const QString &shotName)
     {
-        TextForm *tf = m_form->existingTextForm();
+        ResultWindow *tf = m_form->existingResultWindow();
         QVERIFY(tf && tf->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        QWidget *page = tf->rEdit().hwnd()->viewport();
+        QWidget *page = tf->richText().hwnd()->viewport();
         QImage shot;
         // The X server shows the paint a moment later.
         for (int i = 0; i < 50; ++i) {
@@ -166,7 +166,7 @@ private:
     // The image window shows its caption strip and the picture.
     void checkPictureOnScreen(const QString &shotName)
     {
-        PicForm *pf = m_form->existingPicForm();
+        ImageWindow *pf = m_form->existingImageWindow();
         QVERIFY(pf && pf->isVisible());
         const QWidget *surface = pf->displaySurface();
         const QImage &shown = pf->displayImage();
@@ -209,7 +209,7 @@ private Q_SLOTS:
     // its window was closed before.
     void windowsComeBackAfterClosing()
     {
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         QVERIFY(open(f, 320, 240));
         ON_SCREEN(checkPictureOnScreen(QStringLiteral("01-picture")));
@@ -223,8 +223,8 @@ private Q_SLOTS:
         ON_SCREEN(checkResultOnScreen(QStringLiteral("03-second-run")));
 
         // Closed with its own close button before the next run.
-        QTest::mouseClick(f->existingTextForm()->captionBar()->closeButton(), Qt::LeftButton);
-        QTRY_VERIFY(!f->existingTextForm()->isVisible());
+        QTest::mouseClick(f->existingResultWindow()->captionBar()->closeButton(), Qt::LeftButton);
+        QTRY_VERIFY(!f->existingResultWindow()->isVisible());
         QVERIFY(clickStartAndWait(f));
         ON_SCREEN(checkResultOnScreen(QStringLiteral("04-run-after-close")));
 
@@ -238,8 +238,8 @@ private Q_SLOTS:
         ON_SCREEN(checkResultOnScreen(QStringLiteral("06-figures-again")));
 
         // The image window closed with its close button and opened again.
-        QTest::mouseClick(f->existingPicForm()->captionBar()->closeButton(), Qt::LeftButton);
-        QTRY_VERIFY(!f->existingPicForm()->isVisible());
+        QTest::mouseClick(f->existingImageWindow()->captionBar()->closeButton(), Qt::LeftButton);
+        QTRY_VERIFY(!f->existingImageWindow()->isVisible());
         QVERIFY(open(f, 200, 300));
         ON_SCREEN(checkPictureOnScreen(QStringLiteral("07-picture-reopened")));
     }
@@ -249,7 +249,7 @@ private Q_SLOTS:
     // and a data folder that nothing can open is reported.
     void helpWindowShowsThePages()
     {
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         QTest::mouseClick(apptest::child<QToolButton>(f, "help"), Qt::LeftButton, {}, QPoint(8, 8));
         auto *help = f->findChild<HelpWindow *>();
@@ -325,7 +325,7 @@ private Q_SLOTS:
     void printPreviewOfTheLargestMosaic()
     {
         resetCurrentPrinter();
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         QVERIFY(open(f, 300, 300));
         setFigureMode(f, true);
@@ -339,8 +339,8 @@ private Q_SLOTS:
         InkCount ink;
         bool progressShown = false, stayedOpen = false;
         const QString pdf = m_pics.filePath(QStringLiteral("mosaic.pdf"));
-        apptest::answerNextModal<PrnForm>(
-            [&](PrnForm *form) {
+        apptest::answerNextModal<PrintWindow>(
+            [&](PrintWindow *form) {
                 printer = form->findChild<QComboBox *>(QStringLiteral("ImageCombo1"))->currentText();
                 auto *preview = form->findChild<QLabel *>(QStringLiteral("Picture2"));
                 // The upper part of the page, where the square mosaic lies.
@@ -404,13 +404,13 @@ private Q_SLOTS:
     // new run reopened it.
     void pictureColoursSavedAsTheScreenShowsThem()
     {
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         QVERIFY(open(f, 320, 240));
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("80"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("30"));
         QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
-        auto *menu = qobject_cast<ColorMenu *>(f->colorPicker());
+        auto *menu = qobject_cast<ColorPicker *>(f->colorPicker());
         QVERIFY(menu);
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QTest::qWait(100);
@@ -424,7 +424,7 @@ private Q_SLOTS:
         for (int run = 1; run <= 2; ++run) {
             QVERIFY(clickStartAndWait(f));
             ON_SCREEN(checkResultOnScreen(QStringLiteral("3%1-picture-colours-run%2").arg(run).arg(run)));
-            QTextEdit *edit = f->existingTextForm()->rEdit().hwnd();
+            QTextEdit *edit = f->existingResultWindow()->richText().hwnd();
             edit->setCursorWidth(0);
             const QString png = m_pics.filePath(QStringLiteral("x11-art%1.png").arg(run));
             apptest::chooseInNextFileDialog(png);
@@ -449,8 +449,8 @@ private Q_SLOTS:
             QVERIFY(w > 200 && h > 200);
             QVERIFY2(differing == 0, qPrintable(QStringLiteral("run %1: %2 pixels differ").arg(run).arg(differing)));
             // Closed, then opened again by the next run.
-            f->existingTextForm()->close();
-            QTRY_VERIFY(!f->existingTextForm()->isVisible());
+            f->existingResultWindow()->close();
+            QTRY_VERIFY(!f->existingResultWindow()->isVisible());
         }
     }
 
@@ -466,7 +466,7 @@ private Q_SLOTS:
     void resultsOpenAtTheTopLeft()
     {
         QFETCH(bool, figures);
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         QVERIFY(open(f, 400, 400));
         setFigureMode(f, figures);
@@ -476,9 +476,9 @@ private Q_SLOTS:
         // The first result, and a second one in the same window.
         for (int run = 1; run <= 2; ++run) {
             QVERIFY(clickStartAndWait(f));
-            TextForm *tf = f->existingTextForm();
+            ResultWindow *tf = f->existingResultWindow();
             QVERIFY(tf && tf->isVisible());
-            QTextEdit *edit = tf->rEdit().hwnd();
+            QTextEdit *edit = tf->richText().hwnd();
             QTest::qWait(200);
             QCOMPARE(edit->textCursor().position(), 0);
             QVERIFY(edit->verticalScrollBar()->maximum() > 0);

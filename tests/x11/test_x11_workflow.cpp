@@ -6,12 +6,12 @@
 #include "support/apptestsupport.h"
 #include "support/screengrab.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
-#include "app/textform.h"
+#include "app/resultwindow.h"
 #include "app/globals.h"
 #include "engine/paths.h"
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "richtext/textzoom.h"
 #include "view/imagewindow.h"
 #include "widgets/captionbar.h"
@@ -79,13 +79,13 @@ class TestX11Workflow : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_pics;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
-    Form1 *start(bool clearSettings = true)
+    MainWindow *start(bool clearSettings = true)
     {
         if (clearSettings)
             QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<Form1>();
+        m_form = std::make_unique<MainWindow>();
         m_form->showAsStored();
         m_form->activateWindow();
         if (!QTest::qWaitForWindowExposed(m_form.get()) || !QTest::qWaitForWindowActive(m_form.get()))
@@ -106,7 +106,7 @@ private Q_SLOTS:
     // is as wide as its entries need.
     void everyControlWholeFromTheSmallestSizeUp()
     {
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         // The controls a user sees, in the window's coordinates. The
         // resolution labels hold their two fields by design.
@@ -157,7 +157,7 @@ private Q_SLOTS:
             QTRY_COMPARE(f->size(), size);
             for (int mode : {0, 1}) {
                 modes->setCurrentIndex(mode);
-                f->ImageCombo1_Click();
+                f->modeChosen();
                 const QString where = QStringLiteral("%1 x %2, %3")
                                           .arg(size.width())
                                           .arg(size.height())
@@ -198,10 +198,10 @@ private Q_SLOTS:
         const QStringList files = {picture(QStringLiteral("one.png"), 90, 60, "PNG"),
                                    picture(QStringLiteral("two.tif"), 60, 90, "TIFF"),
                                    picture(QStringLiteral("three.webp"), 80, 80, "WEBP")};
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         for (const QString &file : files)
-            QVERIFY(f->LoadImage(file));
+            QVERIFY(f->loadPicture(file));
         f->close();
         m_form.reset();
 
@@ -223,9 +223,9 @@ private Q_SLOTS:
         QTest::mouseClick(openButton, Qt::LeftButton, {}, QPoint(openButton->width() - 4, openButton->height() / 2));
         QCOMPARE(shown,
                  QStringList({QStringLiteral("three.webp"), QStringLiteral("two.tif"), QStringLiteral("one.png")}));
-        QTRY_VERIFY(f->existingPicForm() && f->existingPicForm()->hasPicture());
-        QCOMPARE(f->existingPicForm()->sourcePath(), files[1]);
-        QVERIFY(inkOnScreen(f->existingPicForm()->displaySurface(), QStringLiteral("42-recent-file-opened")) > 0.2);
+        QTRY_VERIFY(f->existingImageWindow() && f->existingImageWindow()->hasPicture());
+        QCOMPARE(f->existingImageWindow()->sourcePath(), files[1]);
+        QVERIFY(inkOnScreen(f->existingImageWindow()->displaySurface(), QStringLiteral("42-recent-file-opened")) > 0.2);
         QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("two.tif"));
     }
 
@@ -233,7 +233,7 @@ private Q_SLOTS:
     // shows it.
     void secondStartOpensItsFileInTheRunningWindow()
     {
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
         SingleInstance guard;
         QVERIFY(guard.acquire());
@@ -247,28 +247,28 @@ private Q_SLOTS:
         // The second copy waits for this one's answer, from this event loop.
         QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
         QCOMPARE(second.exitCode(), 0);
-        QTRY_VERIFY(f->existingPicForm() && f->existingPicForm()->hasPicture());
-        QCOMPARE(f->existingPicForm()->sourcePath(), file);
-        QVERIFY(inkOnScreen(f->existingPicForm()->displaySurface(), QStringLiteral("43-handed-over")) > 0.2);
+        QTRY_VERIFY(f->existingImageWindow() && f->existingImageWindow()->hasPicture());
+        QCOMPARE(f->existingImageWindow()->sourcePath(), file);
+        QVERIFY(inkOnScreen(f->existingImageWindow()->displaySurface(), QStringLiteral("43-handed-over")) > 0.2);
     }
 
     // F5 runs, the zoom keys and Ctrl+wheel zoom the result view, and the
     // whole art fits in view.
     void zoomKeysAndWheelOnScreen()
     {
-        Form1 *f = start();
+        MainWindow *f = start();
         QVERIFY(f);
-        QVERIFY(f->LoadImage(picture(QStringLiteral("zoom.png"), 300, 300, "PNG")));
-        f->CheckOpen();
+        QVERIFY(f->loadPicture(picture(QStringLiteral("zoom.png"), 300, 300, "PNG")));
+        f->updateOpenState();
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("200"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("200"));
-        QSignalSpy finished(f, &Form1::runFinished);
+        QSignalSpy finished(f, &MainWindow::runFinished);
         QTest::keyClick(f, Qt::Key_F5);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
-        TextForm *tf = f->existingTextForm();
+        ResultWindow *tf = f->existingResultWindow();
         QVERIFY(tf && tf->isVisible());
-        QTextEdit *edit = tf->rEdit().hwnd();
+        QTextEdit *edit = tf->richText().hwnd();
         TextZoom *zoom = tf->zoom();
         QVERIFY(edit->verticalScrollBar()->maximum() > 0);
 

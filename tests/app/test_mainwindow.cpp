@@ -4,7 +4,7 @@
 #include "support/apptestsupport.h"
 #include "support/gifwriter.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/globals.h"
 #include "engine/mainlayout.h"
@@ -69,11 +69,11 @@ class TestForm1 : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_pics;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
-    Form1 *openForm()
+    MainWindow *openForm()
     {
-        m_form = std::make_unique<Form1>();
+        m_form = std::make_unique<MainWindow>();
         m_form->showAsStored();
         m_form->activateWindow();
         if (!QTest::qWaitForWindowActive(m_form.get()))
@@ -82,15 +82,15 @@ private:
     }
     void closeForm() { apptest::closeMainWindow(m_form); }
     // Opens a picture and shows it at 100 %, so the display is w x h.
-    PicForm *showAtFullSize(Form1 *f, int w, int h)
+    ImageWindow *showAtFullSize(MainWindow *f, int w, int h)
     {
         const QString path =
             apptest::writePicture(m_pics.filePath(QStringLiteral("p%1x%2.bmp").arg(w).arg(h)), w, h, "BMP");
-        if (!f->LoadImage(path))
+        if (!f->loadPicture(path))
             return nullptr;
-        f->CheckOpen();
-        PicForm *pf = f->existingPicForm();
-        pf->mnuV_Click(3);
+        f->updateOpenState();
+        ImageWindow *pf = f->existingImageWindow();
+        pf->chooseZoomItem(3);
         return pf;
     }
 
@@ -100,7 +100,7 @@ private Q_SLOTS:
     void firstStartGivesTheDefaults()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QCOMPARE(f->windowTitle(), QStringLiteral("Quar Image Tessilor 1.0.29"));
         QVERIFY(!f->isMaximized() && !f->isMinimized());
         // Design size, but never below 8000 x 6000 twips.
@@ -138,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(f->figureKey(), QStringLiteral("k86"));
         QCOMPARE(f->figureFamily(), globals::FigureFontName);
         QVERIFY(!apptest::child<QToolButton>(f, "figure")->icon().isNull());
-        QCOMPARE(Form1::imageKey(apptest::child<QToolButton>(f, "result")), QStringLiteral("save"));
+        QCOMPARE(MainWindow::imageKey(apptest::child<QToolButton>(f, "result")), QStringLiteral("save"));
         QCOMPARE(apptest::child<QToolButton>(f, "result")->toolTip(), QStringLiteral("Сохранить (Ctrl+S)"));
         QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), QStringLiteral("Пусто"));
         QVERIFY(!apptest::child<QAction>(f, "lastFile")->isEnabled());
@@ -174,7 +174,7 @@ private Q_SLOTS:
     void exitWritesTheKeys()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         f->move(120, 90);
         // As narrow as the window may be (on the test's screen of 800 x 600).
         const int width = f->minimumWidth();
@@ -217,7 +217,7 @@ private Q_SLOTS:
         store(QStringLiteral("Left"), QStringLiteral("1200"));
         store(QStringLiteral("Width"), QStringLiteral("9000"));
         store(QStringLiteral("Height"), QStringLiteral("6600"));
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         f->showMaximized();
         QTRY_VERIFY(f->isMaximized());
         closeForm();
@@ -236,7 +236,7 @@ private Q_SLOTS:
         clearSettings();
         store(QStringLiteral("Top"), QStringLiteral("1500"));
         store(QStringLiteral("Windowstate"), QStringLiteral("1"));
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         // A stored minimised state starts normal.
         QVERIFY(!f->isMinimized());
         f->move(300, 200);
@@ -256,7 +256,7 @@ private Q_SLOTS:
         store(QStringLiteral("Width"), QStringLiteral("999999"));
         store(QStringLiteral("Height"), QStringLiteral("100"));
         store(QStringLiteral("Font"), QStringLiteral("9"));
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         const QSize screen = f->screen()->geometry().size();
         const int expectedWidth = mainlayout::twipsToPixels(qMax(screen.width() * 15.0 - 90, 8000.0));
         QCOMPARE(f->width(), expectedWidth);
@@ -275,7 +275,7 @@ private Q_SLOTS:
             clearSettings();
             store(QStringLiteral("Top"), QString::fromLatin1(far));
             store(QStringLiteral("Left"), QString::fromLatin1(far));
-            Form1 *f = openForm();
+            MainWindow *f = openForm();
             const QRect screen = f->screen()->availableGeometry();
             QVERIFY2(screen.contains(QRect(f->pos(), QSize(100, 40))), far);
         }
@@ -286,7 +286,7 @@ private Q_SLOTS:
         clearSettings();
         store(QStringLiteral("Font"), QStringLiteral("2"));
         store(QStringLiteral("TextSize"), QStringLiteral("7"));
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QVERIFY(showAtFullSize(f, 60, 40));
         // Loading does not apply the rule.
         QVERIFY(apptest::child<QComboBox>(f, "Combo1")->isEnabled());
@@ -310,7 +310,7 @@ private Q_SLOTS:
     void modeListSwitchesTheOptionBars()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QComboBox *modes = apptest::child<QComboBox>(f, "ImageCombo1");
         modes->setCurrentIndex(1);
         Q_EMIT modes->activated(1);
@@ -328,10 +328,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = apptest::writePicture(dir.filePath(QStringLiteral("Photo.jpg")), 320, 200, "JPEG", 90);
         store(QStringLiteral("LastDir"), dir.path());
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         apptest::chooseInNextFileDialog(path);
         QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
-        PicForm *pf = f->existingPicForm();
+        ImageWindow *pf = f->existingImageWindow();
         QVERIFY(pf && pf->hasPicture());
         QVERIFY(pf->isVisible());
         QCOMPARE(pf->sourceImage().size(), QSize(320, 200));
@@ -376,10 +376,10 @@ private Q_SLOTS:
     void zoomButtonOffersTheImageWindowMenu()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QVERIFY(showAtFullSize(f, 400, 300));
         QTest::mouseClick(apptest::child<QToolButton>(f, "mas"), Qt::LeftButton, {}, QPoint(8, 8));
-        QMenu *menu = f->existingPicForm()->zoomMenu();
+        QMenu *menu = f->existingImageWindow()->zoomMenu();
         QTRY_VERIFY(menu->isVisible());
         // At 1275 twips from the left, below the main tool bar.
         const QPoint expected = f->mapToGlobal(QPoint(85, apptest::child<QToolBar>(f, "Toolbar1")->y() +
@@ -402,17 +402,17 @@ private Q_SLOTS:
     void closingTheImageStoresTheLastFile()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QVERIFY(showAtFullSize(f, 50, 30));
-        const QString path = f->existingPicForm()->sourcePath();
-        f->existingPicForm()->close();
-        QVERIFY(!f->existingPicForm()->hasPicture());
+        const QString path = f->existingImageWindow()->sourcePath();
+        f->existingImageWindow()->close();
+        QVERIFY(!f->existingImageWindow()->hasPicture());
         QCOMPARE(apptest::child<QAction>(f, "lastFile")->text(), getName(path));
         QVERIFY(apptest::child<QAction>(f, "lastFile")->isEnabled());
         QVERIFY(!apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         // Choosing the entry opens the file again.
         apptest::child<QAction>(f, "lastFile")->trigger();
-        QVERIFY(f->existingPicForm()->hasPicture());
+        QVERIFY(f->existingImageWindow()->hasPicture());
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         closeForm();
         QCOMPARE(stored(QStringLiteral("LastFile")), path);
@@ -430,10 +430,10 @@ private Q_SLOTS:
         QStringList paths;
         for (int i = 0; i < 10; ++i)
             paths.append(apptest::writePicture(dir.filePath(QStringLiteral("pic%1.png").arg(i)), 20 + i, 10, "PNG"));
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         for (const QString &p : paths)
-            QVERIFY(f->LoadImage(p));
-        auto shown = [](Form1 *form) {
+            QVERIFY(f->loadPicture(p));
+        auto shown = [](MainWindow *form) {
             QStringList names;
             QMenu *menu = apptest::child<QMenu>(form, "openMenu");
             Q_EMIT menu->aboutToShow();
@@ -459,8 +459,8 @@ private Q_SLOTS:
         QCOMPARE(shown(f), left);
         // Choosing an older entry opens it and brings it to the top.
         apptest::child<QAction>(f, "recentFile4")->trigger();
-        QCOMPARE(f->existingPicForm()->sourcePath(), paths[6]);
-        QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(26, 10));
+        QCOMPARE(f->existingImageWindow()->sourcePath(), paths[6]);
+        QCOMPARE(f->existingImageWindow()->sourceImage().size(), QSize(26, 10));
         QCOMPARE(shown(f).first(), QStringLiteral("pic6.png"));
         closeForm();
         QCOMPARE(stored(QStringLiteral("LastFile")), paths[6]);
@@ -471,7 +471,7 @@ private Q_SLOTS:
     void droppingFiles()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QTemporaryDir dir;
         const QString txt = dir.filePath(QStringLiteral("notes.txt"));
         QFile(txt).open(QIODevice::WriteOnly);
@@ -500,28 +500,28 @@ private Q_SLOTS:
         apptest::closeNextMessage(&said);
         drop({txt});
         QVERIFY2(said.contains(QStringLiteral("notes.txt")), qPrintable(said));
-        QVERIFY(!f->existingPicForm() || !f->existingPicForm()->hasPicture());
+        QVERIFY(!f->existingImageWindow() || !f->existingImageWindow()->hasPicture());
         QVERIFY(!apptest::child<QLineEdit>(f, "Text1")->isEnabled());
 
         drop({gif, second});
-        QVERIFY(f->existingPicForm()->hasPicture());
-        QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(40, 30));
+        QVERIFY(f->existingImageWindow()->hasPicture());
+        QCOMPARE(f->existingImageWindow()->sourceImage().size(), QSize(40, 30));
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
         // The newer formats by their extensions too.
         for (const char *format : {"png", "webp", "tiff"}) {
             const QString path = dir.filePath(QStringLiteral("more.") + QLatin1String(format));
             QVERIFY(apptest::writePicture(path, 24, 18, format, 100) == path);
             drop({path});
-            QCOMPARE(f->existingPicForm()->sourceImage().size(), QSize(24, 18));
-            QCOMPARE(f->existingPicForm()->sourcePath(), path);
+            QCOMPARE(f->existingImageWindow()->sourceImage().size(), QSize(24, 18));
+            QCOMPARE(f->existingImageWindow()->sourcePath(), path);
         }
     }
 
     void unreadableFileShowsTheMessageAndKeepsThePicture()
     {
         clearSettings();
-        Form1 *f = openForm();
-        PicForm *pf = showAtFullSize(f, 64, 48);
+        MainWindow *f = openForm();
+        ImageWindow *pf = showAtFullSize(f, 64, 48);
         QVERIFY(pf);
         QTemporaryDir dir;
         const QString bad = dir.filePath(QStringLiteral("Broken.JPG"));
@@ -533,7 +533,7 @@ private Q_SLOTS:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         apptest::closeNextMessage(&text, &icon);
-        QVERIFY(!f->LoadImage(bad));
+        QVERIFY(!f->loadPicture(bad));
         QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
                                       "BMP/JPEG/GIF, имеет не поддреживаемую степень сжатия или превышает допустимые "
                                       "размеры."));
@@ -547,7 +547,7 @@ private Q_SLOTS:
     void couplingWithAWholeAspect()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QVERIFY(showAtFullSize(f, 400, 200));
         QCOMPARE(globals::ImageAspect, 2.0f);
         QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("800"));
@@ -580,7 +580,7 @@ private Q_SLOTS:
     void couplingWithASinglePrecisionAspect()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QVERIFY(showAtFullSize(f, 400, 300));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("800"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("300"));
@@ -604,7 +604,7 @@ private Q_SLOTS:
     void resizeKeepsTheHelpBarAtTheRight()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         // At load: the mode frame starts 45 twips (3 pixels) before
         // position 6 and ends where position 13 starts; the progress bar
         // starts 120 twips (8 pixels) after position 17.
@@ -638,9 +638,9 @@ private Q_SLOTS:
     void helpWithoutTheHelpFileWarns()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         // A help file built beside the program is moved aside for the test.
-        const QString help = Form1::helpFilePath();
+        const QString help = MainWindow::helpFilePath();
         const QString aside = help + QStringLiteral(".aside");
         const bool hadHelp = QFileInfo::exists(help) && QFile::rename(help, aside);
         const auto restore = qScopeGuard([&] {
@@ -675,7 +675,7 @@ private Q_SLOTS:
     void pickersOpenBelowTheBarsAndPickIntoTheButtons()
     {
         clearSettings();
-        Form1 *f = openForm();
+        MainWindow *f = openForm();
         QVERIFY(showAtFullSize(f, 40, 40));
         QTest::mouseClick(apptest::child<QToolButton>(f, "color"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->colorPicker());
@@ -683,7 +683,7 @@ private Q_SLOTS:
                            apptest::child<QToolBar>(f, "Toolbar1")->height() +
                            apptest::child<QToolBar>(f, "Toolbar2")->height();
         QCOMPARE(f->colorPicker()->y(), anchor - 7);
-        auto *picker = static_cast<ColorMenu *>(f->colorPicker());
+        auto *picker = static_cast<ColorPicker *>(f->colorPicker());
         QTest::mouseClick(picker->paletteButton(17), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(f->colorSwatchIndex(), 17);
         QCOMPARE(f->textColor(), paletteColors()[16]);
@@ -692,7 +692,7 @@ private Q_SLOTS:
         QTest::mouseClick(apptest::child<QToolButton>(f, "figure"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(f->figurePicker());
         QCOMPARE(f->figurePicker()->x(), f->frameGeometry().left() + 4);
-        auto *figures = static_cast<Figures *>(f->figurePicker());
+        auto *figures = static_cast<FigurePicker *>(f->figurePicker());
         const int last = figures->labelCount() - 1;
         QTest::mouseClick(figures->label(last), Qt::LeftButton, {}, QPoint(4, 4));
         QCOMPARE(f->figureKey(), QStringLiteral("k%1").arg(figures->codeOf(last)));
@@ -711,4 +711,4 @@ private Q_SLOTS:
 
 TESSILOR_APP_TEST_MAIN(TestForm1)
 
-#include "test_form1.moc"
+#include "test_mainwindow.moc"

@@ -1,11 +1,11 @@
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "document/plaintext.h"
 #include "document/rtf.h"
 #include "document/streambuffer.h"
-#include "richtext/mrichedit.h"
+#include "richtext/richedithooks.h"
 
 #include "engine/options.h"
 
@@ -215,14 +215,14 @@ bool RichEditWindow::viewportEvent(QEvent *e)
 // ---------------------------------------------------------------------------
 // Life cycle
 
-cRichEdit::cRichEdit(QObject *parent) : QObject(parent) {}
+RichTextControl::RichTextControl(QObject *parent) : QObject(parent) {}
 
-cRichEdit::~cRichEdit()
+RichTextControl::~RichTextControl()
 {
     // The hooks never keep an owner alive: take ours out before we go. A
     // window still standing (it belongs to its parent until Destroy) goes on
     // as a plain edit window.
-    mRichEdit::DetachRichEdit(this);
+    richEditHooks::DetachRichEdit(this);
     if (m_edit) {
         m_edit->m_owner = nullptr;
         m_edit->disconnect(this);
@@ -230,7 +230,7 @@ cRichEdit::~cRichEdit()
     }
 }
 
-QTextEdit *cRichEdit::Create(QWidget *hParent, quint32 dwStyle, int nLeft, int nTop, int nWidth, int nHeight)
+QTextEdit *RichTextControl::Create(QWidget *hParent, quint32 dwStyle, int nLeft, int nTop, int nWidth, int nHeight)
 {
     if (m_edit)
         Destroy();
@@ -263,30 +263,30 @@ QTextEdit *cRichEdit::Create(QWidget *hParent, quint32 dwStyle, int nLeft, int n
     resetEmptyFormat();
     m_undoKinds.clear();
     m_redoKinds.clear();
-    connect(doc, &QTextDocument::undoCommandAdded, this, &cRichEdit::onUndoCommandAdded);
-    connect(edit, &QTextEdit::selectionChanged, this, &cRichEdit::onSelectionChanged);
-    connect(edit, &QTextEdit::cursorPositionChanged, this, &cRichEdit::onSelectionChanged);
-    connect(doc, &QTextDocument::contentsChange, this, &cRichEdit::onContentsChange);
+    connect(doc, &QTextDocument::undoCommandAdded, this, &RichTextControl::onUndoCommandAdded);
+    connect(edit, &QTextEdit::selectionChanged, this, &RichTextControl::onSelectionChanged);
+    connect(edit, &QTextEdit::cursorPositionChanged, this, &RichTextControl::onSelectionChanged);
+    connect(doc, &QTextDocument::contentsChange, this, &RichTextControl::onContentsChange);
     connect(edit->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int) {
         RichEditNotification n;
         n.code = WM_VSCROLL;
-        mRichEdit::notifySelf(m_edit, n);
+        richEditHooks::notifySelf(m_edit, n);
     });
     connect(edit->horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int) {
         RichEditNotification n;
         n.code = WM_HSCROLL;
-        mRichEdit::notifySelf(m_edit, n);
+        richEditHooks::notifySelf(m_edit, n);
     });
     const Range r = GetSelRange();
     m_lastSel = r;
     edit->show();
-    mRichEdit::AttachRichEdit(this);
+    richEditHooks::AttachRichEdit(this);
     return edit;
 }
 
-void cRichEdit::Destroy()
+void RichTextControl::Destroy()
 {
-    mRichEdit::DetachRichEdit(this);
+    richEditHooks::DetachRichEdit(this);
     if (m_edit) {
         m_edit->m_owner = nullptr;
         m_edit->disconnect(this);
@@ -298,7 +298,7 @@ void cRichEdit::Destroy()
     m_menu = nullptr;
 }
 
-qint32 cRichEdit::zRichEditCallBack(int uMsg, const RichEditNotification &lParam)
+qint32 RichTextControl::zRichEditCallBack(int uMsg, const RichEditNotification &lParam)
 {
     qint32 answer = 0;
     switch (uMsg) {
@@ -313,7 +313,7 @@ qint32 cRichEdit::zRichEditCallBack(int uMsg, const RichEditNotification &lParam
         break;
     case EN_PROTECTED: {
         // Without a handler protected text stays protected.
-        int bCancel = isSignalConnected(QMetaMethod::fromSignal(&cRichEdit::ModifyProtected)) ? 0 : 1;
+        int bCancel = isSignalConnected(QMetaMethod::fromSignal(&RichTextControl::ModifyProtected)) ? 0 : 1;
         Q_EMIT ModifyProtected(bCancel, lParam.cpMin, lParam.cpMax);
         answer = bCancel;
         break;
@@ -357,7 +357,7 @@ qint32 cRichEdit::zRichEditCallBack(int uMsg, const RichEditNotification &lParam
     return answer;
 }
 
-void cRichEdit::setRichEditMenu(const QList<std::optional<QString>> &inMenuIttems)
+void RichTextControl::setRichEditMenu(const QList<std::optional<QString>> &inMenuIttems)
 {
     if (!m_menu)
         return;
@@ -368,7 +368,7 @@ void cRichEdit::setRichEditMenu(const QList<std::optional<QString>> &inMenuIttem
     }
 }
 
-void cRichEdit::RichEditMenu2(const QStringList &inMenuIttems, const QList<quint32> &Flags)
+void RichTextControl::RichEditMenu2(const QStringList &inMenuIttems, const QList<quint32> &Flags)
 {
     if (!m_menu)
         return;
@@ -395,12 +395,12 @@ void cRichEdit::RichEditMenu2(const QStringList &inMenuIttems, const QList<quint
 // ---------------------------------------------------------------------------
 // Plain properties
 
-bool cRichEdit::AutoURL() const
+bool RichTextControl::AutoURL() const
 {
     return m_edit && m_autoUrl;
 }
 
-void cRichEdit::setAutoURL(bool value)
+void RichTextControl::setAutoURL(bool value)
 {
     if (!m_edit)
         return;
@@ -409,7 +409,7 @@ void cRichEdit::setAutoURL(bool value)
         markUrls(0, docLength());
 }
 
-void cRichEdit::setBackColor(quint32 oleColor)
+void RichTextControl::setBackColor(quint32 oleColor)
 {
     if (!m_edit)
         return;
@@ -418,34 +418,34 @@ void cRichEdit::setBackColor(quint32 oleColor)
     m_edit->setPalette(p);
 }
 
-int cRichEdit::SelStart() const
+int RichTextControl::SelStart() const
 {
     return GetSelRange().cpMin;
 }
 
-void cRichEdit::setSelStart(int value)
+void RichTextControl::setSelStart(int value)
 {
     SetSelRange(value, GetSelRange().cpMax);
 }
 
-int cRichEdit::SelLength() const
+int RichTextControl::SelLength() const
 {
     const Range r = GetSelRange();
     return r.cpMax - r.cpMin;
 }
 
-void cRichEdit::setSelLength(int value)
+void RichTextControl::setSelLength(int value)
 {
     const int start = GetSelRange().cpMin;
     SetSelRange(start, start + value);
 }
 
-int cRichEdit::MaxLength() const
+int RichTextControl::MaxLength() const
 {
     return m_edit ? m_maxLength : 0;
 }
 
-void cRichEdit::setMaxLength(int value)
+void RichTextControl::setMaxLength(int value)
 {
     if (m_edit)
         m_maxLength = value == 0 ? 65536 : value;
@@ -455,11 +455,11 @@ void cRichEdit::setMaxLength(int value)
 // Character format
 
 #define TESSILOR_EFFECT(Name, bit)                                                                                     \
-    bool cRichEdit::Name(int fOpt) const                                                                               \
+    bool RichTextControl::Name(int fOpt) const                                                                         \
     {                                                                                                                  \
         return GetCharFormat(fOpt, bit).dwEffects & (bit);                                                             \
     }                                                                                                                  \
-    void cRichEdit::set##Name(int fOpt, bool value)                                                                    \
+    void RichTextControl::set##Name(int fOpt, bool value)                                                              \
     {                                                                                                                  \
         CharFormat2 r;                                                                                                 \
         r.dwEffects = value ? (bit) : 0;                                                                               \
@@ -474,43 +474,43 @@ TESSILOR_EFFECT(FontLink, CFM_LINK)
 TESSILOR_EFFECT(FontLocked, CFM_PROTECTED)
 #undef TESSILOR_EFFECT
 
-quint32 cRichEdit::FontColor(int fOpt) const
+quint32 RichTextControl::FontColor(int fOpt) const
 {
     return m_edit ? GetCharFormat(fOpt, CFM_COLOR).crTextColor : 0;
 }
 
-void cRichEdit::setFontColor(int fOpt, quint32 oleColor)
+void RichTextControl::setFontColor(int fOpt, quint32 oleColor)
 {
     CharFormat2 r;
     r.crTextColor = TranslateColor(oleColor);
     SetCharFormat(r, fOpt, CFM_COLOR);
 }
 
-quint32 cRichEdit::FontBackColor(int fOpt) const
+quint32 RichTextControl::FontBackColor(int fOpt) const
 {
     return m_edit ? GetCharFormat(fOpt, CFM_BACKCOLOR).crBackColor : 0;
 }
 
-void cRichEdit::setFontBackColor(int fOpt, quint32 oleColor)
+void RichTextControl::setFontBackColor(int fOpt, quint32 oleColor)
 {
     CharFormat2 r;
     r.crBackColor = TranslateColor(oleColor);
     SetCharFormat(r, fOpt, CFM_BACKCOLOR);
 }
 
-bool cRichEdit::FontSuperScript(int fOpt) const
+bool RichTextControl::FontSuperScript(int fOpt) const
 {
     return GetCharFormat(fOpt, CFM_SUPERSCRIPT).dwEffects & CFE_SUPERSCRIPT;
 }
 
-void cRichEdit::setFontSuperScript(int fOpt, bool value)
+void RichTextControl::setFontSuperScript(int fOpt, bool value)
 {
     CharFormat2 r;
     r.dwEffects = value ? CFE_SUPERSCRIPT : 0;
     SetCharFormat(r, fOpt, CFM_SUPERSCRIPT);
 }
 
-QFont cRichEdit::Font(int fOpt) const
+QFont RichTextControl::Font(int fOpt) const
 {
     if (!m_edit)
         return QFont();
@@ -524,7 +524,7 @@ QFont cRichEdit::Font(int fOpt) const
     return f;
 }
 
-void cRichEdit::setFont(int fOpt, const QFont &font)
+void RichTextControl::setFont(int fOpt, const QFont &font)
 {
     CharFormat2 r;
     if (font.bold()) {
@@ -549,18 +549,18 @@ void cRichEdit::setFont(int fOpt, const QFont &font)
     SetCharFormat(r, fOpt, 0);
 }
 
-quint32 cRichEdit::Style() const
+quint32 RichTextControl::Style() const
 {
     return m_edit ? m_editStyle : 0;
 }
 
-void cRichEdit::setStyle(quint32 value)
+void RichTextControl::setStyle(quint32 value)
 {
     if (m_edit)
         m_editStyle = value;
 }
 
-bool cRichEdit::Options(quint32 inOption) const
+bool RichTextControl::Options(quint32 inOption) const
 {
     if (!m_edit)
         return false;
@@ -570,7 +570,7 @@ bool cRichEdit::Options(quint32 inOption) const
     return (now & inOption) == inOption;
 }
 
-void cRichEdit::setOptions(quint32 inOption, bool value)
+void RichTextControl::setOptions(quint32 inOption, bool value)
 {
     if (!m_edit)
         return;
@@ -582,12 +582,12 @@ void cRichEdit::setOptions(quint32 inOption, bool value)
 // ---------------------------------------------------------------------------
 // Paragraph format
 
-int cRichEdit::ParagraphNum() const
+int RichTextControl::ParagraphNum() const
 {
     return signExtend16(quint16(GetParaFormat(PFM_NUMBERING).wNumbering));
 }
 
-void cRichEdit::setParagraphNum(int value)
+void RichTextControl::setParagraphNum(int value)
 {
     if (value < -32768 || value > 32767)
         throw std::overflow_error("ParagraphNum: value outside 16 bits");
@@ -596,7 +596,7 @@ void cRichEdit::setParagraphNum(int value)
     SetParaFormat(r, PFM_NUMBERING);
 }
 
-int cRichEdit::ParagraphOffsets(int iType) const
+int RichTextControl::ParagraphOffsets(int iType) const
 {
     switch (iType) {
     case 1:
@@ -610,7 +610,7 @@ int cRichEdit::ParagraphOffsets(int iType) const
     }
 }
 
-void cRichEdit::setParagraphOffsets(int iType, int twips)
+void RichTextControl::setParagraphOffsets(int iType, int twips)
 {
     ParaFormat2 r;
     switch (iType) {
@@ -631,12 +631,12 @@ void cRichEdit::setParagraphOffsets(int iType, int twips)
     }
 }
 
-int cRichEdit::ParagraphAlignment() const
+int RichTextControl::ParagraphAlignment() const
 {
     return signExtend16(quint16(GetParaFormat(PFM_ALIGNMENT).wAlignment));
 }
 
-void cRichEdit::setParagraphAlignment(int value)
+void RichTextControl::setParagraphAlignment(int value)
 {
     if (value < -32768 || value > 32767)
         throw std::overflow_error("ParagraphAlignment: value outside 16 bits");
@@ -645,13 +645,13 @@ void cRichEdit::setParagraphAlignment(int value)
     SetParaFormat(r, PFM_ALIGNMENT);
 }
 
-int cRichEdit::ParagraphSpacing(bool bBefore) const
+int RichTextControl::ParagraphSpacing(bool bBefore) const
 {
     const ParaFormat2 r = GetParaFormat(bBefore ? PFM_SPACEBEFORE : PFM_SPACEAFTER);
     return bBefore ? r.dySpaceBefore : r.dySpaceAfter;
 }
 
-void cRichEdit::setParagraphSpacing(bool bBefore, int twips)
+void RichTextControl::setParagraphSpacing(bool bBefore, int twips)
 {
     ParaFormat2 r;
     if (bBefore)
@@ -661,14 +661,14 @@ void cRichEdit::setParagraphSpacing(bool bBefore, int twips)
     SetParaFormat(r, bBefore ? PFM_SPACEBEFORE : PFM_SPACEAFTER);
 }
 
-void cRichEdit::GetParagraphLineSpacing(int &outLineSpacingStyle, int &outYSpacing) const
+void RichTextControl::GetParagraphLineSpacing(int &outLineSpacingStyle, int &outYSpacing) const
 {
     const ParaFormat2 r = GetParaFormat(PFM_LINESPACING);
     outLineSpacingStyle = r.bLineSpacingRule;
     outYSpacing = r.dyLineSpacing;
 }
 
-void cRichEdit::SetParagraphLineSpacing(int outLineSpacingStyle, int outYSpacing)
+void RichTextControl::SetParagraphLineSpacing(int outLineSpacingStyle, int outYSpacing)
 {
     if (outLineSpacingStyle < 0 || outLineSpacingStyle > 255)
         throw std::overflow_error("SetParagraphLineSpacing: style outside 0..255");
@@ -681,23 +681,23 @@ void cRichEdit::SetParagraphLineSpacing(int outLineSpacingStyle, int outYSpacing
 // ---------------------------------------------------------------------------
 // State
 
-bool cRichEdit::Modified() const
+bool RichTextControl::Modified() const
 {
     return m_edit && m_edit->document()->isModified();
 }
 
-void cRichEdit::setModified(bool value)
+void RichTextControl::setModified(bool value)
 {
     if (m_edit)
         m_edit->document()->setModified(value);
 }
 
-bool cRichEdit::Locked() const
+bool RichTextControl::Locked() const
 {
     return m_edit && m_edit->isReadOnly();
 }
 
-void cRichEdit::setLocked(bool value)
+void RichTextControl::setLocked(bool value)
 {
     if (!m_edit)
         return;
@@ -707,13 +707,13 @@ void cRichEdit::setLocked(bool value)
                                           : Qt::TextEditorInteraction);
 }
 
-void cRichEdit::setWordWrap(bool value)
+void RichTextControl::setWordWrap(bool value)
 {
     if (m_edit)
         m_edit->setLineWrapMode(value ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
 }
 
-void cRichEdit::setSelVisible(bool value)
+void RichTextControl::setSelVisible(bool value)
 {
     if (!m_edit)
         return;
@@ -729,7 +729,7 @@ void cRichEdit::setSelVisible(bool value)
     m_edit->setPalette(p);
 }
 
-bool cRichEdit::Border() const
+bool RichTextControl::Border() const
 {
     return m_edit && (m_style & ES_SUNKEN);
 }
@@ -737,30 +737,30 @@ bool cRichEdit::Border() const
 // ---------------------------------------------------------------------------
 // Streaming
 
-QString cRichEdit::Text(bool isRtf) const
+QString RichTextControl::Text(bool isRtf) const
 {
     if (!m_edit)
         return QString();
     const QString out = streamOut(isRtf);
-    mRichEdit::SetStreamBuffer(QString());
-    mRichEdit::pushText(mRichEdit::StreamOutToBuffer, 0, out, m_chunk);
-    const QString result = mRichEdit::GetStreamBuffer();
-    mRichEdit::SetStreamBuffer(QString());
+    richEditHooks::SetStreamBuffer(QString());
+    richEditHooks::pushText(richEditHooks::StreamOutToBuffer, 0, out, m_chunk);
+    const QString result = richEditHooks::GetStreamBuffer();
+    richEditHooks::SetStreamBuffer(QString());
     return result;
 }
 
-void cRichEdit::setText(bool isRtf, const QString &sText)
+void RichTextControl::setText(bool isRtf, const QString &sText)
 {
     if (!m_edit)
         return;
-    mRichEdit::SetStreamBuffer(sText);
-    const QString text = mRichEdit::pullText(mRichEdit::StreamInFromBuffer, 0, m_chunk);
-    mRichEdit::SetStreamBuffer(QString());
+    richEditHooks::SetStreamBuffer(sText);
+    const QString text = richEditHooks::pullText(richEditHooks::StreamInFromBuffer, 0, m_chunk);
+    richEditHooks::SetStreamBuffer(QString());
     streamIn(text, isRtf, false);
     setModified(false);
 }
 
-QString cRichEdit::LoadFile(const QString &sFileName, bool bIsRtf)
+QString RichTextControl::LoadFile(const QString &sFileName, bool bIsRtf)
 {
     if (!m_edit)
         return QString();
@@ -768,7 +768,7 @@ QString cRichEdit::LoadFile(const QString &sFileName, bool bIsRtf)
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     const QByteArray bytes =
-        mRichEdit::pullBytes(mRichEdit::StreamInFromFile, reinterpret_cast<quintptr>(&file), m_chunk);
+        richEditHooks::pullBytes(richEditHooks::StreamInFromFile, reinterpret_cast<quintptr>(&file), m_chunk);
     if (file.error() != QFileDevice::NoError)
         return QString();
     if (bIsRtf && looksLikeRtf(bytes)) {
@@ -780,7 +780,7 @@ QString cRichEdit::LoadFile(const QString &sFileName, bool bIsRtf)
     return QString();
 }
 
-bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Access access)
+bool RichTextControl::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Access access)
 {
     if (!m_edit || sFileName.isEmpty())
         return false;
@@ -790,8 +790,8 @@ bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Acce
     OutputFile file(sFileName, access);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const qint64 written = mRichEdit::pushBytes(
-        mRichEdit::StreamOutToFile, reinterpret_cast<quintptr>(static_cast<QIODevice *>(&file)), bytes, m_chunk);
+    const qint64 written = richEditHooks::pushBytes(
+        richEditHooks::StreamOutToFile, reinterpret_cast<quintptr>(static_cast<QIODevice *>(&file)), bytes, m_chunk);
     if (written != bytes.size()) {
         file.cancelWriting();
         return false;
@@ -801,7 +801,7 @@ bool cRichEdit::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Acce
     return written > 0;
 }
 
-QString cRichEdit::streamOut(bool isRtf) const
+QString RichTextControl::streamOut(bool isRtf) const
 {
     if (isRtf) {
         settleMosaic(m_edit);
@@ -810,12 +810,12 @@ QString cRichEdit::streamOut(bool isRtf) const
     return documentPlainText(*m_edit->document());
 }
 
-QTextBlockFormat cRichEdit::keptBlockFormat() const
+QTextBlockFormat RichTextControl::keptBlockFormat() const
 {
     return m_edit->document()->begin().blockFormat();
 }
 
-void cRichEdit::streamIn(const QString &text, bool isRtf, bool keepUndo)
+void RichTextControl::streamIn(const QString &text, bool isRtf, bool keepUndo)
 {
     if (isRtf && looksLikeRtf(text)) {
         replaceWithRtf(rtfBytesFromString(text));
@@ -828,7 +828,7 @@ void cRichEdit::streamIn(const QString &text, bool isRtf, bool keepUndo)
     }
 }
 
-void cRichEdit::replaceWithRtf(const QByteArray &rtf)
+void RichTextControl::replaceWithRtf(const QByteArray &rtf)
 {
     QTextDocument *doc = m_edit->document();
     RtfReadOptions options;
@@ -842,7 +842,7 @@ void cRichEdit::replaceWithRtf(const QByteArray &rtf)
 }
 
 template<typename F>
-void cRichEdit::withUndo(bool keepUndo, F &&work)
+void RichTextControl::withUndo(bool keepUndo, F &&work)
 {
     QTextDocument *doc = m_edit->document();
     if (!keepUndo) {
@@ -855,7 +855,7 @@ void cRichEdit::withUndo(bool keepUndo, F &&work)
         doc->setUndoRedoEnabled(m_undoLimit > 0);
 }
 
-void cRichEdit::resetCaret()
+void RichTextControl::resetCaret()
 {
     QTextCursor c(m_edit->document());
     c.setPosition(0);
@@ -864,7 +864,7 @@ void cRichEdit::resetCaret()
     m_edit->setTextCursor(c);
 }
 
-void cRichEdit::resetEmptyFormat()
+void RichTextControl::resetEmptyFormat()
 {
     QTextDocument *doc = m_edit->document();
     if (!doc->isEmpty())
@@ -878,7 +878,7 @@ void cRichEdit::resetEmptyFormat()
 // ---------------------------------------------------------------------------
 // Methods
 
-int cRichEdit::FindText(const QString &sText, int fOptions, int lStart, int lFinish) const
+int RichTextControl::FindText(const QString &sText, int fOptions, int lStart, int lFinish) const
 {
     if (!m_edit || sText.isEmpty())
         return -1;
@@ -907,14 +907,14 @@ int cRichEdit::FindText(const QString &sText, int fOptions, int lStart, int lFin
     return hit.selectionStart();
 }
 
-int cRichEdit::LineLength(int line) const
+int RichTextControl::LineLength(int line) const
 {
     if (!m_edit)
         return 0;
     return lineLengthAt(lineIndex(line));
 }
 
-bool cRichEdit::CanPaste() const
+bool RichTextControl::CanPaste() const
 {
     if (!m_edit)
         return false;
@@ -923,17 +923,17 @@ bool cRichEdit::CanPaste() const
                  m->hasFormat(QLatin1String(kRtfMimeAlt)));
 }
 
-bool cRichEdit::CanRedo() const
+bool RichTextControl::CanRedo() const
 {
     return m_edit && m_edit->document()->isRedoAvailable();
 }
 
-bool cRichEdit::CanUndo() const
+bool RichTextControl::CanUndo() const
 {
     return m_edit && m_edit->document()->isUndoAvailable();
 }
 
-bool cRichEdit::SetUndoLim(int inValue)
+bool RichTextControl::SetUndoLim(int inValue)
 {
     if (!m_edit || inValue < 0)
         return false;
@@ -942,29 +942,29 @@ bool cRichEdit::SetUndoLim(int inValue)
     return true;
 }
 
-bool cRichEdit::CanCopy() const
+bool RichTextControl::CanCopy() const
 {
     const Range r = GetSelRange();
     return r.cpMin < r.cpMax;
 }
 
-int cRichEdit::UndoType() const
+int RichTextControl::UndoType() const
 {
     return CanUndo() && !m_undoKinds.isEmpty() ? m_undoKinds.last() : UID_UNKNOWN;
 }
 
-int cRichEdit::RedoType() const
+int RichTextControl::RedoType() const
 {
     return CanRedo() && !m_redoKinds.isEmpty() ? m_redoKinds.last() : UID_UNKNOWN;
 }
 
-void cRichEdit::SetUndoPoint()
+void RichTextControl::SetUndoPoint()
 {
     if (m_edit)
         m_stopGroup = true;
 }
 
-void cRichEdit::ClearUndo()
+void RichTextControl::ClearUndo()
 {
     if (!m_edit)
         return;
@@ -973,7 +973,7 @@ void cRichEdit::ClearUndo()
     m_redoKinds.clear();
 }
 
-void cRichEdit::Cut()
+void RichTextControl::Cut()
 {
     if (!m_edit || m_edit->isReadOnly() || !CanCopy())
         return;
@@ -984,7 +984,7 @@ void cRichEdit::Cut()
     m_edit->cut();
 }
 
-void cRichEdit::Copy()
+void RichTextControl::Copy()
 {
     if (!m_edit || !CanCopy())
         return;
@@ -992,7 +992,7 @@ void cRichEdit::Copy()
     QGuiApplication::clipboard()->setMimeData(mimeForRange(r.cpMin, r.cpMax));
 }
 
-void cRichEdit::Paste()
+void RichTextControl::Paste()
 {
     if (!m_edit || m_edit->isReadOnly())
         return;
@@ -1000,12 +1000,12 @@ void cRichEdit::Paste()
         insertMime(m, false);
 }
 
-void cRichEdit::PasteSpecial()
+void RichTextControl::PasteSpecial()
 {
     Paste();
 }
 
-void cRichEdit::Undo()
+void RichTextControl::Undo()
 {
     if (!CanUndo())
         return;
@@ -1016,7 +1016,7 @@ void cRichEdit::Undo()
     m_inUndo = false;
 }
 
-void cRichEdit::Redo()
+void RichTextControl::Redo()
 {
     if (!CanRedo())
         return;
@@ -1027,7 +1027,7 @@ void cRichEdit::Redo()
     m_inUndo = false;
 }
 
-void cRichEdit::Clear()
+void RichTextControl::Clear()
 {
     if (!m_edit || m_edit->isReadOnly() || !CanCopy())
         return;
@@ -1040,7 +1040,7 @@ void cRichEdit::Clear()
     m_edit->setTextCursor(c);
 }
 
-void cRichEdit::Redraw(bool bState)
+void RichTextControl::Redraw(bool bState)
 {
     if (!m_edit)
         return;
@@ -1051,7 +1051,7 @@ void cRichEdit::Redraw(bool bState)
     }
 }
 
-QString cRichEdit::LineText(int lLine) const
+QString RichTextControl::LineText(int lLine) const
 {
     if (!m_edit)
         return QString();
@@ -1061,22 +1061,22 @@ QString cRichEdit::LineText(int lLine) const
     return rangeText(i, i + lineLengthAt(i), QString());
 }
 
-int cRichEdit::CurrentLine() const
+int RichTextControl::CurrentLine() const
 {
     return m_edit ? lineOf(GetSelRange().cpMin) : 0;
 }
 
-int cRichEdit::CurrentLineTextLength() const
+int RichTextControl::CurrentLineTextLength() const
 {
     return m_edit ? lineLengthAt(-1) : 0;
 }
 
-int cRichEdit::LinesCount() const
+int RichTextControl::LinesCount() const
 {
     return m_edit ? lineCount() : 0;
 }
 
-QString cRichEdit::TextInRange(int lStart, int lEnd) const
+QString RichTextControl::TextInRange(int lStart, int lEnd) const
 {
     if (!m_edit)
         return QString();
@@ -1087,7 +1087,7 @@ QString cRichEdit::TextInRange(int lStart, int lEnd) const
     return rangeText(start, end, QStringLiteral("\r"));
 }
 
-QString cRichEdit::SelectedText() const
+QString RichTextControl::SelectedText() const
 {
     if (!m_edit)
         return QString();
@@ -1097,7 +1097,7 @@ QString cRichEdit::SelectedText() const
     return rangeText(r.cpMin, r.cpMax, QStringLiteral("\r"));
 }
 
-int cRichEdit::GetTextLength(int lFlags, int CodePage) const
+int RichTextControl::GetTextLength(int lFlags, int CodePage) const
 {
     if (!m_edit)
         return 0;
@@ -1113,14 +1113,14 @@ int cRichEdit::GetTextLength(int lFlags, int CodePage) const
     return int(text.size());
 }
 
-QString cRichEdit::GetText(bool UseCrLf) const
+QString RichTextControl::GetText(bool UseCrLf) const
 {
     if (!m_edit)
         return QString();
     return documentPlainText(*m_edit->document(), UseCrLf ? QStringLiteral("\r\n") : QStringLiteral("\r"));
 }
 
-void cRichEdit::SetText(const QString &sText, int uFlags)
+void RichTextControl::SetText(const QString &sText, int uFlags)
 {
     if (!m_edit)
         return;
@@ -1151,19 +1151,19 @@ void cRichEdit::SetText(const QString &sText, int uFlags)
     m_edit->setTextCursor(c);
 }
 
-int cRichEdit::LineFromCharIndex(int inCharNumber) const
+int RichTextControl::LineFromCharIndex(int inCharNumber) const
 {
     return m_edit ? lineOf(inCharNumber < 0 ? GetSelRange().cpMin : inCharNumber) : 0;
 }
 
-int cRichEdit::CharFromPos(int xPixels, int yPixels) const
+int RichTextControl::CharFromPos(int xPixels, int yPixels) const
 {
     if (!m_edit)
         return 0;
     return m_edit->cursorForPosition(QPoint(xPixels, yPixels)).position();
 }
 
-void cRichEdit::GetPosFromChar(int lIndex, int &xPixels, int &yPixels) const
+void RichTextControl::GetPosFromChar(int lIndex, int &xPixels, int &yPixels) const
 {
     xPixels = 0;
     yPixels = 0;
@@ -1177,30 +1177,30 @@ void cRichEdit::GetPosFromChar(int lIndex, int &xPixels, int &yPixels) const
     yPixels = int(quint16(r.top()));
 }
 
-void cRichEdit::SelectAll()
+void RichTextControl::SelectAll()
 {
     SetSelRange(0, -1);
 }
 
-void cRichEdit::ShowStart()
+void RichTextControl::ShowStart()
 {
     if (m_edit)
         setScrollPosition(QPoint(m_edit->horizontalScrollBar()->minimum(), m_edit->verticalScrollBar()->minimum()));
 }
 
-void cRichEdit::settleColours()
+void RichTextControl::settleColours()
 {
     settleMosaic(m_edit);
 }
 
-QPoint cRichEdit::scrollPosition() const
+QPoint RichTextControl::scrollPosition() const
 {
     if (!m_edit)
         return QPoint();
     return QPoint(m_edit->horizontalScrollBar()->value(), m_edit->verticalScrollBar()->value());
 }
 
-void cRichEdit::setScrollPosition(const QPoint &position)
+void RichTextControl::setScrollPosition(const QPoint &position)
 {
     if (!m_edit)
         return;
@@ -1209,7 +1209,7 @@ void cRichEdit::setScrollPosition(const QPoint &position)
     m_edit->verticalScrollBar()->setValue(position.y());
 }
 
-void cRichEdit::Move(int nLeft, int nTop, int nWidth, int nHeight)
+void RichTextControl::Move(int nLeft, int nTop, int nWidth, int nHeight)
 {
     if (!m_edit)
         return;
@@ -1219,7 +1219,7 @@ void cRichEdit::Move(int nLeft, int nTop, int nWidth, int nHeight)
     m_edit->update();
 }
 
-void cRichEdit::GetCaretPos(int &x, int &y, bool ToScreen) const
+void RichTextControl::GetCaretPos(int &x, int &y, bool ToScreen) const
 {
     x = 0;
     y = 0;
@@ -1232,7 +1232,7 @@ void cRichEdit::GetCaretPos(int &x, int &y, bool ToScreen) const
     y = p.y();
 }
 
-void cRichEdit::SetFocus()
+void RichTextControl::SetFocus()
 {
     if (m_edit)
         m_edit->setFocus(Qt::OtherFocusReason);
@@ -1241,7 +1241,7 @@ void cRichEdit::SetFocus()
 // ---------------------------------------------------------------------------
 // Private operations
 
-quint32 cRichEdit::TranslateColor(quint32 oleColor)
+quint32 RichTextControl::TranslateColor(quint32 oleColor)
 {
     const quint32 kind = oleColor >> 24;
     if (kind == 0x00 || kind == 0x02)
@@ -1350,7 +1350,7 @@ quint32 cRichEdit::TranslateColor(quint32 oleColor)
     return colorTo24(p.color(g, role));
 }
 
-int cRichEdit::ShiftState(Qt::KeyboardModifiers mods)
+int RichTextControl::ShiftState(Qt::KeyboardModifiers mods)
 {
     int s = 0;
     if (mods & Qt::ShiftModifier)
@@ -1362,7 +1362,7 @@ int cRichEdit::ShiftState(Qt::KeyboardModifiers mods)
     return s;
 }
 
-cRichEdit::Range cRichEdit::GetSelRange() const
+RichTextControl::Range RichTextControl::GetSelRange() const
 {
     if (!m_edit)
         return {};
@@ -1370,7 +1370,7 @@ cRichEdit::Range cRichEdit::GetSelRange() const
     return {c.selectionStart(), c.selectionEnd()};
 }
 
-void cRichEdit::SetSelRange(int cpMin, int cpMax)
+void RichTextControl::SetSelRange(int cpMin, int cpMax)
 {
     if (!m_edit)
         return;
@@ -1397,7 +1397,7 @@ void cRichEdit::SetSelRange(int cpMin, int cpMax)
     m_edit->setTextCursor(c);
 }
 
-QTextCharFormat cRichEdit::fallbackFormat() const
+QTextCharFormat RichTextControl::fallbackFormat() const
 {
     QTextCharFormat f = m_default;
     if (!f.hasProperty(QTextFormat::FontFamilies))
@@ -1407,7 +1407,7 @@ QTextCharFormat cRichEdit::fallbackFormat() const
     return f;
 }
 
-CharFormat2 cRichEdit::GetCharFormat(int fOpt, quint32 mask) const
+CharFormat2 RichTextControl::GetCharFormat(int fOpt, quint32 mask) const
 {
     if (!m_edit)
         return CharFormat2{};
@@ -1427,7 +1427,7 @@ CharFormat2 cRichEdit::GetCharFormat(int fOpt, quint32 mask) const
     return charFormatOf(f, fallback, mask);
 }
 
-void cRichEdit::SetCharFormat(CharFormat2 record, int fOpt, quint32 mask)
+void RichTextControl::SetCharFormat(CharFormat2 record, int fOpt, quint32 mask)
 {
     if (!m_edit)
         return;
@@ -1459,14 +1459,14 @@ void cRichEdit::SetCharFormat(CharFormat2 record, int fOpt, quint32 mask)
     }
 }
 
-ParaFormat2 cRichEdit::GetParaFormat(quint32 mask) const
+ParaFormat2 RichTextControl::GetParaFormat(quint32 mask) const
 {
     if (!m_edit)
         return ParaFormat2{};
     return paraFormatOf(m_edit->textCursor().blockFormat(), mask);
 }
 
-void cRichEdit::SetParaFormat(ParaFormat2 record, quint32 mask)
+void RichTextControl::SetParaFormat(ParaFormat2 record, quint32 mask)
 {
     if (!m_edit)
         return;
@@ -1488,7 +1488,7 @@ void cRichEdit::SetParaFormat(ParaFormat2 record, quint32 mask)
         applyNumbering(r.cpMin, r.cpMax);
 }
 
-void cRichEdit::applyNumbering(int from, int to)
+void RichTextControl::applyNumbering(int from, int to)
 {
     QTextDocument *doc = m_edit->document();
     QTextList *list = nullptr;
@@ -1535,7 +1535,7 @@ void cRichEdit::applyNumbering(int from, int to)
     }
 }
 
-int cRichEdit::docLength() const
+int RichTextControl::docLength() const
 {
     return m_edit ? m_edit->document()->characterCount() - 1 : 0;
 }
@@ -1552,7 +1552,7 @@ int blockLines(const QTextBlock &b, bool wrap)
 }
 } // namespace
 
-int cRichEdit::lineCount() const
+int RichTextControl::lineCount() const
 {
     const bool wrap = m_edit->lineWrapMode() != QTextEdit::NoWrap;
     if (!wrap)
@@ -1563,7 +1563,7 @@ int cRichEdit::lineCount() const
     return n;
 }
 
-int cRichEdit::lineIndex(int line) const
+int RichTextControl::lineIndex(int line) const
 {
     if (line < 0)
         line = lineOf(GetSelRange().cpMin);
@@ -1587,7 +1587,7 @@ int cRichEdit::lineIndex(int line) const
     return -1;
 }
 
-int cRichEdit::lineOf(int pos) const
+int RichTextControl::lineOf(int pos) const
 {
     pos = qBound(0, pos, docLength());
     const QTextBlock target = m_edit->document()->findBlock(pos);
@@ -1605,7 +1605,7 @@ int cRichEdit::lineOf(int pos) const
     return n;
 }
 
-int cRichEdit::lineLengthAt(int index) const
+int RichTextControl::lineLengthAt(int index) const
 {
     if (index < 0) {
         // The unselected characters of the lines the selection touches.
@@ -1634,7 +1634,7 @@ int cRichEdit::lineLengthAt(int index) const
     return b.length() - 1;
 }
 
-QString cRichEdit::rangeText(int from, int to, const QString &paragraphBreak) const
+QString RichTextControl::rangeText(int from, int to, const QString &paragraphBreak) const
 {
     QTextCursor c(m_edit->document());
     c.setPosition(qBound(0, from, docLength()));
@@ -1645,7 +1645,7 @@ QString cRichEdit::rangeText(int from, int to, const QString &paragraphBreak) co
     return t;
 }
 
-bool cRichEdit::rangeProtected(int from, int to) const
+bool RichTextControl::rangeProtected(int from, int to) const
 {
     QTextDocument *doc = m_edit->document();
     if (from == to) {
@@ -1669,7 +1669,7 @@ bool cRichEdit::rangeProtected(int from, int to) const
     return false;
 }
 
-bool cRichEdit::allowProtectedChange(int from, int to, int msg)
+bool RichTextControl::allowProtectedChange(int from, int to, int msg)
 {
     if (!rangeProtected(from, to))
         return true;
@@ -1679,11 +1679,11 @@ bool cRichEdit::allowProtectedChange(int from, int to, int msg)
     n.cpMin = from;
     n.cpMax = to;
     // Delivered through the parent's hook; a control without one refuses.
-    const qint32 answer = mRichEdit::FindHook(m_edit, false) != -1 ? mRichEdit::notifyParent(m_edit, n) : 1;
+    const qint32 answer = richEditHooks::FindHook(m_edit, false) != -1 ? richEditHooks::notifyParent(m_edit, n) : 1;
     return answer == 0;
 }
 
-QMimeData *cRichEdit::mimeForRange(int from, int to) const
+QMimeData *RichTextControl::mimeForRange(int from, int to) const
 {
     auto *mime = new QMimeData;
     if (!m_edit)
@@ -1703,7 +1703,7 @@ QMimeData *cRichEdit::mimeForRange(int from, int to) const
     return mime;
 }
 
-void cRichEdit::insertMime(const QMimeData *source, bool plainOnly)
+void RichTextControl::insertMime(const QMimeData *source, bool plainOnly)
 {
     if (!m_edit || m_edit->isReadOnly() || !source)
         return;
@@ -1739,7 +1739,7 @@ void cRichEdit::insertMime(const QMimeData *source, bool plainOnly)
     m_edit->setTextCursor(c);
 }
 
-bool cRichEdit::filterKey(QKeyEvent *e)
+bool RichTextControl::filterKey(QKeyEvent *e)
 {
     RichEditNotification n;
     n.code = EN_MSGFILTER;
@@ -1747,10 +1747,10 @@ bool cRichEdit::filterKey(QKeyEvent *e)
     n.wParam = virtualKey(e->key());
     if (e->type() == QEvent::KeyRelease) {
         n.msg = WM_KEYUP;
-        return mRichEdit::notifyParent(m_edit, n) != 0;
+        return richEditHooks::notifyParent(m_edit, n) != 0;
     }
     n.msg = WM_KEYDOWN;
-    if (mRichEdit::notifyParent(m_edit, n) != 0)
+    if (richEditHooks::notifyParent(m_edit, n) != 0)
         return true;
     const QString text = e->text();
     const bool printable = !text.isEmpty() && (text.at(0).isPrint() || text.at(0) == u'\r' || text.at(0) == u'\t');
@@ -1758,7 +1758,7 @@ bool cRichEdit::filterKey(QKeyEvent *e)
         RichEditNotification ch = n;
         ch.msg = WM_CHAR;
         ch.wParam = text.at(0).unicode();
-        if (mRichEdit::notifyParent(m_edit, ch) != 0)
+        if (richEditHooks::notifyParent(m_edit, ch) != 0)
             return true;
     }
     if (m_edit->isReadOnly())
@@ -1808,7 +1808,7 @@ bool cRichEdit::filterKey(QKeyEvent *e)
     return false;
 }
 
-void cRichEdit::filterMouse(QMouseEvent *e)
+void RichTextControl::filterMouse(QMouseEvent *e)
 {
     RichEditNotification n;
     n.code = EN_MSGFILTER;
@@ -1828,7 +1828,7 @@ void cRichEdit::filterMouse(QMouseEvent *e)
             return;
         n.msg = base + 3 * (b == 1 ? 0 : b == 2 ? 1 : 2);
     }
-    mRichEdit::notifyParent(m_edit, n);
+    richEditHooks::notifyParent(m_edit, n);
     // Pointer over a link: tell the owner which link.
     const QTextCursor at = m_edit->cursorForPosition(p);
     QTextCursor probe(m_edit->document());
@@ -1843,14 +1843,14 @@ void cRichEdit::filterMouse(QMouseEvent *e)
                 link.msg = n.msg;
                 link.cpMin = f.position();
                 link.cpMax = f.position() + f.length();
-                mRichEdit::notifyParent(m_edit, link);
+                richEditHooks::notifyParent(m_edit, link);
                 break;
             }
         }
     }
 }
 
-void cRichEdit::onUndoCommandAdded()
+void RichTextControl::onUndoCommandAdded()
 {
     if (m_inUndo)
         return;
@@ -1859,7 +1859,7 @@ void cRichEdit::onUndoCommandAdded()
     m_pendingUndoKind = UID_UNKNOWN;
 }
 
-void cRichEdit::onSelectionChanged()
+void RichTextControl::onSelectionChanged()
 {
     const Range r = GetSelRange();
     if (r.cpMin == m_lastSel.cpMin && r.cpMax == m_lastSel.cpMax)
@@ -1870,16 +1870,16 @@ void cRichEdit::onSelectionChanged()
     n.cpMin = r.cpMin;
     n.cpMax = r.cpMax;
     n.selType = r.cpMin < r.cpMax ? SEL_TEXT : SEL_EMPTY;
-    mRichEdit::notifyParent(m_edit, n);
+    richEditHooks::notifyParent(m_edit, n);
 }
 
-void cRichEdit::onContentsChange(int position, int, int charsAdded)
+void RichTextControl::onContentsChange(int position, int, int charsAdded)
 {
     if (m_autoUrl && !m_markingUrls)
         markUrls(position, position + charsAdded);
 }
 
-void cRichEdit::markUrls(int from, int to)
+void RichTextControl::markUrls(int from, int to)
 {
     static const QRegularExpression url(QStringLiteral(R"((?:https?|ftp|file|mailto):[^\s<>"]+|www\.[^\s<>"]+)"),
                                         QRegularExpression::CaseInsensitiveOption);

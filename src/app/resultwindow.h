@@ -12,42 +12,42 @@
 namespace tessilor {
 
 class CaptionBar;
-class cRichEdit;
-class PicForm;
+class RichTextControl;
+class ImageWindow;
 class TextZoom;
 
 // The result window: a frameless MDI child with its own caption strip
 // ("Символизация", maximize/restore, close) and the read-only rich text
-// rEdit. It carries the two conversions and the three outputs. It knows
+// richText. It carries the two conversions and the three outputs. It knows
 // nothing of the main window: a conversion takes a run request, the picture
 // and the run's hooks, and the window reports through its signals.
-class TextForm : public FramelessSubWindow
+class ResultWindow : public FramelessSubWindow
 {
     Q_OBJECT
 public:
-    explicit TextForm(QWidget *parent = nullptr);
-    ~TextForm() override;
+    explicit ResultWindow(QWidget *parent = nullptr);
+    ~ResultWindow() override;
 
-    // Places the window and creates rEdit. Run once, after the window has
+    // Places the window and creates richText. Run once, after the window has
     // been added to an MDI area. fontFamily: the result's font until the
     // first run.
-    void Form_Load(const QString &fontFamily);
-    void Form_Resize();
+    void initialize(const QString &fontFamily);
+    void layoutParts();
 
     // Builds the sampling grid from the picture and the request's grid-size
     // texts, announcing the clamped texts with gridSizeChosen.
-    void MakePicture(const RunRequest &request, const PicForm *picture);
+    void makeSamplingGrid(const RunRequest &request, const ImageWindow *picture);
     // The two conversions; they throw RunError when they cannot run.
-    void Characterize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks);
-    void Figurize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks);
+    void runTextConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks);
+    void runFigureConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks);
 
     // Outputs.
-    void ToFile();
-    void ToWord();
-    void ToClipboard();
+    void saveToFile();
+    void openInWordProcessor();
+    void copyToClipboard();
 
-    cRichEdit &rEdit() { return *m_rEdit; }
-    // The zoom of the result's view (not of the result), made by Form_Load.
+    RichTextControl &richText() { return *m_richText; }
+    // The zoom of the result's view (not of the result), made by initialize.
     TextZoom *zoom() const { return m_zoom; }
     CaptionBar *captionBar() const { return m_header; }
     const QImage &gridImage() const { return m_grid; }
@@ -84,7 +84,7 @@ private:
 
     QWidget *m_client = nullptr;
     CaptionBar *m_header = nullptr;
-    cRichEdit *m_rEdit = nullptr;
+    RichTextControl *m_richText = nullptr;
     TextZoom *m_zoom = nullptr;
     QImage m_grid; // Picture2, the sampling surface
     QFont m_font;

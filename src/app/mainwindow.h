@@ -7,7 +7,7 @@
 #include "app/figurepicker.h"
 #include "app/mainbars.h"
 #include "app/runrequest.h"
-#include "app/textform.h"
+#include "app/resultwindow.h"
 #include "engine/swatches.h"
 #include "view/imagewindow.h"
 
@@ -28,12 +28,12 @@ class RunControl;
 // bar), the text-mode option bar and the figure-mode option bar. It owns the
 // option controls, builds the run request from them and routes the commands
 // to the run control, the image window and the result window.
-class Form1 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit Form1(QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Shows the window in the state restored from the settings.
     void showAsStored();
@@ -41,23 +41,23 @@ public:
     void bringToFront();
 
     // Opening (the open dialog, loading a file, the open-state check).
-    void OpenFile();
-    bool LoadImage(const QString &fname);
-    void CheckOpen();
+    void showOpenDialog();
+    bool loadPicture(const QString &fname);
+    void updateOpenState();
     // Opens a file as the open dialog would: the load, then the check.
     void openPicture(const QString &path);
 
     // Run control.
-    void GoChar();
-    void StopThis();
-    void MakeResult(const QString &sposob);
-    void EnableAll(bool en, const QString &tlb = QString());
+    void startConversion();
+    void stopConversion();
+    void outputResult(const QString &output);
+    void setControlsEnabled(bool enabled);
     bool isRunning() const;
     // The run request of the controls as they are now.
     RunRequest runRequest() const;
 
     // Help bar.
-    void ShowHelp();
+    void showHelp();
     void showAbout();
     // The drop-down pickers of the figure button and the colour button.
     void showFigurePicker();
@@ -67,14 +67,14 @@ public:
     void saveSettings();
     // The unload sequence: child windows, settings, temporary files. Runs
     // once; later calls do nothing.
-    void Form_Unload();
+    void unload();
 
     // The image window and the result window, created on first use; the
     // existing ones (null when not created).
-    PicForm *picForm();
-    PicForm *existingPicForm() const { return m_picForm; }
-    TextForm *textForm();
-    TextForm *existingTextForm() const { return m_textForm; }
+    ImageWindow *imageWindow();
+    ImageWindow *existingImageWindow() const { return m_imageWindow; }
+    ResultWindow *resultWindow();
+    ResultWindow *existingResultWindow() const { return m_resultWindow; }
 
     // Image key of a button: its command's data ("go"/"canc", the output
     // key of the result button), else its "imageKey" property.
@@ -107,11 +107,11 @@ public:
     bool figureBarVisible() const;
 
     // Selection handlers of the mode list and the font list.
-    void ImageCombo1_Click();
-    void ImageCombo2_Click();
+    void modeChosen();
+    void fontChosen();
 
 Q_SIGNALS:
-    // A run (GoChar) has ended, completed, stopped or failed.
+    // A run (startConversion) has ended, completed, stopped or failed.
     void runFinished();
     // The unload sequence has finished; the program may end.
     void unloadFinished();
@@ -123,7 +123,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Form_Load();
+    void load();
     void connectCommands();
     void connectLivePreview();
     double pickerAnchorTwips() const;
@@ -148,8 +148,8 @@ private:
     const GridFields &visibleGrid() const;
 
     QMdiArea *m_mdi = nullptr;
-    QPointer<PicForm> m_picForm;
-    QPointer<TextForm> m_textForm;
+    QPointer<ImageWindow> m_imageWindow;
+    QPointer<ResultWindow> m_resultWindow;
     RunControl *m_run = nullptr;
     GridCoupling *m_coupling = nullptr;
     PickerWindows *m_pickers = nullptr;
@@ -160,7 +160,7 @@ private:
     MainBar m_bar;
     TextBar m_textBar;
     FigureBar m_figureBar;
-    // Controls in window order for EnableAll, with the buttons of each bar.
+    // Controls in window order for setControlsEnabled, with the buttons of each bar.
     QList<WindowControl> m_controls;
 
     SwatchList m_swatches;

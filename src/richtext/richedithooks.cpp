@@ -1,8 +1,8 @@
-#include "richtext/mrichedit.h"
+#include "richtext/richedithooks.h"
 
 #include <QCoreApplication>
 
-namespace tessilor::mRichEdit {
+namespace tessilor::richEditHooks {
 
 namespace {
 
@@ -225,4 +225,4 @@ qint32 notifySelf(QWidget *control, const RichEditNotification &n)
     return ev.answer;
 }
 
-} // namespace tessilor::mRichEdit
+} // namespace tessilor::richEditHooks

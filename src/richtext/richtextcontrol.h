@@ -12,7 +12,7 @@
 
 #include "document/richformat.h"
 #include "engine/outputfile.h"
-#include "richtext/mrichedit.h"
+#include "richtext/richedithooks.h"
 
 class QKeyEvent;
 class QMenu;
@@ -75,7 +75,7 @@ class RichEditWindow : public QTextEdit
     Q_OBJECT
 public:
     explicit RichEditWindow(QWidget *parent = nullptr);
-    class cRichEdit *owner() const { return m_owner; }
+    class RichTextControl *owner() const { return m_owner; }
 
 protected:
     bool event(QEvent *e) override;
@@ -85,20 +85,20 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
-    friend class cRichEdit;
-    class cRichEdit *m_owner = nullptr;
+    friend class RichTextControl;
+    class RichTextControl *m_owner = nullptr;
 };
 
 // The rich text control of the result window. Positions are 0-based with a
 // paragraph break counting as one position. Colours are 24-bit values
 // red + 256 green + 65536 blue. Booleans follow the platform convention on
 // the way in (any nonzero value is true).
-class cRichEdit : public QObject, public mRichEdit::HookOwner
+class RichTextControl : public QObject, public richEditHooks::HookOwner
 {
     Q_OBJECT
 public:
-    explicit cRichEdit(QObject *parent = nullptr);
-    ~cRichEdit() override;
+    explicit RichTextControl(QObject *parent = nullptr);
+    ~RichTextControl() override;
 
     // Life cycle and structure.
     QTextEdit *Create(QWidget *hParent, quint32 dwStyle, int nLeft, int nTop, int nWidth, int nHeight);

@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include "app/aboutdialog.h"
 #include "app/appicons.h"
@@ -12,7 +12,7 @@
 #include "app/mainsettings.h"
 #include "app/recentmenu.h"
 #include "app/runcontrol.h"
-#include "app/textform.h"
+#include "app/resultwindow.h"
 #include "engine/fontmodule.h"
 #include "engine/mainlayout.h"
 #include "engine/options.h"
@@ -99,7 +99,7 @@ void runStep(Step &&step)
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : QMainWindow(parent)
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     m_mdi = new QMdiArea(this);
@@ -108,11 +108,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     setCentralWidget(m_mdi);
     setWindowIcon(appIcon(QStringLiteral("app")));
 
-    m_run = new RunControl([this] { return picForm(); }, [this] { return textForm(); }, this);
-    connect(m_run, &RunControl::started, this, &Form1::onRunStarted);
-    connect(m_run, &RunControl::finished, this, &Form1::onRunFinished);
-    connect(m_run, &RunControl::converting, this, [this](bool underWay) { m_bar.Progress1->setVisible(underWay); });
-    connect(m_run, &RunControl::progress, this, [this](double p) { m_bar.Progress1->SetPercent(p); });
+    m_run = new RunControl([this] { return imageWindow(); }, [this] { return resultWindow(); }, this);
+    connect(m_run, &RunControl::started, this, &MainWindow::onRunStarted);
+    connect(m_run, &RunControl::finished, this, &MainWindow::onRunFinished);
+    connect(m_run, &RunControl::converting, this, [this](bool underWay) { m_bar.progressBar->setVisible(underWay); });
+    connect(m_run, &RunControl::progress, this, [this](double p) { m_bar.progressBar->SetPercent(p); });
 
     m_commands = createMainCommands(this);
     connectCommands();
@@ -124,9 +124,9 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     registerControls(m_textBar.controls());
     registerControls(m_figureBar.controls());
 
-    connect(m_bar.ImageCombo1, &QComboBox::activated, this, [this](int) { ImageCombo1_Click(); });
-    connect(m_textBar.ImageCombo2, &QComboBox::activated, this, [this](int) { ImageCombo2_Click(); });
-    m_bar.Toolbar6->installEventFilter(this);
+    connect(m_bar.modeList, &QComboBox::activated, this, [this](int) { modeChosen(); });
+    connect(m_textBar.fontList, &QComboBox::activated, this, [this](int) { fontChosen(); });
+    m_bar.helpBar->installEventFilter(this);
     m_bar.helpButton->installEventFilter(this);
     m_coupling = new GridCoupling(m_textBar.grid, m_figureBar.grid, this);
     m_pickers = new PickerWindows(this);
@@ -136,23 +136,26 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
         this, [this] { return isRunning(); },
         [this](const QString &file) {
             if (file.isEmpty())
-                CheckOpen();
+                updateOpenState();
             else
                 openPicture(file);
         });
     connectLivePreview();
     m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
-    connect(m_recent, &RecentMenu::openRequested, this, &Form1::openPicture);
-    Form_Load();
+    connect(m_recent, &RecentMenu::openRequested, this, &MainWindow::openPicture);
+    load();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::connectLivePreview()
+void MainWindow::connectLivePreview()
 {
     m_preview = new LivePreview(
         m_run, [this] { return runRequest(); },
-        [this] { return m_textForm && m_textForm->isVisible() && m_picForm && m_picForm->hasPicture(); }, this);
+        [this] {
+            return m_resultWindow && m_resultWindow->isVisible() && m_imageWindow && m_imageWindow->hasPicture();
+        },
+        this);
     m_preview->watch(m_bar, m_textBar, m_figureBar);
     connect(m_run, &RunControl::previewFinished, this, [this] {
         if (m_closeRequested)
@@ -160,23 +163,23 @@ void Form1::connectLivePreview()
     });
 }
 
-void Form1::registerControls(const QList<WindowControl> &controls)
+void MainWindow::registerControls(const QList<WindowControl> &controls)
 {
     m_controls.append(controls);
 }
 
-void Form1::connectCommands()
+void MainWindow::connectCommands()
 {
     const MainCommands &c = m_commands;
-    connect(c.open, &QAction::triggered, this, &Form1::openCommand);
-    connect(c.zoom, &QAction::triggered, this, &Form1::zoomCommand);
-    connect(c.go, &QAction::triggered, this, &Form1::goCommand);
-    connect(c.result, &QAction::triggered, this, &Form1::resultCommand);
-    connect(c.help, &QAction::triggered, this, &Form1::ShowHelp);
-    connect(c.helpContents, &QAction::triggered, this, &Form1::ShowHelp);
-    connect(c.about, &QAction::triggered, this, &Form1::showAbout);
-    connect(c.figure, &QAction::triggered, this, &Form1::showFigurePicker);
-    connect(c.color, &QAction::triggered, this, &Form1::showColorPicker);
+    connect(c.open, &QAction::triggered, this, &MainWindow::openCommand);
+    connect(c.zoom, &QAction::triggered, this, &MainWindow::zoomCommand);
+    connect(c.go, &QAction::triggered, this, &MainWindow::goCommand);
+    connect(c.result, &QAction::triggered, this, &MainWindow::resultCommand);
+    connect(c.help, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(c.helpContents, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(c.about, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(c.figure, &QAction::triggered, this, &MainWindow::showFigurePicker);
+    connect(c.color, &QAction::triggered, this, &MainWindow::showColorPicker);
     for (QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print})
         connect(entry, &QAction::triggered, this, [this, entry] { chooseOutput(entry); });
 }
@@ -184,7 +187,7 @@ void Form1::connectCommands()
 // ---------------------------------------------------------------------------
 // Load sequence
 
-void Form1::Form_Load()
+void MainWindow::load()
 {
     auto step = [](auto &&fn) { runStep(fn); };
     SettingsStore store;
@@ -211,21 +214,21 @@ void Form1::Form_Load()
         layoutFigureBar(m_figureBar);
     });
     step([&] {
-        fillModeList(m_bar.ImageCombo1);
-        m_bar.ImageCombo1->setCurrentIndex(options.type - 1);
+        fillModeList(m_bar.modeList);
+        m_bar.modeList->setCurrentIndex(options.type - 1);
     });
     step([&] { m_recent->load(store); });
     step([&] {
-        fillFontList(m_textBar.ImageCombo2);
-        m_textBar.ImageCombo2->setCurrentIndex(options.font - 1);
+        fillFontList(m_textBar.fontList);
+        m_textBar.fontList->setCurrentIndex(options.font - 1);
     });
     step([&] {
-        fillColorModeList(m_figureBar.ImageCombo3);
-        m_figureBar.ImageCombo3->setCurrentIndex(0);
+        fillColorModeList(m_figureBar.colorModeList);
+        m_figureBar.colorModeList->setCurrentIndex(0);
     });
     step([&] { m_nonClientHeight = float(tw(frameGeometry().height() - height())); });
-    step([&] { m_bar.Toolbar1->show(); });
-    step([&] { ImageCombo1_Click(); });
+    step([&] { m_bar.toolBar->show(); });
+    step([&] { modeChosen(); });
     step([&] { fillSizeLists(m_textBar.grid.sizeList, m_figureBar.grid.sizeList); });
     step([&] { showStoredChoices(options, m_bar, m_textBar, m_figureBar); });
     step([&] {
@@ -239,7 +242,7 @@ void Form1::Form_Load()
     });
     step([&] { setResultKey(options.lastResult, options.lastResultTip); });
     step([&] { setColorSwatch(1); });
-    step([&] { CheckOpen(); });
+    step([&] { updateOpenState(); });
     step([&] {
         // Again with the lists filled: each as wide as its entries need.
         layoutMainBar(m_bar);
@@ -255,7 +258,7 @@ void Form1::Form_Load()
     layoutOnResize();
 }
 
-void Form1::showAsStored()
+void MainWindow::showAsStored()
 {
     if (m_storedState == 2)
         showMaximized();
@@ -266,7 +269,7 @@ void Form1::showAsStored()
     layoutOnResize();
 }
 
-void Form1::bringToFront()
+void MainWindow::bringToFront()
 {
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -275,15 +278,15 @@ void Form1::bringToFront()
     activateWindow();
 }
 
-void Form1::layoutOnResize()
+void MainWindow::layoutOnResize()
 {
-    if (m_bar.Toolbar6)
+    if (m_bar.helpBar)
         layoutMainBarOnResize(m_bar, width());
     if (m_textBar.methodFrame)
         layoutTextBarOnResize(m_textBar, width());
 }
 
-void Form1::resizeEvent(QResizeEvent *event)
+void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     layoutOnResize();
@@ -292,37 +295,37 @@ void Form1::resizeEvent(QResizeEvent *event)
 // ---------------------------------------------------------------------------
 // Option controls
 
-bool Form1::textBarVisible() const
+bool MainWindow::textBarVisible() const
 {
-    return !m_textBar.Toolbar2->isHidden();
+    return !m_textBar.toolBar->isHidden();
 }
 
-bool Form1::figureBarVisible() const
+bool MainWindow::figureBarVisible() const
 {
-    return !m_figureBar.Toolbar3->isHidden();
+    return !m_figureBar.toolBar->isHidden();
 }
 
-const GridFields &Form1::visibleGrid() const
+const GridFields &MainWindow::visibleGrid() const
 {
     return textBarVisible() ? m_textBar.grid : m_figureBar.grid;
 }
 
-void Form1::ImageCombo1_Click()
+void MainWindow::modeChosen()
 {
-    const int index = m_bar.ImageCombo1->currentIndex() + 1;
+    const int index = m_bar.modeList->currentIndex() + 1;
     if (index == 1) {
-        m_textBar.Toolbar2->show();
-        m_figureBar.Toolbar3->hide();
+        m_textBar.toolBar->show();
+        m_figureBar.toolBar->hide();
     } else if (index == 2) {
-        m_figureBar.Toolbar3->show();
-        m_textBar.Toolbar2->hide();
+        m_figureBar.toolBar->show();
+        m_textBar.toolBar->hide();
     }
 }
 
-void Form1::ImageCombo2_Click()
+void MainWindow::fontChosen()
 {
     QComboBox *sizes = m_textBar.grid.sizeList;
-    const int forced = fixedSizeEntry(m_textBar.ImageCombo2->currentIndex() + 1);
+    const int forced = fixedSizeEntry(m_textBar.fontList->currentIndex() + 1);
     if (forced > 0) {
         sizes->setEnabled(false);
         sizes->setCurrentIndex(forced - 1);
@@ -331,9 +334,9 @@ void Form1::ImageCombo2_Click()
     }
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == m_bar.Toolbar6 || watched == m_bar.helpButton) && event->type() == QEvent::MouseButtonPress) {
+    if ((watched == m_bar.helpBar || watched == m_bar.helpButton) && event->type() == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton) {
             showAbout();
@@ -343,14 +346,14 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::onGridSizeChosen(const QString &columnsText, const QString &rowsText)
+void MainWindow::onGridSizeChosen(const QString &columnsText, const QString &rowsText)
 {
     const GridFields &g = visibleGrid();
     g.rows->setText(rowsText);
     g.columns->setText(columnsText);
 }
 
-QString Form1::imageKey(const QToolButton *button)
+QString MainWindow::imageKey(const QToolButton *button)
 {
     if (!button)
         return QString();
@@ -359,7 +362,7 @@ QString Form1::imageKey(const QToolButton *button)
     return button->property("imageKey").toString();
 }
 
-void Form1::setColorSwatch(int index)
+void MainWindow::setColorSwatch(int index)
 {
     if (index < 1 || index > m_swatches.count())
         return;
@@ -369,24 +372,24 @@ void Form1::setColorSwatch(int index)
     m_preview->optionsChanged();
 }
 
-void Form1::setPictureColors()
+void MainWindow::setPictureColors()
 {
     m_pictureColors = true;
     m_textBar.colorButton->setIcon(QIcon(QPixmap::fromImage(makePictureSwatch())));
     m_preview->optionsChanged();
 }
 
-quint32 Form1::textColor() const
+quint32 MainWindow::textColor() const
 {
     return swatchColor(m_swatches.image(m_colorSwatch));
 }
 
-QString Form1::figureKey() const
+QString MainWindow::figureKey() const
 {
     return figureButtonKey(m_figureCode);
 }
 
-void Form1::setFigure(const QString &family, int code)
+void MainWindow::setFigure(const QString &family, int code)
 {
     QToolButton *button = m_figureBar.figureButton;
     const QColor face = palette().color(QPalette::Button);
@@ -398,12 +401,12 @@ void Form1::setFigure(const QString &family, int code)
     m_preview->optionsChanged();
 }
 
-void Form1::setResultKey(const QString &key, const QString &tip)
+void MainWindow::setResultKey(const QString &key, const QString &tip)
 {
     showResultCommand(m_commands, key, tip);
 }
 
-void Form1::setResultAvailable(bool available)
+void MainWindow::setResultAvailable(bool available)
 {
     m_commands.result->setEnabled(available);
 }
@@ -411,40 +414,41 @@ void Form1::setResultAvailable(bool available)
 // ---------------------------------------------------------------------------
 // Pickers and help
 
-QWidget *Form1::figurePicker() const
+QWidget *MainWindow::figurePicker() const
 {
     return m_pickers->figures();
 }
 
-QWidget *Form1::colorPicker() const
+QWidget *MainWindow::colorPicker() const
 {
     return m_pickers->colors();
 }
 
-double Form1::pickerAnchorTwips() const
+double MainWindow::pickerAnchorTwips() const
 {
-    return ml::pickerAnchorY(tw(frameGeometry().top()), m_nonClientHeight, tw(m_bar.Toolbar1->height()),
-                             textBarVisible() ? tw(m_textBar.Toolbar2->height()) : 0,
-                             figureBarVisible() ? tw(m_figureBar.Toolbar3->height()) : 0);
+    return ml::pickerAnchorY(tw(frameGeometry().top()), m_nonClientHeight, tw(m_bar.toolBar->height()),
+                             textBarVisible() ? tw(m_textBar.toolBar->height()) : 0,
+                             figureBarVisible() ? tw(m_figureBar.toolBar->height()) : 0);
 }
 
-void Form1::showFigurePicker()
+void MainWindow::showFigurePicker()
 {
     const ml::PickerPlace p = ml::figurePickerPlace(tw(frameGeometry().left()), pickerAnchorTwips());
-    Figures *picker = m_pickers->showFigures(QPoint(px(p.left), px(p.top)));
-    connect(picker, &Figures::figurePicked, this, [this](const QString &family, int code) { setFigure(family, code); });
+    FigurePicker *picker = m_pickers->showFigures(QPoint(px(p.left), px(p.top)));
+    connect(picker, &FigurePicker::figurePicked, this,
+            [this](const QString &family, int code) { setFigure(family, code); });
 }
 
-void Form1::showColorPicker()
+void MainWindow::showColorPicker()
 {
     const ml::PickerPlace p = ml::colorPickerPlace(
-        tw(frameGeometry().left()), tw(m_textBar.Toolbar5->mapTo(this, QPoint(0, 0)).x()), pickerAnchorTwips());
-    ColorMenu *picker = m_pickers->showColors(&m_swatches, QPoint(px(p.left), px(p.top)));
-    connect(picker, &ColorMenu::swatchPicked, this, [this](int index) { setColorSwatch(index); });
-    connect(picker, &ColorMenu::pictureColorsPicked, this, &Form1::setPictureColors);
+        tw(frameGeometry().left()), tw(m_textBar.colorBar->mapTo(this, QPoint(0, 0)).x()), pickerAnchorTwips());
+    ColorPicker *picker = m_pickers->showColors(&m_swatches, QPoint(px(p.left), px(p.top)));
+    connect(picker, &ColorPicker::swatchPicked, this, [this](int index) { setColorSwatch(index); });
+    connect(picker, &ColorPicker::pictureColorsPicked, this, &MainWindow::setPictureColors);
 }
 
-void Form1::changeEvent(QEvent *event)
+void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     // A click back into the main window dismisses the pickers.
@@ -452,12 +456,12 @@ void Form1::changeEvent(QEvent *event)
         m_pickers->ownerActivated();
 }
 
-QString Form1::helpFilePath()
+QString MainWindow::helpFilePath()
 {
     return helpContentsPath();
 }
 
-void Form1::ShowHelp()
+void MainWindow::showHelp()
 {
     // The pages are shown in the program's own help window: a desktop
     // often has nothing that opens a compiled help file.
@@ -465,61 +469,61 @@ void Form1::ShowHelp()
         QMessageBox::warning(this, programCaption(), QStringLiteral("Файл справки отсутствует"));
 }
 
-void Form1::showAbout()
+void MainWindow::showAbout()
 {
     AboutDialog about(this);
-    connect(&about, &AboutDialog::helpRequested, this, &Form1::ShowHelp);
+    connect(&about, &AboutDialog::helpRequested, this, &MainWindow::showHelp);
     about.exec();
 }
 
 // ---------------------------------------------------------------------------
 // Opening
 
-PicForm *Form1::picForm()
+ImageWindow *MainWindow::imageWindow()
 {
-    if (!m_picForm) {
-        auto *pf = new PicForm;
+    if (!m_imageWindow) {
+        auto *pf = new ImageWindow;
         pf->setObjectName(QStringLiteral("PicForm"));
         m_mdi->addSubWindow(pf);
         pf->hide();
-        connect(pf, &PicForm::displaySizeChanged, m_coupling, &GridCoupling::publishDisplaySize);
-        connect(pf, &PicForm::unloaded, this, &Form1::onImageUnloaded);
-        m_picForm = pf;
+        connect(pf, &ImageWindow::displaySizeChanged, m_coupling, &GridCoupling::publishDisplaySize);
+        connect(pf, &ImageWindow::unloaded, this, &MainWindow::onImageUnloaded);
+        m_imageWindow = pf;
     }
-    return m_picForm;
+    return m_imageWindow;
 }
 
-TextForm *Form1::textForm()
+ResultWindow *MainWindow::resultWindow()
 {
-    if (!m_textForm) {
-        auto *tf = new TextForm;
+    if (!m_resultWindow) {
+        auto *tf = new ResultWindow;
         m_mdi->addSubWindow(tf);
-        tf->Form_Load(m_picForm ? m_picForm->windowFont().family() : QString());
+        tf->initialize(m_imageWindow ? m_imageWindow->windowFont().family() : QString());
         tf->hide();
-        connect(tf, &TextForm::gridSizeChosen, this, &Form1::onGridSizeChosen);
-        connect(tf, &TextForm::converting, m_run, &RunControl::converting);
-        connect(tf, &TextForm::outputAvailable, this, &Form1::setResultAvailable);
+        connect(tf, &ResultWindow::gridSizeChosen, this, &MainWindow::onGridSizeChosen);
+        connect(tf, &ResultWindow::converting, m_run, &RunControl::converting);
+        connect(tf, &ResultWindow::outputAvailable, this, &MainWindow::setResultAvailable);
         // The result view's zoom keys work anywhere in the window.
         addActions(tf->zoom()->actions());
-        m_textForm = tf;
+        m_resultWindow = tf;
     }
-    return m_textForm;
+    return m_resultWindow;
 }
 
-void Form1::setLastFileEntry(const QString &path)
+void MainWindow::setLastFileEntry(const QString &path)
 {
     m_recent->add(path);
 }
 
-void Form1::onImageUnloaded(const QString &path, bool fileStillExists)
+void MainWindow::onImageUnloaded(const QString &path, bool fileStillExists)
 {
     if (fileStillExists)
         setLastFileEntry(path);
     if (!m_unloaded)
-        CheckOpen();
+        updateOpenState();
 }
 
-void Form1::OpenFile()
+void MainWindow::showOpenDialog()
 {
     SettingsStore store;
     const QString desktop = GetSpecialFolder(CSIDL_DESKTOPDIRECTORY);
@@ -540,19 +544,19 @@ void Form1::OpenFile()
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;
     const QString path = AddBackslash(folder) + names.value(0);
-    LoadImage(path);
+    loadPicture(path);
     store.write(keys::LastDir, getPath(path));
     store.sync();
 }
 
-bool Form1::LoadImage(const QString &fname)
+bool MainWindow::loadPicture(const QString &fname)
 {
-    PicForm *pf = picForm();
+    ImageWindow *pf = imageWindow();
     pf->hide();
     LoadError error = LoadError::None;
     bool ok = false;
     try {
-        ok = pf->LoadPicture(fname, &error);
+        ok = pf->loadFile(fname, &error);
     } catch (const std::exception &) {
         ok = false;
     }
@@ -572,148 +576,146 @@ bool Form1::LoadImage(const QString &fname)
     return false;
 }
 
-void Form1::CheckOpen()
+void MainWindow::updateOpenState()
 {
     if (m_inCheckOpen)
         return;
     m_inCheckOpen = true;
-    const bool open = picForm()->hasPicture();
-    EnableAll(open);
+    const bool open = imageWindow()->hasPicture();
+    setControlsEnabled(open);
     m_commands.open->setEnabled(true);
-    m_bar.Toolbar1->setEnabled(true);
+    m_bar.toolBar->setEnabled(true);
     // A result still on screen can still be output.
-    setResultAvailable(m_textForm && m_textForm->isVisible() && globals::ResultKind != 0);
-    m_bar.ImageCombo1->setEnabled(true);
-    m_bar.Label11->setEnabled(true);
-    m_bar.Frame1->setEnabled(true);
-    if (!open && m_picForm && m_picForm->isVisible())
-        m_picForm->close();
+    setResultAvailable(m_resultWindow && m_resultWindow->isVisible() && globals::ResultKind != 0);
+    m_bar.modeList->setEnabled(true);
+    m_bar.modeLabel->setEnabled(true);
+    m_bar.modeFrame->setEnabled(true);
+    if (!open && m_imageWindow && m_imageWindow->isVisible())
+        m_imageWindow->close();
     m_inCheckOpen = false;
 }
 
 // ---------------------------------------------------------------------------
 // Commands
 
-void Form1::openCommand()
+void MainWindow::openCommand()
 {
-    OpenFile();
-    CheckOpen();
+    showOpenDialog();
+    updateOpenState();
 }
 
-void Form1::zoomCommand()
+void MainWindow::zoomCommand()
 {
-    const ml::PickerPlace p = ml::zoomMenuPlace(tw(m_bar.Toolbar1->height()));
-    const QPoint at = mapToGlobal(QPoint(px(p.left), m_bar.Toolbar1->y() + px(p.top)));
-    picForm()->zoomMenu()->popup(at);
+    const ml::PickerPlace p = ml::zoomMenuPlace(tw(m_bar.toolBar->height()));
+    const QPoint at = mapToGlobal(QPoint(px(p.left), m_bar.toolBar->y() + px(p.top)));
+    imageWindow()->zoomMenu()->popup(at);
 }
 
-void Form1::goCommand()
+void MainWindow::goCommand()
 {
     if (imageKey(m_bar.goButton) == QLatin1String("go"))
-        GoChar();
+        startConversion();
     else
-        StopThis();
+        stopConversion();
 }
 
-void Form1::resultCommand()
+void MainWindow::resultCommand()
 {
-    MakeResult(m_commands.result->data().toString());
+    outputResult(m_commands.result->data().toString());
 }
 
-void Form1::chooseOutput(QAction *entry)
+void MainWindow::chooseOutput(QAction *entry)
 {
     setResultKey(entry->data().toString(), entry->text());
     resultCommand();
 }
 
-void Form1::openPicture(const QString &path)
+void MainWindow::openPicture(const QString &path)
 {
-    LoadImage(path);
-    CheckOpen();
+    loadPicture(path);
+    updateOpenState();
 }
 
 // ---------------------------------------------------------------------------
 // Run control
 
-bool Form1::isRunning() const
+bool MainWindow::isRunning() const
 {
     return m_run->isRunning();
 }
 
-RunRequest Form1::runRequest() const
+RunRequest MainWindow::runRequest() const
 {
     RunRequest r;
-    r.mode = m_bar.ImageCombo1->currentIndex() + 1;
+    r.mode = m_bar.modeList->currentIndex() + 1;
     r.visibleBar = textBarVisible() ? 1 : (figureBarVisible() ? 2 : 0);
     if (r.visibleBar != 0) {
         r.columnsText = visibleGrid().columns->text();
         r.rowsText = visibleGrid().rows->text();
     }
-    r.fontFace = m_textBar.ImageCombo2->currentText();
-    r.ramp = m_textBar.ImageCombo2->currentData().toString();
+    r.fontFace = m_textBar.fontList->currentText();
+    r.ramp = m_textBar.fontList->currentData().toString();
     r.textSizeText = m_textBar.grid.sizeList->currentText();
     r.textColor = textColor();
     r.pictureColors = m_pictureColors;
-    r.contrast = qint16(m_textBar.Slider1->value());
+    r.contrast = qint16(m_textBar.contrastSlider->value());
     r.method = m_textBar.methodList->currentIndex();
     r.figureFamily = figureFamily();
     r.figureCode = m_figureCode;
     r.figureSizeText = m_figureBar.grid.sizeList->currentText();
-    r.gray = m_figureBar.ImageCombo3->currentIndex() + 1 == 2;
+    r.gray = m_figureBar.colorModeList->currentIndex() + 1 == 2;
     r.fill = m_figureBar.fillBox->isChecked();
     return r;
 }
 
-void Form1::setGoButton(bool running)
+void MainWindow::setGoButton(bool running)
 {
     showGoCommand(m_commands, running);
 }
 
-void Form1::StopThis()
+void MainWindow::stopConversion()
 {
     m_run->stop();
 }
 
-void Form1::EnableAll(bool en, const QString &tlb)
+void MainWindow::setControlsEnabled(bool enabled)
 {
-    Q_UNUSED(tlb) // every caller switches all controls
     for (const WindowControl &control : std::as_const(m_controls)) {
-        try {
-            setControlEnabled(control.widget, en);
-            QCoreApplication::processEvents();
-            for (QWidget *b : control.buttons)
-                setControlEnabled(b, en);
-        } catch (...) {
-        }
+        setControlEnabled(control.widget, enabled);
+        for (QWidget *b : control.buttons)
+            setControlEnabled(b, enabled);
     }
-    m_bar.Toolbar6->setEnabled(true);
+    m_bar.helpBar->setEnabled(true);
     setControlEnabled(m_bar.helpButton, true);
+    // The controls repaint in their new state before whatever comes next
+    // (a run's first rows) keeps the event loop busy.
+    QCoreApplication::processEvents();
 }
 
-void Form1::onRunStarted()
+void MainWindow::onRunStarted()
 {
-    EnableAll(false);
+    setControlsEnabled(false);
     setGoButton(true);
-    m_bar.Toolbar1->setEnabled(true);
+    m_bar.toolBar->setEnabled(true);
     m_commands.go->setEnabled(true);
 }
 
-void Form1::onRunFinished(const QString &failure)
+void MainWindow::onRunFinished(const QString &failure)
 {
     setGoButton(false);
-    EnableAll(true);
-    ImageCombo2_Click();
+    setControlsEnabled(true);
+    fontChosen();
     // Nothing to output after a failed run.
     if (!failure.isEmpty())
         setResultAvailable(false);
 }
 
-void Form1::GoChar()
+void MainWindow::startConversion()
 {
     if (m_run->isPreviewing()) {
         // The run the user asked for replaces the preview under way.
         m_run->stop();
-        QTimer::singleShot(10, this, &Form1::GoChar);
+        QTimer::singleShot(10, this, &MainWindow::startConversion);
         return;
     }
     if (isRunning())
@@ -727,15 +729,15 @@ void Form1::GoChar()
         QTimer::singleShot(0, this, &QWidget::close);
 }
 
-void Form1::MakeResult(const QString &sposob)
+void MainWindow::outputResult(const QString &output)
 {
-    m_run->output(sposob);
+    m_run->output(output);
 }
 
 // ---------------------------------------------------------------------------
 // Unload sequence
 
-void Form1::saveSettings()
+void MainWindow::saveSettings()
 {
     SettingsStore store;
     auto step = [](auto &&fn) { runStep(fn); };
@@ -764,7 +766,7 @@ void Form1::saveSettings()
     store.sync();
 }
 
-void Form1::Form_Unload()
+void MainWindow::unload()
 {
     if (m_unloaded)
         return;
@@ -772,16 +774,16 @@ void Form1::Form_Unload()
     m_pickers->closeAll();
     // Child windows first: the image window stores its file in the
     // last-file entry when it closes.
-    if (m_picForm && m_picForm->hasPicture())
-        m_picForm->close();
-    if (m_textForm && m_textForm->isVisible())
-        m_textForm->close();
+    if (m_imageWindow && m_imageWindow->hasPicture())
+        m_imageWindow->close();
+    if (m_resultWindow && m_resultWindow->isVisible())
+        m_resultWindow->close();
     saveSettings();
     deleteTempFiles(dataFolder());
     Q_EMIT unloadFinished();
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (isRunning()) {
         // The conversion ends first; the window closes right after it.
@@ -790,7 +792,7 @@ void Form1::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    Form_Unload();
+    unload();
     event->accept();
 }
 

@@ -55,7 +55,7 @@ struct RichEditNotification {
 // controls gets the parent filter exactly once (notifications from its
 // controls). Both filters hand what they catch to the owning object's
 // zRichEditCallBack. Records are found by window.
-namespace tessilor::mRichEdit {
+namespace tessilor::richEditHooks {
 
 // What the hooks call back: the control that owns a hook record.
 class HookOwner
@@ -118,4 +118,4 @@ qint32 notifyParent(QWidget *control, const RichEditNotification &n);
 // Sends a scroll message to the control itself.
 qint32 notifySelf(QWidget *control, const RichEditNotification &n);
 
-} // namespace tessilor::mRichEdit
+} // namespace tessilor::richEditHooks

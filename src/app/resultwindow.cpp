@@ -1,4 +1,4 @@
-#include "app/textform.h"
+#include "app/resultwindow.h"
 
 #include "app/appicons.h"
 #include "engine/figureconvert.h"
@@ -17,7 +17,7 @@
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
 #include "platform/comdlgandfuncs.h"
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "richtext/textzoom.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
@@ -100,7 +100,7 @@ QFont resultFontOf(const QString &family, const QString &sizeText)
 
 } // namespace
 
-TextForm::TextForm(QWidget *parent) : FramelessSubWindow(parent)
+ResultWindow::ResultWindow(QWidget *parent) : FramelessSubWindow(parent)
 {
     setObjectName(QStringLiteral("TextForm"));
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
@@ -128,12 +128,12 @@ TextForm::TextForm(QWidget *parent) : FramelessSubWindow(parent)
         m_header->setActive(now.testFlag(Qt::WindowActive));
         m_header->setMaximizedLook(now.testFlag(Qt::WindowMaximized));
     });
-    m_rEdit = new cRichEdit(this);
+    m_richText = new RichTextControl(this);
 }
 
-TextForm::~TextForm() = default;
+ResultWindow::~ResultWindow() = default;
 
-void TextForm::Form_Load(const QString &fontFamily)
+void ResultWindow::initialize(const QString &fontFamily)
 {
     namespace ml = mainlayout;
     const QSize inner = mdiArea() ? mdiArea()->viewport()->size() : QSize(760, 480);
@@ -144,39 +144,39 @@ void TextForm::Form_Load(const QString &fontFamily)
     followAreaSize(QSize(120, 80));
     if (!fontFamily.isEmpty())
         m_font.setFamily(fontFamily);
-    m_rEdit->Create(m_client, kResultEditStyle, 0, 21, 20, 20);
-    m_rEdit->hwnd()->setObjectName(QStringLiteral("rEdit"));
-    m_rEdit->SetUndoLim(1024);
-    m_rEdit->setParagraphOffsets(1, 50);
-    m_rEdit->setWordWrap(false);
-    m_rEdit->setLocked(true);
+    m_richText->Create(m_client, kResultEditStyle, 0, 21, 20, 20);
+    m_richText->hwnd()->setObjectName(QStringLiteral("rEdit"));
+    m_richText->SetUndoLim(1024);
+    m_richText->setParagraphOffsets(1, 50);
+    m_richText->setWordWrap(false);
+    m_richText->setLocked(true);
     // The caption says how far the view is zoomed when it is.
-    m_zoom = new TextZoom(m_rEdit->hwnd());
+    m_zoom = new TextZoom(m_richText->hwnd());
     connect(m_zoom, &TextZoom::zoomChanged, this, [this](double zoom) {
         const int percent = qRound(zoom * 100);
         m_header->setTitle(percent == 100 ? windowTitle()
                                           : QStringLiteral("%1 — %2 %").arg(windowTitle()).arg(percent));
     });
-    Form_Resize();
+    layoutParts();
 }
 
-void TextForm::Form_Resize()
+void ResultWindow::layoutParts()
 {
     const QSize inner = m_client->size();
     m_header->setGeometry(0, 0, inner.width(), 20);
-    if (m_rEdit->hwnd())
-        m_rEdit->Move(0, 21, inner.width(), qMax(inner.height() - 21, 0));
+    if (m_richText->hwnd())
+        m_richText->Move(0, 21, inner.width(), qMax(inner.height() - 21, 0));
 }
 
-void TextForm::resizeEvent(QResizeEvent *event)
+void ResultWindow::resizeEvent(QResizeEvent *event)
 {
     QMdiSubWindow::resizeEvent(event);
-    Form_Resize();
+    layoutParts();
 }
 
-void TextForm::closeEvent(QCloseEvent *event)
+void ResultWindow::closeEvent(QCloseEvent *event)
 {
-    m_rEdit->SetText(QString(), ST_DEFAULT);
+    m_richText->SetText(QString(), ST_DEFAULT);
     Q_EMIT outputAvailable(false);
     FramelessSubWindow::closeEvent(event);
 }
@@ -184,7 +184,7 @@ void TextForm::closeEvent(QCloseEvent *event)
 // ---------------------------------------------------------------------------
 // Conversions
 
-void TextForm::MakePicture(const RunRequest &request, const PicForm *picture)
+void ResultWindow::makeSamplingGrid(const RunRequest &request, const ImageWindow *picture)
 {
     GridSize g;
     if (request.visibleBar == 1 || request.visibleBar == 2) {
@@ -203,12 +203,12 @@ void TextForm::MakePicture(const RunRequest &request, const PicForm *picture)
         throw gridMemoryError(g.width, g.height);
 }
 
-void TextForm::Characterize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
+void ResultWindow::runTextConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
 {
     beginRun(request, hooks);
     if (request.ramp.size() < 2)
         throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-    MakePicture(request, picture);
+    makeSamplingGrid(request, picture);
 
     OutputFile file(globals::TempTextPath, OutputFile::Access::Private);
     openTempFile(file);
@@ -263,15 +263,15 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
         finishTempFile(colorFile,
                        writeTextColorFile(colors, colorFile) ? ConvertError::None : ConvertError::WriteFailed);
     }
-    m_rEdit->SetText(QString(), ST_DEFAULT);
-    m_rEdit->setFont(0, m_font);
-    m_rEdit->setFontColor(0, m_foreColor);
-    m_rEdit->setFont(0, m_font);
-    m_rEdit->setFont(1, m_font);
+    m_richText->SetText(QString(), ST_DEFAULT);
+    m_richText->setFont(0, m_font);
+    m_richText->setFontColor(0, m_foreColor);
+    m_richText->setFont(0, m_font);
+    m_richText->setFont(1, m_font);
     if (request.pictureColors)
-        fillPictureTextDocument(*m_rEdit->hwnd()->document(), text, m_font, colors);
+        fillPictureTextDocument(*m_richText->hwnd()->document(), text, m_font, colors);
     else
-        fillTextDocument(*m_rEdit->hwnd()->document(), text, m_font, m_foreColor);
+        fillTextDocument(*m_richText->hwnd()->document(), text, m_font, m_foreColor);
     m_pictureColors = request.pictureColors;
     text.clear();
     QCoreApplication::processEvents();
@@ -281,10 +281,10 @@ void TextForm::Characterize(const RunRequest &request, const PicForm *picture, c
     finishRun(request);
 }
 
-void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const RunHooks &hooks)
+void ResultWindow::runFigureConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
 {
     beginRun(request, hooks);
-    MakePicture(request, picture);
+    makeSamplingGrid(request, picture);
     globals::GridRows = 0;
     globals::GridColumns = 0;
 
@@ -302,15 +302,15 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     OutputFile colors(globals::TempColorPath, OutputFile::Access::Private);
     openTempFile(colors);
 
-    m_rEdit->SetText(QString(), ST_DEFAULT);
-    m_rEdit->setFont(0, m_font);
-    m_rEdit->setFontColor(0, m_foreColor);
-    m_rEdit->setFont(0, m_font);
+    m_richText->SetText(QString(), ST_DEFAULT);
+    m_richText->setFont(0, m_font);
+    m_richText->setFontColor(0, m_foreColor);
+    m_richText->setFont(0, m_font);
     // The mosaic is shown through its own layout: the standard one would
     // shape every cell's colour run separately. Its colours stay beside the
     // document until saving or copying needs them in the formats.
-    const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
-    FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor,
+    const MosaicLayout::Fill display(m_richText->hwnd()->document(), m_glyph);
+    FigureDocumentSink sink(m_richText->hwnd()->document(), m_glyph, m_font, m_foreColor,
                             FigureDocumentSink::Colours::KeepColours);
     const double coverage = request.fill ? glyphCoverage(m_font, m_glyph) : 0.0;
     const FigureResult result = convertToFigures(m_grid, request.gray, coverage, &colors, &sink, hooks);
@@ -321,25 +321,25 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
 
     if (hooks.percent)
         hooks.percent(100);
-    m_rEdit->setSelStart(0);
-    m_rEdit->setSelLength(0);
-    Form_Resize();
+    m_richText->setSelStart(0);
+    m_richText->setSelLength(0);
+    layoutParts();
     finishRun(request);
 }
 
-PrintSource TextForm::printSource() const
+PrintSource ResultWindow::printSource() const
 {
     PrintSource source = globals::lastRunPrintSource(m_font.family(), m_font.pointSizeF(), m_foreColor, m_glyph);
     source.textColors = source.resultKind == 3 && m_pictureColors;
     return source;
 }
 
-void TextForm::beginRun(const RunRequest &request, const RunHooks &hooks)
+void ResultWindow::beginRun(const RunRequest &request, const RunHooks &hooks)
 {
     m_preview = request.preview;
     if (m_preview) {
         // The result stays on screen, seen from where the user looks.
-        m_previewScroll = m_rEdit->hwnd() ? m_rEdit->scrollPosition() : QPoint();
+        m_previewScroll = m_richText->hwnd() ? m_richText->scrollPosition() : QPoint();
         return;
     }
     hide();
@@ -348,26 +348,26 @@ void TextForm::beginRun(const RunRequest &request, const RunHooks &hooks)
         hooks.percent(0);
 }
 
-void TextForm::finishRun(const RunRequest &request)
+void ResultWindow::finishRun(const RunRequest &request)
 {
     if (request.preview) {
-        m_rEdit->setScrollPosition(m_previewScroll);
+        m_richText->setScrollPosition(m_previewScroll);
         return;
     }
     Q_EMIT converting(false);
-    m_rEdit->ShowStart();
+    m_richText->ShowStart();
     show();
     QCoreApplication::processEvents();
     if (mdiArea())
         mdiArea()->setActiveSubWindow(this);
-    if (m_rEdit->hwnd())
-        m_rEdit->hwnd()->setFocus();
+    if (m_richText->hwnd())
+        m_richText->hwnd()->setFocus();
 }
 
 // ---------------------------------------------------------------------------
 // Outputs
 
-void TextForm::ToFile()
+void ResultWindow::saveToFile()
 {
     Q_EMIT outputAvailable(false);
     const bool figures = globals::ResultKind == 2;
@@ -390,7 +390,7 @@ void TextForm::ToFile()
     }
     const QString path = AddBackslash(folder) + names.value(0);
     const QString ext = getExt(path);
-    const SaveOutcome outcome = saveResultFile(path, *m_rEdit, printSource(), currentPrinter().pageLayout());
+    const SaveOutcome outcome = saveResultFile(path, *m_richText, printSource(), currentPrinter().pageLayout());
     if (!outcome.knownType) {
         // Another extension writes nothing; say so instead of passing in silence.
         QMessageBox::warning(this, programCaption(),
@@ -412,16 +412,16 @@ void TextForm::ToFile()
     store.sync();
 }
 
-QString TextForm::wordFilePath()
+QString ResultWindow::wordFilePath()
 {
     const QString folder = dataFolder();
     return folder.isEmpty() ? QString() : folder + QStringLiteral("/Out.rtf");
 }
 
-void TextForm::ToWord()
+void ResultWindow::openInWordProcessor()
 {
     const QString path = wordFilePath();
-    if (path.isEmpty() || !m_rEdit->SaveFile(path, true, OutputFile::Access::Private)) {
+    if (path.isEmpty() || !m_richText->SaveFile(path, true, OutputFile::Access::Private)) {
         QMessageBox::critical(this, programCaption(),
                               QStringLiteral("Не удалось записать файл %1 для передачи в редактор.\r\nПроверьте, "
                                              "что папка доступна для записи и на диске есть свободное место.")
@@ -436,12 +436,12 @@ void TextForm::ToWord()
     }
 }
 
-void TextForm::ToClipboard()
+void ResultWindow::copyToClipboard()
 {
     QGuiApplication::clipboard()->clear();
-    m_rEdit->SelectAll();
-    m_rEdit->Copy();
-    m_rEdit->setSelLength(0);
+    m_richText->SelectAll();
+    m_richText->Copy();
+    m_richText->setSelLength(0);
     QMessageBox::information(this, programCaption(), QStringLiteral("Успешно скопировано в буфер обмена."));
 }
 

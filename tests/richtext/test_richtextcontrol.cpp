@@ -1,11 +1,11 @@
 // The rich text control on live widgets: every member group, streaming,
 // clipboard, hooks, events and the popup menu.
-#include "richtext/crichedit.h"
+#include "richtext/richtextcontrol.h"
 #include "document/documentfill.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "document/streambuffer.h"
-#include "richtext/mrichedit.h"
+#include "richtext/richedithooks.h"
 
 #include "engine/figureconvert.h"
 #include "engine/options.h"
@@ -53,9 +53,9 @@ class RichEditTest : public QObject
 
 private:
     std::unique_ptr<QWidget> m_parent;
-    std::unique_ptr<cRichEdit> m_rich;
+    std::unique_ptr<RichTextControl> m_rich;
 
-    cRichEdit &rich() { return *m_rich; }
+    RichTextControl &rich() { return *m_rich; }
     // Selects len positions from a: SelStart keeps the old end, so the end
     // is moved out of the way first.
     void select(int a, int len)
@@ -65,7 +65,7 @@ private:
         rich().setSelLength(len);
     }
     // A control as the result window creates it.
-    void createResultControl(cRichEdit &r, QWidget *parent)
+    void createResultControl(RichTextControl &r, QWidget *parent)
     {
         QVERIFY(r.Create(parent, kResultEditStyle, 0, 21, 300, 200) != nullptr);
         QVERIFY(r.SetUndoLim(1024));
@@ -81,7 +81,7 @@ private Q_SLOTS:
         QFont f(QStringLiteral("DejaVu Sans"));
         f.setPointSizeF(8.25);
         m_parent->setFont(f);
-        m_rich = std::make_unique<cRichEdit>();
+        m_rich = std::make_unique<RichTextControl>();
         createResultControl(*m_rich, m_parent.get());
         m_parent->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_parent.get()));
@@ -95,7 +95,7 @@ private Q_SLOTS:
 
     void lifeCycle()
     {
-        cRichEdit r;
+        RichTextControl r;
         QCOMPARE(r.hwnd(), nullptr);
         QCOMPARE(r.Text(false), QString()); // members without a window answer empty
         QVERIFY(!r.SaveFile(QDir::temp().filePath(QStringLiteral("never.txt")), false));
@@ -126,7 +126,7 @@ private Q_SLOTS:
         rich().setWordWrap(true);
         QCOMPARE(rich().hwnd()->lineWrapMode(), QTextEdit::WidgetWidth);
         QVERIFY(!rich().Border());
-        cRichEdit sunken;
+        RichTextControl sunken;
         sunken.Create(m_parent.get(), ES_SUNKEN | ES_READONLY, 0, 0, 20, 20);
         QVERIFY(sunken.Border());
         QVERIFY(sunken.Locked());
@@ -184,8 +184,8 @@ private Q_SLOTS:
         rich().setText(false, text);
         QCOMPARE(rich().Text(false), text);
         QCOMPARE(rich().GetTextLength(GTL_NUMCHARS, 0), length);
-        QVERIFY(mRichEdit::GetStreamBuffer().isEmpty());
-        QCOMPARE(mRichEdit::StreamPos(), 1);
+        QVERIFY(richEditHooks::GetStreamBuffer().isEmpty());
+        QCOMPARE(richEditHooks::StreamPos(), 1);
     }
 
     void selection()
@@ -280,10 +280,11 @@ private Q_SLOTS:
         QCOMPARE(rich().FontColor(1), rgbValue(0, 128, 0));
 
         // System colours translate; unknown kinds fail as all bits set.
-        QCOMPARE(cRichEdit::TranslateColor(0x123456), 0x123456u);
-        QCOMPARE(cRichEdit::TranslateColor(0x80000005), colorTo24(QGuiApplication::palette().color(QPalette::Base)));
-        QCOMPARE(cRichEdit::TranslateColor(0x80000063), 0xFFFFFFFFu);
-        QCOMPARE(cRichEdit::TranslateColor(0x05000000), 0xFFFFFFFFu);
+        QCOMPARE(RichTextControl::TranslateColor(0x123456), 0x123456u);
+        QCOMPARE(RichTextControl::TranslateColor(0x80000005),
+                 colorTo24(QGuiApplication::palette().color(QPalette::Base)));
+        QCOMPARE(RichTextControl::TranslateColor(0x80000063), 0xFFFFFFFFu);
+        QCOMPARE(RichTextControl::TranslateColor(0x05000000), 0xFFFFFFFFu);
     }
 
     void insertionFormatLikeTheFigureConversion()
@@ -586,7 +587,7 @@ private Q_SLOTS:
         QVERIFY(rich().SaveFile(txtPath, false));
         QCOMPARE(readFile(txtPath), QStringLiteral("Строка\r\nline 2").toUtf8());
 
-        cRichEdit other;
+        RichTextControl other;
         other.Create(m_parent.get(), kResultEditStyle, 0, 0, 100, 100);
         QCOMPARE(other.LoadFile(rtfPath, true), QString());
         QCOMPARE(other.Text(false), QStringLiteral("Строка\r\nline 2"));
@@ -649,42 +650,42 @@ private Q_SLOTS:
     void hookRegistry()
     {
         // The fixture's control is attached with its parent.
-        const int base = mRichEdit::HookCount(false);
-        const int baseParents = mRichEdit::HookCount(true);
-        QVERIFY(mRichEdit::FindHook(rich().hwnd(), false) >= 0);
-        QVERIFY(mRichEdit::FindHook(m_parent.get(), true) >= 0);
+        const int base = richEditHooks::HookCount(false);
+        const int baseParents = richEditHooks::HookCount(true);
+        QVERIFY(richEditHooks::FindHook(rich().hwnd(), false) >= 0);
+        QVERIFY(richEditHooks::FindHook(m_parent.get(), true) >= 0);
 
         // A second control on the same parent: the parent is hooked once.
-        cRichEdit second;
+        RichTextControl second;
         second.Create(m_parent.get(), 0, 0, 0, 50, 50);
-        QCOMPARE(mRichEdit::HookCount(false), base + 1);
-        QCOMPARE(mRichEdit::HookCount(true), baseParents);
-        mRichEdit::AttachRichEdit(&second); // already attached: nothing
-        QCOMPARE(mRichEdit::HookCount(false), base + 1);
+        QCOMPARE(richEditHooks::HookCount(false), base + 1);
+        QCOMPARE(richEditHooks::HookCount(true), baseParents);
+        richEditHooks::AttachRichEdit(&second); // already attached: nothing
+        QCOMPARE(richEditHooks::HookCount(false), base + 1);
 
         // A control on another parent adds that parent.
         QWidget otherParent;
-        cRichEdit third;
+        RichTextControl third;
         third.Create(&otherParent, 0, 0, 0, 50, 50);
-        QCOMPARE(mRichEdit::HookCount(false), base + 2);
-        QCOMPARE(mRichEdit::HookCount(true), baseParents + 1);
-        const int t = mRichEdit::FindHook(third.hwnd(), false);
-        QCOMPARE(mRichEdit::EditHooks(t).hWndParent.data(), &otherParent);
-        QCOMPARE(mRichEdit::EditHooks(t).Owner, &third);
-        QCOMPARE(mRichEdit::ParentHooks(mRichEdit::FindHook(&otherParent, true)).hWnd.data(), &otherParent);
+        QCOMPARE(richEditHooks::HookCount(false), base + 2);
+        QCOMPARE(richEditHooks::HookCount(true), baseParents + 1);
+        const int t = richEditHooks::FindHook(third.hwnd(), false);
+        QCOMPARE(richEditHooks::EditHooks(t).hWndParent.data(), &otherParent);
+        QCOMPARE(richEditHooks::EditHooks(t).Owner, &third);
+        QCOMPARE(richEditHooks::ParentHooks(richEditHooks::FindHook(&otherParent, true)).hWnd.data(), &otherParent);
 
         // Removing the middle record keeps the order of the others.
-        const int first = mRichEdit::FindHook(rich().hwnd(), false);
-        const int mid = mRichEdit::FindHook(second.hwnd(), false);
+        const int first = richEditHooks::FindHook(rich().hwnd(), false);
+        const int mid = richEditHooks::FindHook(second.hwnd(), false);
         QCOMPARE(mid, first + 1);
         QCOMPARE(t, first + 2);
         second.Destroy();
-        QCOMPARE(mRichEdit::FindHook(rich().hwnd(), false), first);
-        QCOMPARE(mRichEdit::FindHook(third.hwnd(), false), first + 1);
+        QCOMPARE(richEditHooks::FindHook(rich().hwnd(), false), first);
+        QCOMPARE(richEditHooks::FindHook(third.hwnd(), false), first + 1);
         // The parent stays hooked for the fixture's control...
-        QVERIFY(mRichEdit::FindHook(m_parent.get(), true) >= 0);
+        QVERIFY(richEditHooks::FindHook(m_parent.get(), true) >= 0);
         // ...and its notifications still arrive.
-        QSignalSpy sel(m_rich.get(), &cRichEdit::SelectionChange);
+        QSignalSpy sel(m_rich.get(), &RichTextControl::SelectionChange);
         rich().SetText(QStringLiteral("0123456789"), 0);
         select(3, 4);
         QVERIFY(!sel.isEmpty());
@@ -692,24 +693,24 @@ private Q_SLOTS:
 
         // Detaching the last control on a parent removes the parent's hook.
         third.Destroy();
-        QCOMPARE(mRichEdit::FindHook(&otherParent, true), -1);
+        QCOMPARE(richEditHooks::FindHook(&otherParent, true), -1);
         m_rich->Destroy();
-        QCOMPARE(mRichEdit::FindHook(m_parent.get(), true), -1);
-        QCOMPARE(mRichEdit::HookCount(false), base - 1);
-        mRichEdit::DetachRichEdit(m_rich.get()); // not attached: nothing
-        QCOMPARE(mRichEdit::HookCount(false), base - 1);
+        QCOMPARE(richEditHooks::FindHook(m_parent.get(), true), -1);
+        QCOMPARE(richEditHooks::HookCount(false), base - 1);
+        richEditHooks::DetachRichEdit(m_rich.get()); // not attached: nothing
+        QCOMPARE(richEditHooks::HookCount(false), base - 1);
     }
 
     void ownerAndWindowLifetimes()
     {
-        const int before = mRichEdit::HookCount(false);
+        const int before = richEditHooks::HookCount(false);
         // The owner goes first: the window stays with its parent and keeps
         // working as a plain edit window.
-        auto owner = std::make_unique<cRichEdit>();
+        auto owner = std::make_unique<RichTextControl>();
         QPointer<QTextEdit> edit = owner->Create(m_parent.get(), 0, 0, 0, 80, 40);
-        QCOMPARE(mRichEdit::HookCount(false), before + 1);
+        QCOMPARE(richEditHooks::HookCount(false), before + 1);
         owner.reset();
-        QCOMPARE(mRichEdit::HookCount(false), before);
+        QCOMPARE(richEditHooks::HookCount(false), before);
         QVERIFY(edit);
         edit->setFocus();
         QTest::keyClicks(edit, QStringLiteral("ok"));
@@ -721,31 +722,31 @@ private Q_SLOTS:
 
         // The window goes with its parent first: the owner's records go too.
         auto parent = std::make_unique<QWidget>();
-        cRichEdit orphan;
+        RichTextControl orphan;
         orphan.Create(parent.get(), 0, 0, 0, 10, 10);
-        QVERIFY(mRichEdit::FindHook(parent.get(), true) >= 0);
+        QVERIFY(richEditHooks::FindHook(parent.get(), true) >= 0);
         parent.reset();
         QCOMPARE(orphan.hwnd(), nullptr);
         QCOMPARE(orphan.Text(false), QString());
         orphan.Destroy();
-        QCOMPARE(mRichEdit::HookCount(false), before);
-        for (int i = 0; i <= mRichEdit::HookCount(true); ++i)
-            QVERIFY(mRichEdit::ParentHooks(i).hWnd);
+        QCOMPARE(richEditHooks::HookCount(false), before);
+        for (int i = 0; i <= richEditHooks::HookCount(true); ++i)
+            QVERIFY(richEditHooks::ParentHooks(i).hWnd);
     }
 
     void parentHookCarriesTheEvents()
     {
         // Without the parent's hook the control's notifications go nowhere.
-        QSignalSpy sel(m_rich.get(), &cRichEdit::SelectionChange);
+        QSignalSpy sel(m_rich.get(), &RichTextControl::SelectionChange);
         rich().SetText(QStringLiteral("abcdef"), 0);
         select(1, 2);
         QVERIFY(!sel.isEmpty());
         sel.clear();
-        mRichEdit::RemoveHook(mRichEdit::FindHook(m_parent.get(), true), true);
+        richEditHooks::RemoveHook(richEditHooks::FindHook(m_parent.get(), true), true);
         rich().setSelStart(4);
         QVERIFY(sel.isEmpty());
-        mRichEdit::DetachRichEdit(m_rich.get());
-        mRichEdit::AttachRichEdit(m_rich.get()); // back again, parent included
+        richEditHooks::DetachRichEdit(m_rich.get());
+        richEditHooks::AttachRichEdit(m_rich.get()); // back again, parent included
         rich().setSelStart(0);
         QCOMPARE(sel.size(), 1);
     }
@@ -755,7 +756,7 @@ private Q_SLOTS:
         rich().SetText(QString(), 0);
         rich().SetFocus();
         int zeroed = 0;
-        connect(m_rich.get(), &cRichEdit::KeyDown, this, [&](int &KeyCode, int &Shift) {
+        connect(m_rich.get(), &RichTextControl::KeyDown, this, [&](int &KeyCode, int &Shift) {
             if (KeyCode == 'X') {
                 KeyCode = 0; // swallow
                 ++zeroed;
@@ -765,11 +766,11 @@ private Q_SLOTS:
             Q_UNUSED(Shift);
         });
         QList<int> shifts;
-        connect(m_rich.get(), &cRichEdit::KeyUp, this, [&](int &KeyCode, int &Shift) {
+        connect(m_rich.get(), &RichTextControl::KeyUp, this, [&](int &KeyCode, int &Shift) {
             if (KeyCode == 'A' || KeyCode == 36)
                 shifts.append(Shift);
         });
-        connect(m_rich.get(), &cRichEdit::KeyPress, this, [&](int &KeyAscii) {
+        connect(m_rich.get(), &RichTextControl::KeyPress, this, [&](int &KeyAscii) {
             if (KeyAscii == '#')
                 KeyAscii = 0;
         });
@@ -786,16 +787,18 @@ private Q_SLOTS:
     {
         rich().SetText(QStringLiteral("some text to click on"), 0);
         QList<QList<int>> downs, ups, dbl, moves;
-        connect(m_rich.get(), &cRichEdit::MouseDown, this, [&](int &b, int &x, int &y, int &s) {
+        connect(m_rich.get(), &RichTextControl::MouseDown, this, [&](int &b, int &x, int &y, int &s) {
             downs.append({b, x, y, s});
         });
-        connect(m_rich.get(), &cRichEdit::MouseUp, this, [&](int &b, int &x, int &y, int &s) {
+        connect(m_rich.get(), &RichTextControl::MouseUp, this, [&](int &b, int &x, int &y, int &s) {
             ups.append({b, x, y, s});
         });
-        connect(m_rich.get(), &cRichEdit::DblClick, this, [&](int &b, int &x, int &y, int &s) {
+        connect(m_rich.get(), &RichTextControl::DblClick, this, [&](int &b, int &x, int &y, int &s) {
             dbl.append({b, x, y, s});
         });
-        connect(m_rich.get(), &cRichEdit::MouseMove, this, [&](int &x, int &y, int &s) { moves.append({x, y, s}); });
+        connect(m_rich.get(), &RichTextControl::MouseMove, this, [&](int &x, int &y, int &s) {
+            moves.append({x, y, s});
+        });
         QWidget *vp = rich().hwnd()->viewport();
         QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(20, 8));
         QTest::mouseClick(vp, Qt::RightButton, Qt::ShiftModifier, QPoint(30, 9));
@@ -816,8 +819,8 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i)
             text += QStringLiteral("line %1\r\n").arg(i);
         rich().setText(false, text);
-        QSignalSpy v(m_rich.get(), &cRichEdit::VScroll);
-        QSignalSpy h(m_rich.get(), &cRichEdit::HScroll);
+        QSignalSpy v(m_rich.get(), &RichTextControl::VScroll);
+        QSignalSpy h(m_rich.get(), &RichTextControl::HScroll);
         rich().hwnd()->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QCOMPARE(v.size(), 1);
         QCOMPARE(h.size(), 0);
@@ -837,7 +840,7 @@ private Q_SLOTS:
         rich().SetText(QStringLiteral("go to https://example.org/x then"), 0);
         rich().setAutoURL(true);
         QList<QList<int>> over;
-        connect(m_rich.get(), &cRichEdit::LinkOver, this, [&](int uMsg, int lMin, int lMax) {
+        connect(m_rich.get(), &RichTextControl::LinkOver, this, [&](int uMsg, int lMin, int lMax) {
             over.append({uMsg, lMin, lMax});
         });
         int x = 0, y = 0;
@@ -867,7 +870,7 @@ private Q_SLOTS:
         // A handler that refuses gets the range; one that allows lets it through.
         QList<QList<int>> asked;
         bool allow = false;
-        connect(m_rich.get(), &cRichEdit::ModifyProtected, this, [&](int &bCancel, int lMin, int lMax) {
+        connect(m_rich.get(), &RichTextControl::ModifyProtected, this, [&](int &bCancel, int lMin, int lMax) {
             asked.append({bCancel, lMin, lMax});
             bCancel = allow ? 0 : 1;
         });
@@ -890,7 +893,7 @@ private Q_SLOTS:
         QVERIFY(items[1]->isSeparator());
         QCOMPARE(items[1]->data().toInt(), 4098);
         QCOMPARE(items[2]->data().toInt(), 4099);
-        QSignalSpy click(m_rich.get(), &cRichEdit::MenuClick);
+        QSignalSpy click(m_rich.get(), &RichTextControl::MenuClick);
         items[2]->trigger();
         QCOMPARE(click.value(0).value(0).toInt(), 4099);
 
@@ -909,4 +912,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(RichEditTest)
-#include "test_crichedit.moc"
+#include "test_richtextcontrol.moc"
