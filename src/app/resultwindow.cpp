@@ -1,26 +1,20 @@
 #include "app/resultwindow.h"
 
 #include "app/appicons.h"
-#include "engine/figureconvert.h"
 #include "app/globals.h"
 #include "app/resultfile.h"
+#include "document/conversion.h"
 #include "engine/grid.h"
 #include "engine/mainlayout.h"
 #include "engine/numparse.h"
-#include "engine/memoryprobe.h"
 #include "engine/options.h"
 #include "engine/outputfile.h"
 #include "engine/paths.h"
+#include "engine/picturesource.h"
 #include "engine/settings.h"
-#include "engine/textcolors.h"
-#include "engine/textconvert.h"
-#include "engine/toneconvert.h"
-#include "engine/toneramp.h"
 #include "platform/comdlgandfuncs.h"
 #include "richtext/richtextcontrol.h"
 #include "richtext/textzoom.h"
-#include "document/documentfill.h"
-#include "document/mosaiclayout.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 #include "widgets/captionbar.h"
@@ -66,36 +60,6 @@ void openTempFile(OutputFile &file)
                            .arg(QDir::toNativeSeparators(dataFolderLocation()))};
     if (!file.open(QIODevice::WriteOnly))
         throw RunError{fileErrorReason(file.fileName(), file.errorString())};
-}
-
-// Turns the outcome of a conversion into the kept temporary file or into the
-// run's failure; a failed write leaves the last result's file intact.
-void finishTempFile(OutputFile &file, ConvertError error)
-{
-    if (error == ConvertError::WriteFailed) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        throw RunError{fileErrorReason(file.fileName(), why)};
-    }
-    if (error != ConvertError::None)
-        throw RunError{QStringLiteral("пустая сетка.")};
-    if (!file.commit())
-        throw RunError{fileErrorReason(file.fileName(), file.errorString())};
-}
-
-// Memory a figure result takes per cell while it is built: a million-cell
-// mosaic needed 50 to 70 MB more (about 60 bytes a cell); the check asks
-// for well over twice that, since Qt's document code cannot survive running
-// out of memory half way.
-constexpr qint64 kMosaicBytesPerCell = 160;
-
-QFont resultFontOf(const QString &family, const QString &sizeText)
-{
-    QFont font(family);
-    const double size = leadingNumber(sizeText);
-    if (size > 0)
-        font.setPointSizeF(size);
-    return font;
 }
 
 } // namespace
@@ -184,146 +148,122 @@ void ResultWindow::closeEvent(QCloseEvent *event)
 // ---------------------------------------------------------------------------
 // Conversions
 
-void ResultWindow::makeSamplingGrid(const RunRequest &request, const ImageWindow *picture)
+namespace {
+
+ConversionOptions conversionOptions(const RunRequest &request)
 {
-    GridSize g;
+    ConversionOptions o;
+    o.mode = request.mode == 2 ? Mode::Figures : Mode::Text;
+    o.columnsText = request.columnsText;
+    o.rowsText = request.rowsText;
+    o.method = request.method == int(TextMethod::Tone) ? TextMethod::Tone : TextMethod::Classic;
+    o.fontFace = request.fontFace;
+    o.ramp = request.ramp;
+    o.textSize = std::max(leadingNumber(request.textSizeText), 0.0);
+    o.contrast = request.contrast;
+    o.textColor = request.textColor;
+    o.pictureColors = request.pictureColors;
+    o.figureFamily = request.figureFamily;
+    o.figureCode = request.figureCode;
+    o.figureSize = std::max(leadingNumber(request.figureSizeText), 0.0);
+    o.gray = request.gray;
+    o.fill = request.fill;
+    return o;
+}
+
+} // namespace
+
+void ResultWindow::convert(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
+{
+    const ConversionOptions options = conversionOptions(request);
+    const bool text = options.mode == Mode::Text;
+    beginRun(request, hooks);
+    if (text && options.ramp.size() < 2)
+        throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
+    GridSize grid;
     if (request.visibleBar == 1 || request.visibleBar == 2) {
-        g = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText);
+        grid = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText);
         // A preview leaves the fields as the user is typing them.
         if (!request.preview)
-            Q_EMIT gridSizeChosen(g.columnsText, g.rowsText);
+            Q_EMIT gridSizeChosen(grid.columnsText, grid.rowsText);
     }
     if (!picture || !picture->hasPicture())
         throw RunError{QStringLiteral("изображение не открыто.")};
-    if (g.width <= 0 || g.height <= 0)
+    if (grid.width <= 0 || grid.height <= 0)
         throw RunError{QStringLiteral("не выбран вид символизации.")};
-    const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
-    m_grid = makeGridImage(source, picture->displayImage(), g.width, g.height);
-    if (m_grid.isNull())
-        throw gridMemoryError(g.width, g.height);
-}
-
-void ResultWindow::runTextConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
-{
-    beginRun(request, hooks);
-    if (request.ramp.size() < 2)
-        throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-    makeSamplingGrid(request, picture);
-
-    OutputFile file(globals::TempTextPath, OutputFile::Access::Private);
-    openTempFile(file);
-    globals::GridRows = 0;
-    globals::GridColumns = 0;
-
-    m_font = resultFontOf(request.fontFace, request.textSizeText);
-    m_foreColor = request.textColor;
-    m_pictureColors = false;
-    const bool tone = request.method == int(TextMethod::Tone);
-    const QImage &source = request.preview ? picture->reducedImage() : picture->sourceImage();
-    // In the picture's colours: the colours of the cells the characters
-    // stand for (the tone method's characters stand for half cells).
-    QImage colorGrid;
-    if (request.pictureColors) {
-        colorGrid = tone ? makeGridImage(source, picture->displayImage(), 2 * m_grid.width(), m_grid.height()) : m_grid;
-        if (colorGrid.isNull())
-            throw gridMemoryError(m_grid.width(), m_grid.height());
-    }
-
-    TextResult result;
-    if (tone) {
-        // Characters from the font that shows the art, each sampling its own
-        // half of a cell.
-        const ToneRamp &ramp = toneRamp(m_font, request.ramp);
-        if (!ramp.valid())
-            throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-        const LumaGrid luma = makeLumaGrid(source, 2 * m_grid.width(), m_grid.height());
-        if (luma.isNull())
-            throw gridMemoryError(m_grid.width(), m_grid.height());
-        result = convertToToneText(luma, ramp, request.contrast, file, hooks);
-    } else {
-        result = convertToText(m_grid, request.ramp, request.contrast, file, hooks);
-    }
-    finishTempFile(file, result.error);
-    globals::GridRows = result.counts.gridRows;
-    globals::GridColumns = result.counts.gridColumns;
-    QCoreApplication::processEvents();
-
-    const QString path = file.fileName();
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        throw RunError{QStringLiteral("не удаётся прочитать файл %1 (%2).").arg(path, in.errorString())};
-    QString text = QString::fromUtf8(in.readAll());
-    in.close();
-    std::vector<quint32> colors;
-    if (request.pictureColors) {
-        // One line per character in the colour file, for printing.
-        colors = pictureTextColors(text, colorGrid, charactersPerColorCell(request.method));
-        OutputFile colorFile(globals::TempColorPath, OutputFile::Access::Private);
-        openTempFile(colorFile);
-        finishTempFile(colorFile,
-                       writeTextColorFile(colors, colorFile) ? ConvertError::None : ConvertError::WriteFailed);
-    }
-    m_richText->SetText(QString(), ST_DEFAULT);
-    m_richText->setFont(0, m_font);
-    m_richText->setFontColor(0, m_foreColor);
-    m_richText->setFont(0, m_font);
-    m_richText->setFont(1, m_font);
-    if (request.pictureColors)
-        fillPictureTextDocument(*m_richText->hwnd()->document(), text, m_font, colors);
-    else
-        fillTextDocument(*m_richText->hwnd()->document(), text, m_font, m_foreColor);
-    m_pictureColors = request.pictureColors;
-    text.clear();
-    QCoreApplication::processEvents();
-
-    if (hooks.percent)
-        hooks.percent(rowPercent(result.counts.endRow, m_grid.height() - 1));
-    finishRun(request);
-}
-
-void ResultWindow::runFigureConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
-{
-    beginRun(request, hooks);
-    makeSamplingGrid(request, picture);
-    globals::GridRows = 0;
-    globals::GridColumns = 0;
-
-    m_font = resultFontOf(request.figureFamily, request.figureSizeText);
-    m_pictureColors = false;
-    const int code = request.figureCode;
-    if (code < 0 || code > 255)
+    if (!text && (options.figureCode < 0 || options.figureCode > 255))
         throw RunError{QStringLiteral("не выбрана фигура.")};
-    m_glyph = codePageChar(code);
+    globals::GridRows = 0;
+    globals::GridColumns = 0;
+    m_font = options.resultFont();
+    m_pictureColors = false;
 
-    // A mosaic holds about kMosaicBytesPerCell per cell while it is built:
-    // a shortage ends the run before the document is half filled.
-    if (!memoryAvailable(qint64(m_grid.width()) * m_grid.height() * kMosaicBytesPerCell))
+    // The text file of a text result, the colour file of a mosaic or of text
+    // in the picture's colours; each replaces the last one only once whole.
+    OutputFile textFile(globals::TempTextPath, OutputFile::Access::Private);
+    OutputFile colorFile(globals::TempColorPath, OutputFile::Access::Private);
+    ConversionOutputs outputs;
+    if (text) {
+        openTempFile(textFile);
+        outputs.text = &textFile;
+    }
+    if (!text || options.pictureColors) {
+        openTempFile(colorFile);
+        outputs.colors = &colorFile;
+    }
+    // The mosaic is shown through its own layout, its colours kept beside
+    // the document until saving or copying needs them in the formats.
+    outputs.document = m_richText->hwnd()->document();
+    outputs.keepMosaicColours = true;
+    const quint32 defaultColor = text ? options.textColor : 0;
+    outputs.beforeFill = [&] {
+        m_richText->SetText(QString(), ST_DEFAULT);
+        m_richText->setFont(0, m_font);
+        m_richText->setFontColor(0, defaultColor);
+        if (text)
+            m_richText->setFont(1, m_font);
+    };
+
+    // Previews sample the picture's reduced copy.
+    const DecodedPicture source(request.preview ? picture->reducedImage() : picture->sourceImage(),
+                                picture->displayImage());
+    const ConversionResult result = convertPicture(options, source, outputs, hooks);
+    switch (result.error) {
+    case ConversionError::None:
+        break;
+    case ConversionError::NoRamp:
+        throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
+    case ConversionError::NoFigure:
+        throw RunError{QStringLiteral("не выбрана фигура.")};
+    case ConversionError::LoadFailed:
+        throw RunError{QStringLiteral("изображение не открыто.")};
+    case ConversionError::GridMemory:
+        throw gridMemoryError(result.grid.width, result.grid.height);
+    case ConversionError::EmptyGrid:
+        throw RunError{QStringLiteral("пустая сетка.")};
+    case ConversionError::OutOfMemory:
         throw RunError{QStringLiteral("недостаточно памяти.")};
-    OutputFile colors(globals::TempColorPath, OutputFile::Access::Private);
-    openTempFile(colors);
-
-    m_richText->SetText(QString(), ST_DEFAULT);
-    m_richText->setFont(0, m_font);
-    m_richText->setFontColor(0, m_foreColor);
-    m_richText->setFont(0, m_font);
-    // The mosaic is shown through its own layout: the standard one would
-    // shape every cell's colour run separately. Its colours stay beside the
-    // document until saving or copying needs them in the formats.
-    const MosaicLayout::Fill display(m_richText->hwnd()->document(), m_glyph);
-    FigureDocumentSink sink(m_richText->hwnd()->document(), m_glyph, m_font, m_foreColor,
-                            FigureDocumentSink::Colours::KeepColours);
-    const double coverage = request.fill ? glyphCoverage(m_font, m_glyph) : 0.0;
-    const FigureResult result = convertToFigures(m_grid, request.gray, coverage, &colors, &sink, hooks);
-    sink.finish();
-    finishTempFile(colors, result.error);
+    case ConversionError::WriteFailed: {
+        auto *file = result.failedOutput == outputs.text ? &textFile : &colorFile;
+        const QString why = file->errorString();
+        file->cancelWriting();
+        throw RunError{fileErrorReason(file->fileName(), why)};
+    }
+    }
+    for (OutputFile *file : {&textFile, &colorFile}) {
+        if (file->isOpen() && !file->commit())
+            throw RunError{fileErrorReason(file->fileName(), file->errorString())};
+    }
     globals::GridRows = result.counts.gridRows;
     globals::GridColumns = result.counts.gridColumns;
-
-    if (hooks.percent)
-        hooks.percent(100);
-    m_richText->setSelStart(0);
-    m_richText->setSelLength(0);
-    layoutParts();
+    m_foreColor = defaultColor;
+    m_pictureColors = text && options.pictureColors;
+    if (!text) {
+        m_glyph = options.glyph();
+        m_richText->setSelStart(0);
+        m_richText->setSelLength(0);
+        layoutParts();
+    }
     finishRun(request);
 }
 

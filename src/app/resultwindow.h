@@ -34,12 +34,11 @@ public:
     void initialize(const QString &fontFamily);
     void layoutParts();
 
-    // Builds the sampling grid from the picture and the request's grid-size
-    // texts, announcing the clamped texts with gridSizeChosen.
-    void makeSamplingGrid(const RunRequest &request, const ImageWindow *picture);
-    // The two conversions; they throw RunError when they cannot run.
-    void runTextConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks);
-    void runFigureConversion(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks);
+    // Converts the picture by the request's mode (1 text characters, 2
+    // figures) into the window and the temporary files, announcing the
+    // clamped grid-size texts with gridSizeChosen. Throws RunError when the
+    // conversion cannot run.
+    void convert(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks);
 
     // Outputs.
     void saveToFile();
@@ -50,7 +49,6 @@ public:
     // The zoom of the result's view (not of the result), made by initialize.
     TextZoom *zoom() const { return m_zoom; }
     CaptionBar *captionBar() const { return m_header; }
-    const QImage &gridImage() const { return m_grid; }
     // The result's font, text colour and (after a figure run) glyph.
     QFont resultFont() const { return m_font; }
     quint32 foreColor() const { return m_foreColor; }
@@ -86,7 +84,6 @@ private:
     CaptionBar *m_header = nullptr;
     RichTextControl *m_richText = nullptr;
     TextZoom *m_zoom = nullptr;
-    QImage m_grid; // Picture2, the sampling surface
     QFont m_font;
     quint32 m_foreColor = 0;
     QChar m_glyph; // Tag

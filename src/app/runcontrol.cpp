@@ -45,7 +45,7 @@ void RunControl::convert(const RunRequest &request)
         if (size > 0)
             font.setPointSizeF(size);
         pf->setWindowFont(font);
-        tf->runTextConversion(request, pf, hooks);
+        tf->convert(request, pf, hooks);
         globals::ResultKind = 3;
         break;
     }
@@ -53,7 +53,7 @@ void RunControl::convert(const RunRequest &request)
         QFont font = pf->windowFont();
         font.setFamily(globals::FigureFontName);
         pf->setWindowFont(font);
-        tf->runFigureConversion(request, pf, hooks);
+        tf->convert(request, pf, hooks);
         globals::ResultKind = 2;
         break;
     }

@@ -13,80 +13,107 @@ namespace tessilor {
 
 namespace {
 
-// Largest reduction 1/1, 1/2, 1/4 or 1/8 that the decoder can apply while
-// the decoded picture keeps at least kScaledPixelsPerSample pixels per grid
-// sample in both directions.
-constexpr int kScaledPixelsPerSample = 8;
-unsigned scaleDenominator(QSize image, QSize grid)
+// Both grids of one conversion at once, over the same boxes: a JPEG is
+// decoded once for the colours and the luminance of a tone result in the
+// picture's colours.
+class SamplesReducer
 {
-    for (unsigned d = 8; d > 1; d /= 2) {
-        const QSize decoded = decodedSize(image, d);
-        if (decoded.width() >= qint64(grid.width()) * kScaledPixelsPerSample &&
-            decoded.height() >= qint64(grid.height()) * kScaledPixelsPerSample)
-            return d;
+public:
+    SamplesReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight, bool colors, bool luma)
+    {
+        if (colors)
+            m_colors = std::make_unique<BoxReducer>(sourceWidth, sourceHeight, destWidth, destHeight);
+        if (luma)
+            m_luma = std::make_unique<LumaReducer>(sourceWidth, sourceHeight, destWidth, destHeight);
     }
-    return 1;
-}
+    bool valid() const { return (!m_colors || m_colors->valid()) && (!m_luma || m_luma->valid()); }
+    void addRow(const QRgb *line)
+    {
+        if (m_colors)
+            m_colors->addRow(line);
+        if (m_luma)
+            m_luma->addRow(line);
+    }
+    void takeInto(PictureSamples &out)
+    {
+        if (m_colors)
+            out.colors = m_colors->take();
+        if (m_luma)
+            out.luma = m_luma->take();
+    }
 
-// A JPEG decoded straight into a box reducer (colour or linear luminance).
-// Declines (and the whole picture is loaded instead) when the picture is
-// stored turned or the grid is not a reduction. With scaling, a picture far
-// larger than the grid is first reduced by the decoder itself.
-template<class Reducer>
+private:
+    std::unique_ptr<BoxReducer> m_colors;
+    std::unique_ptr<LumaReducer> m_luma;
+};
+
+// A JPEG decoded straight into the grids' boxes. Declines (and the whole
+// picture is loaded instead) when the picture is stored turned or the grid
+// is not a reduction.
 class GridRows : public JpegRows
 {
 public:
-    GridRows(const std::function<QSize(QSize)> &sizeFor, bool allowScaling)
-        : m_sizeFor(sizeFor), m_allowScaling(allowScaling)
-    {}
+    explicit GridRows(const SamplingRequest &request) : m_request(request) {}
 
     bool start(QSize size, int orientation) override
     {
         m_imageSize = size;
         if (orientation != 1)
             return false;
-        const QSize grid = m_sizeFor(size);
+        const QSize grid = m_request.sizeFor(size);
         if (grid.isEmpty() || grid.width() > size.width() || grid.height() > size.height())
             return false;
-        m_scale = m_allowScaling ? scaleDenominator(size, grid) : 1;
-        const QSize decoded = decodedSize(size, m_scale);
-        m_reducer = std::make_unique<Reducer>(decoded.width(), decoded.height(), grid.width(), grid.height());
+        m_reducer = std::make_unique<SamplesReducer>(size.width(), size.height(), grid.width(), grid.height(),
+                                                     m_request.colors, m_request.luma);
         if (!m_reducer->valid()) {
             m_reducer.reset();
             return false;
         }
-        m_row.resize(size_t(decoded.width()));
+        m_row.resize(size_t(size.width()));
         return true;
     }
-    unsigned scale() const override { return m_scale; }
     QRgb *row(int) override { return m_row.data(); }
     void rowDone(int) override { m_reducer->addRow(m_row.data()); }
 
     bool streamed() const { return m_reducer != nullptr; }
-    auto grid() { return m_reducer->take(); }
+    void takeInto(PictureSamples &out) { m_reducer->takeInto(out); }
     QSize imageSize() const { return m_imageSize; }
 
 private:
-    const std::function<QSize(QSize)> &m_sizeFor;
-    bool m_allowScaling;
-    unsigned m_scale = 1;
-    std::unique_ptr<Reducer> m_reducer;
+    const SamplingRequest &m_request;
+    std::unique_ptr<SamplesReducer> m_reducer;
     std::vector<QRgb> m_row;
     QSize m_imageSize;
 };
 
-// Loads bytes into a grid of the reducer's kind: a JPEG streamed when it
-// can be, anything else (or a JPEG that declines) whole and reduced after.
-template<class Reducer, class Load, class Reduce>
-Load loadFrom(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor, bool allowScaling, Reduce reduce)
+// The grids of a whole decoded picture.
+PictureSamples samplesOf(const QImage &image, const SamplingRequest &request)
 {
-    Load out;
+    PictureSamples out;
+    out.imageSize = image.size();
+    const QSize grid = request.sizeFor(out.imageSize);
+    if (request.colors) {
+        out.colors = resampleBox(image, grid.width(), grid.height());
+        if (out.colors.isNull())
+            out.error = LoadError::OutOfMemory;
+    }
+    if (request.luma && out.ok()) {
+        out.luma = makeLumaGrid(image, grid.width(), grid.height());
+        if (out.luma.isNull())
+            out.error = LoadError::OutOfMemory;
+    }
+    return out;
+}
+
+PictureSamples samplesFromData(const QByteArray &bytes, const SamplingRequest &request)
+{
+    PictureSamples out;
     if (isJpegData(bytes)) {
-        GridRows<Reducer> rows(sizeFor, allowScaling);
+        GridRows rows(request);
         out.error = decodeJpeg(bytes, rows, &out.detail);
         if (!out.ok() || rows.streamed()) {
             if (out.ok()) {
-                out.grid = rows.grid();
+                rows.takeInto(out);
                 out.imageSize = rows.imageSize();
                 out.streamed = true;
             }
@@ -99,58 +126,67 @@ Load loadFrom(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFo
         out.detail = loaded.detail;
         return out;
     }
-    out.imageSize = loaded.image.size();
-    const QSize gridSize = sizeFor(out.imageSize);
-    out.grid = reduce(loaded.image, gridSize.width(), gridSize.height());
-    if (out.grid.isNull())
-        out.error = LoadError::OutOfMemory;
-    return out;
+    return samplesOf(loaded.image, request);
 }
 
-template<class Load, class Loader>
-Load guarded(Loader loader)
+PictureSamples guarded(const std::function<PictureSamples()> &sampler)
 {
     try {
-        return loader();
+        return sampler();
     } catch (const std::bad_alloc &) {
-        Load out;
+        PictureSamples out;
         out.error = LoadError::OutOfMemory;
         return out;
     }
 }
 
-template<class Load, class Loader>
-Load fromFile(const QString &path, Loader loader)
+SamplingRequest requestOf(const std::function<QSize(QSize)> &sizeFor, bool colors, bool luma)
 {
-    Load out;
-    QByteArray bytes;
-    out.error = readPictureFile(path, &bytes, &out.detail);
-    if (!out.ok())
-        return out;
-    return loader(bytes);
+    SamplingRequest request;
+    request.sizeFor = sizeFor;
+    request.colors = colors;
+    request.luma = luma;
+    return request;
 }
 
 } // namespace
 
+PictureSamples loadSamplesData(const QByteArray &bytes, const SamplingRequest &request)
+{
+    return guarded([&] { return samplesFromData(bytes, request); });
+}
+
+PictureSamples sampleImage(const QImage &image, const SamplingRequest &request)
+{
+    return guarded([&] { return samplesOf(image, request); });
+}
+
 GridLoad loadGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor)
 {
-    return guarded<GridLoad>([&] { return loadFrom<BoxReducer, GridLoad>(bytes, sizeFor, false, resampleBox); });
+    PictureSamples s = loadSamplesData(bytes, requestOf(sizeFor, true, false));
+    return GridLoad{s.colors, s.imageSize, s.error, s.detail, s.streamed};
 }
 
 GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor)
 {
-    return fromFile<GridLoad>(path, [&](const QByteArray &bytes) { return loadGridData(bytes, sizeFor); });
+    GridLoad out;
+    QByteArray bytes;
+    out.error = readPictureFile(path, &bytes, &out.detail);
+    return out.ok() ? loadGridData(bytes, sizeFor) : out;
 }
 
 LumaGridLoad loadLumaGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor)
 {
-    return guarded<LumaGridLoad>(
-        [&] { return loadFrom<LumaReducer, LumaGridLoad>(bytes, sizeFor, true, makeLumaGrid); });
+    PictureSamples s = loadSamplesData(bytes, requestOf(sizeFor, false, true));
+    return LumaGridLoad{std::move(s.luma), s.imageSize, s.error, s.detail, s.streamed};
 }
 
 LumaGridLoad loadLumaGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor)
 {
-    return fromFile<LumaGridLoad>(path, [&](const QByteArray &bytes) { return loadLumaGridData(bytes, sizeFor); });
+    LumaGridLoad out;
+    QByteArray bytes;
+    out.error = readPictureFile(path, &bytes, &out.detail);
+    return out.ok() ? loadLumaGridData(bytes, sizeFor) : out;
 }
 
 } // namespace tessilor

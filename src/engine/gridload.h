@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/imageloader.h"
+#include "engine/picturesource.h"
 #include "engine/toneconvert.h"
 
 namespace tessilor {
@@ -27,10 +28,8 @@ struct GridLoad {
 GridLoad loadGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
 GridLoad loadGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor);
 
-// The tone method's grid: linear-light luminance, box averaged. A JPEG far
-// larger than the grid is reduced by the decoder itself (1/2, 1/4 or 1/8,
-// keeping at least eight decoded pixels per sample each way) before the
-// boxes; everything else as loadGrid.
+// The tone method's grid: linear-light luminance over the same boxes,
+// loaded as loadGrid loads.
 struct LumaGridLoad {
     LumaGrid grid;
     QSize imageSize;
@@ -41,5 +40,11 @@ struct LumaGridLoad {
 };
 LumaGridLoad loadLumaGrid(const QString &path, const std::function<QSize(QSize)> &sizeFor);
 LumaGridLoad loadLumaGridData(const QByteArray &bytes, const std::function<QSize(QSize)> &sizeFor);
+
+// The grids of a request from a picture file's bytes, as the functions above
+// load them; a JPEG streamed is decoded once for both grids.
+PictureSamples loadSamplesData(const QByteArray &bytes, const SamplingRequest &request);
+// The same grids from a decoded picture.
+PictureSamples sampleImage(const QImage &image, const SamplingRequest &request);
 
 } // namespace tessilor

@@ -1,0 +1,350 @@
+#include "document/conversion.h"
+
+#include "document/documentfill.h"
+#include "document/mosaiclayout.h"
+#include "engine/ansiart.h"
+#include "engine/figureconvert.h"
+#include "engine/memoryprobe.h"
+#include "engine/picturesource.h"
+#include "engine/textcolors.h"
+#include "engine/textconvert.h"
+#include "engine/toneconvert.h"
+#include "engine/toneramp.h"
+
+#include <QBuffer>
+#include <QTextDocument>
+#include <new>
+#include <optional>
+
+namespace tessilor {
+
+namespace {
+
+// Memory a mosaic takes per cell while its document is built: a
+// million-cell mosaic needed 50 to 70 MB more (about 60 bytes a cell); the
+// check asks for well over twice that, since Qt's document code cannot
+// survive running out of memory half way.
+constexpr qint64 kMosaicBytesPerCell = 160;
+
+// Qt's rich text document does not check every allocation it makes: its
+// fragment table (an entry of 32 bytes per run of one format) grows with
+// realloc and is used without a look at the result, so a document filled
+// with little memory left ends in SIGSEGV rather than std::bad_alloc. The
+// fill is therefore watched: before each row, and before a text goes in at
+// once, there must be room for the table's next growth (up to three times
+// its size while it is copied) and some more, else the fill ends with
+// std::bad_alloc.
+void ensureHeadroom(qint64 runs)
+{
+    if (!memoryAvailable(qint64(16) * 1024 * 1024 + 96 * runs))
+        throw std::bad_alloc();
+}
+
+// Counts the runs a mosaic's document takes and watches the memory for them.
+class HeadroomSink : public FigureSink
+{
+public:
+    explicit HeadroomSink(FigureSink &inner) : m_inner(inner) {}
+    void cell(quint32 color) override
+    {
+        if (m_rowStart || color != m_color)
+            ++m_runs;
+        m_rowStart = false;
+        m_color = color;
+        m_inner.cell(color);
+    }
+    void filledCell(quint32 color, quint32 background) override
+    {
+        // A filled cell is a run of its own.
+        ++m_runs;
+        m_rowStart = false;
+        m_color = ~color;
+        m_inner.filledCell(color, background);
+    }
+    void endRow(int rowIndex, int cellsInRow) override
+    {
+        ensureHeadroom(++m_runs); // the line break is a run of its own
+        m_rowStart = true;
+        m_inner.endRow(rowIndex, cellsInRow);
+    }
+
+private:
+    FigureSink &m_inner;
+    qint64 m_runs = 0;
+    quint32 m_color = 0;
+    bool m_rowStart = true;
+};
+
+// A mosaic as plain text: the glyph once per cell, a line per row.
+class GlyphTextSink : public FigureSink
+{
+public:
+    GlyphTextSink(QChar glyph, QIODevice &out) : m_glyph(QString(glyph).toUtf8()), m_out(out) {}
+    void cell(quint32) override { m_line.append(m_glyph); }
+    void endRow(int, int) override
+    {
+        m_line.append("\r\n");
+        if (m_out.write(m_line) != m_line.size())
+            m_failed = true;
+        m_line.clear();
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    QByteArray m_glyph;
+    QIODevice &m_out;
+    QByteArray m_line;
+    bool m_failed = false;
+};
+
+// Hands every cell to each of several sinks.
+class FigureSinks : public FigureSink
+{
+public:
+    void add(FigureSink *sink) { m_sinks.push_back(sink); }
+    bool empty() const { return m_sinks.empty(); }
+    void cell(quint32 color) override
+    {
+        for (FigureSink *s : m_sinks)
+            s->cell(color);
+    }
+    void filledCell(quint32 color, quint32 background) override
+    {
+        for (FigureSink *s : m_sinks)
+            s->filledCell(color, background);
+    }
+    void endRow(int rowIndex, int cellsInRow) override
+    {
+        for (FigureSink *s : m_sinks)
+            s->endRow(rowIndex, cellsInRow);
+    }
+
+private:
+    std::vector<FigureSink *> m_sinks;
+};
+
+bool writeAll(QIODevice &out, const QByteArray &bytes)
+{
+    return out.write(bytes) == bytes.size();
+}
+
+void yieldTo(const RunHooks &hooks)
+{
+    if (hooks.yield)
+        hooks.yield();
+}
+
+ConversionResult failed(ConversionResult result, ConversionError error, QIODevice *output = nullptr)
+{
+    result.error = error;
+    result.failedOutput = output;
+    return result;
+}
+
+ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSamples &samples, const ToneRamp *ramp,
+                                     const ConversionOutputs &outputs, const RunHooks &hooks, ConversionResult result)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const TextResult converted = ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks)
+                                      : convertToText(samples.colors, o.ramp, o.contrast, buffer, hooks);
+    result.counts = converted.counts;
+    switch (converted.error) {
+    case ConvertError::None:
+        break;
+    case ConvertError::RampTooShort:
+        return failed(result, ConversionError::NoRamp);
+    case ConvertError::EmptyGrid:
+        return failed(result, ConversionError::EmptyGrid);
+    case ConvertError::WriteFailed:
+        // Only memory can refuse bytes to a buffer.
+        return failed(result, ConversionError::OutOfMemory);
+    }
+    yieldTo(hooks);
+
+    if (outputs.text && !writeAll(*outputs.text, bytes))
+        return failed(result, ConversionError::WriteFailed, outputs.text);
+    const int perCell = charactersPerColorCell(int(o.method));
+    if (outputs.terminal) {
+        const bool written = o.pictureColors ? writeAnsiPictureText(bytes, samples.colors, perCell, *outputs.terminal)
+                                             : writeAnsiText(bytes, o.textColor, *outputs.terminal);
+        if (!written)
+            return failed(result, ConversionError::WriteFailed, outputs.terminal);
+    }
+    if (!o.pictureColors && !outputs.document)
+        return result;
+
+    const QString text = QString::fromUtf8(bytes);
+    bytes.clear();
+    std::vector<quint32> colors;
+    if (o.pictureColors) {
+        colors = pictureTextColors(text, samples.colors, perCell);
+        if (outputs.colors && !writeTextColorFile(colors, *outputs.colors))
+            return failed(result, ConversionError::WriteFailed, outputs.colors);
+    }
+    if (outputs.document) {
+        if (outputs.beforeFill)
+            outputs.beforeFill();
+        const qint64 lines = text.count(u'\n');
+        // A run and a paragraph mark per line, and a run per character in
+        // the picture's colours.
+        ensureHeadroom(qint64(colors.size()) + 2 * lines);
+        if (o.pictureColors)
+            fillPictureTextDocument(*outputs.document, text, o.textFont(), colors);
+        else
+            fillTextDocument(*outputs.document, text, o.textFont(), o.textColor);
+        yieldTo(hooks);
+    }
+    return result;
+}
+
+ConversionResult convertToFigureResult(const ConversionOptions &o, const PictureSamples &samples,
+                                       const ConversionOutputs &outputs, const RunHooks &hooks, ConversionResult result)
+{
+    const QFont font = o.figureFont();
+    const QChar glyph = o.glyph();
+    const double coverage = o.fill ? glyphCoverage(font, glyph) : 0.0;
+    FigureSinks sinks;
+
+    // The document: a shortage ends the run before it is half filled.
+    std::optional<MosaicLayout::Fill> display;
+    std::optional<FigureDocumentSink> documentSink;
+    std::optional<HeadroomSink> watched;
+    if (outputs.document) {
+        if (!memoryAvailable(qint64(samples.colors.width()) * samples.colors.height() * kMosaicBytesPerCell))
+            return failed(result, ConversionError::OutOfMemory);
+        if (outputs.beforeFill)
+            outputs.beforeFill();
+        // Shown through the mosaic layout: the standard one would shape
+        // every cell's colour run separately.
+        display.emplace(outputs.document, glyph);
+        documentSink.emplace(outputs.document, glyph, font, 0,
+                             outputs.keepMosaicColours ? FigureDocumentSink::Colours::KeepColours
+                                                       : FigureDocumentSink::Colours::InFormats);
+        watched.emplace(*documentSink);
+        sinks.add(&*watched);
+    }
+    std::optional<GlyphTextSink> glyphText;
+    if (outputs.text) {
+        glyphText.emplace(glyph, *outputs.text);
+        sinks.add(&*glyphText);
+    }
+    // A terminal shows each cell's sampled colour as a full block, which is
+    // also what a filled cell shows from a distance.
+    std::optional<AnsiFigureSink> terminal;
+    if (outputs.terminal) {
+        terminal.emplace(*outputs.terminal);
+        if (coverage <= 0)
+            sinks.add(&*terminal);
+    }
+
+    const FigureResult converted =
+        convertToFigures(samples.colors, o.gray, coverage, outputs.colors, sinks.empty() ? nullptr : &sinks, hooks);
+    if (documentSink)
+        documentSink->finish();
+    result.counts = converted.counts;
+    if (converted.error == ConvertError::EmptyGrid)
+        return failed(result, ConversionError::EmptyGrid);
+    if (converted.error == ConvertError::WriteFailed)
+        return failed(result, ConversionError::WriteFailed, outputs.colors);
+    if (glyphText && glyphText->failed())
+        return failed(result, ConversionError::WriteFailed, outputs.text);
+    if (terminal) {
+        if (coverage > 0)
+            convertToFigures(samples.colors, o.gray, nullptr, &*terminal);
+        if (!terminal->finish())
+            return failed(result, ConversionError::WriteFailed, outputs.terminal);
+    }
+    return result;
+}
+
+} // namespace
+
+void ConversionOptions::setFontEntry(int entry)
+{
+    const RampFont &font = rampFonts()[size_t(qBound(1, entry, 4) - 1)];
+    fontFace = font.face;
+    ramp = font.ramp;
+}
+
+QFont ConversionOptions::textFont() const
+{
+    QFont font(fontFace);
+    if (textSize > 0)
+        font.setPointSizeF(textSize);
+    return font;
+}
+
+QFont ConversionOptions::figureFont() const
+{
+    QFont font(figureFamily);
+    if (figureSize > 0)
+        font.setPointSizeF(figureSize);
+    return font;
+}
+
+QChar ConversionOptions::glyph() const
+{
+    return codePageChar(figureCode);
+}
+
+GridSize conversionGrid(const ConversionOptions &options, QSize imageSize)
+{
+    QString rows = options.rowsText;
+    if (options.proportionalRows && imageSize.height() > 0) {
+        const float aspect = float(imageSize.width()) / float(imageSize.height());
+        rows = proportionalRows(options.mode, options.columnsText, aspect);
+    }
+    return clampGrid(options.mode, options.columnsText, rows);
+}
+
+ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,
+                                const ConversionOutputs &outputs, const RunHooks &hooks)
+{
+    ConversionResult result;
+    const bool text = options.mode == Mode::Text;
+    if (text && options.ramp.size() < 2)
+        return failed(result, ConversionError::NoRamp);
+    if (!text && (options.figureCode < 0 || options.figureCode > 255))
+        return failed(result, ConversionError::NoFigure);
+    try {
+        // Characters from the font that shows the art.
+        const ToneRamp *ramp = nullptr;
+        if (options.toneMethod()) {
+            ramp = &toneRamp(options.textFont(), options.ramp);
+            if (!ramp->valid())
+                return failed(result, ConversionError::NoRamp);
+        }
+
+        // The tone method's characters each sample their own half of a cell.
+        SamplingRequest request;
+        request.sizeFor = [&](QSize image) {
+            result.grid = conversionGrid(options, image);
+            return QSize(ramp ? 2 * result.grid.width : result.grid.width, result.grid.height);
+        };
+        request.colors = !ramp || options.pictureColors;
+        request.luma = ramp != nullptr;
+        const PictureSamples samples = picture.sample(request);
+        result.imageSize = samples.imageSize;
+        if (samples.error == LoadError::OutOfMemory)
+            return failed(result, ConversionError::GridMemory);
+        if (!samples.ok()) {
+            result.loadError = samples.error;
+            result.loadDetail = samples.detail;
+            return failed(result, ConversionError::LoadFailed);
+        }
+
+        result = text ? convertToTextResult(options, samples, ramp, outputs, hooks, result)
+                      : convertToFigureResult(options, samples, outputs, hooks, result);
+        if (!result.ok())
+            return result;
+    } catch (const std::bad_alloc &) {
+        return failed(result, ConversionError::OutOfMemory);
+    }
+    if (hooks.percent)
+        hooks.percent(text ? rowPercent(result.counts.endRow, result.grid.height - 1) : 100.0);
+    return result;
+}
+
+} // namespace tessilor

@@ -1,0 +1,120 @@
+#pragma once
+#include <QChar>
+#include <QFont>
+#include <QSize>
+#include <QString>
+#include <functional>
+
+#include "engine/grid.h"
+#include "engine/loadresult.h"
+#include "engine/options.h"
+#include "engine/runhooks.h"
+
+class QIODevice;
+class QTextDocument;
+
+// One conversion of a picture, for both front ends: the desktop program's
+// run into the result window and its temporary files, and tessilor-cli's
+// run into a file, a document or a terminal. The same picture and options
+// give the same text and colour files in both.
+namespace tessilor {
+
+class PictureSource;
+
+struct ConversionOptions {
+    Mode mode = Mode::Text;
+    // The grid as the grid-size fields hold it, clamped as they clamp it.
+    // With proportionalRows the rows come from the columns and the
+    // picture's aspect, as the proportional box couples the fields.
+    QString columnsText;
+    QString rowsText;
+    bool proportionalRows = false;
+
+    // Text characters: the method, the font list entry's face and classic
+    // light-to-dark ramp, the size in points (0: the face's own), the
+    // contrast and the colour: one for every character, or each character
+    // in the colour of the part of the picture it stands for.
+    TextMethod method = TextMethod::Classic;
+    QString fontFace;
+    QString ramp;
+    double textSize = 0;
+    qint16 contrast = 0;
+    quint32 textColor = 0;
+    bool pictureColors = false;
+
+    // Figures: the figure font's family, the figure's code in the
+    // single-byte Cyrillic code page, the size in points (0: the face's
+    // own), grey or colour, and the fill (each cell's background painted so
+    // that figure and background together give the cell's colour).
+    QString figureFamily;
+    int figureCode = kDefaultFigureCode;
+    double figureSize = 0;
+    bool gray = false;
+    bool fill = false;
+
+    // Options of font list entry 1..4: its face and ramp.
+    void setFontEntry(int entry);
+    // The font the result is shown in, and the figure glyph.
+    QFont textFont() const;
+    QFont figureFont() const;
+    QFont resultFont() const { return mode == Mode::Text ? textFont() : figureFont(); }
+    QChar glyph() const;
+    bool toneMethod() const { return mode == Mode::Text && method == TextMethod::Tone; }
+};
+
+// Where a conversion's result goes; every destination is optional.
+struct ConversionOutputs {
+    // Text characters: a line per grid row, UTF-8, ended by CR LF. Figures:
+    // the glyph once per cell, lines alike.
+    QIODevice *text = nullptr;
+    // Figures: the colour file, a line per cell. Text in the picture's
+    // colours: a line per character (see textcolors.h).
+    QIODevice *colors = nullptr;
+    // 24-bit colour codes for a terminal (ansiart.h); a figure cell is a full
+    // block in its sampled colour, whatever the fill.
+    QIODevice *terminal = nullptr;
+    // The result's rich text, filled as the result window shows it. A
+    // mosaic keeps its colours beside the document (MosaicCells) or writes
+    // them into the formats.
+    QTextDocument *document = nullptr;
+    bool keepMosaicColours = false;
+    // Called right before the document is filled, once the conversion has
+    // run: the result window empties its control and sets its fonts here.
+    std::function<void()> beforeFill;
+};
+
+enum class ConversionError {
+    None,
+    NoRamp,      // the font has no characters to draw the tones with
+    NoFigure,    // no figure chosen
+    LoadFailed,  // the picture could not be read (see loadError)
+    GridMemory,  // no memory for the sampling grid
+    EmptyGrid,   // the grid has no cells
+    OutOfMemory, // no memory for the result
+    WriteFailed, // a destination did not take it all (see failedOutput)
+};
+
+struct ConversionResult {
+    ConversionError error = ConversionError::None;
+    LoadError loadError = LoadError::None;
+    QString loadDetail;
+    QIODevice *failedOutput = nullptr;
+    // The grid in cells after the clamps, with the texts the grid-size
+    // fields show for it.
+    GridSize grid;
+    QSize imageSize;
+    RunCounts counts;
+    bool ok() const { return error == ConversionError::None; }
+};
+
+// Samples the picture, converts it and writes every destination asked for.
+// The hooks stop the conversion (the partial result is kept and written),
+// let the caller's events run and report progress. Rich output (a document,
+// the tone method's ramp, the fill's coverage) needs a QGuiApplication.
+ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,
+                                const ConversionOutputs &outputs, const RunHooks &hooks = {});
+
+// The grid of the options for a picture of the given size, in cells.
+GridSize conversionGrid(const ConversionOptions &options, QSize imageSize);
+
+} // namespace tessilor

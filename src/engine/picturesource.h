@@ -1,0 +1,71 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <functional>
+
+#include "engine/loadresult.h"
+#include "engine/toneconvert.h"
+
+// Where a conversion takes its picture from: a picture already decoded (the
+// image window's) or a picture file's bytes (tessilor-cli). Both give the
+// same grids for the same picture: box averages over the same boxes, a JPEG
+// decoded by the same decoder at its full size.
+namespace tessilor {
+
+// The grids one conversion samples: colours, linear luminance or both, of
+// the size sizeFor gives for the picture's size.
+struct SamplingRequest {
+    std::function<QSize(QSize)> sizeFor;
+    bool colors = false;
+    bool luma = false;
+};
+
+struct PictureSamples {
+    QImage colors; // Format_RGB32, when asked for
+    LumaGrid luma; // when asked for
+    QSize imageSize;
+    LoadError error = LoadError::None;
+    QString detail;        // the decoder's own words
+    bool streamed = false; // decoded row by row into the grids, never whole
+    bool ok() const { return error == LoadError::None; }
+};
+
+class PictureSource
+{
+public:
+    virtual ~PictureSource() = default;
+    // OutOfMemory when a grid cannot be allocated; a source of bytes also
+    // gives the loader's errors.
+    virtual PictureSamples sample(const SamplingRequest &request) const = 0;
+};
+
+// A decoded picture. display: a copy of it already box-resampled for the
+// screen, taken as the colour grid when it has the grid's size (the same
+// pixels, without the work).
+class DecodedPicture : public PictureSource
+{
+public:
+    explicit DecodedPicture(const QImage &image, const QImage &display = QImage());
+    PictureSamples sample(const SamplingRequest &request) const override;
+
+private:
+    QImage m_image;
+    QImage m_display;
+};
+
+// A picture file's bytes, decoded only as far as the grids need: a JPEG that
+// is reduced goes row by row straight into the grids' boxes, once for both
+// grids; everything else is decoded whole first.
+class EncodedPicture : public PictureSource
+{
+public:
+    explicit EncodedPicture(QByteArray bytes);
+    PictureSamples sample(const SamplingRequest &request) const override;
+
+private:
+    QByteArray m_bytes;
+};
+
+} // namespace tessilor
