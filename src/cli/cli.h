@@ -7,9 +7,10 @@ namespace tessilor::cli {
 
 // Runs the command line front end. args excludes the program name. Standard
 // output goes to out (when no output file is named), messages to err.
-// Returns the exit status: 0 success, 1 unreadable image or unwritable
-// output, 2 bad option or value.
-int run(const QStringList &args, QIODevice &out, QIODevice &err);
+// terminalColumns: the width of the terminal out is, 0 when it is none.
+// Returns the exit status: 0 success, 1 a picture that could not be read or
+// converted or an output that could not be written, 2 bad option or value.
+int run(const QStringList &args, QIODevice &out, QIODevice &err, int terminalColumns = 0);
 
 QString usage();
 

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <cstdlib>
 #include <memory>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,20 @@ private:
     bool m_set = false;
 };
 
+// The width of the terminal standard output goes to; 0 when it goes to a
+// file or a pipe.
+int terminalColumns()
+{
+    if (!::isatty(STDOUT_FILENO))
+        return 0;
+    struct winsize size = {};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    return ok && columns > 0 ? columns : 80;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -84,5 +99,5 @@ int main(int argc, char **argv)
     QFile err;
     out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return tessilor::cli::run(args, out, err);
+    return tessilor::cli::run(args, out, err, terminalColumns());
 }

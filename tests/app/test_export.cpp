@@ -205,6 +205,53 @@ private Q_SLOTS:
         QCOMPARE(cliImage, saved);
     }
 
+    // The window's run and tessilor-cli give the same text and colour files
+    // for the same picture and options, a large JPEG too (which tessilor-cli
+    // decodes row by row into the grids).
+    void textAndColourFilesAreTheCliFiles_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QStringList>("cliArgs");
+        for (const char *columns : {"40", "160"}) {
+            const QString c = QString::fromLatin1(columns);
+            QTest::addRow("classic, %s", columns) << 1 << 0 << c << "40" << QStringList{"-F", "txt"};
+            QTest::addRow("tone, %s", columns) << 1 << 1 << c << "40" << QStringList{"--method", "tone"};
+            QTest::addRow("figures, %s", columns)
+                << 2 << 0 << c << "60" << QStringList{"-m", "figures", "-F", "colors"};
+        }
+    }
+    void textAndColourFilesAreTheCliFiles()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, method);
+        QFETCH(QString, columns);
+        QFETCH(QString, rows);
+        QFETCH(QStringList, cliArgs);
+        const QString picture = m_dir.filePath(QStringLiteral("large.jpg"));
+        if (!QFileInfo::exists(picture))
+            QVERIFY(!apptest::writePicture(picture, 4096, 4096, "JPEG", 85).isEmpty());
+        MainWindow *f = openWith(picture);
+        QVERIFY(f);
+        if (mode == 2) {
+            setFigureGrid(f, columns, rows);
+        } else {
+            apptest::child<QLineEdit>(f, "Text1")->setText(columns);
+            apptest::child<QLineEdit>(f, "Text2")->setText(rows);
+            apptest::child<QComboBox>(f, "methodList")->setCurrentIndex(method);
+        }
+        QVERIFY(run(f));
+        const QByteArray fromWindow = apptest::readAll(mode == 2 ? globals::TempColorPath : globals::TempTextPath);
+        QVERIFY(fromWindow.count('\n') >= 40);
+
+        const QString out = m_dir.filePath(QStringLiteral("cli.out"));
+        const QString failure = cli(cliArgs + QStringList{"-c", columns, "-r", rows, "-o", out, picture});
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(apptest::readAll(out), fromWindow);
+    }
+
     // The save dialog keeps rich and plain text first, in their words, and
     // offers the picture, the page and the web page after them; a type it
     // does not know is refused with the list.

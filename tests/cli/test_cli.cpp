@@ -22,6 +22,7 @@
 #include <QImageWriter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -124,9 +125,9 @@ TEST(Cli, OutputIsTheTextFileOfTheSameGrid)
     const QImage img = gradient(300, 200);
     const QString path = writeImage(dir, QStringLiteral("g.bmp"), img, "bmp");
     const QString outPath = dir.filePath(QStringLiteral("out.txt"));
-    const CliRun r = runCli({QStringLiteral("-c"), QStringLiteral("81"), QStringLiteral("--rows"),
-                             QStringLiteral("30x"), QStringLiteral("--font=3"), QStringLiteral("--contrast"),
-                             QStringLiteral("-20"), QStringLiteral("-o"), outPath, path});
+    const CliRun r = runCli({QStringLiteral("-c"), QStringLiteral("81"), QStringLiteral("--rows"), QStringLiteral("30"),
+                             QStringLiteral("--font=3"), QStringLiteral("--contrast"), QStringLiteral("-20"),
+                             QStringLiteral("-o"), outPath, path});
     ASSERT_EQ(r.status, 0) << r.err.constData();
     QFile f(outPath);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -160,36 +161,152 @@ TEST(Cli, FiguresAsColoursAndAsGlyphs)
     EXPECT_EQ(lines[0], QByteArray(80, 'n') + '\r');
 }
 
-TEST(Cli, BadOptionsExitWithTwo)
+TEST(Cli, BadOptionsExitWithTwoNamingTheOption)
 {
-    const QStringList bad[] = {
-        {QStringLiteral("--font"), QStringLiteral("5")},
-        {QStringLiteral("--font"), QStringLiteral("x")},
-        {QStringLiteral("--contrast"), QStringLiteral("128")},
-        {QStringLiteral("--figure-code"), QStringLiteral("32")},
-        {QStringLiteral("--mode"), QStringLiteral("ascii")},
-        {QStringLiteral("--format"), QStringLiteral("colors")},
-        {QStringLiteral("--format"), QStringLiteral("svg")},
-        {QStringLiteral("--bogus")},
-        {QStringLiteral("--columns")},
-        {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")},
-        {QStringLiteral("--size"), QStringLiteral("7")},
-        {QStringLiteral("--size"), QStringLiteral("big")},
-        {QStringLiteral("--color"), QStringLiteral("12345")},
-        {QStringLiteral("--color"), QStringLiteral("GG0000")},
-        {QStringLiteral("--figure-font"), QStringLiteral("3")},
-        {QStringLiteral("--format"), QStringLiteral("doc")},
-        {QStringLiteral("--method"), QStringLiteral("fancy")},
-        {QStringLiteral("--method")},
-        {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-m"), QStringLiteral("figures")},
-        {QStringLiteral("--fill")},
-        {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill=yes")},
+    struct Case {
+        QStringList args;
+        const char *named; // what the message must name
     };
-    for (const QStringList &args : bad) {
-        const CliRun r = runCli(args);
-        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains("--help")) << args.join(u' ').toStdString();
+    const auto s = [](const char *text) { return QString::fromLatin1(text); };
+    const Case bad[] = {
+        {{s("--font"), s("5")}, "--font"},
+        {{s("--font"), s("x")}, "--font"},
+        {{s("--contrast"), s("128")}, "--contrast"},
+        {{s("--contrast"), s("1e3")}, "--contrast"},
+        {{s("--figure-code"), s("32")}, "--figure-code"},
+        {{s("--mode"), s("ascii")}, "--mode"},
+        {{s("--format"), s("colors")}, "--format"},
+        {{s("--format"), s("svg")}, "--format"},
+        {{s("--bogus")}, "bogus"},
+        {{s("--columns")}, "--columns"},
+        {{s("-c"), s("abc")}, "--columns"},
+        {{s("-r"), s("12x")}, "--rows"},
+        {{s("--size"), s("7")}, "--size"},
+        {{s("--size"), s("big")}, "--size"},
+        {{s("--color"), s("12345")}, "--color"},
+        {{s("--color"), s("GG0000")}, "--color"},
+        {{s("--figure-font"), s("3")}, "--figure-font"},
+        {{s("--format"), s("doc")}, "--format"},
+        {{s("--method"), s("fancy")}, "--method"},
+        {{s("--method")}, "--method"},
+        {{s("--method"), s("tone"), s("-m"), s("figures")}, "--method"},
+        {{s("--fill")}, "--fill"},
+        {{s("-m"), s("figures"), s("--fill=yes")}, "--fill"},
+        // Outputs: a picture type the program cannot write, one file for
+        // several pictures, several pictures of a format that needs files.
+        {{s("-o"), s("art.jpg")}, "--output"},
+        {{s("-o"), s("art.WebP")}, "--output"},
+        {{s("-o"), s("o.txt"), s("a.jpg"), s("b.jpg")}, "--output"},
+        {{s("-F"), s("png"), s("a.jpg"), s("b.jpg")}, "--output-dir"},
+        {{s("--output-dir"), s("no/such/folder")}, "--output-dir"},
+        {{s("--output-dir"), s("."), s("a/x.jpg"), s("b/x.png")}, "--output-dir"},
+        {{s("-j"), s("0")}, "--jobs"},
+    };
+    for (const Case &c : bad) {
+        const CliRun r = runCli(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.named)) << r.err.constData();
+        EXPECT_TRUE(r.err.contains("--help")) << c.args.join(u' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST(Cli, HelpIsTheReadmesCopy)
+{
+    QFile readme(QStringLiteral(TESSILOR_README));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const qsizetype from = text.indexOf(QStringLiteral("```\nUsage: tessilor-cli"));
+    ASSERT_GE(from, 0);
+    const qsizetype to = text.indexOf(QStringLiteral("```"), from + 3);
+    EXPECT_EQ(text.mid(from + 4, to - from - 4).toStdString(), cli::usage().toStdString());
+    const CliRun r = runCli({QStringLiteral("--help")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(QString::fromUtf8(r.out), cli::usage());
+}
+
+TEST(Cli, SeveralPicturesAreConvertedPastOneThatFails)
+{
+    QTemporaryDir dir;
+    const QString a = writeImage(dir, QStringLiteral("a.bmp"), gradient(120, 90), "bmp");
+    const QString b = writeImage(dir, QStringLiteral("b.png"), gradient(90, 120).mirrored(true, false), "png");
+    const QString c = writeImage(dir, QStringLiteral("c.bmp"), gradient(64, 64).mirrored(false, true), "bmp");
+    // A JPEG cut short in the middle of its data.
+    const QString full = writeImage(dir, QStringLiteral("full.jpg"), gradient(200, 200), "jpeg");
+    QFile in(full);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QString damaged = dir.filePath(QStringLiteral("damaged.jpg"));
+    QFile cut(damaged);
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(in.readAll().left(int(in.size() / 2)));
+    cut.close();
+
+    const QStringList options{QStringLiteral("-c"), QStringLiteral("40")};
+    const QByteArray one = runCli(options + QStringList{a}).out;
+    const QByteArray two = runCli(options + QStringList{b}).out;
+    const QByteArray three = runCli(options + QStringList{c}).out;
+    ASSERT_FALSE(one.isEmpty());
+    ASSERT_FALSE(two.isEmpty());
+
+    // To standard output: the results in order, a blank line between.
+    CliRun r = runCli(options + QStringList{a, damaged, b});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, one + "\r\n" + two);
+    EXPECT_TRUE(r.err.contains("damaged.jpg")) << r.err.constData();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+
+    // Into a folder, two at once: a file each, named after the picture.
+    const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkdir(out));
+    for (const char *jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        r = runCli(options + QStringList{QStringLiteral("-j"), QString::fromLatin1(jobs),
+                                         QStringLiteral("--output-dir"), out, c, damaged, a, b});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains("damaged.jpg")) << r.err.constData();
+        const auto bytes = [&](const char *name) {
+            QFile f(QDir(out).filePath(QString::fromLatin1(name)));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing");
+        };
+        EXPECT_EQ(bytes("a.txt"), one);
+        EXPECT_EQ(bytes("b.txt"), two);
+        EXPECT_EQ(bytes("c.txt"), three);
+        EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 3);
+    }
+    EXPECT_EQ(runCli(options + QStringList{QStringLiteral("--output-dir"), out, a, c}).status, 0);
+}
+
+TEST(Cli, TextToATerminalFitsItsWidth)
+{
+    // script(1) gives the program a terminal of the width stty sets.
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        GTEST_SKIP() << "script is not installed";
+    struct Case {
+        QString options;
+        int width; // characters of every line
+    } const cases[] = {
+        {QString(), 100},                               // text: the terminal's width
+        {QStringLiteral("-F ansi --method tone"), 100}, // colour codes too
+        {QStringLiteral("-m figures"), 100},            // a figure per column
+        {QStringLiteral("-c 40"), 40},                  // the columns asked for
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options.toStdString());
+        QProcess p;
+        p.start(
+            QStringLiteral("script"),
+            {QStringLiteral("-qec"),
+             QStringLiteral("stty cols 100 rows 30; exec '%1' %2").arg(QStringLiteral(TESSILOR_CLI_PATH), c.options),
+             QStringLiteral("/dev/null")});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0);
+        static const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*m"));
+        const QStringList lines =
+            QString::fromUtf8(p.readAllStandardOutput()).remove(escape).remove(u'\r').split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 16);
+        for (const QString &line : lines)
+            ASSERT_EQ(line.size(), c.width) << line.toStdString();
     }
 }
 
@@ -717,7 +834,8 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
     // The picture itself, under any spelling, is never an output.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     for (const QString &self : {picture, dir.path() + QStringLiteral("/sub/../pic.bmp")}) {
-        const ProcessRun r = runProgram(QStringList{QStringLiteral("-o"), self} + common);
+        const ProcessRun r =
+            runProgram(QStringList{QStringLiteral("-F"), QStringLiteral("txt"), QStringLiteral("-o"), self} + common);
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.contains("the picture itself")) << r.err.constData();
         EXPECT_EQ(fileBytes(picture), pictureBytes);
