@@ -4,11 +4,12 @@
 #include <vector>
 
 // A fast DEFLATE (RFC 1951) compressor for the image data of pictures of
-// text art, several times quicker than zlib's fastest level on the grain
-// of a photograph at about its ratio: one hash probe per position for a
-// match of at least four bytes within the 32 KiB window (longer steps over
-// data that keeps failing to match), and blocks of dynamic Huffman codes
-// made for their own symbols.
+// text art: one hash probe per position for a match of at least four bytes
+// within the 32 KiB window (longer steps over data that keeps failing to
+// match), and blocks of dynamic Huffman codes made for their own symbols.
+// On drawn mosaics (export_bench, BM_DeflateArtRows) it takes 2.5 to 4 times
+// less time than zlib's fastest level, for files 2 to 5 % larger; more than
+// that, its pieces compress on threads of their own.
 //
 // A stream may be made of pieces compressed independently (on threads of
 // their own): every piece but the last ends like zlib's sync flush, on a

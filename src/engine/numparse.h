@@ -8,7 +8,8 @@ namespace tessilor {
 // optional exponent. A text without a leading number gives 0.
 double leadingNumber(const QString &text);
 
-// Floor of a double, saturated to the 32-bit range (NaN gives 0).
+// Floor of a double, saturated to +-9e18, within the 64-bit range (NaN
+// gives 0).
 qint64 floorToInt64(double value);
 
 // Rounds half to even and saturates to the 16-bit signed range.

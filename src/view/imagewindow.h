@@ -36,11 +36,11 @@ public:
     explicit ImageWindow(QWidget *parent = nullptr);
     ~ImageWindow() override;
 
-    // Loads a BMP/DIB, JPEG or GIF file. On success: the picture becomes the
-    // source image, the window is shown at (0, 0) with 3000 x 3000 twips,
-    // fit to window is applied and the path is stored. On failure the
-    // earlier picture, path and display stay as they were, error says why,
-    // and false is returned.
+    // Loads a picture file (BMP/DIB, JPEG, GIF, PNG, WebP or TIFF, see
+    // loadImage). On success: the picture becomes the source image, the
+    // window is shown at (0, 0) with 3000 x 3000 twips, fit to window is
+    // applied and the path is stored. On failure the earlier picture, path
+    // and display stay as they were, error says why, and false is returned.
     bool loadFile(const QString &path, LoadError *error = nullptr);
     // Takes an already decoded picture (same sequence as loadFile).
     void setPicture(const QImage &image, const QString &path);
