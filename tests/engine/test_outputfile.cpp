@@ -1,5 +1,6 @@
 // Output files: replaced whole, links replaced instead of followed, streams
 // written through, nothing left behind on failure.
+#include "engine/filenames.h"
 #include "engine/outputfile.h"
 
 #include <QDir>
@@ -134,5 +135,32 @@ TEST(OutputFile, FailuresLeaveTheOldFileAndNoTemporaryFile)
         const QByteArray big(1 << 16, 'x');
         const bool written = full.write(big) == big.size();
         EXPECT_FALSE(written && full.commit());
+    }
+}
+
+TEST(FileNames, EveryNameKeepsItsBytes)
+{
+    struct Case {
+        QByteArray bytes;
+        bool utf8; // valid UTF-8, read as such
+    } const cases[] = {
+        {"plain.txt", true},
+        {"\xd0\xba\xd0\xbe\xd1\x82.jpg", true}, // Cyrillic in UTF-8
+        {"\xf0\x90\x82\x80", true},             // U+10080: its low surrogate lies among the kept bytes
+        {"out\xcf\xf0.txt", false},             // CP1251
+        {"\xc0\xaf", false},                    // an overlong '/'
+        {"\xed\xa0\x80", false},                // a surrogate written as UTF-8
+        {"cut\xe2\x82", false},                 // a sequence cut short
+        {"\xf4\x90\x80\x80", false},            // past U+10FFFF
+        {"\xff\xfe\x80 ok \xd0\xba", false},    // stray bytes among good ones
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        const QString name = decodeFileName(c.bytes);
+        EXPECT_EQ(encodeFileName(name), c.bytes);
+        if (c.utf8)
+            EXPECT_EQ(name, QString::fromUtf8(c.bytes));
+        else
+            EXPECT_NE(name, QString::fromUtf8(c.bytes));
     }
 }
