@@ -93,7 +93,7 @@ int channelsOf(int colourType)
 }
 
 // The limits, from the header as the file states it.
-LoadError checkHeader(const QByteArray &bytes)
+LoadError checkHeader(const QByteArray &bytes, QString *detail)
 {
     if (bytes.size() < 33 || bytes.mid(12, 4) != "IHDR")
         return LoadError::None; // libpng says what is wrong
@@ -101,8 +101,10 @@ LoadError checkHeader(const QByteArray &bytes)
     const qint64 w = qFromBigEndian<quint32>(p + 16);
     const qint64 h = qFromBigEndian<quint32>(p + 20);
     const int depth = p[24];
-    if (w == 0 || h == 0)
+    if (w == 0 || h == 0) {
+        *detail = QStringLiteral("the header gives the picture no pixels");
         return LoadError::Corrupt;
+    }
     if (w > kMaxPictureSide || h > kMaxPictureSide || w * h * 4 > kMaxDecodedBytes ||
         w * h * channelsOf(p[25]) * depth / 8 > kMaxDecodedBytes)
         return LoadError::TooLarge;
@@ -119,7 +121,7 @@ bool isPngData(const QByteArray &head)
 LoadedImage loadPng(const QByteArray &bytes)
 {
     LoadedImage result;
-    result.error = checkHeader(bytes);
+    result.error = checkHeader(bytes, &result.detail);
     if (!result.ok())
         return result;
     auto failed = [&](const Decoder &d) {
@@ -169,6 +171,7 @@ LoadedImage loadPng(const QByteArray &bytes)
     const QSize size{int(width), int(height)};
     if (png_get_rowbytes(d.png, d.info) != size_t(width) * 4) {
         result.error = LoadError::Corrupt;
+        result.detail = QStringLiteral("the pixel format cannot be read");
         return result;
     }
     // Rows in order straight into the upright picture; an interlaced
