@@ -920,6 +920,10 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         const QByteArray tiles(4 * 768, '\x40');
         QByteArray cutTiles = tiffWithFields(tiled, tiles);
         add("cut-tiles.tif", cutTiles.left(cutTiles.size() - 3), "tiled TIFF cut by three bytes", corrupt);
+        tiled.removeLast(); // the tiles' byte counts: the decoder works them out
+        cutTiles = tiffWithFields(tiled, tiles);
+        add("cut-tiles-no-counts.tif", cutTiles.left(cutTiles.size() - 3),
+            "tiled TIFF without tile byte counts, cut by three bytes", corrupt);
     }
 
     // Random bytes, with and without a real signature in front.
