@@ -98,7 +98,10 @@ LoadedImage loadWebp(const QByteArray &bytes)
 
 // TIFF: the layout of the first page is checked, and decides the memory the
 // decoder may take, before Qt's reader runs. The reader reads that page
-// alone and never walks the others, however many the file chains.
+// alone and never walks the others, however many the file chains. Its
+// picture takes a byte a pixel up to 8 bits (grey, palette), 4 up to 32, 8
+// up to 64 (16-bit samples) and 16 beyond (32-bit floating point); only
+// 8-bit RGB comes as the opaque 32-bit picture itself.
 LoadedImage loadTiff(const QByteArray &bytes)
 {
     LoadedImage result;
@@ -106,8 +109,10 @@ LoadedImage loadTiff(const QByteArray &bytes)
     result.error = checkTiff(bytes, &result.detail, &facts);
     if (!result.ok())
         return result;
-    const int bytesPerPixel = facts.bitsPerPixel <= 32 ? 4 : facts.bitsPerPixel <= 64 ? 8 : 16;
-    return decodeWithQt(bytes, {"tiff", bytesPerPixel, true, facts.orientation != 1, false, facts.workBytes});
+    const int bits = facts.bitsPerPixel;
+    const int bytesPerPixel = bits <= 8 ? 1 : bits <= 32 ? 4 : bits <= 64 ? 8 : 16;
+    const bool opaqueRgb = facts.photometric == 2 && facts.samples == 3 && bits == 24;
+    return decodeWithQt(bytes, {"tiff", bytesPerPixel, !opaqueRgb, facts.orientation != 1, false, facts.workBytes});
 }
 
 // An accepted picture format: recognised by its first bytes, whatever the

@@ -477,9 +477,10 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
         TileOffsets,
         TileCounts,
         Orientation,
+        Photometric,
         TagCount
     };
-    static const quint32 tags[TagCount] = {256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325, 274};
+    static const quint32 tags[TagCount] = {256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325, 274, 262};
     TiffEntry e[TagCount];
     for (qint64 i = 0; i < entries; ++i) {
         const qint64 at = dir + 2 + 12 * i;
@@ -539,6 +540,7 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
         facts->samples = int(qBound(qint64(0), samples, qint64(128)));
         const qint64 orientation = number(Orientation, 1);
         facts->orientation = orientation >= 1 && orientation <= 8 ? int(orientation) : 1;
+        facts->photometric = int(qBound(qint64(-1), number(Photometric, -1), qint64(65535)));
         // In floating point: a lying header may name sizes whose product
         // does not fit 64 bits.
         facts->workBytes = qint64(qMin(double(partWidth) * double(partHeight) * double(bitsPerPixel) / 8, 1e18));

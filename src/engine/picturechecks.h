@@ -50,6 +50,7 @@ struct TiffFacts {
     int samples = 0;
     qint64 workBytes = 0; // the largest strip or tile, decoded
     int orientation = 1;  // as stored, 1..8
+    int photometric = -1; // how samples make colours (2: RGB); -1 unknown
 };
 
 // TIFF (classic, either byte order): the first page's directory lies inside
