@@ -5,7 +5,7 @@ set -euo pipefail
 
 TESSILOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libjpeg62-turbo-dev libtcmalloc-minimal4
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libjpeg62-turbo-dev libpng-dev libtcmalloc-minimal4
   libfontconfig-dev fontconfig
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation qt6-translations-l10n

@@ -1,6 +1,8 @@
 #include "app/startup.h"
+#include "engine/imageloader.h"
 
 int main(int argc, char **argv)
 {
+    tessilor::initPictureDecoding();
     return tessilor::runDesktop(argc, argv);
 }

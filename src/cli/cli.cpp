@@ -73,6 +73,13 @@ struct Job {
     bool wroteRtf = false;
 };
 
+// Why a picture could not be read, with the decoder's own words when it had
+// any.
+QString loadProblem(LoadError error, const QString &detail)
+{
+    return detail.isEmpty() ? loadErrorText(error) : QStringLiteral("%1: %2").arg(loadErrorText(error), detail);
+}
+
 QString pictureName(const Job &job)
 {
     return job.sample ? QStringLiteral("sample picture") : job.image;
@@ -126,7 +133,7 @@ bool convertInto(const Job &job, const PictureSource &picture, const ConversionO
     case ConversionError::WriteFailed:
         return false;
     case ConversionError::LoadFailed:
-        throw ResultError{QStringLiteral("%1: %2").arg(pictureName(job), loadErrorText(r.loadError))};
+        throw ResultError{QStringLiteral("%1: %2").arg(pictureName(job), loadProblem(r.loadError, r.loadDetail))};
     case ConversionError::GridMemory:
         throw ResultError{QStringLiteral("%1: %2").arg(pictureName(job), loadErrorText(LoadError::OutOfMemory))};
     case ConversionError::OutOfMemory:
@@ -220,8 +227,10 @@ void runJob(Job &job, const RunSetup &setup)
     QByteArray bytes;
     if (job.sample) {
         bytes = samplePicture();
-    } else if (const LoadError error = readPictureFile(job.image, &bytes); error != LoadError::None) {
-        return fail(QStringLiteral("%1: %2").arg(job.image, loadErrorText(error)));
+    } else {
+        QString detail;
+        if (const LoadError error = readPictureFile(job.image, &bytes, &detail); error != LoadError::None)
+            return fail(QStringLiteral("%1: %2").arg(job.image, loadProblem(error, detail)));
     }
     const EncodedPicture picture(std::move(bytes));
     try {

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "engine/imageloader.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,7 @@ int terminalColumns()
 
 int main(int argc, char **argv)
 {
+    tessilor::initPictureDecoding();
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));

@@ -42,12 +42,25 @@ QString cssColor(int c)
     return colorFrom24(quint32(c)).name();
 }
 
+// A CSS string of s that stays one string wherever the page puts it: in a
+// style attribute (where the HTML parser reads it first: no quote, no
+// ampersand) and in a style element (no "</style"). Quotes, backslash,
+// <, >, & and control characters (a line break ends a CSS string) become
+// hexadecimal escapes, ended by a space.
 QString cssString(const QString &s)
 {
-    QString out = s;
-    out.replace(u'\\', QLatin1String("\\\\"));
-    out.replace(u'\'', QLatin1String("\\'"));
-    return u'\'' + out + u'\'';
+    QString out;
+    out.reserve(s.size() + 2);
+    out += u'\'';
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || u == u'"' || u == u'\'' || u == u'\\' || u == u'<' || u == u'>' || u == u'&')
+            out += u'\\' + QString::number(u, 16) + u' ';
+        else
+            out += c;
+    }
+    out += u'\'';
+    return out;
 }
 
 void appendEscaped(QString &out, QStringView text)

@@ -1,8 +1,10 @@
 #include "engine/imageloader.h"
 
+#include "engine/decodermessages.h"
 #include "engine/jpegdecode.h"
 #include "engine/memoryprobe.h"
 #include "engine/picturechecks.h"
+#include "engine/pngdecode.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include <fcntl.h>
@@ -31,11 +34,6 @@ bool isGif(const QByteArray &head)
     return head.startsWith("GIF87a") || head.startsWith("GIF89a");
 }
 
-bool isPng(const QByteArray &head)
-{
-    return head.startsWith(QByteArrayLiteral("\x89PNG\r\n\x1a\n"));
-}
-
 bool isWebp(const QByteArray &head)
 {
     return head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WEBP";
@@ -46,34 +44,89 @@ bool isTiff(const QByteArray &head)
     return head.startsWith(QByteArrayLiteral("II*\0")) || head.startsWith(QByteArrayLiteral("MM\0*"));
 }
 
-// How Qt's reader decodes a format, and what that costs besides the
-// picture's 32-bit copy.
+// How Qt's reader decodes a format, and what the decode holds at its
+// height: the decoder's own picture (in its own format), the canvas an
+// animation's frames are drawn on, then either the copy Qt turns by the
+// stored orientation or the opaque 32-bit copy made of it here, and the
+// decoder's working memory.
 struct QtDecoding {
     const char *format;
-    int bytesPerPixel;    // the most a pixel of the decoder's own picture takes
-    qint64 workBytes = 0; // the decoder's working memory
-    bool upright = false; // turned by the orientation the file stores
+    int bytesPerPixel = 4; // a pixel of the decoder's own picture
+    bool copied = true;    // the 32-bit opaque picture is a copy of it
+    bool turned = false;   // Qt turns it by the orientation the file stores
+    bool canvas = false;   // frames drawn on a canvas of the picture's size
+    qint64 workBytes = 0;  // the decoder's working memory
 };
 
-LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how);
-LoadedImage loadTiff(const QByteArray &bytes);
+// Decodes with Qt's reader. stated, when valid, is the size the file's
+// headers state, checked before the reader is made: some readers (an
+// animation's) take the memory as they learn the size.
+LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how, QSize stated = QSize());
+
+// BMP: run-length pictures are drawn here (Qt leaves the pixels their data
+// skips unset); palette pictures decode to 8-bit indices, 32-bit ones with
+// an alpha mask to pixels with transparency.
+LoadedImage loadBmp(const QByteArray &bytes)
+{
+    LoadedImage result;
+    BmpFacts facts;
+    result.error = checkBmp(bytes, &result.detail, &facts);
+    if (!result.ok())
+        return result;
+    if (facts.runLength)
+        return decodeBmpRunLength(bytes);
+    const bool paletted = facts.bits <= 8;
+    return decodeWithQt(bytes, {"bmp", paletted ? 1 : 4, paletted || facts.alpha});
+}
+
+LoadedImage loadGif(const QByteArray &bytes)
+{
+    LoadedImage result;
+    result.error = checkGif(bytes, &result.detail);
+    if (!result.ok())
+        return result;
+    return decodeWithQt(bytes, {"gif"});
+}
+
+// WebP: 32-bit pixels; with transparency a copy, with animation the
+// canvas the first frame is drawn on besides the frame.
+LoadedImage loadWebp(const QByteArray &bytes)
+{
+    const WebpFacts facts = webpFacts(bytes);
+    return decodeWithQt(bytes, {"webp", 4, facts.alpha || facts.animated, facts.exif, facts.animated}, facts.size);
+}
+
+// TIFF: the layout of the first page is checked, and decides the memory the
+// decoder may take, before Qt's reader runs. The reader reads that page
+// alone and never walks the others, however many the file chains. Its
+// picture takes a byte a pixel up to 8 bits (grey, palette), 4 up to 32, 8
+// up to 64 (16-bit samples) and 16 beyond (32-bit floating point); only
+// 8-bit RGB comes as the opaque 32-bit picture itself.
+LoadedImage loadTiff(const QByteArray &bytes)
+{
+    LoadedImage result;
+    TiffFacts facts;
+    result.error = checkTiff(bytes, &result.detail, &facts);
+    if (!result.ok())
+        return result;
+    const int bits = facts.bitsPerPixel;
+    const int bytesPerPixel = bits <= 8 ? 1 : bits <= 32 ? 4 : bits <= 64 ? 8 : 16;
+    const bool opaqueRgb = facts.photometric == 2 && facts.samples == 3 && bits == 24;
+    return decodeWithQt(bytes, {"tiff", bytesPerPixel, !opaqueRgb, facts.orientation != 1, false, facts.workBytes});
+}
 
 // An accepted picture format: recognised by its first bytes, whatever the
-// file is called, then decoded either by a decoding step of our own or by
-// Qt's image reader, which may be preceded by a check for damage Qt's
-// decoder would paper over. Another format Qt reads is one more line here.
+// file is called, then decoded by its decoding step (ours, or Qt's image
+// reader after checks for what Qt's decoder would paper over). Another
+// format is one more line here.
 struct PictureFormat {
     bool (*recognise)(const QByteArray &head);
-    LoadedImage (*decode)(const QByteArray &bytes);               // own decoding step, or nullptr
-    QtDecoding qt;                                                // else Qt's reader for this format
-    LoadError (*check)(const QByteArray &bytes, QString *detail); // before Qt's reader, or nullptr
+    LoadedImage (*decode)(const QByteArray &bytes);
 };
 
-// PNG may hold 16 bits a sample, which Qt decodes to 64-bit pixels.
 const PictureFormat kFormats[] = {
-    {isBmp, nullptr, {"bmp", 4}, checkBmp},           {isJpegData, loadJpeg, {}, nullptr},
-    {isGif, nullptr, {"gif", 4}, checkGif},           {isPng, nullptr, {"png", 8, 0, true}, nullptr},
-    {isWebp, nullptr, {"webp", 4, 0, true}, nullptr}, {isTiff, loadTiff, {}, nullptr},
+    {isBmp, loadBmp},     {isJpegData, loadJpeg}, {isGif, loadGif},
+    {isPngData, loadPng}, {isWebp, loadWebp},     {isTiff, loadTiff},
 };
 
 // Some decoders hand out RGB32 pictures whose unused alpha byte is not 0xFF
@@ -113,40 +166,57 @@ QImage toOpaqueRgb32(const QImage &in)
     return out;
 }
 
-LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how)
+// What a decode of a picture of this size would hold at its height, or
+// TooLarge.
+LoadError decodingCost(QSize size, const QtDecoding &how, qint64 *peak)
+{
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const qint64 decoded = pixels * how.bytesPerPixel;
+    *peak =
+        decoded * (how.canvas ? 2 : 1) + qMax(how.turned ? decoded : 0, how.copied ? pixels * 4 : 0) + how.workBytes;
+    if (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide || pixels * 4 > kMaxDecodedBytes ||
+        decoded > kMaxDecodedBytes || *peak > kMaxDecodingBytes)
+        return LoadError::TooLarge;
+    return LoadError::None;
+}
+
+LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how, QSize stated)
 {
     LoadedImage result;
+    qint64 peak = 0;
+    if (stated.isValid() && !stated.isEmpty()) {
+        result.error = decodingCost(stated, how, &peak);
+        if (!result.ok())
+            return result;
+    }
+    // What Qt and the libraries say belongs to this load.
+    DecoderMessages messages;
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, how.format);
     reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(how.upright);
-    // The limit's own share for formats with wider pixels.
-    QImageReader::setAllocationLimit(int(kMaxDecodedBytes / 4 * how.bytesPerPixel / (1024 * 1024)));
+    reader.setAutoTransform(true);
     const QSize size = reader.size();
     const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : 0;
     if (size.isValid()) {
         if (size.width() <= 0 || size.height() <= 0) {
             result.error = LoadError::Corrupt;
+            result.detail = QStringLiteral("the picture has no pixels");
             return result;
         }
-        if (pixels * 4 > kMaxDecodedBytes) {
-            result.error = LoadError::TooLarge;
+        result.error = decodingCost(size, how, &peak);
+        if (!result.ok())
             return result;
-        }
-        // The decoder's picture, its turned copy, its 32-bit copy and the
-        // decoder's working memory.
-        const qint64 decoded = pixels * how.bytesPerPixel;
-        if (!memoryAvailable(decoded * (how.upright ? 2 : 1) + pixels * 4 + how.workBytes)) {
+        if (!memoryAvailable(peak)) {
             result.error = LoadError::OutOfMemory;
             return result;
         }
     }
     QImage img;
     if (!reader.read(&img) || img.isNull()) {
-        result.detail = reader.errorString();
-        if (reader.error() == QImageReader::InvalidDataError && result.detail.contains(QStringLiteral("limit")))
+        result.detail = messages.isEmpty() ? reader.errorString() : messages.text();
+        if (result.detail.contains(QStringLiteral("allocation limit")))
             result.error = LoadError::TooLarge;
         else if (size.isValid() && !memoryAvailable(pixels * how.bytesPerPixel))
             result.error = LoadError::OutOfMemory; // the decoder's picture could not be had
@@ -158,20 +228,6 @@ LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how)
     if (result.image.isNull())
         result.error = LoadError::OutOfMemory;
     return result;
-}
-
-// TIFF: the layout of the first page is checked, and decides the memory the
-// decoder may take, before Qt's reader runs. The reader reads that page
-// alone and never walks the others, however many the file chains.
-LoadedImage loadTiff(const QByteArray &bytes)
-{
-    LoadedImage result;
-    TiffFacts facts;
-    result.error = checkTiff(bytes, &result.detail, &facts);
-    if (!result.ok())
-        return result;
-    QtDecoding how{"tiff", facts.bitsPerPixel <= 32 ? 4 : facts.bitsPerPixel <= 64 ? 8 : 16, facts.workBytes, true};
-    return decodeWithQt(bytes, how);
 }
 
 struct FileCloser {
@@ -256,22 +312,27 @@ LoadError readPictureFile(const QString &path, QByteArray *bytes, QString *detai
     return LoadError::None;
 }
 
+void initPictureDecoding()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // A backstop for what the checks here do not foresee: no single
+        // picture of a decoder is larger than the decoded limit.
+        QImageReader::setAllocationLimit(int(kMaxDecodedBytes / (1024 * 1024)));
+        routeDecoderMessages();
+    });
+}
+
 LoadedImage loadImageData(const QByteArray &bytes)
 {
+    initPictureDecoding();
     LoadedImage result;
     const QByteArray head = bytes.left(16);
     for (const PictureFormat &f : kFormats) {
         if (!f.recognise(head))
             continue;
         try {
-            if (f.decode)
-                return f.decode(bytes);
-            if (f.check) {
-                result.error = f.check(bytes, &result.detail);
-                if (!result.ok())
-                    return result;
-            }
-            return decodeWithQt(bytes, f.qt);
+            return f.decode(bytes);
         } catch (const std::bad_alloc &) {
             LoadedImage failed;
             failed.error = LoadError::OutOfMemory;

@@ -8,6 +8,13 @@ class QIODevice;
 
 namespace tessilor {
 
+// Sets up what picture decoding shares in the process, once: Qt's image
+// allocation limit (a process-wide setting that is not thread-safe) and the
+// routes that keep the decoders' messages off standard error (see
+// DecoderMessages). Both programs call it first thing; a load calls it too,
+// for code that loads without them.
+void initPictureDecoding();
+
 // Reads a picture file whole. path is a file-system path, also when it
 // starts with ':' (never a Qt resource). The bytes are a snapshot: a file
 // that shrinks while it is read is simply a shorter, cut-short file.
@@ -17,7 +24,10 @@ LoadError readPictureFile(const QString &path, QByteArray *bytes, QString *detai
 // content, whatever the file name says. GIF and WebP give their first
 // frame, TIFF its first page; JPEG, PNG, WebP and TIFF are turned upright by
 // the orientation they store. Data that ends early or that a decoder finds
-// damaged is Corrupt, never a picture with made-up parts.
+// damaged is Corrupt, never a picture with made-up parts. A picture is
+// TooLarge when it, or the decoder's own picture in its sample depth, is
+// over kMaxDecodedBytes, or the decode would hold over kMaxDecodingBytes.
+// What the decoders say is the detail of a failure and is never printed.
 LoadedImage loadImage(const QString &path);
 LoadedImage loadImage(QIODevice *device); // read to its end first
 LoadedImage loadImageData(const QByteArray &bytes);

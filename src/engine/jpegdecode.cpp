@@ -1,9 +1,6 @@
 #include "engine/jpegdecode.h"
 
-#include "engine/memoryprobe.h"
-
-#include <QtEndian>
-#include <QTransform>
+#include "engine/upright.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -118,42 +115,6 @@ struct Decoder {
     }
 };
 
-// Orientation tag of an EXIF block (1 when absent or unreadable).
-int exifOrientation(const unsigned char *data, unsigned len)
-{
-    if (len < 14 || std::memcmp(data, "Exif\0\0", 6) != 0)
-        return 1;
-    const unsigned char *t = data + 6;
-    const unsigned n = len - 6;
-    bool little;
-    if (t[0] == 'I' && t[1] == 'I')
-        little = true;
-    else if (t[0] == 'M' && t[1] == 'M')
-        little = false;
-    else
-        return 1;
-    auto u16 = [&](unsigned at) -> unsigned {
-        return little ? qFromLittleEndian<quint16>(t + at) : qFromBigEndian<quint16>(t + at);
-    };
-    auto u32 = [&](unsigned at) -> quint32 {
-        return little ? qFromLittleEndian<quint32>(t + at) : qFromBigEndian<quint32>(t + at);
-    };
-    const quint32 ifd = u32(4);
-    if (ifd > n - 2)
-        return 1;
-    const unsigned count = u16(ifd);
-    for (unsigned i = 0; i < count; ++i) {
-        const quint64 at = quint64(ifd) + 2 + quint64(i) * 12;
-        if (at + 12 > n)
-            return 1;
-        if (u16(unsigned(at)) == 0x0112) {
-            const int value = int(u16(unsigned(at) + 8));
-            return value >= 1 && value <= 8 ? value : 1;
-        }
-    }
-    return 1;
-}
-
 // Coefficient memory of a picture the decoder must hold whole (progressive
 // or in several scans).
 qint64 coefficientBytes(const jpeg_decompress_struct &cinfo)
@@ -179,45 +140,20 @@ void cmykToRgb(QRgb *line, int width)
     }
 }
 
-// The picture turned as its EXIF orientation says.
-QImage upright(const QImage &img, int orientation)
-{
-    switch (orientation) {
-    case 2:
-        return img.mirrored(true, false);
-    case 3:
-        return img.mirrored(true, true);
-    case 4:
-        return img.mirrored(false, true);
-    case 5:
-        return img.mirrored(false, true).transformed(QTransform().rotate(90));
-    case 6:
-        return img.transformed(QTransform().rotate(90));
-    case 7:
-        return img.mirrored(true, false).transformed(QTransform().rotate(90));
-    case 8:
-        return img.transformed(QTransform().rotate(270));
-    default:
-        return img;
-    }
-}
-
+// The whole picture, turned upright as its rows arrive.
 class WholePicture : public JpegRows
 {
 public:
     bool start(QSize size, int orientation) override
     {
-        m_orientation = orientation;
-        if (!memoryAvailable(qint64(size.width()) * size.height() * 4 * (orientation == 1 ? 1 : 2)))
-            return false;
-        m_image = QImage(size, QImage::Format_RGB32);
-        return !m_image.isNull();
+        m_started = m_image.start(size, orientation);
+        return m_started;
     }
-    QRgb *row(int y) override { return reinterpret_cast<QRgb *>(m_image.scanLine(y)); }
-    void rowDone(int) override {}
+    QRgb *row(int y) override { return m_image.row(y); }
+    void rowDone(int y) override { m_image.rowDone(y); }
 
-    QImage m_image;
-    int m_orientation = 1;
+    UprightImage m_image;
+    bool m_started = false;
 };
 
 } // namespace
@@ -262,7 +198,8 @@ LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail)
     int orientation = 1;
     for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 + 1) {
-            orientation = exifOrientation(m->data, m->data_length);
+            if (m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+                orientation = exifOrientation(m->data + 6, qint64(m->data_length) - 6);
             break;
         }
     }
@@ -319,14 +256,12 @@ LoadedImage loadJpeg(const QByteArray &bytes)
     result.error = decodeJpeg(bytes, picture, &result.detail);
     if (!result.ok())
         return result;
-    if (picture.m_image.isNull()) {
+    if (!picture.m_started) {
         // The picture's memory could not be had.
         result.error = LoadError::OutOfMemory;
         return result;
     }
-    result.image = upright(picture.m_image, picture.m_orientation);
-    if (result.image.isNull())
-        result.error = LoadError::OutOfMemory;
+    result.image = picture.m_image.take();
     return result;
 }
 

@@ -26,8 +26,19 @@ struct LoadedImage {
     bool ok() const { return error == LoadError::None; }
 };
 
-// Largest decoded picture accepted, in bytes of 32-bit pixels.
+// Largest decoded picture accepted, in bytes of 32-bit pixels; also the
+// most the decoder's own picture may take in its own format (deeper
+// samples, wider pixels).
 inline constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
+
+// The most memory one decode may hold at once: the decoder's picture, the
+// canvas frames are drawn on, the turned or 32-bit copy made of it, the
+// decoder's working memory.
+inline constexpr qint64 kMaxDecodingBytes = qint64(448) * 1024 * 1024;
+
+// Longest side accepted: no picture needs more, and a decoder's work per
+// row would make a picture of one column and millions of rows cost seconds.
+inline constexpr qint64 kMaxPictureSide = 1000000;
 
 // Largest picture file read. No accepted picture needs more: an
 // uncompressed BMP within the decoded limit is smaller.

@@ -20,6 +20,9 @@ QString errnoText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Bytes gathered before they go to the system.
+constexpr qsizetype kBufferBytes = 64 * 1024;
+
 mode_t currentUmask()
 {
     const mode_t mask = ::umask(0);
@@ -80,14 +83,9 @@ bool OutputFile::open(OpenMode mode)
         setErrorString(errnoText(errno));
         return false;
     }
-    if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        if (!m_tempPath.isEmpty())
-            ::unlink(QFile::encodeName(m_tempPath).constData());
-        m_tempPath.clear();
-        setErrorString(m_file.errorString());
-        return false;
-    }
+    m_fd = fd;
+    m_buffer.clear();
+    m_buffer.reserve(kBufferBytes);
     return QIODevice::open(mode);
 }
 
@@ -100,12 +98,45 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
 {
     if (m_failed)
         return -1;
-    const qint64 n = m_file.write(data, size);
-    if (n != size) {
-        fail(m_file.errorString());
+    if (m_buffer.size() + size > kBufferBytes && !flushBuffer())
         return -1;
+    if (size >= kBufferBytes) {
+        // Large blocks go straight through.
+        m_buffer = QByteArray::fromRawData(data, qsizetype(size));
+        const bool written = flushBuffer();
+        m_buffer = QByteArray();
+        m_buffer.reserve(kBufferBytes);
+        return written ? size : -1;
     }
-    return n;
+    m_buffer.append(data, qsizetype(size));
+    return size;
+}
+
+bool OutputFile::flushBuffer()
+{
+    const char *p = m_buffer.constData();
+    qsizetype left = m_buffer.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // The system's reason, read before anything else can change it.
+            fail(n < 0 ? errnoText(errno) : errnoText(ENOSPC));
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    m_buffer.resize(0);
+    return true;
+}
+
+void OutputFile::closeDescriptor()
+{
+    if (m_fd >= 0 && ::close(m_fd) != 0 && !m_failed)
+        fail(errnoText(errno));
+    m_fd = -1;
 }
 
 bool OutputFile::commit()
@@ -114,19 +145,20 @@ bool OutputFile::commit()
         setErrorString(QStringLiteral("the file is not open"));
         return false;
     }
-    if (!m_failed && !m_file.flush())
-        fail(m_file.errorString());
-    const int fd = m_file.handle();
+    if (!m_failed)
+        flushBuffer();
     if (!m_failed && !m_stream) {
         mode_t mode = m_access == Access::Private ? 0600 : (0666 & ~currentUmask());
         struct stat old {};
         if (m_access == Access::Document && ::lstat(QFile::encodeName(m_path).constData(), &old) == 0 &&
             S_ISREG(old.st_mode))
             mode = old.st_mode & 07777;
-        if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0)
             fail(errnoText(errno));
     }
-    m_file.close();
+    // A file system may report a failed write only when the file closes.
+    closeDescriptor();
+    m_buffer = QByteArray();
     QIODevice::close();
     if (m_failed) {
         if (!m_tempPath.isEmpty())
@@ -151,7 +183,10 @@ void OutputFile::cancelWriting()
 {
     if (!isOpen())
         return;
-    m_file.close();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_buffer = QByteArray();
     QIODevice::close();
     if (!m_tempPath.isEmpty())
         ::unlink(QFile::encodeName(m_tempPath).constData());

@@ -14,7 +14,8 @@ namespace tessilor {
 // written through. A FIFO or a device at the path, also through a link (as
 // /dev/stdout is one), is written through as a stream and stays what it is.
 // A folder at the path cannot be opened. Nothing is left behind after a failure, cancelWriting()
-// or destruction without commit().
+// or destruction without commit(). A failed write, flush or close gives the
+// system's reason in errorString() ("No space left on device").
 class OutputFile : public QIODevice
 {
     Q_OBJECT
@@ -51,10 +52,15 @@ protected:
 
 private:
     void fail(const QString &why);
+    // Hands the buffered bytes to the system; false (and the reason set)
+    // when it does not take them all.
+    bool flushBuffer();
+    void closeDescriptor();
 
     QString m_path;
     Access m_access;
-    QFile m_file;
+    int m_fd = -1;
+    QByteArray m_buffer;
     QString m_tempPath;
     bool m_stream = false;
     bool m_failed = false;

@@ -1,6 +1,10 @@
 #include "engine/picturechecks.h"
 
+#include "engine/memoryprobe.h"
+
+#include <QImage>
 #include <QtEndian>
+#include <QtNumeric>
 #include <array>
 
 namespace tessilor {
@@ -31,6 +35,8 @@ struct BmpHeader {
     int bits = 0;
     quint32 compression = 0;
     qint64 colours = 0; // palette entries as the decoder counts them; 0 without a palette
+    qint64 paletteAt = 0;
+    quint32 alphaMask = 0;
 };
 
 bool readBmpHeader(const uchar *p, qint64 n, BmpHeader *h)
@@ -54,26 +60,38 @@ bool readBmpHeader(const uchar *p, qint64 n, BmpHeader *h)
             h->compression = le32(p + 30);
         if (infoSize >= 36)
             used = le32(p + 46);
+        if (infoSize >= 56 && n >= 70 && (h->compression == 3 || h->compression == 6))
+            h->alphaMask = le32(p + 66);
     }
+    h->paletteAt = 14 + qint64(infoSize);
     if (h->bits >= 1 && h->bits <= 8)
         h->colours = used ? qint64(used) : qint64(1) << h->bits;
     return true;
 }
 
+// Receives the pixels of run-length data: palette index at (x, row),
+// rows counted from the first one stored.
+using RunPainter = void (*)(void *target, qint64 x, qint64 row, int index);
+
 // Walks run-length data: it must reach its end code or finish its last row
-// before the file ends, and every index must name a palette colour.
-LoadError checkRunLength(const uchar *p, qint64 n, const BmpHeader &h, QString *detail)
+// before the file ends, and every index must name a palette colour. With a
+// painter, every pixel is handed to it.
+LoadError walkRunLength(const uchar *p, qint64 n, const BmpHeader &h, QString *detail, RunPainter paint = nullptr,
+                        void *target = nullptr)
 {
     const bool rle4 = h.compression == 2;
-    const qint64 rows = h.height;
+    const qint64 rows = qAbs(h.height);
     auto inPalette = [&](int index) { return index < h.colours; };
     auto runIndicesOk = [&](uchar value, int count) {
         if (!rle4)
             return inPalette(value);
         return inPalette(value >> 4) && (count < 2 || inPalette(value & 0x0F));
     };
+    // The index of pixel i of a run or of literal pixels.
+    auto runIndex = [&](uchar value, int i) { return rle4 ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : int(value); };
     qint64 pos = h.dataOffset;
     qint64 row = 0;
+    qint64 x = 0;
     const QString cut = QStringLiteral("the run-length data ends before its end code");
     const QString badIndex = QStringLiteral("the run-length data names a colour the palette does not have");
     for (;;) {
@@ -85,10 +103,16 @@ LoadError checkRunLength(const uchar *p, qint64 n, const BmpHeader &h, QString *
         if (count > 0) {
             if (!runIndicesOk(value, count))
                 return corrupt(detail, badIndex);
+            if (paint && row < rows) {
+                for (int i = 0; i < count && x + i < h.width; ++i)
+                    paint(target, x + i, row, runIndex(value, i));
+            }
+            x += count;
             continue;
         }
         switch (value) {
         case 0: // end of line
+            x = 0;
             if (++row >= rows)
                 return LoadError::None;
             break;
@@ -97,6 +121,7 @@ LoadError checkRunLength(const uchar *p, qint64 n, const BmpHeader &h, QString *
         case 2: // move
             if (pos + 2 > n)
                 return corrupt(detail, cut);
+            x += p[pos];
             row += p[pos + 1];
             pos += 2;
             break;
@@ -106,11 +131,13 @@ LoadError checkRunLength(const uchar *p, qint64 n, const BmpHeader &h, QString *
             if (pos + bytes > n)
                 return corrupt(detail, cut);
             for (int i = 0; i < pixels; ++i) {
-                const uchar b = p[pos + (rle4 ? i / 2 : i)];
-                const int index = rle4 ? (i % 2 == 0 ? b >> 4 : b & 0x0F) : b;
+                const int index = runIndex(p[pos + (rle4 ? i / 2 : i)], i);
                 if (!inPalette(index))
                     return corrupt(detail, badIndex);
+                if (paint && row < rows && x + i < h.width)
+                    paint(target, x + i, row, index);
             }
+            x += pixels;
             pos += (bytes + 1) & ~qint64(1);
             break;
         }
@@ -139,7 +166,7 @@ LoadError checkIndices(const uchar *p, const BmpHeader &h, QString *detail)
 
 } // namespace
 
-LoadError checkBmp(const QByteArray &bytes, QString *detail)
+LoadError checkBmp(const QByteArray &bytes, QString *detail, BmpFacts *facts)
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const qint64 n = bytes.size();
@@ -150,22 +177,80 @@ LoadError checkBmp(const QByteArray &bytes, QString *detail)
         return corrupt(detail, QStringLiteral("the pixel data is missing"));
     if (h.width <= 0 || h.height == 0)
         return LoadError::None; // left to the decoder
+    // Both sides come from 32 bits, so their product fits; anything the
+    // limit refuses is refused before any more arithmetic on its size.
+    if (h.width * qAbs(h.height) > kMaxDecodedBytes / 4)
+        return LoadError::TooLarge;
     const bool paletted = h.colours > 0 && h.colours <= 256;
+    if (facts) {
+        facts->bits = h.bits;
+        facts->alpha = h.bits == 32 && h.alphaMask != 0;
+    }
     if ((h.compression == 1 && h.bits == 8) || (h.compression == 2 && h.bits == 4)) {
-        if (h.height < 0 || !paletted)
+        if (!paletted)
             return LoadError::None;
-        return checkRunLength(p, n, h, detail);
+        if (h.paletteAt + 4 * h.colours > n)
+            return corrupt(detail, QStringLiteral("the palette is cut short"));
+        if (facts)
+            facts->runLength = true;
+        return walkRunLength(p, n, h, detail);
     }
     const bool uncompressed = h.compression == 0 || h.compression == 3 || h.compression == 6;
     if (!uncompressed || h.bits == 0 || h.bits > 32)
         return LoadError::None;
     // Rows that need more bytes than follow would be made up by the decoder.
-    const qint64 stride = (h.width * h.bits + 31) / 32 * 4;
-    if (h.dataOffset + stride * qAbs(h.height) > n)
+    qint64 bitsPerRow = 0, stride = 0, pixelBytes = 0, end = 0;
+    if (qMulOverflow(h.width, qint64(h.bits), &bitsPerRow) || qAddOverflow(bitsPerRow, qint64(31), &bitsPerRow) ||
+        qMulOverflow(bitsPerRow / 32, qint64(4), &stride) || qMulOverflow(stride, qAbs(h.height), &pixelBytes) ||
+        qAddOverflow(h.dataOffset, pixelBytes, &end))
+        return LoadError::TooLarge;
+    if (end > n)
         return corrupt(detail, QStringLiteral("the pixel data is cut short"));
     if (paletted && (h.bits == 1 || h.bits == 4 || h.bits == 8) && h.compression == 0)
         return checkIndices(p, h, detail);
     return LoadError::None;
+}
+
+LoadedImage decodeBmpRunLength(const QByteArray &bytes)
+{
+    LoadedImage result;
+    BmpFacts facts;
+    result.error = checkBmp(bytes, &result.detail, &facts);
+    if (!result.ok())
+        return result;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    BmpHeader h;
+    readBmpHeader(p, bytes.size(), &h);
+    if (!facts.runLength) {
+        result.error = LoadError::Unsupported;
+        return result;
+    }
+    struct Target {
+        QImage image;
+        bool bottomUp;
+        QRgb palette[256];
+    } target;
+    target.bottomUp = h.height > 0;
+    for (qint64 i = 0; i < h.colours; ++i) {
+        const uchar *c = p + h.paletteAt + 4 * i;
+        target.palette[i] = qRgb(c[2], c[1], c[0]);
+    }
+    if (!memoryAvailable(h.width * qAbs(h.height) * 4) ||
+        (target.image = QImage(int(h.width), int(qAbs(h.height)), QImage::Format_RGB32)).isNull()) {
+        result.error = LoadError::OutOfMemory;
+        return result;
+    }
+    target.image.fill(Qt::white);
+    const RunPainter paint = [](void *t, qint64 x, qint64 row, int index) {
+        auto *to = static_cast<Target *>(t);
+        const int y = to->bottomUp ? to->image.height() - 1 - int(row) : int(row);
+        QRgb *line = reinterpret_cast<QRgb *>(to->image.scanLine(y));
+        line[x] = to->palette[index];
+    };
+    result.error = walkRunLength(p, bytes.size(), h, &result.detail, paint, &target);
+    if (result.ok())
+        result.image = target.image;
+    return result;
 }
 
 LoadError checkGif(const QByteArray &bytes, QString *detail)
@@ -282,6 +367,32 @@ LoadError checkGif(const QByteArray &bytes, QString *detail)
     return LoadError::None;
 }
 
+WebpFacts webpFacts(const QByteArray &bytes)
+{
+    WebpFacts facts;
+    if (bytes.size() < 30 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WEBP")
+        return facts;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const QByteArray first = bytes.mid(12, 4);
+    if (first == "VP8X") {
+        facts.alpha = p[20] & 0x10;
+        facts.exif = p[20] & 0x08;
+        facts.animated = p[20] & 0x02;
+        // The canvas: 24 bits each of width - 1 and height - 1.
+        facts.size = QSize(int((le32(p + 24) & 0xFFFFFF) + 1), int((le32(p + 27) & 0xFFFFFF) + 1));
+    } else if (first == "VP8L") {
+        // The signature byte, 14 bits of width - 1, 14 of height - 1, then
+        // the alpha bit.
+        const quint32 bits = le32(p + 21);
+        facts.size = QSize(int((bits & 0x3FFF) + 1), int(((bits >> 14) & 0x3FFF) + 1));
+        facts.alpha = (bits >> 28) & 1;
+    } else if (first == "VP8 " && p[23] == 0x9D && p[24] == 0x01 && p[25] == 0x2A) {
+        // A key frame's start code, then 14 bits each of width and height.
+        facts.size = QSize(le16(p + 26) & 0x3FFF, le16(p + 28) & 0x3FFF);
+    }
+    return facts;
+}
+
 // ---------------------------------------------------------------------------
 // TIFF
 
@@ -365,9 +476,11 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
         TileHeight,
         TileOffsets,
         TileCounts,
+        Orientation,
+        Photometric,
         TagCount
     };
-    static const quint32 tags[TagCount] = {256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325};
+    static const quint32 tags[TagCount] = {256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325, 274, 262};
     TiffEntry e[TagCount];
     for (qint64 i = 0; i < entries; ++i) {
         const qint64 at = dir + 2 + 12 * i;
@@ -424,6 +537,10 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
     }
     if (facts) {
         facts->bitsPerPixel = int(bitsPerPixel);
+        facts->samples = int(qBound(qint64(0), samples, qint64(128)));
+        const qint64 orientation = number(Orientation, 1);
+        facts->orientation = orientation >= 1 && orientation <= 8 ? int(orientation) : 1;
+        facts->photometric = int(qBound(qint64(-1), number(Photometric, -1), qint64(65535)));
         // In floating point: a lying header may name sizes whose product
         // does not fit 64 bits.
         facts->workBytes = qint64(qMin(double(partWidth) * double(partHeight) * double(bitsPerPixel) / 8, 1e18));

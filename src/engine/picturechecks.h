@@ -2,6 +2,7 @@
 #include "engine/loadresult.h"
 
 #include <QByteArray>
+#include <QSize>
 
 namespace tessilor {
 
@@ -11,10 +12,33 @@ namespace tessilor {
 // nothing wrong (what it does not understand is left to the decoder) and
 // LoadError::Corrupt with a reason in detail otherwise.
 
+// What a BMP asks of its decoder.
+struct BmpFacts {
+    int bits = 0;
+    bool alpha = false;     // 32 bits with an alpha mask: decoded with transparency
+    bool runLength = false; // paletted run-length data, walked whole by the check
+};
+
 // BMP: pixel rows that the file cannot hold; run-length data that ends
 // before its end code (or before its last row); palette indices past the
-// palette, in run-length and in uncompressed data.
-LoadError checkBmp(const QByteArray &bytes, QString *detail);
+// palette, in run-length and in uncompressed data. A picture over the
+// decoded limit is TooLarge before any arithmetic on its size.
+LoadError checkBmp(const QByteArray &bytes, QString *detail, BmpFacts *facts = nullptr);
+
+// A paletted run-length BMP (4 or 8 bits) drawn as its data says. Pixels
+// the data skips (a move, a line or the picture ended early) are white, as
+// transparent pixels are; Qt's decoder leaves them as whatever the memory
+// held. Unsupported for any other BMP.
+LoadedImage decodeBmpRunLength(const QByteArray &bytes);
+
+// What a WebP's headers say of its decoding (nothing when unreadable).
+struct WebpFacts {
+    QSize size; // of the canvas (animation) or the picture
+    bool alpha = false;
+    bool animated = false;
+    bool exif = false;
+};
+WebpFacts webpFacts(const QByteArray &bytes);
 
 // GIF: LZW data of the first frame that gives fewer pixels than the frame
 // has, or that holds a code no decoder can know.
@@ -23,7 +47,10 @@ LoadError checkGif(const QByteArray &bytes, QString *detail);
 // What a TIFF's first page asks of its decoder.
 struct TiffFacts {
     int bitsPerPixel = 0; // all samples of one pixel
+    int samples = 0;
     qint64 workBytes = 0; // the largest strip or tile, decoded
+    int orientation = 1;  // as stored, 1..8
+    int photometric = -1; // how samples make colours (2: RGB); -1 unknown
 };
 
 // TIFF (classic, either byte order): the first page's directory lies inside

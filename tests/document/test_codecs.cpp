@@ -12,6 +12,11 @@
 #include "engine/options.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTextBlock>
@@ -457,6 +462,104 @@ TEST(Html, PageKeepsCellsInColumnsAndEmbedsOnlyTheFontsItUses)
     const QString clip = QString::fromUtf8(writeHtml(doc));
     EXPECT_FALSE(clip.contains(QStringLiteral("@font-face")));
     EXPECT_EQ(clip.count(lucida), 3);
+}
+
+namespace {
+
+// What an HTML parser (Python's) finds in a page: every element with its
+// attributes, and for every font-family declaration in a style attribute
+// or a style element the family its first CSS string names, unescaped as a
+// browser does.
+QJsonObject parsedPage(const QByteArray &page)
+{
+    static const char script[] = R"(
+import sys, json, re
+from html.parser import HTMLParser
+def css_string(s):
+    # The first quoted CSS string of s, with its escapes undone.
+    m = re.match(r"\s*(['\"])((?:\\.|\\\n|[^\\])*?)\1", s, re.S)
+    if not m:
+        return None
+    def undo(e):
+        hexa = re.match(r"\\([0-9a-fA-F]{1,6})\s?", e.group(0))
+        return chr(int(hexa.group(1), 16)) if hexa else e.group(0)[1:]
+    return re.sub(r"\\[0-9a-fA-F]{1,6}\s?|\\.", undo, m.group(2), flags=re.S)
+def families(css):
+    return [css_string(css[m.end():]) for m in re.finditer(r"font-family:", css)]
+class Page(HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.elements, self.families, self.in_style = [], [], False
+    def handle_starttag(self, tag, attrs):
+        self.elements.append({"tag": tag, "attributes": [a for a, _ in attrs]})
+        for a, v in attrs:
+            if a == "style":
+                self.families += families(v)
+        self.in_style = tag == "style"
+    def handle_endtag(self, tag):
+        self.in_style = False
+    def handle_data(self, data):
+        if self.in_style:
+            self.families += families(data)
+p = Page()
+p.feed(sys.stdin.read())
+print(json.dumps({"elements": p.elements, "families": p.families}))
+)";
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(script)});
+    if (!python.waitForStarted(10000))
+        return {};
+    python.write(page);
+    python.closeWriteChannel();
+    python.waitForFinished(30000);
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+} // namespace
+
+TEST(Html, FontFamilyStaysInsideItsCssString)
+{
+    // A family name is text from the user (pasted RTF names any font): in a
+    // style attribute and in the page's style element it stays one CSS
+    // string, whatever it holds.
+    if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
+        GTEST_SKIP() << "python3 is not installed";
+    const QStringList families{QStringLiteral("x\" onmouseover=\"alert(document.domain)\" data-x=\""),
+                               QStringLiteral("a<b>c"),
+                               QStringLiteral("a&quot;b&amp;"),
+                               QStringLiteral("it's"),
+                               QStringLiteral("back\\slash"),
+                               QStringLiteral("two\nlines\r"),
+                               QStringLiteral("</style><script>alert(1)</script>")};
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    for (const QString &family : families) {
+        c.insertText(QStringLiteral("ab"), runFormat(QStringLiteral("Liberation Mono"), 9, 0));
+        c.insertText(QStringLiteral("cd"), runFormat(family, 9, 0));
+        c.insertBlock();
+    }
+    HtmlPageOptions options;
+    options.fonts = {{families.last(), "font data"}};
+    for (const QByteArray &page : {writeHtmlPage(doc, options), writeHtml(doc)}) {
+        const QJsonObject parsed = parsedPage(page);
+        ASSERT_FALSE(parsed.isEmpty()) << "the parser gave nothing";
+        for (const QJsonValue &e : parsed.value(QStringLiteral("elements")).toArray()) {
+            const QString tag = e.toObject().value(QStringLiteral("tag")).toString();
+            EXPECT_TRUE(
+                QStringList({"html", "head", "meta", "title", "style", "body", "div", "span", "br", "p"}).contains(tag))
+                << tag.toStdString();
+            for (const QJsonValue &a : e.toObject().value(QStringLiteral("attributes")).toArray()) {
+                EXPECT_TRUE(QStringList({"style", "charset", "name", "content"}).contains(a.toString()))
+                    << tag.toStdString() << " " << a.toString().toStdString();
+            }
+        }
+        // Each family comes back whole where it was written.
+        QStringList found;
+        for (const QJsonValue &f : parsed.value(QStringLiteral("families")).toArray())
+            found.append(f.toString());
+        for (const QString &family : families)
+            EXPECT_TRUE(found.contains(family)) << family.toStdString();
+    }
 }
 
 TEST(DocumentFill, FigureSinkBuildsOneRowPerParagraph)

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <png.h>
+#include <QPainter>
 
 using namespace tessilor;
 
@@ -343,5 +345,160 @@ TEST(ImageLoader, JpegColourSpacesAndOrientationsMatchQtsReader)
         ASSERT_FALSE(expected.isNull());
         EXPECT_EQ(r.image.format(), QImage::Format_RGB32);
         EXPECT_EQ(r.image, expected);
+    }
+}
+
+namespace {
+
+// A PNG as libpng writes it, in the forms Qt's writer does not make: from
+// an ARGB32 picture, as colour type 0 (grey), 2 (RGB), 4 (grey and alpha) or
+// 6 (RGBA), 8 or 16 bits, interlaced or not, with a tRNS colour (grey or
+// RGB only) and an EXIF orientation (0: none).
+QByteArray libpngBytes(const QImage &img, int colourType, int depth, bool interlaced, bool trns, int orientation)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    QByteArray out;
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t n) {
+            static_cast<QByteArray *>(png_get_io_ptr(p))->append(reinterpret_cast<const char *>(data), qsizetype(n));
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(img.width()), png_uint_32(img.height()), depth, colourType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    const bool grey = !(colourType & PNG_COLOR_MASK_COLOR);
+    if (trns) {
+        // The colour of the top-left pixel is transparent.
+        png_color_16 c{};
+        const QRgb p = img.pixel(0, 0);
+        const int scale = depth == 16 ? 257 : 1;
+        c.gray = png_uint_16(qGray(p) * scale);
+        c.red = png_uint_16(qRed(p) * scale);
+        c.green = png_uint_16(qGreen(p) * scale);
+        c.blue = png_uint_16(qBlue(p) * scale);
+        png_set_tRNS(png, info, nullptr, 0, &c);
+    }
+    QByteArray exif;
+    if (orientation) {
+        exif =
+            QByteArray("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19) + char(orientation) + QByteArray(6, '\0');
+        png_set_eXIf_1(png, info, png_uint_32(exif.size()), reinterpret_cast<png_bytep>(exif.data()));
+    }
+    png_write_info(png, info);
+    const int channels = (grey ? 1 : 3) + ((colourType & PNG_COLOR_MASK_ALPHA) ? 1 : 0);
+    const int bytes = depth / 8;
+    std::vector<uchar> pixels(size_t(img.width() * img.height() * channels * bytes));
+    std::vector<png_bytep> rows(size_t(img.height()));
+    for (int y = 0; y < img.height(); ++y) {
+        uchar *o = &pixels[size_t(y * img.width() * channels * bytes)];
+        rows[size_t(y)] = o;
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            QList<int> values = grey ? QList<int>{qGray(p)} : QList<int>{qRed(p), qGreen(p), qBlue(p)};
+            if (colourType & PNG_COLOR_MASK_ALPHA)
+                values.append(qAlpha(p));
+            for (int v : values) {
+                // 16 bits: the 8-bit value with a low byte that rounding
+                // must see.
+                if (bytes == 2)
+                    *o++ = uchar(v);
+                *o++ = uchar(bytes == 2 ? (v * 7) & 0xFF : v);
+            }
+        }
+    }
+    png_write_image(png, rows.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// The picture turned as an EXIF orientation says.
+QImage turnedUpright(const QImage &img, int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return img.mirrored(true, false);
+    case 3:
+        return img.mirrored(true, true);
+    case 4:
+        return img.mirrored(false, true);
+    case 5:
+        return img.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return img.transformed(QTransform().rotate(90));
+    case 7:
+        return img.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return img.transformed(QTransform().rotate(270));
+    default:
+        return img;
+    }
+}
+
+} // namespace
+
+TEST(ImageLoader, PngFormsAndOrientationsMatchQtsReader)
+{
+    // The loader decodes PNG itself; what it gives is what Qt's own reader
+    // gives for the same file, turned upright by the EXIF orientation, with
+    // transparency over white.
+    QImage img(23, 17, QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgba(x * 11, y * 15, 200 - x * 5, (x * y * 7) & 0xFF));
+    // Qt composes 16-bit samples before it rounds them to 8 bits, the loader
+    // after: 1 apart at most. Qt's reader ignores the eXIf orientation, so
+    // its picture is turned here, as JPEG's orientation turns it.
+    struct Case {
+        const char *what;
+        QByteArray bytes;
+        int tolerance;
+        int orientation;
+    };
+    QList<Case> cases{
+        {"grey", libpngBytes(img, PNG_COLOR_TYPE_GRAY, 8, false, false, 0), 0, 1},
+        {"grey, 16 bits, interlaced", libpngBytes(img, PNG_COLOR_TYPE_GRAY, 16, true, false, 0), 0, 1},
+        {"grey with a transparent grey", libpngBytes(img, PNG_COLOR_TYPE_GRAY, 8, false, true, 0), 0, 1},
+        {"grey and alpha", libpngBytes(img, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, false, 0), 0, 1},
+        {"RGB, 16 bits", libpngBytes(img, PNG_COLOR_TYPE_RGB, 16, false, false, 0), 0, 1},
+        {"RGB with a transparent colour", libpngBytes(img, PNG_COLOR_TYPE_RGB, 8, false, true, 0), 0, 1},
+        {"RGBA", libpngBytes(img, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false, 0), 0, 1},
+        {"RGBA, 16 bits, interlaced", libpngBytes(img, PNG_COLOR_TYPE_RGB_ALPHA, 16, true, false, 0), 1, 1},
+        {"RGBA, interlaced and turned", libpngBytes(img, PNG_COLOR_TYPE_RGB_ALPHA, 8, true, false, 6), 0, 6},
+    };
+    {
+        QByteArray palette;
+        QBuffer buffer(&palette);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(QImageWriter(&buffer, "png").write(img.convertToFormat(QImage::Format_Indexed8)));
+        cases.append({"palette with transparency", palette, 0, 1});
+    }
+    static const char *const turns[] = {"", "1", "2", "3", "4", "5", "6", "7", "8"};
+    for (int o = 1; o <= 8; ++o)
+        cases.append({turns[o], libpngBytes(img, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false, o), 0, o});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const LoadedImage r = loadImageData(c.bytes);
+        ASSERT_TRUE(r.ok()) << r.detail.toStdString();
+        QByteArray copy = c.bytes;
+        QBuffer buffer(&copy);
+        const QImage decoded = turnedUpright(QImageReader(&buffer, "png").read(), c.orientation);
+        ASSERT_FALSE(decoded.isNull());
+        QImage expected(decoded.size(), QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter(&expected).drawImage(0, 0, decoded);
+        EXPECT_EQ(r.image.format(), QImage::Format_RGB32);
+        ASSERT_EQ(r.image.size(), expected.size());
+        int worst = 0;
+        for (int y = 0; y < expected.height(); ++y) {
+            for (int x = 0; x < expected.width(); ++x) {
+                const QRgb a = r.image.pixel(x, y), b = expected.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        }
+        EXPECT_LE(worst, c.tolerance);
     }
 }

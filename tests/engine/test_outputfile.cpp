@@ -9,8 +9,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -162,5 +166,55 @@ TEST(FileNames, EveryNameKeepsItsBytes)
             EXPECT_EQ(name, QString::fromUtf8(c.bytes));
         else
             EXPECT_NE(name, QString::fromUtf8(c.bytes));
+    }
+}
+
+TEST(OutputFile, AFullDiskNamesItsCause)
+{
+    // The system's reason reaches errorString(), however the bytes came:
+    // in lines or in one block, through the new file of a regular path or
+    // straight into a device. A disk that fills up is a file-size limit
+    // here (the kernel takes what fits, then refuses), or /dev/full.
+    struct Case {
+        const char *what;
+        bool device;
+        int lines; // of 100 bytes; 0: one block of 200 KB
+    };
+    const Case cases[] = {{"file, lines", false, 2000},
+                          {"file, one block", false, 0},
+                          {"/dev/full, lines", true, 2000},
+                          {"/dev/full, one block", true, 0}};
+    QTemporaryDir dir;
+    const QString path = dir.filePath("result.txt");
+    writeFile(path, "old");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.device && !QFileInfo::exists("/dev/full"))
+            continue;
+        // 20 KB of room: past it the kernel refuses with EFBIG, and signals
+        // SIGXFSZ, which a program that checks its writes ignores.
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (!c.device) {
+            const rlimit room{20000, saved.rlim_max};
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &room), 0);
+        }
+        OutputFile f(c.device ? QStringLiteral("/dev/full") : path);
+        bool written = f.open(QIODevice::WriteOnly);
+        if (c.lines == 0) {
+            written = written && f.write(QByteArray(200000, 'x')) == 200000;
+        }
+        for (int i = 0; i < c.lines && written; ++i)
+            written = f.write(QByteArray(99, 'x') + '\n') == 100;
+        const bool committed = written && f.commit();
+        const QString reason = f.errorString();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_FALSE(committed);
+        EXPECT_EQ(reason.toStdString(), std::strerror(c.device ? ENOSPC : EFBIG));
+        f.cancelWriting();
+        EXPECT_EQ(readFile(path), "old");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
     }
 }

@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QHash>
 #include <QRandomGenerator>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <zlib.h>
 
 using tessilor::LoadError;
 
@@ -338,6 +340,252 @@ QList<TiffTag> rgbTiffTags(quint32 w, quint32 h)
             {273, 4, 1, 0}, {277, 3, 1, 3}, {278, 4, 1, h}, {279, 4, 1, w * h * 3}};
 }
 
+// A raw deflate stream of count zero bytes, ended by a full flush (so that
+// it stands alone and can be repeated) or as the final block.
+QByteArray deflateZeros(qint64 count, bool final)
+{
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    QByteArray in(count, '\0');
+    QByteArray out(qsizetype(deflateBound(&z, uLong(count)) + 64), '\0');
+    z.next_in = reinterpret_cast<Bytef *>(in.data());
+    z.avail_in = uInt(count);
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, final ? Z_FINISH : Z_FULL_FLUSH);
+    out.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+// A zlib stream of n zero bytes, made without holding them: a compressed
+// megabyte repeated (after a full flush each copy stands alone), the rest,
+// and the Adler-32 of n zeros (1, n mod 65521).
+QByteArray zlibZeros(qint64 n)
+{
+    static QHash<qint64, QByteArray> made;
+    if (made.contains(n))
+        return made.value(n);
+    constexpr qint64 piece = qint64(1) << 20;
+    const QByteArray block = deflateZeros(piece, false);
+    QByteArray out("\x78\xda", 2);
+    out.reserve(qsizetype(n / piece + 2) * block.size());
+    for (qint64 i = 0; i < n / piece; ++i)
+        out += block;
+    out += deflateZeros(n % piece, true);
+    const quint32 adler = quint32(n % 65521) << 16 | 1u;
+    for (int i = 3; i >= 0; --i)
+        out.append(char((adler >> (8 * i)) & 0xFF));
+    made.insert(n, out);
+    return out;
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray body = QByteArray(type, 4) + data;
+    QByteArray c;
+    put32be(c, quint32(data.size()));
+    c += body;
+    put32be(c, crc32(body));
+    return c;
+}
+
+// A PNG whose pixels are all zero: its header, the chunks given, then the
+// image data for the size and format (no interlace, no filter).
+QByteArray zeroPng(quint32 w, quint32 h, int depth, int colourType, const QByteArray &chunks = QByteArray())
+{
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    QByteArray ihdr;
+    put32be(ihdr, w);
+    put32be(ihdr, h);
+    ihdr.append(char(depth));
+    ihdr.append(char(colourType));
+    ihdr.append(QByteArray(3, '\0'));
+    const qint64 rowBytes = 1 + (qint64(w) * channels * depth + 7) / 8;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + chunks +
+           pngChunk("IDAT", zlibZeros(rowBytes * h)) + pngChunk("IEND", QByteArray());
+}
+
+// A big-endian EXIF block (as PNG's eXIf and WebP's EXIF carry it) of one
+// entry: the orientation.
+QByteArray exifOrientationBlock(quint16 orientation)
+{
+    QByteArray t("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01", 18);
+    t.append(char(orientation >> 8));
+    t.append(char(orientation & 0xFF));
+    t.append(QByteArray(2 + 4, '\0'));
+    return t;
+}
+
+// Bits of a lossless WebP bitstream, least significant first.
+class WebpBits
+{
+public:
+    void put(quint32 value, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            if (m_used == 0)
+                m_out.append('\0');
+            if ((value >> i) & 1)
+                m_out[m_out.size() - 1] = char(uchar(m_out.back()) | (1u << m_used));
+            m_used = (m_used + 1) % 8;
+        }
+    }
+    QByteArray bytes() const { return m_out; }
+
+private:
+    QByteArray m_out;
+    int m_used = 0;
+};
+
+// A lossless WebP bitstream of one colour, of any size in a dozen bytes:
+// every prefix code has a single symbol, which takes no bits at all.
+QByteArray vp8lFlat(quint32 w, quint32 h, bool alpha, QRgb colour)
+{
+    WebpBits b;
+    b.put(0x2F, 8);
+    b.put(w - 1, 14);
+    b.put(h - 1, 14);
+    b.put(alpha ? 1 : 0, 1);
+    b.put(0, 3); // version
+    b.put(0, 1); // no transform
+    b.put(0, 1); // no colour cache
+    b.put(0, 1); // no meta prefix codes
+    for (int value : {qGreen(colour), qRed(colour), qBlue(colour), qAlpha(colour)}) {
+        b.put(1, 1); // simple code
+        b.put(0, 1); // one symbol
+        b.put(1, 1); // of 8 bits
+        b.put(quint32(value), 8);
+    }
+    b.put(1, 1); // distance: simple code, one symbol of 1 bit, 0
+    b.put(0, 1);
+    b.put(0, 1);
+    b.put(0, 1);
+    return b.bytes();
+}
+
+QByteArray riffChunk(const char *type, const QByteArray &data)
+{
+    QByteArray c(type, 4);
+    put32le(c, quint32(data.size()));
+    c += data;
+    if (data.size() % 2)
+        c.append('\0');
+    return c;
+}
+
+QByteArray webpFile(const QByteArray &chunks)
+{
+    QByteArray w("RIFF");
+    put32le(w, quint32(4 + chunks.size()));
+    return w + "WEBP" + chunks;
+}
+
+void put24le(QByteArray &b, quint32 v)
+{
+    for (int i = 0; i < 3; ++i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+}
+
+// An animated WebP: a canvas of w x h and the given number of frames, each
+// covering it in one colour.
+QByteArray animatedWebp(quint32 w, quint32 h, int frames)
+{
+    QByteArray vp8x(1, char(0x02 | 0x10)); // animation, alpha
+    vp8x.append(QByteArray(3, '\0'));
+    put24le(vp8x, w - 1);
+    put24le(vp8x, h - 1);
+    QByteArray anim;
+    put32le(anim, 0xFFFFFFFFu); // background
+    put16le(anim, 0);           // loop for ever
+    QByteArray chunks = riffChunk("VP8X", vp8x) + riffChunk("ANIM", anim);
+    for (int i = 0; i < frames; ++i) {
+        QByteArray anmf;
+        put24le(anmf, 0);
+        put24le(anmf, 0);
+        put24le(anmf, w - 1);
+        put24le(anmf, h - 1);
+        put24le(anmf, 100);
+        anmf.append('\0');
+        anmf += riffChunk("VP8L", vp8lFlat(w, h, true, qRgba(40 * i, 90, 200, 128)));
+        chunks += riffChunk("ANMF", anmf);
+    }
+    return webpFile(chunks);
+}
+
+// A TIFF field with its values in the entry or, when they do not fit, after
+// the directory.
+struct TiffField {
+    quint16 tag;
+    quint16 type; // 3 SHORT, 4 LONG
+    QList<quint32> values;
+};
+
+// A little-endian TIFF of one page: header, directory (fields sorted by
+// tag), the values that do not fit their entries, then data. A value
+// kAtData + n in a field is the offset of byte n of data.
+constexpr quint32 kAtData = 0xF0000000u;
+QByteArray tiffWithFields(const QList<TiffField> &fields, const QByteArray &data)
+{
+    const quint32 directoryEnd = quint32(8 + 2 + 12 * fields.size() + 4);
+    quint32 extra = 0;
+    for (const TiffField &f : fields) {
+        const quint32 bytes = quint32(f.values.size()) * (f.type == 3 ? 2 : 4);
+        if (bytes > 4)
+            extra += bytes;
+    }
+    const quint32 dataAt = directoryEnd + extra;
+    auto value = [&](quint32 v) { return v >= kAtData ? dataAt + (v - kAtData) : v; };
+    QByteArray b("II*\0", 4);
+    put32le(b, 8);
+    put16le(b, quint32(fields.size()));
+    QByteArray outside;
+    for (const TiffField &f : fields) {
+        put16le(b, f.tag);
+        put16le(b, f.type);
+        put32le(b, quint32(f.values.size()));
+        QByteArray values;
+        for (quint32 v : f.values) {
+            if (f.type == 3)
+                put16le(values, value(v));
+            else
+                put32le(values, value(v));
+        }
+        if (values.size() <= 4) {
+            b += values + QByteArray(4 - values.size(), '\0');
+        } else {
+            put32le(b, directoryEnd + quint32(outside.size()));
+            outside += values;
+        }
+    }
+    put32le(b, 0);
+    return b + outside + data;
+}
+
+// A deflated RGBA TIFF of w x h pixels, all zero, with bits-per-sample
+// samples (sampleFormat 1 unsigned, 2 signed, 3 floating point): every strip
+// of 16 rows holds the same few bytes of data.
+QByteArray zeroRgbaTiff(quint32 w, quint32 h, quint16 bits, quint16 sampleFormat)
+{
+    const quint32 rows = 16;
+    const quint32 strips = (h + rows - 1) / rows;
+    const QByteArray strip = zlibZeros(qint64(w) * rows * 4 * bits / 8);
+    const QList<quint32> offsets(strips, kAtData);
+    const QList<quint32> counts(strips, quint32(strip.size()));
+    return tiffWithFields({{256, 4, {w}},
+                           {257, 4, {h}},
+                           {258, 3, {bits, bits, bits, bits}},
+                           {259, 3, {8}},
+                           {262, 3, {2}},
+                           {273, 4, offsets},
+                           {277, 3, {4}},
+                           {278, 4, {rows}},
+                           {279, 4, counts},
+                           {284, 3, {1}},
+                           {338, 3, {2}},
+                           {339, 3, {sampleFormat, sampleFormat, sampleFormat, sampleFormat}}},
+                          strip);
+}
 } // namespace
 
 QByteArray bmpBytes(qint32 width, qint32 height, quint16 bits, quint32 compression, quint32 colours,
@@ -618,6 +866,64 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         add("many-pages.tif", tiff(rgbTiffTags(4, 4), QByteArray(4 * 4 * 3, '\x80'), 20000),
             "TIFF of 20000 pages of 4 x 4", {});
         files.last().mayLoadUpTo = QSize(4, 4);
+    }
+
+    // Small files that would cost a decoder seconds and gigabytes: text
+    // chunks that inflate to megabytes each, deep samples, frames and turns
+    // that multiply what a picture of the allowed size costs, a size whose
+    // product overflows.
+    {
+        auto accepted = [&](QSize size) { files.last().mayLoadUpTo = size; };
+        const QByteArray text7M = zlibZeros(7900000);
+        QByteArray ztxt;
+        for (int i = 0; i < 100; ++i)
+            ztxt += pngChunk("zTXt", "Comment" + QByteArray::number(i) + QByteArray(2, '\0') + text7M);
+        add("ztxt-bomb.png", zeroPng(16, 16, 8, 2, ztxt), "PNG of 16 x 16 with 100 zTXt chunks of 7.9 MB each", {});
+        accepted(QSize(16, 16));
+        QByteArray itxt;
+        for (int i = 0; i < 300; ++i)
+            itxt += pngChunk("iTXt", "Comment" + QByteArray::number(i) + QByteArray("\0\1\0\0\0", 5) + text7M);
+        add("itxt-bomb.png", zeroPng(16, 16, 8, 2, itxt), "PNG of 16 x 16 with 300 iTXt chunks of 7.9 MB each", {});
+        accepted(QSize(16, 16));
+        add("ztxt-100mb.png",
+            zeroPng(16, 16, 8, 2, pngChunk("zTXt", QByteArray("Comment\0\0", 9) + zlibZeros(100000000))),
+            "PNG of 16 x 16 with a zTXt chunk of 100 MB", {});
+        accepted(QSize(16, 16));
+        QByteArray texts;
+        for (int i = 0; i < 20000; ++i)
+            texts += pngChunk("tEXt", QByteArray("k\0v", 3));
+        add("many-texts.png", zeroPng(16, 16, 8, 2, texts), "PNG of 16 x 16 with 20000 tEXt chunks", {});
+        accepted(QSize(16, 16));
+        add("deep-turned.png", zeroPng(8192, 8192, 16, 6, pngChunk("eXIf", exifOrientationBlock(6))),
+            "16-bit RGBA PNG of 8192 x 8192 stored turned (EXIF orientation 6)", {LoadError::TooLarge});
+        add("one-column.png", zeroPng(1, 67108864, 8, 0), "valid grey PNG of 1 x 67108864", {LoadError::TooLarge});
+        add("float-rgba.tif", zeroRgbaTiff(8192, 8192, 32, 3), "floating-point RGBA TIFF of 8192 x 8192",
+            {LoadError::TooLarge});
+        add("int32-samples.tif", zeroRgbaTiff(64, 64, 32, 1), "RGBA TIFF of 32-bit integer samples",
+            {LoadError::Corrupt});
+        add("animated.webp", animatedWebp(8000, 8000, 2), "animated WebP of 8000 x 8000 in two frames",
+            {LoadError::TooLarge});
+        add("alpha-lossless.webp", webpFile(riffChunk("VP8L", vp8lFlat(8192, 8192, true, qRgba(10, 20, 30, 40)))),
+            "lossless WebP of 8192 x 8192 with alpha", {LoadError::TooLarge});
+        add("overflow.bmp", bmp(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, QByteArray(), QByteArray(), 26),
+            "54-byte BMP of 2^31-1 x 2^31-1 at 32 bits, its pixels said to start inside its header", tooLargeOrCorrupt);
+        QList<TiffField> tiled = {{256, 4, {32}},
+                                  {257, 4, {32}},
+                                  {258, 3, {8, 8, 8}},
+                                  {259, 3, {1}},
+                                  {262, 3, {2}},
+                                  {277, 3, {3}},
+                                  {322, 4, {16}},
+                                  {323, 4, {16}},
+                                  {324, 4, {kAtData, kAtData + 768, kAtData + 1536, kAtData + 2304}},
+                                  {325, 4, {768, 768, 768, 768}}};
+        const QByteArray tiles(4 * 768, '\x40');
+        QByteArray cutTiles = tiffWithFields(tiled, tiles);
+        add("cut-tiles.tif", cutTiles.left(cutTiles.size() - 3), "tiled TIFF cut by three bytes", corrupt);
+        tiled.removeLast(); // the tiles' byte counts: the decoder works them out
+        cutTiles = tiffWithFields(tiled, tiles);
+        add("cut-tiles-no-counts.tif", cutTiles.left(cutTiles.size() - 3),
+            "tiled TIFF without tile byte counts, cut by three bytes", corrupt);
     }
 
     // Random bytes, with and without a real signature in front.

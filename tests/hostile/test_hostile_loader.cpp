@@ -40,6 +40,10 @@ TEST(HostileLoader, EveryHostileFileGivesACleanError)
             EXPECT_TRUE(r.image.isNull());
             EXPECT_TRUE(f.allowed.contains(r.error))
                 << "got: " << loadErrorText(r.error).toStdString() << "; allowed: " << allowedText(f.allowed);
+            // Damage is named: what the check or the decoder found.
+            if (r.error == LoadError::Corrupt) {
+                EXPECT_FALSE(r.detail.isEmpty());
+            }
         }
 
         if (!f.regularFile)
@@ -163,6 +167,10 @@ TEST(HostileLoader, CompleteRunLengthPaletteAndLzwDataStillLoad)
          {k, g1, g2, w, w, g2, g1, k}},
         // clear, 0, then dictionary codes 6 ("00"), 7 ("000"), 6 (4 bits): 8 pixels, then the end code.
         {"LZW dictionary codes", hostile::gifBytes(4, 2, QByteArray::fromHex("846F05")), {k, k, k, k, k, k, k, k}},
+        // A move past the first pixel, a line and the picture ended early:
+        // the skipped pixels are white (as transparent ones are), not
+        // whatever the memory held.
+        {"run-length data that skips pixels", rle8("00020100 0302 0000 0201 0001"), {g1, g1, w, w, w, g2, g2, g2}},
         {"LZW data complete without its end code",
          hostile::gifBytes(4, 2, QByteArray::fromHex("846F")),
          {k, k, k, k, k, k, k, k}},

@@ -1,0 +1,36 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace tessilor {
+
+// What Qt and the picture libraries say while a picture is decoded
+// (libpng's and libtiff's warnings and errors, QBuffer's complaints, Qt's
+// image reader) belongs to that load, not to the program's standard error.
+// While a DecoderMessages lives, the messages of its thread are collected
+// in it: a load that gives a picture drops them, a load that fails makes
+// them the detail of its error. Messages outside such a scope, and those
+// of other threads, go where they went before.
+class DecoderMessages
+{
+public:
+    DecoderMessages();
+    ~DecoderMessages();
+    DecoderMessages(const DecoderMessages &) = delete;
+    DecoderMessages &operator=(const DecoderMessages &) = delete;
+
+    void add(const QString &message);
+    // The messages in order, in one line ("; " between them).
+    QString text() const;
+    bool isEmpty() const { return m_lines.isEmpty(); }
+
+private:
+    QStringList m_lines;
+    DecoderMessages *m_outer;
+};
+
+// Puts the routes in place: Qt's message handler, and libtiff's warning and
+// error handlers when the library is there. Part of initPictureDecoding().
+void routeDecoderMessages();
+
+} // namespace tessilor
