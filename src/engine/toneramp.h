@@ -13,32 +13,56 @@ namespace tessilor {
 // Ink of one character: the share of its cell's light (advance x line
 // height, in linear light) that the glyph drawn black on white takes away.
 struct GlyphInk {
+    GlyphInk() = default;
+    GlyphInk(QChar c, double ink, double inkSpread = 0, std::vector<float> inks = {})
+        : ch(c), coverage(ink), spread(inkSpread), drawings(std::move(inks))
+    {}
     QChar ch;
     double coverage = 0;
-    // How far the ink of differently hinted drawings of the character lies
-    // apart (0 for a single drawing).
+    // How far the ink of different drawings of the character lies apart,
+    // each drawing's ink taken relative to that drawing's darkest candidate
+    // (0 for a single drawing).
     double spread = 0;
+    // The ink in each drawing measured (empty for a single drawing).
+    std::vector<float> drawings;
 };
+
+// How a drawing blends its ink: the rasteriser's coverage mixed with the
+// paper as sRGB values (screens, terminals) or as light (print, where the
+// paper under a glyph's edge is partly covered).
+enum class InkBlend { Srgb, Light };
 
 // Draws every candidate character the font has (a candidate the face lacks
 // is left out: another face would show it) and measures its ink. The order
 // is that of the candidates, without duplicates.
-QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates);
+QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend = InkBlend::Srgb);
 
 // Ink of one character in a font (0 when the face lacks it).
 double glyphCoverage(const QFont &font, QChar ch);
 
-// The ink of the candidates in the drawings the art meets: the font as the
-// program draws it, without hinting and with full hinting (as other programs
-// showing a saved result may draw it), each at the font's size and at one
-// and a half times it (a zoomed view, a print). The mean of the six, and
-// their spread. Small sizes snap stems to whole pixels, so one drawing alone
-// misjudges how another shows the art. Only characters every drawing has
-// are kept.
+// One drawing the art meets.
+struct InkDrawing {
+    QFont font;
+    InkBlend blend = InkBlend::Srgb;
+};
+
+// The drawings of a text font the art meets: in the result window at its
+// size (as the program draws it, unhinted and fully hinted, as other
+// programs showing a saved result may), zoomed to twice that, printed (in
+// the face printing uses, at print resolution), and in terminal cells 16,
+// 20 and 24 pixels high (tessilor-cli's text output).
+std::vector<InkDrawing> artDrawings(const QFont &font);
+
+// The ink of the candidates in every drawing of artDrawings(font): the mean
+// of the drawings and their spread. Small sizes snap stems to whole pixels
+// and faces differ, so one drawing alone misjudges how another shows the
+// art. Only characters every drawing has are kept, in the order of the
+// candidates.
 QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates);
 
 struct ToneRamp {
-    QString family;              // the face measured
+    QString family;              // the face measured for the screen
+    QString printFamily;         // and for print
     QString chars;               // light to dark, the space first
     std::vector<float> coverage; // measured ink of each character
     std::vector<float> level;    // ink relative to the darkest, 0 (space) .. 1
@@ -59,8 +83,12 @@ QString toneCandidates();
 // character; coverage then maps linearly to lightness. Each target takes the
 // character closest to it, counting a character's spread as distance too,
 // so that characters whose ink depends on how they are drawn are passed
-// over when a steadier one is near. Invalid (no characters) when there is no
-// space or no ink.
+// over when a steadier one is near. The darkest character is the one that
+// keeps most ink once its spread is taken off (a flat dark area shows it
+// alone: a character darker in some drawings only would not stay dark).
+// Where several drawings were measured, neighbours of the ramp keep their
+// order in every drawing: of two that swap somewhere, the less steady one
+// goes. Invalid (no characters) when there is no space or no ink.
 ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount = 16, int maxCount = 32);
 
 // The ramp of the font at its size, from the candidates plus the extra
