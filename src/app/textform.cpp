@@ -312,7 +312,7 @@ void TextForm::Figurize(const RunRequest &request, const PicForm *picture, const
     const MosaicLayout::Fill display(m_rEdit->hwnd()->document(), m_glyph);
     FigureDocumentSink sink(m_rEdit->hwnd()->document(), m_glyph, m_font, m_foreColor,
                             FigureDocumentSink::Colours::KeepColours);
-    const double coverage = request.fill ? glyphCoverage(m_font, m_glyph) : 0.0;
+    const FillInk coverage = request.fill ? glyphFillInk(m_font, m_glyph) : FillInk();
     const FigureResult result = convertToFigures(m_grid, request.gray, coverage, &colors, &sink, hooks);
     sink.finish();
     finishTempFile(colors, result.error);

@@ -58,8 +58,10 @@ struct Options {
     bool formatGiven = false;
     int size = 8;
     quint32 color = 0;
+    bool colorGiven = false;
     bool pictureColors = false; // --color picture: each character in its cell's colour
     int figureFont = 1;
+    ArtBackground background = ArtBackground::Light;
     QString image;
     bool imageGiven = false; // an empty name is still a name, of no file
 };
@@ -225,6 +227,15 @@ Options parseArgs(const QStringList &args)
                 throw UsageError{
                     QStringLiteral("--color needs six hexadecimal digits RRGGBB or 'picture', not '%1'").arg(v)};
             o.color = rgbValue(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
+            o.colorGiven = true;
+        } else if (name == QLatin1String("--background")) {
+            const QString v = needValue();
+            if (v == QLatin1String("light"))
+                o.background = ArtBackground::Light;
+            else if (v == QLatin1String("dark"))
+                o.background = ArtBackground::Dark;
+            else
+                throw UsageError{QStringLiteral("--background is light or dark, not '%1'").arg(v)};
         } else if (name == QLatin1String("--figure-font")) {
             o.figureFont = parseInt(name, needValue(), 1, 2);
         } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
@@ -252,6 +263,16 @@ Options parseArgs(const QStringList &args)
         throw UsageError{QStringLiteral("--fill needs --mode figures")};
     if (o.method != TextMethod::Classic && o.mode != Mode::Text)
         throw UsageError{QStringLiteral("--method needs --mode text")};
+    if (o.background == ArtBackground::Dark) {
+        if (o.mode != Mode::Text)
+            throw UsageError{QStringLiteral("--background dark needs --mode text")};
+        if (o.format != QLatin1String("txt") && o.format != QLatin1String("ansi") && o.format != QLatin1String("html"))
+            throw UsageError{
+                QStringLiteral("--background dark is for txt, ansi and html output, not %1").arg(o.format)};
+        // Light text on the black page, unless a colour was asked for.
+        if (!o.colorGiven && !o.pictureColors)
+            o.color = rgbValue(255, 255, 255);
+    }
     return o;
 }
 
@@ -319,28 +340,29 @@ QFont textFont(const Options &o)
 const ToneRamp &toneRampOf(const Options &o)
 {
     installFontSubstitutions();
-    return toneRamp(textFont(o), rampFonts()[size_t(o.font - 1)].ramp);
+    return toneRamp(textFont(o), rampFonts()[size_t(o.font - 1)].ramp, o.background);
 }
 
-// Coverage of the figure glyph in its font and size (0 without the fill or
+// Ink of the figure glyph in its font and size (none without the fill or
 // when the figure font cannot be read).
-double fillCoverage(const Options &o)
+FillInk fillCoverage(const Options &o)
 {
     if (!o.fill)
-        return 0;
+        return {};
     const QString file = figureFontFile(o.figureFont);
     const QString family = InstallFont(file);
     QFont font(family.isEmpty() ? figureFamily(o.figureFont) : family);
     font.setPointSize(o.size);
-    return glyphCoverage(font, codePageChar(o.figureCode));
+    return glyphFillInk(font, codePageChar(o.figureCode));
 }
 
 // Writes the text conversion of the chosen method into dev.
 TextResult convertText(const Options &o, const TextGrid &grid, QIODevice &dev)
 {
     if (toneMethod(o))
-        return convertToToneText(grid.luma, toneRampOf(o), qint16(o.contrast), dev);
-    return convertToText(grid.rgb, rampFonts()[size_t(o.font - 1)].ramp, qint16(o.contrast), dev);
+        return convertToToneText(grid.luma, toneRampOf(o), qint16(o.contrast), dev, {}, o.background);
+    return convertToText(grid.rgb, rampForBackground(rampFonts()[size_t(o.font - 1)].ramp, o.background),
+                         qint16(o.contrast), dev);
 }
 
 // Qt's rich text document does not check every allocation it makes: its
@@ -433,8 +455,10 @@ void fillResultDocument(const Options &o, const TextGrid &grid, QTextDocument &d
 // browser shows the figures without installing anything.
 HtmlPageOptions pageOptions(const Options &o)
 {
-    return resultPageOptions(o.image.isEmpty() ? QStringLiteral("tessilor") : QFileInfo(o.image).fileName(),
-                             o.mode == Mode::Figures);
+    HtmlPageOptions page = resultPageOptions(
+        o.image.isEmpty() ? QStringLiteral("tessilor") : QFileInfo(o.image).fileName(), o.mode == Mode::Figures);
+    page.darkPage = o.background == ArtBackground::Dark;
+    return page;
 }
 
 // The result as printing reads it, with the files' contents in memory.
@@ -499,9 +523,11 @@ bool convertAnsi(const Options &o, const TextGrid &grid, QIODevice &dev)
         const FigureResult r = convertToFigures(grid.rgb, o.gray, nullptr, &sink);
         return sink.finish() && r.error == ConvertError::None;
     }
-    // Line by line as the conversion writes them.
+    // Line by line as the conversion writes them; without a colour asked
+    // for, in the terminal's own foreground.
     AnsiTextWriter writer = pictureText(o) ? AnsiTextWriter(dev, textColorGrid(o, grid), charactersPerCell(o))
-                                           : AnsiTextWriter(dev, o.color);
+                            : o.colorGiven ? AnsiTextWriter(dev, o.color)
+                                           : AnsiTextWriter(dev);
     const bool converted = convertText(o, grid, writer).error == ConvertError::None;
     return writer.finish() && converted;
 }
@@ -626,6 +652,9 @@ QString usage()
                           "                      picture: each character in the colour of its cell (tone\n"
                           "                      method: of its half cell)\n"
                           "      --figure-font N figure font 1 or 2 (\"Quar Tessilor Figures N\"), default 1\n"
+                          "      --background B  light (default): dark text on light paper; dark: the\n"
+                          "                      text is meant light on black (a dark terminal), the\n"
+                          "                      densest character standing for white (txt, ansi, html)\n"
                           "  -o, --output FILE   write FILE instead of standard output; a regular FILE\n"
                           "                      is replaced once the result is complete (a link there\n"
                           "                      is replaced, not followed), a pipe or device is\n"

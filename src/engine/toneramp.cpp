@@ -44,7 +44,9 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates,
     const std::array<float, 256> &lin = srgbToLinearTable();
     std::array<double, 256> taken{};
     for (int a = 0; a < 256; ++a)
-        taken[size_t(a)] = blend == InkBlend::Light ? a / 255.0 : 1.0 - double(lin[size_t(255 - a)]);
+        taken[size_t(a)] = blend == InkBlend::Light         ? a / 255.0
+                           : blend == InkBlend::SrgbOnBlack ? double(lin[size_t(a)])
+                                                            : 1.0 - double(lin[size_t(255 - a)]);
     for (qsizetype i = 0; i < chars.size(); ++i) {
         const QImage mask = font.alphaMapForGlyph(glyphs[i], QRawFont::PixelAntialiasing);
         double sum = 0;
@@ -69,20 +71,21 @@ double glyphCoverage(const QFont &font, QChar ch)
     return ink.isEmpty() ? 0.0 : ink.first().coverage;
 }
 
-std::vector<InkDrawing> artDrawings(const QFont &font)
+std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background)
 {
+    const InkBlend screen = background == ArtBackground::Dark ? InkBlend::SrgbOnBlack : InkBlend::Srgb;
     std::vector<InkDrawing> out;
     const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
     // The window, plainly and as other programs may hint it.
-    out.push_back({font});
+    out.push_back({font, screen});
     for (const QFont::HintingPreference h : {QFont::PreferNoHinting, QFont::PreferFullHinting}) {
-        out.push_back({font});
+        out.push_back({font, screen});
         out.back().font.setHintingPreference(h);
     }
     // A zoomed view.
     QFont zoomed = font;
     zoomed.setPointSizeF(points * 2);
-    out.push_back({zoomed});
+    out.push_back({zoomed, screen});
     // Print, in the face printing uses, at 600 dpi (large sizes capped:
     // past some 100 pixels a glyph's ink no longer changes).
     QFont printed(pageFontName(font.family()));
@@ -97,14 +100,24 @@ std::vector<InkDrawing> artDrawings(const QFont &font)
     for (const int cell : {16, 20, 24}) {
         QFont terminal = font;
         terminal.setPixelSize(std::max(1, int(std::lround(cell / lineOfPixel))));
-        out.push_back({terminal});
+        out.push_back({terminal, screen});
     }
     return out;
 }
 
-QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates)
+FillInk glyphFillInk(const QFont &font, QChar ch)
 {
-    const std::vector<InkDrawing> drawings = artDrawings(font);
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QList<GlyphInk> onLight = measureGlyphInk(raw, QString(ch), InkBlend::Srgb);
+    const QList<GlyphInk> onDark = measureGlyphInk(raw, QString(ch), InkBlend::SrgbOnBlack);
+    if (onLight.isEmpty() || onDark.isEmpty())
+        return {};
+    return {onLight.first().coverage, onDark.first().coverage};
+}
+
+QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates, ArtBackground background)
+{
+    const std::vector<InkDrawing> drawings = artDrawings(font, background);
     std::vector<QList<GlyphInk>> measured;
     for (const InkDrawing &d : drawings)
         measured.push_back(measureGlyphInk(QRawFont::fromFont(d.font), candidates, d.blend));
@@ -217,57 +230,48 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
                              }),
                  sorted.end());
     sorted.prepend(space);
-    const qsizetype last = sorted.size() - 1; // the dark end
-    maxCount = std::max(2, maxCount);
-    // Evenly spaced targets from the space to the darkest character; each
-    // takes the nearest character not taken yet. When neighbouring targets
-    // share their nearest character, or characters go for their order, more
-    // targets are tried (up to four times as many) until the ramp has
-    // minCount characters.
-    std::vector<bool> taken;
-    for (int targets = maxCount; targets <= 4 * maxCount; targets += maxCount / 2 + 1) {
-        taken.assign(size_t(sorted.size()), false);
-        taken.front() = true;
-        taken.back() = true;
-        int count = 2;
-        for (int k = 1; k < targets - 1 && count < maxCount; ++k) {
+    const int n = int(sorted.size()); // the space first, the dark end last
+    // Evenly spaced targets from the space to the dark end, one character
+    // each, every character darker than the one before in every drawing:
+    // the cheapest such chain (distance to the target plus spread) by
+    // dynamic programming. As many targets as there are characters, up to
+    // maxCount, fewer when no chain that long keeps its order.
+    const int most = std::min(std::max(2, maxCount), n);
+    std::vector<int> chain;
+    for (int targets = most; targets >= 2 && chain.empty(); --targets) {
+        constexpr double kNone = 1e300;
+        // cost[k][j]: the cheapest chain of targets 0..k ending in j.
+        std::vector<std::vector<double>> cost(size_t(targets), std::vector<double>(size_t(n), kNone));
+        std::vector<std::vector<int>> from(size_t(targets), std::vector<int>(size_t(n), -1));
+        cost[0][0] = 0;
+        for (int k = 1; k < targets; ++k) {
             const double t = space.coverage + (darkest - space.coverage) * k / double(targets - 1);
-            qsizetype best = -1;
-            const auto cost = [&](qsizetype j) { return std::abs(sorted[j].coverage - t) + sorted[j].spread; };
-            for (qsizetype i = 1; i < last; ++i) {
-                if (!taken[size_t(i)] && (best < 0 || cost(i) < cost(best)))
-                    best = i;
-            }
-            if (best >= 0) {
-                taken[size_t(best)] = true;
-                ++count;
-            }
-        }
-        // Neighbours that swap in some drawing: the less steady one goes
-        // (never the space or the dark end).
-        for (bool changed = true; changed;) {
-            changed = false;
-            qsizetype previous = 0;
-            for (qsizetype i = 1; i <= last; ++i) {
-                if (!taken[size_t(i)])
-                    continue;
-                if (!inkOrderHolds(sorted[previous], sorted[i])) {
-                    qsizetype drop = i;
-                    if (i == last || (previous != 0 && sorted[previous].spread > sorted[i].spread))
-                        drop = previous;
-                    if (drop == 0)
-                        drop = i;
-                    taken[size_t(drop)] = false;
-                    --count;
-                    changed = true;
-                    break;
+            for (int j = 1; j < n; ++j) {
+                if ((k == targets - 1) != (j == n - 1))
+                    continue; // the dark end closes the chain
+                double best = kNone;
+                int at = -1;
+                for (int i = 0; i < j; ++i) {
+                    if (cost[size_t(k) - 1][size_t(i)] < best && inkOrderHolds(sorted[i], sorted[j])) {
+                        best = cost[size_t(k) - 1][size_t(i)];
+                        at = i;
+                    }
                 }
-                previous = i;
+                if (at < 0)
+                    continue;
+                cost[size_t(k)][size_t(j)] = best + std::abs(sorted[j].coverage - t) + sorted[j].spread;
+                from[size_t(k)][size_t(j)] = at;
             }
         }
-        if (count >= minCount || count >= sorted.size())
-            break;
+        if (cost[size_t(targets) - 1][size_t(n) - 1] >= kNone)
+            continue;
+        for (int k = targets - 1, j = n - 1; k >= 0; j = from[size_t(k)][size_t(j)], --k)
+            chain.insert(chain.begin(), j);
     }
+    Q_UNUSED(minCount); // reached on the way down when longer chains fail
+    std::vector<bool> taken(size_t(n), false);
+    for (const int j : chain)
+        taken[size_t(j)] = true;
     const double span = darkest - space.coverage;
     for (qsizetype i = 0; i < sorted.size(); ++i) {
         if (!taken[size_t(i)])
@@ -279,17 +283,17 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
     return ramp;
 }
 
-const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates)
+const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
 {
     static QMutex mutex;
     static QHash<QString, std::shared_ptr<const ToneRamp>> cache;
-    const QString key = font.key() + u'\x1f' + extraCandidates;
+    const QString key = font.key() + u'\x1f' + extraCandidates + (background == ArtBackground::Dark ? u'D' : u'L');
     QMutexLocker lock(&mutex);
     const auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return **it;
     auto ramp = std::make_shared<ToneRamp>(
-        pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates)));
+        pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates, background)));
     ramp->family = QRawFont::fromFont(font).familyName();
     ramp->printFamily = QRawFont::fromFont(QFont(pageFontName(font.family()))).familyName();
     cache.insert(key, ramp);

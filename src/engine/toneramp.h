@@ -4,6 +4,9 @@
 #include <QString>
 #include <vector>
 
+#include "engine/figurefill.h"
+#include "engine/textconvert.h"
+
 class QRawFont;
 
 // The tone method's ramp: the characters of the font that shows the art,
@@ -28,9 +31,10 @@ struct GlyphInk {
 };
 
 // How a drawing blends its ink: the rasteriser's coverage mixed with the
-// paper as sRGB values (screens, terminals) or as light (print, where the
-// paper under a glyph's edge is partly covered).
-enum class InkBlend { Srgb, Light };
+// paper as sRGB values (screens, terminals), dark on light or light on black,
+// or as light (print, where the paper under a glyph's edge is partly
+// covered). Light on black the ink is the light the glyph gives.
+enum class InkBlend { Srgb, SrgbOnBlack, Light };
 
 // Draws every candidate character the font has (a candidate the face lacks
 // is left out: another face would show it) and measures its ink. The order
@@ -39,6 +43,10 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates,
 
 // Ink of one character in a font (0 when the face lacks it).
 double glyphCoverage(const QFont &font, QChar ch);
+
+// A figure glyph's ink for the fill: drawn black on white and white on
+// black, as the program draws it (0 when the face lacks it).
+FillInk glyphFillInk(const QFont &font, QChar ch);
 
 // One drawing the art meets.
 struct InkDrawing {
@@ -51,14 +59,16 @@ struct InkDrawing {
 // programs showing a saved result may), zoomed to twice that, printed (in
 // the face printing uses, at print resolution), and in terminal cells 16,
 // 20 and 24 pixels high (tessilor-cli's text output).
-std::vector<InkDrawing> artDrawings(const QFont &font);
+// On a dark background the screen drawings are light on black.
+std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background = ArtBackground::Light);
 
 // The ink of the candidates in every drawing of artDrawings(font): the mean
 // of the drawings and their spread. Small sizes snap stems to whole pixels
 // and faces differ, so one drawing alone misjudges how another shows the
 // art. Only characters every drawing has are kept, in the order of the
 // candidates.
-QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates);
+QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates,
+                                                ArtBackground background = ArtBackground::Light);
 
 struct ToneRamp {
     QString family;              // the face measured for the screen
@@ -78,22 +88,27 @@ QString printableAscii();
 // tones would be told by '@' and 'W' alone).
 QString toneCandidates();
 
-// Picks from the measured characters between minCount and maxCount
-// characters whose ink is evenly spaced from the space (0) to the darkest
-// character; coverage then maps linearly to lightness. Each target takes the
-// character closest to it, counting a character's spread as distance too,
-// so that characters whose ink depends on how they are drawn are passed
-// over when a steadier one is near. The darkest character is the one that
-// keeps most ink once its spread is taken off (a flat dark area shows it
-// alone: a character darker in some drawings only would not stay dark).
-// Where several drawings were measured, neighbours of the ramp keep their
-// order in every drawing: of two that swap somewhere, the less steady one
-// goes. Invalid (no characters) when there is no space or no ink.
+// Picks from the measured characters up to maxCount characters whose ink is
+// evenly spaced from the space (0) to the darkest character; coverage then
+// maps linearly to light. Each target takes one character, the cost of a
+// character being its distance from the target plus its spread, so that
+// characters whose ink depends on how they are drawn are passed over when a
+// steadier one is near. The darkest character is the one that keeps most
+// ink once its spread is taken off (a flat dark area shows it alone, and
+// beside its neighbour: a character darker in some drawings only would not
+// stay dark, and would make texture). Where several drawings were measured,
+// every character of the ramp carries more ink than the one before it in
+// every drawing: the cheapest such chain is taken (dynamic programming).
+// With fewer characters than maxCount all are tried; fewer targets than
+// that (down to minCount and below) only when no chain that long keeps its
+// order. Invalid (no characters) when there is no space or no ink.
 ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount = 16, int maxCount = 32);
 
 // The ramp of the font at its size, from the candidates plus the extra
-// characters the face has (the classic ramp's). Measured once per font,
-// size and extras, then taken from a cache. Needs a QGuiApplication.
-const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString());
+// characters the face has (the classic ramp's), for art drawn on that
+// background. Measured once per font, size, extras and background, then
+// taken from a cache. Needs a QGuiApplication.
+const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString(),
+                         ArtBackground background = ArtBackground::Light);
 
 } // namespace tessilor
