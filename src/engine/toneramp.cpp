@@ -73,13 +73,18 @@ double glyphCoverage(const QFont &font, QChar ch)
 
 std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background)
 {
-    const InkBlend screen = background == ArtBackground::Dark ? InkBlend::SrgbOnBlack : InkBlend::Srgb;
+    // The window blends text as sRGB values (so its soft edges take more
+    // light than they cover on paper, and give less drawn light on black);
+    // larger drawings have few soft edges and are taken as physical ink,
+    // as print is and as renderers that blend in linear light draw it.
+    const InkBlend window = background == ArtBackground::Dark ? InkBlend::SrgbOnBlack : InkBlend::Srgb;
+    const InkBlend screen = background == ArtBackground::Dark ? InkBlend::SrgbOnBlack : InkBlend::Light;
     std::vector<InkDrawing> out;
     const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
     // The window, plainly and as other programs may hint it.
-    out.push_back({font, screen});
+    out.push_back({font, window});
     for (const QFont::HintingPreference h : {QFont::PreferNoHinting, QFont::PreferFullHinting}) {
-        out.push_back({font, screen});
+        out.push_back({font, window});
         out.back().font.setHintingPreference(h);
     }
     // A zoomed view.

@@ -378,7 +378,10 @@ TEST(ToneConversion, DarkAreasShowTheirLightFromTheirFirstRows)
         ASSERT_EQ(lines.size(), 32);
         for (int band = 0; band < 4; ++band)
             EXPECT_NEAR(meanLevel(lines.mid(band * 8, 8), ramp), wantedLevel(ramp, y), 0.004) << band;
-        EXPECT_NEAR(meanLevel(lines.mid(0, 3), ramp), wantedLevel(ramp, y), 0.004);
+        // The top three rows alone see three rows of the ordered pattern,
+        // a share of the widest step at the dark end off at most; light
+        // piled up below would leave them at the darkest level.
+        EXPECT_NEAR(meanLevel(lines.mid(0, 3), ramp), wantedLevel(ramp, y), 0.012);
     }
 }
 
