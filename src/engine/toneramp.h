@@ -58,8 +58,11 @@ struct InkDrawing {
 // size (as the program draws it, unhinted and fully hinted, as other
 // programs showing a saved result may), zoomed to twice that, printed (in
 // the face printing uses, at print resolution), and in terminal cells 16,
-// 20 and 24 pixels high (tessilor-cli's text output).
-// On a dark background the screen drawings are light on black.
+// 20 and 24 pixels high (tessilor-cli's text output). The window's drawings
+// blend as sRGB values, as the program draws them; the larger ones are
+// taken as physical ink (few soft edges; print, and renderers that blend in
+// linear light). On a dark background the screen drawings are light on
+// black.
 std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background = ArtBackground::Light);
 
 // The ink of the candidates in every drawing of artDrawings(font): the mean
