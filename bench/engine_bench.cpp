@@ -125,23 +125,30 @@ static void BM_ToneRampCached(benchmark::State &state)
 BENCHMARK(BM_ToneRampCached);
 
 // The tone method on the largest grid (512 cells, 1024 characters a line,
-// 1024 lines), from the luminance grid to the text.
+// 1024 lines), from the luminance grid to the text: contrast, and art for
+// light paper (0) or for black (1).
 static void BM_ToneConversion1024x1024(benchmark::State &state)
 {
     const LumaGrid grid = makeLumaGrid(photoLike(1024, 1024), 1024, 1024);
-    const ToneRamp &ramp = toneRamp(textFont(8), rampFonts()[0].ramp);
+    const ArtBackground background = state.range(1) ? ArtBackground::Dark : ArtBackground::Light;
+    const ToneRamp &ramp = toneRamp(textFont(8), rampFonts()[0].ramp, background);
     QByteArray bytes;
     bytes.reserve(4 << 20);
     for (auto _ : state) {
         bytes.clear();
         QBuffer buf(&bytes);
         buf.open(QIODevice::WriteOnly);
-        const TextResult r = convertToToneText(grid, ramp, qint16(state.range(0)), buf);
+        const TextResult r = convertToToneText(grid, ramp, qint16(state.range(0)), buf, {}, background);
         benchmark::DoNotOptimize(r.counts.gridRows);
     }
     state.SetItemsProcessed(state.iterations() * 1024 * 1024);
 }
-BENCHMARK(BM_ToneConversion1024x1024)->Arg(0)->Arg(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ToneConversion1024x1024)
+    ->ArgNames({"contrast", "dark"})
+    ->Args({0, 0})
+    ->Args({40, 0})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMillisecond);
 
 static void BM_LumaGrid5120x2880To1024x1024(benchmark::State &state)
 {

@@ -4,21 +4,31 @@ them: the output is drawn in its font, both the drawing and the picture are
 blurred by one cell in linear light, and the drawing is compared with the
 picture.
 
-Text: every tool's characters are drawn in Liberation Mono with cells of
-12 x 24 pixels (20 px type, one character per cell). Each tool's drawing is
-read on its own scale: the ink of what the tool draws for a black picture
-counts as black, of what it draws for a white one as white (the "black"
-column gives that ink as a share of the darkest character of the font, so a
-tool whose art is paler than the page allows shows it there). Picture and
-drawing are compared by their lightness (sRGB-encoded luminance, 0..255):
-mean SSIM and mean absolute error. Both are blurred with mirrored edges: the
-blank strip a character cell has above its glyph would otherwise be drawn
-out past the picture's edge and lighten every drawing's border.
+Text: every tool's characters are drawn in Liberation Mono in cells of
+12 x 24 pixels: the glyph's own cell (advance x ascent + descent) is drawn
+at four times that size, scaled to the box and averaged down, and its ink is
+taken as linear coverage (paper light 1 - ink). Picture and drawing are
+blurred with a Gaussian of one cell width in linear light, encoded as
+lightness (sRGB), reduced to 4 pixels per cell width by area and compared:
+mean SSIM (Gaussian window, sigma 1.5, range 1) and mean absolute error of
+lightness (0..255).
+
+Text never reaches black, and a viewer adapts to the art's range and reads
+it by lightness, so the drawing's lightness is stretched: the lightness of a
+cell filled with the darkest character (of printable ASCII, or of the art if
+it uses a darker one) becomes black. This is the "lightness" column, the
+measure that counts. The "linear" column stretches in linear light instead
+(black point compensation), which favours art that is too dark to a viewer.
+The "dark paper" column reads art meant light on black (tessilor-cli
+--background dark, jp2a --background=dark): the ink is the light, and the
+cell of the darkest character drawn light becomes white.
 
 Figures: the colour file of the figure mode is drawn with the figure font
 in 24 x 24 pixel cells (the glyph in its colour, with --fill on its
-background, else on white) and compared with the picture by the mean
-CIEDE2000 colour difference.
+background, else on white; soft edges blended as sRGB values, as text is
+drawn) and compared with the picture by the mean CIEDE2000 colour
+difference; grey figures (--gray) are compared with the picture's grey by
+their lightness error after the same blur.
 
 Everything here is done with this script's own arithmetic (PIL drawing,
 NumPy, SciPy, scikit-image); only the characters and colours come from the
@@ -87,62 +97,87 @@ def blur(linear, sigma_y, sigma_x):
 
 # --- text ------------------------------------------------------------------
 
+SUPER = 4  # glyphs are drawn at four times the cell and averaged down
+
+
 class TextDrawer:
+    """Ink (linear coverage 0..1) of characters in CELL_W x CELL_H cells."""
+
     def __init__(self):
-        self.font = ImageFont.truetype(TEXT_FONT, TYPE_PX, layout_engine=ImageFont.Layout.BASIC)
-        advance = self.font.getlength("M")
-        if abs(advance - CELL_W) > 0.01:
-            raise SystemExit("Liberation Mono at %d px advances %.2f px, not %d" % (TYPE_PX, advance, CELL_W))
-        ascent, descent = self.font.getmetrics()
-        self.baseline = (CELL_H - ascent - descent) // 2 + ascent
-        self.black_ink = self._darkest_ink()
+        probe = ImageFont.truetype(TEXT_FONT, 1000)
+        size = max(1, round(CELL_W * SUPER * 1000 / probe.getlength("M")))
+        self.font = ImageFont.truetype(TEXT_FONT, size)
+        self.ascent, descent = self.font.getmetrics()
+        self.natural = (max(1, round(self.font.getlength("M"))), self.ascent + descent)
+        self.tiles = {}
+        ascii_inks = [self.tile(chr(c)).mean() for c in range(0x21, 0x7F)]
+        self.ascii_darkest = max(ascii_inks)
 
-    def _darkest_ink(self):
-        """Ink (share of a cell's light) of the darkest character of printable
-        ASCII and Cyrillic, drawn on its own with room around it."""
-        darkest = 0.0
-        for code in list(range(0x21, 0x7F)) + list(range(0x400, 0x460)):
-            ch = chr(code)
-            if self.font.getmask(ch).getbbox() is None:
-                continue
-            tile = Image.new("L", (CELL_W * 3, CELL_H * 3), 255)
-            ImageDraw.Draw(tile).text((CELL_W, CELL_H + self.baseline), ch, font=self.font, fill=0, anchor="ls")
-            ink = (1.0 - decode(np.asarray(tile))).sum() / (CELL_W * CELL_H)
-            darkest = max(darkest, ink)
-        return darkest
+    def tile(self, ch):
+        t = self.tiles.get(ch)
+        if t is None:
+            if ch == " ":
+                t = np.zeros((CELL_H, CELL_W))
+            else:
+                mask = Image.new("L", self.natural, 0)
+                ImageDraw.Draw(mask).text((0, self.ascent), ch, font=self.font, fill=255, anchor="ls")
+                big = mask.resize((CELL_W * SUPER, CELL_H * SUPER), Image.BILINEAR)
+                t = (np.asarray(big, dtype=np.float64) / 255.0).reshape(CELL_H, SUPER, CELL_W, SUPER).mean(axis=(1, 3))
+            self.tiles[ch] = t
+        return t
 
-    def draw(self, lines):
+    def ink(self, lines):
+        """Ink of every pixel of the drawn art, and the ink of its darkest
+        cell (the darkest ASCII character's, or a darker one the art uses)."""
         cols = max(len(l) for l in lines)
-        img = Image.new("L", (cols * CELL_W, len(lines) * CELL_H), 255)
-        d = ImageDraw.Draw(img)
+        ink = np.zeros((len(lines) * CELL_H, cols * CELL_W))
+        darkest = self.ascii_darkest
         for row, line in enumerate(lines):
             for col, ch in enumerate(line):
                 if ch != " ":
-                    d.text((col * CELL_W, row * CELL_H + self.baseline), ch, font=self.font, fill=0, anchor="ls")
-        return img, cols
+                    t = self.tile(ch)
+                    darkest = max(darkest, t.mean())
+                    ink[row * CELL_H:(row + 1) * CELL_H, col * CELL_W:(col + 1) * CELL_W] = t
+        return ink, darkest
 
-    def ink(self, lines):
-        """Ink (0 paper .. 1 black) of every pixel of the drawn art."""
-        img, cols = self.draw(lines)
-        return 1.0 - decode(np.asarray(img)), cols
-
-    def luminance(self, lines, white=0.0, black=None):
-        """Linear luminance of the drawn art, the ink of white and black as
-        given (by default the paper and the darkest character)."""
-        ink, cols = self.ink(lines)
-        black = self.black_ink if black is None else black
-        return 1.0 - (ink - white) / (black - white), cols
+    def image(self, lines, dark=False):
+        """The drawing as an 8-bit picture, to look at."""
+        ink, _ = self.ink(lines)
+        light = ink if dark else 1.0 - ink
+        return Image.fromarray(encode(light).round().astype(np.uint8), "L")
 
 
-def text_scores(picture_rgb8, lines, drawer, white=0.0, black=None):
-    art, cols = drawer.luminance(lines, white, black)
-    h, w = art.shape
-    reference = resize_linear(luminance(decode(picture_rgb8)), w, h)
-    a = encode(blur(reference, CELL_H, CELL_W))
-    b = encode(blur(art, CELL_H, CELL_W))
-    ssim = structural_similarity(a, b, data_range=255.0, gaussian_weights=True, sigma=1.5,
+def reduce_area(a, f):
+    h, w = a.shape[0] // f * f, a.shape[1] // f * f
+    return a[:h, :w].reshape(h // f, f, w // f, f).mean(axis=(1, 3))
+
+
+def compare(picture_l, art_l):
+    """SSIM and mean absolute error (0..255) of two lightness images 0..1,
+    reduced to 4 pixels per cell width."""
+    f = max(1, round(CELL_W / 4))
+    a, b = reduce_area(picture_l, f), reduce_area(art_l, f)
+    ssim = structural_similarity(a, b, data_range=1.0, gaussian_weights=True, sigma=1.5,
                                  use_sample_covariance=False)
-    return ssim, float(np.mean(np.abs(a - b))), cols, len(lines)
+    return float(ssim), float(np.mean(np.abs(a - b)) * 255.0)
+
+
+def text_scores(picture_rgb8, lines, drawer, dark_paper=False):
+    """(lightness SSIM, MAE, linear SSIM) on paper, or (SSIM, MAE) on black."""
+    ink, darkest = drawer.ink(lines)
+    h, w = ink.shape
+    sigma = CELL_W
+    picture = encode(blur(resize_linear(luminance(decode(picture_rgb8)), w, h), sigma, sigma)) / 255.0
+    if dark_paper:
+        top = encode(darkest) / 255.0
+        art = np.clip(encode(blur(ink, sigma, sigma)) / 255.0 / top, 0.0, 1.0)
+        return compare(picture, art)
+    light = blur(1.0 - ink, sigma, sigma)
+    low = encode(1.0 - darkest) / 255.0
+    art = np.clip((encode(light) / 255.0 - low) / (1.0 - low), 0.0, 1.0)
+    ssim, mae = compare(picture, art)
+    linear = encode(np.clip((light - (1.0 - darkest)) / darkest, 0.0, 1.0)) / 255.0
+    return ssim, mae, compare(picture, linear)[0]
 
 
 # --- figures ---------------------------------------------------------------
@@ -165,7 +200,10 @@ def rgb_of(value):
     return (value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF)
 
 
-def figure_scores(picture_rgb8, grid, figure_font, glyph):
+def figure_scores(picture_rgb8, grid, figure_font, glyph, gray=False):
+    """Mean CIEDE2000 of the drawn mosaic; in grey, the mean lightness error
+    (0..255) against the picture's grey (the mean of its sRGB channels, as
+    the grey mode takes it)."""
     rows, cols = len(grid), len(grid[0])
     font = ImageFont.truetype(figure_font, FIGURE_CELL, layout_engine=ImageFont.Layout.BASIC)
     ascent, _ = font.getmetrics()
@@ -178,6 +216,12 @@ def figure_scores(picture_rgb8, grid, figure_font, glyph):
                 d.rectangle((x, y, x + FIGURE_CELL - 1, y + FIGURE_CELL - 1), fill=rgb_of(back))
             d.text((x, y + ascent), glyph, font=font, fill=rgb_of(fig), anchor="ls")
     art = decode(np.asarray(img))
+    if gray:
+        grey = decode(np.asarray(picture_rgb8, dtype=np.float64).mean(axis=2))
+        reference = resize_linear(grey, img.width, img.height)
+        a = encode(blur(reference, FIGURE_CELL, FIGURE_CELL)[::4, ::4])
+        b = encode(blur(art[..., 1], FIGURE_CELL, FIGURE_CELL)[::4, ::4])
+        return float(np.mean(np.abs(a - b)))
     reference = resize_linear(decode(picture_rgb8), img.width, img.height)
     # After a one-cell blur every fourth pixel each way tells the same.
     a = skcolor.rgb2lab(encode(blur(reference, FIGURE_CELL, FIGURE_CELL)[::4, ::4]) / 255.0)
@@ -237,20 +281,23 @@ def text_lines(output):
     return lines
 
 
-def text_of(tool, cmd, jpeg, columns, size):
-    if tool == "jp2a":
-        return text_lines(run(["jp2a", "--invert", "--width=%d" % columns, jpeg]))
-    return text_lines(run(cmd + ["-c", str(columns)] + size + [jpeg]))
+# Text tools: how each is asked for art at a number of columns and rows, and
+# whether the art is meant light on black.
+TEXT_TOOLS = {
+    "classic": (["--method", "classic"], False),
+    "tone": (["--method", "tone"], False),
+    "jp2a": (["--invert"], False),
+    "classic-dark": (["--method", "classic", "--background", "dark"], True),
+    "tone-dark": (["--method", "tone", "--background", "dark"], True),
+    "jp2a-dark": (["--background=dark"], True),
+}
 
 
-def tool_scale(tool, cmd, columns, size, drawer, work):
-    """Ink of the tool's drawings of a white and of a black picture."""
-    inks = []
-    for value in (255, 0):
-        jpeg = os.path.join(work, "flat%d.jpg" % value)
-        Image.fromarray(np.full((480, 640, 3), value, np.uint8)).save(jpeg, quality=95)
-        inks.append(float(drawer.ink(text_of(tool, cmd, jpeg, columns, size))[0].mean()))
-    return inks
+def text_of(tool, cli, jpeg, columns, rows, size):
+    args, _ = TEXT_TOOLS[tool]
+    if tool.startswith("jp2a"):
+        return text_lines(run(["jp2a"] + args + ["--width=%d" % columns, "--height=%d" % rows, jpeg]))
+    return text_lines(run([cli] + args + ["-c", str(columns), "-r", str(rows)] + size + [jpeg]))
 
 
 def main():
@@ -260,33 +307,26 @@ def main():
     ap.add_argument("--columns", type=int, default=120)
     ap.add_argument("--size", type=int, default=None, help="type size given to tessilor-cli (default: its own)")
     ap.add_argument("--only", default=None, help="comma-separated picture names")
-    ap.add_argument("--tools", default="classic,tone,jp2a,figures",
-                    help="comma-separated: classic, tone, jp2a, figures (figures also draws --fill)")
+    ap.add_argument("--tools", default="classic,tone,jp2a,tone-dark,jp2a-dark,figures",
+                    help="comma-separated: " + ", ".join(TEXT_TOOLS) + ", figures (also --fill and --gray)")
     ap.add_argument("--pictures", default=None, help="a folder of more photographs, measured as a set of its own")
-    ap.add_argument("--keep", default=None, help="folder to keep the drawings in")
+    ap.add_argument("--keep", default=None, help="folder to keep the art and its drawings in")
     args = ap.parse_args()
     figure_font = args.figure_font or os.path.join(os.path.dirname(args.cli), "GLYFA__1.TTF")
 
     drawer = TextDrawer()
     work = tempfile.mkdtemp(prefix="tessilor-quality-")
     wanted = args.tools.split(",")
-    tools = [(t, [args.cli, "--method", t]) for t in ("classic", "tone") if t in wanted]
-    if "jp2a" in wanted and shutil.which("jp2a"):
-        tools.append(("jp2a", None))
+    tools = [t for t in TEXT_TOOLS if t in wanted and (not t.startswith("jp2a") or shutil.which("jp2a"))]
     size = ["-s", str(args.size)] if args.size else []
 
     sets = [("photos", photos()), ("generated", generated_pictures(args.cli, work))]
     if args.pictures:
         sets.append((os.path.basename(os.path.normpath(args.pictures)), folder_pictures(args.pictures)))
     results = {}
-    print("text: %d characters per line, Liberation Mono %dx%d px cells, darkest character's ink %.3f" %
-          (args.columns, CELL_W, CELL_H, drawer.black_ink))
-    scale = {}
-    for tool, cmd in tools:
-        scale[tool] = tool_scale(tool, cmd, args.columns, size, drawer, work)
-        print("%-8s draws white with ink %.3f, black with %.3f (black %.2f of the darkest character)" %
-              (tool, scale[tool][0], scale[tool][1], scale[tool][1] / drawer.black_ink))
-    print("%-22s %-8s %7s %7s  %s" % ("picture", "tool", "SSIM", "MAE", "size"))
+    print("text: %d characters per line, Liberation Mono %dx%d px cells, darkest ASCII ink %.3f" %
+          (args.columns, CELL_W, CELL_H, drawer.ascii_darkest))
+    print("%-22s %-13s %9s %6s %7s   %s" % ("picture", "tool", "SSIM", "MAE", "linear", "size"))
     for set_name, pictures in sets:
         for name, rgb in pictures:
             if args.only and name not in args.only.split(","):
@@ -295,33 +335,53 @@ def main():
             Image.fromarray(rgb).save(jpeg, quality=95)
             # Everyone reads the same JPEG, and is compared with its pixels.
             decoded = np.asarray(Image.open(jpeg).convert("RGB"))
-            for tool, cmd in tools:
-                lines = text_of(tool, cmd, jpeg, args.columns, size)
-                ssim, mae, cols, rows = text_scores(decoded, lines, drawer, *scale[tool])
-                results.setdefault((set_name, tool), []).append((ssim, mae))
-                print("%-22s %-8s %7.4f %7.2f  %dx%d" % (name, tool, ssim, mae, cols, rows))
+            # Every tool gets the rows tessilor-cli chooses for the columns.
+            rows = len(text_lines(run([args.cli, "-c", str(args.columns)] + size + [jpeg])))
+            for tool in tools:
+                lines = text_of(tool, args.cli, jpeg, args.columns, rows, size)
+                dark = TEXT_TOOLS[tool][1]
+                scores = text_scores(decoded, lines, drawer, dark_paper=dark)
+                results.setdefault((set_name, tool), []).append(scores)
+                print("%-22s %-13s %9.4f %6.2f %7s   %dx%d" %
+                      (name, tool, scores[0], scores[1], "" if dark else "%.4f" % scores[2],
+                       max(len(l) for l in lines), len(lines)))
                 if args.keep:
                     os.makedirs(args.keep, exist_ok=True)
-                    drawer.draw(lines)[0].save(os.path.join(args.keep, "%s-%s.png" % (name, tool)))
-            for fill in (False, True) if "figures" in wanted else ():
-                cmd = [args.cli, "-m", "figures", "-c", str(args.columns), "-F", "colors", "-s", "18", jpeg]
-                if fill:
-                    cmd.insert(1, "--fill")
-                grid = read_colors(run(cmd), args.columns)
-                de = figure_scores(decoded, grid, figure_font, "V")
-                results.setdefault((set_name, "fill" if fill else "figures"), []).append((de,))
-                print("%-22s %-8s %7s %7.2f  CIEDE2000" % (name, "fill" if fill else "figures", "", de))
+                    stem = os.path.join(args.keep, "%s-%s" % (os.path.splitext(name)[0], tool))
+                    with open(stem + ".txt", "w", encoding="utf-8") as f:
+                        f.write("\n".join(lines) + "\n")
+                    drawer.image(lines, dark).save(stem + ".png")
+            if "figures" not in wanted:
+                continue
+            for gray in (False, True):
+                for fill in (False, True):
+                    cmd = [args.cli, "-m", "figures", "-c", str(args.columns), "-F", "colors", "-s", "18", jpeg]
+                    if fill:
+                        cmd.insert(1, "--fill")
+                    if gray:
+                        cmd.insert(1, "--gray")
+                    grid = read_colors(run(cmd), args.columns)
+                    score = figure_scores(decoded, grid, figure_font, "V", gray)
+                    tool = ("grey " if gray else "") + ("fill" if fill else "figures")
+                    results.setdefault((set_name, tool), []).append((score,))
+                    print("%-22s %-13s %9s %6.2f %7s   %s" %
+                          (name, tool, "", score, "", "lightness error" if gray else "CIEDE2000"))
     shutil.rmtree(work, ignore_errors=True)
 
     print()
-    print("| set | tool | mean SSIM | tone MAE | mean CIEDE2000 |")
-    print("|---|---|---|---|---|")
+    print("| set | tool | mean SSIM (lightness) | lightness MAE | mean SSIM (linear) | figures |")
+    print("|---|---|---|---|---|---|")
     for (set_name, tool), values in results.items():
         v = np.array(values)
-        if v.shape[1] == 2:
-            print("| %s (%d) | %s | %.3f | %.1f | |" % (set_name, len(v), tool, v[:, 0].mean(), v[:, 1].mean()))
+        if v.shape[1] == 3:
+            print("| %s (%d) | %s | %.3f | %.1f | %.3f | |" %
+                  (set_name, len(v), tool, v[:, 0].mean(), v[:, 1].mean(), v[:, 2].mean()))
+        elif v.shape[1] == 2:
+            print("| %s (%d) | %s (dark paper) | %.3f | %.1f | | |" % (set_name, len(v), tool, v[:, 0].mean(),
+                                                                       v[:, 1].mean()))
         else:
-            print("| %s (%d) | %s | | | %.1f |" % (set_name, len(v), tool, v[:, 0].mean()))
+            unit = "lightness error" if tool.startswith("grey") else "CIEDE2000"
+            print("| %s (%d) | %s | | | | %s %.1f |" % (set_name, len(v), tool, unit, v[:, 0].mean()))
     return 0
 
 

@@ -70,6 +70,12 @@ struct OptionSet {
                              QStringLiteral("text colour (text mode): RRGGBB, default 000000, or picture: each "
                                             "character in the colour of its cell (tone method: of its half cell)"),
                              QStringLiteral("colour")};
+    QCommandLineOption background{QStringLiteral("background"),
+                                  QStringLiteral("light (default): dark text on light paper; dark: the text is "
+                                                 "meant light on black (a dark terminal), the densest character "
+                                                 "standing for white (txt, ansi, html; html gets a black page "
+                                                 "with white text unless --color says otherwise)"),
+                                  QStringLiteral("b")};
     QCommandLineOption figureFont{
         QStringLiteral("figure-font"),
         QStringLiteral("figure font 1 (default) or 2: \"Quar Tessilor Figures 1\" or \"... 2\""), QStringLiteral("n")};
@@ -103,8 +109,8 @@ struct OptionSet {
     {
         parser.setApplicationDescription(QStringLiteral("Turns pictures into text art."));
         for (const QCommandLineOption *o :
-             {&mode, &columns, &rows, &font, &method, &contrast, &gray, &figureCode, &fill, &size, &color, &figureFont,
-              &output, &outputDir, &format, &jobs, &help, &version})
+             {&mode, &columns, &rows, &font, &method, &contrast, &gray, &figureCode, &fill, &size, &color, &background,
+              &figureFont, &output, &outputDir, &format, &jobs, &help, &version})
             parser.addOption(*o);
         parser.addPositionalArgument(QStringLiteral("image"),
                                      QStringLiteral("BMP/DIB, JPEG, GIF, PNG, WebP or TIFF pictures; without "
@@ -188,7 +194,17 @@ void readTextOptions(const QCommandLineParser &p, const OptionSet &s, Arguments 
     c.setFontEntry(a.fontEntry);
     if (p.isSet(s.contrast))
         c.contrast = qint16(wholeNumber(QStringLiteral("contrast"), p.value(s.contrast), -127, 127));
-    if (p.isSet(s.color)) {
+    if (p.isSet(s.background)) {
+        const QString v = p.value(s.background);
+        if (v == QLatin1String("light"))
+            c.background = ArtBackground::Light;
+        else if (v == QLatin1String("dark"))
+            c.background = ArtBackground::Dark;
+        else
+            throw UsageError{QStringLiteral("--background is light or dark, not '%1'").arg(v)};
+    }
+    a.colorGiven = p.isSet(s.color);
+    if (a.colorGiven) {
         const QString v = p.value(s.color);
         c.pictureColors = v.trimmed() == QLatin1String("picture");
         if (!c.pictureColors)
@@ -297,6 +313,16 @@ Arguments parseArguments(const QStringList &args, int terminalColumns)
         throw UsageError{QStringLiteral("--fill needs --mode figures")};
     if (c.method != TextMethod::Classic && c.mode != Mode::Text)
         throw UsageError{QStringLiteral("--method needs --mode text")};
+    if (c.background == ArtBackground::Dark) {
+        if (c.mode != Mode::Text)
+            throw UsageError{QStringLiteral("--background dark needs --mode text")};
+        if (a.format != Format::Text && a.format != Format::Ansi && a.format != Format::Html)
+            throw UsageError{QStringLiteral("--background dark is for txt, ansi and html output, not %1")
+                                 .arg(formatExtension(a.format))};
+        // Light text on the black page, unless a colour was asked for.
+        if (!a.colorGiven)
+            c.textColor = rgbValue(255, 255, 255);
+    }
     return a;
 }
 

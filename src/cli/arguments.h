@@ -17,6 +17,8 @@ struct Arguments {
     // Entry of the font list (1..4) and of the figure fonts (1, 2).
     int fontEntry = 1;
     int figureFont = 1;
+    // A text colour was asked for (else terminals keep their own).
+    bool colorGiven = false;
     // The pictures; none: the built-in sample picture.
     QStringList images;
     // Where results go: one file (-o), a folder for several pictures

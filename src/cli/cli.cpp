@@ -185,6 +185,7 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
         return convertInto(job, picture, outputs, a.conversion);
     case Format::Ansi:
         outputs.terminal = &dev;
+        outputs.terminalForeground = !a.colorGiven;
         return convertInto(job, picture, outputs, a.conversion);
     case Format::Colors:
         outputs.colors = &dev;
@@ -210,6 +211,7 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     }
     HtmlPageOptions page = setup.page;
     page.title = job.sample ? QStringLiteral("tessilor") : QFileInfo(job.image).fileName();
+    page.darkPage = a.conversion.background == ArtBackground::Dark;
     const QByteArray bytes = a.format == Format::Rtf ? writeRtf(doc) : writeHtmlPage(doc, page);
     return dev.write(bytes) == bytes.size();
 }

@@ -4,6 +4,7 @@
 #include "document/mosaiclayout.h"
 #include "engine/ansiart.h"
 #include "engine/figureconvert.h"
+#include "engine/figurefill.h"
 #include "engine/memoryprobe.h"
 #include "engine/picturesource.h"
 #include "engine/textcolors.h"
@@ -147,8 +148,9 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const TextResult converted = ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks)
-                                      : convertToText(samples.colors, o.ramp, o.contrast, buffer, hooks);
+    const TextResult converted =
+        ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background)
+             : convertToText(samples.colors, rampForBackground(o.ramp, o.background), o.contrast, buffer, hooks);
     result.counts = converted.counts;
     switch (converted.error) {
     case ConvertError::None:
@@ -168,7 +170,8 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
     const int perCell = charactersPerColorCell(int(o.method));
     if (outputs.terminal) {
         const bool written = o.pictureColors ? writeAnsiPictureText(bytes, samples.colors, perCell, *outputs.terminal)
-                                             : writeAnsiText(bytes, o.textColor, *outputs.terminal);
+                             : outputs.terminalForeground ? writeAnsiText(bytes, *outputs.terminal)
+                                                          : writeAnsiText(bytes, o.textColor, *outputs.terminal);
         if (!written)
             return failed(result, ConversionError::WriteFailed, outputs.terminal);
     }
@@ -204,7 +207,7 @@ ConversionResult convertToFigureResult(const ConversionOptions &o, const Picture
 {
     const QFont font = o.figureFont();
     const QChar glyph = o.glyph();
-    const double coverage = o.fill ? glyphCoverage(font, glyph) : 0.0;
+    const FillInk ink = o.fill ? glyphFillInk(font, glyph) : FillInk();
     FigureSinks sinks;
 
     // The document: a shortage ends the run before it is half filled.
@@ -235,12 +238,12 @@ ConversionResult convertToFigureResult(const ConversionOptions &o, const Picture
     std::optional<AnsiFigureSink> terminal;
     if (outputs.terminal) {
         terminal.emplace(*outputs.terminal);
-        if (coverage <= 0)
+        if (!ink.valid())
             sinks.add(&*terminal);
     }
 
     const FigureResult converted =
-        convertToFigures(samples.colors, o.gray, coverage, outputs.colors, sinks.empty() ? nullptr : &sinks, hooks);
+        convertToFigures(samples.colors, o.gray, ink, outputs.colors, sinks.empty() ? nullptr : &sinks, hooks);
     if (documentSink)
         documentSink->finish();
     result.counts = converted.counts;
@@ -251,7 +254,7 @@ ConversionResult convertToFigureResult(const ConversionOptions &o, const Picture
     if (glyphText && glyphText->failed())
         return failed(result, ConversionError::WriteFailed, outputs.text);
     if (terminal) {
-        if (coverage > 0)
+        if (ink.valid())
             convertToFigures(samples.colors, o.gray, nullptr, &*terminal);
         if (!terminal->finish())
             return failed(result, ConversionError::WriteFailed, outputs.terminal);
@@ -312,7 +315,7 @@ ConversionResult convertPicture(const ConversionOptions &options, const PictureS
         // Characters from the font that shows the art.
         const ToneRamp *ramp = nullptr;
         if (options.toneMethod()) {
-            ramp = &toneRamp(options.textFont(), options.ramp);
+            ramp = &toneRamp(options.textFont(), options.ramp, options.background);
             if (!ramp->valid())
                 return failed(result, ConversionError::NoRamp);
         }

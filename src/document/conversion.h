@@ -9,6 +9,7 @@
 #include "engine/loadresult.h"
 #include "engine/options.h"
 #include "engine/runhooks.h"
+#include "engine/textconvert.h"
 
 class QIODevice;
 class QTextDocument;
@@ -41,6 +42,9 @@ struct ConversionOptions {
     qint16 contrast = 0;
     quint32 textColor = 0;
     bool pictureColors = false;
+    // What the text is drawn on: dark ink on light paper, or light ink on
+    // black (the densest character stands for white).
+    ArtBackground background = ArtBackground::Light;
 
     // Figures: the figure font's family, the figure's code in the
     // single-byte Cyrillic code page, the size in points (0: the face's
@@ -71,8 +75,10 @@ struct ConversionOutputs {
     // colours: a line per character (see textcolors.h).
     QIODevice *colors = nullptr;
     // 24-bit colour codes for a terminal (ansiart.h); a figure cell is a full
-    // block in its sampled colour, whatever the fill.
+    // block in its sampled colour, whatever the fill. Text of one colour goes
+    // in the terminal's own foreground when no colour was asked for.
     QIODevice *terminal = nullptr;
+    bool terminalForeground = false;
     // The result's rich text, filled as the result window shows it. A
     // mosaic keeps its colours beside the document (MosaicCells) or writes
     // them into the formats.

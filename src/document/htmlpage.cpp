@@ -379,12 +379,14 @@ QByteArray writeHtmlPage(const QTextDocument &doc, const HtmlPageOptions &option
     }
     if (!faces.isEmpty())
         head += QLatin1String("<style>\n") + faces + QLatin1String("</style>\n");
-    head += QLatin1String("</head>\n<body style=\"margin:8px;background-color:#ffffff;color:#000000\">\n"
-                          // Cells stay in columns: no extra or removed space between
-                          // characters, no kerning pairs, no ligatures.
-                          "<div style=\"letter-spacing:0;word-spacing:0;font-kerning:none;"
-                          "font-variant-ligatures:none;font-feature-settings:'kern' 0,'liga' 0,'calt' 0;"
-                          "tab-size:8\">\n");
+    head += options.darkPage
+                ? QLatin1String("</head>\n<body style=\"margin:8px;background-color:#000000;color:#ffffff\">\n")
+                : QLatin1String("</head>\n<body style=\"margin:8px;background-color:#ffffff;color:#000000\">\n");
+    head += QLatin1String( // Cells stay in columns: no extra or removed space between
+        // characters, no kerning pairs, no ligatures.
+        "<div style=\"letter-spacing:0;word-spacing:0;font-kerning:none;"
+        "font-variant-ligatures:none;font-feature-settings:'kern' 0,'liga' 0,'calt' 0;"
+        "tab-size:8\">\n");
     QByteArray page = head.toUtf8();
     page.reserve(page.size() + body.size() + 32);
     page += body;

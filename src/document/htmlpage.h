@@ -19,6 +19,8 @@ struct HtmlPageOptions {
     // Fonts to embed. Only those of families the document uses go into the
     // page: a caller may pass every font it has.
     QList<HtmlFont> fonts;
+    // Light text art on a black page (the runs bring their own colours).
+    bool darkPage = false;
 };
 
 // A complete UTF-8 HTML page that shows the document's text art in any

@@ -69,12 +69,18 @@ AnsiTextWriter::AnsiTextWriter(QIODevice &out, quint32 color) : m_out(out), m_pr
     open(QIODevice::WriteOnly);
 }
 
+AnsiTextWriter::AnsiTextWriter(QIODevice &out) : m_out(out), m_prefix(kAnsiDefaultForeground)
+{
+    m_buffer.reserve(kFlushBytes + 4096);
+    open(QIODevice::WriteOnly);
+}
+
 AnsiTextWriter::AnsiTextWriter(QIODevice &out, const QImage &grid, int charactersPerCell)
     : m_out(out), m_perCell(std::max(charactersPerCell, 1))
 {
     m_grid = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
     if (m_grid.isNull())
-        m_prefix = ansiForeground(0);
+        m_prefix = kAnsiDefaultForeground;
     m_buffer.reserve(kFlushBytes + 4096);
     open(QIODevice::WriteOnly);
 }
@@ -161,6 +167,12 @@ bool AnsiTextWriter::finish()
 bool writeAnsiText(const QByteArray &text, quint32 color, QIODevice &out)
 {
     AnsiTextWriter writer(out, color);
+    return writer.write(text) == text.size() && writer.finish();
+}
+
+bool writeAnsiText(const QByteArray &text, QIODevice &out)
+{
+    AnsiTextWriter writer(out);
     return writer.write(text) == text.size() && writer.finish();
 }
 

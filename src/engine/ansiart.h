@@ -13,6 +13,9 @@ namespace tessilor {
 // The escape code that sets the foreground colour r + 256 g + 65536 b.
 QByteArray ansiForeground(quint32 color);
 inline constexpr char kAnsiReset[] = "\x1b[0m";
+// The terminal's own foreground, for text without a colour of its own:
+// forcing black or white would hide it on a terminal of that colour.
+inline constexpr char kAnsiDefaultForeground[] = "\x1b[39m";
 
 // A device for the text conversions to write into: every line it is given
 // (UTF-8, ended by CR LF or LF) goes on to out in colour, as it comes.
@@ -22,8 +25,11 @@ class AnsiTextWriter : public QIODevice
 public:
     // Every line in one colour.
     AnsiTextWriter(QIODevice &out, quint32 color);
+    // Every line in the terminal's own foreground.
+    explicit AnsiTextWriter(QIODevice &out);
     // In the picture's colours: character j of line i in the colour of
-    // pixel (j / charactersPerCell, i) of the grid (see textcolors.h).
+    // pixel (j / charactersPerCell, i) of the grid (see textcolors.h); an
+    // empty grid leaves the terminal's foreground.
     AnsiTextWriter(QIODevice &out, const QImage &grid, int charactersPerCell);
     // Writes what is left, a last line without its end too; false when out
     // did not take everything.
@@ -50,6 +56,7 @@ private:
 // A whole text result through an AnsiTextWriter. False when out did not
 // take it all.
 bool writeAnsiText(const QByteArray &text, quint32 color, QIODevice &out);
+bool writeAnsiText(const QByteArray &text, QIODevice &out);
 bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charactersPerCell, QIODevice &out);
 
 // Figure results: a terminal has no figure font, so every cell is a full

@@ -44,13 +44,13 @@ QByteArray colorFileLine(quint32 color)
 FigureResult convertToFigures(const QImage &grid, bool gray, QIODevice *colorFile, FigureSink *sink,
                               const RunHooks &hooks)
 {
-    return convertToFigures(grid, gray, 0.0, colorFile, sink, hooks);
+    return convertToFigures(grid, gray, FillInk(), colorFile, sink, hooks);
 }
 
-FigureResult convertToFigures(const QImage &grid, bool gray, double fillCoverage, QIODevice *colorFile,
+FigureResult convertToFigures(const QImage &grid, bool gray, const FillInk &fillInk, QIODevice *colorFile,
                               FigureSink *sink, const RunHooks &hooks)
 {
-    const bool fill = fillCoverage > 0;
+    const bool fill = fillInk.onLight > 0 && fillInk.onDark > 0;
     FigureResult result;
     if (grid.isNull() || grid.width() <= 0 || grid.height() <= 0) {
         result.error = ConvertError::EmptyGrid;
@@ -79,7 +79,7 @@ FigureResult convertToFigures(const QImage &grid, bool gray, double fillCoverage
             }
             const quint32 color = figureCellColor(px[j], gray);
             if (fill) {
-                const FillColors f = figureFill(color, fillCoverage);
+                const FillColors f = figureFill(color, fillInk);
                 if (sink)
                     sink->filledCell(f.figure, f.background);
                 if (colorFile)

@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "engine/figurefill.h"
 #include "engine/runhooks.h"
 #include "engine/textconvert.h"
 
@@ -52,9 +53,9 @@ FigureResult convertToFigures(const QImage &grid, bool gray, QIODevice *colorFil
 
 // With the figure fill: every cell's sampled colour (grey in grey mode) is
 // split by figureFill into the glyph's colour and a background, for a glyph
-// of the given coverage (see figurefill.h). A coverage of 0 or less means
-// no fill.
-FigureResult convertToFigures(const QImage &grid, bool gray, double fillCoverage, QIODevice *colorFile,
+// of the given ink (see figurefill.h). A coverage of 0 or less means no
+// fill.
+FigureResult convertToFigures(const QImage &grid, bool gray, const FillInk &fill, QIODevice *colorFile,
                               FigureSink *sink, const RunHooks &hooks = {});
 
 } // namespace tessilor

@@ -56,23 +56,23 @@ double lightnessOf(const LinearRgb &c)
     return y > 216.0 / 24389.0 ? 116.0 * std::cbrt(y) - 16.0 : y * 24389.0 / 27.0;
 }
 
-LinearFill figureFillLinear(const LinearRgb &sampled, double coverage)
+LinearFill figureFillLinear(const LinearRgb &sampled, const FillInk &ink)
 {
     const LinearRgb s{std::clamp(sampled.r, 0.0, 1.0), std::clamp(sampled.g, 0.0, 1.0),
                       std::clamp(sampled.b, 0.0, 1.0)};
-    if (!(coverage > 0) || !(coverage < 1))
+    if (!ink.valid())
         return {s, s};
-    const LinearFill dark = fillWith(s, coverage, darker);
-    const LinearFill light = fillWith(s, coverage, lighter);
+    const LinearFill dark = fillWith(s, ink.onLight, darker);
+    const LinearFill light = fillWith(s, ink.onDark, lighter);
     const double darkContrast = std::abs(lightnessOf(dark.figure) - lightnessOf(dark.background));
     const double lightContrast = std::abs(lightnessOf(light.figure) - lightnessOf(light.background));
     return lightContrast > darkContrast ? light : dark;
 }
 
-FillColors figureFill(quint32 sampled, double coverage)
+FillColors figureFill(quint32 sampled, const FillInk &ink)
 {
     const LinearRgb s{srgbToLinear(redOf(sampled)), srgbToLinear(greenOf(sampled)), srgbToLinear(blueOf(sampled))};
-    const LinearFill f = figureFillLinear(s, coverage);
+    const LinearFill f = figureFillLinear(s, ink);
     auto pack = [](const LinearRgb &c) { return rgbValue(linearToSrgb8(c.r), linearToSrgb8(c.g), linearToSrgb8(c.b)); };
     return {pack(f.figure), pack(f.background)};
 }

@@ -24,10 +24,26 @@ struct LinearFill {
 // the way to white (before the limits of the colour space).
 inline constexpr double kFillShade = 0.4;
 
+// How much of its cell's light a figure glyph takes once drawn. Text is
+// blended with its ground as sRGB values, so the same glyph takes more
+// light drawn darker than its ground (its soft edges count as darker) and
+// less drawn lighter (they give less light): both shares, measured with the
+// glyph drawn black on white and white on black. One number stands for
+// both (a glyph with hard edges, or blending in linear light).
+struct FillInk {
+    FillInk(double both = 0) : onLight(both), onDark(both) {}
+    FillInk(double darkOnLight, double lightOnDark) : onLight(darkOnLight), onDark(lightOnDark) {}
+    double onLight; // a figure darker than its background
+    double onDark;  // a figure lighter than its background
+    bool valid() const { return onLight > 0 && onLight < 1 && onDark > 0 && onDark < 1; }
+};
+
 // Exact in linear light for every sampled colour inside the colour space
-// and every coverage in (0, 1); both colours stay inside the space. With a
-// coverage outside (0, 1) both colours are the sampled one.
-LinearFill figureFillLinear(const LinearRgb &sampled, double coverage);
+// and every coverage in (0, 1) (the figure's share being the one of its
+// shade: onLight for a darker figure, onDark for a lighter one); both
+// colours stay inside the space. With a coverage outside (0, 1) both
+// colours are the sampled one.
+LinearFill figureFillLinear(const LinearRgb &sampled, const FillInk &ink);
 
 // Perceived lightness L* (0..100) of a linear colour.
 double lightnessOf(const LinearRgb &c);
@@ -37,6 +53,6 @@ struct FillColors {
     quint32 figure = 0;
     quint32 background = 0;
 };
-FillColors figureFill(quint32 sampled, double coverage);
+FillColors figureFill(quint32 sampled, const FillInk &ink);
 
 } // namespace tessilor

@@ -7,6 +7,16 @@
 
 namespace tessilor {
 
+QString rampForBackground(const QString &ramp, ArtBackground background)
+{
+    if (background == ArtBackground::Light)
+        return ramp;
+    QString reversed(ramp.size(), QChar());
+    for (qsizetype i = 0; i < ramp.size(); ++i)
+        reversed[ramp.size() - 1 - i] = ramp.at(i);
+    return reversed;
+}
+
 int grayFromSum(int sum)
 {
     // sum / 3 never ends in a half, so rounding to nearest is exact here.

@@ -35,6 +35,15 @@ private:
 
 enum class ConvertError { None, RampTooShort, EmptyGrid, WriteFailed };
 
+// What the text art is drawn on: dark ink on light paper (as the program
+// shows and prints it), or light ink on black (a dark terminal), where the
+// densest character stands for white.
+enum class ArtBackground { Light, Dark };
+
+// The classic ramp for a background: on black it is read from its dark end,
+// the characters unchanged.
+QString rampForBackground(const QString &ramp, ArtBackground background);
+
 struct TextResult {
     RunCounts counts;
     ConvertError error = ConvertError::None;

@@ -155,40 +155,33 @@ double toneContrast(double lightness, qint16 contrast)
     return std::clamp(l, 0.0, 255.0);
 }
 
-namespace {
-
-// Ink wanted for a luminance after the contrast, sampled finely and
-// interpolated: the contrast works on encoded lightness, which would cost
-// two powers per character.
-class InkCurve
+ToneRange toneRange(const ToneRamp &ramp, ArtBackground background)
 {
-public:
-    explicit InkCurve(qint16 contrast) : m_identity(contrast == 0)
-    {
-        if (m_identity)
-            return;
-        for (int i = 0; i <= kSteps; ++i) {
-            const double y = double(i) / kSteps;
-            const double l = toneContrast(linearToSrgb(y) * 255.0, contrast) / 255.0;
-            const double back = srgbDecode(l);
-            m_ink[size_t(i)] = float(1.0 - back);
-        }
-    }
-    float operator()(float y) const
-    {
-        if (m_identity)
-            return 1.0f - y;
-        const float f = std::clamp(y, 0.0f, 1.0f) * kSteps;
-        const int i = std::min(int(f), kSteps - 1);
-        const float w = f - float(i);
-        return m_ink[size_t(i)] + (m_ink[size_t(i) + 1] - m_ink[size_t(i)]) * w;
-    }
+    const double paper = ramp.coverage.empty() ? 0.0 : double(ramp.coverage.front());
+    const double darkest = ramp.coverage.empty() ? 1.0 : double(ramp.coverage.back());
+    if (background == ArtBackground::Dark)
+        return {linearToSrgb(paper), linearToSrgb(darkest)};
+    return {linearToSrgb(1.0 - darkest), linearToSrgb(1.0 - paper)};
+}
 
-private:
-    static constexpr int kSteps = 4096;
-    bool m_identity;
-    std::array<float, kSteps + 1> m_ink{};
-};
+ToneCurve::ToneCurve(const ToneRamp &ramp, qint16 contrast, ArtBackground background)
+{
+    // Ink of the space and of the darkest character: level 0 and 1.
+    const double paper = ramp.coverage.empty() ? 0.0 : double(ramp.coverage.front());
+    const double darkest = ramp.coverage.empty() ? 1.0 : double(ramp.coverage.back());
+    const double span = darkest > paper ? darkest - paper : 1.0;
+    const ToneRange range = toneRange(ramp, background);
+    for (int i = 0; i <= kSteps; ++i) {
+        const double y = double(i) / kSteps;
+        const double l = toneContrast(linearToSrgb(y) * 255.0, contrast) / 255.0;
+        const double shown = srgbDecode(range.low + l * (range.high - range.low));
+        // Light on paper is what the ink leaves; light on black is the ink.
+        const double ink = background == ArtBackground::Dark ? shown : 1.0 - shown;
+        m_level[size_t(i)] = float(std::clamp((ink - paper) / span, 0.0, 1.0));
+    }
+}
+
+namespace {
 
 // The ramp level drawn for a wanted ink: of the two levels around it, the
 // darker one when the ink lies further up their interval than the
@@ -259,10 +252,11 @@ const std::array<float, 64> &orderedThresholds()
 } // namespace
 
 TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast, QIODevice &out,
-                             const RunHooks &hooks)
+                             const RunHooks &hooks, ArtBackground background)
 {
     TextResult result;
-    if (!ramp.valid() || ramp.level.size() != size_t(ramp.chars.size()) || ramp.chars.size() > 255) {
+    if (!ramp.valid() || ramp.level.size() != size_t(ramp.chars.size()) ||
+        ramp.coverage.size() != size_t(ramp.chars.size()) || ramp.chars.size() > 255) {
         result.error = ConvertError::RampTooShort;
         return result;
     }
@@ -279,7 +273,7 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         std::memcpy(bytes[size_t(i)].data(), utf8.constData(), size_t(std::min<qsizetype>(utf8.size(), 4)));
         lengths[size_t(i)] = quint8(std::min<qsizetype>(utf8.size(), 4));
     }
-    const InkCurve inkOf(contrast);
+    const ToneCurve inkOf(ramp, contrast, background);
     const Quantizer quantize(ramp.level);
     const std::vector<float> &level = ramp.level;
     const std::array<float, 64> &thresholds = orderedThresholds();

@@ -1,6 +1,7 @@
 #include "engine/toneramp.h"
 
 #include "engine/linearlight.h"
+#include "engine/printlayout.h"
 
 #include <QGlyphRun>
 #include <QHash>
@@ -14,7 +15,7 @@
 
 namespace tessilor {
 
-QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates)
+QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend)
 {
     QList<GlyphInk> out;
     if (!font.isValid())
@@ -38,12 +39,14 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates)
         return out;
 
     // Each glyph's coverage as the rasteriser makes it, blended black on
-    // white the way text is drawn (in sRGB values), then taken as light: ink
-    // that reaches past the cell still darkens the art, so it all counts.
+    // white the way the drawing blends it, then taken as light: ink that
+    // reaches past the cell still darkens the art, so it all counts.
     const std::array<float, 256> &lin = srgbToLinearTable();
     std::array<double, 256> taken{};
     for (int a = 0; a < 256; ++a)
-        taken[size_t(a)] = 1.0 - double(lin[size_t(255 - a)]);
+        taken[size_t(a)] = blend == InkBlend::Light         ? a / 255.0
+                           : blend == InkBlend::SrgbOnBlack ? double(lin[size_t(a)])
+                                                            : 1.0 - double(lin[size_t(255 - a)]);
     for (qsizetype i = 0; i < chars.size(); ++i) {
         const QImage mask = font.alphaMapForGlyph(glyphs[i], QRawFont::PixelAntialiasing);
         double sum = 0;
@@ -68,51 +71,101 @@ double glyphCoverage(const QFont &font, QChar ch)
     return ink.isEmpty() ? 0.0 : ink.first().coverage;
 }
 
-QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates)
+std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background)
 {
-    QFont larger = font;
-    if (font.pointSizeF() > 0)
-        larger.setPointSizeF(font.pointSizeF() * 1.5);
-    else
-        larger.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * 1.5))));
-    std::vector<QFont> drawings;
-    for (const QFont &base : {font, larger}) {
-        drawings.push_back(base);
-        for (const QFont::HintingPreference h : {QFont::PreferNoHinting, QFont::PreferFullHinting}) {
-            drawings.push_back(base);
-            drawings.back().setHintingPreference(h);
-        }
+    // The window blends text as sRGB values (so its soft edges take more
+    // light than they cover on paper, and give less drawn light on black);
+    // larger drawings have few soft edges and are taken as physical ink,
+    // as print is and as renderers that blend in linear light draw it.
+    const InkBlend window = background == ArtBackground::Dark ? InkBlend::SrgbOnBlack : InkBlend::Srgb;
+    const InkBlend screen = background == ArtBackground::Dark ? InkBlend::SrgbOnBlack : InkBlend::Light;
+    std::vector<InkDrawing> out;
+    const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
+    // The window, plainly and as other programs may hint it.
+    out.push_back({font, window});
+    for (const QFont::HintingPreference h : {QFont::PreferNoHinting, QFont::PreferFullHinting}) {
+        out.push_back({font, window});
+        out.back().font.setHintingPreference(h);
     }
-    QList<GlyphInk> merged = measureGlyphInk(QRawFont::fromFont(drawings.front()), candidates);
-    std::vector<double> low, high;
-    for (const GlyphInk &g : merged) {
-        low.push_back(g.coverage);
-        high.push_back(g.coverage);
+    // A zoomed view.
+    QFont zoomed = font;
+    zoomed.setPointSizeF(points * 2);
+    out.push_back({zoomed, screen});
+    // Print, in the face printing uses, at 600 dpi (large sizes capped:
+    // past some 100 pixels a glyph's ink no longer changes).
+    QFont printed(pageFontName(font.family()));
+    printed.setPixelSize(std::clamp(int(std::lround(points * 600.0 / 72.0)), 24, 96));
+    printed.setHintingPreference(QFont::PreferNoHinting);
+    out.push_back({printed, InkBlend::Light});
+    // Terminal cells 16, 20 and 24 pixels high, in the face of the screen.
+    QFont probe = font;
+    probe.setPixelSize(100);
+    const QRawFont raw = QRawFont::fromFont(probe);
+    const double lineOfPixel = raw.isValid() ? (raw.ascent() + raw.descent()) / 100.0 : 1.2;
+    for (const int cell : {16, 20, 24}) {
+        QFont terminal = font;
+        terminal.setPixelSize(std::max(1, int(std::lround(cell / lineOfPixel))));
+        out.push_back({terminal, screen});
     }
-    std::vector<size_t> seen(size_t(merged.size()), 1);
-    for (size_t d = 1; d < drawings.size(); ++d) {
-        const QList<GlyphInk> inks = measureGlyphInk(QRawFont::fromFont(drawings[d]), candidates);
-        // Both lists keep the order of the candidates.
-        qsizetype j = 0;
-        for (qsizetype i = 0; i < merged.size() && j < inks.size(); ++i) {
-            qsizetype k = j;
-            while (k < inks.size() && inks[k].ch != merged[i].ch)
-                ++k;
-            if (k == inks.size())
-                continue;
-            j = k + 1;
-            merged[i].coverage += inks[k].coverage;
-            low[size_t(i)] = std::min(low[size_t(i)], inks[k].coverage);
-            high[size_t(i)] = std::max(high[size_t(i)], inks[k].coverage);
-            ++seen[size_t(i)];
-        }
-    }
+    return out;
+}
+
+FillInk glyphFillInk(const QFont &font, QChar ch)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QList<GlyphInk> onLight = measureGlyphInk(raw, QString(ch), InkBlend::Srgb);
+    const QList<GlyphInk> onDark = measureGlyphInk(raw, QString(ch), InkBlend::SrgbOnBlack);
+    if (onLight.isEmpty() || onDark.isEmpty())
+        return {};
+    return {onLight.first().coverage, onDark.first().coverage};
+}
+
+QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates, ArtBackground background)
+{
+    const std::vector<InkDrawing> drawings = artDrawings(font, background);
+    std::vector<QList<GlyphInk>> measured;
+    for (const InkDrawing &d : drawings)
+        measured.push_back(measureGlyphInk(QRawFont::fromFont(d.font), candidates, d.blend));
+    // Characters every drawing has, in the order of the candidates (every
+    // list keeps it).
     QList<GlyphInk> out;
-    for (qsizetype i = 0; i < merged.size(); ++i) {
-        if (seen[size_t(i)] != drawings.size())
-            continue;
-        const double n = double(drawings.size());
-        out.append(GlyphInk{merged[i].ch, merged[i].coverage / n, high[size_t(i)] - low[size_t(i)]});
+    std::vector<qsizetype> at(drawings.size(), 0);
+    for (const GlyphInk &first : measured.front()) {
+        GlyphInk g{first.ch, 0, 0, {}};
+        bool everywhere = true;
+        for (size_t d = 0; d < measured.size() && everywhere; ++d) {
+            qsizetype k = at[d];
+            while (k < measured[d].size() && measured[d][k].ch != first.ch)
+                ++k;
+            everywhere = k < measured[d].size();
+            if (everywhere) {
+                g.drawings.push_back(float(measured[d][k].coverage));
+                at[d] = k + 1;
+            }
+        }
+        if (everywhere)
+            out.append(g);
+    }
+    // Each drawing's ink relative to its darkest character: the spread is
+    // taken on that scale (a drawing darker as a whole is no worse), then
+    // given back in ink.
+    std::vector<float> darkest(drawings.size(), 0.0f);
+    for (const GlyphInk &g : out)
+        for (size_t d = 0; d < drawings.size(); ++d)
+            darkest[d] = std::max(darkest[d], g.drawings[d]);
+    double meanDarkest = 0;
+    for (const float v : darkest)
+        meanDarkest += v / double(drawings.size());
+    for (GlyphInk &g : out) {
+        double sum = 0, low = 1e9, high = -1e9;
+        for (size_t d = 0; d < drawings.size(); ++d) {
+            sum += g.drawings[d];
+            const double relative = darkest[d] > 0 ? g.drawings[d] / darkest[d] : 0.0;
+            low = std::min(low, relative);
+            high = std::max(high, relative);
+        }
+        g.coverage = sum / double(drawings.size());
+        g.spread = (high - low) * meanDarkest;
     }
     return out;
 }
@@ -135,96 +188,119 @@ QString toneCandidates()
     return s;
 }
 
+namespace {
+
+// True when b carries more ink than a in every drawing measured.
+bool inkOrderHolds(const GlyphInk &a, const GlyphInk &b)
+{
+    if (a.drawings.size() != b.drawings.size())
+        return true;
+    for (size_t d = 0; d < a.drawings.size(); ++d)
+        if (!(b.drawings[d] > a.drawings[d]))
+            return false;
+    return true;
+}
+
+} // namespace
+
 ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
 {
     ToneRamp ramp;
-    const auto space = std::find_if(inks.begin(), inks.end(), [](const GlyphInk &g) { return g.ch == u' '; });
-    if (space == inks.end())
+    const auto spaceAt = std::find_if(inks.begin(), inks.end(), [](const GlyphInk &g) { return g.ch == u' '; });
+    if (spaceAt == inks.end())
         return ramp;
-    double darkest = 0;
+    const GlyphInk space = *spaceAt;
+    // The dark end: the most ink once the spread is taken off.
+    const GlyphInk *dark = nullptr;
     for (const GlyphInk &g : inks)
-        darkest = std::max(darkest, g.coverage);
-    if (!(darkest > space->coverage))
+        if (g.ch != u' ' && g.coverage > space.coverage &&
+            (!dark || g.coverage - g.spread > dark->coverage - dark->spread))
+            dark = &g;
+    if (!dark)
         return ramp;
+    const double darkest = dark->coverage;
 
-    QList<GlyphInk> sorted = inks;
+    QList<GlyphInk> sorted;
+    for (const GlyphInk &g : inks)
+        if (g.ch != u' ' && g.coverage > space.coverage && (g.coverage < darkest || g.ch == dark->ch))
+            sorted.append(g);
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const GlyphInk &a, const GlyphInk &b) { return a.coverage < b.coverage; });
     // Letters drawn alike (Latin 'p' and Cyrillic 'р') measure alike: the
     // first candidate stands for them.
     sorted.erase(std::unique(sorted.begin(), sorted.end(),
-                             [](const GlyphInk &a, const GlyphInk &b) {
-                                 return a.coverage == b.coverage && a.spread == b.spread && a.ch != u' ' &&
-                                        b.ch != u' ';
+                             [dark](const GlyphInk &a, const GlyphInk &b) {
+                                 return a.coverage == b.coverage && a.spread == b.spread && a.ch != dark->ch &&
+                                        b.ch != dark->ch;
                              }),
                  sorted.end());
-    maxCount = std::max(2, maxCount);
-    // Evenly spaced targets from the space to the darkest character; each
-    // takes the nearest character not taken yet. When neighbouring targets
-    // share their nearest character, more targets are tried (up to four
-    // times as many) until the ramp has minCount characters.
-    std::vector<bool> taken;
-    for (int targets = maxCount; targets <= 4 * maxCount; targets += maxCount / 2 + 1) {
-        taken.assign(size_t(sorted.size()), false);
-        int count = 0;
-        for (int k = 0; k < targets && count < maxCount; ++k) {
-            const double t = space->coverage + (darkest - space->coverage) * k / double(targets - 1);
-            qsizetype best = -1;
-            if (k == 0) {
-                best = std::distance(sorted.begin(), std::find_if(sorted.begin(), sorted.end(),
-                                                                  [](const GlyphInk &g) { return g.ch == u' '; }));
-            } else if (k == targets - 1) {
-                best = sorted.size() - 1;
-            } else {
-                for (qsizetype i = 0; i < sorted.size(); ++i) {
-                    if (sorted[i].ch == u' ' || taken[size_t(i)])
-                        continue;
-                    const auto cost = [&](qsizetype j) { return std::abs(sorted[j].coverage - t) + sorted[j].spread; };
-                    if (best < 0 || cost(i) < cost(best))
-                        best = i;
+    sorted.prepend(space);
+    const int n = int(sorted.size()); // the space first, the dark end last
+    // Evenly spaced targets from the space to the dark end, one character
+    // each, every character darker than the one before in every drawing:
+    // the cheapest such chain (distance to the target plus spread) by
+    // dynamic programming. As many targets as there are characters, up to
+    // maxCount, fewer when no chain that long keeps its order.
+    const int most = std::min(std::max(2, maxCount), n);
+    std::vector<int> chain;
+    for (int targets = most; targets >= 2 && chain.empty(); --targets) {
+        constexpr double kNone = 1e300;
+        // cost[k][j]: the cheapest chain of targets 0..k ending in j.
+        std::vector<std::vector<double>> cost(size_t(targets), std::vector<double>(size_t(n), kNone));
+        std::vector<std::vector<int>> from(size_t(targets), std::vector<int>(size_t(n), -1));
+        cost[0][0] = 0;
+        for (int k = 1; k < targets; ++k) {
+            const double t = space.coverage + (darkest - space.coverage) * k / double(targets - 1);
+            for (int j = 1; j < n; ++j) {
+                if ((k == targets - 1) != (j == n - 1))
+                    continue; // the dark end closes the chain
+                double best = kNone;
+                int at = -1;
+                for (int i = 0; i < j; ++i) {
+                    if (cost[size_t(k) - 1][size_t(i)] < best && inkOrderHolds(sorted[i], sorted[j])) {
+                        best = cost[size_t(k) - 1][size_t(i)];
+                        at = i;
+                    }
                 }
-            }
-            if (best >= 0 && !taken[size_t(best)]) {
-                taken[size_t(best)] = true;
-                ++count;
+                if (at < 0)
+                    continue;
+                cost[size_t(k)][size_t(j)] = best + std::abs(sorted[j].coverage - t) + sorted[j].spread;
+                from[size_t(k)][size_t(j)] = at;
             }
         }
-        if (count >= minCount || count >= sorted.size())
-            break;
+        if (cost[size_t(targets) - 1][size_t(n) - 1] >= kNone)
+            continue;
+        for (int k = targets - 1, j = n - 1; k >= 0; j = from[size_t(k)][size_t(j)], --k)
+            chain.insert(chain.begin(), j);
     }
-    const double span = darkest - space->coverage;
+    Q_UNUSED(minCount); // reached on the way down when longer chains fail
+    std::vector<bool> taken(size_t(n), false);
+    for (const int j : chain)
+        taken[size_t(j)] = true;
+    const double span = darkest - space.coverage;
     for (qsizetype i = 0; i < sorted.size(); ++i) {
         if (!taken[size_t(i)])
             continue;
         ramp.chars.append(sorted[i].ch);
         ramp.coverage.push_back(float(sorted[i].coverage));
-        ramp.level.push_back(float((sorted[i].coverage - space->coverage) / span));
-    }
-    // The space leads even when another glyph measured as light.
-    const qsizetype at = ramp.chars.indexOf(u' ');
-    if (at > 0) {
-        ramp.chars.remove(at, 1);
-        ramp.chars.prepend(u' ');
-        ramp.coverage.erase(ramp.coverage.begin() + at);
-        ramp.coverage.insert(ramp.coverage.begin(), float(space->coverage));
-        ramp.level.erase(ramp.level.begin() + at);
-        ramp.level.insert(ramp.level.begin(), 0.0f);
+        ramp.level.push_back(float((sorted[i].coverage - space.coverage) / span));
     }
     return ramp;
 }
 
-const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates)
+const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
 {
     static QMutex mutex;
     static QHash<QString, std::shared_ptr<const ToneRamp>> cache;
-    const QString key = font.key() + u'\x1f' + extraCandidates;
+    const QString key = font.key() + u'\x1f' + extraCandidates + (background == ArtBackground::Dark ? u'D' : u'L');
     QMutexLocker lock(&mutex);
     const auto it = cache.constFind(key);
     if (it != cache.constEnd())
         return **it;
     auto ramp = std::make_shared<ToneRamp>(
-        pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates)));
+        pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates, background)));
     ramp->family = QRawFont::fromFont(font).familyName();
+    ramp->printFamily = QRawFont::fromFont(QFont(pageFontName(font.family()))).familyName();
     cache.insert(key, ramp);
     return *ramp;
 }

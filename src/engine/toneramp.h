@@ -4,6 +4,9 @@
 #include <QString>
 #include <vector>
 
+#include "engine/figurefill.h"
+#include "engine/textconvert.h"
+
 class QRawFont;
 
 // The tone method's ramp: the characters of the font that shows the art,
@@ -13,32 +16,66 @@ namespace tessilor {
 // Ink of one character: the share of its cell's light (advance x line
 // height, in linear light) that the glyph drawn black on white takes away.
 struct GlyphInk {
+    GlyphInk() = default;
+    GlyphInk(QChar c, double ink, double inkSpread = 0, std::vector<float> inks = {})
+        : ch(c), coverage(ink), spread(inkSpread), drawings(std::move(inks))
+    {}
     QChar ch;
     double coverage = 0;
-    // How far the ink of differently hinted drawings of the character lies
-    // apart (0 for a single drawing).
+    // How far the ink of different drawings of the character lies apart,
+    // each drawing's ink taken relative to that drawing's darkest candidate
+    // (0 for a single drawing).
     double spread = 0;
+    // The ink in each drawing measured (empty for a single drawing).
+    std::vector<float> drawings;
 };
+
+// How a drawing blends its ink: the rasteriser's coverage mixed with the
+// paper as sRGB values (screens, terminals), dark on light or light on black,
+// or as light (print, where the paper under a glyph's edge is partly
+// covered). Light on black the ink is the light the glyph gives.
+enum class InkBlend { Srgb, SrgbOnBlack, Light };
 
 // Draws every candidate character the font has (a candidate the face lacks
 // is left out: another face would show it) and measures its ink. The order
 // is that of the candidates, without duplicates.
-QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates);
+QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend = InkBlend::Srgb);
 
 // Ink of one character in a font (0 when the face lacks it).
 double glyphCoverage(const QFont &font, QChar ch);
 
-// The ink of the candidates in the drawings the art meets: the font as the
-// program draws it, without hinting and with full hinting (as other programs
-// showing a saved result may draw it), each at the font's size and at one
-// and a half times it (a zoomed view, a print). The mean of the six, and
-// their spread. Small sizes snap stems to whole pixels, so one drawing alone
-// misjudges how another shows the art. Only characters every drawing has
-// are kept.
-QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates);
+// A figure glyph's ink for the fill: drawn black on white and white on
+// black, as the program draws it (0 when the face lacks it).
+FillInk glyphFillInk(const QFont &font, QChar ch);
+
+// One drawing the art meets.
+struct InkDrawing {
+    QFont font;
+    InkBlend blend = InkBlend::Srgb;
+};
+
+// The drawings of a text font the art meets: in the result window at its
+// size (as the program draws it, unhinted and fully hinted, as other
+// programs showing a saved result may), zoomed to twice that, printed (in
+// the face printing uses, at print resolution), and in terminal cells 16,
+// 20 and 24 pixels high (tessilor-cli's text output). The window's drawings
+// blend as sRGB values, as the program draws them; the larger ones are
+// taken as physical ink (few soft edges; print, and renderers that blend in
+// linear light). On a dark background the screen drawings are light on
+// black.
+std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background = ArtBackground::Light);
+
+// The ink of the candidates in every drawing of artDrawings(font): the mean
+// of the drawings and their spread. Small sizes snap stems to whole pixels
+// and faces differ, so one drawing alone misjudges how another shows the
+// art. Only characters every drawing has are kept, in the order of the
+// candidates.
+QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates,
+                                                ArtBackground background = ArtBackground::Light);
 
 struct ToneRamp {
-    QString family;              // the face measured
+    QString family;              // the face measured for the screen
+    QString printFamily;         // and for print
     QString chars;               // light to dark, the space first
     std::vector<float> coverage; // measured ink of each character
     std::vector<float> level;    // ink relative to the darkest, 0 (space) .. 1
@@ -54,18 +91,27 @@ QString printableAscii();
 // tones would be told by '@' and 'W' alone).
 QString toneCandidates();
 
-// Picks from the measured characters between minCount and maxCount
-// characters whose ink is evenly spaced from the space (0) to the darkest
-// character; coverage then maps linearly to lightness. Each target takes the
-// character closest to it, counting a character's spread as distance too,
-// so that characters whose ink depends on how they are drawn are passed
-// over when a steadier one is near. Invalid (no characters) when there is no
-// space or no ink.
+// Picks from the measured characters up to maxCount characters whose ink is
+// evenly spaced from the space (0) to the darkest character; coverage then
+// maps linearly to light. Each target takes one character, the cost of a
+// character being its distance from the target plus its spread, so that
+// characters whose ink depends on how they are drawn are passed over when a
+// steadier one is near. The darkest character is the one that keeps most
+// ink once its spread is taken off (a flat dark area shows it alone, and
+// beside its neighbour: a character darker in some drawings only would not
+// stay dark, and would make texture). Where several drawings were measured,
+// every character of the ramp carries more ink than the one before it in
+// every drawing: the cheapest such chain is taken (dynamic programming).
+// With fewer characters than maxCount all are tried; fewer targets than
+// that (down to minCount and below) only when no chain that long keeps its
+// order. Invalid (no characters) when there is no space or no ink.
 ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount = 16, int maxCount = 32);
 
 // The ramp of the font at its size, from the candidates plus the extra
-// characters the face has (the classic ramp's). Measured once per font,
-// size and extras, then taken from a cache. Needs a QGuiApplication.
-const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString());
+// characters the face has (the classic ramp's), for art drawn on that
+// background. Measured once per font, size, extras and background, then
+// taken from a cache. Needs a QGuiApplication.
+const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString(),
+                         ArtBackground background = ArtBackground::Light);
 
 } // namespace tessilor

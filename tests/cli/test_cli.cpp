@@ -201,6 +201,9 @@ TEST(Cli, BadOptionsExitWithTwoNamingTheOption)
         {{s("--output-dir"), s("no/such/folder")}, "--output-dir"},
         {{s("--output-dir"), s("."), s("a/x.jpg"), s("b/x.png")}, "--output-dir"},
         {{s("-j"), s("0")}, "--jobs"},
+        {{s("--background"), s("grey")}, "--background"},
+        {{s("--background"), s("dark"), s("-F"), s("pdf")}, "--background"},
+        {{s("--background=dark"), s("-m"), s("figures")}, "--background"},
     };
     for (const Case &c : bad) {
         const CliRun r = runCli(c.args);
@@ -497,7 +500,12 @@ TEST(Cli, PictureAndPageAndTerminalOutputs)
         {"pdf by option",
          {QStringLiteral("-F"), QStringLiteral("pdf"), QStringLiteral("--color"), QStringLiteral("picture")},
          "%PDF-"},
-        {"ansi", {QStringLiteral("-F"), QStringLiteral("ansi")}, "\x1b[38;2;0;0;0m"},
+        // Without a colour the terminal's own foreground: black would hide
+        // the art on a dark terminal.
+        {"ansi", {QStringLiteral("-F"), QStringLiteral("ansi")}, "\x1b[39m"},
+        {"ansi in a colour",
+         {QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("--color"), QStringLiteral("336699")},
+         "\x1b[38;2;51;102;153m"},
         {"ansi figures",
          {QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("-m"), QStringLiteral("figures")},
          "\x1b[38;2;"},
@@ -508,6 +516,9 @@ TEST(Cli, PictureAndPageAndTerminalOutputs)
         const qsizetype o = c.args.indexOf(QStringLiteral("-o"));
         const QByteArray out = o >= 0 ? fileBytes(c.args[o + 1]) : r.out;
         EXPECT_TRUE(out.startsWith(c.starts)) << c.name;
+        if (c.starts == "\x1b[39m") {
+            EXPECT_FALSE(out.contains("\x1b[38;")) << c.name;
+        }
         if (c.starts.startsWith("\x89PNG")) {
             QImage image;
             EXPECT_TRUE(image.loadFromData(out, "PNG")) << c.name;
@@ -605,8 +616,14 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
                 (j < 30 ? left : right) += ramp.level[size_t(k)];
             }
         }
-        EXPECT_NEAR(left / (30 * 16), 1.0 - srgbToLinear(230), 0.03);
-        EXPECT_NEAR(right / (30 * 16), 1.0 - luminance(40, 60, 30), 0.03);
+        // Each half's lightness lies at the same fraction of the art's range,
+        // from the darkest character's cell to the paper.
+        const double low = linearToSrgb(1.0 - ramp.coverage.back());
+        const auto level = [&](double y) {
+            return (1.0 - srgbDecode(low + linearToSrgb(y) * (1.0 - low))) / ramp.coverage.back();
+        };
+        EXPECT_NEAR(left / (30 * 16), level(srgbToLinear(230)), 0.03);
+        EXPECT_NEAR(right / (30 * 16), level(luminance(40, 60, 30)), 0.03);
     }
     // RTF and HTML hold the tone method's characters too.
     const CliRun tone =
@@ -629,6 +646,65 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
                                              .out);
 }
 
+// Light on dark: the densest character stands for white, for both methods,
+// in txt, ansi (the terminal's own foreground) and html (a black page, light
+// text); the characters are those of the light art's ramp.
+TEST(Cli, LightOnDarkReadsTheRampFromItsDarkEnd)
+{
+    QTemporaryDir dir;
+    QImage img(480, 120, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x * 255 / 479, x * 255 / 479, x * 255 / 479)); // black to white
+    const QString path = writeImage(dir, QStringLiteral("ramp.bmp"), img, "bmp");
+    installFontSubstitutions();
+    QFont font(rampFonts()[0].face);
+    font.setPointSize(8);
+    const QString classicRamp = rampFonts()[0].ramp;
+    for (const QString &method : {QStringLiteral("classic"), QStringLiteral("tone")}) {
+        for (const QString &background : {QStringLiteral("light"), QStringLiteral("dark")}) {
+            SCOPED_TRACE((method + u' ' + background).toStdString());
+            const bool dark = background == QLatin1String("dark");
+            const QStringList args{
+                QStringLiteral("--method"), method, QStringLiteral("--background"), background, QStringLiteral("-c"),
+                QStringLiteral("80"),       path};
+            const CliRun txt = runCli(args);
+            ASSERT_EQ(txt.status, 0) << txt.err.constData();
+            const QStringList lines = QString::fromUtf8(txt.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            ASSERT_FALSE(lines.isEmpty());
+            // Ink of each band of 16 characters, light to dark ramp order.
+            const ToneRamp &ramp = toneRamp(font, classicRamp, dark ? ArtBackground::Dark : ArtBackground::Light);
+            std::vector<double> bands(size_t(lines.first().size() / 16), 0.0);
+            for (const QString &line : lines) {
+                for (qsizetype j = 0; j < qsizetype(bands.size()) * 16; ++j) {
+                    const qsizetype k =
+                        method == QLatin1String("tone") ? ramp.chars.indexOf(line[j]) : classicRamp.indexOf(line[j]);
+                    ASSERT_GE(k, 0) << int(line[j].unicode());
+                    bands[size_t(j / 16)] +=
+                        method == QLatin1String("tone") ? ramp.level[size_t(k)] : double(k) / classicRamp.size();
+                }
+            }
+            // The picture grows lighter to the right: on paper the ink falls,
+            // on black it grows.
+            for (size_t b = 1; b < bands.size(); ++b) {
+                if (dark)
+                    EXPECT_GT(bands[b], bands[b - 1]) << b;
+                else
+                    EXPECT_LT(bands[b], bands[b - 1]) << b;
+            }
+            const CliRun ansi = runCli(args + QStringList{QStringLiteral("-F"), QStringLiteral("ansi")});
+            ASSERT_EQ(ansi.status, 0);
+            EXPECT_FALSE(ansi.out.contains("\x1b[38;"));
+            EXPECT_EQ(QString::fromUtf8(ansi.out).remove(QStringLiteral("\x1b[39m")).remove(QStringLiteral("\x1b[0m")),
+                      QString::fromUtf8(txt.out).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            const CliRun html = runCli(args + QStringList{QStringLiteral("-F"), QStringLiteral("html")});
+            ASSERT_EQ(html.status, 0);
+            EXPECT_EQ(html.out.contains("background-color:#000000;color:#ffffff"), dark);
+            EXPECT_EQ(html.out.contains(";color:#ffffff;line-height"), dark); // the text's own colour
+        }
+    }
+}
+
 TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
 {
     QTemporaryDir dir;
@@ -646,9 +722,12 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
     // The glyph's ink in its font and size, as the figure mode draws it.
     QFont font(InstallFont(programFilesFolder() + QStringLiteral("/GLYFA__1.TTF")));
     font.setPointSize(8);
-    const double a = glyphCoverage(font, QChar(u'V'));
-    ASSERT_GT(a, 0.1);
-    ASSERT_LT(a, 0.5);
+    // Drawn darker than its background a glyph takes more light than drawn
+    // lighter (its soft edges blend as sRGB values).
+    const FillInk ink = glyphFillInk(font, QChar(u'V'));
+    ASSERT_GT(ink.onDark, 0.1);
+    ASSERT_LT(ink.onLight, 0.5);
+    ASSERT_GT(ink.onLight, ink.onDark);
     const QImage grid = resampleBox(img, 20, 16);
     for (int i = 0; i < 20 * 16; ++i) {
         const QList<QByteArray> numbers = lines[i].simplified().split(' ');
@@ -659,6 +738,7 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
         const int s[3] = {redOf(sampled), greenOf(sampled), blueOf(sampled)};
         const int f[3] = {redOf(fig), greenOf(fig), blueOf(fig)};
         const int b[3] = {redOf(back), greenOf(back), blueOf(back)};
+        const double a = luminance(f[0], f[1], f[2]) < luminance(b[0], b[1], b[2]) ? ink.onLight : ink.onDark;
         for (int c = 0; c < 3; ++c)
             ASSERT_NEAR(a * srgbToLinear(f[c]) + (1 - a) * srgbToLinear(b[c]), srgbToLinear(s[c]), 0.004) << i;
     }
@@ -668,6 +748,29 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
                 QStringLiteral("html"), QStringLiteral("-c"), QStringLiteral("20"), path});
     ASSERT_EQ(html.status, 0);
     EXPECT_GE(html.out.count("background-color:"), 20 * 10);
+
+    // A grey field, drawn as the window draws it (-F png) and seen from a
+    // distance, has its grey: dark, mid and light, small and large type.
+    for (const int grey : {30, 100, 128, 200, 230}) {
+        QImage flat(120, 120, QImage::Format_RGB32);
+        flat.fill(qRgb(grey, grey, grey));
+        const QString field = writeImage(dir, QStringLiteral("flat.bmp"), flat, "bmp");
+        for (const char *size : {"8", "18"}) {
+            const CliRun png =
+                runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("--fill"),
+                        QStringLiteral("--gray"), QStringLiteral("-s"), QString::fromLatin1(size), QStringLiteral("-c"),
+                        QStringLiteral("12"), QStringLiteral("-F"), QStringLiteral("png"), field});
+            ASSERT_EQ(png.status, 0) << png.err.constData();
+            QImage drawn;
+            ASSERT_TRUE(drawn.loadFromData(png.out, "PNG"));
+            double light = 0;
+            int n = 0;
+            for (int y = drawn.height() / 4; y < drawn.height() * 3 / 4; ++y)
+                for (int x = drawn.width() / 4; x < drawn.width() * 3 / 4; ++x, ++n)
+                    light += srgbToLinear(qGreen(drawn.pixel(x, y)));
+            EXPECT_NEAR(linearToSrgb(light / n) * 255, grey, 6.0) << grey << " at " << size << " pt";
+        }
+    }
 }
 
 TEST(Cli, PictureArgumentsAreFilesAndErrorsSayWhatHappened)

@@ -10,7 +10,9 @@
 #include "engine/toneramp.h"
 
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QImageWriter>
+#include <QPainter>
 #include <QRawFont>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -30,12 +32,12 @@ LumaGrid flatGrid(int w, int h, float y)
 }
 
 QStringList toneLines(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast = 0, TextResult *result = nullptr,
-                      const RunHooks &hooks = {})
+                      const RunHooks &hooks = {}, ArtBackground background = ArtBackground::Light)
 {
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
-    const TextResult r = convertToToneText(grid, ramp, contrast, buf, hooks);
+    const TextResult r = convertToToneText(grid, ramp, contrast, buf, hooks, background);
     if (result)
         *result = r;
     QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
@@ -59,6 +61,61 @@ double meanLevel(const QStringList &lines, const ToneRamp &ramp, int from = 0, i
         }
     }
     return n ? sum / n : 0;
+}
+
+// Lines drawn in a font as text is drawn (dark on white, or light on
+// black), cell under cell, and looked at from a distance: the lightness of
+// their light away from the edges, and how far the light of a patch of 8 x 4
+// characters strays from it.
+struct DrawnLight {
+    double lightness = 0;
+    double worstPatch = 0;
+};
+
+DrawnLight drawnLight(const QStringList &lines, const QFont &font, ArtBackground background)
+{
+    const bool dark = background == ArtBackground::Dark;
+    QImage probe(1, 1, QImage::Format_RGB32);
+    const QFontMetricsF fm(font, &probe);
+    const double cellW = fm.horizontalAdvance(QLatin1Char('M'));
+    const double cellH = fm.ascent() + fm.descent();
+    const int columns = int(lines.first().size());
+    QImage image(int(std::ceil(cellW * columns)) + 2, int(std::ceil(cellH * lines.size())) + 2, QImage::Format_RGB32);
+    image.fill(dark ? Qt::black : Qt::white);
+    {
+        QPainter p(&image);
+        p.setFont(font);
+        p.setPen(dark ? Qt::white : Qt::black);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            p.drawText(QPointF(0, double(i) * cellH + fm.ascent()), lines[i]);
+    }
+    // Light of a block of characters (columns c0.., rows r0..).
+    auto light = [&](int c0, int c1, int r0, int r1) {
+        const int x0 = int(std::lround(c0 * cellW)), x1 = int(std::lround(c1 * cellW));
+        const int y0 = int(std::lround(r0 * cellH)), y1 = int(std::lround(r1 * cellH));
+        double sum = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                sum += srgbToLinear(qGreen(image.pixel(x, y)));
+        return sum / (double(x1 - x0) * double(y1 - y0));
+    };
+    const int rows = int(lines.size());
+    DrawnLight out;
+    out.lightness = linearToSrgb(light(2, columns - 2, 1, rows - 1));
+    for (int r = 1; r + 4 <= rows - 1; r += 4)
+        for (int c = 2; c + 8 <= columns - 2; c += 8)
+            out.worstPatch =
+                std::max(out.worstPatch, std::abs(linearToSrgb(light(c, c + 8, r, r + 4)) - out.lightness));
+    return out;
+}
+
+// The ink level a sample of linear luminance y asks for: its lightness at
+// the same fraction of the art's range of lightness.
+double wantedLevel(const ToneRamp &ramp, double y)
+{
+    const double darkest = ramp.coverage.back();
+    const double low = linearToSrgb(1.0 - darkest);
+    return (1.0 - srgbDecode(low + linearToSrgb(y) * (1.0 - low))) / darkest;
 }
 
 const ToneRamp &liberationRamp()
@@ -162,17 +219,20 @@ TEST(ToneRamp, MeasuredInTheFaceThatShowsTheArt)
         int entry;
         int points;
         const char *family;
-    } const cases[] = {{1, 8, "Liberation Mono"},
-                       {1, 48, "Liberation Mono"},
-                       {2, 10, "DejaVu Sans Mono"},
-                       {3, 4, "DejaVu Sans Mono"},
-                       {4, 8, "DejaVu Sans Mono"}};
+        const char *printFamily; // printing draws the fixed-size fonts in another face
+    } const cases[] = {{1, 8, "Liberation Mono", "Liberation Mono"},   {1, 48, "Liberation Mono", "Liberation Mono"},
+                       {2, 10, "DejaVu Sans Mono", "Liberation Mono"}, {3, 4, "DejaVu Sans Mono", "DejaVu Sans Mono"},
+                       {3, 8, "DejaVu Sans Mono", "DejaVu Sans Mono"}, {4, 8, "DejaVu Sans Mono", "Liberation Mono"}};
+    QStringList inEightPoints;
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.entry << " " << c.points << "pt");
         QFont font(rampFonts()[size_t(c.entry - 1)].face);
         font.setPointSize(c.points);
         const ToneRamp &ramp = toneRamp(font, rampFonts()[size_t(c.entry - 1)].ramp);
         EXPECT_EQ(ramp.family.toLower(), QString::fromLatin1(c.family).toLower());
+        EXPECT_EQ(ramp.printFamily.toLower(), QString::fromLatin1(c.printFamily).toLower());
+        if (c.points == 8)
+            inEightPoints.append(ramp.chars);
         ASSERT_GE(ramp.chars.size(), 16);
         ASSERT_LE(ramp.chars.size(), 32);
         EXPECT_EQ(ramp.chars.at(0), u' ');
@@ -187,9 +247,22 @@ TEST(ToneRamp, MeasuredInTheFaceThatShowsTheArt)
         // No wide step at the dark end (in Liberation Mono ASCII alone leaves
         // one of a quarter of the range below '@').
         EXPECT_LT(ramp.level.back() - ramp.level[ramp.level.size() - 2], 0.15f);
+        // The ramp keeps its order of ink in every drawing measured: the
+        // window's, zoomed, printed, terminal cells of 16-24 px.
+        const QList<GlyphInk> drawn = measureGlyphInkAcrossRenderings(font, ramp.chars);
+        ASSERT_EQ(drawn.size(), ramp.chars.size());
+        ASSERT_EQ(drawn.front().drawings.size(), artDrawings(font).size());
+        ASSERT_GE(drawn.front().drawings.size(), 8u);
+        for (qsizetype i = 1; i < drawn.size(); ++i)
+            for (size_t d = 0; d < drawn[i].drawings.size(); ++d)
+                EXPECT_GT(drawn[i].drawings[d], drawn[i - 1].drawings[d])
+                    << "'" << QString(drawn[i].ch).toStdString() << "' drawing " << d;
         // Measured once: the second call is the cache's.
         EXPECT_EQ(&toneRamp(font, rampFonts()[size_t(c.entry - 1)].ramp), &ramp);
     }
+    // Entries 3 and 4 print in different faces, so their ramps differ.
+    ASSERT_EQ(inEightPoints.size(), 3);
+    EXPECT_NE(inEightPoints[1], inEightPoints[2]);
 }
 
 TEST(ToneRamp, CharactersTheFaceLacksAreLeftOut)
@@ -246,20 +319,49 @@ TEST(ToneRamp, PickingEvenlySpacedCharacters)
     EXPECT_EQ(pickToneRamp(shaky, 3, 3).chars, QStringLiteral(" yA"));
 }
 
-TEST(ToneConversion, FlatFieldsGiveTheirLightOnAverage)
+TEST(ToneConversion, FlatFieldsDrawnInTheFaceShowTheirLightnessInTheArtsRange)
 {
-    const ToneRamp &ramp = liberationRamp();
-    ASSERT_TRUE(ramp.valid());
-    for (const float y : {0.0f, 0.02f, 0.18f, 0.5f, 0.8f, 0.97f, 1.0f}) {
-        SCOPED_TRACE(y);
-        TextResult r;
-        const QStringList lines = toneLines(flatGrid(64, 48, y), ramp, 0, &r);
-        ASSERT_EQ(lines.size(), 48);
-        for (const QString &line : lines)
-            ASSERT_EQ(line.size(), 64); // one character a sample
-        EXPECT_NEAR(meanLevel(lines, ramp), 1.0 - y, 0.005);
-        EXPECT_EQ(r.counts.gridRows, 48);
-        EXPECT_EQ(r.counts.gridColumns, 32); // classic cells of two characters
+    // Through the whole chain: a flat field of lightness L is converted,
+    // the characters are drawn in the face, blurred, and read as lightness.
+    // On paper it lies at the same fraction of the art's range, between the
+    // darkest character's cell and the paper; on black, between black and
+    // the densest character drawn light.
+    installFontSubstitutions();
+    struct Case {
+        int entry;
+        double pixels; // the face drawn at this size (0: the window's 8 pt)
+        ArtBackground background;
+    } const cases[] = {
+        {1, 0, ArtBackground::Light}, {1, 20, ArtBackground::Light}, {3, 0, ArtBackground::Light},
+        {1, 0, ArtBackground::Dark},  {3, 20, ArtBackground::Dark},
+    };
+    for (const Case &c : cases) {
+        QFont font(rampFonts()[size_t(c.entry - 1)].face);
+        font.setPointSize(8);
+        const ToneRamp &ramp = toneRamp(font, rampFonts()[size_t(c.entry - 1)].ramp, c.background);
+        ASSERT_TRUE(ramp.valid());
+        QFont drawn = font;
+        if (c.pixels > 0)
+            drawn.setPixelSize(int(c.pixels));
+        const bool dark = c.background == ArtBackground::Dark;
+        const double densest =
+            drawnLight(QStringList(8, QString(64, ramp.chars.back())), drawn, c.background).lightness;
+        for (const double l : {0.0, 0.12, 0.3, 0.5, 0.7, 0.88, 1.0}) {
+            SCOPED_TRACE(testing::Message() << "font " << c.entry << ", " << c.pixels << " px, "
+                                            << (dark ? "dark" : "light") << ", lightness " << l);
+            TextResult r;
+            const QStringList lines = toneLines(flatGrid(64, 24, float(srgbDecode(l))), ramp, 0, &r, {}, c.background);
+            ASSERT_EQ(lines.size(), 24);
+            for (const QString &line : lines)
+                ASSERT_EQ(line.size(), 64); // one character a sample
+            EXPECT_EQ(r.counts.gridRows, 24);
+            EXPECT_EQ(r.counts.gridColumns, 32); // classic cells of two characters
+            const DrawnLight seen = drawnLight(lines, drawn, c.background);
+            const double want = dark ? l * densest : densest + l * (1.0 - densest);
+            EXPECT_NEAR(seen.lightness, want, 0.02);
+            // No blotches: every patch of 8 x 4 characters, blurred, shows it.
+            EXPECT_LT(seen.worstPatch, 0.035);
+        }
     }
 }
 
@@ -274,8 +376,11 @@ TEST(ToneConversion, DarkAreasShowTheirLightFromTheirFirstRows)
         const QStringList lines = toneLines(flatGrid(64, 32, y), ramp);
         ASSERT_EQ(lines.size(), 32);
         for (int band = 0; band < 4; ++band)
-            EXPECT_NEAR(meanLevel(lines.mid(band * 8, 8), ramp), 1.0 - y, 0.004) << band;
-        EXPECT_NEAR(meanLevel(lines.mid(0, 3), ramp), 1.0 - y, 0.004);
+            EXPECT_NEAR(meanLevel(lines.mid(band * 8, 8), ramp), wantedLevel(ramp, y), 0.004) << band;
+        // The top three rows alone see three rows of the ordered pattern,
+        // a share of the widest step at the dark end off at most; light
+        // piled up below would leave them at the darkest level.
+        EXPECT_NEAR(meanLevel(lines.mid(0, 3), ramp), wantedLevel(ramp, y), 0.012);
     }
 }
 
@@ -292,15 +397,21 @@ TEST(ToneConversion, GradientsDarkenSteadily)
         }
     const QStringList a = toneLines(across, ramp);
     const QStringList d = toneLines(down, ramp);
-    double lastA = -1, lastD = -1;
+    // Drawn light on black the densest character stands for white: the ink
+    // falls with the light.
+    const QStringList onBlack = toneLines(across, ramp, 0, nullptr, {}, ArtBackground::Dark);
+    double lastA = -1, lastD = -1, lastB = 2;
     for (int band = 0; band < 32; ++band) {
         const double inkA = meanLevel(a, ramp, band * 8, band * 8 + 8);
         const double inkD = meanLevel(d.mid(band * 8, 8), ramp);
+        const double inkB = meanLevel(onBlack, ramp, band * 8, band * 8 + 8);
         EXPECT_GT(inkA, lastA) << band;
         EXPECT_GT(inkD, lastD) << band;
-        EXPECT_NEAR(inkA, (band * 8 + 3.5) / 255.0, 0.03) << band;
+        EXPECT_LT(inkB, lastB) << band;
+        EXPECT_NEAR(inkA, wantedLevel(ramp, 1.0 - (band * 8 + 3.5) / 255.0), 0.03) << band;
         lastA = inkA;
         lastD = inkD;
+        lastB = inkB;
     }
 }
 
@@ -323,7 +434,7 @@ TEST(ToneConversion, ContrastActsAsInTheClassicMethod)
     const LumaGrid light = flatGrid(64, 32, float(srgbToLinear(170)));
     EXPECT_GT(meanLevel(toneLines(dark, ramp, 40), ramp), meanLevel(toneLines(dark, ramp, 0), ramp) + 0.05);
     EXPECT_LT(meanLevel(toneLines(light, ramp, 40), ramp), meanLevel(toneLines(light, ramp, 0), ramp) - 0.05);
-    const double middle = 1.0 - std::pow((127.5 / 255.0 + 0.055) / 1.055, 2.4);
+    const double middle = wantedLevel(ramp, std::pow((127.5 / 255.0 + 0.055) / 1.055, 2.4));
     EXPECT_NEAR(meanLevel(toneLines(dark, ramp, -127), ramp), middle, 0.01);
     EXPECT_NEAR(meanLevel(toneLines(light, ramp, -127), ramp), middle, 0.01);
 }
