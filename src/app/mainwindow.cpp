@@ -72,8 +72,8 @@ double tw(int pixels)
 QString openErrorMessage(const QString &fname)
 {
     return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") + QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не поддреживаемую "
-                          "степень сжатия или превышает допустимые размеры.");
+           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
+                          "поддерживаемую степень сжатия или превышает допустимые размеры.");
 }
 
 // A control's enabled state; a command button's is its command's.
@@ -534,12 +534,11 @@ void MainWindow::showOpenDialog()
             folder = getPath(folder);
     }
     FilterTable filters;
-    // The original entry first, as it always was; the newer formats after it.
-    filters.entries = {
-        {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"), QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-        {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")},
-        {QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
-         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")}};
+    // The original entry first, selected: every type the program reads; the
+    // newer types alone after it.
+    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
+                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;
