@@ -36,6 +36,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -120,6 +121,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     addToolBarBreak(Qt::TopToolBarArea);
     m_textBar = buildTextBar(this, m_commands);
     m_figureBar = buildFigureBar(this, m_commands);
+    placeMethodInMainBar(m_bar, m_textBar);
+    m_tabStops = chainForTab(m_bar, m_textBar, m_figureBar);
     registerControls(m_bar.controls());
     registerControls(m_textBar.controls());
     registerControls(m_figureBar.controls());
@@ -282,8 +285,6 @@ void MainWindow::layoutOnResize()
 {
     if (m_bar.helpBar)
         layoutMainBarOnResize(m_bar, width());
-    if (m_textBar.methodFrame)
-        layoutTextBarOnResize(m_textBar, width());
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -320,6 +321,26 @@ void MainWindow::modeChosen()
         m_figureBar.toolBar->show();
         m_textBar.toolBar->hide();
     }
+}
+
+bool MainWindow::focusNextPrevChild(bool next)
+{
+    QList<QWidget *> stops;
+    for (QWidget *w : std::as_const(m_tabStops))
+        if (w->isVisible() && w->isEnabled())
+            stops.append(w);
+    const qsizetype at = stops.indexOf(QApplication::focusWidget());
+    if (at < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    QMdiSubWindow *active = m_mdi->activeSubWindow();
+    if ((next ? at == stops.size() - 1 : at == 0) && active && active->isVisible()) {
+        QWidget *inside = active->focusWidget();
+        (inside ? inside : active)->setFocus(reason);
+        return true;
+    }
+    stops[(at + (next ? 1 : stops.size() - 1)) % stops.size()]->setFocus(reason);
+    return true;
 }
 
 void MainWindow::fontChosen()

@@ -838,7 +838,10 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f)); // color.tmp
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        apptest::child<QAction>(f, "toword")->trigger(); // Out.rtf
+        {
+            const apptest::DesktopApplications writer(true);
+            apptest::child<QAction>(f, "toword")->trigger(); // Out.rtf
+        }
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(catcher.urls.size(), 1);
 
@@ -981,7 +984,7 @@ private Q_SLOTS:
         QCOMPARE(icon, QMessageBox::Information);
         QToolButton *result = apptest::child<QToolButton>(f, "result");
         QCOMPARE(MainWindow::imageKey(result), QStringLiteral("cl"));
-        QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена"));
+        QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена (Ctrl+Shift+C)"));
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime);
         const QString expected = QString::fromUtf8(apptest::readAll(globals::TempTextPath));
