@@ -344,6 +344,9 @@ void ResultWindow::beginRun(const RunRequest &request, const RunHooks &hooks)
         return;
     }
     hide();
+    // A new result opens at 100 %, whatever the last one was zoomed to.
+    if (m_zoom)
+        m_zoom->resetZoom();
     Q_EMIT converting(true);
     if (hooks.percent)
         hooks.percent(0);

@@ -445,6 +445,26 @@ private Q_SLOTS:
         if (art.width() + 20 < page.width())
             QCOMPARE(inkShare(shot, QRect(page.left() + int(art.width()) + 10, page.top() + 10, 8, page.height() - 20)),
                      0.0);
+
+        // A live preview re-runs into the window as it is zoomed ...
+        const double zoomed = zoom->zoom();
+        QVERIFY(zoomed < 1);
+        auto *preview = f->findChild<LivePreview *>();
+        QVERIFY(preview);
+        QSignalSpy shown(preview, &LivePreview::shown);
+        apptest::child<QCheckBox>(f, "autoPreview")->setChecked(true);
+        apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 60000);
+        QCOMPARE(zoom->zoom(), zoomed);
+        apptest::child<QCheckBox>(f, "autoPreview")->setChecked(false);
+        // ... and a new result opens at 100 %.
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QTest::keyClick(f, Qt::Key_F5);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 60000);
+        QCOMPARE(zoom->zoom(), 1.0);
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
+        QVERIFY(inkOnScreen(edit->viewport(), QStringLiteral("4a-new-result-at-100")) > 0.2);
     }
 };
 
