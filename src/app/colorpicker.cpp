@@ -71,9 +71,9 @@ void ColorPicker::fillPalette()
     m_otherColorBar->setGeometry(twipsToPixels(barLeft), twipsToPixels(barTop), m_other->width(), m_other->height());
     m_other->move(0, 0);
 
-    // "По изображению", the picture's own colours: a swatch button of the
-    // palette's size at the right end of the other-colour bar's row (below
-    // it when the row has no room left).
+    // "По изображению", the picture's own colours: its swatch and its name,
+    // centred in a row of its own below the other-colour bar, as far below
+    // it as that bar is below the palette.
     m_pictureBar = new QWidget(this);
     m_pictureBar->setObjectName(QStringLiteral("Toolbar3"));
     m_picture = new QToolButton(m_pictureBar);
@@ -83,22 +83,19 @@ void ColorPicker::fillPalette()
     m_picture->setIcon(QIcon(QPixmap::fromImage(makePictureSwatch())));
     m_picture->setText(QStringLiteral("По изображению"));
     m_picture->setToolTip(QStringLiteral("По изображению: каждый символ цветом своей клетки изображения"));
-    m_picture->setAccessibleName(QStringLiteral("По изображению"));
-    m_picture->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_picture->setGeometry(0, 0, twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
+    m_picture->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_picture->adjustSize();
     connect(m_picture, &QToolButton::clicked, this, [this] {
         close();
         Q_EMIT pictureColorsPicked();
     });
-    int pictureLeft = kInnerWidth - kButtonWidth;
-    int pictureTop = barTop + (barHeight - kButtonHeight) / 2;
-    if (pictureLeft < barLeft + barWidth) {
-        pictureLeft = centredBarLeft(kInnerWidth, kButtonWidth);
-        pictureTop = barTop + barHeight;
-        innerHeight = std::max(innerHeight, pictureTop + kButtonHeight);
-    }
-    m_pictureBar->setGeometry(twipsToPixels(pictureLeft), twipsToPixels(std::max(pictureTop, paletteHeight)),
-                              twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
+    const int pictureWidth = pixelsToTwips(m_picture->width());
+    const int pictureHeight = std::max(pixelsToTwips(m_picture->height()), int(kButtonHeight));
+    const int pictureTop = barTop + barHeight;
+    m_pictureBar->setGeometry(twipsToPixels(centredBarLeft(kInnerWidth, pictureWidth)), twipsToPixels(pictureTop),
+                              m_picture->width(), twipsToPixels(pictureHeight));
+    m_picture->setGeometry(0, 0, m_picture->width(), twipsToPixels(pictureHeight));
+    innerHeight = std::max(innerHeight, pictureTop + pictureHeight + std::max(barTop - paletteHeight, 0));
 
     setFixedSize(twipsToPixels(kInnerWidth), twipsToPixels(innerHeight));
 }

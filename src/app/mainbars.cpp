@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,7 +72,8 @@ QToolButton *makeButton(QWidget *parent, const QString &name, QAction *command)
     b->setIconSize(QSize(20, 20));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, not taken by a click from the field being edited.
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
@@ -82,7 +84,7 @@ QToolButton *makePickerButton(QWidget *parent, const QString &name, QAction *com
     b->setObjectName(name);
     b->setToolTip(command->toolTip());
     b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
+    b->setFocusPolicy(Qt::TabFocus);
     QObject::connect(b, &QToolButton::clicked, command, &QAction::trigger);
     return b;
 }
@@ -93,6 +95,28 @@ QToolButton *makeArrow(QWidget *parent, const QString &name, QAction *command)
     b->setArrowType(Qt::DownArrow);
     return b;
 }
+
+// Down (or Alt+Down) on a button with a drop-down opens it, as on a list.
+class DropDownKeys : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            auto *button = qobject_cast<QToolButton *>(watched);
+            if (button && button->menu() && key->key() == Qt::Key_Down &&
+                (key->modifiers() & ~(Qt::AltModifier | Qt::KeypadModifier)) == Qt::NoModifier) {
+                button->showMenu();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 QMenu *attachMenu(QToolButton *button, const QString &name, const QList<QAction *> &entries)
 {
@@ -106,6 +130,7 @@ QMenu *attachMenu(QToolButton *button, const QString &name, const QList<QAction 
     }
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
+    button->installEventFilter(new DropDownKeys(button));
     return menu;
 }
 
@@ -238,6 +263,10 @@ void showResultCommand(const MainCommands &c, const QString &key, const QString 
     QKeySequence shortcut;
     if (key == QLatin1String("save"))
         shortcut = c.toFile->shortcut();
+    else if (key == QLatin1String("cl"))
+        shortcut = c.toClipboard->shortcut();
+    else if (key == QLatin1String("word"))
+        shortcut = c.toWord->shortcut();
     else if (key == QLatin1String("print"))
         shortcut = c.print->shortcut();
     result->setToolTip(tipWithKey(tip, shortcut));
@@ -292,10 +321,15 @@ MainCommands createMainCommands(QObject *owner)
         QObject::connect(c.result, &QAction::enabledChanged, entry, &QAction::setEnabled);
     }
     c.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    c.zoom->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     c.toFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    c.toClipboard->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    c.toWord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     c.print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     c.help->setShortcut(QKeySequence(Qt::Key_F1));
-    for (QAction *a : {c.open, c.help})
+    c.color->setShortcut(QKeySequence(Qt::Key_F7));
+    c.figure->setShortcut(QKeySequence(Qt::Key_F8));
+    for (QAction *a : {c.open, c.zoom, c.help, c.color, c.figure})
         a->setToolTip(tipWithKey(a->toolTip(), a->shortcut()));
     showGoCommand(c, false);
     showResultCommand(c, c.result->data().toString(), c.result->toolTip());
@@ -352,7 +386,7 @@ MainBar buildMainBar(QMainWindow *window, const MainCommands &c)
     m.helpSeparator->setGeometry(0, 0, 9, kMainBarHeight - 4);
     // The keys work wherever the focus is in the window, also for the
     // entries of the result button's drop-down.
-    window->addActions({c.open, c.go, c.toFile, c.print, c.help});
+    window->addActions({c.open, c.zoom, c.go, c.toFile, c.toClipboard, c.toWord, c.print, c.help});
     return m;
 }
 
@@ -392,10 +426,12 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
     QObject::connect(t.contrastSlider, &QSlider::valueChanged, t.contrastValue, qOverload<int>(&QLabel::setNum));
 
     t.methodFrame = named(new QFrame(t.toolBar), QStringLiteral("methodFrame"));
-    t.methodLabel = named(new QLabel(QStringLiteral("Метод:"), t.methodFrame), QStringLiteral("methodLabel"));
     t.methodList = named(new QComboBox(t.methodFrame), QStringLiteral("methodList"),
                          QStringLiteral("Метод подбора символов: классический или по тону, измеренному в шрифте"));
     t.methodList->addItems(textMethodNames());
+    t.methodList->setAccessibleName(QStringLiteral("Метод"));
+    // The palette's key works while this bar is shown.
+    t.optionsFrame->addAction(c.color);
     return t;
 }
 
@@ -416,6 +452,8 @@ FigureBar buildFigureBar(QMainWindow *window, const MainCommands &c)
     f.figureArrow = makeArrow(f.figureToolBar, QStringLiteral("figureArrow"), c.figure);
     f.fillBox = named(new QCheckBox(QStringLiteral("Заливка"), f.toolBar), QStringLiteral("fillBox"),
                       QStringLiteral("Фон каждой клетки в её цвете: фигура и фон вместе дают цвет изображения"));
+    // The figure picker's key works while this bar is shown.
+    f.optionsFrame->addAction(c.figure);
     return f;
 }
 
@@ -442,7 +480,6 @@ QList<WindowControl> TextBar::controls() const
     list.append(WindowControl{contrastSlider, {}});
     list.append(WindowControl{contrastValue, {}});
     list.append(WindowControl{methodFrame, {}});
-    list.append(WindowControl{methodLabel, {}});
     list.append(WindowControl{methodList, {}});
     return list;
 }
@@ -483,10 +520,22 @@ void layoutMainBar(MainBar &m)
         x += width;
         if (i == 16) {
             // The preview box sits before position 17, where the progress
-            // bar starts.
+            // bar starts, and the text bar's method list below it, as the
+            // mode list below its caption.
             const int boxWidth = m.autoPreview->sizeHint().width() + 8;
-            m.autoPreview->setGeometry(x + 4, 2, boxWidth, h);
-            x += boxWidth + 8;
+            int columnWidth = boxWidth;
+            if (m.methodColumn) {
+                auto *list = m.methodColumn->findChild<QComboBox *>();
+                const int listWidthNeeded = list ? listWidth(list, 0) : 0;
+                columnWidth = qMax(boxWidth, listWidthNeeded);
+                m.autoPreview->setGeometry(x + 4, 1, columnWidth, 18);
+                m.methodColumn->setGeometry(x + 4, 19, columnWidth, 22);
+                if (list)
+                    list->setGeometry(0, 0, columnWidth, 22);
+            } else {
+                m.autoPreview->setGeometry(x + 4, 2, boxWidth, h);
+            }
+            x += columnWidth + 8;
         }
     }
     const ml::ToolbarPlacement p = ml::placeToolbar(tw(m.positions[6]->x()), tw(m.positions[13]->x()),
@@ -528,26 +577,32 @@ void layoutTextBar(TextBar &t)
     const int sliderLeft = qMax(4, t.colorBar->x() + t.colorArrow->geometry().right() + 1 - t.contrastFrame->x());
     t.contrastSlider->setGeometry(sliderLeft, 0, 128 - valueWidth - 2 - sliderLeft, h);
     t.contrastValue->setGeometry(128 - valueWidth, 0, valueWidth, h - 12);
-    const int labelWidth = t.methodLabel->sizeHint().width();
-    const int methodWidth = listWidth(t.methodList, 120);
-    t.methodFrame->resize(labelWidth + methodWidth + 10, h);
-    t.methodLabel->setGeometry(0, 0, labelWidth, h);
-    t.methodList->setGeometry(labelWidth + 6, y, methodWidth, comboH);
-    layoutTextBarOnResize(t, t.toolBar->window()->width());
+    // The colour arrow reaches into the contrast frame: it stays on top, so
+    // that a click on it reaches it.
+    t.colorBar->raise();
 }
 
-void layoutTextBarOnResize(TextBar &t, int windowWidth)
+void placeMethodInMainBar(MainBar &m, TextBar &t)
 {
-    const int h = kOptionBarHeight - 4;
-    const int beside = t.contrastFrame->geometry().right() + 8;
-    if (beside + t.methodFrame->width() + 4 <= windowWidth) {
-        t.methodFrame->move(beside, 2);
-        t.toolBar->setFixedHeight(kOptionBarHeight);
-    } else {
-        // A second row, from the bar's left.
-        t.methodFrame->move(4, 2 + h);
-        t.toolBar->setFixedHeight(kOptionBarHeight + h);
-    }
+    t.methodFrame->setParent(m.toolBar);
+    m.methodColumn = t.methodFrame;
+    // It belongs to the text bar: shown with it only.
+    t.methodFrame->setVisible(!t.toolBar->isHidden());
+    QObject::connect(t.toolBar, &QToolBar::visibilityChanged, t.methodFrame, &QWidget::setVisible);
+}
+
+QList<QWidget *> chainForTab(const MainBar &m, const TextBar &t, const FigureBar &f)
+{
+    // Reading order: the main bar left to right (the method list below the
+    // preview box), then the option bar shown.
+    const QList<QWidget *> order = {
+        m.openButton,        m.masButton,         m.modeList,      m.goButton,       m.resultButton,  m.autoPreview,
+        t.methodList,        m.helpButton,        t.fontList,      t.grid.sizeList,  t.grid.columns,  t.grid.rows,
+        t.grid.proportional, t.colorButton,       t.colorArrow,    t.contrastSlider, f.grid.sizeList, f.grid.columns,
+        f.grid.rows,         f.grid.proportional, f.colorModeList, f.figureButton,   f.figureArrow,   f.fillBox};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    return order;
 }
 
 void layoutFigureBar(FigureBar &f)
@@ -582,11 +637,10 @@ QSize mainWindowMinimum(const MainBar &m, const TextBar &t, const FigureBar &f, 
     const int others = rightmostChild(m.toolBar, {m.helpBar, m.progressBar}) + 9;
     const int progressEnd = px(m.progressLeftTwips + 15) + kMinProgressWidth;
     const int mainWidth = qMax(others, progressEnd) + m.helpButton->width() + px(330);
-    // The option bars without "Метод", which moves to a second row.
-    const int textWidth = rightmostChild(t.toolBar, {t.methodFrame}) + 4;
+    const int textWidth = rightmostChild(t.toolBar, {}) + 4;
     const int figureWidth = rightmostChild(f.toolBar, {}) + 4;
-    const int width = std::max({mainWidth, textWidth, figureWidth, t.methodFrame->width() + 8});
-    const int bars = kMainBarHeight + kOptionBarHeight + (kOptionBarHeight - 4);
+    const int width = std::max({mainWidth, textWidth, figureWidth});
+    const int bars = kMainBarHeight + kOptionBarHeight;
     return QSize(width, bars + workAreaHeight);
 }
 

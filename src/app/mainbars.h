@@ -42,9 +42,11 @@ struct MainCommands {
 };
 
 // The commands with their captions, tooltips, icons and keys, owned by
-// owner and not yet connected. Keyboard shortcuts: Ctrl+O open, F5 "Пуск"
-// (Esc while it is "Стоп"), Ctrl+S save the result, Ctrl+P print it, F1
-// help; each is shown in its button's tooltip. The result drop-down's
+// owner and not yet connected. Keyboard shortcuts: Ctrl+O open, Ctrl+M
+// zoom, F5 "Пуск" (Esc while it is "Стоп"), Ctrl+S save the result,
+// Ctrl+Shift+C copy it, Ctrl+E hand it to the word processor, Ctrl+P print
+// it, F1 help, F7 the colour palette, F8 the figure picker; each is shown in
+// its button's tooltip (the result button's: its output's). The result drop-down's
 // entries are enabled exactly while the result command is, so that their
 // keys do nothing while the result button is disabled.
 MainCommands createMainCommands(QObject *owner);
@@ -81,6 +83,7 @@ struct MainBar {
     QLabel *modeLabel = nullptr;
     QComboBox *modeList = nullptr;    // mode list
     QCheckBox *autoPreview = nullptr; // "Автопросмотр", between positions 16 and 17
+    QWidget *methodColumn = nullptr;  // below it: the text bar's method list (placeMethodInMainBar)
     Progress *progressBar = nullptr;
     QToolBar *helpBar = nullptr; // help bar
     QWidget *helpSeparator = nullptr;
@@ -114,9 +117,10 @@ struct TextBar {
     QFrame *contrastFrame = nullptr;
     QSlider *contrastSlider = nullptr; // contrast
     QLabel *contrastValue = nullptr;   // the slider's value, beside it
+    // "Классический", "Тональный", in a frame of its own that the main bar
+    // shows below "Автопросмотр" while this bar is shown.
     QFrame *methodFrame = nullptr;
-    QLabel *methodLabel = nullptr;   // "Метод:"
-    QComboBox *methodList = nullptr; // "Классический", "Тональный"
+    QComboBox *methodList = nullptr;
 
     QList<WindowControl> controls() const;
 };
@@ -136,7 +140,11 @@ struct FigureBar {
 };
 
 // Build the bars on the window, in this order, with the commands' buttons
-// and drop-down entries.
+// and drop-down entries. The tool buttons take the focus from the keyboard
+// (Tab), not from a click; Down opens a button's drop-down. Keys: Ctrl+M
+// zoom, Ctrl+Shift+C copy the result, Ctrl+E hand it to the word processor,
+// F7 the colour palette (while the text bar shows), F8 the figure picker
+// (while the figure bar shows), besides those of createMainCommands.
 MainBar buildMainBar(QMainWindow *window, const MainCommands &commands);
 TextBar buildTextBar(QMainWindow *window, const MainCommands &commands);
 FigureBar buildFigureBar(QMainWindow *window, const MainCommands &commands);
@@ -148,10 +156,15 @@ void layoutMainBar(MainBar &bar);
 void layoutTextBar(TextBar &bar);
 void layoutFigureBar(FigureBar &bar);
 // Layout that follows every resize of the main window (width in pixels).
-// The text bar's "Метод" goes to a second row of the bar while the window is
-// too narrow for it beside the original controls.
 void layoutMainBarOnResize(MainBar &bar, int windowWidth);
-void layoutTextBarOnResize(TextBar &bar, int windowWidth);
+
+// The text bar's method list goes into the main bar, below "Автопросмотр":
+// the text bar keeps the one row of its original controls. Call after
+// building the bars, before their layout.
+void placeMethodInMainBar(MainBar &main, TextBar &text);
+// Tab goes through the bars' controls in reading order: the main bar left
+// to right, then the option bar shown. Returns them in that order.
+QList<QWidget *> chainForTab(const MainBar &main, const TextBar &text, const FigureBar &figure);
 
 // The smallest main window (its inner size) in which no control of the bars
 // overlaps another or is cut off, with room below the bars for

@@ -36,6 +36,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -72,8 +73,8 @@ double tw(int pixels)
 QString openErrorMessage(const QString &fname)
 {
     return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") + QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не поддреживаемую "
-                          "степень сжатия или превышает допустимые размеры.");
+           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
+                          "поддерживаемую степень сжатия или превышает допустимые размеры.");
 }
 
 // A control's enabled state; a command button's is its command's.
@@ -120,6 +121,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     addToolBarBreak(Qt::TopToolBarArea);
     m_textBar = buildTextBar(this, m_commands);
     m_figureBar = buildFigureBar(this, m_commands);
+    placeMethodInMainBar(m_bar, m_textBar);
+    m_tabStops = chainForTab(m_bar, m_textBar, m_figureBar);
     registerControls(m_bar.controls());
     registerControls(m_textBar.controls());
     registerControls(m_figureBar.controls());
@@ -282,8 +285,6 @@ void MainWindow::layoutOnResize()
 {
     if (m_bar.helpBar)
         layoutMainBarOnResize(m_bar, width());
-    if (m_textBar.methodFrame)
-        layoutTextBarOnResize(m_textBar, width());
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -320,6 +321,26 @@ void MainWindow::modeChosen()
         m_figureBar.toolBar->show();
         m_textBar.toolBar->hide();
     }
+}
+
+bool MainWindow::focusNextPrevChild(bool next)
+{
+    QList<QWidget *> stops;
+    for (QWidget *w : std::as_const(m_tabStops))
+        if (w->isVisible() && w->isEnabled())
+            stops.append(w);
+    const qsizetype at = stops.indexOf(QApplication::focusWidget());
+    if (at < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    QMdiSubWindow *active = m_mdi->activeSubWindow();
+    if ((next ? at == stops.size() - 1 : at == 0) && active && active->isVisible()) {
+        QWidget *inside = active->focusWidget();
+        (inside ? inside : active)->setFocus(reason);
+        return true;
+    }
+    stops[(at + (next ? 1 : stops.size() - 1)) % stops.size()]->setFocus(reason);
+    return true;
 }
 
 void MainWindow::fontChosen()
@@ -534,12 +555,11 @@ void MainWindow::showOpenDialog()
             folder = getPath(folder);
     }
     FilterTable filters;
-    // The original entry first, as it always was; the newer formats after it.
-    filters.entries = {
-        {QStringLiteral("Изображение (Jpeg, Bmp, Gif)"), QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif")},
-        {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")},
-        {QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
-         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")}};
+    // The original entry first, selected: every type the program reads; the
+    // newer types alone after it.
+    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+                        QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
+                       {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
     if (!ShowFileDialog(1, folder, names, filters, QString(), this))
         return;

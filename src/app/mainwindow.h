@@ -121,6 +121,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Tab goes round the bars' controls in reading order and the active
+    // window (the image or the result).
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void load();
@@ -162,6 +165,7 @@ private:
     FigureBar m_figureBar;
     // Controls in window order for setControlsEnabled, with the buttons of each bar.
     QList<WindowControl> m_controls;
+    QList<QWidget *> m_tabStops; // the bars' controls in reading order
 
     SwatchList m_swatches;
     int m_colorSwatch = 1;

@@ -17,6 +17,8 @@ FigurePicker *PickerWindows::showFigures(QPoint at)
     m_figures = new FigurePicker(m_owner);
     m_figures->move(at);
     m_figures->show();
+    // It takes the keyboard, as a drop-down does: Esc closes it.
+    m_figures->activateWindow();
     return m_figures;
 }
 
@@ -27,6 +29,7 @@ ColorPicker *PickerWindows::showColors(SwatchList *swatches, QPoint at)
     m_colors = new ColorPicker(swatches, m_owner);
     m_colors->move(at);
     m_colors->show();
+    m_colors->activateWindow();
     return m_colors;
 }
 

@@ -20,7 +20,8 @@ public:
     explicit PickerWindows(QWidget *owner);
     ~PickerWindows() override;
 
-    // Opens a picker, non-modal and owned by the owner, at the given place.
+    // Opens a picker, non-modal and owned by the owner, at the given place,
+    // and gives it the keyboard (Esc closes it).
     FigurePicker *showFigures(QPoint at);
     ColorPicker *showColors(SwatchList *swatches, QPoint at);
 

@@ -5,6 +5,7 @@
 #include "engine/outputfile.h"
 #include "engine/paths.h"
 #include "engine/pdfexport.h"
+#include "platform/pagesetup.h"
 #include "richtext/richtextcontrol.h"
 
 #include <QApplication>
@@ -17,11 +18,12 @@ namespace tessilor {
 namespace {
 
 // A file written whole by write(file), or left as it was.
-SaveOutcome writeWhole(const QString &path, const std::function<QString(OutputFile &)> &write)
+SaveOutcome writeWhole(const QString &path, const std::function<QString(OutputFile &)> &write,
+                       OutputFile::Access access = OutputFile::Access::Document)
 {
     SaveOutcome outcome;
     outcome.knownType = true;
-    OutputFile file(path);
+    OutputFile file(path, access);
     if (!file.open(QIODevice::WriteOnly))
         return outcome;
     outcome.reason = write(file);
@@ -31,6 +33,22 @@ SaveOutcome writeWhole(const QString &path, const std::function<QString(OutputFi
     }
     outcome.saved = file.commit();
     return outcome;
+}
+
+// The RTF of the result on the page of the current page setup.
+SaveOutcome writeRtfFile(const QString &path, RichTextControl &edit, const PrintSource &source,
+                         OutputFile::Access access)
+{
+    // The mosaic's colours go into the document's formats first.
+    edit.settleColours();
+    return writeWhole(
+        path,
+        [&edit, &source](OutputFile &file) {
+            file.write(writeResultRtf(*edit.hwnd()->document(), source, currentPageSetup(),
+                                      edit.defaultCharFormat())); // a failed write shows at commit
+            return QString();
+        },
+        access);
 }
 
 } // namespace
@@ -64,13 +82,14 @@ SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const Pri
         return SaveOutcome{};
     QTextDocument &doc = *edit.hwnd()->document();
     switch (format) {
-    case ExportFormat::Text:
-    case ExportFormat::Rtf: {
+    case ExportFormat::Text: {
         SaveOutcome outcome;
         outcome.knownType = true;
-        outcome.saved = edit.SaveFile(path, format == ExportFormat::Rtf);
+        outcome.saved = edit.SaveFile(path, false);
         return outcome;
     }
+    case ExportFormat::Rtf:
+        return writeRtfFile(path, edit, source, OutputFile::Access::Document);
     case ExportFormat::Png:
         return writeWhole(path, [&doc](OutputFile &file) {
             // A large mosaic takes a moment to draw and compress.
@@ -82,7 +101,7 @@ SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const Pri
     case ExportFormat::Pdf:
         return writeWhole(path, [&source, &page](OutputFile &file) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            const PageLayoutInfo info = writeResultPdf(source, page, file);
+            const PageLayoutInfo info = writeResultPdf(source, withPageMargins(page), file);
             QApplication::restoreOverrideCursor();
             if (info.status == LayoutStatus::FileError)
                 return QStringLiteral("не удалось прочитать файл результата; выполните преобразование заново");
@@ -98,6 +117,11 @@ SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const Pri
         });
     }
     return SaveOutcome{};
+}
+
+bool saveWordProcessorFile(const QString &path, RichTextControl &edit, const PrintSource &source)
+{
+    return !path.isEmpty() && writeRtfFile(path, edit, source, OutputFile::Access::Private).saved;
 }
 
 } // namespace tessilor

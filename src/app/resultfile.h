@@ -28,11 +28,18 @@ struct SaveOutcome {
 };
 
 // Saves the result of the rich text into path, in the type the path's
-// extension names: text or RTF from the rich text; a PNG of the art as the
-// window draws it; a PDF page laid out as the print window prints source
-// on page; a standalone HTML page (for a figure result with the figure
-// fonts inside). The file is written whole before it replaces another.
+// extension names: text from the rich text; RTF from the rich text on the
+// page of the current page setup (writeResultRtf: a page on which a word
+// processor keeps the art's lines); a PNG of the art as the window draws
+// it; a PDF of the paper of page (the current printer's) laid out as the
+// print window prints source, inside the margins of the page setup; a
+// standalone HTML page (for a figure result with the figure fonts inside).
+// The file is written whole before it replaces another.
 SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const PrintSource &source,
                            const QPageLayout &page);
+
+// The RTF a word processor is given: as saveResultFile writes it, into a
+// file that only the user can read.
+bool saveWordProcessorFile(const QString &path, RichTextControl &edit, const PrintSource &source);
 
 } // namespace tessilor

@@ -13,6 +13,7 @@
 #include "engine/picturesource.h"
 #include "engine/settings.h"
 #include "platform/comdlgandfuncs.h"
+#include "platform/desktopapps.h"
 #include "richtext/richtextcontrol.h"
 #include "richtext/textzoom.h"
 #include "view/imagewindow.h"
@@ -283,6 +284,9 @@ void ResultWindow::beginRun(const RunRequest &request, const RunHooks &hooks)
         return;
     }
     hide();
+    // A new result opens at 100 %, whatever the last one was zoomed to.
+    if (m_zoom)
+        m_zoom->resetZoom();
     Q_EMIT converting(true);
     if (hooks.percent)
         hooks.percent(0);
@@ -361,17 +365,20 @@ QString ResultWindow::wordFilePath()
 void ResultWindow::openInWordProcessor()
 {
     const QString path = wordFilePath();
-    if (path.isEmpty() || !m_richText->SaveFile(path, true, OutputFile::Access::Private)) {
+    if (!saveWordProcessorFile(path, *m_richText, printSource())) {
         QMessageBox::critical(this, programCaption(),
                               QStringLiteral("Не удалось записать файл %1 для передачи в редактор.\r\nПроверьте, "
                                              "что папка доступна для записи и на диске есть свободное место.")
                                   .arg(path.isEmpty() ? QStringLiteral("Out.rtf") : QDir::toNativeSeparators(path)));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    // The desktop's opener reports no failure of its own when nothing opens
+    // RTF files: it is asked first, and the user is told where the file is.
+    if (!desktopOpensAnyOf(rtfMimeTypes()) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
         QMessageBox::warning(this, programCaption(),
-                             QStringLiteral("Не удалось открыть файл %1 в редакторе: в системе не найдено "
-                                            "приложение для документов RichText.")
+                             QStringLiteral("Результат записан в файл %1.\r\nВ системе нет приложения, которое "
+                                            "открывает файлы RTF (документы RichText): откройте этот файл "
+                                            "в текстовом редакторе сами.")
                                  .arg(QDir::toNativeSeparators(path)));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "document/resultexport.h"
 #include "engine/options.h"
+#include "engine/printlayout.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -99,6 +100,13 @@ struct OptionSet {
                                              "ending in .rtf, .html, .htm, .png or .pdf chooses that format, "
                                              ".txt or another name txt"),
                               QStringLiteral("fmt")};
+    QCommandLineOption page{QStringLiteral("page"),
+                            QStringLiteral("the paper of rtf and pdf results: a4 (default), letter or a3"),
+                            QStringLiteral("paper")};
+    QCommandLineOption margins{QStringLiteral("margins"),
+                               QStringLiteral("the margins of rtf and pdf results on every side, in millimetres "
+                                              "(0..50); default 30 left, 20 top, 15 right, 20 bottom"),
+                               QStringLiteral("mm")};
     QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
                             QStringLiteral("pictures converted at once, default the number of processors"),
                             QStringLiteral("n")};
@@ -108,9 +116,9 @@ struct OptionSet {
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(QStringLiteral("Turns pictures into text art."));
-        for (const QCommandLineOption *o :
-             {&mode, &columns, &rows, &font, &method, &contrast, &gray, &figureCode, &fill, &size, &color, &background,
-              &figureFont, &output, &outputDir, &format, &jobs, &help, &version})
+        for (const QCommandLineOption *o : {&mode,       &columns, &rows, &font,    &method,     &contrast,   &gray,
+                                            &figureCode, &fill,    &size, &color,   &background, &figureFont, &output,
+                                            &outputDir,  &format,  &page, &margins, &jobs,       &help,       &version})
             parser.addOption(*o);
         parser.addPositionalArgument(QStringLiteral("image"),
                                      QStringLiteral("BMP/DIB, JPEG, GIF, PNG, WebP or TIFF pictures; without "
@@ -225,6 +233,35 @@ void readFigureOptions(const QCommandLineParser &p, const OptionSet &s, Argument
     c.figureFamily = figureFamily(a.figureFont);
 }
 
+// The page of rtf and pdf results.
+QPageLayout pageOf(const QCommandLineParser &p, const OptionSet &s, Format format)
+{
+    if ((p.isSet(s.page) || p.isSet(s.margins)) && format != Format::Rtf && format != Format::Pdf)
+        throw UsageError{QStringLiteral("--%1 is for rtf and pdf output").arg(p.isSet(s.page) ? "page" : "margins")};
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    if (p.isSet(s.page)) {
+        const QString v = p.value(s.page).toLower();
+        if (v == QLatin1String("a4"))
+            paper = QPageSize::A4;
+        else if (v == QLatin1String("letter"))
+            paper = QPageSize::Letter;
+        else if (v == QLatin1String("a3"))
+            paper = QPageSize::A3;
+        else
+            throw UsageError{QStringLiteral("--page is a4, letter or a3, not '%1'").arg(p.value(s.page))};
+    }
+    QMarginsF margins = designMarginsMm();
+    if (p.isSet(s.margins)) {
+        const QString v = p.value(s.margins);
+        bool ok = false;
+        const double mm = gridNumber(QStringLiteral("margins"), v).toDouble(&ok);
+        if (!ok || mm < 0 || mm > 50)
+            throw UsageError{QStringLiteral("--margins needs millimetres from 0 to 50, not '%1'").arg(v)};
+        margins = QMarginsF(mm, mm, mm, mm);
+    }
+    return resultPageLayout(QPageSize(paper), margins);
+}
+
 double pointSize(const QCommandLineParser &p, const OptionSet &s)
 {
     if (!p.isSet(s.size))
@@ -292,6 +329,7 @@ Arguments parseArguments(const QStringList &args, int terminalColumns)
     if (a.images.size() > 1 && a.outputDir.isEmpty() && a.format != Format::Text && a.format != Format::Ansi)
         throw UsageError{QStringLiteral("several pictures to standard output need --format txt or ansi; use "
                                         "--output-dir for the others")};
+    a.page = pageOf(p, s, a.format);
     a.jobs = p.isSet(s.jobs) ? wholeNumber(QStringLiteral("jobs"), p.value(s.jobs), 1, 1024)
                              : std::max(1, QThread::idealThreadCount());
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <QMarginsF>
+#include <QPageLayout>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,9 @@ struct Arguments {
     // (--output-dir), or standard output when neither is given.
     QString output;
     QString outputDir;
+    // The page of rtf and pdf results: the paper, and the margins in
+    // millimetres.
+    QPageLayout page;
     // Pictures converted at once.
     int jobs = 1;
     bool help = false;

@@ -147,6 +147,25 @@ bool convertInto(const Job &job, const PictureSource &picture, const ConversionO
     throw ResultError{QStringLiteral("the result is empty")};
 }
 
+// The result as printing reads it: its kind, size, font and glyph, and the
+// contents of its files when given.
+PrintSource printSourceOf(const ConversionOptions &o, const ConversionResult &r, const QByteArray &text = {},
+                          const QByteArray &colors = {})
+{
+    PrintSource source;
+    source.resultKind = o.mode == Mode::Text ? 3 : 2;
+    source.gridRows = r.counts.gridRows;
+    source.gridColumns = r.counts.gridColumns;
+    source.textData = text;
+    source.colorData = colors;
+    source.textColors = o.mode == Mode::Text && o.pictureColors;
+    source.fontName = o.mode == Mode::Text ? o.textFont().family() : o.figureFamily;
+    source.fontSize = o.mode == Mode::Text ? o.textSize : o.figureSize;
+    source.foreColor = o.textColor;
+    source.glyph = o.glyph();
+    return source;
+}
+
 // The result as printing reads it, with the files' contents in memory.
 PrintSource printSource(const Job &job, const PictureSource &picture, const Arguments &a)
 {
@@ -159,18 +178,7 @@ PrintSource printSource(const Job &job, const PictureSource &picture, const Argu
     outputs.colors = o.mode == Mode::Figures || o.pictureColors ? &colors : nullptr;
     ConversionResult r;
     convertInto(job, picture, outputs, o, &r);
-    PrintSource source;
-    source.resultKind = o.mode == Mode::Text ? 3 : 2;
-    source.gridRows = r.counts.gridRows;
-    source.gridColumns = r.counts.gridColumns;
-    source.textData = text.data();
-    source.colorData = colors.data();
-    source.textColors = o.mode == Mode::Text && o.pictureColors;
-    source.fontName = o.mode == Mode::Text ? o.textFont().family() : o.figureFamily;
-    source.fontSize = o.mode == Mode::Text ? o.textSize : o.figureSize;
-    source.foreColor = o.textColor;
-    source.glyph = o.glyph();
-    return source;
+    return printSourceOf(o, r, text.data(), colors.data());
 }
 
 // Converts the picture into dev in the chosen format; false when writing
@@ -191,7 +199,7 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
         outputs.colors = &dev;
         return convertInto(job, picture, outputs, a.conversion);
     case Format::Pdf:
-        return writeResultPdf(printSource(job, picture, a), defaultPdfPageLayout(), dev).status == LayoutStatus::Done;
+        return writeResultPdf(printSource(job, picture, a), a.page, dev).status == LayoutStatus::Done;
     case Format::Rtf:
     case Format::Html:
     case Format::Png:
@@ -200,7 +208,8 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     QTextDocument doc;
     prepareDocument(doc);
     outputs.document = &doc;
-    convertInto(job, picture, outputs, a.conversion);
+    ConversionResult converted;
+    convertInto(job, picture, outputs, a.conversion, &converted);
     if (a.format == Format::Png) {
         const ArtImageError error = writeArtPng(doc, dev);
         if (error == ArtImageError::WriteFailed)
@@ -212,7 +221,10 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     HtmlPageOptions page = setup.page;
     page.title = job.sample ? QStringLiteral("tessilor") : QFileInfo(job.image).fileName();
     page.darkPage = a.conversion.background == ArtBackground::Dark;
-    const QByteArray bytes = a.format == Format::Rtf ? writeRtf(doc) : writeHtmlPage(doc, page);
+    // An RTF carries the page a word processor sets it on.
+    const QByteArray bytes = a.format == Format::Rtf
+                                 ? writeResultRtf(doc, printSourceOf(a.conversion, converted), a.page)
+                                 : writeHtmlPage(doc, page);
     return dev.write(bytes) == bytes.size();
 }
 

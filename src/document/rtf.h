@@ -17,6 +17,19 @@ namespace tessilor {
 // defaultFormat supplies what the text's own formats leave unset.
 QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultFormat = {});
 
+// The page an RTF document asks the word processor for, in twips.
+struct RtfPage {
+    qint32 paperWidth = 0, paperHeight = 0; // as the page stands; 0: no page is written
+    qint32 marginLeft = 0, marginTop = 0, marginRight = 0, marginBottom = 0;
+    bool landscape = false;
+    int halfPoints = 0; // size of every run in half points; 0 keeps the text's own sizes
+    bool operator==(const RtfPage &) const = default;
+};
+// The same with the page (\paperw, \paperh, \margl, \margr, \margt,
+// \margb and \landscape for a landscape page) before the text, and the
+// text's size replaced when the page says so.
+QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultFormat, const RtfPage &page);
+
 // Options of the reader.
 struct RtfReadOptions {
     QTextCharFormat baseFormat; // format of text the RTF does not style

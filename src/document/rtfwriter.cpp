@@ -148,7 +148,11 @@ struct RunState {
 class Writer
 {
 public:
-    Writer(const QTextDocument &doc, const QTextCharFormat &def) : m_doc(doc), m_def(def) { m_colors.reserve(64); }
+    Writer(const QTextDocument &doc, const QTextCharFormat &def, const RtfPage &page)
+        : m_doc(doc), m_def(def), m_page(page)
+    {
+        m_colors.reserve(64);
+    }
 
     QByteArray run()
     {
@@ -216,7 +220,19 @@ public:
             appendWord(out, "blue", (c >> 16) & 0xFF);
             out.append(';');
         }
-        out.append("}\r\n\\viewkind4\\uc1");
+        out.append("}\r\n");
+        if (m_page.paperWidth > 0 && m_page.paperHeight > 0) {
+            appendWord(out, "paperw", m_page.paperWidth);
+            appendWord(out, "paperh", m_page.paperHeight);
+            appendWord(out, "margl", m_page.marginLeft);
+            appendWord(out, "margr", m_page.marginRight);
+            appendWord(out, "margt", m_page.marginTop);
+            appendWord(out, "margb", m_page.marginBottom);
+            if (m_page.landscape)
+                out.append("\\landscape");
+            out.append("\r\n");
+        }
+        out.append("\\viewkind4\\uc1");
         out.append(body);
         out.append("\\par\r\n}\r\n");
         return out;
@@ -258,7 +274,7 @@ private:
             points = m_def.fontPointSize();
         else
             points = m_doc.defaultFont().pointSizeF();
-        s.halfPoints = points > 0 ? qMax(1, qRound(points * 2.0)) : 24;
+        s.halfPoints = m_page.halfPoints > 0 ? m_page.halfPoints : points > 0 ? qMax(1, qRound(points * 2.0)) : 24;
         const QTextCharFormat &fg = f.hasProperty(QTextFormat::ForegroundBrush) ? f : m_def;
         if (fg.hasProperty(QTextFormat::ForegroundBrush) && fg.foreground().style() != Qt::NoBrush)
             s.color = colorIndex(colorTo24(fg.foreground().color()));
@@ -381,6 +397,7 @@ private:
 
     const QTextDocument &m_doc;
     QTextCharFormat m_def;
+    RtfPage m_page;
     QStringList m_fonts;
     QHash<QString, int> m_fontIndex;
     std::vector<quint32> m_colors;
@@ -394,7 +411,12 @@ private:
 
 QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultFormat)
 {
-    Writer w(doc, defaultFormat);
+    return writeRtf(doc, defaultFormat, RtfPage{});
+}
+
+QByteArray writeRtf(const QTextDocument &doc, const QTextCharFormat &defaultFormat, const RtfPage &page)
+{
+    Writer w(doc, defaultFormat, page);
     return w.run();
 }
 

@@ -18,14 +18,12 @@ constexpr int kPdfResolution = 1200;
 
 QSizeF printableTwips(const QPageLayout &page)
 {
-    // Millimetres keep the exact size of metric paper (points are rounded).
-    const QRectF r = page.paintRect(QPageLayout::Millimeter);
-    return {r.width() * 1440.0 / 25.4, r.height() * 1440.0 / 25.4};
+    return artRectTwips(page).size();
 }
 
 QPageLayout defaultPdfPageLayout()
 {
-    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Point);
+    return resultPageLayout();
 }
 
 PageLayoutInfo writeResultPdf(const PrintSource &source, const QPageLayout &page, QIODevice &out, const RunHooks &hooks)
@@ -39,7 +37,11 @@ PageLayoutInfo writeResultPdf(const PrintSource &source, const QPageLayout &page
     }
     QPdfWriter writer(&out);
     writer.setResolution(kPdfResolution);
-    writer.setPageLayout(page);
+    // The whole paper is the writer's page; the art is placed inside the
+    // margins below, whatever margins the writer would accept.
+    QPageLayout paper = page;
+    paper.setMode(QPageLayout::FullPageMode);
+    writer.setPageLayout(paper);
     writer.setTitle(printJobName(source));
     writer.setCreator(programCaption());
     QPainter painter;
@@ -47,8 +49,9 @@ PageLayoutInfo writeResultPdf(const PrintSource &source, const QPageLayout &page
         info.status = LayoutStatus::FileError;
         return info;
     }
-    const QSizeF area = printableTwips(page);
-    info = layoutPage(painter, source, printLimits(area.width(), area.height()), hooks);
+    const QRectF art = artRectTwips(page);
+    painter.translate(art.left() / deviceTwipsPerUnitX(painter), art.top() / deviceTwipsPerUnitY(painter));
+    info = layoutPage(painter, source, printLimits(art.width(), art.height()), hooks);
     painter.end();
     return info;
 }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
@@ -25,6 +26,33 @@ PageLimits previewLimits(double pageWidth, double pageHeight)
 PageLimits printLimits(double pageWidth, double pageHeight)
 {
     return {float(pageWidth) / kPrintDivisor, float(pageHeight) / kPrintDivisor};
+}
+
+QMarginsF designMarginsMm()
+{
+    return QMarginsF(30, 20, 15, 20);
+}
+
+QPageLayout resultPageLayout(const QPageSize &paper, const QMarginsF &marginsMm)
+{
+    return QPageLayout(paper, QPageLayout::Portrait, marginsMm, QPageLayout::Millimeter);
+}
+
+static constexpr double kTwipsPerMm = 1440.0 / 25.4;
+
+QSizeF paperTwips(const QPageLayout &page)
+{
+    // Millimetres keep the exact size of metric paper (points are rounded).
+    const QRectF r = page.fullRect(QPageLayout::Millimeter);
+    return {r.width() * kTwipsPerMm, r.height() * kTwipsPerMm};
+}
+
+QRectF artRectTwips(const QPageLayout &page)
+{
+    const QSizeF paper = paperTwips(page);
+    const QMarginsF m = page.margins(QPageLayout::Millimeter) * kTwipsPerMm;
+    return QRectF(m.left(), m.top(), std::max(0.0, paper.width() - m.left() - m.right()),
+                  std::max(0.0, paper.height() - m.top() - m.bottom()));
 }
 
 double fitFontSize(double startSize, const MeasureFn &measure, qint64 columns, qint64 rows, PageLimits limits)
@@ -70,17 +98,27 @@ PreviewBox previewBox(PageLimits page, double frameWidth, double frameHeight)
 
 double previewSurfaceDpi(PageLimits page, qint64 columns, qint64 rows, qint64 maxPixels)
 {
-    if (!(page.width > 0) || !(page.height > 0))
+    return previewSurfaceDpi(page, page, columns, rows, maxPixels);
+}
+
+double previewSurfaceDpi(PageLimits surface, PageLimits art, qint64 columns, qint64 rows, qint64 maxPixels)
+{
+    if (!(surface.width > 0) || !(surface.height > 0))
         return kScreenDpi;
     double dpi = kScreenDpi;
-    if (columns > 0 && rows > 0) {
-        const double cell = std::min(double(page.width) / double(columns), double(page.height) / double(rows));
+    if (columns > 0 && rows > 0 && art.width > 0 && art.height > 0) {
+        const double cell = std::min(double(art.width) / double(columns), double(art.height) / double(rows));
         dpi = std::max(dpi, kPreviewCellPixels * 1440.0 / cell);
     }
-    const double area = double(page.width) * double(page.height) / (1440.0 * 1440.0); // square inches
+    const double area = double(surface.width) * double(surface.height) / (1440.0 * 1440.0); // square inches
     if (maxPixels > 0)
         dpi = std::min(dpi, std::sqrt(double(maxPixels) / area));
     return std::max(dpi, 1.0);
+}
+
+int previewDotsPerMeter(double dpi)
+{
+    return std::max(1, int(std::lround(dpi / 0.0254)));
 }
 
 int surfacePixels(double twips, double dpi)
@@ -219,6 +257,49 @@ static void drawColoredLine(QPainter &painter, const QFont &font, const QString 
     layout.draw(&painter, QPointF(0, baseline - textLine.ascent()));
 }
 
+// The font a result is laid out in before the fit.
+static QFont startFont(const PrintSource &source)
+{
+    QFont font(source.resultKind == 3 ? pageFontName(source.fontName) : source.fontName);
+    font.setPointSizeF(source.fontSize > 0 ? source.fontSize : 8.0);
+    return font;
+}
+
+static double twipsPerUnit(const QPaintDevice *device, bool x)
+{
+    return device ? twipsPerUnit(x ? device->logicalDpiX() : device->logicalDpiY()) : 15.0;
+}
+
+MeasureFn cellMeasure(const PrintSource &source, const QPaintDevice *device)
+{
+    const QFont font = startFont(source);
+    const QString probe = source.resultKind == 3 ? QStringLiteral("Q") : QString(source.glyph);
+    const double tx = twipsPerUnit(device, true);
+    const double ty = twipsPerUnit(device, false);
+    return [font, probe, device, tx, ty](double size) {
+        QFont f = font;
+        f.setPointSizeF(std::max(size, 0.01));
+        const QFontMetricsF fm = device ? QFontMetricsF(f, device) : QFontMetricsF(f);
+        return QSizeF(fm.horizontalAdvance(probe) * tx, fm.height() * ty);
+    };
+}
+
+qint64 cellsAcross(const PrintSource &source)
+{
+    return source.resultKind == 3 ? 2 * qint64(source.gridColumns) : qint64(source.gridColumns);
+}
+
+MeasureFn proportionalCellMeasure(const PrintSource &source)
+{
+    constexpr double kReferenceSize = 100; // points
+    QImage device(1, 1, QImage::Format_RGB32);
+    const int dotsPerMeter = previewDotsPerMeter(1200);
+    device.setDotsPerMeterX(dotsPerMeter);
+    device.setDotsPerMeterY(dotsPerMeter);
+    const QSizeF reference = cellMeasure(source, &device)(kReferenceSize);
+    return [reference](double size) { return reference * (size / kReferenceSize); };
+}
+
 bool sourceReadable(const PrintSource &source)
 {
     if (source.resultKind == 3)
@@ -263,18 +344,9 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
     const double tx = deviceTwipsPerUnitX(painter);
     const double ty = deviceTwipsPerUnitY(painter);
 
-    QFont font(text ? pageFontName(source.fontName) : source.fontName);
-    font.setPointSizeF(source.fontSize > 0 ? source.fontSize : 8.0);
-    const QString probe = text ? QStringLiteral("Q") : QString(source.glyph);
-    const MeasureFn measure = [&](double size) {
-        QFont f = font;
-        f.setPointSizeF(std::max(size, 0.01));
-        const QFontMetricsF fm(f, device);
-        return QSizeF(fm.horizontalAdvance(probe) * tx, fm.height() * ty);
-    };
-    const qint64 columns = text ? 2 * qint64(source.gridColumns) : qint64(source.gridColumns);
-    const qint64 rows = source.gridRows;
-    info.fittedSize = fitFontSize(font.pointSizeF(), measure, columns, rows, limits);
+    QFont font = startFont(source);
+    const MeasureFn measure = cellMeasure(source, device);
+    info.fittedSize = fitFontSize(font.pointSizeF(), measure, cellsAcross(source), source.gridRows, limits);
     font.setPointSizeF(std::max(info.fittedSize, 0.01));
     const QSizeF cell = measure(info.fittedSize);
     info.cellWidth = cell.width();

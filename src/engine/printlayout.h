@@ -1,13 +1,17 @@
 #pragma once
 #include <QByteArray>
 #include <QChar>
+#include <QMarginsF>
+#include <QPageLayout>
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <functional>
 #include "engine/runhooks.h"
 #include "engine/twips.h"
 
+class QPaintDevice;
 class QPainter;
 
 // Page layout of a conversion result for the print preview and for printing.
@@ -42,6 +46,20 @@ inline constexpr float kPrintDivisor = 1.05f;
 PageLimits previewLimits(double pageWidth, double pageHeight);
 PageLimits printLimits(double pageWidth, double pageHeight);
 
+// The margins a page starts with until the user sets others in the page
+// setup, in millimetres: left 30, top 20, right 15, bottom 20.
+QMarginsF designMarginsMm();
+// A page of the given paper, upright, with margins in millimetres (the
+// design margins unless given), in the layout's standard mode.
+QPageLayout resultPageLayout(const QPageSize &paper = QPageSize(QPageSize::A4),
+                             const QMarginsF &marginsMm = designMarginsMm());
+// Paper of a page layout as it stands (turned for landscape), in twips.
+QSizeF paperTwips(const QPageLayout &page);
+// Where the art goes on a page: inside the layout's margins, in twips from
+// the paper's top-left corner, whatever the layout's mode. The fit limits
+// apply to this area.
+QRectF artRectTwips(const QPageLayout &page);
+
 // Size of the measuring string in twips at the given point size.
 using MeasureFn = std::function<QSizeF(double pointSize)>;
 
@@ -74,6 +92,13 @@ PreviewBox previewBox(PageLimits page, double frameWidth = kPreviewFrameWidth,
 inline constexpr double kPreviewCellPixels = 4;
 inline constexpr double kScreenDpi = 96;
 double previewSurfaceDpi(PageLimits page, qint64 columns, qint64 rows, qint64 maxPixels);
+// The same for a surface of the size `surface` whose cells lie in `art`
+// (the paper and the area inside its margins).
+double previewSurfaceDpi(PageLimits surface, PageLimits art, qint64 columns, qint64 rows, qint64 maxPixels);
+// Largest preview page surface in pixels.
+inline constexpr qint64 kMaxPreviewSurfacePixels = 24'000'000;
+// Dots per metre of a surface of that resolution, at least 1.
+int previewDotsPerMeter(double dpi);
 // Pixels of a page length in twips at a resolution, at least 1.
 int surfacePixels(double twips, double dpi);
 
@@ -114,6 +139,18 @@ struct PageLayoutInfo {
     double cellHeight = 0;
     int itemsDrawn = 0; // lines or glyphs
 };
+
+// The measuring string of a result on a device: "Q" in the page font
+// (text) or the glyph in the result font (figures), its size in twips at a
+// point size. Cells across: two per grid column for text, one for figures.
+MeasureFn cellMeasure(const PrintSource &source, const QPaintDevice *device);
+qint64 cellsAcross(const PrintSource &source);
+
+// The cell of a result in proportion to the point size, as a word
+// processor or a PDF sets the text: the font's own proportions, measured
+// once at a large size (a device measures its whole pixel sizes, which at a
+// point or two are several percent off).
+MeasureFn proportionalCellMeasure(const PrintSource &source);
 
 // Measures and positions in twips on the painter's device (its logical DPI).
 double deviceTwipsPerUnitX(const QPainter &painter);

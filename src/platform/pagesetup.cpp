@@ -1,6 +1,7 @@
 #include "platform/pagesetup.h"
 
 #include "engine/options.h"
+#include "engine/printlayout.h"
 
 #include <QGuiApplication>
 #include <QLocale>
@@ -17,6 +18,8 @@ namespace tessilor {
 namespace {
 // Paper size and orientation of the last confirmed page setup.
 std::optional<QPageLayout> SavedPageLayout;
+// Margins of the last confirmed page setup, millimetres.
+std::optional<QMarginsF> ConfirmedMargins;
 
 struct MarginUnits {
     QPageLayout::Unit unit;
@@ -57,6 +60,50 @@ bool pageLayoutSupported(const QPrinter &printer, const QPageLayout &layout)
 void ForgetPageSetup()
 {
     SavedPageLayout.reset();
+    ConfirmedMargins.reset();
+}
+
+QMarginsF pageMarginsMm()
+{
+    return ConfirmedMargins.value_or(designMarginsMm());
+}
+
+void setPageMarginsMm(const QMarginsF &margins)
+{
+    ConfirmedMargins = margins;
+}
+
+QPageLayout withPageMargins(QPageLayout page)
+{
+    page.setMode(QPageLayout::FullPageMode);
+    page.setUnits(QPageLayout::Millimeter);
+    page.setMargins(pageMarginsMm());
+    return page;
+}
+
+QPageLayout resultPageOf(const QPrinter &printer)
+{
+    return withPageMargins(printer.pageLayout());
+}
+
+QPageLayout currentPageSetup()
+{
+    return withPageMargins(SavedPageLayout ? *SavedPageLayout : resultPageLayout());
+}
+
+bool RunPageSetup(QPrinter *printer, QWidget *owner)
+{
+    const MarginUnits mu = localeMarginUnits();
+    const double perMm = mu.unit == QPageLayout::Millimeter ? mu.perUnit : mu.perUnit / 25.4;
+    const QMarginsF m = pageMarginsMm();
+    int left = toDialogUnits(m.left(), perMm), right = toDialogUnits(m.right(), perMm);
+    int top = toDialogUnits(m.top(), perMm), bottom = toDialogUnits(m.bottom(), perMm);
+    const int before[4] = {left, right, top, bottom};
+    const bool confirmed = ShowPageSetupDialog(printer, left, right, top, bottom, owner);
+    // Margins the dialog did not change keep their exact value.
+    if (confirmed && (left != before[0] || right != before[1] || top != before[2] || bottom != before[3]))
+        setPageMarginsMm(QMarginsF(left / perMm, top / perMm, right / perMm, bottom / perMm));
+    return confirmed;
 }
 
 bool HasSavedPageSetup()

@@ -4,6 +4,7 @@
 #include "engine/paths.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -77,6 +78,14 @@ HelpWindow::HelpWindow(const QString &folder, QWidget *parent) : QWidget(parent,
     connect(m_contents, &QAction::triggered, this, [this] { showPage(QStringLiteral("index.html")); });
     connect(m_back, &QAction::triggered, m_browser, &QTextBrowser::backward);
     connect(m_forward, &QAction::triggered, m_browser, &QTextBrowser::forward);
+
+    // Esc closes the window, as it closes the program's other small windows.
+    auto *closeAction = new QAction(QStringLiteral("Закрыть"), this);
+    closeAction->setObjectName(QStringLiteral("closeHelp"));
+    closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    closeAction->setShortcutContext(Qt::WindowShortcut);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -17,7 +17,7 @@ QString helpContentsPath();
 // The help window: the help pages in a browser with back, forward and
 // contents buttons. Links between the pages open in the window; links to
 // other places are handed to the desktop, and a failure to open one is
-// reported.
+// reported. Esc closes the window.
 class HelpWindow : public QWidget
 {
     Q_OBJECT

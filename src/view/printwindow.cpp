@@ -77,7 +77,7 @@ PrinterHolder &holder()
 
 // Largest preview page surface; bigger paper is drawn at a lower
 // resolution, so an enormous custom paper size cannot exhaust memory.
-constexpr qint64 kMaxSurfacePixels = 24'000'000;
+constexpr qint64 kMaxSurfacePixels = kMaxPreviewSurfacePixels;
 
 // Resolution of the medium quality of a PDF writer; the high quality uses
 // the writer's high resolution (1200 dpi).
@@ -234,10 +234,12 @@ QString pdfCopyFileName(const QString &outputFile, int copy, int copies)
 
 QSizeF PrintWindow::pageSizeTwips(const QPrinter &printer)
 {
-    // The drawable area: the layout starts at its top-left corner.
-    // Millimetres keep the exact size of metric paper (points are rounded).
-    const QRectF r = printer.pageLayout().paintRect(QPageLayout::Millimeter);
-    return {r.width() * 1440.0 / 25.4, r.height() * 1440.0 / 25.4};
+    return paperTwips(printer.pageLayout());
+}
+
+QRectF PrintWindow::artRectTwips(const QPrinter &printer)
+{
+    return tessilor::artRectTwips(resultPageOf(printer));
 }
 
 PrintWindow::PrintWindow(const PrintSource &source, QWidget *parent)
@@ -479,8 +481,9 @@ void PrintWindow::printerChosen(int index)
 
 void PrintWindow::showPageSetup()
 {
-    int left = 3000, right = 1500, top = 2000, bottom = 2000;
-    if (ShowPageSetupDialog(&currentPrinter(), left, right, top, bottom, this))
+    // The dialog starts from the margins confirmed last (at first 30, 20, 15
+    // and 20 mm); the layout keeps what the user confirms.
+    if (RunPageSetup(&currentPrinter(), this))
         drawPreview();
 }
 
@@ -557,9 +560,13 @@ void PrintWindow::keyPressEvent(QKeyEvent *event)
 
 void PrintWindow::drawPreview()
 {
+    // The page surface is the paper; the art lies inside the margins and
+    // is fitted to that area.
     const QSizeF page = pageSizeTwips(currentPrinter());
-    const PageLimits limits = previewLimits(page.width(), page.height());
-    m_box = previewBox(limits, 5400, 5565);
+    const QRectF art = artRectTwips(currentPrinter());
+    const PageLimits paper{float(page.width()), float(page.height())};
+    const PageLimits limits = previewLimits(art.width(), art.height());
+    m_box = previewBox(previewLimits(page.width(), page.height()), 5400, 5565);
     const int dw = std::max(1, twipsToPixels(m_box.width));
     const int dh = std::max(1, twipsToPixels(m_box.height));
     m_previewLabel->setGeometry(twipsToPixels(m_box.left), twipsToPixels(m_box.top), dw, dh);
@@ -568,10 +575,10 @@ void PrintWindow::drawPreview()
     // surface is fine enough for the result's cells to show.
     const bool text = m_source.resultKind == 3;
     const bool cells = text || m_source.resultKind == 2;
-    const double dpi = previewSurfaceDpi(limits, cells ? (text ? 2 : 1) * qint64(m_source.gridColumns) : 0,
+    const double dpi = previewSurfaceDpi(paper, limits, cells ? (text ? 2 : 1) * qint64(m_source.gridColumns) : 0,
                                          cells ? m_source.gridRows : 0, kMaxSurfacePixels);
-    const int sw = surfacePixels(limits.width, dpi);
-    const int sh = surfacePixels(limits.height, dpi);
+    const int sw = surfacePixels(paper.width, dpi);
+    const int sh = surfacePixels(paper.height, dpi);
     QImage surface(sw, sh, QImage::Format_RGB32);
     m_previewInfo = PageLayoutInfo{};
     if (surface.isNull()) {
@@ -581,13 +588,14 @@ void PrintWindow::drawPreview()
         ShowMemoryError(this);
         return;
     }
-    const int dotsPerMeter = std::max(1, int(std::lround(dpi / 0.0254)));
+    const int dotsPerMeter = previewDotsPerMeter(dpi);
     surface.setDotsPerMeterX(dotsPerMeter);
     surface.setDotsPerMeterY(dotsPerMeter);
     surface.fill(Qt::white);
     {
         QPainter painter(&surface);
         painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.translate(art.left() / deviceTwipsPerUnitX(painter), art.top() / deviceTwipsPerUnitY(painter));
         m_previewInfo = layoutPage(painter, m_source, limits);
     }
     m_preview = resampleBox(surface, dw, dh);
@@ -622,8 +630,11 @@ PrintWindow::CopyOutcome PrintWindow::printCopy(QPrinter &printer, const QString
     hooks.yield = [] { QCoreApplication::processEvents(); };
     hooks.yieldIntervalMs = 20;
     hooks.percent = [this](double p) { m_progress->SetPercent(p); };
-    const QSizeF page = pageSizeTwips(printer);
-    m_printInfo = layoutPage(painter, m_source, printLimits(page.width(), page.height()), hooks);
+    // The printer draws from the paper's corner (full page); the art goes
+    // inside the margins.
+    const QRectF art = artRectTwips(printer);
+    painter.translate(art.left() / deviceTwipsPerUnitX(painter), art.top() / deviceTwipsPerUnitY(painter));
+    m_printInfo = layoutPage(painter, m_source, printLimits(art.width(), art.height()), hooks);
     if (m_printInfo.status == LayoutStatus::FileError || m_printInfo.status == LayoutStatus::Stopped) {
         // The file went away between copies, or the user stopped: drop the
         // started document.
@@ -686,6 +697,9 @@ bool PrintWindow::SendToPrinter()
 
     const QString pdfFile = printer.outputFileName();
     bool ok = true;
+    // Positions count from the paper's corner while printing.
+    const bool fullPage = printer.fullPage();
+    printer.setFullPage(true);
     setPrinting(true);
     for (int c = 1; c <= copies && ok; ++c) {
         if (!pdf) {
@@ -711,6 +725,7 @@ bool PrintWindow::SendToPrinter()
         }
     }
     setPrinting(false);
+    printer.setFullPage(fullPage);
     if (pdf)
         printer.setOutputFileName(pdfFile);
     return ok;

@@ -89,8 +89,11 @@ public:
     PageLayoutInfo lastPreviewLayout() const { return m_previewInfo; }
     PageLayoutInfo lastPrintLayout() const { return m_printInfo; }
 
-    // Page size of the current printer in twips (its printable area).
+    // Paper of the printer in twips, as it stands.
     static QSizeF pageSizeTwips(const QPrinter &printer);
+    // Where the art goes on that paper: inside the margins of the page
+    // setup (pageMarginsMm), in twips from the paper's corner.
+    static QRectF artRectTwips(const QPrinter &printer);
 
 public Q_SLOTS:
     void reject() override;

@@ -2,6 +2,7 @@
 
 #include "engine/mainlayout.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QResizeEvent>
@@ -51,6 +52,34 @@ void FramelessSubWindow::changeEvent(QEvent *event)
     // Once restored (to the geometry it had before), from the event loop.
     if (event->type() == QEvent::WindowStateChange && m_followMinimum.isValid())
         QMetaObject::invokeMethod(this, &FramelessSubWindow::followArea, Qt::QueuedConnection);
+}
+
+bool FramelessSubWindow::focusNextPrevChild(bool next)
+{
+    QWidget *from = QApplication::focusWidget();
+    if (!from || (from != this && !isAncestorOf(from)))
+        return QMdiSubWindow::focusNextPrevChild(next);
+    // The next control outside the area's windows that takes the focus from
+    // the keyboard, in the main window's focus chain.
+    for (QWidget *w = next ? from->nextInFocusChain() : from->previousInFocusChain(); w && w != from;
+         w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled() || w->focusProxy() ||
+            w->window() != window())
+            continue;
+        if (w == this) // the frame round its controls
+            continue;
+        if (isAncestorOf(w))
+            return QMdiSubWindow::focusNextPrevChild(next);
+        // The other windows of the area are not stepped into on the way.
+        bool inWindowOfArea = false;
+        for (QWidget *p = w; p && !inWindowOfArea; p = p->parentWidget())
+            inWindowOfArea = qobject_cast<QMdiSubWindow *>(p) != nullptr;
+        if (inWindowOfArea)
+            continue;
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return QMdiSubWindow::focusNextPrevChild(next);
 }
 
 void FramelessSubWindow::closeEvent(QCloseEvent *event)

@@ -27,6 +27,10 @@ public:
     void followAreaSize(QSize minimum);
 
 protected:
+    // Tab goes through the window's own controls and then on to the
+    // controls around the area (the main window's bars), as in a dialog; an
+    // MDI child would keep it inside for good.
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

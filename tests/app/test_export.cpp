@@ -408,6 +408,10 @@ private Q_SLOTS:
         QVERIFY(saveAs(f, rtf));
         QVERIFY(saveAs(f, html));
         const QByteArray rich = apptest::readAll(rtf);
+        // The page: 64 characters of 8 points fit A4 upright, in the
+        // design margins.
+        QVERIFY2(rich.contains("\\paperw11906\\paperh16838\\margl1701\\margr850\\margt1134\\margb1134\r\n"),
+                 rich.mid(rich.indexOf("\\paperw"), 80).constData());
         const QString page = QString::fromUtf8(apptest::readAll(html));
         QString said;
         apptest::closeNextMessage(&said);

@@ -351,19 +351,21 @@ private Q_SLOTS:
         store(QStringLiteral("LastDir"), dir.filePath(QStringLiteral("empty")));
         QString startedIn;
         QStringList offered;
-        apptest::answerNextModal<QFileDialog>([&startedIn, &offered](QFileDialog *dlg) {
+        QString selected;
+        apptest::answerNextModal<QFileDialog>([&startedIn, &offered, &selected](QFileDialog *dlg) {
             startedIn = dlg->directory().absolutePath();
             offered = dlg->nameFilters();
+            selected = dlg->selectedNameFilter();
             dlg->reject();
         });
         QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
-        // The original entry first; the newer formats after it.
-        QCOMPARE(offered,
-                 QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"),
-                              QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)"),
-                              QStringLiteral("Все изображения (Jpeg, Bmp, Gif, Png, WebP, Tiff) (*.jpg *.jpe "
-                                             "*.jpeg *.bmp *.dib *.gif *.png *.webp *.tif *.tiff)")}));
+        // The original entry first and selected, with every type the program
+        // reads; the newer types alone after it.
+        QCOMPARE(offered, QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib "
+                                                      "*.gif *.png *.webp *.tif *.tiff)"),
+                                       QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)")}));
+        QCOMPARE(selected, offered.first());
         QCOMPARE(stored(QStringLiteral("LastDir")), dir.filePath(QStringLiteral("empty")));
         QVERIFY(pf->hasPicture());
         QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
@@ -535,8 +537,8 @@ private Q_SLOTS:
         apptest::closeNextMessage(&text, &icon);
         QVERIFY(!f->loadPicture(bad));
         QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
-                                      "BMP/JPEG/GIF, имеет не поддреживаемую степень сжатия или превышает допустимые "
-                                      "размеры."));
+                                      "BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддерживаемую степень сжатия или "
+                                      "превышает допустимые размеры."));
         QCOMPARE(icon, QMessageBox::Critical);
         // The earlier picture stays and is shown again.
         QVERIFY(pf->hasPicture());

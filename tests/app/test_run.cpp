@@ -838,7 +838,10 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f)); // color.tmp
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        apptest::child<QAction>(f, "toword")->trigger(); // Out.rtf
+        {
+            const apptest::DesktopApplications writer(true);
+            apptest::child<QAction>(f, "toword")->trigger(); // Out.rtf
+        }
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(catcher.urls.size(), 1);
 
@@ -981,7 +984,7 @@ private Q_SLOTS:
         QCOMPARE(icon, QMessageBox::Information);
         QToolButton *result = apptest::child<QToolButton>(f, "result");
         QCOMPARE(MainWindow::imageKey(result), QStringLiteral("cl"));
-        QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена"));
+        QCOMPARE(result->toolTip(), QStringLiteral("Скопировать в буфер обмена (Ctrl+Shift+C)"));
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime);
         const QString expected = QString::fromUtf8(apptest::readAll(globals::TempTextPath));
@@ -992,12 +995,32 @@ private Q_SLOTS:
 
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        apptest::child<QAction>(f, "toword")->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+        {
+            const apptest::DesktopApplications writer(true);
+            apptest::child<QAction>(f, "toword")->trigger();
+        }
         QCOMPARE(catcher.urls.size(), 1);
         QCOMPARE(catcher.urls.first().toLocalFile(), ResultWindow::wordFilePath());
-        QVERIFY(apptest::readAll(ResultWindow::wordFilePath()).startsWith("{\\rtf"));
+        // The word processor is given the page the art's lines fit on.
+        const QByteArray rtf = apptest::readAll(ResultWindow::wordFilePath());
+        QVERIFY(rtf.startsWith("{\\rtf"));
+        QVERIFY(rtf.contains("\\paperw11906\\paperh16838\\margl1701\\margr850\\margt1134\\margb1134"));
         QCOMPARE(MainWindow::imageKey(result), QStringLiteral("word"));
+
+        // Without an application for RTF files the user is told so and
+        // where the file is; nothing is opened and the file stays.
+        QFile::remove(ResultWindow::wordFilePath());
+        {
+            const apptest::DesktopApplications none(false);
+            apptest::closeNextMessage(&text, &icon);
+            apptest::child<QAction>(f, "toword")->trigger();
+        }
+        QCOMPARE(catcher.urls.size(), 1);
+        QVERIFY2(text.contains(QDir::toNativeSeparators(ResultWindow::wordFilePath())), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("нет приложения")), qPrintable(text));
+        QCOMPARE(icon, QMessageBox::Warning);
+        QVERIFY(apptest::readAll(ResultWindow::wordFilePath()).startsWith("{\\rtf"));
     }
 
     void printingWithoutAPrinterOffersAPdfFile()

@@ -202,6 +202,9 @@ TEST(Cli, BadOptionsExitWithTwoNamingTheOption)
         {{s("--output-dir"), s("."), s("a/x.jpg"), s("b/x.png")}, "--output-dir"},
         {{s("-j"), s("0")}, "--jobs"},
         {{s("--background"), s("grey")}, "--background"},
+        {{s("-F"), s("pdf"), s("--page"), s("b5")}, "--page"},
+        {{s("-F"), s("rtf"), s("--margins"), s("80")}, "--margins"},
+        {{s("--page"), s("a4")}, "--page"},
         {{s("--background"), s("dark"), s("-F"), s("pdf")}, "--background"},
         {{s("--background=dark"), s("-m"), s("figures")}, "--background"},
     };
@@ -311,6 +314,40 @@ TEST(Cli, TextToATerminalFitsItsWidth)
         for (const QString &line : lines)
             ASSERT_EQ(line.size(), c.width) << line.toStdString();
     }
+}
+
+TEST(Cli, PaperAndMarginsOfRtfAndPdf)
+{
+    QTemporaryDir dir;
+    const QString picture = writeImage(dir, QStringLiteral("g.bmp"), gradient(120, 90), "bmp");
+    const QStringList common{QStringLiteral("-c"),
+                             QStringLiteral("60"),
+                             QStringLiteral("--page"),
+                             QStringLiteral("letter"),
+                             QStringLiteral("--margins"),
+                             QStringLiteral("10"),
+                             picture};
+    // Letter is 12240 x 15840 twips; 10 mm are 567 twips.
+    CliRun r = runCli(QStringList{QStringLiteral("-F"), QStringLiteral("rtf")} + common);
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("\\paperw12240\\paperh15840\\margl567\\margr567\\margt567\\margb567"))
+        << r.out.left(400).constData();
+
+    const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+    r = runCli(QStringList{QStringLiteral("-o"), pdf} + common);
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    QProcess bbox;
+    bbox.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (!bbox.waitForFinished(30000) || bbox.exitCode() != 0)
+        GTEST_SKIP() << "pdftotext is not installed";
+    const QString words = QString::fromUtf8(bbox.readAllStandardOutput());
+    EXPECT_TRUE(words.contains(QStringLiteral("<page width=\"612.000000\" height=\"792.000000\">")));
+    // The first line's first character at the margin's corner (10 mm = 28.35 pt).
+    static const QRegularExpression first(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\""));
+    const QRegularExpressionMatch m = first.match(words);
+    ASSERT_TRUE(m.hasMatch());
+    EXPECT_NEAR(m.captured(1).toDouble(), 28.35, 0.5);
+    EXPECT_NEAR(m.captured(2).toDouble(), 28.35, 1.5);
 }
 
 TEST(Cli, UnreadableImagesAndOutputsExitWithOneAndLeaveNoFile)

@@ -3,6 +3,7 @@
 #include "document/documentfill.h"
 #include "document/htmlpage.h"
 #include "document/plaintext.h"
+#include "document/resultexport.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "document/streambuffer.h"
@@ -294,6 +295,89 @@ TEST(Rtf, RoundTripKeepsTextFontsSizesColoursAndStyles)
     EXPECT_EQ(q.dySpaceBefore, 60);
     EXPECT_EQ(q.dySpaceAfter, 90);
     EXPECT_EQ(paraFormatOf(back.begin().next().blockFormat(), PFM_STARTINDENT).dxStartIndent, 0);
+}
+
+// The page of a result's RTF: the page set up while the widest line fits
+// inside its margins, turned to landscape when that makes it fit, else the
+// page set up with the print preview's size in whole half points.
+TEST(Rtf, WordProcessorPageKeepsTheWidestLineWhole)
+{
+    const QSizeF a4(11906, 16838);
+    const QMarginsF design(1701, 1134, 850, 1134); // 30, 20, 15, 20 mm
+    struct Case {
+        const char *what;
+        QSizeF paper;
+        double line;
+        double preview; // what the preview's fit gives
+        QSizeF page;    // written paper
+        bool landscape;
+        int halfPoints;
+    };
+    const Case cases[] = {
+        {"fits upright", a4, 9000, 5, a4, false, 0},
+        {"fits exactly", a4, 9355, 5, a4, false, 0},
+        {"fits turned", a4, 9356, 5, a4.transposed(), true, 0},
+        {"fits turned exactly", a4, 14287, 5, a4.transposed(), true, 0},
+        {"too wide for both", a4, 14288, 3.74, a4, false, 7},
+        {"preview size kept when whole", a4, 30000, 8.0, a4, false, 16},
+        {"at least half a point", a4, 900000, 0.2, a4, false, 1},
+        {"landscape set up, too wide", a4.transposed(), 15000, 7.2, a4.transposed(), true, 14},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QSizeF askedPaper, askedArt;
+        const RtfPage page = wordProcessorPage(c.paper, design, c.line, [&](QSizeF paper, QSizeF art) {
+            askedPaper = paper;
+            askedArt = art;
+            return c.preview;
+        });
+        EXPECT_EQ(page.paperWidth, qRound(c.page.width()));
+        EXPECT_EQ(page.paperHeight, qRound(c.page.height()));
+        EXPECT_EQ(page.marginLeft, 1701);
+        EXPECT_EQ(page.marginTop, 1134);
+        EXPECT_EQ(page.marginRight, 850);
+        EXPECT_EQ(page.marginBottom, 1134);
+        EXPECT_EQ(page.landscape, c.landscape);
+        EXPECT_EQ(page.halfPoints, c.halfPoints);
+        if (c.halfPoints > 0) {
+            // The preview's fit for the page as set up and its area.
+            EXPECT_EQ(askedPaper, c.paper);
+            EXPECT_EQ(askedArt, QSizeF(c.paper.width() - 2551, c.paper.height() - 2268));
+        }
+    }
+
+    // A result document: the page goes before the text, the size into every
+    // run, and the document keeps its own size.
+    QFont font(QStringLiteral("Liberation Mono"));
+    font.setPointSizeF(8);
+    PrintSource source;
+    source.resultKind = 3;
+    source.gridRows = 3;
+    source.fontName = font.family();
+    source.fontSize = 8;
+    const QPageLayout a4Page = resultPageLayout();
+    for (const int columns : {40, 60, 160}) {
+        SCOPED_TRACE(columns);
+        QTextDocument doc;
+        QString text;
+        for (int row = 0; row < source.gridRows; ++row)
+            text += QString(2 * columns, u'Q') + QStringLiteral("\r\n");
+        fillTextDocument(doc, text, font, 0);
+        source.gridColumns = columns;
+        const QByteArray rtf = writeResultRtf(doc, source, a4Page);
+        EXPECT_TRUE(rtf.contains("\\margl1701\\margr850\\margt1134\\margb1134")) << rtf.left(300).constData();
+        // 80 characters of 4.8 points fit upright, 120 only turned; 320 are
+        // set in the preview's size: 9355 twips / 1.06 for 320 characters
+        // of 0.6 em make 2.3 points.
+        EXPECT_EQ(rtf.contains("\\paperw16838\\paperh11906"), columns == 60);
+        EXPECT_EQ(rtf.contains("\\paperw11906\\paperh16838"), columns != 60);
+        EXPECT_EQ(rtf.contains("\\landscape"), columns == 60);
+        EXPECT_TRUE(rtf.contains(columns == 160 ? "\\fs4" : "\\fs16"));
+        EXPECT_DOUBLE_EQ(QTextCursor(&doc).charFormat().fontPointSize(), 8);
+        QTextDocument back;
+        ASSERT_TRUE(readRtf(rtf, back));
+        EXPECT_EQ(back.toPlainText(), doc.toPlainText());
+    }
 }
 
 TEST(Rtf, ReadsWordProcessorRtf)

@@ -278,8 +278,10 @@ void PickerTests::colorMenuLayout()
     QCOMPARE(menu->parentWidget(), &m_owner);
     menu->show();
     QVERIFY(QTest::qWaitForWindowExposed(menu));
-    // 2760 x 2055 twips.
-    QCOMPARE(menu->size(), QSize(184, 137));
+    // 2760 twips wide; 2055 twips high with a row below for the picture's
+    // colours.
+    QCOMPARE(menu->width(), 184);
+    QVERIFY(menu->height() > 137);
     QCOMPARE(menu->paletteBar()->objectName(), QStringLiteral("Toolbar1"));
     QCOMPARE(menu->otherColorBar()->objectName(), QStringLiteral("Toolbar2"));
     QVERIFY(menu->paletteButton(40));
@@ -301,6 +303,18 @@ void PickerTests::colorMenuLayout()
     QVERIFY(qAbs(mid - menu->width() / 2) <= 1);
     QVERIFY(menu->otherColorBar()->y() >= menu->paletteBar()->geometry().bottom());
     QVERIFY(menu->rect().contains(menu->otherColorBar()->geometry()));
+    // "По изображению": its swatch and its name, centred in a row of its own
+    // below the other-colour bar, as far from it as that bar from the palette.
+    QToolButton *picture = menu->pictureColorsButton();
+    QCOMPARE(picture->text(), QStringLiteral("По изображению"));
+    QCOMPARE(picture->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    QVERIFY(picture->width() > picture->fontMetrics().horizontalAdvance(picture->text()) + 16);
+    const QRect row = menu->pictureBar()->geometry();
+    QVERIFY(menu->rect().contains(row));
+    QVERIFY(qAbs(row.center().x() - menu->width() / 2) <= 1);
+    QCOMPARE(row.top(), menu->otherColorBar()->geometry().bottom() + 1);
+    QVERIFY(qAbs((menu->height() - row.bottom() - 1) -
+                 (menu->otherColorBar()->y() - menu->paletteBar()->geometry().bottom() - 1)) <= 2);
     menu->close();
     flushDeletes();
     QVERIFY(menu.isNull());

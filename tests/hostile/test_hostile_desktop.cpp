@@ -45,8 +45,9 @@ private Q_SLOTS:
             apptest::closeNextMessage(&text, &icon);
             QVERIFY2(!form->loadPicture(h.path), qPrintable(h.what));
             QCOMPARE(text, QStringLiteral("Ошибка открытия файла ") + h.name.toLower() +
-                               QStringLiteral(".\r\nВозможно Файл имеет формат отличный от BMP/JPEG/GIF, имеет не "
-                                              "поддреживаемую степень сжатия или превышает допустимые размеры."));
+                               QStringLiteral(".\r\nВозможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/"
+                                              "TIFF, имеет не поддерживаемую степень сжатия или превышает допустимые "
+                                              "размеры."));
             QCOMPARE(icon, QMessageBox::Critical);
             QVERIFY2(form->existingImageWindow()->hasPicture(), qPrintable(h.what));
             QCOMPARE(form->existingImageWindow()->sourceImage().size(), QSize(8, 6));

@@ -9,8 +9,12 @@
 #include "engine/fontmodule.h"
 #include "engine/options.h"
 #include "engine/paths.h"
+#include "document/documentfill.h"
+#include "document/resultexport.h"
 #include "document/rtf.h"
+#include "engine/textconvert.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -210,6 +214,116 @@ TEST(OutsideApplications, WordProcessorSetsTextMonospacedAndFiguresInTheFigureFo
     EXPECT_EQ(fonts.join(u','), QStringLiteral("QuarTessilorFigures1-Regular"));
     // Figure cells are square: one em (12 points) apart.
     EXPECT_NEAR(expectEqualAdvances(pdfWords(home, pdf), false), 12.0, 0.06);
+}
+
+namespace {
+
+// A text result of columns x rows cells as the program makes it: a frame of
+// the darkest character round greys that change from cell to cell, so that
+// every line starts and ends with ink.
+QString framedTextResult(int columns, int rows)
+{
+    QImage grid(columns, rows, QImage::Format_RGB32);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < columns; ++x) {
+            const int grey =
+                (x == 0 || y == 0 || x == columns - 1 || y == rows - 1) ? 0 : ((x * 37 + y * 91) % 11) * 23;
+            grid.setPixel(x, y, qRgb(grey, grey, grey));
+        }
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    EXPECT_EQ(convertToText(grid, rampFonts()[0].ramp, 0, out).error, ConvertError::None);
+    return QString::fromUtf8(bytes);
+}
+
+} // namespace
+
+// The RTF of a result opens in the word processor with every line of the art
+// on a line of its own: a 60-column result at 8 points on the page turned to
+// landscape, 160 and 366 columns in the print preview's smaller size.
+TEST(OutsideApplications, WordProcessorKeepsEveryLineOfTheArt)
+{
+    if (!portabletest::haveProgram(QStringLiteral("soffice")) ||
+        !portabletest::haveProgram(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "LibreOffice (libreoffice-writer-nogui) or pdftotext (poppler-utils) is not installed";
+    TestHome home;
+    // As the programs do when they write RTF: the text fonts' stand-ins are
+    // known to Qt and shared with the word processor.
+    installFontSubstitutions();
+    ASSERT_NE(shareTextFontAliases(textFontAliasFile()).outcome, FontShare::Failed);
+    struct Case {
+        int columns, rows;
+        const char *page; // what the RTF asks for
+    };
+    const Case cases[] = {{60, 24, "\\landscape"}, {160, 50, "\\paperw11906"}, {366, 110, "\\paperw11906"}};
+    QStringList rtfs;
+    QList<QString> texts;
+    for (const Case &c : cases) {
+        const QString text = framedTextResult(c.columns, c.rows);
+        QTextDocument doc;
+        const QFont font(QStringLiteral("Courier New Cyr"), 8);
+        fillTextDocument(doc, text, font, 0);
+        PrintSource source;
+        source.resultKind = 3;
+        source.gridColumns = c.columns;
+        source.gridRows = c.rows;
+        source.fontName = font.family();
+        source.fontSize = 8;
+        const QByteArray rtf = writeResultRtf(doc, source, resultPageLayout());
+        EXPECT_TRUE(rtf.contains(c.page)) << c.columns;
+        const QString name = QStringLiteral("art%1.rtf").arg(c.columns);
+        QFile file(home.path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(rtf);
+        file.close();
+        rtfs.append(name);
+        texts.append(text);
+    }
+    const portabletest::Run lo = home.run(
+        QStringLiteral("soffice"),
+        QStringList{QStringLiteral("-env:UserInstallation=") +
+                        QUrl::fromLocalFile(home.path(QStringLiteral("lo-profile"))).toString(),
+                    QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+                    QStringLiteral("pdf"), QStringLiteral("--outdir"), home.path(QStringLiteral("pdf"))} +
+            rtfs,
+        300000);
+    ASSERT_TRUE(lo.finished) << "LibreOffice did not finish";
+    ASSERT_EQ(lo.status, 0) << lo.err.constData();
+
+    for (qsizetype i = 0; i < rtfs.size(); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.columns);
+        const QString pdf = home.path(QStringLiteral("pdf/art%1.pdf").arg(c.columns));
+        // At 1200 dpi: lines of one point, 1.13 points apart, stay apart.
+        const portabletest::Run r =
+            home.run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-r"),
+                                                   QStringLiteral("1200"), pdf, QStringLiteral("-")});
+        ASSERT_EQ(r.status, 0) << r.err.constData();
+        QStringList lines;
+        for (const QString &line : QString::fromUtf8(r.out).split(u'\n'))
+            if (!line.trimmed().remove(u'\f').isEmpty())
+                lines.append(line.trimmed().remove(u'\f'));
+        // Exactly the art's lines, each whole: as long as the art's and the
+        // same characters, the spaces as the layout puts them back.
+        const QStringList art = texts[i].split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_EQ(art.size(), c.rows);
+        EXPECT_EQ(lines.size(), c.rows) << lines.mid(0, 3).join(u'\n').toStdString();
+        int whole = 0;
+        for (qsizetype k = 0; k < std::min(lines.size(), art.size()); ++k) {
+            const QString want = art[k].trimmed();
+            whole += lines[k] == want || QString(lines[k]).remove(u' ') == QString(want).remove(u' ');
+        }
+        EXPECT_EQ(whole, c.rows);
+        std::printf("%d columns: %lld lines in the PDF, %d of %d whole\n", c.columns, qlonglong(lines.size()), whole,
+                    c.rows);
+        if (HasFailure()) {
+            // Kept for a look: the RTF and the word processor's PDF.
+            QDir().mkpath(QStringLiteral("outside-failures"));
+            QFile::copy(pdf, QStringLiteral("outside-failures/art%1.pdf").arg(c.columns));
+            QFile::copy(home.path(rtfs[i]), QStringLiteral("outside-failures/") + rtfs[i]);
+        }
+    }
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // printer; the PDF pages are checked with the poppler tools.
 #include "view/printwindow.h"
 
+#include "engine/pdfexport.h"
 #include "platform/pagesetup.h"
 #include "widgets/captionbar.h"
 #include "widgets/panel3d.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QDir>
@@ -138,6 +140,25 @@ T *child(QWidget *w, const char *name)
     return c;
 }
 
+// The box round every word of a PDF's page, in points, as pdftotext -bbox
+// finds the words; and their number.
+QRectF pdfInk(const QString &pdf, int *words = nullptr)
+{
+    const QString bbox = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\""));
+    QRectF box;
+    int n = 0;
+    for (auto it = word.globalMatch(bbox); it.hasNext(); ++n) {
+        const QRegularExpressionMatch m = it.next();
+        box |= QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                      QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()));
+    }
+    if (words)
+        *words = n;
+    return box;
+}
+
 int countNonWhite(const QImage &img)
 {
     int n = 0;
@@ -158,13 +179,15 @@ private:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // A PDF printer on a full A4 page without margins: 11906 x 16838 twips.
+    // A PDF printer on a full A4 page without margins: 11906 x 16838 twips,
+    // the art from the paper's corner.
     void usePdfA4(const QString &file)
     {
         usePdfPrinter(file);
         currentPrinter().setPageSize(QPageSize(QPageSize::A4));
         currentPrinter().setPageOrientation(QPageLayout::Portrait);
         currentPrinter().setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        setPageMarginsMm(QMarginsF(0, 0, 0, 0));
     }
 
     PrintSource textSource(int columns, int rows, const QByteArray &bytes, const QString &name)
@@ -755,6 +778,114 @@ private Q_SLOTS:
         QVERIFY(HasSavedPageSetup());
         // The dialog's margins do not change the page the layout uses.
         QCOMPARE(currentPrinter().pageLayout().margins(QPageLayout::Point), QMarginsF(0, 0, 0, 0));
+    }
+
+    // The art lies inside the page setup's margins, in the preview, in the
+    // print and in a PDF export, and is fitted to the area inside them: at
+    // first the design margins (30, 20, 15 and 20 mm), then the ones the
+    // user confirms, which the next page setup starts from.
+    void artLiesInsideThePageMargins()
+    {
+        const QString out = path(QStringLiteral("margins.pdf"));
+        usePdfA4(out);
+        ForgetPageSetup();
+        QCOMPARE(pageMarginsMm(), QMarginsF(30, 20, 15, 20));
+        // 200 characters of 10 points are wider than the area: the width
+        // decides the fit.
+        QByteArray lines;
+        for (int i = 0; i < 40; ++i)
+            lines += QByteArray(200, '@') + "\r\n";
+        const PrintSource s = textSource(100, 40, lines, QStringLiteral("margins.tmp"));
+        const double mm = 72 / 25.4; // points
+        struct Margins {
+            double left, top, right, bottom;
+        };
+        auto expectInside = [&](const QString &pdf, const Margins &m, const char *what) {
+            int words = 0;
+            const QRectF ink = pdfInk(pdf, &words);
+            const QString seen = QStringLiteral("%1: words %2, ink %3 %4 %5 %6")
+                                     .arg(QLatin1String(what))
+                                     .arg(words)
+                                     .arg(ink.left())
+                                     .arg(ink.top())
+                                     .arg(ink.right())
+                                     .arg(ink.bottom());
+            QVERIFY2(words == 40, qPrintable(seen));
+            QVERIFY2(qAbs(ink.left() - m.left * mm) < 1, qPrintable(seen));
+            // The first line's box starts at the top of the line.
+            QVERIFY2(ink.top() >= m.top * mm - 0.5 && ink.top() < m.top * mm + 2, qPrintable(seen));
+            // Fitted to the area inside the margins less the print margin
+            // (the font's sizes come in steps).
+            const double area = (210 - m.left - m.right) * mm;
+            QVERIFY2(ink.width() <= area / 1.05 + 1 && ink.width() > area / 1.05 * 0.95, qPrintable(seen));
+            QVERIFY2(ink.bottom() <= (297 - m.bottom) * mm, qPrintable(seen));
+        };
+
+        PrintWindow form(s);
+        form.show();
+        // The preview: nothing left of or above the margins, the art right
+        // after them.
+        const QImage preview = form.previewImage();
+        const int left = int(30.0 / 210 * preview.width());
+        const int top = int(20.0 / 297 * preview.height());
+        QCOMPARE(countNonWhite(preview.copy(0, 0, left - 1, preview.height())), 0);
+        QCOMPARE(countNonWhite(preview.copy(0, 0, preview.width(), top - 1)), 0);
+        QVERIFY(countNonWhite(preview.copy(left + 1, top + 1, 10, 10)) > 20);
+        clickPrint(form);
+        expectInside(out, {30, 20, 15, 20}, "print, design margins");
+
+        // Other margins confirmed in the page setup.
+        PrintWindow again(s);
+        again.show();
+        {
+            const QLocale saved;
+            QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+            ModalCatcher catcher;
+            QMap<QString, double> shown;
+            catcher.onDialog = [&](QDialog *dlg) {
+                for (QDoubleSpinBox *box : dlg->findChildren<QDoubleSpinBox *>()) {
+                    shown[box->objectName()] = box->value();
+                    if (box->objectName() == QLatin1String("leftMargin"))
+                        box->setValue(12);
+                    else if (box->objectName() == QLatin1String("topMargin"))
+                        box->setValue(50);
+                }
+                dlg->accept();
+            };
+            QTest::mouseClick(child<QToolButton>(&again, "Toolbar1_Button1"), Qt::LeftButton);
+            QLocale::setDefault(saved);
+            // The dialog started from the design margins.
+            QCOMPARE(shown.value(QStringLiteral("leftMargin")), 30.0);
+            QCOMPARE(shown.value(QStringLiteral("topMargin")), 20.0);
+            QCOMPARE(shown.value(QStringLiteral("rightMargin")), 15.0);
+            QCOMPARE(shown.value(QStringLiteral("bottomMargin")), 20.0);
+        }
+        QVERIFY(qAbs(pageMarginsMm().left() - 12) < 0.01 && qAbs(pageMarginsMm().top() - 50) < 0.01);
+        const QImage moved = again.previewImage();
+        QVERIFY(countNonWhite(moved.copy(int(13.0 / 210 * moved.width()), int(51.0 / 297 * moved.height()), 10, 10)) >
+                20);
+        QCOMPARE(countNonWhite(moved.copy(0, 0, moved.width(), int(50.0 / 297 * moved.height()) - 1)), 0);
+        clickPrint(again);
+        expectInside(out, {12, 50, 15, 20}, "print, confirmed margins");
+        // The printer keeps its own margins.
+        QCOMPARE(currentPrinter().pageLayout().margins(QPageLayout::Point), QMarginsF(0, 0, 0, 0));
+
+        // A PDF written without a printer, with margins of its own.
+        const QString exported = path(QStringLiteral("margins-export.pdf"));
+        {
+            QFile file(exported);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(
+                writeResultPdf(s, resultPageLayout(QPageSize(QPageSize::A4), QMarginsF(25, 25, 25, 25)), file).status,
+                LayoutStatus::Done);
+        }
+        expectInside(exported, {25, 25, 25, 25}, "export");
+        {
+            QFile file(exported);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(writeResultPdf(s, defaultPdfPageLayout(), file).status, LayoutStatus::Done);
+        }
+        expectInside(exported, {30, 20, 15, 20}, "export, default page");
     }
 
     void pageSetupReturnsTheDialogMargins()

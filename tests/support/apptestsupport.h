@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -50,6 +51,58 @@ inline void isolateHome(const QString &dir)
     qputenv("FONTCONFIG_FILE", QFile::encodeName(testsupport::writePrivateFontconfig(dir)));
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
+
+// While it lives, the desktop's opener finds an application for RTF files
+// only when withRtfApplication: the system's folders of applications and
+// their settings are replaced by empty ones (and the desktop session is
+// hidden, so that xdg-mime looks there), and with an application its entry
+// is written into the user's applications. Its command is `true`.
+class DesktopApplications
+{
+public:
+    explicit DesktopApplications(bool withRtfApplication)
+    {
+        for (const char *name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                 "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "DBUS_SESSION_BUS_ADDRESS"}) {
+            m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            qunsetenv(name);
+        }
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(m_empty.filePath(QStringLiteral("data"))));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(m_empty.filePath(QStringLiteral("config"))));
+        m_entry = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) +
+                  QStringLiteral("/applications/tessilor-test-writer.desktop");
+        QFile::remove(m_entry);
+        if (withRtfApplication) {
+            QDir().mkpath(QFileInfo(m_entry).path());
+            QFile f(m_entry);
+            if (f.open(QIODevice::WriteOnly))
+                f.write("[Desktop Entry]\nType=Application\nName=Test writer\nExec=true %f\n"
+                        "MimeType=text/rtf;application/rtf;\n");
+        }
+    }
+    ~DesktopApplications()
+    {
+        QFile::remove(m_entry);
+        for (const Saved &s : m_saved) {
+            if (s.set)
+                qputenv(s.name, s.value);
+            else
+                qunsetenv(s.name);
+        }
+    }
+    DesktopApplications(const DesktopApplications &) = delete;
+    DesktopApplications &operator=(const DesktopApplications &) = delete;
+
+private:
+    struct Saved {
+        const char *name;
+        QByteArray value;
+        bool set;
+    };
+    QTemporaryDir m_empty;
+    QString m_entry;
+    QList<Saved> m_saved;
+};
 
 inline QString iniPath()
 {

@@ -6,7 +6,10 @@
 #include "support/apptestsupport.h"
 #include "support/screengrab.h"
 
+#include "app/livepreview.h"
 #include "app/mainwindow.h"
+#include "view/helpwindow.h"
+#include "app/colorpicker.h"
 #include "app/startup.h"
 #include "app/resultwindow.h"
 #include "app/globals.h"
@@ -18,6 +21,11 @@
 #include "widgets/progress.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QCheckBox>
@@ -177,12 +185,12 @@ private Q_SLOTS:
         f->resize(minimum - QSize(150, 100));
         QTest::qWait(200);
         QCOMPARE(f->size(), minimum);
-        // "Метод" is beside the contrast where there is room, below it where not.
-        QWidget *method = apptest::child<QWidget>(f, "methodFrame");
-        QVERIFY(method->y() > 2);
-        f->resize(1050, 700);
-        QTRY_COMPARE(method->y(), 2);
-        QCOMPARE(apptest::child<QToolBar>(f, "Toolbar2")->height(), 38);
+        // The text bar is one row at every size, the first start's too.
+        for (const QSize size : sizes) {
+            f->resize(size);
+            QTRY_COMPARE(f->size(), size);
+            QCOMPARE(apptest::child<QToolBar>(f, "Toolbar2")->height(), 38);
+        }
         // The contrast slider shows its value.
         QSlider *contrast = apptest::child<QSlider>(f, "Slider1");
         contrast->setValue(127);
@@ -252,8 +260,142 @@ private Q_SLOTS:
         QVERIFY(inkOnScreen(f->existingImageWindow()->displaySurface(), QStringLiteral("43-handed-over")) > 0.2);
     }
 
+    // From the keyboard alone: Tab goes from the result window through every
+    // control of the bars in reading order, tool buttons included, and back
+    // to the result (Shift+Tab the other way); every tool bar command shows its key in its tooltip; the arrow
+    // beside "Цвет" and F7 open the colour palette and Esc closes it, as Esc
+    // closes the help window that F1 opens; handing the result to the word
+    // processor without one for RTF files says so.
+    void keyboardReachesEveryControlAndEscCloses()
+    {
+        MainWindow *f = start();
+        QVERIFY(f);
+        QVERIFY(f->loadPicture(picture(QStringLiteral("keys.png"), 200, 150, "PNG")));
+        f->updateOpenState();
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("40"));
+        QSignalSpy finished(f, &MainWindow::runFinished);
+        QTest::keyClick(f->windowHandle(), Qt::Key_F5);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
+        QVERIFY(f->existingResultWindow()->richText().hwnd()->hasFocus());
+
+        // Keys go where the user's keys go: to the window with the focus.
+        auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key(key), modifiers);
+            QTest::qWait(20);
+        };
+        auto focused = [] {
+            QWidget *w = QApplication::focusWidget();
+            return w ? (w->objectName().isEmpty() ? QLatin1String(w->metaObject()->className()) : w->objectName())
+                     : QString();
+        };
+        const QStringList readingOrder = {
+            QStringLiteral("open"),       QStringLiteral("mas"),    QStringLiteral("ImageCombo1"),
+            QStringLiteral("go"),         QStringLiteral("result"), QStringLiteral("autoPreview"),
+            QStringLiteral("methodList"), QStringLiteral("help"),   QStringLiteral("ImageCombo2"),
+            QStringLiteral("Combo1"),     QStringLiteral("Text1"),  QStringLiteral("Text2"),
+            QStringLiteral("Check1"),     QStringLiteral("color"),  QStringLiteral("colorArrow"),
+            QStringLiteral("Slider1")};
+        QStringList reached;
+        for (int i = 0; i < readingOrder.size() + 2; ++i) {
+            press(Qt::Key_Tab);
+            reached.append(focused());
+            if (reached.last() == QLatin1String("mas"))
+                keepShot(grabScreen(), QStringLiteral("46-tab-on-zoom-button"));
+        }
+        // After the bars the result, then the bars again.
+        const QStringList round = readingOrder + QStringList{QStringLiteral("rEdit"), readingOrder.first()};
+        QCOMPARE(reached, round);
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focused(), QStringLiteral("rEdit"));
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focused(), readingOrder.last());
+        // A focused button is pressed with Space.
+        while (focused() != QLatin1String("help"))
+            press(Qt::Key_Backtab, Qt::ShiftModifier);
+        press(Qt::Key_Space);
+        auto *help = f->findChild<HelpWindow *>();
+        QVERIFY(help);
+        QTRY_VERIFY(help->isVisible());
+        QTRY_VERIFY(help->isActiveWindow());
+        keepShot(grabScreen(), QStringLiteral("47-help-from-the-keyboard"));
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!help->isVisible());
+        // Without a window manager nothing hands the focus back.
+        auto backToMainWindow = [f] {
+            f->activateWindow();
+            QTRY_VERIFY(f->isActiveWindow());
+        };
+        backToMainWindow();
+
+        // Every command of the tool bars shows its key; the keys of before
+        // stay.
+        QMap<QString, QString> tips;
+        for (const char *name : {"open", "mas", "go", "result", "help", "color", "colorArrow"})
+            tips[QLatin1String(name)] = apptest::child<QToolButton>(f, name)->toolTip();
+        apptest::chooseMode(f, 1);
+        for (const char *name : {"figure", "figureArrow"})
+            tips[QLatin1String(name)] = apptest::child<QToolButton>(f, name)->toolTip();
+        apptest::chooseMode(f, 0);
+        // The bar is laid out again from the event loop.
+        QTRY_COMPARE(apptest::child<QToolBar>(f, "Toolbar2")->width(), f->width());
+        static const QRegularExpression withKey(QStringLiteral("^\\S.* \\((Ctrl\\+|Shift\\+|F)\\S+\\)$"));
+        for (auto it = tips.cbegin(); it != tips.cend(); ++it)
+            QVERIFY2(withKey.match(it.value()).hasMatch(), qPrintable(it.key() + QStringLiteral(": ") + it.value()));
+        QVERIFY(tips[QStringLiteral("open")].endsWith(QStringLiteral("(Ctrl+O)")));
+        QVERIFY(tips[QStringLiteral("go")].endsWith(QStringLiteral("(F5)")));
+        QVERIFY(tips[QStringLiteral("result")].endsWith(QStringLiteral("(Ctrl+S)")));
+        QVERIFY(tips[QStringLiteral("help")].endsWith(QStringLiteral("(F1)")));
+        QCOMPARE(apptest::child<QAction>(f, "print")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+
+        // The arrow, clicked where the user clicks it, opens the palette;
+        // Esc closes it.
+        QToolButton *arrow = apptest::child<QToolButton>(f, "colorArrow");
+        QTest::mouseClick(f->windowHandle(), Qt::LeftButton, {}, arrow->mapTo(f, arrow->rect().center()));
+        QTRY_VERIFY(f->colorPicker());
+        auto *palette = qobject_cast<ColorPicker *>(f->colorPicker());
+        QVERIFY(QTest::qWaitForWindowExposed(palette));
+        QTRY_VERIFY(palette->isActiveWindow());
+        QTest::qWait(100);
+        const QImage withPalette = grabScreen();
+        keepShot(withPalette, QStringLiteral("48-palette-from-the-arrow"));
+        // "По изображению" is named on the palette, inside it.
+        QToolButton *pictureColors = palette->pictureColorsButton();
+        QCOMPARE(pictureColors->text(), QStringLiteral("По изображению"));
+        QCOMPARE(pictureColors->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+        QVERIFY(QRect(QPoint(0, 0), palette->size())
+                    .contains(QRect(pictureColors->mapTo(palette, QPoint(0, 0)), pictureColors->size())));
+        QVERIFY(pictureColors->width() > pictureColors->fontMetrics().horizontalAdvance(pictureColors->text()));
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!f->colorPicker());
+        QCOMPARE(f->pictureColors(), false);
+        // F7 opens it too.
+        backToMainWindow();
+        press(Qt::Key_F7);
+        QTRY_VERIFY(f->colorPicker());
+        QTRY_VERIFY(f->colorPicker()->isActiveWindow());
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!f->colorPicker());
+
+        // "Передать в редактор" (Ctrl+E) with nothing for RTF files.
+        backToMainWindow();
+        const apptest::DesktopApplications none(false);
+        QString said;
+        apptest::answerNextModal<QMessageBox>([&said](QMessageBox *box) {
+            QTest::qWait(200);
+            keepShot(grabScreen(), QStringLiteral("49-no-word-processor"));
+            said = box->text();
+            box->done(QMessageBox::Ok);
+        });
+        press(Qt::Key_E, Qt::ControlModifier);
+        QTRY_VERIFY(!said.isEmpty());
+        QVERIFY2(said.contains(QDir::toNativeSeparators(ResultWindow::wordFilePath())), qPrintable(said));
+        QVERIFY(said.contains(QStringLiteral("нет приложения")));
+        QVERIFY(QFileInfo::exists(ResultWindow::wordFilePath()));
+    }
+
     // F5 runs, the zoom keys and Ctrl+wheel zoom the result view, and the
-    // whole art fits in view.
+    // whole art fits in view; a live preview keeps the zoom, the next run
+    // opens at 100 %.
     void zoomKeysAndWheelOnScreen()
     {
         MainWindow *f = start();
@@ -303,6 +445,26 @@ private Q_SLOTS:
         if (art.width() + 20 < page.width())
             QCOMPARE(inkShare(shot, QRect(page.left() + int(art.width()) + 10, page.top() + 10, 8, page.height() - 20)),
                      0.0);
+
+        // A live preview re-runs into the window as it is zoomed ...
+        const double zoomed = zoom->zoom();
+        QVERIFY(zoomed < 1);
+        auto *preview = f->findChild<LivePreview *>();
+        QVERIFY(preview);
+        QSignalSpy shown(preview, &LivePreview::shown);
+        apptest::child<QCheckBox>(f, "autoPreview")->setChecked(true);
+        apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 60000);
+        QCOMPARE(zoom->zoom(), zoomed);
+        apptest::child<QCheckBox>(f, "autoPreview")->setChecked(false);
+        // ... and a new result opens at 100 %.
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QTest::keyClick(f, Qt::Key_F5);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 60000);
+        QCOMPARE(zoom->zoom(), 1.0);
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
+        QVERIFY(inkOnScreen(edit->viewport(), QStringLiteral("4a-new-result-at-100")) > 0.2);
     }
 };
 
