@@ -8,6 +8,7 @@
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "engine/fontfaces.h"
+#include "engine/filenames.h"
 #include "engine/fontmodule.h"
 #include "engine/imageloader.h"
 #include "engine/outputfile.h"
@@ -26,6 +27,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <sys/stat.h>
 #include <thread>
 
 static void initSampleResource()
@@ -37,10 +39,11 @@ namespace tessilor::cli {
 
 namespace {
 
-// False when the device did not take all of it.
+// False when the device did not take all of it. File names in the text go
+// out as the bytes they were given as.
 bool say(QIODevice &dev, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = encodeFileName(text);
     return dev.write(bytes) == bytes.size();
 }
 
@@ -294,7 +297,9 @@ std::vector<Job> jobsOf(const Arguments &a)
                                      .arg(jobs[k].image, jobs[i].image, jobs[i].output)};
         }
     }
-    if (!a.outputDir.isEmpty() && !QFileInfo(a.outputDir).isDir())
+    struct stat folder;
+    if (!a.outputDir.isEmpty() &&
+        (::stat(encodeFileName(a.outputDir).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode)))
         throw UsageError{QStringLiteral("--output-dir: %1 is no folder").arg(a.outputDir)};
     return jobs;
 }

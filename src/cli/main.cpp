@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "engine/filenames.h"
 #include "engine/imageloader.h"
 
 #include <QDir>
@@ -79,7 +80,7 @@ int main(int argc, char **argv)
     tessilor::initPictureDecoding();
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+        args.append(tessilor::decodeFileName(argv[i])); // names keep their bytes
     // Rich output needs fonts and so a GUI application object, but never a
     // display: it runs on the offscreen platform unless another one is asked
     // for. Text and colour output start faster without it.

@@ -1,6 +1,7 @@
 #include "engine/imageloader.h"
 
 #include "engine/decodermessages.h"
+#include "engine/filenames.h"
 #include "engine/jpegdecode.h"
 #include "engine/memoryprobe.h"
 #include "engine/picturechecks.h"
@@ -267,7 +268,7 @@ LoadError readPictureFile(const QString &path, QByteArray *bytes, QString *detai
         return LoadError::NotFound;
     // A leading ':' makes Qt's file classes look among the program's
     // resources; a name given by the user is always a file name.
-    const QByteArray name = QFile::encodeName(path.startsWith(u':') ? QStringLiteral("./") + path : path);
+    const QByteArray name = encodeFileName(path.startsWith(u':') ? QStringLiteral("./") + path : path);
     struct stat st;
     if (::stat(name.constData(), &st) != 0)
         return unreadable(errno, detail);

@@ -1,5 +1,7 @@
 #include "engine/outputfile.h"
 
+#include "engine/filenames.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 
@@ -58,7 +60,7 @@ bool OutputFile::open(OpenMode mode)
     }
     m_failed = false;
     m_stream = false;
-    const QByteArray path = QFile::encodeName(m_path);
+    const QByteArray path = encodeFileName(m_path);
     // What the name leads to, through a link.
     struct stat target {};
     if (::stat(path.constData(), &target) == 0) {
@@ -73,11 +75,10 @@ bool OutputFile::open(OpenMode mode)
         fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     } else {
         const QFileInfo info(m_path);
-        QByteArray pattern =
-            QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
+        QByteArray pattern = encodeFileName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
         fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd >= 0)
-            m_tempPath = QFile::decodeName(pattern);
+            m_tempPath = decodeFileName(pattern);
     }
     if (fd < 0) {
         setErrorString(errnoText(errno));
@@ -150,7 +151,7 @@ bool OutputFile::commit()
     if (!m_failed && !m_stream) {
         mode_t mode = m_access == Access::Private ? 0600 : (0666 & ~currentUmask());
         struct stat old {};
-        if (m_access == Access::Document && ::lstat(QFile::encodeName(m_path).constData(), &old) == 0 &&
+        if (m_access == Access::Document && ::lstat(encodeFileName(m_path).constData(), &old) == 0 &&
             S_ISREG(old.st_mode))
             mode = old.st_mode & 07777;
         if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0)
@@ -162,15 +163,15 @@ bool OutputFile::commit()
     QIODevice::close();
     if (m_failed) {
         if (!m_tempPath.isEmpty())
-            ::unlink(QFile::encodeName(m_tempPath).constData());
+            ::unlink(encodeFileName(m_tempPath).constData());
         m_tempPath.clear();
         return false;
     }
     if (m_stream)
         return true;
-    const QByteArray temp = QFile::encodeName(m_tempPath);
+    const QByteArray temp = encodeFileName(m_tempPath);
     m_tempPath.clear();
-    if (::rename(temp.constData(), QFile::encodeName(m_path).constData()) != 0) {
+    if (::rename(temp.constData(), encodeFileName(m_path).constData()) != 0) {
         const int error = errno;
         ::unlink(temp.constData());
         setErrorString(errnoText(error));
@@ -189,7 +190,7 @@ void OutputFile::cancelWriting()
     m_buffer = QByteArray();
     QIODevice::close();
     if (!m_tempPath.isEmpty())
-        ::unlink(QFile::encodeName(m_tempPath).constData());
+        ::unlink(encodeFileName(m_tempPath).constData());
     m_tempPath.clear();
 }
 
@@ -197,8 +198,7 @@ bool isSameFile(const QString &input, const QString &output)
 {
     struct stat in {
     }, out{};
-    if (::stat(QFile::encodeName(input).constData(), &in) != 0 ||
-        ::lstat(QFile::encodeName(output).constData(), &out) != 0)
+    if (::stat(encodeFileName(input).constData(), &in) != 0 || ::lstat(encodeFileName(output).constData(), &out) != 0)
         return false;
     return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }

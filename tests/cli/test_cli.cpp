@@ -841,6 +841,43 @@ TEST(Cli, PictureArgumentsAreFilesAndErrorsSayWhatHappened)
     }
 }
 
+TEST(Cli, FileNamesKeepTheirBytes)
+{
+    // Names in another encoding than UTF-8 (CP1251 here), as a shell hands
+    // them over: the picture is read, the output written under its own
+    // bytes, and a message names a missing file as it was given.
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray picture = folder + "/pic\xcf\xf0.bmp";
+    QBuffer bmp;
+    bmp.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(gradient(40, 30).save(&bmp, "BMP"));
+    const int fd = ::open(picture.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, bmp.data().constData(), size_t(bmp.size())), ssize_t(bmp.size()));
+    ::close(fd);
+
+    const auto runWithBytes = [&](const QString &script) {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral("sh"), {QStringLiteral("-c"), script, QStringLiteral(TESSILOR_CLI_PATH)});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return std::make_pair(p.exitCode(), p.readAllStandardError());
+    };
+    auto [status, err] = runWithBytes(
+        QStringLiteral("exec \"$0\" -c 20 -o \"$(printf 'out\\317\\360.txt')\" \"$(printf 'pic\\317\\360.bmp')\""));
+    EXPECT_EQ(status, 0) << err.constData();
+    struct stat st;
+    EXPECT_EQ(::stat((folder + "/out\xcf\xf0.txt").constData(), &st), 0);
+
+    std::tie(status, err) = runWithBytes(QStringLiteral("exec \"$0\" \"$(printf 'miss\\317.bmp')\""));
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(err.contains("miss\xcf.bmp: no such file")) << err.toHex().constData();
+    // Qt's own file classes cannot name these files; they go as they came.
+    ::unlink(picture.constData());
+    ::unlink((folder + "/out\xcf\xf0.txt").constData());
+}
+
 TEST(Cli, StandardOutputThatCannotTakeItAllIsAnError)
 {
     // A full device, and a file that can grow to 2000 bytes only (a file
