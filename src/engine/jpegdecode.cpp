@@ -220,12 +220,8 @@ LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail)
     }
     if (!rows.start(size, orientation))
         return LoadError::None;
-    const unsigned scale = rows.scale();
-    if (scale == 2 || scale == 4 || scale == 8) {
-        cinfo->scale_num = 1;
-        cinfo->scale_denom = scale;
-    }
-    const QSize decoded = decodedSize(size, cinfo->scale_denom);
+    // Decoded at full size: the grids of the picture are the window's grids.
+    const QSize decoded = size;
     if (!protectedCall(d.guard, [&] { jpeg_start_decompress(cinfo); }))
         return failed();
     if (int(cinfo->output_width) != decoded.width() || int(cinfo->output_height) != decoded.height() ||

@@ -29,10 +29,7 @@ public:
     // upright or unknown). Returns false to end the decode here; the decode
     // then reports no error of its own.
     virtual bool start(QSize size, int orientation) = 0;
-    // Reduction the decoder applies while decoding, asked after start():
-    // 1, 2, 4 or 8. The rows then have the size decodedSize(size, scale()).
-    virtual unsigned scale() const { return 1; }
-    // Where row y goes: the decoded width of pixels, written as 0xFFRRGGBB.
+    // Where row y goes: the picture's width of pixels, written as 0xFFRRGGBB.
     virtual QRgb *row(int y) = 0;
     // Row y is complete.
     virtual void rowDone(int y) = 0;
@@ -42,12 +39,6 @@ public:
 inline bool isJpegData(const QByteArray &head)
 {
     return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
-}
-
-// Size of a picture decoded at 1/scale: each side rounded up.
-inline QSize decodedSize(QSize size, unsigned scale)
-{
-    return QSize(int((qint64(size.width()) + scale - 1) / scale), int((qint64(size.height()) + scale - 1) / scale));
 }
 
 // Decodes a JPEG from memory into rows. Every warning of the decoder (data
