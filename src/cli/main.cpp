@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "engine/fontmodule.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,6 +72,7 @@ int main(int argc, char **argv)
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         StartupRuntimeFolder runtime;
+        tessilor::useOwnFontCaches();
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
