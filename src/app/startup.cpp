@@ -238,9 +238,14 @@ void SingleInstance::acceptPending()
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            // No descriptors left: the oldest connection makes room.
+            if ((errno == EMFILE || errno == ENFILE) && !m_connections.isEmpty()) {
+                drop(m_connections.first());
+                continue;
+            }
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                // No descriptors left (or no memory): the connection waits
-                // in the queue and the socket stays; accept again later.
+                // Still none (or no memory): the connection waits in the
+                // queue and the socket stays; accept again later.
                 m_accept->setEnabled(false);
                 QTimer::singleShot(kAcceptPauseMs, this, [this] {
                     if (!m_paused)

@@ -340,14 +340,15 @@ private Q_SLOTS:
     // carries out what later copies hand it meanwhile.
     void handOffSurvivesHeldConnectionsAndAFlood()
     {
+        const int descriptors = 1024;
         QTemporaryDir home;
         const QProcessEnvironment env = isolatedEnv(home.path());
         const QString first = apptest::writePicture(home.filePath(QStringLiteral("first.png")), 40, 30, "PNG");
         const QString second = apptest::writePicture(home.filePath(QStringLiteral("second.png")), 30, 40, "PNG");
         QProcess program;
         program.setProcessEnvironment(env);
-        program.setChildProcessModifier([] {
-            struct rlimit files = {1024, 1024};
+        program.setChildProcessModifier([descriptors] {
+            struct rlimit files = {rlim_t(descriptors), rlim_t(descriptors)};
             ::setrlimit(RLIMIT_NOFILE, &files);
         });
         program.start(QStringLiteral(TESSILOR_APP_PATH), {});
