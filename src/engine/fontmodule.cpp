@@ -231,7 +231,9 @@ bool allTextFontsMonospaced(FcConfig *config)
 // made here where missing (mode 0700), must belong to this user: so a link
 // anywhere in the path (~/.config to /etc/fonts, say) or another user's
 // folder stops the write, and so does a home that is not this user's (a
-// program run by root with another user's HOME, as sudo without -H).
+// program run by root with another user's HOME, as sudo without -H). A
+// folder outside the home is reached the same way from the XDG base folder
+// that names it.
 class OwnFolder
 {
 public:
@@ -262,21 +264,39 @@ OwnFolder::OwnFolder(const QString &folder, QString *error)
         return;
     }
     const QString clean = QDir::cleanPath(folder);
-    if (clean != home && !clean.startsWith(home + u'/')) {
-        *error = QStringLiteral("%1 is not inside the home folder %2").arg(clean, home);
-        return;
+    auto below = [&clean](const QString &root) { return clean == root || clean.startsWith(root + u'/'); };
+    // The walk starts at the home, or for a folder outside it at the XDG
+    // base folder the user named for it (XDG_DATA_HOME, XDG_CONFIG_HOME),
+    // made here below a folder of the user's when missing.
+    QString root = home;
+    if (!below(home)) {
+        root.clear();
+        for (const char *variable : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+            const QString base = QDir::cleanPath(QFile::decodeName(qgetenv(variable)));
+            if (base.startsWith(u'/') && base != QLatin1String("/") && below(base))
+                root = base;
+        }
+        if (root.isEmpty()) {
+            *error = QStringLiteral("%1 is not inside the home folder %2").arg(clean, home);
+            return;
+        }
+        struct stat parent = {};
+        const QByteArray up = QFile::encodeName(QFileInfo(root).path());
+        if (!QFileInfo::exists(root) && ::stat(up.constData(), &parent) == 0 && S_ISDIR(parent.st_mode) &&
+            parent.st_uid == ::geteuid())
+            ::mkdir(QFile::encodeName(root).constData(), 0700);
     }
     const uid_t me = ::geteuid();
-    int fd = ::open(QFile::encodeName(home).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    QString at = home;
+    int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QString at = root;
     struct stat st = {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_uid != me) {
-        *error = QStringLiteral("%1 is not a folder of this user").arg(home);
+        *error = QStringLiteral("%1 is not a folder of this user").arg(root);
         if (fd >= 0)
             ::close(fd);
         return;
     }
-    for (const QString &part : clean.mid(home.size()).split(u'/', Qt::SkipEmptyParts)) {
+    for (const QString &part : clean.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
         at += u'/' + part;
         const QByteArray name = QFile::encodeName(part);
         const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;

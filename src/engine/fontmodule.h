@@ -75,7 +75,8 @@ struct FontShare {
 // there or different (atomically: a complete file replaces the old one),
 // fontconfig's cache of the folder is rebuilt as fc-cache would (a cache
 // that misses a font is removed, not kept), and a fresh configuration must
-// then list the fonts. folder must lie inside the home.
+// then list the fonts. folder must lie inside the home or the XDG base
+// folder that names it.
 FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder = userFontFolder());
 
 // True when fontconfig sets each of the four text fonts in a monospaced face
