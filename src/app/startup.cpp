@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QThread>
@@ -32,10 +31,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <utility>
 
@@ -48,13 +49,51 @@ const QByteArray kOpenPrefix = QByteArrayLiteral("open ");
 const QByteArray kAnswer = QByteArrayLiteral("ok\n");
 // No message is longer: a path of 4096 bytes, each percent-encoded.
 constexpr qint64 kMaxMessageBytes = 16384;
+// Files waiting to be opened; a flood of requests keeps the newest.
+constexpr int kMaxWaitingFiles = 16;
+// Connections taken at a time before other events get their turn.
+constexpr int kAcceptsPerTurn = 8;
+// Out of descriptors: accepting resumes after this pause.
+constexpr int kAcceptPauseMs = 200;
 
+QElapsedTimer &handOffClock()
+{
+    static QElapsedTimer c = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return c;
+}
+
+// A folder of this user that no other user can write, not a link.
+bool privateFolder(const QByteArray &path)
+{
+    struct stat st = {};
+    return !path.isEmpty() && ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// XDG_RUNTIME_DIR when it is the user's alone; else a folder made for this
+// user in the temporary folder. Empty when that one was made by someone
+// else, or is shared or a link: then the program runs unguarded.
 QString defaultRuntimeFolder()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && privateFolder(runtime))
+        return QFile::decodeName(runtime);
+    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/tessilor-" + QByteArray::number(::geteuid());
+    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    return privateFolder(own) ? QFile::decodeName(own) : QString();
+}
+
+QString usableFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return defaultRuntimeFolder();
+    QDir().mkpath(folder);
+    return privateFolder(QFile::encodeName(QDir::cleanPath(folder))) ? folder : QString();
 }
 
 bool sameFile(int fd, const QByteArray &path)
@@ -67,20 +106,31 @@ bool sameFile(int fd, const QByteArray &path)
 
 } // namespace
 
+struct SingleInstance::Connection {
+    int fd = -1;
+    QSocketNotifier *notifier = nullptr;
+    QByteArray buffer;
+    int lines = 0;
+    qint64 openedMs = 0;
+};
+
 QString busyMessage()
 {
     return QStringLiteral("Программа Quar Image Tessilor уже запущена, но не отвечает.\r\n"
                           "Дождитесь, пока она освободится, или завершите её и запустите программу снова.");
 }
 
-SingleInstance::SingleInstance(const QString &folder, QObject *parent)
-    : QObject(parent), m_folder(folder.isEmpty() ? defaultRuntimeFolder() : folder)
+SingleInstance::SingleInstance(const QString &folder, QObject *parent) : QObject(parent), m_folder(usableFolder(folder))
 {}
 
 SingleInstance::~SingleInstance()
 {
-    if (m_server)
-        m_server->close();
+    while (!m_connections.isEmpty())
+        drop(m_connections.first());
+    if (m_listenFd >= 0) {
+        ::unlink(QFile::encodeName(socketPath()).constData());
+        ::close(m_listenFd);
+    }
     if (m_lockFd >= 0) {
         // Gone before the lock is released: a later copy that opened the
         // old file sees that it was replaced and tries again.
@@ -91,19 +141,22 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::lockPath() const
 {
-    return m_folder + QStringLiteral("/tessilor.lock");
+    return m_folder.isEmpty() ? QString() : m_folder + QStringLiteral("/tessilor.lock");
 }
 
 QString SingleInstance::socketPath() const
 {
-    return m_folder + QStringLiteral("/tessilor.socket");
+    return m_folder.isEmpty() ? QString() : m_folder + QStringLiteral("/tessilor.socket");
 }
 
 SingleInstance::Start SingleInstance::start(const QString &openPath)
 {
     if (m_lockFd >= 0)
         return Start::First;
-    QDir().mkpath(m_folder);
+    if (m_folder.isEmpty()) {
+        qWarning("tessilor: no folder of this user alone for the single-instance lock; running without it");
+        return Start::First;
+    }
     const QByteArray path = QFile::encodeName(lockPath());
     for (int attempt = 0; attempt < 5; ++attempt) {
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -139,15 +192,172 @@ SingleInstance::Start SingleInstance::start(const QString &openPath)
         if (::ftruncate(fd, 0) != 0 || ::write(fd, pid.constData(), size_t(pid.size())) != pid.size())
             qWarning("tessilor: cannot write the lock file %s", path.constData());
         m_lockFd = fd;
-        // A socket left by a crashed copy would make listen() fail.
-        QLocalServer::removeServer(socketPath());
-        m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        if (m_server->listen(socketPath()))
-            connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+        // A copy that holds the lock but cannot be reached would tell every
+        // later copy that it does not answer: without a socket, no lock.
+        if (!listen()) {
+            ::unlink(path.constData());
+            ::close(m_lockFd);
+            m_lockFd = -1;
+        }
         return Start::First;
     }
     return Start::First;
+}
+
+bool SingleInstance::listen()
+{
+    const QByteArray path = QFile::encodeName(socketPath());
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    // A socket left by a crashed copy: this copy holds the lock now.
+    ::unlink(path.constData());
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0 ||
+        ::chmod(path.constData(), 0600) != 0 || ::listen(fd, 128) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_listenFd = fd;
+    m_accept = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_accept, &QSocketNotifier::activated, this, &SingleInstance::acceptPending);
+    m_idle = new QTimer(this);
+    m_idle->setInterval(1000);
+    connect(m_idle, &QTimer::timeout, this, &SingleInstance::dropIdle);
+    return true;
+}
+
+void SingleInstance::acceptPending()
+{
+    for (int i = 0; i < kAcceptsPerTurn && !m_paused; ++i) {
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            // No descriptors left: the oldest connection makes room.
+            if ((errno == EMFILE || errno == ENFILE) && !m_connections.isEmpty()) {
+                drop(m_connections.first());
+                continue;
+            }
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // Still none (or no memory): the connection waits in the
+                // queue and the socket stays; accept again later.
+                m_accept->setEnabled(false);
+                QTimer::singleShot(kAcceptPauseMs, this, [this] {
+                    if (!m_paused)
+                        m_accept->setEnabled(true);
+                });
+            }
+            return;
+        }
+        if (m_connections.size() >= kMaxConnections)
+            drop(m_connections.first());
+        auto *c = new Connection;
+        c->fd = fd;
+        c->openedMs = handOffClock().elapsed();
+        c->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(c->notifier, &QSocketNotifier::activated, this, [this, c] { readConnection(c); });
+        m_connections.append(c);
+        if (!m_idle->isActive())
+            m_idle->start();
+    }
+}
+
+void SingleInstance::drop(Connection *c)
+{
+    m_connections.removeOne(c);
+    c->notifier->setEnabled(false);
+    c->notifier->deleteLater();
+    ::close(c->fd);
+    delete c;
+    if (m_connections.isEmpty() && m_idle)
+        m_idle->stop();
+}
+
+void SingleInstance::dropIdle()
+{
+    const qint64 now = handOffClock().elapsed();
+    while (!m_connections.isEmpty() && now - m_connections.first()->openedMs >= kIdleMs)
+        drop(m_connections.first());
+}
+
+void SingleInstance::pauseReading(bool paused)
+{
+    m_paused = paused;
+    if (m_accept)
+        m_accept->setEnabled(!paused);
+    for (Connection *c : std::as_const(m_connections))
+        c->notifier->setEnabled(!paused);
+}
+
+void SingleInstance::readConnection(Connection *c)
+{
+    char chunk[4096];
+    const ssize_t n = ::read(c->fd, chunk, sizeof(chunk));
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
+    if (n <= 0) {
+        drop(c);
+        return;
+    }
+    c->buffer.append(chunk, n);
+    processLines(c);
+}
+
+void SingleInstance::processLines(Connection *c)
+{
+    for (qsizetype end = c->buffer.indexOf('\n'); end >= 0 && !m_paused; end = c->buffer.indexOf('\n')) {
+        // Lines beyond kLinesPerSecond wait for the next second.
+        const qint64 now = handOffClock().elapsed();
+        if (m_secondStart < 0 || now - m_secondStart >= 1000) {
+            m_secondStart = now;
+            m_linesThisSecond = 0;
+        }
+        if (m_linesThisSecond >= kLinesPerSecond) {
+            pauseReading(true);
+            QTimer::singleShot(int(qMax<qint64>(1, 1000 - (now - m_secondStart))), this, [this] {
+                pauseReading(false);
+                const QList<Connection *> waiting = m_connections;
+                for (Connection *w : waiting) {
+                    if (!m_paused && m_connections.contains(w))
+                        processLines(w);
+                }
+            });
+            return;
+        }
+        ++m_linesThisSecond;
+        const QByteArray line = c->buffer.left(end + 1);
+        c->buffer.remove(0, end + 1);
+        // A client that does not read its answers is dropped.
+        if (::send(c->fd, kAnswer.constData(), size_t(kAnswer.size()), MSG_NOSIGNAL | MSG_DONTWAIT) != kAnswer.size()) {
+            drop(c);
+            return;
+        }
+        handleLine(line);
+        if (++c->lines >= kMaxLinesPerConnection) {
+            drop(c);
+            return;
+        }
+    }
+    // A line longer than any message is no message.
+    if (c->buffer.size() > kMaxMessageBytes)
+        drop(c);
+}
+
+void SingleInstance::handleLine(const QByteArray &line)
+{
+    if (line == kActivateMessage) {
+        request(QString());
+    } else if (line.startsWith(kOpenPrefix) && line.endsWith('\n')) {
+        const QByteArray encoded = line.mid(kOpenPrefix.size(), line.size() - kOpenPrefix.size() - 1);
+        const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(encoded));
+        if (!path.isEmpty())
+            request(path);
+    }
 }
 
 bool SingleInstance::notifyRunningCopy(const QByteArray &message)
@@ -186,56 +396,45 @@ bool SingleInstance::notifyRunningCopy(const QByteArray &message)
     return answered;
 }
 
-void SingleInstance::onNewConnection()
-{
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->canReadLine()) {
-                const QByteArray line = socket->readLine();
-                socket->write(kAnswer);
-                socket->flush();
-                if (line == kActivateMessage) {
-                    request(QString());
-                } else if (line.startsWith(kOpenPrefix) && line.endsWith('\n')) {
-                    const QByteArray encoded = line.mid(kOpenPrefix.size(), line.size() - kOpenPrefix.size() - 1);
-                    const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(encoded));
-                    if (!path.isEmpty())
-                        request(path);
-                }
-            }
-            // A line longer than any message is no message.
-            if (socket->bytesAvailable() > kMaxMessageBytes)
-                socket->abort();
-        });
-    }
-}
-
 void SingleInstance::request(const QString &path)
 {
-    if (m_holding) {
-        m_held.append(path);
-        return;
+    // Showing the window once serves any number of such requests; of the
+    // files the newest are kept.
+    if (path.isEmpty()) {
+        m_activatePending = true;
+    } else {
+        m_opens.append(path);
+        if (m_opens.size() > kMaxWaitingFiles)
+            m_opens.removeFirst();
     }
+    if (m_holding || m_deliveryQueued)
+        return;
     // From the event loop, not from inside the socket's notification:
-    // opening a picture may show a dialog, whose loop could delete the
-    // socket.
-    QMetaObject::invokeMethod(
-        this,
-        [this, path] {
-            Q_EMIT activateRequested();
-            if (!path.isEmpty())
-                Q_EMIT openRequested(path);
-        },
-        Qt::QueuedConnection);
+    // opening a picture may show a dialog, whose loop could read the
+    // sockets again.
+    m_deliveryQueued = true;
+    QMetaObject::invokeMethod(this, &SingleInstance::deliver, Qt::QueuedConnection);
+}
+
+void SingleInstance::deliver()
+{
+    m_deliveryQueued = false;
+    if (m_holding)
+        return;
+    const bool activate = std::exchange(m_activatePending, false);
+    const QStringList opens = std::exchange(m_opens, {});
+    if (activate)
+        Q_EMIT activateRequested();
+    for (const QString &path : opens) {
+        Q_EMIT activateRequested();
+        Q_EMIT openRequested(path);
+    }
 }
 
 void SingleInstance::deliverRequests()
 {
     m_holding = false;
-    const QStringList held = std::exchange(m_held, {});
-    for (const QString &path : held)
-        request(path);
+    deliver();
 }
 
 // ---------------------------------------------------------------------------
@@ -371,6 +570,7 @@ int runDesktop(int argc, char **argv)
 {
     QApplication::setApplicationName(QStringLiteral("tessilor"));
     QApplication::setApplicationVersion(QStringLiteral(TESSILOR_VERSION));
+    useOwnFontCaches();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // From here on a termination request is held, not fatal: once the main
@@ -385,11 +585,16 @@ int runDesktop(int argc, char **argv)
         break;
     case SingleInstance::Start::HandedOver:
         return 0;
-    case SingleInstance::Start::Busy:
+    case SingleInstance::Start::Busy: {
         std::fprintf(stderr, "tessilor: %s\n",
                      qPrintable(busyMessage().replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
-        QMessageBox::warning(nullptr, programCaption(), busyMessage());
+        // A termination request ends this copy as it ends the main program.
+        QMessageBox box(QMessageBox::Warning, programCaption(), busyMessage(), QMessageBox::Ok);
+        QObject::connect(&watcher, &TerminationWatcher::terminationRequested, &box, [&box](int) { box.reject(); });
+        watcher.deliver();
+        box.exec();
         return 1;
+    }
     }
 
     installFontSubstitutions();
@@ -411,7 +616,17 @@ int runDesktop(int argc, char **argv)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager &) { form.saveSettings(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.unload(); });
-    QObject::connect(&form, &MainWindow::unloadFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // A request handled before the event loop runs (while the picture of the
+    // command line loads, say) ends the program as soon as it gets there:
+    // quit() does nothing until then.
+    bool unloaded = false;
+    QObject::connect(
+        &form, &MainWindow::unloadFinished, &app,
+        [&unloaded] {
+            unloaded = true;
+            QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
 
     form.showAsStored();
     // Once the window is up: other applications find the figure fonts and
@@ -420,7 +635,7 @@ int runDesktop(int argc, char **argv)
     // Before any file a later copy hands over.
     opener->open(picture);
     guard.deliverRequests();
-    return app.exec();
+    return unloaded ? 0 : app.exec();
 }
 
 } // namespace tessilor

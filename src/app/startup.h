@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
 class QSocketNotifier;
 class QTimer;
 
@@ -26,6 +25,20 @@ class MainWindow;
 // program's record, a copy that crashed on another machine) it never keeps
 // the program from starting. A link or an empty folder at the lock path is
 // removed; where no lock can be held at all the program runs unguarded.
+//
+// The folder is one no other user can write: XDG_RUNTIME_DIR, else a folder
+// made for this user in the temporary folder (tessilor-UID, mode 0700), each
+// checked without following a link; when neither is the user's alone (made
+// by another user first, say) the program runs unguarded rather than hand
+// its files to whoever holds the lock there.
+//
+// Whatever connects, the listening copy stays in service: at most
+// kMaxConnections connections are open at once (a new one closes the
+// oldest), a connection carries at most kMaxLinesPerConnection lines and is
+// closed once idle for kIdleMs, a line longer than any message ends it, at
+// most kLinesPerSecond lines are read a second, repeated requests to come to
+// the front are carried out once, and a failed accept (no descriptors left)
+// pauses accepting instead of closing the socket.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -37,7 +50,8 @@ public:
     };
 
     // folder: where the lock and the socket live; empty means the runtime
-    // folder of the user.
+    // folder of the user (see above). A folder that is not the user's alone
+    // is not used.
     explicit SingleInstance(const QString &folder = QString(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
@@ -47,6 +61,7 @@ public:
     // True when start() makes this copy the first one.
     bool acquire() { return start() == Start::First; }
 
+    // Empty when there is no private folder (the program runs unguarded).
     QString lockPath() const;
     QString socketPath() const;
 
@@ -58,6 +73,10 @@ public:
 
     // How long a later copy waits for the first copy's answer.
     static constexpr int kAnswerTimeoutMs = 5000;
+    static constexpr int kMaxConnections = 32;
+    static constexpr int kMaxLinesPerConnection = 8;
+    static constexpr int kIdleMs = 5000;
+    static constexpr int kLinesPerSecond = 200;
 
 Q_SIGNALS:
     // Another copy asked this one to show itself.
@@ -66,17 +85,34 @@ Q_SIGNALS:
     void openRequested(const QString &path);
 
 private:
-    void onNewConnection();
+    struct Connection;
+    bool listen();
+    void acceptPending();
+    void readConnection(Connection *c);
+    void processLines(Connection *c);
+    void handleLine(const QByteArray &line);
+    void drop(Connection *c);
+    void dropIdle();
+    void pauseReading(bool paused);
     bool notifyRunningCopy(const QByteArray &message);
     // Carries out a request from the event loop: opening path, or showing
     // this copy when path is empty.
     void request(const QString &path);
+    void deliver();
 
     QString m_folder;
     bool m_holding = false;
-    QStringList m_held;
+    bool m_deliveryQueued = false;
+    bool m_activatePending = false;
+    QStringList m_opens; // files to open, oldest first
     int m_lockFd = -1;
-    QLocalServer *m_server = nullptr;
+    int m_listenFd = -1;
+    QSocketNotifier *m_accept = nullptr;
+    QList<Connection *> m_connections; // oldest first
+    QTimer *m_idle = nullptr;
+    qint64 m_secondStart = -1; // of the current second of reading, ms
+    int m_linesThisSecond = 0;
+    bool m_paused = false;
 };
 
 // The message a later copy shows when the first copy does not answer.

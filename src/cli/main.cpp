@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "engine/filenames.h"
+#include "engine/fontmodule.h"
 #include "engine/imageloader.h"
 
 #include <QDir>
@@ -89,6 +90,7 @@ int main(int argc, char **argv)
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         StartupRuntimeFolder runtime;
+        tessilor::useOwnFontCaches();
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);

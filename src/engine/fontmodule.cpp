@@ -8,14 +8,17 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QRawFont>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <fontconfig/fontconfig.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,13 +91,56 @@ QString InstallFont(const QString &fontFile)
 
 namespace {
 
+const FcChar8 *fcText(const QByteArray &bytes)
+{
+    return reinterpret_cast<const FcChar8 *>(bytes.constData());
+}
+
+// The folder fontconfig keeps this program's caches in: the user's cache
+// folder when the user has a real home, else a private folder of this run,
+// removed when it ends. Never a folder shared with other users, so that a
+// scan made here (under a memory limit, say) never lands in the system's
+// cache.
+QString fontCacheFolder()
+{
+    QString problem;
+    const QString home = userHomeFolder(&problem);
+    if (!home.isEmpty()) {
+        const QString xdg = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
+        return (xdg.startsWith(u'/') ? xdg : home + QStringLiteral("/.cache")) + QStringLiteral("/fontconfig");
+    }
+    static QTemporaryDir own(QDir::tempPath() + QStringLiteral("/tessilor-fontcache-XXXXXX"));
+    return own.isValid() ? own.path() : QString();
+}
+
+// The user's configuration (FONTCONFIG_FILE or the system's file), with
+// fontCacheFolder() first among the cache folders: fontconfig writes a
+// cache into the first folder it may write, and reads from all of them.
+FcConfig *loadFontconfig(bool withFonts)
+{
+    FcConfig *config = FcConfigCreate();
+    if (!config)
+        return nullptr;
+    const QString cache = fontCacheFolder();
+    if (!cache.isEmpty()) {
+        const QByteArray xml = "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" + cache.toHtmlEscaped().toUtf8() +
+                               "</cachedir></fontconfig>\n";
+        FcConfigParseAndLoadFromMemory(config, fcText(xml), FcFalse);
+    }
+    if (!FcConfigParseAndLoad(config, nullptr, FcTrue) || (withFonts && !FcConfigBuildFonts(config))) {
+        FcConfigDestroy(config);
+        return nullptr;
+    }
+    return config;
+}
+
 // A configuration loaded from disk as the next application would load it:
 // neither the fonts Qt added for this program nor a configuration loaded
 // before files changed.
 class FreshFontconfig
 {
 public:
-    FreshFontconfig() : m_config(FcInitLoadConfigAndFonts()) {}
+    FreshFontconfig() : m_config(loadFontconfig(true)) {}
     ~FreshFontconfig()
     {
         if (m_config)
@@ -108,14 +154,9 @@ private:
     FcConfig *m_config;
 };
 
-const FcChar8 *fcText(const QByteArray &bytes)
+QString systemError(int error = errno)
 {
-    return reinterpret_cast<const FcChar8 *>(bytes.constData());
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // The family fontconfig knows a font file under; empty when it reads none.
@@ -185,81 +226,232 @@ bool allTextFontsMonospaced(FcConfig *config)
     return true;
 }
 
-// Makes folder (and the folders above it that are missing) when needed.
-// The nearest folder that already exists must belong to this user, so that
-// a program run with another user's HOME (sudo without -H) leaves that home
-// alone; folder itself must be a real folder of this user, not a link.
-bool prepareOwnFolder(const QString &folder, QString *error)
+// A folder opened to write into. It is reached from the home down one name
+// at a time, never through a symbolic link, and every folder on the way,
+// made here where missing (mode 0700), must belong to this user: so a link
+// anywhere in the path (~/.config to /etc/fonts, say) or another user's
+// folder stops the write, and so does a home that is not this user's (a
+// program run by root with another user's HOME, as sudo without -H). A
+// folder outside the home is reached the same way from the XDG base folder
+// that names it.
+class OwnFolder
 {
+public:
+    OwnFolder(const QString &folder, QString *error);
+    ~OwnFolder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    OwnFolder(const OwnFolder &) = delete;
+    OwnFolder &operator=(const OwnFolder &) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+OwnFolder::OwnFolder(const QString &folder, QString *error)
+{
+    QString problem;
+    const QString home = userHomeFolder(&problem);
+    if (home.isEmpty()) {
+        *error = problem + QStringLiteral(": nothing is written");
+        return;
+    }
     if (folder.isEmpty() || QDir::isRelativePath(folder)) {
-        *error = QStringLiteral("the user has no folder for it (is HOME set?)");
-        return false;
+        *error = QStringLiteral("the user has no folder for it");
+        return;
+    }
+    const QString clean = QDir::cleanPath(folder);
+    auto below = [&clean](const QString &root) { return clean == root || clean.startsWith(root + u'/'); };
+    // The walk starts at the home, or for a folder outside it at the XDG
+    // base folder the user named for it (XDG_DATA_HOME, XDG_CONFIG_HOME),
+    // made here below a folder of the user's when missing.
+    QString root = home;
+    if (!below(home)) {
+        root.clear();
+        for (const char *variable : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+            const QString base = QDir::cleanPath(QFile::decodeName(qgetenv(variable)));
+            if (base.startsWith(u'/') && base != QLatin1String("/") && below(base))
+                root = base;
+        }
+        if (root.isEmpty()) {
+            *error = QStringLiteral("%1 is not inside the home folder %2").arg(clean, home);
+            return;
+        }
+        struct stat parent = {};
+        const QByteArray up = QFile::encodeName(QFileInfo(root).path());
+        if (!QFileInfo::exists(root) && ::stat(up.constData(), &parent) == 0 && S_ISDIR(parent.st_mode) &&
+            parent.st_uid == ::geteuid())
+            ::mkdir(QFile::encodeName(root).constData(), 0700);
     }
     const uid_t me = ::geteuid();
-    QString probe = QDir::cleanPath(QDir(folder).absolutePath());
+    int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QString at = root;
     struct stat st = {};
-    while (::stat(QFile::encodeName(probe).constData(), &st) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR) {
-            *error = QStringLiteral("%1: %2").arg(probe, systemError());
-            return false;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_uid != me) {
+        *error = QStringLiteral("%1 is not a folder of this user").arg(root);
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    for (const QString &part : clean.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
+        at += u'/' + part;
+        const QByteArray name = QFile::encodeName(part);
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int next = ::openat(fd, name.constData(), flags);
+        if (next < 0 && errno == ENOENT) {
+            if (::mkdirat(fd, name.constData(), 0700) != 0 && errno != EEXIST) {
+                *error = QStringLiteral("cannot make the folder %1: %2").arg(at, systemError());
+                ::close(fd);
+                return;
+            }
+            next = ::openat(fd, name.constData(), flags);
         }
-        const QString up = QFileInfo(probe).path();
-        if (up == probe)
-            break;
-        probe = up;
+        if (next < 0) {
+            const int openError = errno;
+            if (::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                *error = QStringLiteral("%1 is a symbolic link").arg(at);
+            else if (openError == ENOTDIR)
+                *error = QStringLiteral("%1 is not a folder").arg(at);
+            else
+                *error = QStringLiteral("%1: %2").arg(at, systemError(openError));
+            ::close(fd);
+            return;
+        }
+        ::close(fd);
+        fd = next;
+        if (::fstat(fd, &st) != 0 || st.st_uid != me) {
+            *error = QStringLiteral("%1 is not a folder of this user").arg(at);
+            ::close(fd);
+            return;
+        }
     }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != me) {
-        *error = QStringLiteral("%1 is not a folder of this user").arg(probe);
+    m_fd = fd;
+}
+
+// The bytes of the regular file name in the folder dirFd, when it holds no
+// more than limit bytes.
+bool readAt(int dirFd, const QByteArray &name, qint64 limit, QByteArray *bytes)
+{
+    const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QFile f;
+    const bool ok = f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (!ok) {
+        ::close(fd);
         return false;
     }
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("cannot make the folder %1").arg(folder);
-        return false;
-    }
-    if (::lstat(QFile::encodeName(folder).constData(), &st) != 0) {
-        *error = QStringLiteral("%1: %2").arg(folder, systemError());
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != me) {
-        *error = QStringLiteral("%1 is not a folder of this user (or is a link)").arg(folder);
-        return false;
-    }
-    return true;
+    *bytes = f.read(limit + 1);
+    return bytes->size() <= limit;
 }
 
 enum class Copy { Same, Written, Failed };
 
-// Writes bytes to target unless it holds them already. An existing target
-// must be a regular file of this user; it is replaced as a whole.
-Copy copyIfDifferent(const QString &target, const QByteArray &bytes, QString *error)
+// Writes bytes to the file name in the folder dirFd (shown as target)
+// unless it holds them already. An existing file must be a regular file of
+// this user. A temporary file beside it is written, flushed to the disk and
+// closed, each step checked, and then renamed over it; on any failure the
+// temporary file goes and the error names the cause (a full disk, say),
+// so a cut file never takes the target's place.
+Copy copyIfDifferent(int dirFd, const QString &target, const QByteArray &bytes, QString *error)
 {
+    const QByteArray name = QFile::encodeName(QFileInfo(target).fileName());
     struct stat st = {};
-    if (::lstat(QFile::encodeName(target).constData(), &st) == 0) {
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(st.st_mode)) {
-            *error = QStringLiteral("%1 is not a regular file").arg(target);
+            *error = (S_ISLNK(st.st_mode) ? QStringLiteral("%1 is a symbolic link")
+                                          : QStringLiteral("%1 is not a regular file"))
+                         .arg(target);
             return Copy::Failed;
         }
         if (st.st_uid != ::geteuid()) {
             *error = QStringLiteral("%1 belongs to another user").arg(target);
             return Copy::Failed;
         }
-        if (sameContent(target, bytes))
+        QByteArray old;
+        if (st.st_size == bytes.size() && readAt(dirFd, name, bytes.size(), &old) && old == bytes)
             return Copy::Same;
     } else if (errno != ENOENT) {
         *error = QStringLiteral("%1: %2").arg(target, systemError());
         return Copy::Failed;
     }
-    QSaveFile out(target);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
-        !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                            QFileDevice::ReadOther) ||
-        !out.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
-        out.cancelWriting();
+    // Hidden, so that fontconfig passes over it while it exists.
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".part";
+        fd = ::openat(dirFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        *error = QStringLiteral("cannot write %1: %2").arg(target, systemError());
         return Copy::Failed;
     }
+    auto fail = [&](int cause) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlinkat(dirFd, temp.constData(), 0);
+        *error = QStringLiteral("cannot write %1: %2").arg(target, systemError(cause));
+        return Copy::Failed;
+    };
+    for (qint64 done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(n < 0 ? errno : ENOSPC);
+        done += n;
+    }
+    // Readable by the user's other programs, whatever the umask.
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+        return fail(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        return fail(errno);
+    if (::renameat(dirFd, temp.constData(), dirFd, name.constData()) != 0)
+        return fail(errno);
     return Copy::Written;
+}
+
+// Rebuilds fontconfig's cache of folder as fc-cache does, and checks that
+// it lists every one of files. A cache that misses one (a scan that ran out
+// of memory, say) is removed rather than left in force for every
+// application: they scan the folder themselves then.
+bool rebuildFolderCache(const QString &folder, const QStringList &files, FcConfig *config, QString *error)
+{
+    const QByteArray dir = QFile::encodeName(folder);
+    if (FcCache *cache = FcDirCacheRead(fcText(dir), FcTrue, config))
+        FcDirCacheUnload(cache);
+    FcChar8 *cacheFile = nullptr;
+    FcCache *cache = FcDirCacheLoad(fcText(dir), config, &cacheFile);
+    if (!cache)
+        return true; // none written (no cache folder): applications scan it
+    QStringList missing = files;
+    if (FcFontSet *set = FcCacheCopySet(cache)) {
+        for (int i = 0; i < set->nfont; ++i) {
+            FcChar8 *file = nullptr;
+            if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) == FcResultMatch)
+                missing.removeAll(QFile::decodeName(reinterpret_cast<const char *>(file)));
+        }
+        FcFontSetDestroy(set);
+    }
+    FcDirCacheUnload(cache);
+    const QString cachePath = cacheFile ? QFile::decodeName(reinterpret_cast<const char *>(cacheFile)) : QString();
+    if (cacheFile)
+        FcStrFree(cacheFile);
+    if (missing.isEmpty())
+        return true;
+    // Only a cache of this program's own folder is removed.
+    if (cachePath.startsWith(fontCacheFolder() + u'/'))
+        QFile::remove(cachePath);
+    *error = QStringLiteral("fontconfig could not read %1 (short of memory?); its cache of %2 was not kept")
+                 .arg(missing.join(QStringLiteral(", ")), folder);
+    return false;
 }
 
 bool readSmallFile(const QString &file, QByteArray *bytes, QString *error)
@@ -274,6 +466,37 @@ bool readSmallFile(const QString &file, QByteArray *bytes, QString *error)
 }
 
 } // namespace
+
+QString userHomeFolder(QString *problem)
+{
+    QString why;
+    const QByteArray home = qgetenv("HOME");
+    const QString clean = QDir::cleanPath(QFile::decodeName(home));
+    struct stat st = {};
+    if (home.isEmpty())
+        why = QStringLiteral("HOME is not set");
+    else if (!home.startsWith('/'))
+        why = QStringLiteral("HOME (%1) is not an absolute path").arg(clean);
+    else if (clean == QLatin1String("/"))
+        why = QStringLiteral("HOME is the root folder");
+    else if (::stat(home.constData(), &st) != 0)
+        why = QStringLiteral("HOME (%1): %2").arg(clean, systemError());
+    else if (!S_ISDIR(st.st_mode))
+        why = QStringLiteral("HOME (%1) is not a folder").arg(clean);
+    else if (st.st_uid != ::geteuid())
+        why = QStringLiteral("HOME (%1) belongs to another user").arg(clean);
+    if (problem)
+        *problem = why;
+    return why.isEmpty() ? clean : QString();
+}
+
+void useOwnFontCaches()
+{
+    if (FcConfig *config = loadFontconfig(true)) {
+        FcConfigSetCurrent(config);
+        FcConfigDestroy(config);
+    }
+}
 
 QString userFontFolder()
 {
@@ -325,11 +548,14 @@ FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder
             r.outcome = FontShare::AlreadyVisible;
             return r;
         }
-        if (!prepareOwnFolder(folder, &r.error))
+        const OwnFolder own(folder, &r.error);
+        if (own.fd() < 0)
             return r;
+        QStringList files;
         for (const Font &font : fonts) {
-            const QString target = folder + u'/' + font.name;
-            const Copy c = copyIfDifferent(target, font.bytes, &r.error);
+            const QString target = QDir::cleanPath(folder) + u'/' + font.name;
+            files.append(target);
+            const Copy c = copyIfDifferent(own.fd(), target, font.bytes, &r.error);
             if (c == Copy::Failed)
                 return r;
             if (c == Copy::Written)
@@ -338,8 +564,8 @@ FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder
         // What fc-cache does for the folder: scan it and write its cache.
         // The folder above changed too when this one was made; its cache is
         // rebuilt only when out of date.
-        if (FcCache *cache = FcDirCacheRead(fcText(QFile::encodeName(folder)), FcTrue, before.get()))
-            FcDirCacheUnload(cache);
+        if (!rebuildFolderCache(QDir::cleanPath(folder), files, before.get(), &r.error))
+            return r;
         if (FcCache *cache = FcDirCacheRead(fcText(QFile::encodeName(QFileInfo(folder).path())), FcFalse, before.get()))
             FcDirCacheUnload(cache);
     }
@@ -368,10 +594,11 @@ FontShare shareTextFontAliases(const QString &aliasFile, const QString &folder)
         r.outcome = FontShare::AlreadyVisible;
         return r;
     }
-    if (!prepareOwnFolder(folder, &r.error))
+    const OwnFolder own(folder, &r.error);
+    if (own.fd() < 0)
         return r;
-    const QString target = folder + u'/' + QFileInfo(aliasFile).fileName();
-    const Copy c = copyIfDifferent(target, bytes, &r.error);
+    const QString target = QDir::cleanPath(folder) + u'/' + QFileInfo(aliasFile).fileName();
+    const Copy c = copyIfDifferent(own.fd(), target, bytes, &r.error);
     if (c == Copy::Failed)
         return r;
     if (c == Copy::Written)

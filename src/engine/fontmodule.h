@@ -34,7 +34,22 @@ QString InstallFont(const QString &fontFile);
 // the package, which puts both into the system folders). They ask a freshly
 // loaded fontconfig configuration, the one the next application starts with,
 // and never write into a folder or over a file of another user, nor through
-// a symbolic link.
+// a symbolic link anywhere in the path below the home, nor at all without a
+// real home (see userHomeFolder). A font or fontconfig file is written
+// whole or not at all.
+
+// The home folder of the user who runs the program, cleaned: HOME, when it
+// is an absolute path other than the root that names a folder of this
+// (effective) user. Empty otherwise (HOME unset, as under env -i or cron,
+// or another user's, as under sudo without -H), and problem says why.
+QString userHomeFolder(QString *problem = nullptr);
+
+// Makes the program's fontconfig configuration (the one Qt loads) keep its
+// caches in the user's cache folder, or without a real home in a private
+// folder of this run: never in the system's cache folder, which a process
+// of root would otherwise rewrite when a system font folder has changed.
+// Call before the application object exists.
+void useOwnFontCaches();
 
 // $XDG_DATA_HOME/fonts/tessilor, by default ~/.local/share/fonts/tessilor;
 // empty when the user has no data folder.
@@ -58,8 +73,10 @@ struct FontShare {
 // happens when fontconfig already lists, for each file's family, a file with
 // the same content. Otherwise each file is copied into folder when missing
 // there or different (atomically: a complete file replaces the old one),
-// fontconfig's cache of the folder is rebuilt as fc-cache would, and a fresh
-// configuration must then list the fonts.
+// fontconfig's cache of the folder is rebuilt as fc-cache would (a cache
+// that misses a font is removed, not kept), and a fresh configuration must
+// then list the fonts. folder must lie inside the home or the XDG base
+// folder that names it.
 FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder = userFontFolder());
 
 // True when fontconfig sets each of the four text fonts in a monospaced face

@@ -153,6 +153,14 @@ TextZoom::TextZoom(QTextEdit *edit) : QObject(edit), m_target(edit)
     // A new or changed document needs a new picture of its cells.
     connect(edit->document(), &QTextDocument::contentsChange, this, [this] { m_cells = QImage(); });
     connect(edit->document(), &QTextDocument::documentLayoutChanged, this, [this] { m_cells = QImage(); });
+    // The window asks to repaint the caret and the selection where its own
+    // view has them; a zoomed view shows them elsewhere and is repainted.
+    auto repaintZoomed = [this] {
+        if (this->edit() && !isOne(m_zoom))
+            this->edit()->viewport()->update();
+    };
+    connect(edit, &QTextEdit::cursorPositionChanged, this, repaintZoomed);
+    connect(edit, &QTextEdit::selectionChanged, this, repaintZoomed);
     // The text window sets its scroll ranges for the document as laid out
     // whenever it lays out or resizes; a zoomed view puts its own back at
     // once, before the scroll position is bounded by the window's range.
@@ -242,6 +250,27 @@ void TextZoom::fitWhole()
     edit()->verticalScrollBar()->setValue(0);
 }
 
+void TextZoom::ensureCaretVisible()
+{
+    QTextEdit *const edit = this->edit();
+    if (!edit)
+        return;
+    // The caret in document coordinates (the window places it for its own
+    // view, scrolled by the same values), then as the zoomed view shows it.
+    const QPoint offset = scroll();
+    const QRectF caret = QRectF(edit->cursorRect()).translated(offset);
+    const QRectF shown(caret.topLeft() * m_zoom, QSizeF(qMax(1.0, caret.width() * m_zoom), caret.height() * m_zoom));
+    const QSize view = edit->viewport()->size();
+    auto follow = [](QScrollBar *bar, double from, double to, int extent) {
+        if (from < bar->value())
+            bar->setValue(int(std::floor(from)));
+        else if (to > bar->value() + extent)
+            bar->setValue(int(std::ceil(to)) - extent);
+    };
+    follow(edit->horizontalScrollBar(), shown.left(), shown.right(), view.width());
+    follow(edit->verticalScrollBar(), shown.top(), shown.bottom(), view.height());
+}
+
 void TextZoom::paint(QPaintEvent *event)
 {
     QWidget *view = edit()->viewport();
@@ -257,7 +286,11 @@ void TextZoom::paint(QPaintEvent *event)
         return;
     QAbstractTextDocumentLayout::PaintContext context;
     context.clip = clip;
-    context.cursorPosition = -1;
+    // The caret, where the window would draw one (steady: its blinking
+    // repaints the window's own place of it).
+    const bool caret =
+        edit()->hasFocus() && (!edit()->isReadOnly() || edit()->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+    context.cursorPosition = caret ? edit()->textCursor().position() : -1;
     context.palette = edit()->palette();
     const QTextCursor cursor = edit()->textCursor();
     if (cursor.hasSelection()) {
@@ -310,6 +343,24 @@ bool TextZoom::eventFilter(QObject *watched, QEvent *event)
     if (edit && watched == edit && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         for (QAction *a : actions())
             a->setEnabled(event->type() == QEvent::Show);
+    }
+    if (edit && watched == edit && event->type() == QEvent::KeyPress && !isOne(m_zoom) && !m_forwarding) {
+        // The window keeps the caret in its own, unzoomed view as it moves;
+        // the zoomed view follows it instead, from where it was.
+        const int horizontal = edit->horizontalScrollBar()->value();
+        const int vertical = edit->verticalScrollBar()->value();
+        const QTextCursor before = edit->textCursor();
+        const int revision = edit->document()->revision();
+        m_forwarding = true;
+        QCoreApplication::sendEvent(edit, event);
+        m_forwarding = false;
+        if (edit->textCursor() != before || edit->document()->revision() != revision) {
+            edit->horizontalScrollBar()->setValue(horizontal);
+            edit->verticalScrollBar()->setValue(vertical);
+            ensureCaretVisible();
+        }
+        // An ignored key goes on to the window's parents.
+        return event->isAccepted();
     }
     if (!edit || watched != edit->viewport() || m_forwarding)
         return QObject::eventFilter(watched, event);

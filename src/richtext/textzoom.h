@@ -25,6 +25,8 @@ namespace tessilor {
 // A figure mosaic zoomed so far out that a cell is a few pixels is drawn
 // from a picture of one pixel a cell, each the cell's colour mixed with its
 // glyph's ink, made once for the document.
+// The caret moved with the keys stays in the zoomed view, which scrolls
+// along as the window's own view does at 100 %.
 // They are enabled while the window is on screen. Their keys work where the
 // focus is in the window or its subwindow; a window that holds the text
 // window in a subwindow adds them to itself for its whole area.
@@ -56,6 +58,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Scrolls the zoomed view as little as needed to show the caret.
+    void ensureCaretVisible();
     void paint(QPaintEvent *event);
     bool paintCells(QPainter &painter);
     void applyRanges();

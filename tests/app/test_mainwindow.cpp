@@ -64,7 +64,7 @@ void typeInto(QLineEdit *field, const QString &text)
 
 } // namespace
 
-class TestForm1 : public QObject
+class TestMainWindow : public QObject
 {
     Q_OBJECT
 private:
@@ -711,6 +711,6 @@ private Q_SLOTS:
     }
 };
 
-TESSILOR_APP_TEST_MAIN(TestForm1)
+TESSILOR_APP_TEST_MAIN(TestMainWindow)
 
 #include "test_mainwindow.moc"

@@ -754,6 +754,40 @@ private Q_SLOTS:
         QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, (cell * 2).toPoint());
         QCOMPARE(edit->textCursor().position(), 2 * (cols + 1) + 5);
 
+        // The caret moved with the keys stays in view: to the end, back up,
+        // to the start, and row by row down and cell by cell along a row
+        // past the view's edges.
+        auto caretShown = [&] {
+            const QRectF caret = QRectF(edit->cursorRect()).translated(h->value(), v->value());
+            const QRectF shown(caret.topLeft() * zoom->zoom() - QPointF(h->value(), v->value()),
+                               caret.size() * zoom->zoom());
+            return QRectF(edit->viewport()->rect()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(shown);
+        };
+        QVERIFY(edit->hasFocus()); // from the click
+        QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(edit->textCursor().position(), doc->characterCount() - 1);
+        QVERIFY(v->value() > 0);
+        QVERIFY(caretShown());
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(edit, Qt::Key_Up);
+            QVERIFY2(caretShown(), qPrintable(QStringLiteral("up %1").arg(i + 1)));
+        }
+        QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(edit->textCursor().position(), 0);
+        QVERIFY(caretShown());
+        for (int row = 1; row < globals::GridRows; ++row) {
+            QTest::keyClick(edit, Qt::Key_Down);
+            QVERIFY2(caretShown(), qPrintable(QStringLiteral("row %1").arg(row)));
+        }
+        QVERIFY(v->value() > 0);
+        for (int column = 1; column < cols; ++column) {
+            QTest::keyClick(edit, Qt::Key_Right);
+            QVERIFY2(caretShown(), qPrintable(QStringLiteral("column %1").arg(column)));
+        }
+        QVERIFY(h->value() > 0);
+        h->setValue(0);
+        v->setValue(0);
+
         // Ctrl+wheel zooms a step a notch about the pointer.
         auto wheel = [&](int delta, QPointF at) {
             QWheelEvent e(at, edit->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,

@@ -9,13 +9,27 @@
 #include "app/startup.h"
 #include "view/imagewindow.h"
 
+#include <QElapsedTimer>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tessilor;
 
@@ -38,6 +52,32 @@ private:
         env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
         env.insert(QStringLiteral("FONTCONFIG_FILE"), testsupport::writePrivateFontconfig(home));
         return env;
+    }
+
+    // A connected, non-blocking socket to path; -1 while the queue is full
+    // or there is no server.
+    static int connectTo(const QByteArray &path)
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un a = {};
+        a.sun_family = AF_UNIX;
+        std::memcpy(a.sun_path, path.constData(), size_t(qMin<qsizetype>(path.size(), sizeof(a.sun_path) - 1)));
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof(a)) == 0)
+            return fd;
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+
+    // Holds an exclusive lock on path as a running copy does; -1 on failure.
+    static int holdLock(const QString &path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return fd;
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
     }
 
 private Q_SLOTS:
@@ -213,6 +253,217 @@ private Q_SLOTS:
         QCOMPARE(s.value(QStringLiteral("ImageTessilor/LastResult")).toString(), QStringLiteral("save"));
         QVERIFY(!s.value(QStringLiteral("ImageTessilor/Width")).toString().isEmpty());
         QVERIFY(!QFileInfo::exists(data + QStringLiteral("/stray.tmp")));
+    }
+
+    // Without XDG_RUNTIME_DIR the program looks in the temporary folder;
+    // another user who got there first (a folder of theirs, one anyone may
+    // write, a link) and holds a lock and a socket there receives nothing:
+    // the program opens its own window with the file.
+    void aFolderOtherUsersCanWriteIsNeverUsedForTheHandOff()
+    {
+        const QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+        const QString own = QStringLiteral("tessilor-%1").arg(::geteuid());
+        const struct {
+            const char *what;
+            bool needsRoot;
+            const char *kind; // how the squatted folders are made
+        } cases[] = {
+            {"folders of another user", true, "other"},
+            {"folders anyone may write", false, "shared"},
+            {"links to a folder", false, "link"},
+        };
+        for (const auto &c : cases) {
+            if (c.needsRoot && ::geteuid() != 0) {
+                qInfo("skipped (needs root to give a folder to another user): %s", c.what);
+                continue;
+            }
+            QTemporaryDir home;
+            QProcessEnvironment env = isolatedEnv(home.path());
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            const QString tmp = home.filePath(QStringLiteral("tmp"));
+            QVERIFY(QDir().mkpath(tmp));
+            QVERIFY(::chmod(QFile::encodeName(tmp).constData(), 01777) == 0);
+            env.insert(QStringLiteral("TMPDIR"), tmp);
+            // The squatter's lock and socket wherever a copy might look.
+            QList<int> locks;
+            QList<QLocalServer *> servers;
+            int connections = 0;
+            const QString target = home.filePath(QStringLiteral("squatter"));
+            QVERIFY(QDir().mkpath(target));
+            for (const QString &name : {QStringLiteral("runtime-") + user, own, QString()}) {
+                const QString folder = name.isEmpty() ? tmp : tmp + u'/' + name;
+                if (!name.isEmpty()) {
+                    if (qstrcmp(c.kind, "link") == 0) {
+                        QVERIFY(QFile::link(target, folder));
+                    } else {
+                        QVERIFY(QDir().mkpath(folder));
+                        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+                        if (qstrcmp(c.kind, "other") == 0)
+                            QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+                    }
+                }
+                if (QFileInfo::exists(folder + QStringLiteral("/tessilor.lock")))
+                    continue; // the link's target, done already
+                const int lock = holdLock(folder + QStringLiteral("/tessilor.lock"));
+                QVERIFY(lock >= 0);
+                locks.append(lock);
+                auto *server = new QLocalServer(this);
+                QVERIFY(server->listen(folder + QStringLiteral("/tessilor.socket")));
+                connect(server, &QLocalServer::newConnection, this, [&connections] { ++connections; });
+                servers.append(server);
+            }
+            const QString picture = apptest::writePicture(home.filePath(QStringLiteral("secret.png")), 40, 30, "PNG");
+            QProcess victim;
+            victim.setProcessEnvironment(env);
+            victim.start(QStringLiteral(TESSILOR_APP_PATH), {picture});
+            QVERIFY(victim.waitForStarted(10000));
+            // Its window is up once it has shared the fonts.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                QFileInfo::exists(home.path() + QStringLiteral("/data/fonts/tessilor/GLYFA__2.TTF")) ||
+                    victim.state() == QProcess::NotRunning,
+                20000);
+            QCOMPARE(victim.state(), QProcess::Running);
+            QCOMPARE(connections, 0);
+            victim.terminate();
+            QVERIFY2(victim.waitForFinished(20000), victim.readAllStandardError().constData());
+            QCOMPARE(victim.exitStatus(), QProcess::NormalExit);
+            QSettings s(home.path() + QStringLiteral("/config/Quar_Programming.ini"), QSettings::IniFormat);
+            QCOMPARE(s.value(QStringLiteral("ImageTessilor/LastFile")).toString(), picture);
+            qDeleteAll(servers);
+            for (int fd : locks)
+                ::close(fd);
+        }
+    }
+
+    // 2000 connections held open and a flood of 100 MB of lines and junk:
+    // the first copy, limited to 1024 descriptors, keeps its socket and
+    // carries out what later copies hand it meanwhile.
+    void handOffSurvivesHeldConnectionsAndAFlood()
+    {
+        const int descriptors = 1024;
+        QTemporaryDir home;
+        const QProcessEnvironment env = isolatedEnv(home.path());
+        const QString first = apptest::writePicture(home.filePath(QStringLiteral("first.png")), 40, 30, "PNG");
+        const QString second = apptest::writePicture(home.filePath(QStringLiteral("second.png")), 30, 40, "PNG");
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setChildProcessModifier([descriptors] {
+            struct rlimit files = {rlim_t(descriptors), rlim_t(descriptors)};
+            ::setrlimit(RLIMIT_NOFILE, &files);
+        });
+        program.start(QStringLiteral(TESSILOR_APP_PATH), {});
+        QVERIFY(program.waitForStarted(10000));
+        const QString socket = home.path() + QStringLiteral("/runtime/tessilor.socket");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
+        const QByteArray path = QFile::encodeName(socket);
+
+        // This test needs more descriptors than the program has.
+        struct rlimit saved = {};
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        struct rlimit more = saved;
+        more.rlim_cur = qMin<rlim_t>(saved.rlim_max, 4096);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &more) == 0 && more.rlim_cur >= 2100);
+        QList<int> held;
+        QElapsedTimer clock;
+        clock.start();
+        while (held.size() < 2000 && clock.elapsed() < 60000) {
+            const int fd = connectTo(path);
+            if (fd >= 0)
+                held.append(fd);
+            else
+                QThread::msleep(1);
+        }
+        QCOMPARE(held.size(), 2000);
+        auto handOver = [&](const QString &file) {
+            QProcess later;
+            later.setProcessEnvironment(env);
+            later.start(QStringLiteral(TESSILOR_APP_PATH), {file});
+            return later.waitForFinished(30000) && later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0;
+        };
+        QVERIFY(handOver(first));
+        QVERIFY(QFileInfo::exists(socket));
+        for (int fd : held)
+            ::close(fd);
+
+        // The flood: one connection after another, each written to until the
+        // program closes it, lines for "activate" and then junk.
+        std::atomic<qint64> sent{0};
+        std::atomic<bool> stop{false};
+        std::thread flood([&] {
+            QByteArray lines;
+            while (lines.size() < 256 * 1024)
+                lines += "activate\n";
+            QByteArray junk(256 * 1024, '\0');
+            for (qsizetype i = 0; i < junk.size(); ++i)
+                junk[i] = char(i * 131 % 255 + 1 == '\n' ? 'x' : i * 131 % 255 + 1);
+            QElapsedTimer floodClock;
+            floodClock.start();
+            for (int n = 0; sent < 100 * 1024 * 1024 && !stop && floodClock.elapsed() < 120000; ++n) {
+                const int fd = connectTo(path);
+                if (fd < 0) {
+                    QThread::msleep(1);
+                    continue;
+                }
+                const QByteArray &bytes = n % 2 ? junk : lines;
+                for (qsizetype at = 0; at < bytes.size() && !stop;) {
+                    const ssize_t w =
+                        ::send(fd, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL | MSG_DONTWAIT);
+                    if (w > 0) {
+                        at += w;
+                        sent += w;
+                    } else if (w < 0 && errno == EAGAIN) {
+                        pollfd p = {fd, POLLOUT, 0};
+                        if (::poll(&p, 1, 2000) <= 0 || (p.revents & (POLLERR | POLLHUP)))
+                            break;
+                    } else {
+                        break;
+                    }
+                }
+                ::close(fd);
+            }
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(sent > 10 * 1024 * 1024, 60000);
+        const bool handedOverDuringTheFlood = handOver(second);
+        flood.join();
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QVERIFY(handedOverDuringTheFlood);
+        QVERIFY2(sent >= 100 * 1024 * 1024, qPrintable(QString::number(sent)));
+        QCOMPARE(program.state(), QProcess::Running);
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QSettings s(home.path() + QStringLiteral("/config/Quar_Programming.ini"), QSettings::IniFormat);
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/LastFile")).toString(), second);
+        QCOMPARE(s.value(QStringLiteral("ImageTessilor/RecentFile2")).toString(), first);
+    }
+
+    // A later copy whose first copy does not answer shows the "busy"
+    // message; a termination request ends it there.
+    void busySecondStartEndsOnTermination()
+    {
+        QTemporaryDir home;
+        const QProcessEnvironment env = isolatedEnv(home.path());
+        const int lock = holdLock(home.path() + QStringLiteral("/runtime/tessilor.lock"));
+        QVERIFY(lock >= 0);
+        QProcess later;
+        later.setProcessEnvironment(env);
+        later.start(QStringLiteral(TESSILOR_APP_PATH), {});
+        QVERIFY(later.waitForStarted(10000));
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += later.readAllStandardError()).contains("не отвечает") ||
+                                     later.state() == QProcess::NotRunning,
+                                 20000);
+        QCOMPARE(later.state(), QProcess::Running); // in the message box
+        later.terminate();
+        const bool ended = later.waitForFinished(20000);
+        if (!ended) {
+            later.kill();
+            later.waitForFinished(5000);
+        }
+        ::close(lock);
+        QVERIFY(ended);
+        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
     }
 
     void programOpensFilesFromItsCommandLineAndASecondStart()

@@ -67,11 +67,13 @@ public:
         return env;
     }
 
-    // Runs program in the home folder; a hang ends after timeoutMs.
-    Run run(const QString &program, const QStringList &args, int timeoutMs = 120000) const
+    // Runs program in the home folder; a hang ends after timeoutMs. With
+    // env, in that environment instead of environment().
+    Run run(const QString &program, const QStringList &args, int timeoutMs = 120000,
+            const std::optional<QProcessEnvironment> &env = std::nullopt) const
     {
         QProcess p;
-        p.setProcessEnvironment(environment());
+        p.setProcessEnvironment(env ? *env : environment());
         p.setWorkingDirectory(m_dir.path());
         p.setStandardInputFile(QProcess::nullDevice());
         p.start(program, args);

@@ -11,10 +11,14 @@
 #include "engine/paths.h"
 
 #include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tessilor;
@@ -65,6 +69,30 @@ bool systemHasFigureFonts()
     if (!portabletest::haveProgram(QStringLiteral("fc-list")) ||                                                       \
         !portabletest::haveProgram(QStringLiteral("fc-match")))                                                        \
     GTEST_SKIP() << "fc-list and fc-match (Debian package fontconfig) are not installed"
+
+// Every entry below folder, links not followed: its kind, size and time.
+std::map<std::string, std::string> treeOf(const QString &folder, const QStringList &skip = {})
+{
+    std::map<std::string, std::string> tree;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = path.mid(folder.size() + 1);
+        if (std::any_of(skip.begin(), skip.end(), [&](const QString &s) { return relative.startsWith(s); }))
+            continue;
+        const QFileInfo info(path);
+        const QString entry =
+            info.isSymLink() ? QStringLiteral("link ") + info.symLinkTarget()
+            : info.isDir()   ? QStringLiteral("folder")
+                           : QStringLiteral("file %1 %2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+        tree[relative.toStdString()] = entry.toStdString();
+    }
+    return tree;
+}
+
+// The fontconfig caches the tests and the program write; they change freely.
+const QStringList kCacheFolders{QStringLiteral("cache"), QStringLiteral("fontconfig-cache")};
 
 } // namespace
 
@@ -191,6 +219,159 @@ TEST(FontSharing, NeverWritesIntoAnotherUsersFolderNorThroughALink)
         EXPECT_EQ(r.outcome, FontShare::Failed);
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("fonts")));
     }
+}
+
+// A link at any level of the path below the home, a home that is missing
+// or not the user's, and a write that fails part way: each ends with
+// nothing written (neither through the link nor into the home), no cut or
+// temporary file left behind, and the cause in the error.
+TEST(FontSharing, NothingIsWrittenThroughALinkAtAnyLevelWithoutAHomeOrWhenAWriteFails)
+{
+    REQUIRE_FIGURE_FONTS_NOT_INSTALLED();
+    const bool aliasesNeeded = [] {
+        TestHome h;
+        return !textFontsResolveMonospaced();
+    }();
+    const QString aliasName = QLatin1String(kTextFontAliasFileName);
+    struct Case {
+        QString what;
+        bool aliases;        // the fontconfig file, else the figure fonts
+        QString link;        // this path below the home becomes a link to "elsewhere/<its name>"
+        QByteArray home;     // HOME: "unset", "/", "file", "other" (another user's), "relative", or the test's
+        rlim_t fileSize = 0; // a limit on the size of files written, so that writes fail
+        QString error;       // part of the error
+    };
+    QList<Case> cases;
+    const QStringList fontLevels{QStringLiteral("data"), QStringLiteral("data/fonts"),
+                                 QStringLiteral("data/fonts/tessilor"),
+                                 QStringLiteral("data/fonts/tessilor/GLYFA__1.TTF")};
+    const QStringList aliasLevels{QStringLiteral("config"), QStringLiteral("config/fontconfig"),
+                                  QStringLiteral("config/fontconfig/conf.d"),
+                                  QStringLiteral("config/fontconfig/conf.d/") + aliasName};
+    for (const QString &level : fontLevels)
+        cases.append({QStringLiteral("link at ") + level, false, level, {}, 0, QStringLiteral("link")});
+    for (const QString &level : aliasLevels)
+        cases.append({QStringLiteral("link at ") + level, true, level, {}, 0, QStringLiteral("link")});
+    for (bool aliases : {false, true}) {
+        for (const char *home : {"unset", "/", "file", "other", "relative"})
+            cases.append({QStringLiteral("HOME %1, %2").arg(QLatin1String(home), aliases ? "aliases" : "fonts"),
+                          aliases, QString(), home, 0, QStringLiteral("HOME")});
+        cases.append({QStringLiteral("writes fail part way, ") + (aliases ? "aliases" : "fonts"),
+                      aliases,
+                      QString(),
+                      {},
+                      1024,
+                      QString::fromLocal8Bit(std::strerror(EFBIG))});
+    }
+    const bool root = ::geteuid() == 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what.toStdString());
+        if (c.aliases && !aliasesNeeded) {
+            std::printf("skipped (fontconfig sets the text fonts monospaced already): %s\n", qPrintable(c.what));
+            continue;
+        }
+        if (c.home == "other" && !root) {
+            std::printf("skipped (needs root to give a folder to another user): %s\n", qPrintable(c.what));
+            continue;
+        }
+        TestHome home;
+        const QString victim = QStringLiteral("must stay as it is");
+        QDir().mkpath(home.path(QStringLiteral("elsewhere")));
+        if (!c.link.isEmpty()) {
+            QDir().mkpath(QFileInfo(home.path(c.link)).path());
+            const QString to = home.path(QStringLiteral("elsewhere/") + QFileInfo(c.link).fileName());
+            if (c.link.endsWith(QLatin1String(".TTF")) || c.link.endsWith(QLatin1String(".conf")))
+                ASSERT_TRUE(writeBytes(to, c.aliases ? QByteArray("<?xml version=\"1.0\"?>\n<fontconfig/>\n")
+                                                     : victim.toUtf8()));
+            else
+                ASSERT_TRUE(QDir().mkpath(to));
+            ASSERT_TRUE(QFile::link(to, home.path(c.link)));
+        }
+        if (c.home == "unset") {
+            qunsetenv("HOME");
+        } else if (c.home == "file") {
+            ASSERT_TRUE(writeBytes(home.path(QStringLiteral("a file")), "x"));
+            qputenv("HOME", QFile::encodeName(home.path(QStringLiteral("a file"))));
+        } else if (c.home == "other") {
+            const QString other = home.path(QStringLiteral("other"));
+            QDir().mkpath(other);
+            ASSERT_EQ(::chown(QFile::encodeName(other).constData(), 65534, 65534), 0);
+            qputenv("HOME", QFile::encodeName(other));
+        } else if (!c.home.isEmpty()) {
+            qputenv("HOME", c.home == "relative" ? QByteArray("home") : c.home);
+        }
+        const auto before = treeOf(home.path(), kCacheFolders);
+
+        struct rlimit saved = {};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (c.fileSize) {
+            struct rlimit limited = saved;
+            limited.rlim_cur = c.fileSize;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        }
+        const FontShare r =
+            c.aliases ? shareTextFontAliases(textFontAliasFile()) : shareFontsWithUser(figureFontFiles());
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_EQ(r.outcome, FontShare::Failed);
+        EXPECT_TRUE(r.written.isEmpty()) << qPrintable(r.written.join(u' '));
+        EXPECT_TRUE(r.error.contains(c.error)) << qPrintable(r.error);
+        // Folders of the user's own may have been made on the way; no file.
+        auto after = treeOf(home.path(), kCacheFolders);
+        for (auto it = after.begin(); it != after.end();)
+            it = before.count(it->first) || it->second != "folder" || it->first.starts_with("elsewhere")
+                     ? std::next(it)
+                     : after.erase(it);
+        EXPECT_EQ(after, before);
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.local/share/fonts/tessilor")));
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.config/fontconfig/conf.d/") + aliasName));
+    }
+
+    // The command line says why in its note, and writes its result.
+    TestHome home;
+    QProcessEnvironment env = home.environment();
+    env.remove(QStringLiteral("HOME"));
+    const portabletest::Run r = home.run(QStringLiteral(TESSILOR_CLI_PATH),
+                                         {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"),
+                                          QStringLiteral("rtf"), QStringLiteral("-o"), QStringLiteral("out.rtf")},
+                                         120000, env);
+    EXPECT_EQ(r.status, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("note:") && r.err.contains("HOME is not set")) << r.err.constData();
+    EXPECT_TRUE(bytesOf(home.path(QStringLiteral("out.rtf"))).startsWith("{\\rtf1"));
+    EXPECT_FALSE(QFileInfo::exists(home.path(QStringLiteral("data/fonts"))));
+}
+
+// The configuration's own cache folders (the system's, for a process of
+// root) are never written: a scan of the program and of tessilor-cli goes
+// into the user's cache folder, complete.
+TEST(FontSharing, FontconfigCachesGoToTheUsersCacheFolderOnly)
+{
+    REQUIRE_FIGURE_FONTS_NOT_INSTALLED();
+    REQUIRE_FONTCONFIG_TOOLS();
+    // A font folder without a cache, as after a system update.
+    TestHome fresh;
+    const QString extra = fresh.path(QStringLiteral("extra fonts"));
+    ASSERT_TRUE(QDir().mkpath(extra));
+    ASSERT_TRUE(QFile::copy(figureFontFiles()[1], extra + QStringLiteral("/copy.ttf")));
+    TestHome home("<dir>" + extra.toHtmlEscaped().toUtf8() + "</dir>\n");
+    const QString system = home.path(QStringLiteral("fontconfig-cache"));
+    QDir().mkpath(system);
+    const auto before = treeOf(system);
+
+    const FontShare r = shareFontsWithUser(figureFontFiles());
+    ASSERT_EQ(r.outcome, FontShare::Shared) << qPrintable(r.error);
+    const portabletest::Run cli = home.run(QStringLiteral(TESSILOR_CLI_PATH),
+                                           {QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"),
+                                            QStringLiteral("rtf"), QStringLiteral("-o"), QStringLiteral("out.rtf")});
+    EXPECT_EQ(cli.status, 0) << cli.err.constData();
+    EXPECT_EQ(treeOf(system), before);
+    // The user's cache holds the folder's cache, with both fonts.
+    const QString folder = home.path(QStringLiteral("data/fonts/tessilor"));
+    const portabletest::Run cat = home.run(QStringLiteral("fc-cat"), {folder});
+    EXPECT_TRUE(cat.out.contains("GLYFA__1.TTF") && cat.out.contains("GLYFA__2.TTF")) << cat.out.constData();
+    EXPECT_FALSE(QDir(home.path(QStringLiteral("cache/fontconfig"))).isEmpty());
 }
 
 TEST(FontSharing, TextFontAliasesMakeTheFourFontsMonospaced)

@@ -1,8 +1,9 @@
 // The workflow on the real X11 platform (Xvfb, -platform xcb): the main
 // window at its smallest size with every control whole, the recent files
-// across a restart, a file handed over by a second start, and the result
-// view's zoom keys and wheel. Grabs of the screen are kept as PNGs in the
-// folder TESSILOR_X11_SHOTS names.
+// across a restart, a file handed over by a second start, the "busy"
+// message of a second start, and the result view's zoom keys and wheel.
+// Grabs of the screen are kept as PNGs in the folder TESSILOR_X11_SHOTS
+// names.
 #include "support/apptestsupport.h"
 #include "support/screengrab.h"
 
@@ -44,6 +45,10 @@
 #include <QToolButton>
 #include <QWheelEvent>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace tessilor;
 using apptest::globalRect;
@@ -391,6 +396,39 @@ private Q_SLOTS:
         QVERIFY2(said.contains(QDir::toNativeSeparators(ResultWindow::wordFilePath())), qPrintable(said));
         QVERIFY(said.contains(QStringLiteral("нет приложения")));
         QVERIFY(QFileInfo::exists(ResultWindow::wordFilePath()));
+    }
+
+    // A second start while the first copy holds the lock but does not
+    // answer: the "busy" message comes on screen, and SIGTERM ends it.
+    void busyMessageOnScreenEndsOnTermination()
+    {
+        const QString lock = SingleInstance().lockPath();
+        QVERIFY(!lock.isEmpty());
+        const int fd = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+        const QImage before = grabScreen();
+        QProcess second;
+        second.start(QStringLiteral(TESSILOR_APP_PATH), {});
+        QVERIFY(second.waitForStarted(10000));
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += second.readAllStandardError()).contains("не отвечает") ||
+                                     second.state() == QProcess::NotRunning,
+                                 20000);
+        QImage shot;
+        for (int i = 0; i < 100 && (shot.isNull() || shot == before); ++i) {
+            QTest::qWait(50);
+            shot = grabScreen();
+        }
+        keepShot(shot, QStringLiteral("46-busy-message"));
+        QVERIFY(shot != before);
+        second.terminate();
+        const bool ended = second.waitForFinished(20000);
+        if (!ended)
+            second.kill();
+        ::close(fd);
+        QVERIFY(ended);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QTRY_VERIFY_WITH_TIMEOUT(grabScreen() == before, 10000);
     }
 
     // F5 runs, the zoom keys and Ctrl+wheel zoom the result view, and the
