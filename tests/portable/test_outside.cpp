@@ -42,6 +42,20 @@ constexpr int kRows = 24;
 // white (spaces, or figures in white, between the others) and greys that
 // change from cell to cell, so that each line has different characters in
 // different places.
+// One start of LibreOffice, with a profile of its own, converts the RTF
+// files (named relative to the home) into PDF files in home/pdf.
+portabletest::Run convertToPdf(const TestHome &home, const QStringList &rtfs)
+{
+    return home.run(QStringLiteral("soffice"),
+                    QStringList{QStringLiteral("-env:UserInstallation=") +
+                                    QUrl::fromLocalFile(home.path(QStringLiteral("lo-profile"))).toString(),
+                                QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                                QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                                home.path(QStringLiteral("pdf"))} +
+                        rtfs,
+                    300000);
+}
+
 QString writePicture(const TestHome &home)
 {
     QImage img(kCells * 20, kRows * 10, QImage::Format_RGB32);
@@ -183,14 +197,7 @@ TEST(OutsideApplications, WordProcessorSetsTextMonospacedAndFiguresInTheFigureFo
     rtfs.append(QStringLiteral("figures.rtf"));
 
     // One start of LibreOffice converts all five, with a profile of its own.
-    const portabletest::Run lo = home.run(
-        QStringLiteral("soffice"),
-        QStringList{QStringLiteral("-env:UserInstallation=") +
-                        QUrl::fromLocalFile(home.path(QStringLiteral("lo-profile"))).toString(),
-                    QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
-                    QStringLiteral("pdf"), QStringLiteral("--outdir"), home.path(QStringLiteral("pdf"))} +
-            rtfs,
-        300000);
+    const portabletest::Run lo = convertToPdf(home, rtfs);
     ASSERT_TRUE(lo.finished) << "LibreOffice did not finish";
     ASSERT_EQ(lo.status, 0) << lo.err.constData();
 
@@ -280,14 +287,7 @@ TEST(OutsideApplications, WordProcessorKeepsEveryLineOfTheArt)
         rtfs.append(name);
         texts.append(text);
     }
-    const portabletest::Run lo = home.run(
-        QStringLiteral("soffice"),
-        QStringList{QStringLiteral("-env:UserInstallation=") +
-                        QUrl::fromLocalFile(home.path(QStringLiteral("lo-profile"))).toString(),
-                    QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
-                    QStringLiteral("pdf"), QStringLiteral("--outdir"), home.path(QStringLiteral("pdf"))} +
-            rtfs,
-        300000);
+    const portabletest::Run lo = convertToPdf(home, rtfs);
     ASSERT_TRUE(lo.finished) << "LibreOffice did not finish";
     ASSERT_EQ(lo.status, 0) << lo.err.constData();
 
