@@ -469,6 +469,10 @@ private:
         }
         if (g.dest != Dest::Text || g.chars.hidden)
             return;
+        // In a document this character marks an embedded object, which the
+        // text cannot be; written as text (\u-4) it stands for nothing known.
+        if (ch == QChar::ObjectReplacementCharacter)
+            ch = QChar::ReplacementCharacter;
         if (m_pendingPar) {
             flush();
             m_cursor.insertBlock(m_cursor.blockFormat(), charFormat(g.chars));
