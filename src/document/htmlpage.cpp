@@ -222,8 +222,6 @@ private:
             out += QLatin1String("color:") + r.color + u';';
         if (s.back >= 0 && (!b || b->back != s.back))
             out += QLatin1String("background-color:") + r.back + u';';
-        if (b && b->back >= 0 && s.back < 0)
-            out += QLatin1String("background-color:transparent;");
         if ((!b && s.bold) || (b && b->bold != s.bold))
             out += s.bold ? QLatin1String("font-weight:bold;") : QLatin1String("font-weight:normal;");
         if ((!b && s.italic) || (b && b->italic != s.italic))
@@ -296,6 +294,10 @@ private:
             base = runOf(b.charFormat());
             height = base.height;
         }
+        // A background belongs to the runs that have it: on the line, a
+        // block, it would fill the whole width of the page.
+        base.style.back = -1;
+        base.back.clear();
         const QTextBlockFormat format = b.blockFormat();
         if (m_lastBlockFormat != format) {
             m_lastBlockFormat = format;

@@ -499,6 +499,8 @@ TEST(Html, PageKeepsCellsInColumnsAndEmbedsOnlyTheFontsItUses)
     const QTextCharFormat text = runFormat(QStringLiteral("Lucida Console"), 10, rgbValue(1, 2, 3));
     QTextCharFormat filled = text;
     filled.setBackground(colorFrom24(rgbValue(0xAB, 0xCD, 0xEF)));
+    // A line that starts with a filled run (a figure mosaic with fill).
+    c.insertText(QStringLiteral("%%"), filled);
     c.insertText(QStringLiteral("@@ <"), text);
     c.insertText(QStringLiteral("##"), filled);
     c.insertBlock(QTextBlockFormat(), text);
@@ -538,7 +540,12 @@ TEST(Html, PageKeepsCellsInColumnsAndEmbedsOnlyTheFontsItUses)
     EXPECT_EQ(heights.count(heights[0]), 3);
     // Text, the filled run and the empty line.
     EXPECT_TRUE(page.contains(QStringLiteral("color:#010203;")));
-    EXPECT_TRUE(page.contains(QStringLiteral(">@@ &lt;<span style=\"background-color:#abcdef;\">##</span></div>")));
+    // Backgrounds stay on their runs: on the line, a block, one would fill
+    // the page's whole width beyond the art.
+    EXPECT_TRUE(page.contains(QStringLiteral("><span style=\"background-color:#abcdef;\">%%</span>@@ &lt;"
+                                             "<span style=\"background-color:#abcdef;\">##</span></div>")));
+    static const QRegularExpression lineBackground(QStringLiteral("<div style=\"[^\"]*background-color"));
+    EXPECT_FALSE(page.contains(lineBackground));
     EXPECT_TRUE(page.contains(QStringLiteral(">::  ..</div>")));
     EXPECT_TRUE(page.contains(QStringLiteral("<br></div>")));
 
