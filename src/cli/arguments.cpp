@@ -2,6 +2,7 @@
 
 #include "document/resultexport.h"
 #include "engine/options.h"
+#include "engine/paths.h"
 #include "engine/printlayout.h"
 
 #include <QCommandLineParser>
@@ -9,6 +10,8 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace tessilor::cli {
 
@@ -24,16 +27,6 @@ constexpr FormatName kFormats[] = {
     {Format::Png, "png", "png"},          {Format::Pdf, "pdf", "pdf"}, {Format::Ansi, "ansi", "ans"},
     {Format::Colors, "colors", "colors"},
 };
-
-// Extensions of pictures this program reads but does not write: an output
-// file named so is a mistake, not a text file.
-const QStringList &pictureOnlyExtensions()
-{
-    static const QStringList extensions{QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"),
-                                        QStringLiteral("bmp"), QStringLiteral("dib"),  QStringLiteral("gif"),
-                                        QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("webp")};
-    return extensions;
-}
 
 // The options, in the order the help lists them.
 struct OptionSet {
@@ -127,6 +120,22 @@ struct OptionSet {
     }
 };
 
+// One of a few named values; the message lists them all.
+template<typename T>
+T namedValue(const char *option, const QString &value, std::initializer_list<std::pair<const char *, T>> names,
+             Qt::CaseSensitivity cs = Qt::CaseSensitive)
+{
+    QStringList known;
+    for (const auto &[name, v] : names) {
+        if (value.compare(QLatin1String(name), cs) == 0)
+            return v;
+        known.append(QLatin1String(name));
+    }
+    const QString last = known.takeLast();
+    throw UsageError{QStringLiteral("--%1 is %2 or %3, not '%4'")
+                         .arg(QLatin1String(option), known.join(QStringLiteral(", ")), last, value)};
+}
+
 int wholeNumber(const QString &option, const QString &value, int low, int high)
 {
     bool ok = false;
@@ -178,7 +187,8 @@ Format formatOfFile(const QString &path)
     ExportFormat format = ExportFormat::Text;
     if (exportFormatForSuffix(suffix, &format))
         return formatNamed(exportFormatName(format));
-    if (pictureOnlyExtensions().contains(suffix.toLower()))
+    // A picture this program reads but does not write: a mistake, not a text file.
+    if (isImageExtension(suffix.toLower()))
         throw UsageError{QStringLiteral("--output: cannot write a .%1 picture; name a .txt, .rtf, .html, .png or "
                                         ".pdf file, or choose the format with --format")
                              .arg(suffix)};
@@ -188,29 +198,17 @@ Format formatOfFile(const QString &path)
 void readTextOptions(const QCommandLineParser &p, const OptionSet &s, Arguments &a)
 {
     ConversionOptions &c = a.conversion;
-    if (p.isSet(s.method)) {
-        const QString v = p.value(s.method);
-        if (v == QLatin1String("classic"))
-            c.method = TextMethod::Classic;
-        else if (v == QLatin1String("tone"))
-            c.method = TextMethod::Tone;
-        else
-            throw UsageError{QStringLiteral("--method is classic or tone, not '%1'").arg(v)};
-    }
+    if (p.isSet(s.method))
+        c.method = namedValue<TextMethod>("method", p.value(s.method),
+                                          {{"classic", TextMethod::Classic}, {"tone", TextMethod::Tone}});
     if (p.isSet(s.font))
         a.fontEntry = wholeNumber(QStringLiteral("font"), p.value(s.font), 1, 4);
     c.setFontEntry(a.fontEntry);
     if (p.isSet(s.contrast))
         c.contrast = qint16(wholeNumber(QStringLiteral("contrast"), p.value(s.contrast), -127, 127));
-    if (p.isSet(s.background)) {
-        const QString v = p.value(s.background);
-        if (v == QLatin1String("light"))
-            c.background = ArtBackground::Light;
-        else if (v == QLatin1String("dark"))
-            c.background = ArtBackground::Dark;
-        else
-            throw UsageError{QStringLiteral("--background is light or dark, not '%1'").arg(v)};
-    }
+    if (p.isSet(s.background))
+        c.background = namedValue<ArtBackground>("background", p.value(s.background),
+                                                 {{"light", ArtBackground::Light}, {"dark", ArtBackground::Dark}});
     a.colorGiven = p.isSet(s.color);
     if (a.colorGiven) {
         const QString v = p.value(s.color);
@@ -238,18 +236,12 @@ QPageLayout pageOf(const QCommandLineParser &p, const OptionSet &s, Format forma
 {
     if ((p.isSet(s.page) || p.isSet(s.margins)) && format != Format::Rtf && format != Format::Pdf)
         throw UsageError{QStringLiteral("--%1 is for rtf and pdf output").arg(p.isSet(s.page) ? "page" : "margins")};
-    QPageSize::PageSizeId paper = QPageSize::A4;
-    if (p.isSet(s.page)) {
-        const QString v = p.value(s.page).toLower();
-        if (v == QLatin1String("a4"))
-            paper = QPageSize::A4;
-        else if (v == QLatin1String("letter"))
-            paper = QPageSize::Letter;
-        else if (v == QLatin1String("a3"))
-            paper = QPageSize::A3;
-        else
-            throw UsageError{QStringLiteral("--page is a4, letter or a3, not '%1'").arg(p.value(s.page))};
-    }
+    const QPageSize::PageSizeId paper =
+        p.isSet(s.page)
+            ? namedValue<QPageSize::PageSizeId>(
+                  "page", p.value(s.page),
+                  {{"a4", QPageSize::A4}, {"letter", QPageSize::Letter}, {"a3", QPageSize::A3}}, Qt::CaseInsensitive)
+            : QPageSize::A4;
     QMarginsF margins = designMarginsMm();
     if (p.isSet(s.margins)) {
         const QString v = p.value(s.margins);
@@ -293,15 +285,8 @@ Arguments parseArguments(const QStringList &args, int terminalColumns)
         return a;
 
     ConversionOptions &c = a.conversion;
-    if (p.isSet(s.mode)) {
-        const QString v = p.value(s.mode);
-        if (v == QLatin1String("text"))
-            c.mode = Mode::Text;
-        else if (v == QLatin1String("figures"))
-            c.mode = Mode::Figures;
-        else
-            throw UsageError{QStringLiteral("--mode is text or figures, not '%1'").arg(v)};
-    }
+    if (p.isSet(s.mode))
+        c.mode = namedValue<Mode>("mode", p.value(s.mode), {{"text", Mode::Text}, {"figures", Mode::Figures}});
     readTextOptions(p, s, a);
     readFigureOptions(p, s, a);
     const double size = pointSize(p, s);

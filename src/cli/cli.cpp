@@ -256,6 +256,7 @@ void runJob(Job &job, const RunSetup &setup)
             buffer.open(QIODevice::WriteOnly);
             if (!writeResult(job, picture, setup, buffer))
                 throw std::bad_alloc();
+            job.wroteRtf = setup.arguments.format == Format::Rtf;
         } else {
             // An output left unfinished is discarded when the file goes.
             OutputFile file(job.output);
@@ -419,7 +420,7 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err, int terminalCol
         say(err, job.messages);
         if (job.failed && status == 0)
             status = 1;
-        wroteRtf = wroteRtf || job.wroteRtf || (job.output.isEmpty() && !job.failed && a.format == Format::Rtf);
+        wroteRtf = wroteRtf || job.wroteRtf;
     });
     if (wroteRtf)
         shareFonts(a, err);
