@@ -274,7 +274,7 @@ void SingleInstance::drop(Connection *c)
     c->notifier->deleteLater();
     ::close(c->fd);
     delete c;
-    if (m_connections.isEmpty() && m_idle)
+    if (m_connections.isEmpty())
         m_idle->stop();
 }
 
@@ -288,8 +288,7 @@ void SingleInstance::dropIdle()
 void SingleInstance::pauseReading(bool paused)
 {
     m_paused = paused;
-    if (m_accept)
-        m_accept->setEnabled(!paused);
+    m_accept->setEnabled(!paused);
     for (Connection *c : std::as_const(m_connections))
         c->notifier->setEnabled(!paused);
 }
@@ -348,11 +347,12 @@ void SingleInstance::processLines(Connection *c)
         drop(c);
 }
 
+// line: one message, its '\n' included.
 void SingleInstance::handleLine(const QByteArray &line)
 {
     if (line == kActivateMessage) {
         request(QString());
-    } else if (line.startsWith(kOpenPrefix) && line.endsWith('\n')) {
+    } else if (line.startsWith(kOpenPrefix)) {
         const QByteArray encoded = line.mid(kOpenPrefix.size(), line.size() - kOpenPrefix.size() - 1);
         const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(encoded));
         if (!path.isEmpty())

@@ -16,7 +16,6 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,8 +102,7 @@ const FcChar8 *fcText(const QByteArray &bytes)
 // cache.
 QString fontCacheFolder()
 {
-    QString problem;
-    const QString home = userHomeFolder(&problem);
+    const QString home = userHomeFolder();
     if (!home.isEmpty()) {
         const QString xdg = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
         return (xdg.startsWith(u'/') ? xdg : home + QStringLiteral("/.cache")) + QStringLiteral("/fontconfig");
@@ -116,7 +114,7 @@ QString fontCacheFolder()
 // The user's configuration (FONTCONFIG_FILE or the system's file), with
 // fontCacheFolder() first among the cache folders: fontconfig writes a
 // cache into the first folder it may write, and reads from all of them.
-FcConfig *loadFontconfig(bool withFonts)
+FcConfig *loadFontconfig()
 {
     FcConfig *config = FcConfigCreate();
     if (!config)
@@ -127,7 +125,7 @@ FcConfig *loadFontconfig(bool withFonts)
                                "</cachedir></fontconfig>\n";
         FcConfigParseAndLoadFromMemory(config, fcText(xml), FcFalse);
     }
-    if (!FcConfigParseAndLoad(config, nullptr, FcTrue) || (withFonts && !FcConfigBuildFonts(config))) {
+    if (!FcConfigParseAndLoad(config, nullptr, FcTrue) || !FcConfigBuildFonts(config)) {
         FcConfigDestroy(config);
         return nullptr;
     }
@@ -140,7 +138,7 @@ FcConfig *loadFontconfig(bool withFonts)
 class FreshFontconfig
 {
 public:
-    FreshFontconfig() : m_config(loadFontconfig(true)) {}
+    FreshFontconfig() : m_config(loadFontconfig()) {}
     ~FreshFontconfig()
     {
         if (m_config)
@@ -492,7 +490,7 @@ QString userHomeFolder(QString *problem)
 
 void useOwnFontCaches()
 {
-    if (FcConfig *config = loadFontconfig(true)) {
+    if (FcConfig *config = loadFontconfig()) {
         FcConfigSetCurrent(config);
         FcConfigDestroy(config);
     }

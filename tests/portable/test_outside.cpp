@@ -38,10 +38,6 @@ namespace {
 constexpr int kCells = 32;
 constexpr int kRows = 24;
 
-// A picture for a kCells x kRows grid: a black frame, every fifth column
-// white (spaces, or figures in white, between the others) and greys that
-// change from cell to cell, so that each line has different characters in
-// different places.
 // One start of LibreOffice, with a profile of its own, converts the RTF
 // files (named relative to the home) into PDF files in home/pdf.
 portabletest::Run convertToPdf(const TestHome &home, const QStringList &rtfs)
@@ -56,6 +52,10 @@ portabletest::Run convertToPdf(const TestHome &home, const QStringList &rtfs)
                     300000);
 }
 
+// A picture for a kCells x kRows grid: a black frame, every fifth column
+// white (spaces, or figures in white, between the others) and greys that
+// change from cell to cell, so that each line has different characters in
+// different places.
 QString writePicture(const TestHome &home)
 {
     QImage img(kCells * 20, kRows * 10, QImage::Format_RGB32);
