@@ -85,7 +85,7 @@ std::unique_ptr<QTextDocument> figureDocument(int points, bool fill, bool grain 
     font.setPointSize(points);
     const MosaicLayout::Fill display(doc.get(), glyph);
     FigureDocumentSink sink(doc.get(), glyph, font, 0);
-    convertToFigures(photoGrid(grain), false, fill ? glyphCoverage(font, glyph) : 0.0, nullptr, &sink);
+    convertToFigures(photoGrid(grain), false, fill ? glyphFillInk(font, glyph) : FillInk(), nullptr, &sink);
     sink.finish();
     return doc;
 }

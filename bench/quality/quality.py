@@ -57,7 +57,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 SKIMAGE_DATA = os.path.join(os.path.dirname(__import__("skimage").__file__), "data")
 TEXT_FONT = "/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf"
-CELL_W, CELL_H, TYPE_PX = 12, 24, 20
+CELL_W, CELL_H = 12, 24
 FIGURE_CELL = 24
 
 # Real photographs shipped by Debian's python3-skimage.
@@ -122,7 +122,7 @@ class TextDrawer:
                 mask = Image.new("L", self.natural, 0)
                 ImageDraw.Draw(mask).text((0, self.ascent), ch, font=self.font, fill=255, anchor="ls")
                 big = mask.resize((CELL_W * SUPER, CELL_H * SUPER), Image.BILINEAR)
-                t = (np.asarray(big, dtype=np.float64) / 255.0).reshape(CELL_H, SUPER, CELL_W, SUPER).mean(axis=(1, 3))
+                t = reduce_area(np.asarray(big, dtype=np.float64) / 255.0, SUPER)
             self.tiles[ch] = t
         return t
 

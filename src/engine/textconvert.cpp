@@ -1,6 +1,7 @@
 #include "engine/textconvert.h"
 
 #include <QIODevice>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -11,9 +12,8 @@ QString rampForBackground(const QString &ramp, ArtBackground background)
 {
     if (background == ArtBackground::Light)
         return ramp;
-    QString reversed(ramp.size(), QChar());
-    for (qsizetype i = 0; i < ramp.size(); ++i)
-        reversed[ramp.size() - 1 - i] = ramp.at(i);
+    QString reversed = ramp;
+    std::reverse(reversed.begin(), reversed.end());
     return reversed;
 }
 

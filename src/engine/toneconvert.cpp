@@ -155,33 +155,54 @@ double toneContrast(double lightness, qint16 contrast)
     return std::clamp(l, 0.0, 255.0);
 }
 
-ToneRange toneRange(const ToneRamp &ramp, ArtBackground background)
-{
-    const double paper = ramp.coverage.empty() ? 0.0 : double(ramp.coverage.front());
-    const double darkest = ramp.coverage.empty() ? 1.0 : double(ramp.coverage.back());
-    if (background == ArtBackground::Dark)
-        return {linearToSrgb(paper), linearToSrgb(darkest)};
-    return {linearToSrgb(1.0 - darkest), linearToSrgb(1.0 - paper)};
-}
-
-ToneCurve::ToneCurve(const ToneRamp &ramp, qint16 contrast, ArtBackground background)
-{
-    // Ink of the space and of the darkest character: level 0 and 1.
-    const double paper = ramp.coverage.empty() ? 0.0 : double(ramp.coverage.front());
-    const double darkest = ramp.coverage.empty() ? 1.0 : double(ramp.coverage.back());
-    const double span = darkest > paper ? darkest - paper : 1.0;
-    const ToneRange range = toneRange(ramp, background);
-    for (int i = 0; i <= kSteps; ++i) {
-        const double y = double(i) / kSteps;
-        const double l = toneContrast(linearToSrgb(y) * 255.0, contrast) / 255.0;
-        const double shown = srgbDecode(range.low + l * (range.high - range.low));
-        // Light on paper is what the ink leaves; light on black is the ink.
-        const double ink = background == ArtBackground::Dark ? shown : 1.0 - shown;
-        m_level[size_t(i)] = float(std::clamp((ink - paper) / span, 0.0, 1.0));
-    }
-}
-
 namespace {
+
+// The tone curve: the ink level (0 paper .. 1 the ramp's darkest character)
+// wanted for a sample of linear luminance y. Text cannot reach black: the
+// densest character still leaves most of its cell's light, so the art lives
+// in a narrow band of light, and a viewer reads that band by lightness. The
+// sample's lightness (sRGB-encoded, after the contrast) is therefore placed
+// at the same fraction of the art's lightness range, from the cell of the
+// darkest character to the paper (on black: from black to the cell of the
+// densest character drawn light), and the level is the one whose displayed
+// light has that lightness. Levels are linear in displayed light, so boxes
+// and error stay in linear light.
+class ToneCurve
+{
+public:
+    ToneCurve(const ToneRamp &ramp, qint16 contrast, ArtBackground background)
+    {
+        // Ink of the space and of the darkest character: level 0 and 1.
+        const double paper = ramp.coverage.empty() ? 0.0 : double(ramp.coverage.front());
+        const double darkest = ramp.coverage.empty() ? 1.0 : double(ramp.coverage.back());
+        const double span = darkest > paper ? darkest - paper : 1.0;
+        // Lightness 0..1 of the art's darkest and lightest cells: the
+        // darkest character's cell and paper on light paper, black and the
+        // densest character drawn light on black.
+        const bool dark = background == ArtBackground::Dark;
+        const double low = dark ? linearToSrgb(paper) : linearToSrgb(1.0 - darkest);
+        const double high = dark ? linearToSrgb(darkest) : linearToSrgb(1.0 - paper);
+        for (int i = 0; i <= kSteps; ++i) {
+            const double y = double(i) / kSteps;
+            const double l = toneContrast(linearToSrgb(y) * 255.0, contrast) / 255.0;
+            const double shown = srgbDecode(low + l * (high - low));
+            // Light on paper is what the ink leaves; light on black is the ink.
+            const double ink = dark ? shown : 1.0 - shown;
+            m_level[size_t(i)] = float(std::clamp((ink - paper) / span, 0.0, 1.0));
+        }
+    }
+    float operator()(float y) const
+    {
+        const float f = std::clamp(y, 0.0f, 1.0f) * kSteps;
+        const int i = std::min(int(f), kSteps - 1);
+        const float w = f - float(i);
+        return m_level[size_t(i)] + (m_level[size_t(i) + 1] - m_level[size_t(i)]) * w;
+    }
+
+private:
+    static constexpr int kSteps = 4096;
+    std::array<float, kSteps + 1> m_level{};
+};
 
 // The ramp level drawn for a wanted ink: of the two levels around it, the
 // darker one when the ink lies further up their interval than the

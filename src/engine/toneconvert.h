@@ -1,8 +1,6 @@
 #pragma once
 #include <QImage>
 #include <QtGlobal>
-#include <algorithm>
-#include <array>
 #include <vector>
 
 #include "engine/runhooks.h"
@@ -66,42 +64,6 @@ LumaGrid makeLumaGrid(const QImage &source, int width, int height);
 // lightness above it raised, a negative contrast stopping at the middle;
 // the result is clamped to 0..255. Contrast 0 changes nothing.
 double toneContrast(double lightness, qint16 contrast);
-
-// The tone curve: the ink level (0 paper .. 1 the ramp's darkest character)
-// wanted for a sample of linear luminance y. Text cannot reach black: the
-// densest character still leaves most of its cell's light, so the art lives
-// in a narrow band of light, and a viewer reads that band by lightness. The
-// sample's lightness (sRGB-encoded, after the contrast) is therefore placed
-// at the same fraction of the art's lightness range, from the cell of the
-// darkest character to the paper (on black: from black to the cell of the
-// densest character drawn light), and the level is the one whose displayed
-// light has that lightness. Levels are linear in displayed light, so boxes
-// and error stay in linear light.
-class ToneCurve
-{
-public:
-    ToneCurve(const ToneRamp &ramp, qint16 contrast, ArtBackground background = ArtBackground::Light);
-    float operator()(float y) const
-    {
-        const float f = std::clamp(y, 0.0f, 1.0f) * kSteps;
-        const int i = std::min(int(f), kSteps - 1);
-        const float w = f - float(i);
-        return m_level[size_t(i)] + (m_level[size_t(i) + 1] - m_level[size_t(i)]) * w;
-    }
-
-private:
-    static constexpr int kSteps = 4096;
-    std::array<float, kSteps + 1> m_level{};
-};
-
-// Lightness 0..1 of the art's darkest and lightest cells for a ramp: paper
-// and the darkest character's cell on light paper, black and the densest
-// character drawn light on black.
-struct ToneRange {
-    double low = 0;
-    double high = 1;
-};
-ToneRange toneRange(const ToneRamp &ramp, ArtBackground background);
 
 // Writes one line per grid row, one ramp character per sample, each line
 // (the last too) ended by CR LF, UTF-8: the same file as the classic method

@@ -65,12 +65,6 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates,
     return out;
 }
 
-double glyphCoverage(const QFont &font, QChar ch)
-{
-    const QList<GlyphInk> ink = measureGlyphInk(QRawFont::fromFont(font), QString(ch));
-    return ink.isEmpty() ? 0.0 : ink.first().coverage;
-}
-
 std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background)
 {
     // The window blends text as sRGB values (so its soft edges take more
@@ -203,7 +197,7 @@ bool inkOrderHolds(const GlyphInk &a, const GlyphInk &b)
 
 } // namespace
 
-ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
+ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount)
 {
     ToneRamp ramp;
     const auto spaceAt = std::find_if(inks.begin(), inks.end(), [](const GlyphInk &g) { return g.ch == u' '; });
@@ -271,16 +265,11 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount, int maxCount)
         if (cost[size_t(targets) - 1][size_t(n) - 1] >= kNone)
             continue;
         for (int k = targets - 1, j = n - 1; k >= 0; j = from[size_t(k)][size_t(j)], --k)
-            chain.insert(chain.begin(), j);
+            chain.push_back(j);
+        std::reverse(chain.begin(), chain.end()); // from the space to the dark end
     }
-    Q_UNUSED(minCount); // reached on the way down when longer chains fail
-    std::vector<bool> taken(size_t(n), false);
-    for (const int j : chain)
-        taken[size_t(j)] = true;
     const double span = darkest - space.coverage;
-    for (qsizetype i = 0; i < sorted.size(); ++i) {
-        if (!taken[size_t(i)])
-            continue;
+    for (const int i : chain) {
         ramp.chars.append(sorted[i].ch);
         ramp.coverage.push_back(float(sorted[i].coverage));
         ramp.level.push_back(float((sorted[i].coverage - space.coverage) / span));

@@ -41,9 +41,6 @@ enum class InkBlend { Srgb, SrgbOnBlack, Light };
 // is that of the candidates, without duplicates.
 QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend = InkBlend::Srgb);
 
-// Ink of one character in a font (0 when the face lacks it).
-double glyphCoverage(const QFont &font, QChar ch);
-
 // A figure glyph's ink for the fill: drawn black on white and white on
 // black, as the program draws it (0 when the face lacks it).
 FillInk glyphFillInk(const QFont &font, QChar ch);
@@ -103,9 +100,9 @@ QString toneCandidates();
 // every character of the ramp carries more ink than the one before it in
 // every drawing: the cheapest such chain is taken (dynamic programming).
 // With fewer characters than maxCount all are tried; fewer targets than
-// that (down to minCount and below) only when no chain that long keeps its
-// order. Invalid (no characters) when there is no space or no ink.
-ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int minCount = 16, int maxCount = 32);
+// that only when no chain that long keeps its order. Invalid (no
+// characters) when there is no space or no ink.
+ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount = 32);
 
 // The ramp of the font at its size, from the candidates plus the extra
 // characters the face has (the classic ramp's), for art drawn on that

@@ -12,6 +12,7 @@
 #include "engine/linearlight.h"
 #include "engine/paths.h"
 #include "engine/toneramp.h"
+#include "support/tonelevel.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
@@ -655,12 +656,8 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
         }
         // Each half's lightness lies at the same fraction of the art's range,
         // from the darkest character's cell to the paper.
-        const double low = linearToSrgb(1.0 - ramp.coverage.back());
-        const auto level = [&](double y) {
-            return (1.0 - srgbDecode(low + linearToSrgb(y) * (1.0 - low))) / ramp.coverage.back();
-        };
-        EXPECT_NEAR(left / (30 * 16), level(srgbToLinear(230)), 0.03);
-        EXPECT_NEAR(right / (30 * 16), level(luminance(40, 60, 30)), 0.03);
+        EXPECT_NEAR(left / (30 * 16), testsupport::wantedLevel(ramp, srgbToLinear(230)), 0.03);
+        EXPECT_NEAR(right / (30 * 16), testsupport::wantedLevel(ramp, luminance(40, 60, 30)), 0.03);
     }
     // RTF and HTML hold the tone method's characters too.
     const CliRun tone =

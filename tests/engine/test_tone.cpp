@@ -8,6 +8,7 @@
 #include "engine/options.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
+#include "support/tonelevel.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -19,6 +20,7 @@
 #include <cmath>
 
 using namespace tessilor;
+using tessilor::testsupport::wantedLevel;
 
 namespace {
 
@@ -107,15 +109,6 @@ DrawnLight drawnLight(const QStringList &lines, const QFont &font, ArtBackground
             out.worstPatch =
                 std::max(out.worstPatch, std::abs(linearToSrgb(light(c, c + 8, r, r + 4)) - out.lightness));
     return out;
-}
-
-// The ink level a sample of linear luminance y asks for: its lightness at
-// the same fraction of the art's range of lightness.
-double wantedLevel(const ToneRamp &ramp, double y)
-{
-    const double darkest = ramp.coverage.back();
-    const double low = linearToSrgb(1.0 - darkest);
-    return (1.0 - srgbDecode(low + linearToSrgb(y) * (1.0 - low))) / darkest;
 }
 
 const ToneRamp &liberationRamp()
@@ -316,7 +309,7 @@ TEST(ToneRamp, PickingEvenlySpacedCharacters)
     QList<GlyphInk> shaky = inks(1, 0.4, true);
     shaky.append(GlyphInk{QChar(u'x'), 0.2, 0.1});
     shaky.append(GlyphInk{QChar(u'y'), 0.23, 0.0});
-    EXPECT_EQ(pickToneRamp(shaky, 3, 3).chars, QStringLiteral(" yA"));
+    EXPECT_EQ(pickToneRamp(shaky, 3).chars, QStringLiteral(" yA"));
 }
 
 TEST(ToneConversion, FlatFieldsDrawnInTheFaceShowTheirLightnessInTheArtsRange)
