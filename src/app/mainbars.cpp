@@ -260,15 +260,12 @@ void showResultCommand(const MainCommands &c, const QString &key, const QString 
     result->setData(key);
     result->setIcon(appIcon(key));
     result->setProperty(kPlainTip, tip);
+    // The key of the drop-down entry that chooses the same output.
     QKeySequence shortcut;
-    if (key == QLatin1String("save"))
-        shortcut = c.toFile->shortcut();
-    else if (key == QLatin1String("cl"))
-        shortcut = c.toClipboard->shortcut();
-    else if (key == QLatin1String("word"))
-        shortcut = c.toWord->shortcut();
-    else if (key == QLatin1String("print"))
-        shortcut = c.print->shortcut();
+    for (const QAction *entry : {c.toFile, c.toClipboard, c.toWord, c.print}) {
+        if (entry->data().toString() == key)
+            shortcut = entry->shortcut();
+    }
     result->setToolTip(tipWithKey(tip, shortcut));
 }
 

@@ -179,14 +179,19 @@ static double twipsPerUnit(int dpi)
     return dpi > 0 ? 1440.0 / dpi : 15.0;
 }
 
+static double twipsPerUnit(const QPaintDevice *device, bool x)
+{
+    return device ? twipsPerUnit(x ? device->logicalDpiX() : device->logicalDpiY()) : 15.0;
+}
+
 double deviceTwipsPerUnitX(const QPainter &painter)
 {
-    return painter.device() ? twipsPerUnit(painter.device()->logicalDpiX()) : 15.0;
+    return twipsPerUnit(painter.device(), true);
 }
 
 double deviceTwipsPerUnitY(const QPainter &painter)
 {
-    return painter.device() ? twipsPerUnit(painter.device()->logicalDpiY()) : 15.0;
+    return twipsPerUnit(painter.device(), false);
 }
 
 static QColor colorOf(quint32 c)
@@ -263,11 +268,6 @@ static QFont startFont(const PrintSource &source)
     QFont font(source.resultKind == 3 ? pageFontName(source.fontName) : source.fontName);
     font.setPointSizeF(source.fontSize > 0 ? source.fontSize : 8.0);
     return font;
-}
-
-static double twipsPerUnit(const QPaintDevice *device, bool x)
-{
-    return device ? twipsPerUnit(x ? device->logicalDpiX() : device->logicalDpiY()) : 15.0;
 }
 
 MeasureFn cellMeasure(const PrintSource &source, const QPaintDevice *device)

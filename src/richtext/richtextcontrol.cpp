@@ -780,14 +780,14 @@ QString RichTextControl::LoadFile(const QString &sFileName, bool bIsRtf)
     return QString();
 }
 
-bool RichTextControl::SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Access access)
+bool RichTextControl::SaveFile(const QString &sFileName, bool bIsRtf)
 {
     if (!m_edit || sFileName.isEmpty())
         return false;
     if (bIsRtf)
         settleMosaic(m_edit);
     const QByteArray bytes = bIsRtf ? writeRtf(*m_edit->document(), m_default) : writePlainText(*m_edit->document());
-    OutputFile file(sFileName, access);
+    OutputFile file(sFileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const qint64 written = richEditHooks::pushBytes(

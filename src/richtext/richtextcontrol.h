@@ -220,8 +220,8 @@ public:
     void Move(int nLeft, int nTop, int nWidth, int nHeight);
     QString LoadFile(const QString &sFileName, bool bIsRtf);
     // Saves the whole text as RTF or plain text; the file is replaced whole
-    // (see OutputFile), with the given permissions.
-    bool SaveFile(const QString &sFileName, bool bIsRtf, OutputFile::Access access = OutputFile::Access::Document);
+    // (see OutputFile).
+    bool SaveFile(const QString &sFileName, bool bIsRtf);
     void GetCaretPos(int &x, int &y, bool ToScreen) const;
     void SetFocus();
 

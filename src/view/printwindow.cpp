@@ -75,10 +75,6 @@ PrinterHolder &holder()
     return h;
 }
 
-// Largest preview page surface; bigger paper is drawn at a lower
-// resolution, so an enormous custom paper size cannot exhaust memory.
-constexpr qint64 kMaxSurfacePixels = kMaxPreviewSurfacePixels;
-
 // Resolution of the medium quality of a PDF writer; the high quality uses
 // the writer's high resolution (1200 dpi).
 constexpr int kPdfMediumResolution = 300;
@@ -573,10 +569,9 @@ void PrintWindow::drawPreview()
 
     // One page at full size on the page surface, reduced in one copy. The
     // surface is fine enough for the result's cells to show.
-    const bool text = m_source.resultKind == 3;
-    const bool cells = text || m_source.resultKind == 2;
-    const double dpi = previewSurfaceDpi(paper, limits, cells ? (text ? 2 : 1) * qint64(m_source.gridColumns) : 0,
-                                         cells ? m_source.gridRows : 0, kMaxSurfacePixels);
+    const bool cells = m_source.resultKind == 3 || m_source.resultKind == 2;
+    const double dpi = previewSurfaceDpi(paper, limits, cells ? cellsAcross(m_source) : 0,
+                                         cells ? m_source.gridRows : 0, kMaxPreviewSurfacePixels);
     const int sw = surfacePixels(paper.width, dpi);
     const int sh = surfacePixels(paper.height, dpi);
     QImage surface(sw, sh, QImage::Format_RGB32);

@@ -524,16 +524,9 @@ private Q_SLOTS:
         QVERIFY(info.cellWidth * 80 <= page.width() / 1.05 * 1.01);
 
         // Every word of the page lies on the paper, and all 120 lines are there.
-        const QString bbox = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), out, QStringLiteral("-")});
-        const QRegularExpression word(QStringLiteral("xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\""));
-        double maxX = 0, maxY = 0;
         int words = 0;
-        for (auto it = word.globalMatch(bbox); it.hasNext();) {
-            const auto m = it.next();
-            maxX = std::max(maxX, m.captured(1).toDouble());
-            maxY = std::max(maxY, m.captured(2).toDouble());
-            ++words;
-        }
+        const QRectF ink = pdfInk(out, &words);
+        const double maxX = ink.right(), maxY = ink.bottom();
         QCOMPARE(words, 120);
         QVERIFY2(maxX <= 595.3 && maxY <= 841.9, qPrintable(QStringLiteral("%1 %2").arg(maxX).arg(maxY)));
         // The height decides: the grid fills most of the page height.
