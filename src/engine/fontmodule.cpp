@@ -1,6 +1,7 @@
 #include "engine/fontmodule.h"
 
 #include "engine/options.h"
+#include "engine/outputfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -396,14 +397,8 @@ Copy copyIfDifferent(int dirFd, const QString &target, const QByteArray &bytes, 
         *error = QStringLiteral("cannot write %1: %2").arg(target, systemError(cause));
         return Copy::Failed;
     };
-    for (qint64 done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail(n < 0 ? errno : ENOSPC);
-        done += n;
-    }
+    if (const int cause = writeAllTo(fd, bytes.constData(), bytes.size()))
+        return fail(cause);
     // Readable by the user's other programs, whatever the umask.
     if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
         return fail(errno);

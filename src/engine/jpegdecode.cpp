@@ -221,10 +221,9 @@ LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail)
     if (!rows.start(size, orientation))
         return LoadError::None;
     // Decoded at full size: the grids of the picture are the window's grids.
-    const QSize decoded = size;
     if (!protectedCall(d.guard, [&] { jpeg_start_decompress(cinfo); }))
         return failed();
-    if (int(cinfo->output_width) != decoded.width() || int(cinfo->output_height) != decoded.height() ||
+    if (int(cinfo->output_width) != size.width() || int(cinfo->output_height) != size.height() ||
         cinfo->output_components != 4)
         return LoadError::Corrupt;
     while (cinfo->output_scanline < cinfo->output_height) {
@@ -237,7 +236,7 @@ LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail)
         if (got != 1)
             return LoadError::Corrupt;
         if (cmyk)
-            cmykToRgb(line, decoded.width());
+            cmykToRgb(line, size.width());
         rows.rowDone(y);
     }
     if (!protectedCall(d.guard, [&] { jpeg_finish_decompress(cinfo); }))

@@ -103,11 +103,11 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
         return -1;
     if (size >= kBufferBytes) {
         // Large blocks go straight through.
-        m_buffer = QByteArray::fromRawData(data, qsizetype(size));
-        const bool written = flushBuffer();
-        m_buffer = QByteArray();
-        m_buffer.reserve(kBufferBytes);
-        return written ? size : -1;
+        if (const int error = writeAllTo(m_fd, data, size)) {
+            fail(errnoText(error));
+            return -1;
+        }
+        return size;
     }
     m_buffer.append(data, qsizetype(size));
     return size;
@@ -115,19 +115,9 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
 
 bool OutputFile::flushBuffer()
 {
-    const char *p = m_buffer.constData();
-    qsizetype left = m_buffer.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // The system's reason, read before anything else can change it.
-            fail(n < 0 ? errnoText(errno) : errnoText(ENOSPC));
-            return false;
-        }
-        p += n;
-        left -= n;
+    if (const int error = writeAllTo(m_fd, m_buffer.constData(), m_buffer.size())) {
+        fail(errnoText(error));
+        return false;
     }
     m_buffer.resize(0);
     return true;
@@ -192,6 +182,20 @@ void OutputFile::cancelWriting()
     if (!m_tempPath.isEmpty())
         ::unlink(encodeFileName(m_tempPath).constData());
     m_tempPath.clear();
+}
+
+int writeAllTo(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC; // read before anything else can change it
+        data += n;
+        size -= n;
+    }
+    return 0;
 }
 
 bool isSameFile(const QString &input, const QString &output)

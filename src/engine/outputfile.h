@@ -71,4 +71,9 @@ private:
 // followed: it would be replaced, and its target kept.
 bool isSameFile(const QString &input, const QString &output);
 
+// Writes all size bytes to the file descriptor, again after an interrupted
+// or partial write; 0 when all went, else the system's error (ENOSPC when
+// the system took no byte without naming one).
+int writeAllTo(int fd, const char *data, qint64 size);
+
 } // namespace tessilor

@@ -214,17 +214,9 @@ LoadError checkBmp(const QByteArray &bytes, QString *detail, BmpFacts *facts)
 LoadedImage decodeBmpRunLength(const QByteArray &bytes)
 {
     LoadedImage result;
-    BmpFacts facts;
-    result.error = checkBmp(bytes, &result.detail, &facts);
-    if (!result.ok())
-        return result;
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     BmpHeader h;
     readBmpHeader(p, bytes.size(), &h);
-    if (!facts.runLength) {
-        result.error = LoadError::Unsupported;
-        return result;
-    }
     struct Target {
         QImage image;
         bool bottomUp;

@@ -25,10 +25,10 @@ struct BmpFacts {
 // decoded limit is TooLarge before any arithmetic on its size.
 LoadError checkBmp(const QByteArray &bytes, QString *detail, BmpFacts *facts = nullptr);
 
-// A paletted run-length BMP (4 or 8 bits) drawn as its data says. Pixels
-// the data skips (a move, a line or the picture ended early) are white, as
-// transparent pixels are; Qt's decoder leaves them as whatever the memory
-// held. Unsupported for any other BMP.
+// A paletted run-length BMP (4 or 8 bits) that checkBmp passed, drawn as
+// its data says. Pixels the data skips (a move, a line or the picture ended
+// early) are white, as transparent pixels are; Qt's decoder leaves them as
+// whatever the memory held.
 LoadedImage decodeBmpRunLength(const QByteArray &bytes);
 
 // What a WebP's headers say of its decoding (nothing when unreadable).

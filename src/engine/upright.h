@@ -24,7 +24,6 @@ public:
     void rowDone(int y);
     // The upright picture, Format_RGB32.
     QImage take() { return std::move(m_image); }
-    int orientation() const { return m_orientation; }
 
 private:
     void placeBand(int firstRow, int rows);

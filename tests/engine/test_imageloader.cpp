@@ -299,12 +299,16 @@ QByteArray libjpegBytes(const QImage &img, J_COLOR_SPACE in, J_COLOR_SPACE store
     return out;
 }
 
+// EXIF data (big-endian TIFF) that holds only an orientation.
+QByteArray exifOrientationBlock(int orientation)
+{
+    return QByteArray("MM\0*\0\0\0\x08", 8) + QByteArray("\0\x01", 2) + QByteArray("\x01\x12\0\x03\0\0\0\x01\0", 9) +
+           char(orientation) + QByteArray(2, '\0') + QByteArray(4, '\0');
+}
+
 QByteArray withExifOrientation(QByteArray jpeg, int orientation)
 {
-    const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08", 8) + QByteArray("\0\x01", 2) +
-                            QByteArray("\x01\x12\0\x03\0\0\0\x01\0", 9) + char(orientation) + QByteArray(2, '\0') +
-                            QByteArray(4, '\0');
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + exifOrientationBlock(orientation);
     QByteArray app1("\xFF\xE1", 2);
     app1.append(char((payload.size() + 2) >> 8));
     app1.append(char((payload.size() + 2) & 0xFF));
@@ -382,8 +386,7 @@ QByteArray libpngBytes(const QImage &img, int colourType, int depth, bool interl
     }
     QByteArray exif;
     if (orientation) {
-        exif =
-            QByteArray("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19) + char(orientation) + QByteArray(6, '\0');
+        exif = exifOrientationBlock(orientation);
         png_set_eXIf_1(png, info, png_uint_32(exif.size()), reinterpret_cast<png_bytep>(exif.data()));
     }
     png_write_info(png, info);
