@@ -50,7 +50,7 @@ PageLayoutInfo writeResultPdf(const PrintSource &source, const QPageLayout &page
         return info;
     }
     const QRectF art = artRectTwips(page);
-    painter.translate(art.left() / deviceTwipsPerUnitX(painter), art.top() / deviceTwipsPerUnitY(painter));
+    moveToArt(painter, art);
     info = layoutPage(painter, source, printLimits(art.width(), art.height()), hooks);
     painter.end();
     return info;

@@ -194,6 +194,11 @@ double deviceTwipsPerUnitY(const QPainter &painter)
     return twipsPerUnit(painter.device(), false);
 }
 
+void moveToArt(QPainter &painter, const QRectF &artTwips)
+{
+    painter.translate(artTwips.left() / deviceTwipsPerUnitX(painter), artTwips.top() / deviceTwipsPerUnitY(painter));
+}
+
 static QColor colorOf(quint32 c)
 {
     return QColor(redOf(c) & 255, greenOf(c) & 255, blueOf(c) & 255);

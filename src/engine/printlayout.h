@@ -155,6 +155,9 @@ MeasureFn proportionalCellMeasure(const PrintSource &source);
 // Measures and positions in twips on the painter's device (its logical DPI).
 double deviceTwipsPerUnitX(const QPainter &painter);
 double deviceTwipsPerUnitY(const QPainter &painter);
+// Moves the painter's origin to the art's corner (artTwips: from the
+// paper's corner, see artRectTwips), where layoutPage starts drawing.
+void moveToArt(QPainter &painter, const QRectF &artTwips);
 
 // Lays the result out from the page's top-left corner with the painter:
 // text results line by line from the text file in the result font and

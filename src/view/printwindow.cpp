@@ -590,7 +590,7 @@ void PrintWindow::drawPreview()
     {
         QPainter painter(&surface);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.translate(art.left() / deviceTwipsPerUnitX(painter), art.top() / deviceTwipsPerUnitY(painter));
+        moveToArt(painter, art);
         m_previewInfo = layoutPage(painter, m_source, limits);
     }
     m_preview = resampleBox(surface, dw, dh);
@@ -628,7 +628,7 @@ PrintWindow::CopyOutcome PrintWindow::printCopy(QPrinter &printer, const QString
     // The printer draws from the paper's corner (full page); the art goes
     // inside the margins.
     const QRectF art = artRectTwips(printer);
-    painter.translate(art.left() / deviceTwipsPerUnitX(painter), art.top() / deviceTwipsPerUnitY(painter));
+    moveToArt(painter, art);
     m_printInfo = layoutPage(painter, m_source, printLimits(art.width(), art.height()), hooks);
     if (m_printInfo.status == LayoutStatus::FileError || m_printInfo.status == LayoutStatus::Stopped) {
         // The file went away between copies, or the user stopped: drop the
