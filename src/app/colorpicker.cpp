@@ -65,15 +65,12 @@ void ColorPicker::fillPalette()
     // The other-colour bar is as wide as its button and centred.
     const int barWidth = pixelsToTwips(m_other->width());
     const int barHeight = pixelsToTwips(m_other->height());
-    int innerHeight = colorMenuInnerHeight(grid.rows, barHeight);
-    const int barTop = paletteHeight + (innerHeight - paletteHeight - barHeight) / 2;
     const int barLeft = centredBarLeft(kInnerWidth, barWidth);
-    m_otherColorBar->setGeometry(twipsToPixels(barLeft), twipsToPixels(barTop), m_other->width(), m_other->height());
     m_other->move(0, 0);
 
     // "По изображению", the picture's own colours: its swatch and its name,
-    // centred in a row of its own below the other-colour bar, as far below
-    // it as that bar is below the palette.
+    // centred in a row of its own right below the other-colour bar, with as
+    // much room below it as that bar has above (colorMenuPictureRow).
     m_pictureBar = new QWidget(this);
     m_pictureBar->setObjectName(QStringLiteral("Toolbar3"));
     m_picture = new QToolButton(m_pictureBar);
@@ -90,14 +87,14 @@ void ColorPicker::fillPalette()
         Q_EMIT pictureColorsPicked();
     });
     const int pictureWidth = pixelsToTwips(m_picture->width());
-    const int pictureHeight = std::max(pixelsToTwips(m_picture->height()), int(kButtonHeight));
-    const int pictureTop = barTop + barHeight;
-    m_pictureBar->setGeometry(twipsToPixels(centredBarLeft(kInnerWidth, pictureWidth)), twipsToPixels(pictureTop),
-                              m_picture->width(), twipsToPixels(pictureHeight));
-    m_picture->setGeometry(0, 0, m_picture->width(), twipsToPixels(pictureHeight));
-    innerHeight = std::max(innerHeight, pictureTop + pictureHeight + std::max(barTop - paletteHeight, 0));
+    const ColorMenuRows rows = colorMenuPictureRow(grid.rows, barHeight, pixelsToTwips(m_picture->height()));
+    m_otherColorBar->setGeometry(twipsToPixels(barLeft), twipsToPixels(rows.barTop), m_other->width(),
+                                 m_other->height());
+    m_pictureBar->setGeometry(twipsToPixels(centredBarLeft(kInnerWidth, pictureWidth)), twipsToPixels(rows.pictureTop),
+                              m_picture->width(), twipsToPixels(rows.pictureHeight));
+    m_picture->setGeometry(0, 0, m_picture->width(), twipsToPixels(rows.pictureHeight));
 
-    setFixedSize(twipsToPixels(kInnerWidth), twipsToPixels(innerHeight));
+    setFixedSize(twipsToPixels(kInnerWidth), twipsToPixels(rows.innerHeight));
 }
 
 void ColorPicker::swatchClicked(int index)

@@ -73,4 +73,20 @@ int colorMenuInnerHeight(int paletteRows, int otherBarHeight)
     return std::max(kInnerHeight, paletteRows * kButtonHeight + otherBarHeight);
 }
 
+ColorMenuRows colorMenuPictureRow(int paletteRows, int barHeight, int pictureHeight)
+{
+    using namespace colormenu;
+    const int paletteHeight = paletteRows * kButtonHeight;
+    // colorMenuInnerHeight is never below paletteHeight + barHeight, so the
+    // gap above the bar is never negative, and the picture row (at least a
+    // button high) always ends below that height.
+    const int gap = (colorMenuInnerHeight(paletteRows, barHeight) - paletteHeight - barHeight) / 2;
+    ColorMenuRows r;
+    r.barTop = paletteHeight + gap;
+    r.pictureTop = r.barTop + barHeight;
+    r.pictureHeight = std::max(pictureHeight, int(kButtonHeight));
+    r.innerHeight = r.pictureTop + r.pictureHeight + gap;
+    return r;
+}
+
 } // namespace tessilor

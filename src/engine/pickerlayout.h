@@ -68,8 +68,25 @@ struct BarGrid {
 };
 BarGrid wrappedBarGrid(int buttons, int innerWidth, int buttonWidth);
 
-// Inner height of the colour picker: the design height, or more when custom
-// colours have made the palette bar taller than the design leaves room for.
+// Height of the colour picker's palette, its other-colour bar and the room
+// split evenly above and below that bar (an odd twip goes below): the design
+// height, or more when custom colours have made the palette bar taller than
+// the design leaves room for. It is not the whole picker: the picture row
+// goes in between the bar and the room below it (colorMenuPictureRow).
 int colorMenuInnerHeight(int paletteRows, int otherBarHeight);
+
+// The colour picker's rows below the palette: the other-colour bar centred
+// in the room the palette leaves (colorMenuInnerHeight), the picture row
+// ("По изображению") right below it and at least as high as a palette
+// button, and as much room below the picture row as there is between the
+// palette and the other-colour bar. innerHeight is the whole picker's.
+struct ColorMenuRows {
+    int barTop = 0;
+    int pictureTop = 0;
+    int pictureHeight = 0;
+    int innerHeight = 0;
+    friend bool operator==(const ColorMenuRows &, const ColorMenuRows &) = default;
+};
+ColorMenuRows colorMenuPictureRow(int paletteRows, int barHeight, int pictureHeight);
 
 } // namespace tessilor

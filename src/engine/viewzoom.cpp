@@ -67,4 +67,19 @@ QPoint scrollFor(QPointF documentPoint, QPointF viewportPoint, double zoom)
     return (documentPoint * zoom - viewportPoint).toPoint();
 }
 
+QRectF zoomedCaret(QRectF caretInView, QPoint scroll, double zoom)
+{
+    const QRectF caret = caretInView.translated(scroll);
+    return QRectF(caret.topLeft() * zoom, QSizeF(std::max(1.0, caret.width() * zoom), caret.height() * zoom));
+}
+
+int scrollToShow(int scroll, double from, double to, int extent)
+{
+    if (from < scroll)
+        return int(std::floor(from));
+    if (to > scroll + extent)
+        return int(std::ceil(to)) - extent;
+    return scroll;
+}
+
 } // namespace tessilor::viewzoom

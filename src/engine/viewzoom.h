@@ -1,5 +1,6 @@
 #pragma once
 #include <QPointF>
+#include <QRectF>
 #include <QSize>
 #include <QSizeF>
 
@@ -34,5 +35,19 @@ int scrollRange(double documentLength, double zoom, int viewportLength);
 // viewport point (not bounded by the range).
 QPointF documentPoint(QPointF viewportPoint, QPoint scroll, double zoom);
 QPoint scrollFor(QPointF documentPoint, QPointF viewportPoint, double zoom);
+
+// The caret's rectangle in zoomed pixels from the document's origin, from
+// the rectangle an unzoomed view scrolled by scroll gives it; at least one
+// pixel wide however thin the caret is.
+QRectF zoomedCaret(QRectF caretInView, QPoint scroll, double zoom);
+
+// Scroll position of one direction that shows [from, to] (zoomed pixels) in
+// a view of this length, moving as little as needed from scroll: a span that
+// starts before the view brings its first pixel to the view's start, one that
+// ends after it brings its last pixel to the view's end (so a span longer
+// than the view shows its start if it began before the view, its end
+// otherwise), and a span inside the view keeps scroll. Not bounded by the
+// range.
+int scrollToShow(int scroll, double from, double to, int extent);
 
 } // namespace tessilor::viewzoom

@@ -255,17 +255,14 @@ void TextZoom::ensureCaretVisible()
     QTextEdit *const edit = this->edit();
     if (!edit)
         return;
-    // The caret in document coordinates (the window places it for its own
-    // view, scrolled by the same values), then as the zoomed view shows it.
-    const QPoint offset = scroll();
-    const QRectF caret = QRectF(edit->cursorRect()).translated(offset);
-    const QRectF shown(caret.topLeft() * m_zoom, QSizeF(qMax(1.0, caret.width() * m_zoom), caret.height() * m_zoom));
+    // The window places the caret for its own view, scrolled by the same
+    // values as the zoomed one.
+    const QRectF shown = vz::zoomedCaret(QRectF(edit->cursorRect()), scroll(), m_zoom);
     const QSize view = edit->viewport()->size();
     auto follow = [](QScrollBar *bar, double from, double to, int extent) {
-        if (from < bar->value())
-            bar->setValue(int(std::floor(from)));
-        else if (to > bar->value() + extent)
-            bar->setValue(int(std::ceil(to)) - extent);
+        const int value = vz::scrollToShow(bar->value(), from, to, extent);
+        if (value != bar->value())
+            bar->setValue(value);
     };
     follow(edit->horizontalScrollBar(), shown.left(), shown.right(), view.width());
     follow(edit->verticalScrollBar(), shown.top(), shown.bottom(), view.height());

@@ -93,4 +93,21 @@ TEST(ColorMenuLayout, HeightGrowsOnlyWhenCustomColoursNeedIt)
     EXPECT_EQ(colorMenuInnerHeight(5, 405), kInnerHeight);
     EXPECT_EQ(colorMenuInnerHeight(6, 405), 6 * kButtonHeight + 405);
     EXPECT_EQ(colorMenuInnerHeight(9, 400), 9 * kButtonHeight + 400);
+
+    // The picture row goes right below the other-colour bar, at least a
+    // palette button high, with the bar's room above it repeated below it.
+    struct Rows {
+        int paletteRows, barHeight, pictureHeight;
+        ColorMenuRows rows; // barTop, pictureTop, pictureHeight, innerHeight
+    };
+    const Rows table[] = {
+        {5, 405, 405, {1650, 2055, 405, 2460}}, // the design: no room around the bar
+        {5, 400, 300, {1652, 2052, 330, 2384}}, // odd room: 2 above the bar, 3 below it in the palette part
+        {6, 405, 330, {1980, 2385, 330, 2715}}, // a custom colour row makes it taller
+        {0, 405, 0, {825, 1230, 330, 2385}},    // no palette: the bar in the middle of the design height
+        {9, 0, 345, {2970, 2970, 345, 3315}},   // a bar of no height
+    };
+    for (const Rows &t : table)
+        EXPECT_EQ(colorMenuPictureRow(t.paletteRows, t.barHeight, t.pictureHeight), t.rows)
+            << t.paletteRows << " rows, bar " << t.barHeight << ", picture " << t.pictureHeight;
 }

@@ -247,3 +247,26 @@ TEST(ViewZoom, PointsUnderThePointerStayPut)
     EXPECT_EQ(scroll, QPoint(250, 70));
     EXPECT_EQ(vz::documentPoint(QPointF(50, 30), scroll, 4.0), doc);
 }
+
+TEST(ViewZoom, CaretScrollsIntoViewAsLittleAsNeeded)
+{
+    namespace vz = viewzoom;
+    // The caret where the unzoomed window puts it, in the zoomed document;
+    // a thin one stays one pixel wide.
+    EXPECT_EQ(vz::zoomedCaret(QRectF(10, 20, 0, 15), QPoint(100, 40), 2.0), QRectF(220, 120, 1, 30));
+    EXPECT_EQ(vz::zoomedCaret(QRectF(10, 20, 4, 15), QPoint(100, 40), 0.5), QRectF(55, 30, 2, 7.5));
+
+    // A view of 50 pixels scrolled to 100 shows [100, 150].
+    struct Show {
+        double from, to;
+        int scroll;
+    };
+    const Show shows[] = {
+        {110, 140, 100},   {100, 150, 100}, // inside, also touching both ends: stays
+        {80.5, 90, 80},    {-0.5, 10, -1},  // before: its first pixel at the start (not bounded)
+        {140, 160.2, 111}, {150, 151, 101}, // after: its last pixel at the end
+        {90, 200, 90},     {120, 200, 150}, // longer than the view: from before, its start; else its end
+    };
+    for (const Show &s : shows)
+        EXPECT_EQ(vz::scrollToShow(100, s.from, s.to, 50), s.scroll) << s.from << " .. " << s.to;
+}
