@@ -19,6 +19,13 @@ QStringList monospaceStandIns(const QString &family)
     return {};
 }
 
+QString pageFontName(const QString &resultFontName)
+{
+    if (resultFontName == QLatin1String("Fixedsys") || resultFontName == QLatin1String("Terminal"))
+        return QStringLiteral("Courier New Cyr");
+    return resultFontName;
+}
+
 void installFontSubstitutions()
 {
     for (const RampFont &f : rampFonts())

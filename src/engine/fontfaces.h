@@ -11,6 +11,10 @@ namespace tessilor {
 // The program's fontconfig file names the same families.
 QStringList monospaceStandIns(const QString &family);
 
+// Font used on the page for the result window's font: "Fixedsys" and
+// "Terminal" are replaced by "Courier New Cyr".
+QString pageFontName(const QString &resultFontName);
+
 // The four ramp fonts keep their names; Qt shows them with their stand-ins.
 // The desktop program and tessilor-cli install the same table, so both
 // measure and draw the same faces. Needs a QGuiApplication.

@@ -2,8 +2,8 @@
 
 #include "engine/boxfilter.h"
 #include "engine/jpegdecode.h"
+#include "engine/lumagrid.h"
 #include "engine/resample.h"
-#include "engine/toneconvert.h"
 
 #include <memory>
 #include <new>

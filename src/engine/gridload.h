@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "engine/imageloader.h"
+#include "engine/lumagrid.h"
 #include "engine/picturesource.h"
-#include "engine/toneconvert.h"
 
 namespace tessilor {
 

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "engine/loadresult.h"
-#include "engine/toneconvert.h"
+#include "engine/lumagrid.h"
 
 // Where a conversion takes its picture from: a picture already decoded (the
 // image window's) or a picture file's bytes (tessilor-cli). Both give the

@@ -1,5 +1,6 @@
 #include "engine/printlayout.h"
 
+#include "engine/fontfaces.h"
 #include "engine/numparse.h"
 #include "engine/options.h"
 
@@ -141,13 +142,6 @@ int copiesToPrint(const QString &text)
     // The field holds two characters at most; the cap only guards callers
     // that pass a longer text.
     return int(std::min(std::floor(count), double(kMaxCopies)));
-}
-
-QString pageFontName(const QString &resultFontName)
-{
-    if (resultFontName == QLatin1String("Fixedsys") || resultFontName == QLatin1String("Terminal"))
-        return QStringLiteral("Courier New Cyr");
-    return resultFontName;
 }
 
 QPointF figureCellPosition(int x, int y, double cellWidth, double cellHeight)

@@ -110,10 +110,6 @@ qint16 copiesSpinValue(const QString &text);
 int copiesToPrint(const QString &text);
 inline constexpr int kMaxCopies = 99;
 
-// Font used on the page for the result window's font: "Fixedsys" and
-// "Terminal" are replaced by "Courier New Cyr".
-QString pageFontName(const QString &resultFontName);
-
 // Top-left corner of figure cell (x, y), both 1-based, cells cw x ch.
 QPointF figureCellPosition(int x, int y, double cellWidth, double cellHeight);
 

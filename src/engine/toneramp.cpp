@@ -1,7 +1,7 @@
 #include "engine/toneramp.h"
 
 #include "engine/linearlight.h"
-#include "engine/printlayout.h"
+#include "engine/fontfaces.h"
 
 #include <QGlyphRun>
 #include <QHash>

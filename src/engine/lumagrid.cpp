@@ -1,0 +1,141 @@
+#include "engine/lumagrid.h"
+
+#include "engine/boxfilter.h"
+#include "engine/linearlight.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tessilor {
+
+namespace {
+
+// Each channel's share of the luminance, by 8-bit value.
+struct WeightedTables {
+    std::array<float, 256> r, g, b;
+};
+
+const WeightedTables &weightedTables()
+{
+    static const WeightedTables t = [] {
+        WeightedTables w{};
+        const std::array<float, 256> &lin = srgbToLinearTable();
+        for (size_t v = 0; v < 256; ++v) {
+            w.r[v] = kLumaR * lin[v];
+            w.g[v] = kLumaG * lin[v];
+            w.b[v] = kLumaB * lin[v];
+        }
+        return w;
+    }();
+    return t;
+}
+
+inline float pixelLuma(const WeightedTables &t, QRgb p)
+{
+    return t.r[(p >> 16) & 0xFF] + t.g[(p >> 8) & 0xFF] + t.b[p & 0xFF];
+}
+
+bool allocate(LumaGrid &grid, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    try {
+        grid.luma.assign(size_t(width) * size_t(height), 0.0f);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    grid.width = width;
+    grid.height = height;
+    return true;
+}
+
+} // namespace
+
+LumaReducer::LumaReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight) : m_sH(sourceHeight)
+{
+    if (destWidth <= 0 || destHeight <= 0 || destWidth > sourceWidth || destHeight > sourceHeight)
+        return;
+    if (!allocate(m_grid, destWidth, destHeight))
+        return;
+    boxSpans(sourceWidth, destWidth, m_x0, m_x1);
+    m_sums.assign(size_t(destWidth), 0.0);
+    m_rowStart = 0;
+    m_rowEnd = std::max<qint64>(1, m_sH / destHeight);
+}
+
+void LumaReducer::addRow(const QRgb *line)
+{
+    if (!valid() || complete())
+        return;
+    const WeightedTables &t = weightedTables();
+    const int dW = m_grid.width;
+    for (int x = 0; x < dW; ++x) {
+        float s = 0;
+        const int x1 = m_x1[size_t(x)];
+        for (int sx = m_x0[size_t(x)]; sx < x1; ++sx)
+            s += pixelLuma(t, line[sx]);
+        m_sums[size_t(x)] += double(s);
+    }
+    ++m_sourceRow;
+    if (m_sourceRow >= m_rowEnd)
+        finishRow();
+}
+
+void LumaReducer::finishRow()
+{
+    const int dW = m_grid.width;
+    float *out = m_grid.luma.data() + size_t(m_destRow) * size_t(dW);
+    const double rows = double(m_rowEnd - m_rowStart);
+    for (int x = 0; x < dW; ++x) {
+        out[x] = float(m_sums[size_t(x)] / (rows * double(m_x1[size_t(x)] - m_x0[size_t(x)])));
+        m_sums[size_t(x)] = 0;
+    }
+    ++m_destRow;
+    m_rowStart = m_rowEnd;
+    m_rowEnd = qint64(m_destRow + 1) * m_sH / m_grid.height;
+}
+
+LumaGrid makeLumaGrid(const QImage &source, int width, int height)
+{
+    if (source.isNull() || width <= 0 || height <= 0)
+        return {};
+    const QImage src = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+                           ? source
+                           : source.convertToFormat(QImage::Format_RGB32);
+    if (src.isNull())
+        return {};
+    if (width <= src.width() && height <= src.height()) {
+        LumaReducer reducer(src.width(), src.height(), width, height);
+        if (!reducer.valid())
+            return {};
+        for (int y = 0; y < src.height(); ++y)
+            reducer.addRow(reinterpret_cast<const QRgb *>(src.constScanLine(y)));
+        return reducer.take();
+    }
+    // Enlarging in at least one direction: the same boxes, one destination
+    // row at a time.
+    LumaGrid grid;
+    if (!allocate(grid, width, height))
+        return {};
+    std::vector<int> x0, x1, y0, y1;
+    boxSpans(src.width(), width, x0, x1);
+    boxSpans(src.height(), height, y0, y1);
+    const WeightedTables &t = weightedTables();
+    std::vector<double> sums(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int sy = y0[size_t(y)]; sy < y1[size_t(y)]; ++sy) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(sy));
+            for (int x = 0; x < width; ++x)
+                for (int sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx)
+                    sums[size_t(x)] += double(pixelLuma(t, line[sx]));
+        }
+        float *out = grid.luma.data() + size_t(y) * size_t(width);
+        const double rows = double(y1[size_t(y)] - y0[size_t(y)]);
+        for (int x = 0; x < width; ++x)
+            out[x] = float(sums[size_t(x)] / (rows * double(x1[size_t(x)] - x0[size_t(x)])));
+    }
+    return grid;
+}
+
+} // namespace tessilor

@@ -1,0 +1,52 @@
+#pragma once
+#include <QImage>
+#include <QtGlobal>
+#include <vector>
+
+// The picture as the tone method samples it: linear-light luminance over the
+// boxes of the program's resampler.
+namespace tessilor {
+
+// Linear-light luminance 0..1 of every sample, row by row.
+struct LumaGrid {
+    int width = 0;
+    int height = 0;
+    std::vector<float> luma;
+    bool isNull() const { return width <= 0 || height <= 0; }
+    float at(int x, int y) const { return luma[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// Streaming box reduction of a picture to a luminance grid (destination no
+// larger than the source in either direction): sample (x, y) averages the
+// linear luminance of source columns x0 .. x1-1 and rows y0 .. y1-1, with
+// x0 = x*sW div dW and x1 = max(x0 + 1, (x+1)*sW div dW), rows alike, the
+// boxes of the program's resampler.
+class LumaReducer
+{
+public:
+    LumaReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight);
+    bool valid() const { return !m_grid.isNull(); }
+    // Adds the next source row (sourceWidth pixels, 0xAARRGGBB).
+    void addRow(const QRgb *line);
+    bool complete() const { return m_destRow >= m_grid.height; }
+    LumaGrid take() { return std::move(m_grid); }
+
+private:
+    void finishRow();
+
+    qint64 m_sH;
+    std::vector<int> m_x0, m_x1;
+    std::vector<double> m_sums;
+    LumaGrid m_grid;
+    int m_destRow = 0;
+    int m_sourceRow = 0;
+    qint64 m_rowStart = 0;
+    qint64 m_rowEnd = 0;
+};
+
+// The luminance grid of a whole picture, reducing or enlarging (enlarging
+// repeats source pixels, as the resampler does). Null when a size is not
+// positive, the picture is empty or memory runs out.
+LumaGrid makeLumaGrid(const QImage &source, int width, int height);
+
+} // namespace tessilor
