@@ -2,13 +2,13 @@
 // sharing the fonts with other applications at start.
 #include "../tests/support/privatefontconfig.h"
 
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/figureconvert.h"
+#include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 #include "engine/resample.h"
 #include "engine/textconvert.h"
-#include "engine/fontfaces.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
 

@@ -1,8 +1,8 @@
 // The NUL-separated string routines of the file dialogs: arbitrary buffers
 // and offsets must not break them, and the answer and filter strings they
 // build read back to what they were built from.
+#include "base/dialogstrings.h"
 #include "fuzzapp.h"
-#include "engine/dialogstrings.h"
 
 #include <QDir>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Number fields: the leading-number reader, the grid clamps that use it, the
 // proportional row count and the settings store's number texts. The input is
 // split at its first newline into a column text and a row text.
+#include "base/numparse.h"
 #include "engine/grid.h"
-#include "engine/numparse.h"
 #include "fuzzapp.h"
 
 #include <cmath>

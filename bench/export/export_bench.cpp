@@ -10,13 +10,13 @@
 #include "document/fastdeflate.h"
 #include "document/mosaiclayout.h"
 
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
 #include "engine/fontmodule.h"
 #include "engine/grid.h"
 #include "engine/imageloader.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 #include "engine/toneramp.h"
 
 #include <QBuffer>

@@ -2,10 +2,10 @@
 // Shared by the benchmarks that drive the real desktop windows: a private
 // home for settings, data and the single-instance lock, a meter of the
 // longest event-loop pause during a run, and their common main.
+#include "app/globals.h"
+#include "base/paths.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "app/globals.h"
-#include "engine/paths.h"
 
 #include <QApplication>
 #include <QByteArray>

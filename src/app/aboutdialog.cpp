@@ -1,8 +1,8 @@
 #include "app/aboutdialog.h"
 
 #include "app/appicons.h"
-#include "engine/options.h"
-#include "engine/paths.h"
+#include "base/options.h"
+#include "base/paths.h"
 #include "widgets/panel3d.h"
 
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #include "app/colorpicker.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 #include "engine/pickerlayout.h"
 #include "engine/swatches.h"
 #include "platform/comdlgandfuncs.h"

@@ -1,6 +1,6 @@
 #include "app/figurepicker.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 #include "engine/pickerlayout.h"
 
 #include <QEvent>

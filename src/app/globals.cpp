@@ -1,6 +1,6 @@
 #include "app/globals.h"
 
-#include "engine/paths.h"
+#include "base/paths.h"
 
 namespace tessilor::globals {
 

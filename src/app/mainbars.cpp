@@ -1,8 +1,8 @@
 #include "app/mainbars.h"
 
 #include "app/appicons.h"
+#include "base/options.h"
 #include "engine/mainlayout.h"
-#include "engine/options.h"
 #include "widgets/panel3d.h"
 #include "widgets/progress.h"
 

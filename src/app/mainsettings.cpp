@@ -1,8 +1,8 @@
 #include "app/mainsettings.h"
 
 #include "app/appicons.h"
+#include "base/options.h"
 #include "engine/mainlayout.h"
-#include "engine/options.h"
 
 #include <QCheckBox>
 #include <QComboBox>

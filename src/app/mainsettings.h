@@ -2,7 +2,7 @@
 #include <QRect>
 
 #include "app/mainbars.h"
-#include "engine/settings.h"
+#include "base/settings.h"
 
 class QComboBox;
 class QWidget;

@@ -1,7 +1,7 @@
 #include "app/picturedrop.h"
 
-#include "engine/paths.h"
-#include "engine/options.h"
+#include "base/options.h"
+#include "base/paths.h"
 
 #include <QDropEvent>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "app/recentmenu.h"
 
-#include "engine/paths.h"
-#include "engine/recentfiles.h"
-#include "engine/settings.h"
+#include "base/paths.h"
+#include "base/recentfiles.h"
+#include "base/settings.h"
 
 #include <QAction>
 #include <QDir>

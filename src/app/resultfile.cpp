@@ -1,9 +1,9 @@
 #include "app/resultfile.h"
 
+#include "base/outputfile.h"
+#include "base/paths.h"
 #include "document/artimage.h"
 #include "document/resultexport.h"
-#include "engine/outputfile.h"
-#include "engine/paths.h"
 #include "engine/pdfexport.h"
 #include "platform/pagesetup.h"
 #include "richtext/richtextcontrol.h"

@@ -2,7 +2,7 @@
 #include <QPageLayout>
 #include <QString>
 
-#include "engine/dialogstrings.h"
+#include "base/dialogstrings.h"
 #include "engine/printlayout.h"
 
 class QTextDocument;

@@ -5,8 +5,8 @@
 #include <QString>
 
 #include "app/runrequest.h"
+#include "base/runhooks.h"
 #include "engine/printlayout.h"
-#include "engine/runhooks.h"
 #include "widgets/subwindow.h"
 
 namespace tessilor {

@@ -2,7 +2,7 @@
 
 #include "app/globals.h"
 #include "app/resultwindow.h"
-#include "engine/numparse.h"
+#include "base/numparse.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 

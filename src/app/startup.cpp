@@ -1,11 +1,11 @@
 #include "app/startup.h"
 
+#include "app/globals.h"
 #include "app/mainwindow.h"
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "app/globals.h"
-#include "engine/paths.h"
-#include "engine/options.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

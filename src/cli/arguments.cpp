@@ -1,8 +1,8 @@
 #include "cli/arguments.h"
 
+#include "base/options.h"
+#include "base/paths.h"
 #include "document/resultexport.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 #include "engine/printlayout.h"
 
 #include <QCommandLineParser>

@@ -1,5 +1,8 @@
 #include "cli/cli.h"
 
+#include "base/filenames.h"
+#include "base/outputfile.h"
+#include "base/paths.h"
 #include "cli/arguments.h"
 #include "document/artimage.h"
 #include "document/conversion.h"
@@ -8,11 +11,8 @@
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "engine/fontfaces.h"
-#include "engine/filenames.h"
 #include "engine/fontmodule.h"
 #include "engine/imageloader.h"
-#include "engine/outputfile.h"
-#include "engine/paths.h"
 #include "engine/pdfexport.h"
 #include "engine/picturesource.h"
 

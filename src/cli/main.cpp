@@ -1,5 +1,5 @@
+#include "base/filenames.h"
 #include "cli/cli.h"
-#include "engine/filenames.h"
 #include "engine/fontmodule.h"
 #include "engine/imageloader.h"
 

@@ -1,11 +1,11 @@
 #include "document/conversion.h"
 
+#include "base/memoryprobe.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "engine/ansiart.h"
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
-#include "engine/memoryprobe.h"
 #include "engine/picturesource.h"
 #include "engine/textcolors.h"
 #include "engine/textconvert.h"

@@ -5,10 +5,10 @@
 #include <QString>
 #include <functional>
 
+#include "base/options.h"
+#include "base/runhooks.h"
 #include "engine/grid.h"
 #include "engine/loadresult.h"
-#include "engine/options.h"
-#include "engine/runhooks.h"
 #include "engine/textconvert.h"
 
 class QIODevice;

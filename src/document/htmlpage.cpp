@@ -1,10 +1,10 @@
 #include "document/htmlpage.h"
 #include "document/richformat.h"
 
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 
 #include <QFile>
 #include <QFont>

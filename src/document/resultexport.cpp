@@ -1,7 +1,7 @@
 #include "document/resultexport.h"
 
+#include "base/paths.h"
 #include "document/richformat.h"
-#include "engine/paths.h"
 
 #include <QTextBlock>
 #include <QTextDocument>

@@ -1,6 +1,6 @@
 #include "document/richformat.h"
 
-#include "engine/numparse.h"
+#include "base/numparse.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "document/rtf.h"
 #include "document/richformat.h"
+#include "document/rtf.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 
 #include <QHash>
 #include <QTextCursor>

@@ -1,9 +1,9 @@
-#include "document/rtf.h"
 #include "document/richformat.h"
+#include "document/rtf.h"
 
+#include "base/options.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/options.h"
 
 #include <QFontDatabase>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "engine/ansiart.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 #include "engine/textcolors.h"
 
 #include <QIODevice>

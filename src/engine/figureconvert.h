@@ -2,8 +2,8 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "base/runhooks.h"
 #include "engine/figurefill.h"
-#include "engine/runhooks.h"
 #include "engine/textconvert.h"
 
 class QIODevice;

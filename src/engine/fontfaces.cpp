@@ -1,6 +1,6 @@
 #include "engine/fontfaces.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 
 #include <QFont>
 

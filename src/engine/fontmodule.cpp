@@ -1,7 +1,7 @@
 #include "engine/fontmodule.h"
 
-#include "engine/options.h"
-#include "engine/outputfile.h"
+#include "base/options.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "engine/grid.h"
 
-#include "engine/numparse.h"
+#include "base/numparse.h"
 #include "engine/resample.h"
 
 namespace tessilor {

@@ -2,7 +2,7 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/options.h"
+#include "base/options.h"
 
 namespace tessilor {
 

@@ -1,9 +1,9 @@
 #include "engine/imageloader.h"
 
+#include "base/filenames.h"
+#include "base/memoryprobe.h"
 #include "engine/decodermessages.h"
-#include "engine/filenames.h"
 #include "engine/jpegdecode.h"
-#include "engine/memoryprobe.h"
 #include "engine/picturechecks.h"
 #include "engine/pngdecode.h"
 

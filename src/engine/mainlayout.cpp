@@ -1,6 +1,6 @@
 #include "engine/mainlayout.h"
 
-#include "engine/numparse.h"
+#include "base/numparse.h"
 
 #include <cmath>
 #include <limits>

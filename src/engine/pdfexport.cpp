@@ -1,6 +1,6 @@
 #include "engine/pdfexport.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 
 #include <QIODevice>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "engine/picturechecks.h"
 
-#include "engine/memoryprobe.h"
+#include "base/memoryprobe.h"
 
 #include <QImage>
 #include <QtEndian>

@@ -1,6 +1,6 @@
 #include "engine/pngdecode.h"
 
-#include "engine/memoryprobe.h"
+#include "base/memoryprobe.h"
 #include "engine/upright.h"
 
 #include <QtEndian>

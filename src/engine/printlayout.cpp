@@ -1,8 +1,8 @@
 #include "engine/printlayout.h"
 
+#include "base/numparse.h"
+#include "base/options.h"
 #include "engine/fontfaces.h"
-#include "engine/numparse.h"
-#include "engine/options.h"
 
 #include <QBuffer>
 #include <QColor>

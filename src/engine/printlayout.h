@@ -8,7 +8,7 @@
 #include <QSizeF>
 #include <QString>
 #include <functional>
-#include "engine/runhooks.h"
+#include "base/runhooks.h"
 #include "engine/twips.h"
 
 class QPaintDevice;

@@ -1,6 +1,6 @@
 #include "engine/swatches.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,7 +1,7 @@
 #include "engine/textcolors.h"
 
+#include "base/options.h"
 #include "engine/figureconvert.h"
-#include "engine/options.h"
 
 #include <QIODevice>
 #include <algorithm>

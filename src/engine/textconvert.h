@@ -4,7 +4,7 @@
 #include <QString>
 #include <array>
 
-#include "engine/runhooks.h"
+#include "base/runhooks.h"
 
 class QIODevice;
 

@@ -3,8 +3,8 @@
 #include <QtGlobal>
 #include <vector>
 
+#include "base/runhooks.h"
 #include "engine/lumagrid.h"
-#include "engine/runhooks.h"
 #include "engine/textconvert.h"
 #include "engine/toneramp.h"
 

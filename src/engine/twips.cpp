@@ -1,6 +1,6 @@
 #include "engine/twips.h"
 
-#include "engine/numparse.h"
+#include "base/numparse.h"
 
 namespace tessilor {
 

@@ -1,6 +1,6 @@
 #include "engine/upright.h"
 
-#include "engine/memoryprobe.h"
+#include "base/memoryprobe.h"
 
 #include <QtEndian>
 #include <algorithm>

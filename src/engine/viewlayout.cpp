@@ -1,6 +1,6 @@
 #include "engine/viewlayout.h"
 
-#include "engine/numparse.h"
+#include "base/numparse.h"
 
 #include <algorithm>
 #include <cmath>

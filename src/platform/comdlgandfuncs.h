@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <array>
 
-#include "engine/dialogstrings.h"
+#include "base/dialogstrings.h"
 
 class QWidget;
 

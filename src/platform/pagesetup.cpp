@@ -1,6 +1,6 @@
 #include "platform/pagesetup.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 #include "engine/printlayout.h"
 
 #include <QGuiApplication>

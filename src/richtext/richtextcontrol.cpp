@@ -7,7 +7,7 @@
 #include "document/streambuffer.h"
 #include "richtext/richedithooks.h"
 
-#include "engine/options.h"
+#include "base/options.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

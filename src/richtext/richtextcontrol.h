@@ -10,8 +10,8 @@
 #include <QTextEdit>
 #include <optional>
 
+#include "base/outputfile.h"
 #include "document/richformat.h"
-#include "engine/outputfile.h"
 #include "richtext/richedithooks.h"
 
 class QKeyEvent;

@@ -1,7 +1,7 @@
 #include "view/helpwindow.h"
 
-#include "engine/options.h"
-#include "engine/paths.h"
+#include "base/options.h"
+#include "base/paths.h"
 
 #include <QAction>
 #include <QKeySequence>

@@ -1,7 +1,7 @@
 #include "view/printwindow.h"
 
-#include "engine/options.h"
-#include "engine/outputfile.h"
+#include "base/options.h"
+#include "base/outputfile.h"
 #include "engine/resample.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"

@@ -1,6 +1,6 @@
 #include "widgets/progress.h"
 
-#include "engine/numparse.h"
+#include "base/numparse.h"
 #include "widgets/panel3d.h"
 
 #include <QLinearGradient>

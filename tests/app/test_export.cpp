@@ -8,8 +8,8 @@
 #include "app/colorpicker.h"
 #include "app/mainwindow.h"
 #include "app/resultwindow.h"
+#include "base/options.h"
 #include "document/richformat.h"
-#include "engine/options.h"
 #include "richtext/richtextcontrol.h"
 #include "view/printwindow.h"
 

@@ -4,12 +4,12 @@
 #include "support/apptestsupport.h"
 #include "support/gifwriter.h"
 
+#include "app/globals.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "app/globals.h"
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/mainlayout.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 #include "view/imagewindow.h"
 #include "widgets/progress.h"
 

@@ -8,9 +8,9 @@
 #include "document/rtf.h"
 #include "document/streambuffer.h"
 
+#include "base/options.h"
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
-#include "engine/options.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -4,8 +4,8 @@
 #include "document/mosaiclayout.h"
 #include "document/rtf.h"
 
+#include "base/runhooks.h"
 #include "engine/figureconvert.h"
-#include "engine/runhooks.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
+#include "base/options.h"
 #include "engine/figureconvert.h"
-#include "engine/options.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

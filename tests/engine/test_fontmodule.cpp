@@ -1,6 +1,6 @@
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/fontmodule.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Text in the picture's colours and text for terminals: which colour every
 // character takes, and the exact escape codes for a small known picture.
+#include "base/options.h"
 #include "engine/ansiart.h"
 #include "engine/figureconvert.h"
-#include "engine/options.h"
 #include "engine/textcolors.h"
 
 #include <QBuffer>

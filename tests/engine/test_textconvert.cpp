@@ -1,4 +1,4 @@
-#include "engine/options.h"
+#include "base/options.h"
 #include "engine/textconvert.h"
 
 #include <QBuffer>

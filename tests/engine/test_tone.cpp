@@ -1,11 +1,11 @@
 // The tone method (measured ramp, linear light, error diffusion) and the
 // figure fill.
+#include "base/options.h"
 #include "engine/figurefill.h"
 #include "engine/fontfaces.h"
 #include "engine/gridload.h"
 #include "engine/imageloader.h"
 #include "engine/linearlight.h"
-#include "engine/options.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
 #include "support/tonelevel.h"

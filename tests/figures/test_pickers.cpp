@@ -1,9 +1,9 @@
 #include "app/colorpicker.h"
 #include "app/figurepicker.h"
 
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/fontmodule.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 #include "engine/pickerlayout.h"
 #include "engine/swatches.h"
 

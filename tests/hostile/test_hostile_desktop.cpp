@@ -1,12 +1,12 @@
 // The desktop program opening every hostile file: the open error message
 // with the file's name and an error icon, and the picture open before stays.
-#include "support/apptestsupport.h"
 #include "hostile/hostilecorpus.h"
+#include "support/apptestsupport.h"
 
+#include "app/globals.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "app/globals.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "view/imagewindow.h"
 
 #include <QFile>

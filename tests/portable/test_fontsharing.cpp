@@ -5,10 +5,10 @@
 // symbolic link. Every test has a home of its own (see TestHome).
 #include "portabletestsupport.h"
 
+#include "base/options.h"
+#include "base/paths.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/options.h"
-#include "engine/paths.h"
 
 #include <QDateTime>
 #include <QDirIterator>

@@ -5,13 +5,13 @@
 // profile). Tests are skipped when the applications are not installed.
 #include "portabletestsupport.h"
 
-#include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
-#include "engine/options.h"
-#include "engine/paths.h"
+#include "base/options.h"
+#include "base/paths.h"
 #include "document/documentfill.h"
 #include "document/resultexport.h"
 #include "document/rtf.h"
+#include "engine/fontfaces.h"
+#include "engine/fontmodule.h"
 #include "engine/textconvert.h"
 
 #include <QBuffer>

@@ -1,14 +1,14 @@
 // The rich text control on live widgets: every member group, streaming,
 // clipboard, hooks, events and the popup menu.
-#include "richtext/richtextcontrol.h"
 #include "document/documentfill.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "document/streambuffer.h"
 #include "richtext/richedithooks.h"
+#include "richtext/richtextcontrol.h"
 
+#include "base/options.h"
 #include "engine/figureconvert.h"
-#include "engine/options.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -24,13 +24,13 @@
 #include <functional>
 #include <memory>
 
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "base/paths.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
-#include "app/mainwindow.h"
-#include "app/globals.h"
-#include "engine/paths.h"
 
 namespace apptest {
 

@@ -1,4 +1,4 @@
-#include "engine/filenames.h"
+#include "base/filenames.h"
 
 namespace tessilor {
 

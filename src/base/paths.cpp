@@ -1,4 +1,4 @@
-#include "engine/paths.h"
+#include "base/paths.h"
 
 #include <QCoreApplication>
 #include <QDir>

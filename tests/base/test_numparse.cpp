@@ -1,4 +1,4 @@
-#include "engine/numparse.h"
+#include "base/numparse.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/dialogstrings.h"
+#include "base/dialogstrings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Output files: replaced whole, links replaced instead of followed, streams
 // written through, nothing left behind on failure.
-#include "engine/filenames.h"
-#include "engine/outputfile.h"
+#include "base/filenames.h"
+#include "base/outputfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "engine/options.h"
-#include "engine/recentfiles.h"
-#include "engine/settings.h"
+#include "base/options.h"
+#include "base/recentfiles.h"
+#include "base/settings.h"
 
 #include <QFile>
 #include <QSettings>

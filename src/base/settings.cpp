@@ -1,7 +1,7 @@
-#include "engine/settings.h"
+#include "base/settings.h"
 
-#include "engine/numparse.h"
-#include "engine/options.h"
+#include "base/numparse.h"
+#include "base/options.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
-#include "engine/recentfiles.h"
+#include "base/recentfiles.h"
 
-#include "engine/settings.h"
+#include "base/settings.h"
 
 #include <QFileInfo>
 

@@ -1,5 +1,5 @@
-#include "engine/options.h"
-#include "engine/paths.h"
+#include "base/options.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/memoryprobe.h"
+#include "base/memoryprobe.h"
 
 #include <sys/mman.h>
 

@@ -1,6 +1,6 @@
-#include "engine/outputfile.h"
+#include "base/outputfile.h"
 
-#include "engine/filenames.h"
+#include "base/filenames.h"
 
 #include <QByteArray>
 #include <QFileInfo>
