@@ -7,10 +7,10 @@
 #include "engine/figureconvert.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/resample.h"
 #include "engine/textconvert.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
+#include "picture/resample.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -3,10 +3,10 @@
 // within the size limit or a clean error, and the grid loader of the
 // command line (which decodes JPEG row by row) gives the same error or the
 // same grid.
-#include "engine/gridload.h"
-#include "engine/imageloader.h"
-#include "engine/resample.h"
 #include "fuzzapp.h"
+#include "picture/gridload.h"
+#include "picture/imageloader.h"
+#include "picture/resample.h"
 
 #include <QBuffer>
 #include <cstddef>

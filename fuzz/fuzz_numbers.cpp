@@ -2,8 +2,8 @@
 // proportional row count and the settings store's number texts. The input is
 // split at its first newline into a column text and a row text.
 #include "base/numparse.h"
-#include "engine/grid.h"
 #include "fuzzapp.h"
+#include "picture/grid.h"
 
 #include <cmath>
 #include <cstddef>

@@ -15,9 +15,9 @@
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
 #include "engine/fontmodule.h"
-#include "engine/grid.h"
-#include "engine/imageloader.h"
 #include "engine/toneramp.h"
+#include "picture/grid.h"
+#include "picture/imageloader.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

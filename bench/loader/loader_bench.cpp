@@ -1,9 +1,9 @@
 // Time to load or refuse each hostile picture, through the full loader (the
 // desktop program) and the grid loader (tessilor-cli), next to large real
 // pictures. Every file under 1 MB should take well under two seconds.
-#include "engine/gridload.h"
-#include "engine/imageloader.h"
 #include "hostile/hostilecorpus.h"
+#include "picture/gridload.h"
+#include "picture/imageloader.h"
 
 #include <QBuffer>
 #include <QFile>

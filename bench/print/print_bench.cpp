@@ -1,7 +1,7 @@
 // Page layout of results on a preview page surface (portrait A4 at 96 dpi)
 // and the reduction of that surface into the preview box.
 #include "engine/printlayout.h"
-#include "engine/resample.h"
+#include "picture/resample.h"
 
 #include <QFile>
 #include <QGuiApplication>

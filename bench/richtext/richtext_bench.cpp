@@ -1,16 +1,16 @@
 // Benchmarks of the rich text control with the biggest results the
 // conversions make: a 1024 x 1024 figure mosaic and 1024 lines of text.
 //   richtext_bench --benchmark_filter=FigureFill   (peak memory: /usr/bin/time -v)
-#include "richtext/richtextcontrol.h"
-#include "richtext/textzoom.h"
 #include "document/documentfill.h"
 #include "document/htmlpage.h"
 #include "document/mosaiclayout.h"
 #include "document/rtf.h"
+#include "richtext/richtextcontrol.h"
+#include "richtext/textzoom.h"
 
 #include "engine/figureconvert.h"
-#include "engine/grid.h"
-#include "engine/imageloader.h"
+#include "picture/grid.h"
+#include "picture/imageloader.h"
 
 #include <QApplication>
 #include <QPixmap>

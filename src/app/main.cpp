@@ -1,5 +1,5 @@
 #include "app/startup.h"
-#include "engine/imageloader.h"
+#include "picture/imageloader.h"
 
 int main(int argc, char **argv)
 {

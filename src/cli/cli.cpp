@@ -12,9 +12,9 @@
 #include "document/rtf.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/imageloader.h"
 #include "engine/pdfexport.h"
-#include "engine/picturesource.h"
+#include "picture/imageloader.h"
+#include "picture/picturesource.h"
 
 #include <QBuffer>
 #include <QDir>

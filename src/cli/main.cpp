@@ -1,7 +1,7 @@
 #include "base/filenames.h"
 #include "cli/cli.h"
 #include "engine/fontmodule.h"
-#include "engine/imageloader.h"
+#include "picture/imageloader.h"
 
 #include <QDir>
 #include <QFile>

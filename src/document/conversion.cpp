@@ -6,11 +6,11 @@
 #include "engine/ansiart.h"
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
-#include "engine/picturesource.h"
 #include "engine/textcolors.h"
 #include "engine/textconvert.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
+#include "picture/picturesource.h"
 
 #include <QBuffer>
 #include <QTextDocument>

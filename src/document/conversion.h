@@ -7,9 +7,9 @@
 
 #include "base/options.h"
 #include "base/runhooks.h"
-#include "engine/grid.h"
-#include "engine/loadresult.h"
 #include "engine/textconvert.h"
+#include "picture/grid.h"
+#include "picture/loadresult.h"
 
 class QIODevice;
 class QTextDocument;

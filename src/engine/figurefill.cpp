@@ -1,7 +1,7 @@
 #include "engine/figurefill.h"
 
 #include "base/options.h"
-#include "engine/linearlight.h"
+#include "picture/linearlight.h"
 
 #include <algorithm>
 #include <cmath>

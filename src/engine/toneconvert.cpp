@@ -1,6 +1,6 @@
 #include "engine/toneconvert.h"
 
-#include "engine/linearlight.h"
+#include "picture/linearlight.h"
 
 #include <QIODevice>
 #include <algorithm>

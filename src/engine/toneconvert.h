@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "base/runhooks.h"
-#include "engine/lumagrid.h"
 #include "engine/textconvert.h"
 #include "engine/toneramp.h"
+#include "picture/lumagrid.h"
 
 class QIODevice;
 

@@ -1,7 +1,7 @@
 #include "engine/toneramp.h"
 
-#include "engine/linearlight.h"
 #include "engine/fontfaces.h"
+#include "picture/linearlight.h"
 
 #include <QGlyphRun>
 #include <QHash>

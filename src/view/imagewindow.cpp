@@ -1,7 +1,7 @@
 #include "view/imagewindow.h"
 
-#include "engine/resample.h"
 #include "engine/viewlayout.h"
+#include "picture/resample.h"
 #include "widgets/captionbar.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include <QSize>
 #include <QString>
 
-#include "engine/imageloader.h"
+#include "picture/imageloader.h"
 #include "widgets/subwindow.h"
 
 class QMenu;

@@ -2,7 +2,7 @@
 
 #include "base/options.h"
 #include "base/outputfile.h"
-#include "engine/resample.h"
+#include "picture/resample.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
 #include "platform/pagesetup.h"

@@ -9,12 +9,12 @@
 #include "engine/figurefill.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/grid.h"
-#include "engine/imageloader.h"
-#include "engine/linearlight.h"
-#include "engine/resample.h"
 #include "engine/textconvert.h"
 #include "engine/toneramp.h"
+#include "picture/grid.h"
+#include "picture/imageloader.h"
+#include "picture/linearlight.h"
+#include "picture/resample.h"
 #include "support/tonelevel.h"
 
 #include <QBuffer>

@@ -3,11 +3,11 @@
 #include "base/options.h"
 #include "engine/figurefill.h"
 #include "engine/fontfaces.h"
-#include "engine/gridload.h"
-#include "engine/imageloader.h"
-#include "engine/linearlight.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"
+#include "picture/gridload.h"
+#include "picture/imageloader.h"
+#include "picture/linearlight.h"
 #include "support/tonelevel.h"
 
 #include <QBuffer>

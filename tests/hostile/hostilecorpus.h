@@ -1,7 +1,7 @@
 #pragma once
 // Hostile picture files, made on the fly in a folder: broken, lying, bombing
 // or simply not pictures. Each entry says which load errors are acceptable.
-#include "engine/imageloader.h"
+#include "picture/imageloader.h"
 
 #include <QList>
 #include <QSize>

@@ -1,7 +1,7 @@
 // Every hostile file gives a clean load error, read from its path and from
 // memory alike.
-#include "engine/imageloader.h"
 #include "hostile/hostilecorpus.h"
+#include "picture/imageloader.h"
 
 #include <QBuffer>
 #include <QFile>

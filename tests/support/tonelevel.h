@@ -1,6 +1,6 @@
 #pragma once
-#include "engine/linearlight.h"
 #include "engine/toneramp.h"
+#include "picture/linearlight.h"
 
 namespace tessilor::testsupport {
 

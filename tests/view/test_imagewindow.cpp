@@ -1,7 +1,7 @@
 // Widget tests of the image window: a real MDI area, real image files, the
 // real menu, scroll bars and caption strip.
-#include "engine/resample.h"
 #include "engine/viewlayout.h"
+#include "picture/resample.h"
 #include "view/imagewindow.h"
 #include "widgets/captionbar.h"
 

@@ -1,5 +1,5 @@
-#include "engine/grid.h"
-#include "engine/resample.h"
+#include "picture/grid.h"
+#include "picture/resample.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>

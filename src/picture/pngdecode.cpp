@@ -1,7 +1,7 @@
-#include "engine/pngdecode.h"
+#include "picture/pngdecode.h"
 
 #include "base/memoryprobe.h"
-#include "engine/upright.h"
+#include "picture/upright.h"
 
 #include <QtEndian>
 

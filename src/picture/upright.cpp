@@ -1,4 +1,4 @@
-#include "engine/upright.h"
+#include "picture/upright.h"
 
 #include "base/memoryprobe.h"
 

@@ -1,4 +1,4 @@
-#include "engine/picturechecks.h"
+#include "picture/picturechecks.h"
 
 #include "base/memoryprobe.h"
 

@@ -1,6 +1,6 @@
-#include "engine/resample.h"
+#include "picture/resample.h"
 
-#include "engine/boxfilter.h"
+#include "picture/boxfilter.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/loadresult.h"
+#include "picture/loadresult.h"
 
 class QIODevice;
 

@@ -1,7 +1,7 @@
-#include "engine/lumagrid.h"
+#include "picture/lumagrid.h"
 
-#include "engine/boxfilter.h"
-#include "engine/linearlight.h"
+#include "picture/boxfilter.h"
+#include "picture/linearlight.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "engine/jpegdecode.h"
+#include "picture/jpegdecode.h"
 
-#include "engine/upright.h"
+#include "picture/upright.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "engine/boxfilter.h"
+#include "picture/boxfilter.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 #include <QString>
 #include <functional>
 
-#include "engine/loadresult.h"
-#include "engine/lumagrid.h"
+#include "picture/loadresult.h"
+#include "picture/lumagrid.h"
 
 // Where a conversion takes its picture from: a picture already decoded (the
 // image window's) or a picture file's bytes (tessilor-cli). Both give the

@@ -1,6 +1,6 @@
-#include "engine/picturesource.h"
+#include "picture/picturesource.h"
 
-#include "engine/gridload.h"
+#include "picture/gridload.h"
 
 namespace tessilor {
 

@@ -3,9 +3,9 @@
 #include <QSize>
 #include <functional>
 
-#include "engine/imageloader.h"
-#include "engine/lumagrid.h"
-#include "engine/picturesource.h"
+#include "picture/imageloader.h"
+#include "picture/lumagrid.h"
+#include "picture/picturesource.h"
 
 namespace tessilor {
 

@@ -1,9 +1,9 @@
-#include "engine/gridload.h"
+#include "picture/gridload.h"
 
-#include "engine/boxfilter.h"
-#include "engine/jpegdecode.h"
-#include "engine/lumagrid.h"
-#include "engine/resample.h"
+#include "picture/boxfilter.h"
+#include "picture/jpegdecode.h"
+#include "picture/lumagrid.h"
+#include "picture/resample.h"
 
 #include <memory>
 #include <new>

@@ -1,6 +1,6 @@
-#include "engine/boxfilter.h"
-#include "engine/gridload.h"
-#include "engine/resample.h"
+#include "picture/boxfilter.h"
+#include "picture/gridload.h"
+#include "picture/resample.h"
 
 #include <QBuffer>
 #include <QFile>

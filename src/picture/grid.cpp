@@ -1,7 +1,7 @@
-#include "engine/grid.h"
+#include "picture/grid.h"
 
 #include "base/numparse.h"
-#include "engine/resample.h"
+#include "picture/resample.h"
 
 namespace tessilor {
 

@@ -1,4 +1,4 @@
-#include "engine/imageloader.h"
+#include "picture/imageloader.h"
 #include "support/gifwriter.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "engine/decodermessages.h"
+#include "picture/decodermessages.h"
 
 #include <QtGlobal>
 

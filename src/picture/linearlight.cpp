@@ -1,4 +1,4 @@
-#include "engine/linearlight.h"
+#include "picture/linearlight.h"
 
 #include <algorithm>
 #include <cmath>

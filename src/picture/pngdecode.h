@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/loadresult.h"
+#include "picture/loadresult.h"
 
 #include <QByteArray>
 

@@ -1,11 +1,11 @@
-#include "engine/imageloader.h"
+#include "picture/imageloader.h"
 
 #include "base/filenames.h"
 #include "base/memoryprobe.h"
-#include "engine/decodermessages.h"
-#include "engine/jpegdecode.h"
-#include "engine/picturechecks.h"
-#include "engine/pngdecode.h"
+#include "picture/decodermessages.h"
+#include "picture/jpegdecode.h"
+#include "picture/picturechecks.h"
+#include "picture/pngdecode.h"
 
 #include <QBuffer>
 #include <QFile>
