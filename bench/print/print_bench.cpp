@@ -1,6 +1,6 @@
 // Page layout of results on a preview page surface (portrait A4 at 96 dpi)
 // and the reduction of that surface into the preview box.
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 #include "picture/resample.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // Zoom steps and panning of the image window on a 5120 x 2880 picture.
 // Run with QT_QPA_PLATFORM=offscreen.
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 #include "picture/resample.h"
 #include "view/imagewindow.h"
 

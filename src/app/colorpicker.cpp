@@ -1,8 +1,8 @@
 #include "app/colorpicker.h"
 
 #include "base/options.h"
-#include "engine/pickerlayout.h"
-#include "engine/swatches.h"
+#include "layout/pickerlayout.h"
+#include "layout/swatches.h"
 #include "platform/comdlgandfuncs.h"
 
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "app/figurepicker.h"
 
 #include "base/options.h"
-#include "engine/pickerlayout.h"
+#include "layout/pickerlayout.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 // Program-wide state shared by the main window, the conversions, the result
 // window and printing. Everything runs on the user-interface thread.

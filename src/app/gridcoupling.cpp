@@ -1,7 +1,7 @@
 #include "app/gridcoupling.h"
 
 #include "app/globals.h"
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 
 #include <QCheckBox>
 #include <QEvent>

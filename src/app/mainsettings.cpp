@@ -2,7 +2,7 @@
 
 #include "app/appicons.h"
 #include "base/options.h"
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -17,7 +17,7 @@
 #include "base/paths.h"
 #include "base/settings.h"
 #include "engine/fontmodule.h"
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
 #include "richtext/textzoom.h"

@@ -6,9 +6,9 @@
 #include "app/colorpicker.h"
 #include "app/figurepicker.h"
 #include "app/mainbars.h"
-#include "app/runrequest.h"
 #include "app/resultwindow.h"
-#include "engine/swatches.h"
+#include "app/runrequest.h"
+#include "layout/swatches.h"
 #include "view/imagewindow.h"
 
 class QLineEdit;

@@ -3,8 +3,8 @@
 #include "base/outputfile.h"
 #include "base/paths.h"
 #include "document/artimage.h"
+#include "document/pdfexport.h"
 #include "document/resultexport.h"
-#include "engine/pdfexport.h"
 #include "platform/pagesetup.h"
 #include "richtext/richtextcontrol.h"
 

@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "base/dialogstrings.h"
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 class QTextDocument;
 

@@ -9,7 +9,7 @@
 #include "base/paths.h"
 #include "base/settings.h"
 #include "document/conversion.h"
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 #include "picture/grid.h"
 #include "picture/picturesource.h"
 #include "platform/comdlgandfuncs.h"

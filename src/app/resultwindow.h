@@ -6,7 +6,7 @@
 
 #include "app/runrequest.h"
 #include "base/runhooks.h"
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 #include "widgets/subwindow.h"
 
 namespace tessilor {

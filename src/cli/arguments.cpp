@@ -3,7 +3,7 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "document/resultexport.h"
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -7,12 +7,12 @@
 #include "document/artimage.h"
 #include "document/conversion.h"
 #include "document/htmlpage.h"
+#include "document/pdfexport.h"
 #include "document/resultexport.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "engine/fontfaces.h"
 #include "engine/fontmodule.h"
-#include "engine/pdfexport.h"
 #include "picture/imageloader.h"
 #include "picture/picturesource.h"
 

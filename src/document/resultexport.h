@@ -8,7 +8,7 @@
 
 #include "document/htmlpage.h"
 #include "document/rtf.h"
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 class QTextDocument;
 

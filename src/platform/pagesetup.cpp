@@ -1,7 +1,7 @@
 #include "platform/pagesetup.h"
 
 #include "base/options.h"
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 #include <QGuiApplication>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "richtext/textzoom.h"
 
-#include "engine/viewzoom.h"
+#include "layout/viewzoom.h"
 
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"

@@ -1,6 +1,6 @@
 #include "view/imagewindow.h"
 
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 #include "picture/resample.h"
 #include "widgets/captionbar.h"
 

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <memory>
 
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 class QCheckBox;
 class QComboBox;

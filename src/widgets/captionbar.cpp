@@ -1,6 +1,6 @@
 #include "widgets/captionbar.h"
 
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 
 #include <QLabel>
 #include <QLinearGradient>

@@ -1,7 +1,7 @@
 #pragma once
 #include <QWidget>
 
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 
 namespace tessilor {
 

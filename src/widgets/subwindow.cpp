@@ -1,6 +1,6 @@
 #include "widgets/subwindow.h"
 
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -9,7 +9,7 @@
 #include "app/startup.h"
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 #include "view/imagewindow.h"
 #include "widgets/progress.h"
 

@@ -113,7 +113,7 @@ TEST(Options, PaletteEntriesAsStored)
     EXPECT_EQ(blueOf(rgbValue(10, 20, 30)), 30);
 }
 
-#include "engine/swatches.h"
+#include "layout/swatches.h"
 
 TEST(Swatches, ColourReadsBackFromTheSwatch)
 {

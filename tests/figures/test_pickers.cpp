@@ -4,8 +4,8 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "engine/fontmodule.h"
-#include "engine/pickerlayout.h"
-#include "engine/swatches.h"
+#include "layout/pickerlayout.h"
+#include "layout/swatches.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -2,7 +2,7 @@
 // printer; the PDF pages are checked with the poppler tools.
 #include "view/printwindow.h"
 
-#include "engine/pdfexport.h"
+#include "document/pdfexport.h"
 #include "platform/pagesetup.h"
 #include "widgets/captionbar.h"
 #include "widgets/panel3d.h"

@@ -1,6 +1,6 @@
 // Widget tests of the image window: a real MDI area, real image files, the
 // real menu, scroll bars and caption strip.
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 #include "picture/resample.h"
 #include "view/imagewindow.h"
 #include "widgets/captionbar.h"

@@ -1,5 +1,5 @@
 // Progress bar, etched panel and caption strip, rendered and driven for real.
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 #include "widgets/captionbar.h"
 #include "widgets/panel3d.h"
 #include "widgets/progress.h"

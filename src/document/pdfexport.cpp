@@ -1,4 +1,4 @@
-#include "engine/pdfexport.h"
+#include "document/pdfexport.h"
 
 #include "base/options.h"
 

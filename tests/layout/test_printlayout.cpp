@@ -2,7 +2,7 @@
 // rule, the preview box, copy counts, colour lines and the layout itself on a
 // real image surface with real fonts.
 #include "engine/fontfaces.h"
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 #include <QFile>
 #include <QPainter>

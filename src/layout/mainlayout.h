@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QString>
 #include <optional>
-#include "engine/twips.h"
+#include "layout/twips.h"
 
 // Arithmetic of the main window: the coupling of the grid-size fields, the
 // placement of the bars and of the drop-down pickers, the result window's

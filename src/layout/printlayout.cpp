@@ -1,4 +1,4 @@
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 #include "base/numparse.h"
 #include "base/options.h"

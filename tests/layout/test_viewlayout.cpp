@@ -1,5 +1,5 @@
-#include "engine/viewlayout.h"
-#include "engine/viewzoom.h"
+#include "layout/viewlayout.h"
+#include "layout/viewzoom.h"
 
 #include <gtest/gtest.h>
 

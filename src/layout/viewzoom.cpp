@@ -1,4 +1,4 @@
-#include "engine/viewzoom.h"
+#include "layout/viewzoom.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <QtGlobal>
-#include "engine/twips.h"
+#include "layout/twips.h"
 
 // Geometry of the program's own windows and controls: the image window, the
 // caption strip, the progress bar and the etched panel, and the result

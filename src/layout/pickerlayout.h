@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/twips.h"
+#include "layout/twips.h"
 
 // Layout arithmetic inside the two drop-down pickers (the figure picker and
 // the text colour picker). Everything here is in twips; widgets convert at

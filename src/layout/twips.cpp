@@ -1,4 +1,4 @@
-#include "engine/twips.h"
+#include "layout/twips.h"
 
 #include "base/numparse.h"
 

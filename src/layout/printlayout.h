@@ -9,7 +9,7 @@
 #include <QString>
 #include <functional>
 #include "base/runhooks.h"
-#include "engine/twips.h"
+#include "layout/twips.h"
 
 class QPaintDevice;
 class QPainter;

@@ -1,4 +1,4 @@
-#include "engine/viewlayout.h"
+#include "layout/viewlayout.h"
 
 #include "base/numparse.h"
 

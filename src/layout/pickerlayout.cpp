@@ -1,4 +1,4 @@
-#include "engine/pickerlayout.h"
+#include "layout/pickerlayout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "engine/swatches.h"
+#include "layout/swatches.h"
 
 #include "base/options.h"
 

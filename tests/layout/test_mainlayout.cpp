@@ -1,4 +1,4 @@
-#include "engine/mainlayout.h"
+#include "layout/mainlayout.h"
 
 #include <gtest/gtest.h>
 

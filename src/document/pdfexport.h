@@ -2,7 +2,7 @@
 #include <QPageLayout>
 #include <QSizeF>
 
-#include "engine/printlayout.h"
+#include "layout/printlayout.h"
 
 class QIODevice;
 
