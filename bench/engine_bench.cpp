@@ -6,7 +6,7 @@
 #include "base/paths.h"
 #include "engine/figureconvert.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "engine/textconvert.h"
 #include "engine/toneconvert.h"
 #include "engine/toneramp.h"

@@ -14,7 +14,7 @@
 #include "base/paths.h"
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "engine/toneramp.h"
 #include "picture/grid.h"
 #include "picture/imageloader.h"

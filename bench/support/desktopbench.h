@@ -5,7 +5,7 @@
 #include "app/globals.h"
 #include "base/paths.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 
 #include <QApplication>
 #include <QByteArray>

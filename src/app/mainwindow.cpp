@@ -16,7 +16,7 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "base/settings.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "layout/mainlayout.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"

@@ -5,7 +5,7 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

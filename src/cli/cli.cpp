@@ -12,7 +12,7 @@
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "picture/imageloader.h"
 #include "picture/picturesource.h"
 

@@ -1,6 +1,6 @@
 #include "base/filenames.h"
 #include "cli/cli.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "picture/imageloader.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "base/options.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 
 #include <QFontDatabase>
 #include <QHash>

@@ -8,7 +8,7 @@
 #include "engine/figureconvert.h"
 #include "engine/figurefill.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "engine/textconvert.h"
 #include "engine/toneramp.h"
 #include "picture/grid.h"

@@ -3,7 +3,7 @@
 
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "layout/pickerlayout.h"
 #include "layout/swatches.h"
 

@@ -11,7 +11,7 @@
 #include "document/resultexport.h"
 #include "document/rtf.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "engine/textconvert.h"
 
 #include <QBuffer>

@@ -28,7 +28,7 @@
 #include "app/mainwindow.h"
 #include "base/paths.h"
 #include "engine/fontfaces.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
 

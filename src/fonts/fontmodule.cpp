@@ -1,4 +1,4 @@
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 
 #include "base/options.h"
 #include "base/outputfile.h"

@@ -1,6 +1,6 @@
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/fontmodule.h"
+#include "fonts/fontmodule.h"
 
 #include <QDir>
 #include <QFile>
