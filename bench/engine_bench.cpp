@@ -2,14 +2,14 @@
 // sharing the fonts with other applications at start.
 #include "../tests/support/privatefontconfig.h"
 
+#include "art/figureconvert.h"
+#include "art/fontfaces.h"
+#include "art/textconvert.h"
+#include "art/toneconvert.h"
+#include "art/toneramp.h"
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/figureconvert.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
-#include "engine/textconvert.h"
-#include "engine/toneconvert.h"
-#include "engine/toneramp.h"
 #include "picture/resample.h"
 
 #include <QBuffer>

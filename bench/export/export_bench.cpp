@@ -10,12 +10,12 @@
 #include "document/fastdeflate.h"
 #include "document/mosaiclayout.h"
 
+#include "art/figureconvert.h"
+#include "art/figurefill.h"
+#include "art/toneramp.h"
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/figureconvert.h"
-#include "engine/figurefill.h"
 #include "fonts/fontmodule.h"
-#include "engine/toneramp.h"
 #include "picture/grid.h"
 #include "picture/imageloader.h"
 

@@ -8,7 +8,7 @@
 #include "richtext/richtextcontrol.h"
 #include "richtext/textzoom.h"
 
-#include "engine/figureconvert.h"
+#include "art/figureconvert.h"
 #include "picture/grid.h"
 #include "picture/imageloader.h"
 

@@ -3,8 +3,8 @@
 // home for settings, data and the single-instance lock, a meter of the
 // longest event-loop pause during a run, and their common main.
 #include "app/globals.h"
+#include "art/fontfaces.h"
 #include "base/paths.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 
 #include <QApplication>

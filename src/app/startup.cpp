@@ -2,9 +2,9 @@
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
+#include "art/fontfaces.h"
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "art/fontfaces.h"
 #include "base/filenames.h"
 #include "base/outputfile.h"
 #include "base/paths.h"
@@ -11,7 +12,6 @@
 #include "document/resultexport.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 #include "picture/imageloader.h"
 #include "picture/picturesource.h"

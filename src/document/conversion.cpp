@@ -1,15 +1,15 @@
 #include "document/conversion.h"
 
+#include "art/ansiart.h"
+#include "art/figureconvert.h"
+#include "art/figurefill.h"
+#include "art/textcolors.h"
+#include "art/textconvert.h"
+#include "art/toneconvert.h"
+#include "art/toneramp.h"
 #include "base/memoryprobe.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
-#include "engine/ansiart.h"
-#include "engine/figureconvert.h"
-#include "engine/figurefill.h"
-#include "engine/textcolors.h"
-#include "engine/textconvert.h"
-#include "engine/toneconvert.h"
-#include "engine/toneramp.h"
 #include "picture/picturesource.h"
 
 #include <QBuffer>

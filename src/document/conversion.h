@@ -5,9 +5,9 @@
 #include <QString>
 #include <functional>
 
+#include "art/textconvert.h"
 #include "base/options.h"
 #include "base/runhooks.h"
-#include "engine/textconvert.h"
 #include "picture/grid.h"
 #include "picture/loadresult.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/figureconvert.h"
+#include "art/figureconvert.h"
 
 class QTextDocument;
 

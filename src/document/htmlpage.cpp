@@ -1,9 +1,9 @@
 #include "document/htmlpage.h"
 #include "document/richformat.h"
 
+#include "art/fontfaces.h"
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 
 #include <QFile>

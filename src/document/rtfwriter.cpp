@@ -1,8 +1,8 @@
 #include "document/richformat.h"
 #include "document/rtf.h"
 
+#include "art/fontfaces.h"
 #include "base/options.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 #include "layout/printlayout.h"
 
+#include "art/fontfaces.h"
 #include "base/numparse.h"
 #include "base/options.h"
-#include "engine/fontfaces.h"
 
 #include <QBuffer>
 #include <QColor>

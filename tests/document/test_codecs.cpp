@@ -8,9 +8,9 @@
 #include "document/rtf.h"
 #include "document/streambuffer.h"
 
+#include "art/figureconvert.h"
+#include "art/figurefill.h"
 #include "base/options.h"
-#include "engine/figureconvert.h"
-#include "engine/figurefill.h"
 
 #include <QElapsedTimer>
 #include <QFile>

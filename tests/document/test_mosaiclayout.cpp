@@ -4,8 +4,8 @@
 #include "document/mosaiclayout.h"
 #include "document/rtf.h"
 
+#include "art/figureconvert.h"
 #include "base/runhooks.h"
-#include "engine/figureconvert.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Page layout of results for preview and printing: limits, the page-fit
 // rule, the preview box, copy counts, colour lines and the layout itself on a
 // real image surface with real fonts.
-#include "engine/fontfaces.h"
+#include "art/fontfaces.h"
 #include "layout/printlayout.h"
 
 #include <QFile>

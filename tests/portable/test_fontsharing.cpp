@@ -5,9 +5,9 @@
 // symbolic link. Every test has a home of its own (see TestHome).
 #include "portabletestsupport.h"
 
+#include "art/fontfaces.h"
 #include "base/options.h"
 #include "base/paths.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 
 #include <QDateTime>

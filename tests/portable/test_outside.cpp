@@ -5,14 +5,14 @@
 // profile). Tests are skipped when the applications are not installed.
 #include "portabletestsupport.h"
 
+#include "art/fontfaces.h"
+#include "art/textconvert.h"
 #include "base/options.h"
 #include "base/paths.h"
 #include "document/documentfill.h"
 #include "document/resultexport.h"
 #include "document/rtf.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
-#include "engine/textconvert.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -7,8 +7,8 @@
 #include "richtext/richedithooks.h"
 #include "richtext/richtextcontrol.h"
 
+#include "art/figureconvert.h"
 #include "base/options.h"
-#include "engine/figureconvert.h"
 
 #include <QApplication>
 #include <QClipboard>

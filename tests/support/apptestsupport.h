@@ -26,8 +26,8 @@
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
+#include "art/fontfaces.h"
 #include "base/paths.h"
-#include "engine/fontfaces.h"
 #include "fonts/fontmodule.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/toneramp.h"
+#include "art/toneramp.h"
 #include "picture/linearlight.h"
 
 namespace tessilor::testsupport {

@@ -1,6 +1,6 @@
-#include "engine/figureconvert.h"
+#include "art/figureconvert.h"
 
-#include "engine/figurefill.h"
+#include "art/figurefill.h"
 
 #include <QIODevice>
 

@@ -1,4 +1,4 @@
-#include "engine/figurefill.h"
+#include "art/figurefill.h"
 
 #include "base/options.h"
 #include "picture/linearlight.h"

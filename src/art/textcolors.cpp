@@ -1,7 +1,7 @@
-#include "engine/textcolors.h"
+#include "art/textcolors.h"
 
+#include "art/figureconvert.h"
 #include "base/options.h"
-#include "engine/figureconvert.h"
 
 #include <QIODevice>
 #include <algorithm>

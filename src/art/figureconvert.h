@@ -2,9 +2,9 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "art/figurefill.h"
+#include "art/textconvert.h"
 #include "base/runhooks.h"
-#include "engine/figurefill.h"
-#include "engine/textconvert.h"
 
 class QIODevice;
 

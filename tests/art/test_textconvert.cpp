@@ -1,5 +1,5 @@
+#include "art/textconvert.h"
 #include "base/options.h"
-#include "engine/textconvert.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Text in the picture's colours and text for terminals: which colour every
 // character takes, and the exact escape codes for a small known picture.
+#include "art/ansiart.h"
+#include "art/figureconvert.h"
+#include "art/textcolors.h"
 #include "base/options.h"
-#include "engine/ansiart.h"
-#include "engine/figureconvert.h"
-#include "engine/textcolors.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The tone method (measured ramp, linear light, error diffusion) and the
 // figure fill.
+#include "art/figurefill.h"
+#include "art/fontfaces.h"
+#include "art/toneconvert.h"
+#include "art/toneramp.h"
 #include "base/options.h"
-#include "engine/figurefill.h"
-#include "engine/fontfaces.h"
-#include "engine/toneconvert.h"
-#include "engine/toneramp.h"
 #include "picture/gridload.h"
 #include "picture/imageloader.h"
 #include "picture/linearlight.h"

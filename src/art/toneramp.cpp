@@ -1,6 +1,6 @@
-#include "engine/toneramp.h"
+#include "art/toneramp.h"
 
-#include "engine/fontfaces.h"
+#include "art/fontfaces.h"
 #include "picture/linearlight.h"
 
 #include <QGlyphRun>

@@ -4,8 +4,8 @@
 #include <QString>
 #include <vector>
 
-#include "engine/figurefill.h"
-#include "engine/textconvert.h"
+#include "art/figurefill.h"
+#include "art/textconvert.h"
 
 class QRawFont;
 

@@ -1,4 +1,4 @@
-#include "engine/toneconvert.h"
+#include "art/toneconvert.h"
 
 #include "picture/linearlight.h"
 

@@ -1,4 +1,4 @@
-#include "engine/textconvert.h"
+#include "art/textconvert.h"
 
 #include <QIODevice>
 #include <algorithm>

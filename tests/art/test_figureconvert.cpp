@@ -1,5 +1,5 @@
+#include "art/figureconvert.h"
 #include "base/options.h"
-#include "engine/figureconvert.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/figureconvert.h"
+#include "art/figureconvert.h"
 
 class QIODevice;
 

@@ -3,9 +3,9 @@
 #include <QtGlobal>
 #include <vector>
 
+#include "art/textconvert.h"
+#include "art/toneramp.h"
 #include "base/runhooks.h"
-#include "engine/textconvert.h"
-#include "engine/toneramp.h"
 #include "picture/lumagrid.h"
 
 class QIODevice;

@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <QImage>
 
-#include "engine/figureconvert.h"
+#include "art/figureconvert.h"
 
 // Text art for terminals: 24-bit colour escape codes (ESC [38;2;R;G;B m)
 // before the characters, a reset (ESC [0 m) at the end of every line, lines

@@ -1,7 +1,7 @@
-#include "engine/ansiart.h"
+#include "art/ansiart.h"
 
+#include "art/textcolors.h"
 #include "base/options.h"
-#include "engine/textcolors.h"
 
 #include <QIODevice>
 #include <algorithm>

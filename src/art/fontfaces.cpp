@@ -1,4 +1,4 @@
-#include "engine/fontfaces.h"
+#include "art/fontfaces.h"
 
 #include "base/options.h"
 
