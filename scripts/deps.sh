@@ -11,7 +11,7 @@ TESSILOR_PACKAGES=(
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
   python3 python3-fonttools
   python3-numpy python3-scipy python3-skimage python3-pil jp2a hyperfine
-  xvfb xauth poppler-utils
+  xvfb xauth poppler-utils openbox x11-utils xclip xdotool imagemagick
   zlib1g-dev
   libreoffice-writer-nogui chromium
   clang clang-format libclang-rt-14-dev

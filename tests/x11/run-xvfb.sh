@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
 # Runs a command on a private X server: Xvfb picks a free display itself
 # (-displayfd), so tests started side by side never race for one. No window
-# manager runs: the program's windows are the only clients, and every run
-# sees the same screen.
+# manager runs unless asked for: the program's windows are the only clients,
+# and every run sees the same screen.
 #
 #   run-xvfb.sh COMMAND [ARGS...]
+#
+#   TESSILOR_XVFB_SCREEN=WxH   the screen's size (default 1280x1024)
+#   TESSILOR_XVFB_WM=openbox   a window manager runs on the server first, so
+#                              windows get frames and placement as on a desktop
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: run-xvfb.sh COMMAND [ARGS...]" >&2; exit 2; }
 command -v Xvfb >/dev/null || { echo "Xvfb is not installed (Debian package xvfb)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessilor-xvfb.XXXXXX")
 xvfb_pid=""
+wm_pid=""
 cleanup() {
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
+  [ -n "$wm_pid" ] && wait "$wm_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -19,7 +26,9 @@ cleanup() {
 trap cleanup EXIT
 
 mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
+screen="${TESSILOR_XVFB_SCREEN:-1280x1024}"
+[[ "$screen" =~ ^[0-9]+x[0-9]+$ ]] || { echo "TESSILOR_XVFB_SCREEN must be WxH, not $screen" >&2; exit 2; }
+Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset 3>"$work/display" \
   >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 display=""
@@ -38,5 +47,22 @@ unset WAYLAND_DISPLAY
 if [ -n "${ASAN_OPTIONS:-}" ]; then
   export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 fi
+
+case "${TESSILOR_XVFB_WM:-}" in
+  "") ;;
+  openbox)
+    command -v openbox >/dev/null || { echo "openbox is not installed (Debian package openbox)" >&2; exit 1; }
+    # A configuration of its own: no user's menus or autostart.
+    mkdir -p "$work/xdg"
+    XDG_CONFIG_HOME="$work/xdg" openbox --sm-disable >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    # The window manager is up once it names itself on the root window.
+    for _ in $(seq 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+      sleep 0.05
+    done
+    ;;
+  *) echo "TESSILOR_XVFB_WM: only openbox is known, not $TESSILOR_XVFB_WM" >&2; exit 2 ;;
+esac
 
 "$@"
