@@ -84,7 +84,23 @@ public:
             m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
             qunsetenv(name);
         }
-        qputenv("XDG_DATA_DIRS", QFile::encodeName(m_empty.filePath(QStringLiteral("data"))));
+        // The system's data folders less their applications: the programs
+        // started keep their schemas, icons and themes.
+        const QString data = m_empty.filePath(QStringLiteral("data"));
+        QDir().mkpath(data);
+        QString systemData;
+        for (const Saved &saved : std::as_const(m_saved))
+            if (qstrcmp(saved.name, "XDG_DATA_DIRS") == 0 && saved.set)
+                systemData = QString::fromLocal8Bit(saved.value);
+        if (systemData.isEmpty())
+            systemData = QStringLiteral("/usr/local/share:/usr/share");
+        for (const QString &folder : systemData.split(u':', Qt::SkipEmptyParts)) {
+            for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+                if (entry.fileName() != QLatin1String("applications"))
+                    QFile::link(entry.absoluteFilePath(), data + u'/' + entry.fileName());
+            }
+        }
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(data));
         qputenv("XDG_CONFIG_DIRS", QFile::encodeName(m_empty.filePath(QStringLiteral("config"))));
         m_entry = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) +
                   QStringLiteral("/applications/tessilor-test-writer.desktop");
