@@ -13,7 +13,7 @@ TESSILOR_PACKAGES=(
   python3-numpy python3-scipy python3-skimage python3-pil jp2a hyperfine
   xvfb xauth poppler-utils openbox x11-utils xclip xdotool imagemagick
   zlib1g-dev
-  libreoffice-writer-nogui chromium
+  libreoffice-writer-nogui abiword chromium
   clang clang-format libclang-rt-14-dev
   fp-utils
   appstream desktop-file-utils dpkg-dev file

@@ -296,6 +296,13 @@ MainCommands createMainCommands(QObject *owner)
                        QStringLiteral("Сохранение в файл/передача в редактор"), QStringLiteral("save"));
     c.lastFile = command(QStringLiteral("lastFile"), QStringLiteral("Пусто"), QString(), QString());
     c.lastFile->setEnabled(false);
+    // The entry shows the key of the paste that works in the window, also
+    // while the entry is disabled (picturepaste.h).
+    c.paste = command(QStringLiteral("pasteCommand"),
+                      QStringLiteral("Вставить из буфера обмена\t") +
+                          QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText),
+                      QString(), QString());
+    c.paste->setIcon(QIcon());
     c.help = command(QStringLiteral("helpCommand"), QStringLiteral("Справка"), QStringLiteral("О программе"),
                      QStringLiteral("help"));
     c.helpContents = command(QStringLiteral("spr"), QStringLiteral("Справка"), QString(), QStringLiteral("spr"));

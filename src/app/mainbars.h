@@ -30,7 +30,8 @@ struct MainCommands {
     QAction *go = nullptr;       // "Пуск" / "Стоп"; data: image key "go" or "canc"
     QAction *result = nullptr;   // "Результат"; data: the output key ("save", "word", "cl", "print")
     QAction *lastFile = nullptr; // the open button's drop-down entry; data: the file's path
-    QAction *toFile = nullptr;   // result drop-down entries; data: the output they choose
+    QAction *paste = nullptr;  // the drop-down's last entry: "Вставить из буфера обмена" (Ctrl+V)
+    QAction *toFile = nullptr; // result drop-down entries; data: the output they choose
     QAction *toClipboard = nullptr;
     QAction *toWord = nullptr;
     QAction *print = nullptr;

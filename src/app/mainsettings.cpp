@@ -67,6 +67,8 @@ void showStoredChoices(const StoredOptions &o, MainBar &bar, TextBar &text, Figu
     text.methodList->setCurrentIndex(o.textMethod);
     figures.fillBox->setChecked(o.figureFill);
     bar.autoPreview->setChecked(o.autoPreview);
+    text.contrastSlider->setValue(o.contrast);
+    figures.colorModeList->setCurrentIndex(o.colorMode - 1);
 }
 
 void takeStoredChoices(StoredOptions &o, const MainBar &bar, const TextBar &text, const FigureBar &figures)
@@ -80,6 +82,8 @@ void takeStoredChoices(StoredOptions &o, const MainBar &bar, const TextBar &text
     o.textMethod = text.methodList->currentIndex();
     o.figureFill = figures.fillBox->isChecked();
     o.autoPreview = bar.autoPreview->isChecked();
+    o.contrast = text.contrastSlider->value();
+    o.colorMode = figures.colorModeList->currentIndex() + 1;
 }
 
 } // namespace tessilor

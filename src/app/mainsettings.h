@@ -23,9 +23,10 @@ void fillFontList(QComboBox *list);      // the ramp fonts, each with its ramp a
 void fillColorModeList(QComboBox *list); // colour, grey
 void fillSizeLists(QComboBox *textSizes, QComboBox *figureSizes);
 
-// The stored choices of the bars' lists and boxes, shown in the controls;
-// and read back from them. The figure, the result output and the recent
-// files are kept by their own owners.
+// The stored choices of the bars' lists, boxes and the contrast slider,
+// shown in the controls; and read back from them. The figure, the text
+// colour, the result output and the recent files are kept by their own
+// owners.
 void showStoredChoices(const StoredOptions &options, MainBar &bar, TextBar &text, FigureBar &figures);
 void takeStoredChoices(StoredOptions &options, const MainBar &bar, const TextBar &text, const FigureBar &figures);
 

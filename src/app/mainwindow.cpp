@@ -10,10 +10,12 @@
 #include "app/mainsettings.h"
 #include "app/pickerwindows.h"
 #include "app/picturedrop.h"
+#include "app/picturepaste.h"
 #include "app/recentmenu.h"
 #include "app/resultwindow.h"
 #include "app/runcontrol.h"
 #include "base/options.h"
+#include "base/pastedpicture.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "fonts/fontmodule.h"
@@ -42,6 +44,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -75,6 +78,16 @@ QString openErrorMessage(const QString &fname)
     return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") + QStringLiteral("\r\n") +
            QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
                           "поддерживаемую степень сжатия или превышает допустимые размеры.");
+}
+
+// The swatch of a stored text colour: a palette entry, else a custom colour
+// added to the list as the colour dialog adds one.
+int swatchOf(SwatchList &swatches, quint32 color)
+{
+    for (int i = 1; i <= swatches.count(); ++i)
+        if (swatches.color(i) == color)
+            return i;
+    return swatches.add(makeSwatch(color));
 }
 
 // A control's enabled state; a command button's is its command's.
@@ -146,6 +159,24 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connectLivePreview();
     m_recent = new RecentMenu(m_bar.openMenu, m_commands.lastFile, this);
     connect(m_recent, &RecentMenu::openRequested, this, &MainWindow::openPicture);
+    // Below the recent files: a picture from the clipboard.
+    m_bar.openMenu->addSeparator()->setObjectName(QStringLiteral("separ2"));
+    m_bar.openMenu->addAction(m_commands.paste);
+    m_paste = new PicturePaste(
+        m_commands.paste, this, [this] { return isRunning(); },
+        [this](const QString &file) {
+            const bool opened = loadPicture(file);
+            updateOpenState();
+            return opened;
+        },
+        [this](const QString &message) { statusBar()->showMessage(message, 10000); });
+    connect(m_bar.openMenu, &QMenu::aboutToShow, m_paste, &PicturePaste::updateEntry);
+    // The status bar: what a command could not do, and whether the result
+    // shown is whole.
+    statusBar()->setObjectName(QStringLiteral("mainStatusBar"));
+    m_resultState = new QLabel(statusBar());
+    m_resultState->setObjectName(QStringLiteral("resultState"));
+    statusBar()->addWidget(m_resultState, 1);
     load();
 }
 
@@ -244,7 +275,11 @@ void MainWindow::load()
         setFigure(family, options.figureCode);
     });
     step([&] { setResultKey(options.lastResult, options.lastResultTip); });
-    step([&] { setColorSwatch(1); });
+    step([&] {
+        setColorSwatch(swatchOf(m_swatches, options.textColor));
+        if (options.pictureColors)
+            setPictureColors();
+    });
     step([&] { updateOpenState(); });
     step([&] {
         // Again with the lists filled: each as wide as its entries need.
@@ -256,7 +291,9 @@ void MainWindow::load()
         QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
         const QSize most = scr ? QSize(px(tw(scr->geometry().width()) - 90), px(tw(scr->geometry().height()) - 90))
                                : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        setMinimumSize(mainWindowMinimum(m_bar, m_textBar, m_figureBar, kMinWorkAreaHeight).boundedTo(most));
+        setMinimumSize(
+            mainWindowMinimum(m_bar, m_textBar, m_figureBar, kMinWorkAreaHeight + statusBar()->sizeHint().height())
+                .boundedTo(most));
     });
     layoutOnResize();
 }
@@ -524,6 +561,8 @@ ResultWindow *MainWindow::resultWindow()
         connect(tf, &ResultWindow::gridSizeChosen, this, &MainWindow::onGridSizeChosen);
         connect(tf, &ResultWindow::converting, m_run, &RunControl::converting);
         connect(tf, &ResultWindow::outputAvailable, this, &MainWindow::setResultAvailable);
+        connect(tf, &ResultWindow::completenessChanged, this,
+                [this, tf] { m_resultState->setText(tf->incompleteNote()); });
         // The result view's zoom keys work anywhere in the window.
         addActions(tf->zoom()->actions());
         m_resultWindow = tf;
@@ -650,6 +689,11 @@ void MainWindow::chooseOutput(QAction *entry)
     resultCommand();
 }
 
+void MainWindow::pastePicture()
+{
+    m_paste->paste();
+}
+
 void MainWindow::openPicture(const QString &path)
 {
     loadPicture(path);
@@ -714,6 +758,8 @@ void MainWindow::setControlsEnabled(bool enabled)
 
 void MainWindow::onRunStarted()
 {
+    m_paste->updateEntry();
+    statusBar()->clearMessage();
     setControlsEnabled(false);
     setGoButton(true);
     m_bar.toolBar->setEnabled(true);
@@ -725,6 +771,7 @@ void MainWindow::onRunFinished(const QString &failure)
     setGoButton(false);
     setControlsEnabled(true);
     fontChosen();
+    m_paste->updateEntry();
     // Nothing to output after a failed run.
     if (!failure.isEmpty())
         setResultAvailable(false);
@@ -777,6 +824,8 @@ void MainWindow::saveSettings()
         takeStoredChoices(o, m_bar, m_textBar, m_figureBar);
         o.figureFont = figureFamily();
         o.figureCode = m_figureCode;
+        o.textColor = textColor();
+        o.pictureColors = m_pictureColors;
         o.lastFile = m_commands.lastFile->data().toString();
         o.lastResult = m_commands.result->data().toString();
         o.lastResultTip = resultTip(m_commands);
@@ -800,6 +849,8 @@ void MainWindow::unload()
         m_resultWindow->close();
     saveSettings();
     deleteTempFiles(dataFolder());
+    // The pasted pictures the recent files no longer list go.
+    removeUnlistedPastedPictures(pastedPicturesFolder(), m_recent->files());
     Q_EMIT unloadFinished();
 }
 

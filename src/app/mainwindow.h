@@ -11,6 +11,7 @@
 #include "layout/swatches.h"
 #include "view/imagewindow.h"
 
+class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QToolButton;
@@ -20,6 +21,7 @@ namespace tessilor {
 class GridCoupling;
 class PickerWindows;
 class LivePreview;
+class PicturePaste;
 class RecentMenu;
 class RunControl;
 
@@ -43,6 +45,9 @@ public:
     // Opening (the open dialog, loading a file, the open-state check).
     void showOpenDialog();
     bool loadPicture(const QString &fname);
+    // Opens the picture on the clipboard (Ctrl+V, the open drop-down's last
+    // entry); without one the status bar says so.
+    void pastePicture();
     void updateOpenState();
     // Opens a file as the open dialog would: the load, then the check.
     void openPicture(const QString &path);
@@ -158,6 +163,8 @@ private:
     PickerWindows *m_pickers = nullptr;
     LivePreview *m_preview = nullptr;
     RecentMenu *m_recent = nullptr;
+    PicturePaste *m_paste = nullptr;
+    QLabel *m_resultState = nullptr; // the status bar's note on the result
 
     MainCommands m_commands;
     MainBar m_bar;

@@ -9,6 +9,7 @@
 #include "richtext/richtextcontrol.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <functional>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -72,6 +73,23 @@ QString resultFileTypesText(bool figures)
     return QStringLiteral("документ RichText (*.rtf), %1рисунок PNG (*.png), документ PDF (*.pdf) или "
                           "веб-страницу HTML (*.html)")
         .arg(figures ? QString() : QStringLiteral("текстовый файл (*.txt), "));
+}
+
+QString resultTypeExtension(const QString &stored, bool figures)
+{
+    for (const FilterEntry &entry : resultFileFilters(figures).entries) {
+        if (!stored.isEmpty() && entry.patterns == QStringLiteral("*.") + stored.toLower())
+            return stored.toLower();
+    }
+    return QStringLiteral("rtf");
+}
+
+QString proposedResultName(const QString &picturePath, const QString &extension)
+{
+    QString name = QFileInfo(picturePath).completeBaseName();
+    if (name.isEmpty())
+        name = QStringLiteral("символизация");
+    return name + u'.' + extension;
 }
 
 SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const PrintSource &source,

@@ -21,6 +21,14 @@ FilterTable resultFileFilters(bool figures);
 // extension of another type.
 QString resultFileTypesText(bool figures);
 
+// The type the save dialog offers first, by its extension: the type last
+// saved (stored), when the dialog lists it for this result, else RTF.
+QString resultTypeExtension(const QString &stored, bool figures);
+// The name the save dialog proposes: the picture's name with the type's
+// extension ("кот.jpg" and "png" give "кот.png"); "символизация" without a
+// picture.
+QString proposedResultName(const QString &picturePath, const QString &extension);
+
 struct SaveOutcome {
     bool knownType = false; // the extension names a type the result is saved in
     bool saved = false;

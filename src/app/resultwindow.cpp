@@ -8,6 +8,7 @@
 #include "base/outputfile.h"
 #include "base/paths.h"
 #include "base/settings.h"
+#include "document/artimage.h"
 #include "document/conversion.h"
 #include "layout/mainlayout.h"
 #include "picture/grid.h"
@@ -21,6 +22,7 @@
 #include "widgets/captionbar.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -30,6 +32,8 @@
 #include <QStandardPaths>
 #include <QMdiArea>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
 #include <QPrinter>
 #include <QTextEdit>
 #include <QUrl>
@@ -41,6 +45,10 @@
 namespace tessilor {
 
 namespace {
+
+// Copies of the result as a picture beyond this many pixels would take the
+// clipboard hundreds of megabytes: the text goes alone then.
+constexpr qint64 kMaxClipboardPixels = qint64(64) << 20;
 
 RunError gridMemoryError(int columns, int rows)
 {
@@ -117,12 +125,51 @@ void ResultWindow::initialize(const QString &fontFamily)
     m_richText->setLocked(true);
     // The caption says how far the view is zoomed when it is.
     m_zoom = new TextZoom(m_richText->hwnd());
-    connect(m_zoom, &TextZoom::zoomChanged, this, [this](double zoom) {
-        const int percent = qRound(zoom * 100);
-        m_header->setTitle(percent == 100 ? windowTitle()
-                                          : QStringLiteral("%1 — %2 %").arg(windowTitle()).arg(percent));
-    });
+    connect(m_zoom, &TextZoom::zoomChanged, this, &ResultWindow::showCaption);
     layoutParts();
+}
+
+void ResultWindow::showCaption()
+{
+    QString title = windowTitle();
+    if (isIncomplete())
+        title += QStringLiteral(" (неполная: строк %1 из %2)").arg(m_rowsDone).arg(m_rowsWanted);
+    const int percent = m_zoom ? qRound(m_zoom->zoom() * 100) : 100;
+    if (percent != 100)
+        title += QStringLiteral(" — %1 %").arg(percent);
+    m_header->setTitle(title);
+}
+
+void ResultWindow::setRowsDone(int done, int wanted)
+{
+    const bool was = isIncomplete();
+    m_rowsDone = done;
+    m_rowsWanted = wanted > 0 ? wanted : 0;
+    showCaption();
+    if (was || isIncomplete())
+        Q_EMIT completenessChanged();
+}
+
+QString ResultWindow::incompleteNote() const
+{
+    if (!isIncomplete())
+        return QString();
+    return QStringLiteral("Результат неполный: символизация остановлена, готово строк: %1 из %2.")
+        .arg(m_rowsDone)
+        .arg(m_rowsWanted);
+}
+
+bool ResultWindow::confirmIncompleteOutput(const QString &question)
+{
+    if (!isIncomplete())
+        return true;
+    QMessageBox box(QMessageBox::Question, programCaption(), incompleteNote() + QStringLiteral("\r\n") + question,
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("IncompletePrompt"));
+    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole));
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void ResultWindow::layoutParts()
@@ -142,6 +189,7 @@ void ResultWindow::resizeEvent(QResizeEvent *event)
 void ResultWindow::closeEvent(QCloseEvent *event)
 {
     m_richText->SetText(QString(), ST_DEFAULT);
+    setRowsDone(0, 0);
     Q_EMIT outputAvailable(false);
     FramelessSubWindow::closeEvent(event);
 }
@@ -259,6 +307,13 @@ void ResultWindow::convert(const RunRequest &request, const ImageWindow *picture
     globals::GridColumns = result.counts.gridColumns;
     m_foreColor = defaultColor;
     m_pictureColors = text && options.pictureColors;
+    m_picturePath = picture->sourcePath();
+    // A run that Stop cut short says so; a preview that ran to its end shows
+    // a whole result again.
+    if (result.counts.stopped && !request.preview)
+        setRowsDone(result.counts.gridRows, result.grid.height);
+    else if (!result.counts.stopped)
+        setRowsDone(0, 0);
     if (!text) {
         m_glyph = options.glyph();
         m_richText->setSelStart(0);
@@ -313,6 +368,8 @@ void ResultWindow::finishRun(const RunRequest &request)
 
 void ResultWindow::saveToFile()
 {
+    if (!confirmIncompleteOutput(QStringLiteral("Сохранить неполный результат?")))
+        return;
     Q_EMIT outputAvailable(false);
     const bool figures = globals::ResultKind == 2;
     const FilterTable filters = resultFileFilters(figures);
@@ -326,8 +383,11 @@ void ResultWindow::saveToFile()
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             folder = QDir::homePath();
     }
+    // The picture's name in the type saved last.
+    const QString type = resultTypeExtension(store.read(keys::LastOutType, QString()), figures);
     QStringList names;
-    const bool confirmed = ShowFileDialog(2, folder, names, filters, QStringLiteral("txt"), this);
+    const bool confirmed =
+        ShowFileDialog(2, folder, names, filters, QStringLiteral("txt"), this, proposedResultName(m_picturePath, type));
     if (!confirmed) {
         Q_EMIT outputAvailable(true);
         return;
@@ -353,6 +413,8 @@ void ResultWindow::saveToFile()
     }
     Q_EMIT outputAvailable(true);
     store.write(keys::LastOutDir, getPath(path));
+    if (outcome.saved)
+        store.write(keys::LastOutType, ext);
     store.sync();
 }
 
@@ -364,6 +426,8 @@ QString ResultWindow::wordFilePath()
 
 void ResultWindow::openInWordProcessor()
 {
+    if (!confirmIncompleteOutput(QStringLiteral("Передать неполный результат в редактор?")))
+        return;
     const QString path = wordFilePath();
     if (!saveWordProcessorFile(path, *m_richText, printSource())) {
         QMessageBox::critical(this, programCaption(),
@@ -373,8 +437,11 @@ void ResultWindow::openInWordProcessor()
         return;
     }
     // The desktop's opener reports no failure of its own when nothing opens
-    // RTF files: it is asked first, and the user is told where the file is.
-    if (!desktopOpensAnyOf(rtfMimeTypes()) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    // RTF files: it is asked first; then a word processor found on the
+    // machine opens it, and without one the user is told where the file is.
+    const bool opened = desktopOpensAnyOf(rtfMimeTypes()) ? QDesktopServices::openUrl(QUrl::fromLocalFile(path))
+                                                          : openWithWordProcessor(path);
+    if (!opened) {
         QMessageBox::warning(this, programCaption(),
                              QStringLiteral("Результат записан в файл %1.\r\nВ системе нет приложения, которое "
                                             "открывает файлы RTF (документы RichText): откройте этот файл "
@@ -387,9 +454,35 @@ void ResultWindow::copyToClipboard()
 {
     QGuiApplication::clipboard()->clear();
     m_richText->SelectAll();
-    m_richText->Copy();
+    QMimeData *data = m_richText->selectionMimeData();
     m_richText->setSelLength(0);
-    QMessageBox::information(this, programCaption(), QStringLiteral("Успешно скопировано в буфер обмена."));
+    // The picture the PNG export draws goes with the text, for a figure
+    // mosaic above all.
+    QString noPicture;
+    QTextDocument &doc = *m_richText->hwnd()->document();
+    const QSize size = artImageSize(doc);
+    if (qint64(size.width()) * size.height() > kMaxClipboardPixels) {
+        noPicture = QStringLiteral("рисунок %1 x %2 точек слишком велик для буфера обмена")
+                        .arg(size.width())
+                        .arg(size.height());
+    } else {
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const ArtImageError error = writeArtPng(doc, png);
+        QApplication::restoreOverrideCursor();
+        if (error == ArtImageError::None)
+            data->setData(QStringLiteral("image/png"), png.data());
+        else if (error != ArtImageError::Empty)
+            noPicture = artImageErrorText(error);
+    }
+    QGuiApplication::clipboard()->setMimeData(data);
+    QString said = QStringLiteral("Успешно скопировано в буфер обмена.");
+    if (!noPicture.isEmpty())
+        said += QStringLiteral("\r\nСкопирован только текст: ") + noPicture + u'.';
+    if (isIncomplete())
+        said += QStringLiteral("\r\n") + incompleteNote();
+    QMessageBox::information(this, programCaption(), said);
 }
 
 } // namespace tessilor

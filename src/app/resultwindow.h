@@ -62,6 +62,15 @@ public:
     // Path of the copy the word processor opens.
     static QString wordFilePath();
 
+    // True while the window shows a result that Stop cut short (a live
+    // preview that runs to its end shows a whole one again); the note says
+    // so with the rows done, for the status bar and the output messages.
+    bool isIncomplete() const { return m_rowsWanted > 0; }
+    QString incompleteNote() const;
+    // Before an output of a result cut short: asks the question below the
+    // note; true to go on (always for a whole result).
+    bool confirmIncompleteOutput(const QString &question);
+
 Q_SIGNALS:
     // The grid size a conversion uses, as texts for the grid-size fields.
     void gridSizeChosen(const QString &columnsText, const QString &rowsText);
@@ -71,6 +80,8 @@ Q_SIGNALS:
     // The result can be output (true) or not (false: the window was closed,
     // or an output dialog is open).
     void outputAvailable(bool available);
+    // The result became incomplete or whole again (see isIncomplete).
+    void completenessChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +90,8 @@ protected:
 private:
     void beginRun(const RunRequest &request, const RunHooks &hooks);
     void finishRun(const RunRequest &request);
+    void setRowsDone(int done, int wanted);
+    void showCaption();
 
     QWidget *m_client = nullptr;
     CaptionBar *m_header = nullptr;
@@ -90,6 +103,9 @@ private:
     bool m_preview = false;
     QPoint m_previewScroll;
     bool m_pictureColors = false;
+    QString m_picturePath; // the picture of the last run
+    int m_rowsDone = 0;
+    int m_rowsWanted = 0; // above 0 while the result is incomplete
 };
 
 } // namespace tessilor

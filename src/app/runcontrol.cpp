@@ -125,7 +125,8 @@ void RunControl::output(const QString &key)
     } else if (key == QLatin1String("print")) {
         // Without a printer this shows "На компьютере нет установленных
         // принтеров!"; otherwise the print window, modal.
-        ShowPrintWindow(m_result()->printSource(), m_owner);
+        if (m_result()->confirmIncompleteOutput(QStringLiteral("Напечатать неполный результат?")))
+            ShowPrintWindow(m_result()->printSource(), m_owner);
     }
 }
 

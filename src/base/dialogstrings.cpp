@@ -93,6 +93,21 @@ QStringList QtNameFilters(const QString &filter)
     return out;
 }
 
+QString FilterExtension(const QString &qtFilter)
+{
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.([^*?.\\s;()]+)\\)$"));
+    const QRegularExpressionMatch m = single.match(qtFilter);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+QString NameForType(const QString &name, const QString &toExt, const QStringList &typeExtensions)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (toExt.isEmpty() || dot <= 0 || !typeExtensions.contains(name.mid(dot + 1), Qt::CaseInsensitive))
+        return name;
+    return name.left(dot + 1) + toExt;
+}
+
 void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir, QStringList &fileNames)
 {
     const QString s = TrimAtDoubleNull(buffer);

@@ -43,6 +43,15 @@ QList<FilterEntry> ParseFilterString(const QString &filter);
 // string; empty when there is no filter.
 QStringList QtNameFilters(const QString &filter);
 
+// The extension of a Qt filter text of one pattern ("Рисунки PNG (*.png)"
+// gives "png"); empty for several patterns or a wildcard.
+QString FilterExtension(const QString &qtFilter);
+
+// A file name after the file type was changed to the type of extension
+// toExt: a name that ends in the extension of one of typeExtensions gets
+// toExt instead ("кот.rtf" to "кот.png"); any other name stays as typed.
+QString NameForType(const QString &name, const QString &toExt, const QStringList &typeExtensions);
+
 // The dialog's answer: the file buffer (NUL padded) and the offset of the
 // first file name in it. Gives the folder and the file names the way the
 // dialog helper returns them. A folder that would come out empty for a file

@@ -63,6 +63,20 @@ QString dataFolder()
     return dir;
 }
 
+QString pastedPicturesFolder()
+{
+    const QString data = dataFolder();
+    if (data.isEmpty())
+        return QString();
+    const QString dir = data + QStringLiteral("/pasted");
+    const QFileInfo info(dir);
+    // Never a link put there by someone else.
+    if (info.isSymLink() || (!info.isDir() && !QDir().mkdir(dir)) || !QFileInfo(dir).isDir())
+        return QString();
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return dir;
+}
+
 QString programFilesFolder()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();

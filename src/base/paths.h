@@ -21,6 +21,9 @@ bool isImageExtension(const QString &ext);
 QString dataFolder();
 // Where the data folder belongs, whether or not it exists.
 QString dataFolderLocation();
+// The folder "pasted" of the data folder, created on first use like it:
+// the pictures pasted from the clipboard. Empty when it cannot be created.
+QString pastedPicturesFolder();
 
 // Folder of the read-only program files (figure fonts, help): beside the
 // executable in a build tree, <prefix>/share/tessilor when installed.

@@ -87,6 +87,10 @@ void StoredOptions::read(const SettingsStore &store, const QString &figureFontDe
     textMethod = readIndex(store, keys::TextMethod, 0, 0, 1);
     figureFill = readIndex(store, keys::FigureFill, 0, 0, 1) == 1;
     autoPreview = readIndex(store, keys::AutoPreview, 0, 0, 1) == 1;
+    contrast = readIndex(store, keys::Contrast, 0, -127, 127);
+    textColor = quint32(readIndex(store, keys::TextColor, int(paletteColors()[0]), 0, 0xFFFFFF));
+    pictureColors = readIndex(store, keys::PictureColors, 0, 0, 1) == 1;
+    colorMode = readIndex(store, keys::ColorMode, 1, 1, 2);
     lastFile = store.read(keys::LastFile, QString());
     lastResult = store.read(keys::LastResult, QStringLiteral("save"));
     if (!isOutputKey(lastResult))
@@ -107,6 +111,10 @@ void StoredOptions::write(SettingsStore &store) const
     store.write(keys::TextMethod, QString::number(textMethod));
     store.write(keys::FigureFill, QString::number(figureFill ? 1 : 0));
     store.write(keys::AutoPreview, QString::number(autoPreview ? 1 : 0));
+    store.write(keys::Contrast, QString::number(contrast));
+    store.write(keys::TextColor, QString::number(textColor));
+    store.write(keys::PictureColors, QString::number(pictureColors ? 1 : 0));
+    store.write(keys::ColorMode, QString::number(colorMode));
     store.write(keys::LastFile, lastFile);
     store.write(keys::LastResult, lastResult);
     store.write(keys::LastResultTip, lastResultTip);

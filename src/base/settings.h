@@ -34,6 +34,11 @@ inline const QString LastOutDir = QStringLiteral("LastOutDir");
 inline const QString TextMethod = QStringLiteral("TextMethod");
 inline const QString FigureFill = QStringLiteral("FigureFill");
 inline const QString AutoPreview = QStringLiteral("AutoPreview");
+inline const QString Contrast = QStringLiteral("Contrast");
+inline const QString TextColor = QStringLiteral("TextColor");
+inline const QString PictureColors = QStringLiteral("PictureColors");
+inline const QString ColorMode = QStringLiteral("ColorMode");
+inline const QString LastOutType = QStringLiteral("LastOutType");
 } // namespace keys
 
 // The per-user settings store: $XDG_CONFIG_HOME/Quar_Programming.ini, section
@@ -66,9 +71,13 @@ struct StoredOptions {
     int prop2 = 1;
     QString figureFont; // default: the first figure font's family
     int figureCode = 86;
-    int textMethod = 0;       // TextMethod value; anything else stored reads as 0
-    bool figureFill = false;  // figure cells get their background
-    bool autoPreview = false; // "Автопросмотр"
+    int textMethod = 0;         // TextMethod value; anything else stored reads as 0
+    bool figureFill = false;    // figure cells get their background
+    bool autoPreview = false;   // "Автопросмотр"
+    int contrast = 0;           // the contrast slider, -127 .. 127
+    quint32 textColor = 0;      // the text colour (red + 256 green + 65536 blue): palette entry 1
+    bool pictureColors = false; // the colour choice "По изображению"
+    int colorMode = 1;          // the figures' colour list entry: 1 colour, 2 grey
     QString lastFile;
     QString lastResult = QStringLiteral("save");
     QString lastResultTip = QStringLiteral("Сохранить");

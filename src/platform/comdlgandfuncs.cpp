@@ -1,8 +1,11 @@
 #include "platform/comdlgandfuncs.h"
 
+#include "base/paths.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -54,12 +57,30 @@ public:
         if (defExt.isEmpty())
             return;
         auto apply = [this, defExt](const QString &filter) {
-            static const QRegularExpression single(QStringLiteral("\\(\\*\\.([^*?.\\s;()]+)\\)$"));
-            const QRegularExpressionMatch m = single.match(filter);
-            setDefaultSuffix(m.hasMatch() ? m.captured(1) : defExt);
+            const QString ext = FilterExtension(filter);
+            setDefaultSuffix(ext.isEmpty() ? defExt : ext);
         };
         apply(selectedNameFilter());
         connect(this, &QFileDialog::filterSelected, this, apply);
+    }
+
+    // Proposes a file name: its type is chosen in the list, and a name that
+    // ends in a type's extension follows the type the user chooses, so that
+    // the file is written in the type the list shows.
+    void proposeName(const QString &name)
+    {
+        QStringList exts;
+        for (const QString &filter : nameFilters())
+            exts.append(FilterExtension(filter));
+        const qsizetype type = exts.indexOf(getExt(name));
+        if (type >= 0)
+            selectNameFilter(nameFilters().at(type));
+        selectFile(name);
+        connect(this, &QFileDialog::filterSelected, this, [this, exts](const QString &filter) {
+            auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            if (edit)
+                edit->setText(NameForType(edit->text(), FilterExtension(filter), exts));
+        });
     }
 
     void accept() override
@@ -118,12 +139,14 @@ bool ShowColorDialog(quint32 &color, QWidget *owner)
 }
 
 bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const FilterTable &filters,
-                    const QString &defExt, QWidget *owner)
+                    const QString &defExt, QWidget *owner, const QString &proposedName)
 {
     FileDialog dlg(owner, mode, fileDialogTitle(mode), initDir);
     const QStringList nameFilters = QtNameFilters(BuildFilterString(filters));
     if (!nameFilters.isEmpty())
         dlg.setNameFilters(nameFilters);
+    if (!proposedName.isEmpty())
+        dlg.proposeName(proposedName);
     dlg.followFilterExtension(defExt);
 
     const bool confirmed = dlg.exec() == QDialog::Accepted;

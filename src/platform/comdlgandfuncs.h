@@ -25,8 +25,10 @@ bool ShowColorDialog(quint32 &color, QWidget *owner);
 // confirmation it receives the chosen folder and fileNames the chosen names
 // (without folder). Cancelled: initDir = "", fileNames = {""}, false.
 // defExt is appended to a typed name without extension (empty: none).
+// proposedName, when given, stands in the name field with the file type of
+// its extension chosen; choosing another type changes its extension.
 bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const FilterTable &filters,
-                    const QString &defExt, QWidget *owner);
+                    const QString &defExt, QWidget *owner, const QString &proposedName = QString());
 
 // Titles of the file dialog.
 QString fileDialogTitle(int mode);

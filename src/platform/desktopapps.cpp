@@ -1,5 +1,7 @@
 #include "platform/desktopapps.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -41,6 +43,50 @@ bool desktopOpensAnyOf(const QStringList &mimeTypes)
         found = found || !query->readAllStandardOutput().trimmed().isEmpty();
     }
     return found || unknown;
+}
+
+QStringList wordProcessorNames()
+{
+    return {QStringLiteral("soffice"), QStringLiteral("libreoffice"),   QStringLiteral("lowriter"),
+            QStringLiteral("abiword"), QStringLiteral("calligrawords"), QStringLiteral("ted")};
+}
+
+namespace {
+
+// False for a LibreOffice whose program folder has no window plug-in.
+bool showsWindows(const QString &program)
+{
+    const QFileInfo real(QFileInfo(program).canonicalFilePath());
+    const QDir folder = real.absoluteDir();
+    if (!folder.exists(QStringLiteral("soffice.bin")))
+        return true;
+    return !folder.entryList({QStringLiteral("libvclplug_*")}, QDir::Files).isEmpty();
+}
+
+} // namespace
+
+QString installedWordProcessor()
+{
+    for (const QString &name : wordProcessorNames()) {
+        const QString program = QStandardPaths::findExecutable(name);
+        if (!program.isEmpty() && showsWindows(program))
+            return program;
+    }
+    return QString();
+}
+
+bool openWithWordProcessor(const QString &path)
+{
+    const QString program = installedWordProcessor();
+    if (program.isEmpty())
+        return false;
+    QProcess writer;
+    writer.setProgram(program);
+    writer.setArguments({path});
+    writer.setStandardInputFile(QProcess::nullDevice());
+    writer.setStandardOutputFile(QProcess::nullDevice());
+    writer.setStandardErrorFile(QProcess::nullDevice());
+    return writer.startDetached();
 }
 
 } // namespace tessilor

@@ -992,6 +992,14 @@ void RichTextControl::Copy()
     QGuiApplication::clipboard()->setMimeData(mimeForRange(r.cpMin, r.cpMax));
 }
 
+QMimeData *RichTextControl::selectionMimeData() const
+{
+    if (!m_edit || !CanCopy())
+        return new QMimeData;
+    const Range r = GetSelRange();
+    return mimeForRange(r.cpMin, r.cpMax);
+}
+
 void RichTextControl::Paste()
 {
     if (!m_edit || m_edit->isReadOnly())

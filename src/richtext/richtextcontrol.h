@@ -183,6 +183,9 @@ public:
     void ClearUndo();
     void Cut();
     void Copy();
+    // What Copy puts on the clipboard (text, RTF, HTML), for a caller that
+    // adds to it; the caller owns it. Empty without a selection.
+    QMimeData *selectionMimeData() const;
     void Paste();
     void PasteSpecial();
     void Undo();

@@ -10,10 +10,13 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "layout/mainlayout.h"
+#include "layout/swatches.h"
 #include "view/imagewindow.h"
 #include "widgets/progress.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -23,6 +26,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -208,6 +212,35 @@ private Q_SLOTS:
         QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 2);
         QCOMPARE(apptest::child<QComboBox>(f, "Combo2")->currentText(), QStringLiteral("14"));
         QVERIFY(!apptest::child<QCheckBox>(f, "Check2")->isChecked());
+        // The first start's contrast, colours and figure colours were
+        // written under keys of their own.
+        QCOMPARE(stored(QStringLiteral("Contrast")), QStringLiteral("0"));
+        QCOMPARE(stored(QStringLiteral("TextColor")), QString::number(paletteColors()[0]));
+        QCOMPARE(stored(QStringLiteral("PictureColors")), QStringLiteral("0"));
+        QCOMPARE(stored(QStringLiteral("ColorMode")), QStringLiteral("1"));
+
+        // Contrast, a custom text colour and grey figures come back; so does
+        // a palette colour with "По изображению" chosen after it.
+        apptest::child<QSlider>(f, "Slider1")->setValue(-37);
+        const quint32 custom = rgbValue(10, 130, 250);
+        f->setColorSwatch(f->swatches().add(makeSwatch(custom)));
+        apptest::child<QComboBox>(f, "ImageCombo3")->setCurrentIndex(1);
+        closeForm();
+        f = openForm();
+        QCOMPARE(apptest::child<QSlider>(f, "Slider1")->value(), -37);
+        QCOMPARE(apptest::child<QLabel>(f, "contrastValue")->text(), QStringLiteral("-37"));
+        QCOMPARE(f->textColor(), custom);
+        QVERIFY(!f->pictureColors());
+        QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo3")->currentIndex(), 1);
+        QCOMPARE(f->runRequest().contrast, qint16(-37));
+        QVERIFY(f->runRequest().gray);
+        f->setColorSwatch(17);
+        f->setPictureColors();
+        closeForm();
+        f = openForm();
+        QVERIFY(f->pictureColors());
+        QCOMPARE(f->textColor(), paletteColors()[16]);
+        QVERIFY(f->runRequest().pictureColors);
     }
 
     void exitWhileMaximisedKeepsTheNormalGeometry()
@@ -440,7 +473,7 @@ private Q_SLOTS:
             QMenu *menu = apptest::child<QMenu>(form, "openMenu");
             Q_EMIT menu->aboutToShow();
             for (QAction *a : menu->actions()) {
-                if (a->isVisible() && a->isEnabled())
+                if (a->isVisible() && a->isEnabled() && !a->isSeparator() && a->objectName() != "pasteCommand")
                     names.append(a->text());
             }
             return names;
@@ -468,6 +501,88 @@ private Q_SLOTS:
         QCOMPARE(stored(QStringLiteral("LastFile")), paths[6]);
         QCOMPARE(stored(QStringLiteral("RecentFile2")), paths[9]);
         QCOMPARE(stored(QStringLiteral("RecentFile8")), QString());
+    }
+
+    // Ctrl+V and the open drop-down's last entry open a picture on the
+    // clipboard as a file of the data folder, listed and reopened like any
+    // other; a copied picture file opens itself; without a picture the
+    // entry is disabled and Ctrl+V says so in the status bar.
+    void pastingPicturesFromTheClipboard()
+    {
+        clearSettings();
+        QDir(pastedPicturesFolder()).removeRecursively();
+        MainWindow *f = openForm();
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        QAction *entry = apptest::child<QAction>(f, "pasteCommand");
+        QMenu *menu = apptest::child<QMenu>(f, "openMenu");
+        QCOMPARE(menu->actions().last(), entry);
+        QCOMPARE(entry->text(), QStringLiteral("Вставить из буфера обмена\tCtrl+V"));
+        auto pressCtrlV = [f] { QTest::keyClick(f, Qt::Key_V, Qt::ControlModifier); };
+
+        clipboard->setText(QStringLiteral("просто текст"));
+        Q_EMIT menu->aboutToShow();
+        QVERIFY(!entry->isEnabled());
+        pressCtrlV();
+        QCOMPARE(f->statusBar()->currentMessage(), QStringLiteral("В буфере обмена нет изображения."));
+        QVERIFY(!f->existingImageWindow() || !f->existingImageWindow()->hasPicture());
+
+        // The bytes of a copied picture.
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        QVERIFY(apptest::testPicture(64, 48).save(&png, "PNG"));
+        auto *data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), png.data());
+        data->setText(QStringLiteral("a browser's caption"));
+        clipboard->setMimeData(data);
+        QVERIFY(entry->isEnabled());
+        pressCtrlV();
+        QVERIFY(f->existingImageWindow()->hasPicture());
+        const QString kept = f->existingImageWindow()->sourcePath();
+        QCOMPARE(QFileInfo(kept).absolutePath(), pastedPicturesFolder());
+        QVERIFY2(getName(kept).startsWith(QStringLiteral("буфер обмена ")), qPrintable(kept));
+        QCOMPARE(apptest::readAll(kept), png.data());
+        QCOMPARE(f->existingImageWindow()->sourceImage().size(), QSize(64, 48));
+        QVERIFY(apptest::child<QLineEdit>(f, "Text1")->isEnabled());
+        QCOMPARE(apptest::child<QAction>(f, "lastFile")->data().toString(), kept);
+        // The same picture again is the same file.
+        entry->trigger();
+        QCOMPARE(f->existingImageWindow()->sourcePath(), kept);
+        QCOMPARE(QDir(pastedPicturesFolder()).entryList(QDir::Files).size(), 1);
+
+        // A file manager's copy of a picture file opens that file.
+        const QString photo = apptest::writePicture(m_pics.filePath(QStringLiteral("фото.jpg")), 40, 30, "JPG");
+        data = new QMimeData;
+        data->setData(QStringLiteral("x-special/gnome-copied-files"),
+                      "copy\n" + QUrl::fromLocalFile(photo).toEncoded());
+        clipboard->setMimeData(data);
+        pressCtrlV();
+        QCOMPARE(f->existingImageWindow()->sourcePath(), photo);
+
+        // Bytes the loader cannot read: the open error, nothing kept.
+        data = new QMimeData;
+        data->setData(QStringLiteral("image/bmp"), "BM not a picture");
+        clipboard->setMimeData(data);
+        QString said;
+        apptest::closeNextMessage(&said);
+        pressCtrlV();
+        QVERIFY2(said.startsWith(QStringLiteral("Ошибка открытия файла буфер обмена ")), qPrintable(said));
+        QCOMPARE(f->existingImageWindow()->sourcePath(), photo);
+        QCOMPARE(QDir(pastedPicturesFolder()).entryList(QDir::Files), QStringList({QFileInfo(kept).fileName()}));
+
+        // After a restart the pasted picture is in the recent files and opens
+        // from there; once the list no longer names it, it is removed.
+        closeForm();
+        QVERIFY(QFileInfo::exists(kept));
+        f = openForm();
+        apptest::child<QAction>(f, "recentFile2")->trigger();
+        QCOMPARE(f->existingImageWindow()->sourcePath(), kept);
+        QCOMPARE(f->existingImageWindow()->sourceImage().size(), QSize(64, 48));
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(f->loadPicture(
+                apptest::writePicture(m_pics.filePath(QStringLiteral("more%1.png").arg(i)), 20, 20, "PNG")));
+        closeForm();
+        QVERIFY(!QFileInfo::exists(kept));
+        clipboard->clear();
     }
 
     void droppingFiles()

@@ -6,12 +6,14 @@
 #include "app/globals.h"
 #include "app/livepreview.h"
 #include "app/mainwindow.h"
+#include "app/resultfile.h"
 #include "app/resultwindow.h"
 #include "app/runcontrol.h"
 #include "app/startup.h"
 #include "art/toneramp.h"
 #include "base/options.h"
 #include "base/paths.h"
+#include "document/artimage.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "richtext/richtextcontrol.h"
@@ -22,11 +24,13 @@
 #include "widgets/captionbar.h"
 #include "widgets/progress.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
@@ -223,6 +227,73 @@ private Q_SLOTS:
         const qsizetype cells = apptest::readAll(globals::TempColorPath).count('\n');
         QVERIFY(cells > qsizetype(globals::GridRows - 1) * 1024);
         QVERIFY(cells <= qsizetype(globals::GridRows) * 1024);
+
+        // The result says that it is incomplete: in its caption, in the
+        // status bar and before each output.
+        ResultWindow *tf = f->existingResultWindow();
+        QCOMPARE(tf->captionBar()->title(),
+                 QStringLiteral("Символизация (неполная: строк %1 из 1024)").arg(globals::GridRows));
+        const QString note = QStringLiteral("Результат неполный: символизация остановлена, готово строк: %1 из 1024.")
+                                 .arg(globals::GridRows);
+        QCOMPARE(apptest::child<QLabel>(f, "resultState")->text(), note);
+        auto answer = [](const QString &button, QString *asked) {
+            apptest::answerNextModal<QMessageBox>([button, asked](QMessageBox *box) {
+                *asked = box->text();
+                for (QAbstractButton *b : box->buttons())
+                    if (b->text() == button)
+                        b->click();
+            });
+        };
+        // "Нет": nothing is saved, printed or handed over.
+        bool outputOpened = false;
+        QTimer watch; // a dialog of the output itself, should one open
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, f, [&outputOpened] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (dialog && !qobject_cast<QMessageBox *>(dialog)) {
+                outputOpened = true;
+                dialog->reject();
+            }
+        });
+        watch.start();
+        QFile::remove(ResultWindow::wordFilePath());
+        const QStringList questions = {QStringLiteral("Сохранить неполный результат?"),
+                                       QStringLiteral("Напечатать неполный результат?"),
+                                       QStringLiteral("Передать неполный результат в редактор?")};
+        const char *outputs[] = {"tofile", "print", "toword"};
+        for (int i = 0; i < 3; ++i) {
+            QString asked;
+            answer(QStringLiteral("Нет"), &asked);
+            apptest::child<QAction>(f, outputs[i])->trigger();
+            QCOMPARE(asked, note + QStringLiteral("\r\n") + questions[i]);
+        }
+        watch.stop();
+        QVERIFY(!outputOpened);
+        QVERIFY(!QFileInfo::exists(ResultWindow::wordFilePath()));
+        // "Да" goes on; copying says it in its message.
+        {
+            const apptest::DesktopApplications none(false);
+            QString asked, said;
+            answer(QStringLiteral("Да"), &asked);
+            QTimer::singleShot(0, [&said] { apptest::closeNextMessage(&said); });
+            apptest::child<QAction>(f, "toword")->trigger();
+            QTRY_VERIFY(!said.isEmpty());
+            QVERIFY(QFile::remove(ResultWindow::wordFilePath()));
+        }
+        QString said;
+        apptest::closeNextMessage(&said);
+        apptest::child<QAction>(f, "tocl")->trigger();
+        QCOMPARE(said, QStringLiteral("Успешно скопировано в буфер обмена.\r\n") + note);
+
+        // A whole result again: no mark.
+        apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("20"));
+        apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("20"));
+        QVERIFY(clickStartAndWait(f));
+        QCOMPARE(tf->captionBar()->title(), QStringLiteral("Символизация"));
+        QVERIFY(apptest::child<QLabel>(f, "resultState")->text().isEmpty());
+        apptest::closeNextMessage(&said);
+        apptest::child<QAction>(f, "tocl")->trigger();
+        QCOMPARE(said, QStringLiteral("Успешно скопировано в буфер обмена."));
     }
 
     void keyboardShortcutsWorkOnlyWhileTheirControlsDo()
@@ -968,10 +1039,24 @@ private Q_SLOTS:
         QVERIFY(clickStartAndWait(f));
         QToolButton *result = apptest::child<QToolButton>(f, "result");
         QTemporaryDir out;
+        // What the dialog proposes: the picture's name, in the type saved
+        // last (RTF at first), with that type chosen.
+        QStringList proposed;
+        auto saveAs = [&proposed](const QString &path) {
+            apptest::answerNextModal<QFileDialog>([&proposed, path](QFileDialog *dlg) {
+                auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                proposed.append(edit->text() + QStringLiteral(" | ") + dlg->selectedNameFilter());
+                dlg->setDirectory(QFileInfo(path).absolutePath());
+                edit->setText(QFileInfo(path).fileName());
+                QTest::keyClick(edit, Qt::Key_Return);
+            });
+        };
+        const QString rtfType = QStringLiteral(" | Документы RichText (*.rtf)");
+        const QString txtType = QStringLiteral(" | Текстовые файлы (*.txt)");
 
         // Plain text, extension in capitals.
         const QString txt = out.filePath(QStringLiteral("art.TXT"));
-        apptest::chooseInNextFileDialog(txt);
+        saveAs(txt);
         QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
         QTRY_VERIFY(QFileInfo::exists(txt));
         QCOMPARE(apptest::readAll(txt), apptest::readAll(globals::TempTextPath));
@@ -983,7 +1068,7 @@ private Q_SLOTS:
 
         // Rich text.
         const QString rtf = out.filePath(QStringLiteral("art.rtf"));
-        apptest::chooseInNextFileDialog(rtf);
+        saveAs(rtf);
         QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
         QTRY_VERIFY(QFileInfo::exists(rtf));
         const QByteArray rich = apptest::readAll(rtf);
@@ -993,13 +1078,41 @@ private Q_SLOTS:
         // Another extension: a clear message, nothing written.
         const QString doc = out.filePath(QStringLiteral("art.doc"));
         QString text;
-        apptest::chooseInNextFileDialog(doc);
+        saveAs(doc);
         QTimer::singleShot(0, [&text] { apptest::closeNextMessage(&text); });
         QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
         QTRY_VERIFY(!text.isEmpty());
         QVERIFY(text.contains(QStringLiteral("не сохранён")));
         QVERIFY(!QFileInfo::exists(doc));
         QVERIFY(result->isEnabled());
+
+        // Choosing another type in the list gives the name its extension:
+        // two steps down from RTF, past the text type, is PNG.
+        QString typed;
+        apptest::answerNextModal<QFileDialog>([&typed, &out](QFileDialog *dlg) {
+            dlg->setDirectory(out.path());
+            auto *types = dlg->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            QTest::keyClick(types, Qt::Key_Down);
+            QTest::keyClick(types, Qt::Key_Down);
+            auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            typed = edit->text() + QStringLiteral(" | ") + dlg->selectedNameFilter();
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        QTest::mouseClick(result, Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(typed, QStringLiteral("run100x80.png | Рисунки PNG (*.png)"));
+        QVERIFY(!QImage(out.filePath(QStringLiteral("run100x80.png")), "PNG").isNull());
+        QCOMPARE(proposed,
+                 QStringList({QStringLiteral("run100x80.rtf") + rtfType, QStringLiteral("run100x80.txt") + txtType,
+                              QStringLiteral("run100x80.rtf") + rtfType}));
+        QCOMPARE(QSettings(apptest::iniPath(), QSettings::IniFormat)
+                     .value(QStringLiteral("ImageTessilor/LastOutType"))
+                     .toString(),
+                 QStringLiteral("png"));
+        // A type the dialog does not list for the result is not proposed.
+        QCOMPARE(resultTypeExtension(QStringLiteral("txt"), true), QStringLiteral("rtf"));
+        QCOMPARE(resultTypeExtension(QStringLiteral("HTML"), true), QStringLiteral("html"));
+        QCOMPARE(resultTypeExtension(QStringLiteral("doc"), false), QStringLiteral("rtf"));
+        QCOMPARE(proposedResultName(QString(), QStringLiteral("pdf")), QStringLiteral("символизация.pdf"));
     }
 
     void clipboardAndWordProcessor()
@@ -1025,6 +1138,12 @@ private Q_SLOTS:
         QCOMPARE(mime->text().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                  QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         QVERIFY(mime->hasFormat(QStringLiteral("text/rtf")));
+        // The picture the PNG export draws goes with it.
+        const QImage copied = QImage::fromData(mime->data(QStringLiteral("image/png")), "PNG");
+        QVERIFY(!copied.isNull());
+        QCOMPARE(copied.convertToFormat(QImage::Format_RGB32),
+                 renderArtImage(*f->existingResultWindow()->richText().hwnd()->document())
+                     .convertToFormat(QImage::Format_RGB32));
         QCOMPARE(f->existingResultWindow()->richText().SelLength(), 0);
 
         UrlCatcher catcher;

@@ -80,6 +80,30 @@ TEST(DialogStrings, QtFiltersFromTheFilterString)
     EXPECT_TRUE(QtNameFilters(QString()).isEmpty());
 }
 
+TEST(DialogStrings, ChangingTheTypeChangesTheExtensionOfATypesName)
+{
+    EXPECT_EQ(FilterExtension(QStringLiteral("Рисунки PNG (*.png)")), QStringLiteral("png"));
+    EXPECT_EQ(FilterExtension(QStringLiteral("Изображение (*.jpg *.gif)")), QString());
+    EXPECT_EQ(FilterExtension(QStringLiteral("Все файлы (*.*)")), QString());
+    const QStringList types = {QStringLiteral("rtf"), QStringLiteral("txt"), QStringLiteral("png"),
+                               QStringLiteral("pdf"), QStringLiteral("html")};
+    struct Case {
+        const char *name, *to, *expected;
+    } const cases[] = {
+        {"кот.rtf", "png", "кот.png"},
+        {"кот.RTF", "pdf", "кот.pdf"},
+        {"кот.jpg.txt", "html", "кот.jpg.html"},
+        {"кот.jpg", "png", "кот.jpg"}, // not a type's extension
+        {"кот", "png", "кот"},
+        {".rtf", "png", ".rtf"}, // a hidden name, not an extension
+        {"", "png", ""},
+        {"кот.rtf", "", "кот.rtf"}, // a type of several patterns
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(NameForType(QString::fromUtf8(c.name), QString::fromUtf8(c.to), types), QString::fromUtf8(c.expected))
+            << c.name << " to " << c.to;
+}
+
 TEST(DialogStrings, AnswerOfOneFile)
 {
     QString dir = QStringLiteral("old");

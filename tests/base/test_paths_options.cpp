@@ -1,6 +1,13 @@
 #include "base/options.h"
+#include "base/pastedpicture.h"
 #include "base/paths.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace tessilor;
@@ -32,6 +39,106 @@ TEST(Paths, ImageExtensions)
     EXPECT_FALSE(isImageExtension(QStringLiteral("ppm")));
     EXPECT_FALSE(isImageExtension(QStringLiteral("txt")));
     EXPECT_FALSE(isImageExtension(QStringLiteral("JPG"))); // callers lower-case first
+}
+
+TEST(PastedPictures, WhatTheClipboardOffersAsAPicture)
+{
+    QTemporaryDir dir;
+    const QString cat = dir.filePath(QStringLiteral("кот 1.png"));
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    for (const QString &path : {cat, notes}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    const QByteArray catUrl = QUrl::fromLocalFile(cat).toEncoded();
+    const QByteArray notesUrl = QUrl::fromLocalFile(notes).toEncoded();
+    const QByteArray goneUrl = QUrl::fromLocalFile(dir.filePath(QStringLiteral("gone.png"))).toEncoded();
+    struct Case {
+        const char *what;
+        QList<QPair<QString, QByteArray>> formats;
+        QByteArray bytes = {};
+        QString extension = {};
+        QString file = {};
+    } const cases[] = {
+        {"png before jpeg",
+         {{QStringLiteral("image/jpeg"), "J"}, {QStringLiteral("image/png"), "P"}},
+         "P",
+         QStringLiteral("png")},
+        {"jpeg", {{QStringLiteral("image/jpeg"), "J"}}, "J", QStringLiteral("jpg")},
+        {"bmp by an older name", {{QStringLiteral("image/x-ms-bmp"), "B"}}, "B", QStringLiteral("bmp")},
+        {"bytes before a file name",
+         {{QStringLiteral("text/uri-list"), catUrl}, {QStringLiteral("image/bmp"), "B"}},
+         "B",
+         QStringLiteral("bmp")},
+        {"a file manager's copy",
+         {{QStringLiteral("x-special/gnome-copied-files"), "copy\n" + notesUrl + '\n' + catUrl}},
+         {},
+         {},
+         cat},
+        {"a cut, without a last line end",
+         {{QStringLiteral("x-special/gnome-copied-files"), "cut\n" + catUrl}},
+         {},
+         {},
+         cat},
+        {"a URI list with a comment and CR LF",
+         {{QStringLiteral("text/uri-list"), "# copied\r\n" + goneUrl + "\r\n" + catUrl + "\r\n"}},
+         {},
+         {},
+         cat},
+        {"no picture among the files", {{QStringLiteral("text/uri-list"), notesUrl + '\n' + goneUrl}}, {}, {}, {}},
+        {"not a local file", {{QStringLiteral("text/uri-list"), "https://example.org/a.png"}}, {}, {}, {}},
+        {"text alone", {{QStringLiteral("text/plain"), cat.toUtf8()}}, {}, {}, {}},
+        {"an empty picture", {{QStringLiteral("image/png"), ""}}, {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        QMimeData data;
+        for (const auto &[type, bytes] : c.formats)
+            data.setData(type, bytes);
+        const ClipboardPicture picture = pictureFromClipboard(data);
+        EXPECT_EQ(picture.bytes, c.bytes) << c.what;
+        EXPECT_EQ(picture.extension, c.extension) << c.what;
+        EXPECT_EQ(picture.file, c.file) << c.what;
+        // The cheap check agrees, but for a picture type that holds nothing.
+        if (QByteArrayView(c.what) != "an empty picture") {
+            EXPECT_EQ(offersPicture(data), !picture.isNull()) << c.what;
+        }
+    }
+}
+
+TEST(PastedPictures, KeptAsFilesOfTheFolderOnceEachAndRemovedWhenNoLongerListed)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    const QDateTime when(QDate(2025, 3, 14), QTime(15, 30, 12));
+    QString why;
+    const QString first = keepPastedPicture("PNG one", QStringLiteral("png"), folder, when, &why);
+    EXPECT_EQ(first, folder + QStringLiteral("/буфер обмена 2025-03-14 15-30-12.png")) << why.toStdString();
+    // Readable by the user alone.
+    const QFileDevice::Permissions mode = QFile::permissions(first);
+    EXPECT_TRUE(mode.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(int(mode & 0x0077), 0); // nothing for the group and others
+    // The same bytes again: the same file. Others in the same second: a
+    // number of their own.
+    EXPECT_EQ(keepPastedPicture("PNG one", QStringLiteral("png"), folder, when.addSecs(60)), first);
+    const QString second = keepPastedPicture("PNG two", QStringLiteral("png"), folder, when);
+    EXPECT_EQ(second, folder + QStringLiteral("/буфер обмена 2025-03-14 15-30-12 (2).png"));
+    const QString jpeg = keepPastedPicture("PNG one", QStringLiteral("jpg"), folder, when);
+    EXPECT_EQ(jpeg, folder + QStringLiteral("/буфер обмена 2025-03-14 15-30-12.jpg"));
+    QFile f(second);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("PNG two"));
+    // A folder that cannot take the file says why.
+    why.clear();
+    EXPECT_TRUE(
+        keepPastedPicture("x", QStringLiteral("png"), dir.filePath(QStringLiteral("missing")), when, &why).isEmpty());
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_TRUE(keepPastedPicture("x", QStringLiteral("png"), QString(), when, &why).isEmpty());
+
+    // What the recent files still list stays.
+    EXPECT_EQ(removeUnlistedPastedPictures(folder, {second, QStringLiteral("/elsewhere/a.png")}), 2);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({QFileInfo(second).fileName()}));
+    EXPECT_EQ(removeUnlistedPastedPictures(QString(), {}), 0);
 }
 
 // Run-length description of a ramp, to compare against the published runs.

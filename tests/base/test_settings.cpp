@@ -148,6 +148,67 @@ TEST(Settings, TextMethodAndFigureFillRoundTrip)
     }
 }
 
+TEST(Settings, ContrastTextColourAndFigureColoursRoundTripUnderKeysOfTheirOwn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.ini"));
+    {
+        SettingsStore store(path);
+        StoredOptions o;
+        o.read(store, QStringLiteral("F"));
+        // The first start: no contrast, palette entry 1, colour figures.
+        EXPECT_EQ(o.contrast, 0);
+        EXPECT_EQ(o.textColor, paletteColors()[0]);
+        EXPECT_FALSE(o.pictureColors);
+        EXPECT_EQ(o.colorMode, 1);
+        o.contrast = -42;
+        o.textColor = rgbValue(12, 200, 7);
+        o.pictureColors = true;
+        o.colorMode = 2;
+        o.write(store);
+        ASSERT_TRUE(store.sync());
+    }
+    SettingsStore store(path);
+    StoredOptions o;
+    o.read(store, QStringLiteral("F"));
+    EXPECT_EQ(o.contrast, -42);
+    EXPECT_EQ(o.textColor, rgbValue(12, 200, 7));
+    EXPECT_TRUE(o.pictureColors);
+    EXPECT_EQ(o.colorMode, 2);
+    EXPECT_EQ(store.read(keys::Contrast, QString()), QStringLiteral("-42"));
+    EXPECT_EQ(store.read(keys::TextColor, QString()), QString::number(12 + 256 * 200 + 65536 * 7));
+    EXPECT_EQ(store.read(keys::PictureColors, QString()), QStringLiteral("1"));
+    EXPECT_EQ(store.read(keys::ColorMode, QString()), QStringLiteral("2"));
+    // The keys of before keep their names and values beside the new ones.
+    EXPECT_EQ(store.read(keys::Type, QString()), QStringLiteral("1"));
+    EXPECT_EQ(store.read(keys::Font, QString()), QStringLiteral("1"));
+    // Values out of range read as the first start's.
+    struct Case {
+        const char *contrast, *color, *byPicture, *mode;
+        int expectedContrast;
+        quint32 expectedColor;
+        bool expectedByPicture;
+        int expectedMode;
+    } const cases[] = {
+        {"127", "16777215", "0", "1", 127, 16777215, false, 1},
+        {"-127", "0", "1", "2", -127, 0, true, 2},
+        {"128", "16777216", "2", "3", 0, 0, false, 1},
+        {"-128", "-1", "-1", "0", 0, 0, false, 1},
+        {"x", "red", "yes", "grey", 0, 0, false, 1},
+    };
+    for (const Case &c : cases) {
+        store.write(keys::Contrast, QString::fromLatin1(c.contrast));
+        store.write(keys::TextColor, QString::fromLatin1(c.color));
+        store.write(keys::PictureColors, QString::fromLatin1(c.byPicture));
+        store.write(keys::ColorMode, QString::fromLatin1(c.mode));
+        o.read(store, QStringLiteral("F"));
+        EXPECT_EQ(o.contrast, c.expectedContrast) << c.contrast;
+        EXPECT_EQ(o.textColor, c.expectedColor) << c.color;
+        EXPECT_EQ(o.pictureColors, c.expectedByPicture) << c.byPicture;
+        EXPECT_EQ(o.colorMode, c.expectedMode) << c.mode;
+    }
+}
+
 TEST(Settings, GeometryRestoreOnFirstStartAndWithLimits)
 {
     QTemporaryDir dir;

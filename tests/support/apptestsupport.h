@@ -29,6 +29,7 @@
 #include "art/fontfaces.h"
 #include "base/paths.h"
 #include "fonts/fontmodule.h"
+#include "platform/desktopapps.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
 
@@ -56,18 +57,50 @@ inline void isolateHome(const QString &dir)
 // only when withRtfApplication: the system's folders of applications and
 // their settings are replaced by empty ones (and the desktop session is
 // hidden, so that xdg-mime looks there), and with an application its entry
-// is written into the user's applications. Its command is `true`.
+// is written into the user's applications. Its command is `true`. The word
+// processors the program looks for on PATH are hidden too, unless
+// withWordProcessors: PATH is then a folder of links to every other program
+// of the PATH before.
 class DesktopApplications
 {
 public:
-    explicit DesktopApplications(bool withRtfApplication)
+    explicit DesktopApplications(bool withRtfApplication, bool withWordProcessors = false)
     {
+        m_saved.append({"PATH", qgetenv("PATH"), qEnvironmentVariableIsSet("PATH")});
+        if (!withWordProcessors) {
+            const QString bin = m_empty.filePath(QStringLiteral("bin"));
+            QDir().mkpath(bin);
+            const QStringList hidden = tessilor::wordProcessorNames();
+            for (const QString &folder : QString::fromLocal8Bit(qgetenv("PATH")).split(u':', Qt::SkipEmptyParts)) {
+                for (const QFileInfo &program : QDir(folder).entryInfoList(QDir::Files | QDir::Executable)) {
+                    if (!hidden.contains(program.fileName()))
+                        QFile::link(program.absoluteFilePath(), bin + u'/' + program.fileName());
+                }
+            }
+            qputenv("PATH", QFile::encodeName(bin));
+        }
         for (const char *name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
                                  "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "DBUS_SESSION_BUS_ADDRESS"}) {
             m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
             qunsetenv(name);
         }
-        qputenv("XDG_DATA_DIRS", QFile::encodeName(m_empty.filePath(QStringLiteral("data"))));
+        // The system's data folders less their applications: the programs
+        // started keep their schemas, icons and themes.
+        const QString data = m_empty.filePath(QStringLiteral("data"));
+        QDir().mkpath(data);
+        QString systemData;
+        for (const Saved &saved : std::as_const(m_saved))
+            if (qstrcmp(saved.name, "XDG_DATA_DIRS") == 0 && saved.set)
+                systemData = QString::fromLocal8Bit(saved.value);
+        if (systemData.isEmpty())
+            systemData = QStringLiteral("/usr/local/share:/usr/share");
+        for (const QString &folder : systemData.split(u':', Qt::SkipEmptyParts)) {
+            for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+                if (entry.fileName() != QLatin1String("applications"))
+                    QFile::link(entry.absoluteFilePath(), data + u'/' + entry.fileName());
+            }
+        }
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(data));
         qputenv("XDG_CONFIG_DIRS", QFile::encodeName(m_empty.filePath(QStringLiteral("config"))));
         m_entry = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) +
                   QStringLiteral("/applications/tessilor-test-writer.desktop");
