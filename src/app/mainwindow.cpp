@@ -672,6 +672,7 @@ RunRequest MainWindow::runRequest() const
     if (r.visibleBar != 0) {
         r.columnsText = visibleGrid().columns->text();
         r.rowsText = visibleGrid().rows->text();
+        r.proportional = visibleGrid().proportional->isChecked();
     }
     r.fontFace = m_textBar.fontList->currentText();
     r.ramp = m_textBar.fontList->currentData().toString();

@@ -603,6 +603,39 @@ private Q_SLOTS:
         QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("12"));
     }
 
+    // Above the limits the proportional box keeps the picture's proportions:
+    // the fields show at once what a run converts, both sizes clamped
+    // together; unticked, each field has its own clamp. A run converts what
+    // the fields show and writes back what it converted.
+    void proportionsKeptAboveTheLimits()
+    {
+        clearSettings();
+        MainWindow *f = openForm();
+        ImageWindow *pf = showAtFullSize(f, 2000, 500);
+        QVERIFY(pf);
+        auto fields = [f] {
+            QStringList texts;
+            for (const char *name : {"Text1", "Text2", "Text4", "Text5"})
+                texts.append(apptest::child<QLineEdit>(f, name)->text());
+            return texts.join(u' ');
+        };
+        // 4000 x 500 characters, Int(2000 / 1.4) x Int(500 / 1.4) figures.
+        QCOMPARE(fields(), QStringLiteral("1024 128 1024 256"));
+        apptest::child<QCheckBox>(f, "Check1")->setChecked(false);
+        apptest::child<QCheckBox>(f, "Check2")->setChecked(false);
+        pf->chooseZoomItem(1); // 200 %
+        QCOMPARE(pf->displaySize(), QSize(4000, 1000));
+        QCOMPARE(fields(), QStringLiteral("1024 1000 1024 714"));
+
+        apptest::child<QCheckBox>(f, "Check1")->setChecked(true);
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("3000"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("900"));
+        QVERIFY(apptest::clickStartAndWait(f));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("1024"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("307"));
+        QCOMPARE(globals::GridRows, 307);
+    }
+
     void resizeKeepsTheHelpBarAtTheRight()
     {
         clearSettings();
