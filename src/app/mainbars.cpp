@@ -296,7 +296,9 @@ MainCommands createMainCommands(QObject *owner)
                        QStringLiteral("Сохранение в файл/передача в редактор"), QStringLiteral("save"));
     c.lastFile = command(QStringLiteral("lastFile"), QStringLiteral("Пусто"), QString(), QString());
     c.lastFile->setEnabled(false);
-    c.help = command(QStringLiteral("helpCommand"), QStringLiteral("Справка"), QStringLiteral("О программе"),
+    // F1 opens the help: the tooltip says so (the about box is in the
+    // drop-down and on the right button).
+    c.help = command(QStringLiteral("helpCommand"), QStringLiteral("Справка"), QStringLiteral("Справка"),
                      QStringLiteral("help"));
     c.helpContents = command(QStringLiteral("spr"), QStringLiteral("Справка"), QString(), QStringLiteral("spr"));
     c.about = command(QStringLiteral("abt"), QStringLiteral("О программе"), QString(), QStringLiteral("abt"));

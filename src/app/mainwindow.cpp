@@ -18,6 +18,7 @@
 #include "base/settings.h"
 #include "fonts/fontmodule.h"
 #include "layout/mainlayout.h"
+#include "picture/imageloader.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
 #include "richtext/textzoom.h"
@@ -47,6 +48,7 @@
 #include <QToolButton>
 
 #include <exception>
+#include <new>
 
 namespace tessilor {
 
@@ -70,11 +72,21 @@ double tw(int pixels)
     return ml::pixelsToTwips(pixels);
 }
 
-QString openErrorMessage(const QString &fname)
+// The general text, then on a line of its own the cause the loader knows,
+// with the decoder's own words as the command line gives them.
+QString openErrorMessage(const QString &fname, LoadError error, const QString &detail)
 {
-    return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") + QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
-                          "поддерживаемую степень сжатия или превышает допустимые размеры.");
+    QString text = QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") +
+                   QStringLiteral("\r\n") +
+                   QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
+                                  "поддерживаемую степень сжатия или превышает допустимые размеры.");
+    if (error != LoadError::None) {
+        text += QStringLiteral("\r\nПричина: ") + loadErrorTextRussian(error);
+        if (!detail.isEmpty())
+            text += QStringLiteral(" (") + detail + u')';
+        text += u'.';
+    }
+    return text;
 }
 
 // A control's enabled state; a command button's is its command's.
@@ -574,9 +586,12 @@ bool MainWindow::loadPicture(const QString &fname)
     ImageWindow *pf = imageWindow();
     pf->hide();
     LoadError error = LoadError::None;
+    QString detail;
     bool ok = false;
     try {
-        ok = pf->loadFile(fname, &error);
+        ok = pf->loadFile(fname, &error, &detail);
+    } catch (const std::bad_alloc &) {
+        error = LoadError::OutOfMemory;
     } catch (const std::exception &) {
         ok = false;
     }
@@ -592,7 +607,7 @@ bool MainWindow::loadPicture(const QString &fname)
     // The earlier picture, if any, stays: show it again.
     if (pf->hasPicture())
         pf->show();
-    QMessageBox::critical(this, programCaption(), openErrorMessage(fname));
+    QMessageBox::critical(this, programCaption(), openErrorMessage(fname, error, detail));
     return false;
 }
 

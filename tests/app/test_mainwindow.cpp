@@ -14,6 +14,7 @@
 #include "widgets/progress.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -153,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled());
         QVERIFY(apptest::child<QToolButton>(f, "help")->isEnabled());
         QCOMPARE(apptest::child<QToolButton>(f, "help")->text(), QStringLiteral("Справка"));
-        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе (F1)"));
+        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("Справка (F1)"));
         QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
         QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение (F5)"));
         QCOMPARE(apptest::child<QToolButton>(f, "open")->toolTip(), QStringLiteral("Открыть изображение (Ctrl+O)"));
@@ -532,18 +533,44 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("this is not a picture");
         }
-        QString text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        apptest::closeNextMessage(&text, &icon);
-        QVERIFY(!f->loadPicture(bad));
-        QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
-                                      "BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддерживаемую степень сжатия или "
-                                      "превышает допустимые размеры."));
-        QCOMPARE(icon, QMessageBox::Critical);
-        // The earlier picture stays and is shown again.
-        QVERIFY(pf->hasPicture());
-        QCOMPARE(pf->sourceImage().size(), QSize(64, 48));
-        QVERIFY(pf->isVisible());
+        // A picture cut short: the first 300 bytes of a PNG.
+        const QString cut = dir.filePath(QStringLiteral("cut.png"));
+        {
+            QFile file(cut);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QImage noisy(64, 64, QImage::Format_RGB32);
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x)
+                    noisy.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x * y) % 256));
+            QByteArray png;
+            QBuffer buffer(&png);
+            QVERIFY(buffer.open(QIODevice::WriteOnly) && noisy.save(&buffer, "PNG"));
+            file.write(png.left(300));
+        }
+        // The general text, then what the loader knows, on a line of its own.
+        const QString general = QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, "
+                                               "имеет не поддерживаемую степень сжатия или превышает допустимые "
+                                               "размеры.");
+        const struct {
+            QString path, name, cause;
+        } cases[] = {
+            {bad, QStringLiteral("broken.jpg"),
+             QStringLiteral("Причина: это не изображение BMP, JPEG, GIF, PNG, WebP или TIFF.")},
+            {cut, QStringLiteral("cut.png"),
+             QStringLiteral("Причина: данные изображения повреждены или обрезаны (the file ends early).")},
+        };
+        for (const auto &c : cases) {
+            QString text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            apptest::closeNextMessage(&text, &icon);
+            QVERIFY(!f->loadPicture(c.path));
+            QCOMPARE(text, QStringLiteral("Ошибка открытия файла %1.\r\n%2\r\n%3").arg(c.name, general, c.cause));
+            QCOMPARE(icon, QMessageBox::Critical);
+            // The earlier picture stays and is shown again.
+            QVERIFY(pf->hasPicture());
+            QCOMPARE(pf->sourceImage().size(), QSize(64, 48));
+            QVERIFY(pf->isVisible());
+        }
     }
 
     void couplingWithAWholeAspect()
