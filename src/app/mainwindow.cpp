@@ -275,6 +275,7 @@ void MainWindow::load()
 
 void MainWindow::showAsStored()
 {
+    keepFrameOnScreen(this);
     if (m_storedState == 2)
         showMaximized();
     else
