@@ -71,8 +71,11 @@ private:
         for (const QScreen *each : QGuiApplication::screens())
             screens.append(each->availableGeometry());
         const QRect placed = ml::windowOnScreens(inner, screens, frame, m_window->minimumSize());
-        if (placed != inner)
-            m_window->setGeometry(placed);
+        // Placed as it was restored: size, then the frame's corner.
+        if (placed.size() != inner.size())
+            m_window->resize(placed.size());
+        if (placed.topLeft() != inner.topLeft())
+            m_window->move(placed.topLeft() - QPoint(frame.left(), frame.top()));
         m_fitting = false;
         // Framed and placed: the user moves it from here on.
         if (!frame.isNull())
