@@ -568,9 +568,9 @@ void MainWindow::showOpenDialog()
             folder = getPath(folder);
     }
     FilterTable filters;
-    // The original entry first, selected: every type the program reads; the
-    // newer types alone after it.
-    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+    // The original entry first, selected: every type the program reads, all
+    // of them named; the newer types alone after it.
+    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
                         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
                        {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;

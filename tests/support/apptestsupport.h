@@ -29,6 +29,7 @@
 #include "art/fontfaces.h"
 #include "base/paths.h"
 #include "fonts/fontmodule.h"
+#include "platform/qttexts.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
 
@@ -261,6 +262,7 @@ int runAppTests(int argc, char **argv, const char *platform = "offscreen")
         return 1;
     }
     tessilor::installFontSubstitutions();
+    tessilor::useRussianQtTexts();
     tessilor::globals::initPaths(tessilor::dataFolder(), tessilor::programFilesFolder());
     T tests;
     return QTest::qExec(&tests, argc, argv);
