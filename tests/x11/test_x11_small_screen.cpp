@@ -247,6 +247,9 @@ private Q_SLOTS:
         QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("160"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("1024"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text5")->text(), QStringLiteral("319"));
+        // The window repaints from this event loop before another client
+        // grabs the screen.
+        QTest::qWait(400);
         shoot(QStringLiteral("74-proportional-fields"));
 
         QSignalSpy finished(f, &MainWindow::runFinished);
@@ -254,6 +257,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
         QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("1024"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("160"));
+        QTest::qWait(400);
         shoot(QStringLiteral("75-proportional-result"));
 
         // Copied to the clipboard (Ctrl+Shift+C) and read back by another
