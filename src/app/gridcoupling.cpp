@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "layout/mainlayout.h"
+#include "picture/grid.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -53,10 +54,16 @@ void GridCoupling::publishDisplaySize(int pw, int ph)
 {
     const ml::PublishedSize s = ml::publishedSize(pw, ph);
     globals::ImageAspect = s.aspect;
-    m_text.columns->setText(s.textColumns);
-    m_text.rows->setText(s.textRows);
-    m_figures.columns->setText(s.figureColumns);
-    m_figures.rows->setText(s.figureRows);
+    // The fields show what a run will convert: clamped as the run clamps
+    // them, both together while the proportional box is ticked.
+    auto show = [](const GridFields &g, Mode mode, const QString &columns, const QString &rows) {
+        const GridSize grid = clampGrid(mode, columns, rows,
+                                        g.proportional->isChecked() ? GridClamp::KeepProportions : GridClamp::EachSide);
+        g.columns->setText(grid.columnsText);
+        g.rows->setText(grid.rowsText);
+    };
+    show(m_text, Mode::Text, s.textColumns, s.textRows);
+    show(m_figures, Mode::Figures, s.figureColumns, s.figureRows);
 }
 
 } // namespace tessilor

@@ -10,7 +10,8 @@ namespace tessilor {
 // The grid-size fields of both option bars: each field's tag marks the
 // keyboard focus ("focus" while it has it), an edited field with the focus
 // sets its partner when its bar's proportional box is checked, and a new
-// display size of the picture sets all four fields and ImageAspect.
+// display size of the picture sets all four fields (clamped as a run clamps
+// them) and ImageAspect.
 class GridCoupling : public QObject
 {
     Q_OBJECT

@@ -303,7 +303,9 @@ MainCommands createMainCommands(QObject *owner)
                           QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText),
                       QString(), QString());
     c.paste->setIcon(QIcon());
-    c.help = command(QStringLiteral("helpCommand"), QStringLiteral("Справка"), QStringLiteral("О программе"),
+    // F1 opens the help: the tooltip says so (the about box is in the
+    // drop-down and on the right button).
+    c.help = command(QStringLiteral("helpCommand"), QStringLiteral("Справка"), QStringLiteral("Справка"),
                      QStringLiteral("help"));
     c.helpContents = command(QStringLiteral("spr"), QStringLiteral("Справка"), QString(), QStringLiteral("spr"));
     c.about = command(QStringLiteral("abt"), QStringLiteral("О программе"), QString(), QStringLiteral("abt"));

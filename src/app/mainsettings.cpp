@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 namespace tessilor {
@@ -26,7 +28,69 @@ QRect storedWindowPlace(const SettingsStore &store, const QWidget *window, QSize
     for (const QScreen *each : QGuiApplication::screens())
         screens.append(each->availableGeometry());
     auto pixels = [](double twips) { return qBound(-1000000, ml::twipsToPixels(twips), 1000000); };
-    return ml::windowOnScreens(QRect(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height)), screens);
+    return ml::windowOnScreens(QRect(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height)), screens,
+                               QMargins(), window->minimumSize());
+}
+
+namespace {
+
+// Watches a window's first moves and resizes until its frame is known and
+// the framed window lies on a screen.
+class FrameKeeper : public QObject
+{
+public:
+    explicit FrameKeeper(QWidget *window) : QObject(window), m_window(window)
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(kWatchMs, this, [this] { deleteLater(); });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type t = event->type();
+        if (watched == m_window && (t == QEvent::Show || t == QEvent::Move || t == QEvent::Resize))
+            fit();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int kWatchMs = 3000;
+
+    void fit()
+    {
+        if (m_fitting || !m_window->isVisible() ||
+            (m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+            return;
+        m_fitting = true;
+        const QRect inner = m_window->geometry();
+        const QRect outer = m_window->frameGeometry();
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                             outer.bottom() - inner.bottom());
+        QList<QRect> screens;
+        for (const QScreen *each : QGuiApplication::screens())
+            screens.append(each->availableGeometry());
+        const QRect placed = ml::windowOnScreens(inner, screens, frame, m_window->minimumSize());
+        // Placed as it was restored: size, then the frame's corner.
+        if (placed.size() != inner.size())
+            m_window->resize(placed.size());
+        if (placed.topLeft() != inner.topLeft())
+            m_window->move(placed.topLeft() - QPoint(frame.left(), frame.top()));
+        m_fitting = false;
+        // Framed and placed: the user moves it from here on.
+        if (!frame.isNull())
+            deleteLater();
+    }
+
+    QWidget *m_window;
+    bool m_fitting = false;
+};
+
+} // namespace
+
+void keepFrameOnScreen(QWidget *window)
+{
+    new FrameKeeper(window);
 }
 
 void fillModeList(QComboBox *list)

@@ -12,10 +12,17 @@ class QWidget;
 namespace tessilor {
 
 // The stored place of a window with the given design size (twips), within
-// the limits of the screen it starts on and brought back onto a screen when
-// it lies off every one (another monitor set-up, a value beyond the window
-// system's coordinates). state receives the stored window state.
+// the limits of the screen it starts on and brought whole onto a screen's
+// available area (another monitor set-up, a smaller screen, a value beyond
+// the window system's coordinates). state receives the stored window state.
 QRect storedWindowPlace(const SettingsStore &store, const QWidget *window, QSizeF designTwips, int *state);
+
+// While a restored window comes on screen: as soon as the window manager
+// has framed it, the window with its frame is brought onto the available
+// area of its screen (mainlayout::windowOnScreens), shrunk if it must be.
+// Watches the window until then, a few seconds at most (no window manager,
+// no frame); a maximised window is left to the window manager.
+void keepFrameOnScreen(QWidget *window);
 
 // The entries of the option lists.
 void fillModeList(QComboBox *list);      // "Текстовые символы", "Фигуры"

@@ -20,6 +20,7 @@
 #include "base/settings.h"
 #include "fonts/fontmodule.h"
 #include "layout/mainlayout.h"
+#include "picture/imageloader.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
 #include "richtext/textzoom.h"
@@ -50,6 +51,7 @@
 #include <QToolButton>
 
 #include <exception>
+#include <new>
 
 namespace tessilor {
 
@@ -73,11 +75,21 @@ double tw(int pixels)
     return ml::pixelsToTwips(pixels);
 }
 
-QString openErrorMessage(const QString &fname)
+// The general text, then on a line of its own the cause the loader knows,
+// with the decoder's own words as the command line gives them.
+QString openErrorMessage(const QString &fname, LoadError error, const QString &detail)
 {
-    return QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") + QStringLiteral("\r\n") +
-           QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
-                          "поддерживаемую степень сжатия или превышает допустимые размеры.");
+    QString text = QStringLiteral("Ошибка открытия файла ") + getName(fname) + QStringLiteral(".") +
+                   QStringLiteral("\r\n") +
+                   QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не "
+                                  "поддерживаемую степень сжатия или превышает допустимые размеры.");
+    if (error != LoadError::None) {
+        text += QStringLiteral("\r\nПричина: ") + loadErrorTextRussian(error);
+        if (!detail.isEmpty())
+            text += QStringLiteral(" (") + detail + u')';
+        text += u'.';
+    }
+    return text;
 }
 
 // The swatch of a stored text colour: a palette entry, else a custom colour
@@ -300,6 +312,7 @@ void MainWindow::load()
 
 void MainWindow::showAsStored()
 {
+    keepFrameOnScreen(this);
     if (m_storedState == 2)
         showMaximized();
     else
@@ -594,9 +607,9 @@ void MainWindow::showOpenDialog()
             folder = getPath(folder);
     }
     FilterTable filters;
-    // The original entry first, selected: every type the program reads; the
-    // newer types alone after it.
-    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif)"),
+    // The original entry first, selected: every type the program reads, all
+    // of them named; the newer types alone after it.
+    filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
                         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
                        {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
     QStringList names;
@@ -613,9 +626,12 @@ bool MainWindow::loadPicture(const QString &fname)
     ImageWindow *pf = imageWindow();
     pf->hide();
     LoadError error = LoadError::None;
+    QString detail;
     bool ok = false;
     try {
-        ok = pf->loadFile(fname, &error);
+        ok = pf->loadFile(fname, &error, &detail);
+    } catch (const std::bad_alloc &) {
+        error = LoadError::OutOfMemory;
     } catch (const std::exception &) {
         ok = false;
     }
@@ -631,7 +647,7 @@ bool MainWindow::loadPicture(const QString &fname)
     // The earlier picture, if any, stays: show it again.
     if (pf->hasPicture())
         pf->show();
-    QMessageBox::critical(this, programCaption(), openErrorMessage(fname));
+    QMessageBox::critical(this, programCaption(), openErrorMessage(fname, error, detail));
     return false;
 }
 
@@ -716,6 +732,7 @@ RunRequest MainWindow::runRequest() const
     if (r.visibleBar != 0) {
         r.columnsText = visibleGrid().columns->text();
         r.rowsText = visibleGrid().rows->text();
+        r.proportional = visibleGrid().proportional->isChecked();
     }
     r.fontFace = m_textBar.fontList->currentText();
     r.ramp = m_textBar.fontList->currentData().toString();

@@ -224,17 +224,22 @@ ConversionOptions conversionOptions(const RunRequest &request)
 
 void ResultWindow::convert(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
 {
-    const ConversionOptions options = conversionOptions(request);
+    ConversionOptions options = conversionOptions(request);
     const bool text = options.mode == Mode::Text;
     beginRun(request, hooks);
     if (text && options.ramp.size() < 2)
         throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
     GridSize grid;
     if (request.visibleBar == 1 || request.visibleBar == 2) {
-        grid = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText);
+        grid = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText,
+                         request.proportional ? GridClamp::KeepProportions : GridClamp::EachSide);
         // A preview leaves the fields as the user is typing them.
         if (!request.preview)
             Q_EMIT gridSizeChosen(grid.columnsText, grid.rowsText);
+        // The conversion takes the grid so clamped (clamping it again
+        // changes nothing).
+        options.columnsText = grid.columnsText;
+        options.rowsText = grid.rowsText;
     }
     if (!picture || !picture->hasPicture())
         throw RunError{QStringLiteral("изображение не открыто.")};

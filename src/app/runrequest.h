@@ -14,6 +14,8 @@ struct RunRequest {
     int visibleBar = 0;
     QString columnsText;
     QString rowsText;
+    // That bar's proportional box: the clamp keeps the fields' proportions.
+    bool proportional = false;
 
     // Text characters: the font list entry, its light-to-dark character
     // ramp, the text size list entry, the text colour and the contrast.

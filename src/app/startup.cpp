@@ -6,11 +6,9 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "fonts/fontmodule.h"
+#include "platform/qttexts.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -573,6 +571,9 @@ int runDesktop(int argc, char **argv)
     useOwnFontCaches();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own dialogs and buttons speak Russian like the rest of the
+    // program, and write numbers and dates as a Russian locale does.
+    useRussianQtTexts();
     // From here on a termination request is held, not fatal: once the main
     // window exists it closes the program the usual way.
     TerminationWatcher watcher(nullptr, false);
@@ -598,12 +599,6 @@ int runDesktop(int argc, char **argv)
     }
 
     installFontSubstitutions();
-
-    // Qt's own dialogs and buttons speak Russian like the rest of the program.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTranslator);
 
     MainWindow form;
     QObject::connect(&guard, &SingleInstance::activateRequested, &form, &MainWindow::bringToFront);

@@ -1,6 +1,9 @@
 #include "base/dialogstrings.h"
 
+#include <QLocale>
 #include <QRegularExpression>
+
+#include <iterator>
 
 namespace tessilor {
 
@@ -156,6 +159,26 @@ QString BuildFileAnswer(const QStringList &paths, int *fileOffset)
     if (fileOffset)
         *fileOffset = int(folder.size() + 1);
     return s;
+}
+
+QString dialogFileSize(qint64 bytes)
+{
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    static const char16_t *const units[] = {u"КиБ", u"МиБ", u"ГиБ", u"ТиБ", u"ПиБ", u"ЭиБ"};
+    if (bytes < 1024)
+        return russian.toString(bytes) + QStringLiteral(" байт");
+    double value = double(bytes) / 1024.0;
+    int unit = 0;
+    while (value >= 1024.0 && unit + 1 < int(std::size(units))) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return russian.toString(value, 'f', 2) + u' ' + QString::fromUtf16(units[unit]);
+}
+
+QString dialogFileTime(const QDateTime &time)
+{
+    return QLocale(QLocale::Russian, QLocale::Russia).toString(time, QStringLiteral("d MMM yyyy HH:mm"));
 }
 
 } // namespace tessilor

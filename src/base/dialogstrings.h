@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -62,5 +63,12 @@ void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir, QS
 // as folder NUL name NUL name ... NUL NUL; fileOffset receives the offset of
 // the first name.
 QString BuildFileAnswer(const QStringList &paths, int *fileOffset);
+
+// A file's size in the file dialogs, as a Russian locale writes it whatever
+// the system's locale: "723 байт", "706,05 КиБ", "1,20 МиБ" (powers of
+// 1024, two decimals).
+QString dialogFileSize(qint64 bytes);
+// A file's time of change in the file dialogs, likewise: "9 дек. 2026 11:56".
+QString dialogFileTime(const QDateTime &time);
 
 } // namespace tessilor

@@ -298,6 +298,8 @@ GridSize conversionGrid(const ConversionOptions &options, QSize imageSize)
     if (options.proportionalRows && imageSize.height() > 0) {
         const float aspect = float(imageSize.width()) / float(imageSize.height());
         rows = proportionalRows(options.mode, options.columnsText, aspect);
+        // The rows follow the columns the clamp really leaves.
+        return clampGrid(options.mode, options.columnsText, rows, GridClamp::KeepProportions);
     }
     return clampGrid(options.mode, options.columnsText, rows);
 }

@@ -26,7 +26,8 @@ struct ConversionOptions {
     Mode mode = Mode::Text;
     // The grid as the grid-size fields hold it, clamped as they clamp it.
     // With proportionalRows the rows come from the columns and the
-    // picture's aspect, as the proportional box couples the fields.
+    // picture's aspect, as the proportional box couples the fields, and
+    // both are clamped together (GridClamp::KeepProportions).
     QString columnsText;
     QString rowsText;
     bool proportionalRows = false;

@@ -143,24 +143,38 @@ qint64 distanceSquared(const QRect &a, const QRect &b)
 
 } // namespace
 
-QRect windowOnScreens(const QRect &window, const QList<QRect> &screens)
+QRect windowOnScreens(const QRect &window, const QList<QRect> &screens, const QMargins &frame, QSize minimum)
 {
     if (screens.isEmpty())
         return window;
-    const QRect grip(window.topLeft(), QSize(qMin(window.width(), 100), qMin(window.height(), 40)));
+    const QRect framed = window.marginsAdded(frame);
+    // The screen with the largest part of it, else the nearest one.
+    const QRect *chosen = nullptr;
+    qint64 largest = 0;
     for (const QRect &s : screens) {
-        if (s.contains(grip))
-            return window;
+        const QRect part = framed.intersected(s);
+        const qint64 area = part.isEmpty() ? 0 : qint64(part.width()) * part.height();
+        if (area > largest) {
+            largest = area;
+            chosen = &s;
+        }
     }
-    const QRect *nearest = &screens.first();
-    for (const QRect &s : screens) {
-        if (distanceSquared(window, s) < distanceSquared(window, *nearest))
-            nearest = &s;
+    if (!chosen) {
+        chosen = &screens.first();
+        for (const QRect &s : screens) {
+            if (distanceSquared(framed, s) < distanceSquared(framed, *chosen))
+                chosen = &s;
+        }
     }
-    const QRect &s = *nearest;
-    const int left = qMax(s.left(), qMin(window.left(), s.left() + s.width() - window.width()));
-    const int top = qMax(s.top(), qMin(window.top(), s.top() + s.height() - window.height()));
-    return QRect(QPoint(left, top), window.size());
+    const QRect &s = *chosen;
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    const int width = qMax(qMin(window.width(), s.width() - frameWidth), minimum.width());
+    const int height = qMax(qMin(window.height(), s.height() - frameHeight), minimum.height());
+    // The frame's corner: inside the screen, its left and top edges first.
+    const int left = qMax(s.left(), qMin(framed.left(), s.left() + s.width() - width - frameWidth));
+    const int top = qMax(s.top(), qMin(framed.top(), s.top() + s.height() - height - frameHeight));
+    return QRect(left + frame.left(), top + frame.top(), width, height);
 }
 
 } // namespace tessilor::mainlayout

@@ -1,5 +1,6 @@
 #pragma once
 #include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -97,12 +98,16 @@ ChildPlace imageWindowPlace();
 // the area's right and bottom edges, but is never smaller than minimum.
 QRect followingArea(const QRect &window, QSize oldArea, QSize newArea, QSize minimum);
 
-// Where a window goes so that its user can see and grab it (pixels, the
-// screens' available areas): unchanged when at least 100 x 40 pixels of its
-// top edge (or all of it, when smaller) lie on one screen; otherwise moved
-// onto the nearest screen, inside it as far as it fits. A window larger than
-// that screen keeps its size and shows its top left corner. No screens: no
-// change.
-QRect windowOnScreens(const QRect &window, const QList<QRect> &screens);
+// Where a restored window goes so that all of it, its frame included, lies
+// on one screen (pixels; screens are the available areas, task bars left
+// out). window is the window without its frame, frame the margins the
+// window manager's frame adds around it (none before it has framed the
+// window). The screen is the one that holds the largest part of the framed
+// window, or the nearest when it lies on none. The window shrinks until the
+// framed window fits that screen, but never below minimum, then moves as
+// little as it must to lie inside; when even its smallest size is too large,
+// the frame's top left corner is shown. No screens: no change.
+QRect windowOnScreens(const QRect &window, const QList<QRect> &screens, const QMargins &frame = QMargins(),
+                      QSize minimum = QSize(0, 0));
 
 } // namespace tessilor::mainlayout

@@ -110,6 +110,14 @@ QSize capDisplaySize(qint64 width, qint64 height)
     return QSize(int(std::clamp(w, 1.0, double(kMaxDisplaySide))), int(std::clamp(h, 1.0, double(kMaxDisplaySide))));
 }
 
+int shownZoomPercent(const QSize &sourcePixels, const QSize &displayPixels)
+{
+    const bool wide = sourcePixels.width() >= sourcePixels.height();
+    const int source = wide ? sourcePixels.width() : sourcePixels.height();
+    const int display = wide ? displayPixels.width() : displayPixels.height();
+    return source > 0 ? int(std::lround(100.0 * display / source)) : 0;
+}
+
 QSize zoomDisplaySize(const QSize &sourcePixels, float factor)
 {
     const float tw = float(toTwips(sourcePixels.width())) * factor;

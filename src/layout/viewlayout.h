@@ -96,6 +96,10 @@ inline constexpr qint64 kMaxDisplayPixels = qint64(64) * 1024 * 1024;
 // never below 1 x 1.
 QSize capDisplaySize(qint64 width, qint64 height);
 
+// The zoom a display copy really shows of its source, in whole percent,
+// measured along the longer side (0 for an empty source).
+int shownZoomPercent(const QSize &sourcePixels, const QSize &displayPixels);
+
 // Display size in pixels for a percentage zoom: the source's twips times the
 // factor in single precision, back to pixels rounded half to even, at least
 // one pixel, capped by capDisplaySize.

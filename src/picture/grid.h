@@ -23,7 +23,25 @@ GridSize clampTextGrid(const QString &columnsText, const QString &rowsText);
 // Figure mode: W and H = Int(value) in 16..1024; written back unchanged.
 GridSize clampFigureGrid(const QString &columnsText, const QString &rowsText);
 
-GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText);
+// How the two counts meet their limits.
+enum class GridClamp {
+    // Each count on its own, as above.
+    EachSide,
+    // Both by one factor, so that the art keeps the proportions the counts
+    // have (the proportional box): when a count is above its largest value,
+    // both shrink until the count farthest out is at its limit, the other
+    // becoming Int(other * limit / count). Then each count is held in its
+    // own limits: nothing grows past the count asked for, and never below
+    // the smallest count (which only a picture thinner than the limits allow
+    // still bends). Counts that are not both positive have no proportions to
+    // keep: EachSide.
+    KeepProportions,
+};
+
+// The one rule of the grid's size, for the desktop's fields and the command
+// line alike.
+GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText,
+                   GridClamp clamp = GridClamp::EachSide);
 
 // Builds the sampling surface: when the display copy is already W x H pixels
 // it is copied as it is, otherwise the whole source picture is resampled to
@@ -32,7 +50,9 @@ QImage makeGridImage(const QImage &source, const QImage &display, int width, int
 
 // Default row count for a column text, as the proportional coupling computes
 // it: Int(Val(columns) / aspect / 2) in text mode, Int(Val(columns) / aspect)
-// in figure mode, with a single precision aspect. Returned as field text.
+// in figure mode, with a single precision aspect. Returned as field text;
+// clamp it together with the columns (GridClamp::KeepProportions), so that
+// the rows follow the columns really used.
 QString proportionalRows(Mode mode, const QString &columnsText, float aspect);
 
 } // namespace tessilor

@@ -396,4 +396,30 @@ QString loadErrorText(LoadError error)
     return QString();
 }
 
+QString loadErrorTextRussian(LoadError error)
+{
+    switch (error) {
+    case LoadError::None:
+        return QString();
+    case LoadError::NotFound:
+        return QStringLiteral("файл не найден");
+    case LoadError::IsFolder:
+        return QStringLiteral("это папка, а не файл изображения");
+    case LoadError::Unreadable:
+        return QStringLiteral("файл не удаётся прочитать");
+    case LoadError::Unsupported:
+        return QStringLiteral("это не изображение BMP, JPEG, GIF, PNG, WebP или TIFF");
+    case LoadError::TooLarge:
+        return QStringLiteral("изображение слишком велико");
+    case LoadError::TooComplex:
+        return QStringLiteral("распаковка изображения требует во много раз больше работы, чем любое настоящее "
+                              "изображение");
+    case LoadError::Corrupt:
+        return QStringLiteral("данные изображения повреждены или обрезаны");
+    case LoadError::OutOfMemory:
+        return QStringLiteral("недостаточно памяти для загрузки изображения");
+    }
+    return QString();
+}
+
 } // namespace tessilor

@@ -34,5 +34,7 @@ LoadedImage loadImageData(const QByteArray &bytes);
 
 // Short English reason for the command line.
 QString loadErrorText(LoadError error);
+// The same reason in Russian, for the desktop program's messages.
+QString loadErrorTextRussian(LoadError error);
 
 } // namespace tessilor

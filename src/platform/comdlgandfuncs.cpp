@@ -5,10 +5,17 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
 
 namespace tessilor {
 
@@ -26,9 +33,38 @@ quint32 valueOf(const QColor &c)
     return quint32(c.red()) + 256u * quint32(c.green()) + 65536u * quint32(c.blue());
 }
 
+// The file list with its sizes and times as a Russian locale writes them:
+// Qt's file model writes them in the system's locale.
+class RussianFileList : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        enum { SizeColumn = 1, TimeColumn = 3 };
+        auto *files = qobject_cast<QFileSystemModel *>(sourceModel());
+        if (files && role == Qt::DisplayRole && (index.column() == SizeColumn || index.column() == TimeColumn)) {
+            const QModelIndex source = mapToSource(index);
+            if (index.column() == TimeColumn)
+                return dialogFileTime(files->lastModified(source));
+            if (!files->isDir(source))
+                return dialogFileSize(files->size(source));
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+// Room a file dialog opens with, in average characters: whole names, sizes,
+// types and dates side by side.
+constexpr int kDialogWidthChars = 110;
+constexpr int kDialogHeightLines = 28;
+
 // The program's file dialog. In save mode it asks before replacing an
 // existing file, in Russian like the rest of the program, and it follows the
-// chosen file type with the extension added to a bare name.
+// chosen file type with the extension added to a bare name. Its list shows
+// sizes and dates as a Russian locale writes them, and it opens wide enough
+// for its columns to show them whole.
 class FileDialog : public QFileDialog
 {
 public:
@@ -47,6 +83,44 @@ public:
         setLabelText(QFileDialog::FileType, QStringLiteral("Тип файлов:"));
         setLabelText(QFileDialog::Accept, m_save ? QStringLiteral("Сохранить") : QStringLiteral("Открыть"));
         setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
+        setProxyModel(new RussianFileList(this));
+        const QFontMetrics fm(font());
+        resize(available().boundedTo(
+            QSize(fm.averageCharWidth() * kDialogWidthChars, fm.lineSpacing() * kDialogHeightLines)));
+        // Once a folder is listed its columns are made wide enough.
+        if (auto *files = findChild<QFileSystemModel *>())
+            connect(files, &QFileSystemModel::directoryLoaded, this,
+                    [this] { QTimer::singleShot(0, this, [this] { fitColumns(); }); });
+    }
+
+    // The columns after the name as wide as their texts, the name column
+    // with the rest; the dialog grows within its screen when the names need
+    // more room.
+    void fitColumns()
+    {
+        auto *tree = findChild<QTreeView *>(QStringLiteral("treeView"));
+        if (!tree || !tree->model())
+            return;
+        QHeaderView *header = tree->header();
+        // (QTreeView keeps its own override of this protected.)
+        const QAbstractItemView *view = tree;
+        int others = 0;
+        for (int column = 1; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            const int wanted = qMax(view->sizeHintForColumn(column), header->sectionSizeHint(column));
+            if (header->sectionSize(column) < wanted)
+                header->resizeSection(column, wanted);
+            others += header->sectionSize(column);
+        }
+        const int names = qMax(view->sizeHintForColumn(0), header->sectionSizeHint(0));
+        const int missing = names + others - tree->viewport()->width();
+        if (missing > 0) {
+            const int width = qMin(this->width() + missing, available().width());
+            if (width > this->width())
+                resize(width, height());
+        }
+        header->resizeSection(0, qMax(names, tree->viewport()->width() - others));
     }
 
     // A name typed without extension gets the extension of the chosen file
@@ -107,6 +181,18 @@ public:
     }
 
 private:
+    // The room the dialog may take on its screen: the available area less
+    // a frame like its owner's (the window manager has not framed the dialog
+    // yet).
+    QSize available() const
+    {
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        const QScreen *s = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        const QSize area = s ? s->availableGeometry().size() : QSize(1024, 700);
+        const QSize frame = owner && owner->isVisible() ? owner->frameGeometry().size() - owner->size() : QSize(8, 32);
+        return area - frame.expandedTo(QSize(0, 0));
+    }
+
     bool m_save;
 };
 

@@ -2,12 +2,15 @@
 
 #include "base/options.h"
 #include "base/paths.h"
+#include "layout/mainlayout.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMessageBox>
 #include <QStyle>
 #include <QTextBrowser>
@@ -121,9 +124,20 @@ bool showHelpWindow(QWidget *owner)
             return false;
         window = new HelpWindow(helpFolder(), owner);
         if (owner) {
-            // Centred over the program's window.
+            // Centred over the program's window, on its screen with the
+            // frame the owner has.
             const QRect frame = owner->frameGeometry();
-            window->move(frame.center() - QPoint(window->width() / 2, window->height() / 2));
+            const QRect inner = owner->geometry();
+            const QMargins margins(inner.left() - frame.left(), inner.top() - frame.top(),
+                                   frame.right() - inner.right(), frame.bottom() - inner.bottom());
+            QList<QRect> screens;
+            for (const QScreen *each : QGuiApplication::screens())
+                screens.append(each->availableGeometry());
+            const QRect centred(frame.center() - QPoint(window->width() / 2, window->height() / 2), window->size());
+            const QRect placed = mainlayout::windowOnScreens(centred.translated(margins.left(), margins.top()), screens,
+                                                             margins, window->minimumSizeHint());
+            window->resize(placed.size());
+            window->move(placed.topLeft() - QPoint(margins.left(), margins.top()));
         }
     }
     if (!window->showPage(QStringLiteral("index.html")))

@@ -190,8 +190,8 @@ void ImageWindow::buildMenu()
         const QString caption = zoomCaption(i);
         QAction *a = nullptr;
         if (caption == QLatin1String("-")) {
+            // A line; a text would be drawn on it as a section label.
             a = m_zoomMenu->addSeparator();
-            a->setText(caption);
         } else {
             a = m_zoomMenu->addAction(caption);
             a->setCheckable(true);
@@ -235,11 +235,13 @@ QSize ImageWindow::viewportTwips() const
     return QSize(int(toTwips(m_picture1->width())), int(toTwips(m_picture1->height())));
 }
 
-bool ImageWindow::loadFile(const QString &path, LoadError *error)
+bool ImageWindow::loadFile(const QString &path, LoadError *error, QString *detail)
 {
     const LoadedImage loaded = loadImage(path);
     if (error)
         *error = loaded.error;
+    if (detail)
+        *detail = loaded.detail;
     if (!loaded.ok())
         return false;
     setPicture(loaded.image, path);
@@ -291,11 +293,17 @@ void ImageWindow::chooseZoomItem(int index)
     if (!item || item->isSeparator())
         return;
     bool fit = false;
-    const float factor = zoomFactorForCaption(item->text(), &fit);
+    // By the item's own caption: the checked item's text may also say the
+    // zoom really shown.
+    const float factor = zoomFactorForCaption(zoomCaption(index), &fit);
     if (!fit && factor <= 0.0f)
         return;
     const int previous = checkedZoomItem();
     checkOnly(index);
+    for (int i = 0; i < m_zoomItems.size(); ++i) {
+        if (!m_zoomItems.at(i)->isSeparator())
+            m_zoomItems.at(i)->setText(zoomCaption(i));
+    }
     if (!hasPicture())
         return;
 
@@ -313,9 +321,14 @@ void ImageWindow::chooseZoomItem(int index)
         QMessageBox::warning(this, QStringLiteral("Изображение"),
                              QStringLiteral("Недостаточно памяти для показа изображения "
                                             "в масштабе %1.")
-                                 .arg(item->text()));
+                                 .arg(zoomCaption(index)));
         return;
     }
+    // A picture too large for the zoom asked for is shown as large as the
+    // display copy may be: the item says so.
+    const int shown = shownZoomPercent(m_source.size(), m_display.size());
+    if (shown != qRound(factor * 100.0f))
+        item->setText(zoomCaption(index) + QStringLiteral(" (показано %1 %)").arg(shown));
     const QSize displayTwips(int(toTwips(m_display.width())), int(toTwips(m_display.height())));
     const QSize windowTwips(int(toTwips(width())), int(toTwips(height())));
     const QSize shrunk = shrinkWindowSize(windowTwips, displayTwips, viewportTwips());

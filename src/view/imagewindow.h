@@ -40,8 +40,9 @@ public:
     // loadImage). On success: the picture becomes the source image, the
     // window is shown at (0, 0) with 3000 x 3000 twips, fit to window is
     // applied and the path is stored. On failure the earlier picture, path
-    // and display stay as they were, error says why, and false is returned.
-    bool loadFile(const QString &path, LoadError *error = nullptr);
+    // and display stay as they were, error says why (detail in the
+    // decoder's words, when it had any), and false is returned.
+    bool loadFile(const QString &path, LoadError *error = nullptr, QString *detail = nullptr);
     // Takes an already decoded picture (same sequence as loadFile).
     void setPicture(const QImage &image, const QString &path);
 

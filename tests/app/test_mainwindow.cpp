@@ -16,8 +16,8 @@
 
 #include <QAction>
 #include <QBuffer>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -157,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(apptest::child<QComboBox>(f, "ImageCombo1")->isEnabled());
         QVERIFY(apptest::child<QToolButton>(f, "help")->isEnabled());
         QCOMPARE(apptest::child<QToolButton>(f, "help")->text(), QStringLiteral("Справка"));
-        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("О программе (F1)"));
+        QCOMPARE(apptest::child<QToolButton>(f, "help")->toolTip(), QStringLiteral("Справка (F1)"));
         QCOMPARE(apptest::child<QToolButton>(f, "go")->text(), QStringLiteral("Пуск"));
         QCOMPARE(apptest::child<QToolButton>(f, "go")->toolTip(), QStringLiteral("Символизировать изображение (F5)"));
         QCOMPARE(apptest::child<QToolButton>(f, "open")->toolTip(), QStringLiteral("Открыть изображение (Ctrl+O)"));
@@ -179,8 +179,9 @@ private Q_SLOTS:
     {
         clearSettings();
         MainWindow *f = openForm();
-        f->move(120, 90);
-        // As narrow as the window may be (on the test's screen of 800 x 600).
+        f->move(2, 90);
+        // As narrow as the window may be (on the test's screen of 800 x 800),
+        // its frame at the screen's left edge.
         const int width = f->minimumWidth();
         QVERIFY(width > 700);
         f->resize(width, 520);
@@ -189,7 +190,7 @@ private Q_SLOTS:
         apptest::child<QCheckBox>(f, "Check2")->setChecked(false);
         closeForm();
         QCOMPARE(stored(QStringLiteral("Windowstate")), QStringLiteral("0"));
-        QCOMPARE(stored(QStringLiteral("Left")), QStringLiteral("1800"));
+        QCOMPARE(stored(QStringLiteral("Left")), QStringLiteral("30"));
         QCOMPARE(stored(QStringLiteral("Top")), QStringLiteral("1350"));
         QCOMPARE(stored(QStringLiteral("Width")), QString::number(width * 15));
         QCOMPARE(stored(QStringLiteral("Height")), QStringLiteral("7800"));
@@ -207,7 +208,7 @@ private Q_SLOTS:
 
         // The next start restores what was written.
         f = openForm();
-        QCOMPARE(f->pos(), QPoint(120, 90));
+        QCOMPARE(f->pos(), QPoint(2, 90));
         QCOMPARE(f->size(), QSize(width, 520));
         QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 2);
         QCOMPARE(apptest::child<QComboBox>(f, "Combo2")->currentText(), QStringLiteral("14"));
@@ -294,23 +295,38 @@ private Q_SLOTS:
         const int expectedWidth = mainlayout::twipsToPixels(qMax(screen.width() * 15.0 - 90, 8000.0));
         QCOMPARE(f->width(), expectedWidth);
         QCOMPARE(f->height(), 400); // 6000 twips
-        // Centred with the restored size, before the limits.
-        QCOMPARE(f->y(), mainlayout::twipsToPixels((screen.height() * 15.0 - 100) / 2));
+        // Centred with the restored size, before the limits; then the whole
+        // window, its frame included, is brought onto the screen (here a
+        // few pixels up).
+        QVERIFY(qAbs(f->y() - mainlayout::twipsToPixels((screen.height() * 15.0 - 100) / 2)) <= 8);
+        QVERIFY(f->screen()->availableGeometry().contains(f->frameGeometry()));
         // An index outside the list falls back to entry 1.
         QCOMPARE(apptest::child<QComboBox>(f, "ImageCombo2")->currentIndex(), 0);
     }
 
     // A stored place off every screen, as far as X11's 16-bit coordinates
-    // would wrap, is brought back where the window can be seen.
+    // would wrap, and hostile or stale sizes are brought back: the whole
+    // window lies on the screen.
     void storedPlaceOffEveryScreenIsBroughtBack()
     {
-        for (const char *far : {"1500000", "99999999999"}) {
+        const QList<QStringList> cases = {
+            {QStringLiteral("Top"), QStringLiteral("1500000"), QStringLiteral("Left"), QStringLiteral("1500000")},
+            {QStringLiteral("Top"), QStringLiteral("99999999999"), QStringLiteral("Left"),
+             QStringLiteral("99999999999")},
+            {QStringLiteral("Height"), QStringLiteral("-5000"), QStringLiteral("Width"), QStringLiteral("-99999999"),
+             QStringLiteral("Top"), QStringLiteral("-1e9")},
+            // A place near the bottom right of a larger screen.
+            {QStringLiteral("Top"), QStringLiteral("12000"), QStringLiteral("Left"), QStringLiteral("18000"),
+             QStringLiteral("Width"), QStringLiteral("9000"), QStringLiteral("Height"), QStringLiteral("7000")},
+        };
+        for (const QStringList &values : cases) {
             clearSettings();
-            store(QStringLiteral("Top"), QString::fromLatin1(far));
-            store(QStringLiteral("Left"), QString::fromLatin1(far));
+            for (int i = 0; i + 1 < values.size(); i += 2)
+                store(values[i], values[i + 1]);
             MainWindow *f = openForm();
             const QRect screen = f->screen()->availableGeometry();
-            QVERIFY2(screen.contains(QRect(f->pos(), QSize(100, 40))), far);
+            QVERIFY2(screen.contains(f->frameGeometry()), qPrintable(values.join(u' ')));
+            closeForm();
         }
     }
 
@@ -394,9 +410,9 @@ private Q_SLOTS:
         QTest::mouseClick(apptest::child<QToolButton>(f, "open"), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(startedIn, QDir(dir.path()).absolutePath());
         // The original entry first and selected, with every type the program
-        // reads; the newer types alone after it.
-        QCOMPARE(offered, QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib "
-                                                      "*.gif *.png *.webp *.tif *.tiff)"),
+        // reads, and its name lists them all; the newer types alone after it.
+        QCOMPARE(offered, QStringList({QStringLiteral("Изображение (Jpeg, Bmp, Gif, Png, WebP, Tiff) (*.jpg *.jpe "
+                                                      "*.jpeg *.bmp *.dib *.gif *.png *.webp *.tif *.tiff)"),
                                        QStringLiteral("Изображение (Png, WebP, Tiff) (*.png *.webp *.tif *.tiff)")}));
         QCOMPARE(selected, offered.first());
         QCOMPARE(stored(QStringLiteral("LastDir")), dir.filePath(QStringLiteral("empty")));
@@ -647,18 +663,44 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("this is not a picture");
         }
-        QString text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        apptest::closeNextMessage(&text, &icon);
-        QVERIFY(!f->loadPicture(bad));
-        QCOMPARE(text, QStringLiteral("Ошибка открытия файла broken.jpg.\r\nВозможно Файл имеет формат отличный от "
-                                      "BMP/JPEG/GIF/PNG/WebP/TIFF, имеет не поддерживаемую степень сжатия или "
-                                      "превышает допустимые размеры."));
-        QCOMPARE(icon, QMessageBox::Critical);
-        // The earlier picture stays and is shown again.
-        QVERIFY(pf->hasPicture());
-        QCOMPARE(pf->sourceImage().size(), QSize(64, 48));
-        QVERIFY(pf->isVisible());
+        // A picture cut short: the first 300 bytes of a PNG.
+        const QString cut = dir.filePath(QStringLiteral("cut.png"));
+        {
+            QFile file(cut);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QImage noisy(64, 64, QImage::Format_RGB32);
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x)
+                    noisy.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x * y) % 256));
+            QByteArray png;
+            QBuffer buffer(&png);
+            QVERIFY(buffer.open(QIODevice::WriteOnly) && noisy.save(&buffer, "PNG"));
+            file.write(png.left(300));
+        }
+        // The general text, then what the loader knows, on a line of its own.
+        const QString general = QStringLiteral("Возможно Файл имеет формат отличный от BMP/JPEG/GIF/PNG/WebP/TIFF, "
+                                               "имеет не поддерживаемую степень сжатия или превышает допустимые "
+                                               "размеры.");
+        const struct {
+            QString path, name, cause;
+        } cases[] = {
+            {bad, QStringLiteral("broken.jpg"),
+             QStringLiteral("Причина: это не изображение BMP, JPEG, GIF, PNG, WebP или TIFF.")},
+            {cut, QStringLiteral("cut.png"),
+             QStringLiteral("Причина: данные изображения повреждены или обрезаны (the file ends early).")},
+        };
+        for (const auto &c : cases) {
+            QString text;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            apptest::closeNextMessage(&text, &icon);
+            QVERIFY(!f->loadPicture(c.path));
+            QCOMPARE(text, QStringLiteral("Ошибка открытия файла %1.\r\n%2\r\n%3").arg(c.name, general, c.cause));
+            QCOMPARE(icon, QMessageBox::Critical);
+            // The earlier picture stays and is shown again.
+            QVERIFY(pf->hasPicture());
+            QCOMPARE(pf->sourceImage().size(), QSize(64, 48));
+            QVERIFY(pf->isVisible());
+        }
     }
 
     void couplingWithAWholeAspect()
@@ -716,6 +758,39 @@ private Q_SLOTS:
         // "9" gives 12; "9e9" and "9e99" overflow and keep it.
         typeInto(apptest::child<QLineEdit>(f, "Text5"), QStringLiteral("9e99"));
         QCOMPARE(apptest::child<QLineEdit>(f, "Text4")->text(), QStringLiteral("12"));
+    }
+
+    // Above the limits the proportional box keeps the picture's proportions:
+    // the fields show at once what a run converts, both sizes clamped
+    // together; unticked, each field has its own clamp. A run converts what
+    // the fields show and writes back what it converted.
+    void proportionsKeptAboveTheLimits()
+    {
+        clearSettings();
+        MainWindow *f = openForm();
+        ImageWindow *pf = showAtFullSize(f, 2000, 500);
+        QVERIFY(pf);
+        auto fields = [f] {
+            QStringList texts;
+            for (const char *name : {"Text1", "Text2", "Text4", "Text5"})
+                texts.append(apptest::child<QLineEdit>(f, name)->text());
+            return texts.join(u' ');
+        };
+        // 4000 x 500 characters, Int(2000 / 1.4) x Int(500 / 1.4) figures.
+        QCOMPARE(fields(), QStringLiteral("1024 128 1024 256"));
+        apptest::child<QCheckBox>(f, "Check1")->setChecked(false);
+        apptest::child<QCheckBox>(f, "Check2")->setChecked(false);
+        pf->chooseZoomItem(1); // 200 %
+        QCOMPARE(pf->displaySize(), QSize(4000, 1000));
+        QCOMPARE(fields(), QStringLiteral("1024 1000 1024 714"));
+
+        apptest::child<QCheckBox>(f, "Check1")->setChecked(true);
+        apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("3000"));
+        apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("900"));
+        QVERIFY(apptest::clickStartAndWait(f));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text1")->text(), QStringLiteral("1024"));
+        QCOMPARE(apptest::child<QLineEdit>(f, "Text2")->text(), QStringLiteral("307"));
+        QCOMPARE(globals::GridRows, 307);
     }
 
     void resizeKeepsTheHelpBarAtTheRight()

@@ -1,6 +1,7 @@
 #include "base/dialogstrings.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace tessilor;
 
@@ -151,4 +152,33 @@ TEST(DialogStrings, AnswersBuiltFromChosenPathsParseBack)
 
     EXPECT_TRUE(BuildFileAnswer({}, &offset).isEmpty());
     EXPECT_EQ(offset, 0);
+}
+
+// Sizes and times of the file dialogs are Russian whatever the locale.
+TEST(DialogStrings, FileSizesAndTimesAsARussianLocaleWritesThem)
+{
+    const struct {
+        qint64 bytes;
+        const char *text;
+    } sizes[] = {
+        {0, "0 байт"},
+        {1023, "1\u00a0023 байт"}, // digits grouped by a no-break space
+        {1024, "1,00 КиБ"},
+        {723000, "706,05 КиБ"},
+        {1254220, "1,20 МиБ"},
+        {qint64(5) << 30, "5,00 ГиБ"},
+        {std::numeric_limits<qint64>::max(), "8,00 ЭиБ"},
+    };
+    for (const auto &c : sizes)
+        EXPECT_EQ(dialogFileSize(c.bytes), QString::fromUtf8(c.text)) << c.bytes;
+    const struct {
+        QDateTime time;
+        const char *text;
+    } times[] = {
+        {QDateTime(QDate(2026, 12, 9), QTime(11, 56, 45)), "9 дек. 2026 11:56"},
+        {QDateTime(QDate(2025, 5, 31), QTime(7, 5)), "31 мая 2025 07:05"},
+        {QDateTime(QDate(2024, 9, 1), QTime(23, 59)), "1 сент. 2024 23:59"},
+    };
+    for (const auto &c : times)
+        EXPECT_EQ(dialogFileTime(c.time), QString::fromUtf8(c.text)) << c.text;
 }

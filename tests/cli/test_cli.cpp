@@ -120,6 +120,38 @@ TEST(Cli, TextOfTheSamplePictureHasTheDefaultSize)
     }
 }
 
+// Rows that come from the picture's aspect follow the columns really used:
+// a clamp of the columns takes the rows with it, and the art keeps its
+// proportions. Rows asked for are clamped on their own.
+TEST(Cli, DefaultRowsFollowTheColumnsReallyUsed)
+{
+    QTemporaryDir dir;
+    const QString path = writeImage(dir, QStringLiteral("four-three.bmp"), gradient(400, 300), "bmp");
+    auto s = [](const char *text) { return QString::fromLatin1(text); };
+    // The single precision aspect 4/3 is slightly above 4/3: Int(1500 /
+    // 1.3333334 / 2) = 562 rows for 750 cells, 562 * 512 / 750 = 383.7.
+    const struct {
+        QStringList options;
+        int columns, rows;
+    } cases[] = {
+        {{s("-c"), s("160")}, 160, 59},
+        {{s("-c"), s("1500")}, 1024, 383},
+        {{s("-c"), s("3000")}, 1024, 383},
+        {{s("-m"), s("figures"), s("-c"), s("1500")}, 1024, 767},
+        {{s("-m"), s("figures"), s("-c"), s("3000")}, 1024, 767},
+        {{s("-c"), s("1500"), s("-r"), s("900")}, 1024, 900},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.options.join(u' ').toStdString());
+        const CliRun r = runCli(c.options + QStringList{path});
+        ASSERT_EQ(r.status, 0) << r.err.constData();
+        const QStringList lines = QString::fromUtf8(r.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.size(), c.rows);
+        for (const QString &line : lines)
+            ASSERT_EQ(line.size(), c.columns);
+    }
+}
+
 TEST(Cli, OutputIsTheTextFileOfTheSameGrid)
 {
     QTemporaryDir dir;
@@ -292,26 +324,35 @@ TEST(Cli, TextToATerminalFitsItsWidth)
     struct Case {
         QString options;
         int width; // characters of every line
+        int terminalColumns = 100;
+        int rows = 0; // lines, when the case is about them
     } const cases[] = {
         {QString(), 100},                               // text: the terminal's width
         {QStringLiteral("-F ansi --method tone"), 100}, // colour codes too
         {QStringLiteral("-m figures"), 100},            // a figure per column
         {QStringLiteral("-c 40"), 40},                  // the columns asked for
+        // Wider than the grid may be: the 640 x 400 sample at 1024 columns,
+        // and the rows of those columns, not of 2000.
+        // Int(2000 / 1.6000000238 / 2) = 624 rows for 1000 cells: 319.
+        {QString(), 1024, 2000, 319},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.options.toStdString());
         QProcess p;
-        p.start(
-            QStringLiteral("script"),
-            {QStringLiteral("-qec"),
-             QStringLiteral("stty cols 100 rows 30; exec '%1' %2").arg(QStringLiteral(TESSILOR_CLI_PATH), c.options),
-             QStringLiteral("/dev/null")});
+        p.start(QStringLiteral("script"), {QStringLiteral("-qec"),
+                                           QStringLiteral("stty cols %3 rows 30; exec '%1' %2")
+                                               .arg(QStringLiteral(TESSILOR_CLI_PATH), c.options)
+                                               .arg(c.terminalColumns),
+                                           QStringLiteral("/dev/null")});
         ASSERT_TRUE(p.waitForFinished(60000));
         EXPECT_EQ(p.exitCode(), 0);
         static const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*m"));
         const QStringList lines =
             QString::fromUtf8(p.readAllStandardOutput()).remove(escape).remove(u'\r').split(u'\n', Qt::SkipEmptyParts);
         ASSERT_GE(lines.size(), 16);
+        if (c.rows > 0) {
+            EXPECT_EQ(lines.size(), c.rows);
+        }
         for (const QString &line : lines)
             ASSERT_EQ(line.size(), c.width) << line.toStdString();
     }

@@ -142,7 +142,8 @@ TEST(MainLayout, WindowOffEveryScreenIsBroughtBack)
         QRect expected;
     } cases[] = {
         {"on screen", {100, 100, 860, 520}, {left}, {100, 100, 860, 520}},
-        {"only the top edge's grip on screen", {1150, 980, 860, 520}, {left}, {1150, 980, 860, 520}},
+        // The whole window comes onto the screen, not its top edge alone.
+        {"only the top edge's grip on screen", {1150, 980, 860, 520}, {left}, {420, 504, 860, 520}},
         {"off the right edge", {5000, 100, 860, 520}, {left}, {420, 100, 860, 520}},
         {"below the bottom", {100, 3000, 860, 520}, {left}, {100, 504, 860, 520}},
         {"above and left", {-2000, -900, 860, 520}, {left}, {0, 0, 860, 520}},
@@ -150,11 +151,42 @@ TEST(MainLayout, WindowOffEveryScreenIsBroughtBack)
         {"grip just off the top", {100, -30, 860, 520}, {left}, {100, 0, 860, 520}},
         {"nearest of two screens", {4000, 200, 860, 520}, {left, right}, {2340, 200, 860, 520}},
         {"on the second screen", {1500, 200, 860, 520}, {left, right}, {1500, 200, 860, 520}},
-        {"larger than the screen", {3000, 3000, 1500, 1200}, {left}, {0, 0, 1500, 1200}},
+        {"larger than the screen: made to fit", {3000, 3000, 1500, 1200}, {left}, {0, 0, 1280, 1024}},
         {"no screens", {5000, 5000, 860, 520}, {}, {5000, 5000, 860, 520}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(windowOnScreens(c.window, c.screens), c.expected) << c.what;
+}
+
+// A restored window with its frame (the window manager's caption and
+// borders) fits the available area of one screen: it shrinks, never below
+// its smallest size, and moves as little as it must.
+TEST(MainLayout, RestoredWindowFitsWithItsFrame)
+{
+    const QRect small(0, 0, 1024, 700), aboveATaskBar(0, 0, 1024, 668);
+    const QRect left(0, 0, 1280, 1024), right(1280, 0, 1920, 1080);
+    const QMargins frame(1, 20, 1, 5);
+    const QSize minimum(760, 400);
+    const struct {
+        const char *what;
+        QRect window;
+        QList<QRect> screens;
+        QRect expected;
+    } cases[] = {
+        {"inside: unchanged", {101, 120, 860, 520}, {small}, {101, 120, 860, 520}},
+        {"the frame's bottom below the screen", {101, 200, 860, 520}, {small}, {101, 175, 860, 520}},
+        {"the caption above the screen", {101, 5, 860, 520}, {small}, {101, 20, 860, 520}},
+        {"a big screen's window on a small one", {20, 40, 1560, 940}, {small}, {1, 20, 1022, 675}},
+        {"above a task bar", {20, 40, 1560, 940}, {aboveATaskBar}, {1, 20, 1022, 643}},
+        {"the screen it was on is gone", {1700, 100, 860, 520}, {small}, {163, 100, 860, 520}},
+        {"on the screen holding most of it", {1000, 100, 860, 520}, {left, right}, {1281, 100, 860, 520}},
+        {"never below the smallest size", {0, 0, 900, 500}, {QRect(0, 0, 640, 480)}, {1, 20, 760, 455}},
+        {"hostile: far off and below its smallest size", {-1000000, -1000000, 533, 300}, {small}, {1, 20, 760, 400}},
+    };
+    for (const auto &c : cases) {
+        const QRect placed = windowOnScreens(c.window, c.screens, frame, minimum);
+        EXPECT_EQ(placed, c.expected) << c.what;
+    }
 }
 
 TEST(MainLayout, ChildFollowsTheAreaSize)

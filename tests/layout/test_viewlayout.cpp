@@ -95,6 +95,23 @@ TEST(ViewLayout, HugeZoomIsCappedKeepingTheAspect)
     EXPECT_EQ(capDisplaySize(0, -5), QSize(1, 1));
 }
 
+TEST(ViewLayout, ShownZoomIsMeasuredOnTheLongerSide)
+{
+    const struct {
+        QSize source, display;
+        int percent;
+    } cases[] = {
+        {{333, 101}, zoomDisplaySize({333, 101}, 2.0f), 200},
+        {{333, 101}, zoomDisplaySize({333, 101}, 0.25f), 25},
+        {{100, 400}, {50, 200}, 50},
+        {{5120, 3200}, zoomDisplaySize({5120, 3200}, 5.0f), 202}, // the display's pixel limit
+        {{100000, 10}, zoomDisplaySize({100000, 10}, 1.0f), 16},  // its side limit
+        {{0, 0}, {1, 1}, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(shownZoomPercent(c.source, c.display), c.percent) << c.source.width() << " x " << c.source.height();
+}
+
 TEST(ViewLayout, FitNeverEnlargesAndKeepsTheAspect)
 {
     const QSize viewport(2745, 2430); // 183 x 162 pixels

@@ -122,3 +122,41 @@ TEST(Grid, ProportionalRowsUseASinglePrecisionAspect)
     EXPECT_EQ(proportionalRows(Mode::Text, QStringLiteral("160"), 2.0f), QStringLiteral("40"));
     EXPECT_EQ(proportionalRows(Mode::Figures, QStringLiteral("abc"), 2.0f), QStringLiteral("0"));
 }
+
+// The grid clamp of the proportional box: both counts by one factor, in
+// both modes; each on its own without it.
+TEST(Grid, ClampKeepsTheProportionsWhenAsked)
+{
+    const auto keep = GridClamp::KeepProportions;
+    const struct {
+        const char *what;
+        Mode mode;
+        const char *columns, *rows;
+        GridClamp clamp;
+        const char *expectedColumns, *expectedRows;
+    } cases[] = {
+        {"a wide picture fit to its window", Mode::Text, "1372", "429", keep, "1024", "320"},
+        {"the same at 200 %", Mode::Text, "10240", "3200", keep, "1024", "320"},
+        {"each on its own", Mode::Text, "1372", "429", GridClamp::EachSide, "1024", "429"},
+        {"inside the limits", Mode::Text, "300", "200", keep, "300", "200"},
+        {"rows farthest out", Mode::Text, "800", "2048", keep, "400", "1024"},
+        {"too small: nothing grows past what was asked", Mode::Text, "10", "3", keep, "16", "16"},
+        {"figures, wide", Mode::Figures, "1372", "429", keep, "1024", "320"},
+        {"figures, 4:3", Mode::Figures, "2000", "1500", keep, "1024", "768"},
+        {"figures, 3:4", Mode::Figures, "1500", "2000", keep, "768", "1024"},
+        {"figures, too small", Mode::Figures, "10", "5", keep, "16", "16"},
+        {"never below 16 rows", Mode::Figures, "5000", "20", keep, "1024", "16"},
+        {"never below 16 columns", Mode::Text, "20", "5000", keep, "16", "1024"},
+        {"beyond 32 bits, still in proportion", Mode::Figures, "1e30", "1e29", keep, "1024", "102"},
+        {"no number: each on its own", Mode::Figures, "abc", "500", keep, "16", "500"},
+        {"negative: each on its own", Mode::Text, "-5", "100", keep, "16", "100"},
+    };
+    for (const auto &c : cases) {
+        const GridSize g = clampGrid(c.mode, QString::fromLatin1(c.columns), QString::fromLatin1(c.rows), c.clamp);
+        EXPECT_EQ(g.columnsText, QString::fromLatin1(c.expectedColumns)) << c.what;
+        EXPECT_EQ(g.rowsText, QString::fromLatin1(c.expectedRows)) << c.what;
+        const int perCell = c.mode == Mode::Text ? 2 : 1;
+        EXPECT_EQ(g.width * perCell, g.columnsText.toInt()) << c.what;
+        EXPECT_EQ(g.height, g.rowsText.toInt()) << c.what;
+    }
+}

@@ -2,6 +2,7 @@
 // while it runs modally, a name or colour is typed and the dialog accepted.
 #include "platform/comdlgandfuncs.h"
 #include "platform/folders.h"
+#include "platform/qttexts.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -10,6 +11,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -307,6 +314,88 @@ private Q_SLOTS:
         QCOMPARE(CustomColors[0], 255u); // the first colour stays
     }
 
+    // Whatever the system's locale (here C): Qt's texts in the dialog are
+    // Russian, the list's types, sizes and dates are as a Russian locale
+    // writes them, and the dialog opens wide enough for its columns to show
+    // them whole, within its screen.
+    void fileListSpeaksRussianAndShowsItWhole()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("Список"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/Подпапка")));
+        const QString photo = folder + QStringLiteral("/a photograph with a rather long name, taken in winter.jpg");
+        {
+            QFile f(photo);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("\xff\xd8\xff\xe0") + QByteArray(723000 - 4, '\0'));
+            QVERIFY(f.setFileTime(QDateTime(QDate(2026, 12, 9), QTime(11, 56)), QFileDevice::FileModificationTime));
+        }
+        QStringList rows, latin, cut;
+        QSize size, screen;
+        whenModal<QFileDialog>([&](QFileDialog *dlg) {
+            auto *tree = dlg->findChild<QTreeView *>(QStringLiteral("treeView"));
+            QVERIFY(tree);
+            QAbstractItemModel *list = tree->model();
+            QTRY_COMPARE(list->rowCount(tree->rootIndex()), 2);
+            QHeaderView *header = tree->header();
+            QStyleOptionViewItem option;
+            option.initFrom(tree->viewport());
+            const int icon = tree->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree);
+            option.decorationSize = QSize(icon, icon);
+            // Every text of a row whole in its column.
+            auto whole = [&](const QModelIndex &i) {
+                return tree->itemDelegateForIndex(i)->sizeHint(option, i).width() <= header->sectionSize(i.column());
+            };
+            auto allWhole = [&] {
+                for (int r = 0; r < 2; ++r)
+                    for (int c = 0; c < 4; ++c)
+                        if (!whole(list->index(r, c, tree->rootIndex())))
+                            return false;
+                return true;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(allWhole() || (QTest::qWait(0), false), 3000);
+            for (int r = 0; r < 2; ++r) {
+                QStringList cells;
+                for (int c = 0; c < 4; ++c) {
+                    const QModelIndex i = list->index(r, c, tree->rootIndex());
+                    cells.append(i.data().toString());
+                    if (!whole(i))
+                        cut.append(cells.last());
+                }
+                rows.append(cells.join(u'|'));
+            }
+            QStringList headers;
+            for (int c = 0; c < 4; ++c)
+                headers.append(list->headerData(c, Qt::Horizontal).toString());
+            rows.prepend(headers.join(u'|'));
+            // No English left on the dialog's labels, buttons and tooltips.
+            static const QRegularExpression letters(QStringLiteral("[A-Za-z]"));
+            for (QWidget *w : dlg->findChildren<QWidget *>()) {
+                QString text;
+                if (auto *label = qobject_cast<QLabel *>(w))
+                    text = label->text();
+                else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                    text = button->text();
+                for (const QString &t : {text, w->toolTip()})
+                    if (w->isVisible() && t.contains(letters))
+                        latin.append(w->objectName() + QStringLiteral(": ") + t);
+            }
+            size = dlg->frameGeometry().size();
+            screen = dlg->screen()->availableGeometry().size();
+            dlg->reject();
+        });
+        QString dir = folder;
+        QStringList names;
+        QVERIFY(!ShowFileDialog(1, dir, names, FilterTable(), QString(), nullptr));
+        QCOMPARE(rows, QStringList({QStringLiteral("Имя|Размер|Тип|Дата изменения"),
+                                    QStringLiteral("Подпапка||Папка|") +
+                                        dialogFileTime(QFileInfo(folder + QStringLiteral("/Подпапка")).lastModified()),
+                                    QStringLiteral("a photograph with a rather long name, taken in winter.jpg|706,05 "
+                                                   "КиБ|Изображение JPEG|9 дек. 2026 11:56")}));
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+        QVERIFY2(latin.isEmpty(), qPrintable(latin.join(u'\n')));
+        QVERIFY(screen.expandedTo(size) == screen);
+    }
+
     void desktopFolder()
     {
         const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -326,6 +415,8 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
     qunsetenv("XDG_DESKTOP_DIR");
     QApplication app(argc, argv);
+    // As the desktop program does.
+    useRussianQtTexts();
     DialogsTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -30,6 +30,7 @@
 #include "base/paths.h"
 #include "fonts/fontmodule.h"
 #include "platform/desktopapps.h"
+#include "platform/qttexts.h"
 #include "support/findchild.h"
 #include "support/privatefontconfig.h"
 
@@ -294,6 +295,7 @@ int runAppTests(int argc, char **argv, const char *platform = "offscreen")
         return 1;
     }
     tessilor::installFontSubstitutions();
+    tessilor::useRussianQtTexts();
     tessilor::globals::initPaths(tessilor::dataFolder(), tessilor::programFilesFolder());
     T tests;
     return QTest::qExec(&tests, argc, argv);

@@ -74,8 +74,10 @@ private Q_SLOTS:
         QCOMPARE(actions.size(), 10);
         for (int i = 0; i < 10; ++i) {
             QCOMPARE(m_form->zoomItem(i), actions.at(i));
-            QCOMPARE(actions.at(i)->text(), captions.at(i));
-            QCOMPARE(actions.at(i)->isSeparator(), captions.at(i) == QLatin1String("-"));
+            const bool separator = captions.at(i) == QLatin1String("-");
+            QCOMPARE(actions.at(i)->isSeparator(), separator);
+            // A separator is a line: a text would show on it as a label.
+            QCOMPARE(actions.at(i)->text(), separator ? QString() : captions.at(i));
         }
         QCOMPARE(m_form->checkedZoomItem(), -1);
 
@@ -250,6 +252,11 @@ private Q_SLOTS:
         const QSize d = m_form->displaySize();
         QVERIFY(qint64(d.width()) * d.height() <= kMaxDisplayPixels);
         QVERIFY(d.width() > 10000);
+        // The menu says the zoom the display really has.
+        const int shown = qRound(100.0 * d.width() / 5120);
+        QVERIFY(shown < 500);
+        QCOMPARE(m_form->zoomItem(0)->text(), QStringLiteral("500 % (показано %1 %)").arg(shown));
+        QCOMPARE(m_form->checkedZoomItem(), 0);
         QScrollBar *h = m_form->hScroll();
         QScrollBar *v = m_form->vScroll();
         QCOMPARE(h->maximum(), scrollMaximum(toTwips(d.width()), toTwips(183)));
@@ -258,6 +265,10 @@ private Q_SLOTS:
         v->setValue(v->maximum());
         QCOMPARE(m_form->displaySurface()->pos(), QPoint(-10 * h->maximum(), -10 * v->maximum()));
         QVERIFY(m_form->displaySurface()->x() < -32768 / 15);
+        // A zoom applied in full gives the item its caption back.
+        m_form->chooseZoomItem(3);
+        QCOMPARE(m_form->zoomItem(0)->text(), QStringLiteral("500 %"));
+        QCOMPARE(m_form->zoomItem(3)->text(), QStringLiteral("100 %"));
     }
 
     void publishedValuesOfTheDisplaySize()
