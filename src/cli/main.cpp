@@ -1,4 +1,5 @@
 #include "base/filenames.h"
+#include "base/leftovers.h"
 #include "cli/cli.h"
 #include "fonts/fontmodule.h"
 #include "picture/imageloader.h"
@@ -39,18 +40,23 @@ public:
             m_set = qputenv("XDG_RUNTIME_DIR", system);
             return;
         }
-        QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/tessilor-cli-XXXXXX";
-        if (::mkdtemp(folder.data())) {
-            m_made = folder;
-            m_set = qputenv("XDG_RUNTIME_DIR", folder);
-        }
+        m_made = tessilor::makeLeftover(
+            [] {
+                QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/tessilor-cli-XXXXXX";
+                return ::mkdtemp(folder.data()) ? folder : QByteArray();
+            },
+            true);
+        if (!m_made.isEmpty())
+            m_set = qputenv("XDG_RUNTIME_DIR", m_made);
     }
     ~StartupRuntimeFolder()
     {
         if (m_set)
             qunsetenv("XDG_RUNTIME_DIR");
-        if (!m_made.isEmpty())
+        if (!m_made.isEmpty()) {
             ::rmdir(m_made.constData());
+            tessilor::forgetLeftover(m_made);
+        }
     }
     StartupRuntimeFolder(const StartupRuntimeFolder &) = delete;
     StartupRuntimeFolder &operator=(const StartupRuntimeFolder &) = delete;
@@ -78,6 +84,9 @@ int terminalColumns()
 
 int main(int argc, char **argv)
 {
+    // An interrupted run (SIGINT, SIGTERM, SIGHUP) leaves none of its
+    // temporary files and folders behind.
+    tessilor::removeLeftoversOnSignals();
     tessilor::initPictureDecoding();
     QStringList args;
     for (int i = 1; i < argc; ++i)

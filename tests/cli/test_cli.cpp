@@ -1014,6 +1014,23 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
         EXPECT_TRUE(r.err.contains("the picture itself")) << r.err.constData();
         EXPECT_EQ(fileBytes(picture), pictureBytes);
     }
+    // Names up to the longest the folder takes are written: the hidden
+    // temporary name, 8 bytes longer, is cut short where needed (names of
+    // 248 to 255 bytes failed with "File name too long"). One byte more is
+    // refused before anything is made.
+    for (const int length : {247, 248, 255, 256}) {
+        SCOPED_TRACE(length);
+        const QString out = dir.filePath(QString(length - 4, u'n') + QStringLiteral(".txt"));
+        const CliRun r = runCli(QStringList{QStringLiteral("-o"), out} + common);
+        if (length <= 255) {
+            EXPECT_EQ(r.status, 0) << r.err.constData();
+            EXPECT_EQ(fileBytes(out), reference.out);
+            QFile::remove(out);
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.err.contains("File name too long")) << r.err.constData();
+        }
+    }
     // No temporary file is left behind.
     QStringList names =
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

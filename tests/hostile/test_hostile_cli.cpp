@@ -4,10 +4,15 @@
 #include "hostile/hostilecorpus.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -241,4 +246,87 @@ TEST(HostileCli, OutOfMemoryWhileLoadingSaysSo)
     EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
     r = runCli({picture});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
+}
+
+TEST(HostileCli, SignalsEndARunAndLeaveNothingItMade)
+{
+    // SIGINT, SIGTERM and SIGHUP while results are written (-o, a batch into
+    // --output-dir, with and without a home): the run removes its hidden
+    // temporary files and its private fontconfig cache folder, and ends by
+    // the signal, which a shell reports as 128 + n. Before, the default
+    // action left .NAME.EXT.XXXXXX files and tessilor-fontcache-XXXXXX.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage img(512, 512, QImage::Format_RGB32);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x)
+            img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x ^ y) * 11) & 255));
+    const QString a = dir.filePath(QStringLiteral("a.bmp"));
+    const QString b = dir.filePath(QStringLiteral("b.bmp"));
+    ASSERT_TRUE(img.save(a, "BMP") && img.mirrored().save(b, "BMP"));
+    struct Case {
+        int signal;
+        bool batch; // two pictures into --output-dir, two at once; else -o
+        bool home;
+        const char *format;
+    };
+    const Case cases[] = {
+        {SIGTERM, false, true, "rtf"},
+        {SIGINT, true, true, "png"},
+        {SIGHUP, false, false, "pdf"},
+        {SIGTERM, true, false, "html"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.batch ? " in a batch" : " with -o") +
+                     (c.home ? "" : " without a home") + " to " + c.format);
+        QTemporaryDir out, temp, home;
+        ASSERT_TRUE(out.isValid() && temp.isValid() && home.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), temp.path());
+        env.remove(QStringLiteral("HOME"));
+        if (c.home) {
+            env.insert(QStringLiteral("HOME"), home.path());
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+        }
+        QStringList args{QStringLiteral("-m"),   QStringLiteral("figures"), QStringLiteral("-c"),
+                         QStringLiteral("1024"), QStringLiteral("-r"),      QStringLiteral("1024"),
+                         QStringLiteral("-F"),   QLatin1String(c.format)};
+        if (c.batch)
+            args << QStringLiteral("-j") << QStringLiteral("2") << QStringLiteral("--output-dir") << out.path() << a
+                 << b;
+        else
+            args << QStringLiteral("-o") << out.filePath(QStringLiteral("art.") + QLatin1String(c.format)) << a;
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setStandardInputFile(QProcess::nullDevice());
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), args);
+        ASSERT_TRUE(p.waitForStarted(30000));
+        // The signal comes once the result is being written.
+        const auto hidden = [](const QString &folder) {
+            return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (hidden(out.path()).isEmpty() && p.state() == QProcess::Running && waited.elapsed() < 30000)
+            QThread::msleep(5);
+        ASSERT_EQ(p.state(), QProcess::Running) << "the run ended before its result was written";
+        ASSERT_FALSE(hidden(out.path()).isEmpty());
+        if (!c.home) {
+            EXPECT_EQ(QDir(temp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1)
+                << "the private font cache folder is made in the temporary folder";
+        }
+        ::kill(pid_t(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << "exit code " << p.exitCode();
+        EXPECT_EQ(p.exitCode(), c.signal);
+        EXPECT_EQ(p.readAllStandardError().toStdString(), "");
+        const auto everything = [](const QString &folder) {
+            return QDir(folder)
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .join(u' ')
+                .toStdString();
+        };
+        EXPECT_EQ(everything(out.path()), "");
+        EXPECT_EQ(everything(temp.path()), "");
+    }
 }
