@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <cstdlib>
+#include <malloc.h>
 #include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -87,6 +88,11 @@ int main(int argc, char **argv)
     // An interrupted run (SIGINT, SIGTERM, SIGHUP) leaves none of its
     // temporary files and folders behind.
     tessilor::removeLeftoversOnSignals();
+    // One heap for all threads: each thread's own heap keeps up to 64 MB of
+    // address space reserved once it has grown, which under an address-space
+    // limit (ulimit -v) took the room that a picture converted again alone,
+    // after running out of memory beside others (-j), needs.
+    ::mallopt(M_ARENA_MAX, 1);
     tessilor::initPictureDecoding();
     QStringList args;
     for (int i = 1; i < argc; ++i)
