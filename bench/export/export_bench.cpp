@@ -4,6 +4,7 @@
 // output against its plain text.
 //   export_bench --benchmark_filter=Png
 //   export_bench --benchmark_filter=Cli
+//   export_bench --benchmark_filter=OutputDirNames
 #include "cli/cli.h"
 #include "document/artimage.h"
 #include "document/documentfill.h"
@@ -22,6 +23,7 @@
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -194,6 +196,26 @@ BENCHMARK(BM_CliTextOrAnsi)
     ->ArgNames({"kind", "ansi"})
     ->ArgsProduct({{0, 1, 2}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// tessilor-cli with tens of thousands of pictures into one folder: the
+// check that no two would write one file, then a message for each (the
+// pictures do not exist). Argument: the number of pictures.
+static void BM_CliOutputDirNames(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    QStringList args{QStringLiteral("--output-dir"), folder.path()};
+    for (int i = 0; i < state.range(0); ++i)
+        args << QStringLiteral("m/p%1.png").arg(i);
+    for (auto _ : state) {
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        if (cli::run(args, out, err) != 1)
+            state.SkipWithError("tessilor-cli did not report the missing pictures");
+    }
+}
+BENCHMARK(BM_CliOutputDirNames)->Arg(60000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

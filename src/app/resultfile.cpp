@@ -123,6 +123,8 @@ SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const Pri
             QApplication::restoreOverrideCursor();
             if (info.status == LayoutStatus::FileError)
                 return QStringLiteral("не удалось прочитать файл результата; выполните преобразование заново");
+            if (info.status == LayoutStatus::OutOfMemory)
+                return QStringLiteral("недостаточно памяти");
             return info.status == LayoutStatus::Done ? QString() : QStringLiteral("результат пуст");
         });
     case ExportFormat::Html:

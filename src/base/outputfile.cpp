@@ -1,10 +1,12 @@
 #include "base/outputfile.h"
 
 #include "base/filenames.h"
+#include "base/leftovers.h"
 
 #include <QByteArray>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,22 @@ mode_t currentUmask()
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
+}
+
+// The longest name the folder takes.
+qsizetype longestName(const QByteArray &folder)
+{
+    const long max = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    return max > 0 ? qsizetype(max) : 255;
+}
+
+// The file a result is written to before it takes name in folder: hidden,
+// ".NAME.XXXXXX", with the name cut as far as needed for the folder to take
+// it.
+QByteArray temporaryPattern(const QByteArray &folder, const QByteArray &name)
+{
+    const qsizetype room = longestName(folder) - qsizetype(sizeof(".") + sizeof(".XXXXXX") - 2);
+    return folder + "/." + name.left(std::max<qsizetype>(room, 1)) + ".XXXXXX";
 }
 
 } // namespace
@@ -71,17 +89,29 @@ bool OutputFile::open(OpenMode mode)
         m_stream = !S_ISREG(target.st_mode);
     }
     int fd = -1;
+    int error = 0;
     if (m_stream) {
         fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        error = errno;
     } else {
         const QFileInfo info(m_path);
-        QByteArray pattern = encodeFileName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
-        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd >= 0)
-            m_tempPath = decodeFileName(pattern);
+        const QByteArray folder = encodeFileName(info.absolutePath());
+        const QByteArray name = encodeFileName(info.fileName());
+        if (name.size() > longestName(folder)) {
+            setErrorString(errnoText(ENAMETOOLONG));
+            return false;
+        }
+        // Listed while it exists, for a run that a signal ends.
+        const QByteArray made = makeLeftover([&] {
+            QByteArray pattern = temporaryPattern(folder, name);
+            fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+            error = errno;
+            return fd >= 0 ? pattern : QByteArray();
+        });
+        m_tempPath = decodeFileName(made);
     }
     if (fd < 0) {
-        setErrorString(errnoText(errno));
+        setErrorString(errnoText(error));
         return false;
     }
     m_fd = fd;
@@ -152,21 +182,20 @@ bool OutputFile::commit()
     m_buffer = QByteArray();
     QIODevice::close();
     if (m_failed) {
-        if (!m_tempPath.isEmpty())
-            ::unlink(encodeFileName(m_tempPath).constData());
-        m_tempPath.clear();
+        removeTemporary();
         return false;
     }
     if (m_stream)
         return true;
     const QByteArray temp = encodeFileName(m_tempPath);
-    m_tempPath.clear();
     if (::rename(temp.constData(), encodeFileName(m_path).constData()) != 0) {
         const int error = errno;
-        ::unlink(temp.constData());
+        removeTemporary();
         setErrorString(errnoText(error));
         return false;
     }
+    m_tempPath.clear();
+    forgetLeftover(temp);
     return true;
 }
 
@@ -179,8 +208,16 @@ void OutputFile::cancelWriting()
     m_fd = -1;
     m_buffer = QByteArray();
     QIODevice::close();
-    if (!m_tempPath.isEmpty())
-        ::unlink(encodeFileName(m_tempPath).constData());
+    removeTemporary();
+}
+
+void OutputFile::removeTemporary()
+{
+    if (m_tempPath.isEmpty())
+        return;
+    const QByteArray temp = encodeFileName(m_tempPath);
+    ::unlink(temp.constData());
+    forgetLeftover(temp);
     m_tempPath.clear();
 }
 

@@ -8,7 +8,9 @@ namespace tessilor {
 // A file written as a whole.
 //
 // A regular file at the path, or nothing, is replaced atomically: the bytes
-// go to a new file beside it, which commit() renames over the path, so a
+// go to a new file beside it (hidden, ".NAME.XXXXXX", the name cut short
+// where the folder would not take it whole, and listed as a leftover while
+// it exists, see leftovers.h), which commit() renames over the path, so a
 // reader sees the old file or the new one, never a part. A symbolic link at
 // the path to a regular file or to nothing is replaced by the file, never
 // written through. A FIFO or a device at the path, also through a link (as
@@ -56,6 +58,8 @@ private:
     // when it does not take them all.
     bool flushBuffer();
     void closeDescriptor();
+    // Removes the new file beside the path, if any.
+    void removeTemporary();
 
     QString m_path;
     Access m_access;

@@ -34,9 +34,10 @@ struct OptionSet {
                             QStringLiteral("text (default) or figures"),
                             QStringLiteral("mode")};
     QCommandLineOption columns{{QStringLiteral("c"), QStringLiteral("columns")},
-                               QStringLiteral("characters per line (text) or figures per line (figures); default "
-                                              "160 (text), 80 (figures), or the terminal's width for text output "
-                                              "to a terminal; clamped to 16..1024"),
+                               QStringLiteral("characters per line (text, rounded down to an even number: 17 "
+                                              "gives 16) or figures per line (figures); default 160 (text), 80 "
+                                              "(figures), or the terminal's width for text output to a terminal; "
+                                              "clamped to 16..1024"),
                                QStringLiteral("n")};
     QCommandLineOption rows{{QStringLiteral("r"), QStringLiteral("rows")},
                             QStringLiteral("lines; default proportional to the picture; clamped to 16..1024"),
@@ -101,17 +102,25 @@ struct OptionSet {
                                               "(0..50); default 30 left, 20 top, 15 right, 20 bottom"),
                                QStringLiteral("mm")};
     QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
-                            QStringLiteral("pictures converted at once, default the number of processors"),
+                            QStringLiteral("pictures converted at once, default the number of processors; a "
+                                           "picture that runs out of memory while others are converted is "
+                                           "converted again alone"),
                             QStringLiteral("n")};
+    QCommandLineOption verbose{QStringLiteral("verbose"),
+                               QStringLiteral("say on stderr what a successful run did besides the result: "
+                                              "whether the fonts an rtf result names were shared with the user's "
+                                              "other applications, or why not (without a home they are not, "
+                                              "and nothing is said without this option)")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help")};
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("show the version")};
 
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(QStringLiteral("Turns pictures into text art."));
-        for (const QCommandLineOption *o : {&mode,       &columns, &rows, &font,    &method,     &contrast,   &gray,
-                                            &figureCode, &fill,    &size, &color,   &background, &figureFont, &output,
-                                            &outputDir,  &format,  &page, &margins, &jobs,       &help,       &version})
+        for (const QCommandLineOption *o :
+             {&mode, &columns, &rows,  &font,       &method,     &contrast, &gray,      &figureCode,
+              &fill, &size,    &color, &background, &figureFont, &output,   &outputDir, &format,
+              &page, &margins, &jobs,  &verbose,    &help,       &version})
             parser.addOption(*o);
         parser.addPositionalArgument(QStringLiteral("image"),
                                      QStringLiteral("BMP/DIB, JPEG, GIF, PNG, WebP or TIFF pictures; without "
@@ -280,6 +289,7 @@ Arguments parseArguments(const QStringList &args, int terminalColumns)
         throw UsageError{p.errorText()};
     Arguments a;
     a.help = p.isSet(s.help);
+    a.verbose = p.isSet(s.verbose);
     a.version = p.isSet(s.version);
     if (a.help || a.version)
         return a;

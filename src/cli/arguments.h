@@ -32,6 +32,8 @@ struct Arguments {
     QPageLayout page;
     // Pictures converted at once.
     int jobs = 1;
+    // Say on stderr what a successful run did besides its result.
+    bool verbose = false;
     bool help = false;
     bool version = false;
 };

@@ -20,7 +20,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTextCursor>
+#include <QThread>
 #include <QTextDocument>
 #include <algorithm>
 #include <atomic>
@@ -53,9 +55,11 @@ int cannotWriteStandardOutput(QIODevice &err)
     return 1;
 }
 
-// The result cannot be made in the chosen form; the message says why.
+// The result cannot be made in the chosen form; the message says why (the
+// picture's name goes before it).
 struct ResultError {
     QString message;
+    bool outOfMemory = false; // for lack of memory alone
 };
 
 // What every conversion of a run shares: the arguments and what the
@@ -73,8 +77,19 @@ struct Job {
     QByteArray out;      // the result for standard output
     QString messages;
     bool failed = false;
+    bool outOfMemory = false; // failed for lack of memory alone
     bool wroteRtf = false;
 };
+
+// Forgets what became of the job, to run it again.
+void clearOutcome(Job &job)
+{
+    job.out.clear();
+    job.messages.clear();
+    job.failed = false;
+    job.outOfMemory = false;
+    job.wroteRtf = false;
+}
 
 // Why a picture could not be read, with the decoder's own words when it had
 // any.
@@ -115,8 +130,6 @@ QString artImageProblem(ArtImageError error)
     case ArtImageError::TooLarge:
         return QStringLiteral("the picture would have more than %1 million pixels; choose a smaller --size or grid")
             .arg(kMaxArtPixels / 1000000);
-    case ArtImageError::OutOfMemory:
-        return QStringLiteral("not enough memory for the result");
     default:
         return QStringLiteral("the result is empty");
     }
@@ -124,8 +137,8 @@ QString artImageProblem(ArtImageError error)
 
 // Runs the conversion; false when a destination did not take the result.
 // Throws ResultError when it cannot be made.
-bool convertInto(const Job &job, const PictureSource &picture, const ConversionOutputs &outputs,
-                 const ConversionOptions &options, ConversionResult *converted = nullptr)
+bool convertInto(const PictureSource &picture, const ConversionOutputs &outputs, const ConversionOptions &options,
+                 ConversionResult *converted = nullptr)
 {
     const ConversionResult r = convertPicture(options, picture, outputs);
     if (converted)
@@ -136,9 +149,9 @@ bool convertInto(const Job &job, const PictureSource &picture, const ConversionO
     case ConversionError::WriteFailed:
         return false;
     case ConversionError::LoadFailed:
-        throw ResultError{QStringLiteral("%1: %2").arg(pictureName(job), loadProblem(r.loadError, r.loadDetail))};
+        throw ResultError{loadProblem(r.loadError, r.loadDetail), r.loadError == LoadError::OutOfMemory};
     case ConversionError::GridMemory:
-        throw ResultError{QStringLiteral("%1: %2").arg(pictureName(job), loadErrorText(LoadError::OutOfMemory))};
+        throw ResultError{loadErrorText(LoadError::OutOfMemory), true};
     case ConversionError::OutOfMemory:
         throw std::bad_alloc();
     case ConversionError::NoRamp:
@@ -170,7 +183,7 @@ PrintSource printSourceOf(const ConversionOptions &o, const ConversionResult &r,
 }
 
 // The result as printing reads it, with the files' contents in memory.
-PrintSource printSource(const Job &job, const PictureSource &picture, const Arguments &a)
+PrintSource printSource(const PictureSource &picture, const Arguments &a)
 {
     const ConversionOptions &o = a.conversion;
     QBuffer text, colors;
@@ -180,7 +193,7 @@ PrintSource printSource(const Job &job, const PictureSource &picture, const Argu
     outputs.text = o.mode == Mode::Text ? &text : nullptr;
     outputs.colors = o.mode == Mode::Figures || o.pictureColors ? &colors : nullptr;
     ConversionResult r;
-    convertInto(job, picture, outputs, o, &r);
+    convertInto(picture, outputs, o, &r);
     return printSourceOf(o, r, text.data(), colors.data());
 }
 
@@ -193,16 +206,20 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     switch (a.format) {
     case Format::Text:
         outputs.text = &dev;
-        return convertInto(job, picture, outputs, a.conversion);
+        return convertInto(picture, outputs, a.conversion);
     case Format::Ansi:
         outputs.terminal = &dev;
         outputs.terminalForeground = !a.colorGiven;
-        return convertInto(job, picture, outputs, a.conversion);
+        return convertInto(picture, outputs, a.conversion);
     case Format::Colors:
         outputs.colors = &dev;
-        return convertInto(job, picture, outputs, a.conversion);
-    case Format::Pdf:
-        return writeResultPdf(printSource(job, picture, a), a.page, dev).status == LayoutStatus::Done;
+        return convertInto(picture, outputs, a.conversion);
+    case Format::Pdf: {
+        const LayoutStatus status = writeResultPdf(printSource(picture, a), a.page, dev).status;
+        if (status == LayoutStatus::OutOfMemory)
+            throw std::bad_alloc();
+        return status == LayoutStatus::Done;
+    }
     case Format::Rtf:
     case Format::Html:
     case Format::Png:
@@ -212,11 +229,13 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     prepareDocument(doc);
     outputs.document = &doc;
     ConversionResult converted;
-    convertInto(job, picture, outputs, a.conversion, &converted);
+    convertInto(picture, outputs, a.conversion, &converted);
     if (a.format == Format::Png) {
         const ArtImageError error = writeArtPng(doc, dev);
         if (error == ArtImageError::WriteFailed)
             return false;
+        if (error == ArtImageError::OutOfMemory)
+            throw std::bad_alloc();
         if (error != ArtImageError::None)
             throw ResultError{artImageProblem(error)};
         return true;
@@ -232,22 +251,28 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
 }
 
 // Reads, converts and writes one picture; what went wrong goes into the
-// job's messages.
+// job's messages, each naming the picture.
 void runJob(Job &job, const RunSetup &setup)
 {
     auto fail = [&job](const QString &message) {
-        job.messages += QStringLiteral("tessilor-cli: %1\n").arg(message);
+        job.messages += QStringLiteral("tessilor-cli: %1: %2\n").arg(pictureName(job), message);
         job.failed = true;
     };
+    auto failForMemory = [&](const QString &message) {
+        fail(message);
+        job.outOfMemory = true;
+    };
     if (!job.sample && !job.output.isEmpty() && isSameFile(job.image, job.output))
-        return fail(QStringLiteral("%1: this is the picture itself; name another output file").arg(job.output));
+        return fail(QStringLiteral("%1 is the picture itself; name another output file").arg(job.output));
     QByteArray bytes;
     if (job.sample) {
         bytes = samplePicture();
     } else {
         QString detail;
-        if (const LoadError error = readPictureFile(job.image, &bytes, &detail); error != LoadError::None)
-            return fail(QStringLiteral("%1: %2").arg(job.image, loadProblem(error, detail)));
+        if (const LoadError error = readPictureFile(job.image, &bytes, &detail); error == LoadError::OutOfMemory)
+            return failForMemory(loadProblem(error, detail));
+        else if (error != LoadError::None)
+            return fail(loadProblem(error, detail));
     }
     const EncodedPicture picture(std::move(bytes));
     try {
@@ -261,15 +286,18 @@ void runJob(Job &job, const RunSetup &setup)
             // An output left unfinished is discarded when the file goes.
             OutputFile file(job.output);
             if (!file.open(QIODevice::WriteOnly) || !writeResult(job, picture, setup, file) || !file.commit())
-                return fail(QStringLiteral("%1: cannot write: %2").arg(job.output, file.errorString()));
+                return fail(QStringLiteral("cannot write %1: %2").arg(job.output, file.errorString()));
             job.wroteRtf = setup.arguments.format == Format::Rtf;
         }
     } catch (const ResultError &e) {
         job.out.clear();
-        fail(e.message);
+        if (e.outOfMemory)
+            failForMemory(e.message);
+        else
+            fail(e.message);
     } catch (const std::bad_alloc &) {
         job.out.clear();
-        fail(QStringLiteral("not enough memory for the result"));
+        failForMemory(QStringLiteral("not enough memory for the result"));
     }
 }
 
@@ -291,11 +319,15 @@ std::vector<Job> jobsOf(const Arguments &a)
         jobs.push_back(std::move(job));
     }
     // Two pictures of one name would write one file.
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        for (size_t k = 0; k < i && !jobs[i].output.isEmpty(); ++k) {
-            if (jobs[k].output == jobs[i].output)
+    if (!a.outputDir.isEmpty()) {
+        QHash<QString, size_t> first;
+        first.reserve(qsizetype(jobs.size()));
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            const auto at = first.constFind(jobs[i].output);
+            if (at != first.constEnd())
                 throw UsageError{QStringLiteral("--output-dir: %1 and %2 would both be written to %3")
-                                     .arg(jobs[k].image, jobs[i].image, jobs[i].output)};
+                                     .arg(jobs[*at].image, jobs[i].image, jobs[i].output)};
+            first.insert(jobs[i].output, i);
         }
     }
     struct stat folder;
@@ -323,19 +355,41 @@ RunSetup prepare(const Arguments &a)
 // An RTF result names fonts that the application opening it must find: the
 // figure fonts, or the text fonts with their monospaced stand-ins. They are
 // made visible to the user's applications, as the desktop program does at
-// start; a failure leaves the result as written and is reported.
+// start; a failure leaves the result as written. It is reported where the
+// user has a home to share them in; without one (as under cron) nothing is
+// meant to be shared, and only --verbose says so, and what was shared.
 void shareFonts(const Arguments &a, QIODevice &err)
 {
     const bool figures = a.conversion.mode == Mode::Figures;
     const FontShare share = figures ? shareFontsWithUser({figureFontFile(1), figureFontFile(2)})
                                     : shareTextFontAliases(textFontAliasFile());
-    if (share.outcome == FontShare::Failed)
-        say(err, QStringLiteral("tessilor-cli: note: other applications may not show the %1 right: %2\n")
-                     .arg(figures ? QStringLiteral("figures") : QStringLiteral("text font"), share.error));
+    const QString what = figures ? QStringLiteral("figures") : QStringLiteral("text font");
+    switch (share.outcome) {
+    case FontShare::Failed:
+        if (a.verbose || !userHomeFolder().isEmpty())
+            say(err, QStringLiteral("tessilor-cli: note: other applications may not show the %1 right: %2\n")
+                         .arg(what, share.error));
+        break;
+    case FontShare::Shared:
+        if (a.verbose)
+            say(err, QStringLiteral("tessilor-cli: note: the %1 shared with other applications: %2\n")
+                         .arg(what, share.written.isEmpty() ? QStringLiteral("nothing written")
+                                                            : share.written.join(QStringLiteral(", "))));
+        break;
+    case FontShare::AlreadyVisible:
+        if (a.verbose)
+            say(err, QStringLiteral("tessilor-cli: note: other applications have the %1 already\n").arg(what));
+        break;
+    }
 }
 
 // Runs the jobs, jobs at once, and hands each to finish() in order as soon
-// as it and those before it are done.
+// as it and those before it are done. The workers are threads of Qt's own,
+// each with an event dispatcher: a text document lays itself out with
+// timers, which a thread without one refuses with a warning. A picture that
+// ran out of memory while others were converted is converted again alone,
+// with no other job running, before it is handed on: the result is the one
+// of -j 1.
 void runJobs(std::vector<Job> &jobs, const RunSetup &setup, const std::function<void(Job &)> &finish)
 {
     const size_t workers = std::min(jobs.size(), size_t(std::max(1, setup.arguments.jobs)));
@@ -347,29 +401,51 @@ void runJobs(std::vector<Job> &jobs, const RunSetup &setup, const std::function<
         return;
     }
     std::mutex mutex;
-    std::condition_variable doneChanged;
-    std::vector<bool> done(jobs.size(), false);
-    std::atomic<size_t> next{0};
-    std::vector<std::thread> threads;
+    std::condition_variable changed;
+    std::vector<char> done(jobs.size(), 0);
+    size_t next = 0;
+    size_t running = 0;
+    bool paused = false;
+    const auto work = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return !paused || next >= jobs.size(); });
+            if (next >= jobs.size())
+                return;
+            const size_t i = next++;
+            ++running;
+            lock.unlock();
+            runJob(jobs[i], setup);
+            lock.lock();
+            --running;
+            done[i] = 1;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::unique_ptr<QThread>> threads;
     for (size_t w = 0; w < workers; ++w) {
-        threads.emplace_back([&] {
-            for (size_t i = next++; i < jobs.size(); i = next++) {
-                runJob(jobs[i], setup);
-                const std::lock_guard<std::mutex> lock(mutex);
-                done[i] = true;
-                doneChanged.notify_all();
-            }
-        });
+        threads.emplace_back(QThread::create(work));
+        threads.back()->start();
     }
     for (size_t i = 0; i < jobs.size(); ++i) {
         {
             std::unique_lock<std::mutex> lock(mutex);
-            doneChanged.wait(lock, [&] { return bool(done[i]); });
+            changed.wait(lock, [&] { return bool(done[i]); });
+            if (jobs[i].outOfMemory) {
+                paused = true;
+                changed.wait(lock, [&] { return running == 0; });
+                lock.unlock();
+                clearOutcome(jobs[i]);
+                runJob(jobs[i], setup);
+                lock.lock();
+                paused = false;
+                changed.notify_all();
+            }
         }
         finish(jobs[i]);
     }
-    for (std::thread &t : threads)
-        t.join();
+    for (const std::unique_ptr<QThread> &t : threads)
+        t->wait();
 }
 
 } // namespace
@@ -406,11 +482,12 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err, int terminalCol
     bool outBroken = false;
     bool firstOut = true;
     bool wroteRtf = false;
+    // Several results follow each other, a blank line between, ended as
+    // their lines are: ANSI lines by LF, text lines by CR LF.
+    const QByteArray gap = a.format == Format::Ansi ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
     runJobs(jobs, setup, [&](Job &job) {
         if (!outBroken && !job.out.isEmpty()) {
-            // Several results follow each other, a blank line between.
-            const QByteArray gap = firstOut ? QByteArray() : QByteArrayLiteral("\r\n");
-            if (out.write(gap) != gap.size() || out.write(job.out) != job.out.size()) {
+            if ((!firstOut && out.write(gap) != gap.size()) || out.write(job.out) != job.out.size()) {
                 status = cannotWriteStandardOutput(err);
                 outBroken = true;
             }

@@ -1,4 +1,5 @@
 #include "base/filenames.h"
+#include "base/leftovers.h"
 #include "cli/cli.h"
 #include "fonts/fontmodule.h"
 #include "picture/imageloader.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <cstdlib>
+#include <malloc.h>
 #include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -39,18 +41,23 @@ public:
             m_set = qputenv("XDG_RUNTIME_DIR", system);
             return;
         }
-        QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/tessilor-cli-XXXXXX";
-        if (::mkdtemp(folder.data())) {
-            m_made = folder;
-            m_set = qputenv("XDG_RUNTIME_DIR", folder);
-        }
+        m_made = tessilor::makeLeftover(
+            [] {
+                QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/tessilor-cli-XXXXXX";
+                return ::mkdtemp(folder.data()) ? folder : QByteArray();
+            },
+            true);
+        if (!m_made.isEmpty())
+            m_set = qputenv("XDG_RUNTIME_DIR", m_made);
     }
     ~StartupRuntimeFolder()
     {
         if (m_set)
             qunsetenv("XDG_RUNTIME_DIR");
-        if (!m_made.isEmpty())
+        if (!m_made.isEmpty()) {
             ::rmdir(m_made.constData());
+            tessilor::forgetLeftover(m_made);
+        }
     }
     StartupRuntimeFolder(const StartupRuntimeFolder &) = delete;
     StartupRuntimeFolder &operator=(const StartupRuntimeFolder &) = delete;
@@ -78,6 +85,14 @@ int terminalColumns()
 
 int main(int argc, char **argv)
 {
+    // An interrupted run (SIGINT, SIGTERM, SIGHUP) leaves none of its
+    // temporary files and folders behind.
+    tessilor::removeLeftoversOnSignals();
+    // One heap for all threads: each thread's own heap keeps up to 64 MB of
+    // address space reserved once it has grown, which under an address-space
+    // limit (ulimit -v) took the room that a picture converted again alone,
+    // after running out of memory beside others (-j), needs.
+    ::mallopt(M_ARENA_MAX, 1);
     tessilor::initPictureDecoding();
     QStringList args;
     for (int i = 1; i < argc; ++i)

@@ -1,5 +1,6 @@
 #include "fonts/fontmodule.h"
 
+#include "base/leftovers.h"
 #include "base/options.h"
 #include "base/outputfile.h"
 
@@ -12,11 +13,11 @@
 #include <QRandomGenerator>
 #include <QRawFont>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <fontconfig/fontconfig.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -96,6 +97,34 @@ const FcChar8 *fcText(const QByteArray &bytes)
     return reinterpret_cast<const FcChar8 *>(bytes.constData());
 }
 
+// A folder of this run alone in the temporary folder, removed with what it
+// holds when the run ends, or when a signal ends it (leftovers.h).
+class PrivateFolder
+{
+public:
+    PrivateFolder()
+        : m_path(makeLeftover(
+              [] {
+                  QByteArray path = QFile::encodeName(QDir::tempPath()) + "/tessilor-fontcache-XXXXXX";
+                  return ::mkdtemp(path.data()) ? path : QByteArray();
+              },
+              true))
+    {}
+    ~PrivateFolder()
+    {
+        if (m_path.isEmpty())
+            return;
+        QDir(path()).removeRecursively();
+        forgetLeftover(m_path);
+    }
+    PrivateFolder(const PrivateFolder &) = delete;
+    PrivateFolder &operator=(const PrivateFolder &) = delete;
+    QString path() const { return QFile::decodeName(m_path); }
+
+private:
+    QByteArray m_path;
+};
+
 // The folder fontconfig keeps this program's caches in: the user's cache
 // folder when the user has a real home, else a private folder of this run,
 // removed when it ends. Never a folder shared with other users, so that a
@@ -108,8 +137,8 @@ QString fontCacheFolder()
         const QString xdg = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
         return (xdg.startsWith(u'/') ? xdg : home + QStringLiteral("/.cache")) + QStringLiteral("/fontconfig");
     }
-    static QTemporaryDir own(QDir::tempPath() + QStringLiteral("/tessilor-fontcache-XXXXXX"));
-    return own.isValid() ? own.path() : QString();
+    static const PrivateFolder own;
+    return own.path();
 }
 
 // The user's configuration (FONTCONFIG_FILE or the system's file), with

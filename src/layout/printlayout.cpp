@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPen>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -353,7 +354,11 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
 
     YieldClock clock(hooks);
     bool stopped = false;
-    painter.save();
+    // The font and pen come back at the end. Not with save() and restore():
+    // a drawing call that throws std::bad_alloc (a PDF page held in memory)
+    // would leave a saved state behind, and restoring it writes to the page.
+    const QFont callerFont = painter.font();
+    const QPen callerPen = painter.pen();
     painter.setFont(font);
     const QFontMetricsF fm(font, device);
     const double ascent = fm.ascent();
@@ -415,7 +420,8 @@ PageLayoutInfo layoutPage(QPainter &painter, const PrintSource &source, PageLimi
             clock.tick();
         }
     }
-    painter.restore();
+    painter.setFont(callerFont);
+    painter.setPen(callerPen);
     info.status = stopped ? LayoutStatus::Stopped : LayoutStatus::Done;
     return info;
 }

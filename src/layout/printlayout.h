@@ -122,10 +122,11 @@ bool backgroundFromLine(const QByteArray &line, quint32 *background);
 
 // Outcome of laying a result out on a surface.
 enum class LayoutStatus {
-    Nothing,   // result kind other than text or figures: nothing drawn
-    Done,      // laid out
-    FileError, // the temporary file is missing or unreadable: nothing drawn
-    Stopped,   // the caller's stop flag ended the layout part-way
+    Nothing,     // result kind other than text or figures: nothing drawn
+    Done,        // laid out
+    FileError,   // the temporary file is missing or unreadable: nothing drawn
+    Stopped,     // the caller's stop flag ended the layout part-way
+    OutOfMemory, // the surface could not take the result (writeResultPdf): nothing written
 };
 
 struct PageLayoutInfo {

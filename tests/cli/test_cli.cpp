@@ -29,6 +29,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <csignal>
+#include <map>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -293,6 +294,13 @@ TEST(Cli, SeveralPicturesAreConvertedPastOneThatFails)
     EXPECT_EQ(r.out, one + "\r\n" + two);
     EXPECT_TRUE(r.err.contains("damaged.jpg")) << r.err.constData();
     EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    // ANSI lines end in LF, and so does the blank line between them (it was
+    // CR LF).
+    const QStringList ansi = options + QStringList{QStringLiteral("-F"), QStringLiteral("ansi")};
+    r = runCli(ansi + QStringList{a, b});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, runCli(ansi + QStringList{a}).out + "\n" + runCli(ansi + QStringList{b}).out);
+    EXPECT_FALSE(r.out.contains('\r'));
 
     // Into a folder, two at once: a file each, named after the picture.
     const QString out = dir.filePath(QStringLiteral("out"));
@@ -314,6 +322,17 @@ TEST(Cli, SeveralPicturesAreConvertedPastOneThatFails)
         EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 3);
     }
     EXPECT_EQ(runCli(options + QStringList{QStringLiteral("--output-dir"), out, a, c}).status, 0);
+
+    // Every message of a picture names it, also where the result, not the
+    // picture, is at fault: a PNG too large, no memory for the result.
+    r = runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-s"), QStringLiteral("48"),
+                QStringLiteral("-c"), QStringLiteral("600"), QStringLiteral("-F"), QStringLiteral("png"),
+                QStringLiteral("--output-dir"), out, a, c});
+    EXPECT_EQ(r.status, 1);
+    for (const QString &picture : {a, c})
+        EXPECT_TRUE(r.err.contains(QFile::encodeName(picture) + ": the picture would have more than 1073 million"))
+            << r.err.constData();
+    EXPECT_EQ(r.err.count('\n'), 2) << r.err.constData();
 }
 
 TEST(Cli, TextToATerminalFitsItsWidth)
@@ -1055,6 +1074,23 @@ TEST(Cli, OutputFilesAreReplacedStreamsWrittenAndLinksNeverFollowed)
         EXPECT_TRUE(r.err.contains("the picture itself")) << r.err.constData();
         EXPECT_EQ(fileBytes(picture), pictureBytes);
     }
+    // Names up to the longest the folder takes are written: the hidden
+    // temporary name, 8 bytes longer, is cut short where needed (names of
+    // 248 to 255 bytes failed with "File name too long"). One byte more is
+    // refused before anything is made.
+    for (const int length : {247, 248, 255, 256}) {
+        SCOPED_TRACE(length);
+        const QString out = dir.filePath(QString(length - 4, u'n') + QStringLiteral(".txt"));
+        const CliRun r = runCli(QStringList{QStringLiteral("-o"), out} + common);
+        if (length <= 255) {
+            EXPECT_EQ(r.status, 0) << r.err.constData();
+            EXPECT_EQ(fileBytes(out), reference.out);
+            QFile::remove(out);
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.err.contains("File name too long")) << r.err.constData();
+        }
+    }
     // No temporary file is left behind.
     QStringList names =
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -1110,7 +1146,63 @@ TEST(Cli, SuccessIsQuietAndLeavesNothingButTheOutput)
     };
     EXPECT_EQ(entries(temp.path()), "");
     EXPECT_EQ(entries(home.path()), "");
+
+    // Without a home (as under cron) an RTF result's fonts are not shared
+    // with other applications, and that is said only when asked for with
+    // --verbose (it was a note on every successful run). The private font
+    // cache folder in the temporary folder goes at the end.
+    QTemporaryDir bare;
+    QProcessEnvironment noHome = env;
+    noHome.remove(QStringLiteral("HOME"));
+    noHome.remove(QStringLiteral("XDG_CACHE_HOME"));
+    noHome.insert(QStringLiteral("XDG_DATA_HOME"), bare.filePath(QStringLiteral("data")));
+    noHome.insert(QStringLiteral("XDG_CONFIG_HOME"), bare.filePath(QStringLiteral("config")));
+    const QStringList rtf{QStringLiteral("-m"),  QStringLiteral("figures"), QStringLiteral("-F"),
+                          QStringLiteral("rtf"), QStringLiteral("-o"),      QStringLiteral("out.rtf")};
+    ProcessRun r = runProgram(rtf, work.path(), noHome);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.toStdString(), "");
+    r = runProgram(QStringList{QStringLiteral("--verbose")} + rtf, work.path(), noHome);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.contains("HOME is not set")) << r.err.constData();
+    EXPECT_EQ(entries(temp.path()), "");
+    EXPECT_EQ(entries(bare.path()), "");
     EXPECT_EQ(entries(work.path()), "junk-before-end.jpg out.html out.rtf");
+}
+
+TEST(Cli, JobsAtOnceAreQuietAndWriteWhatOneAtATimeWrites)
+{
+    // A text document lays itself out with timers, which Qt refused on the
+    // batch's threads: "QBasicTimer::start: QBasicTimer can only be used with
+    // threads started with QThread", 16 to 76 lines on a successful run.
+    QTemporaryDir dir;
+    const QStringList pictures{writeImage(dir, QStringLiteral("a.bmp"), gradient(120, 90), "bmp"),
+                               writeImage(dir, QStringLiteral("b.png"), gradient(90, 120).mirrored(), "png"),
+                               writeImage(dir, QStringLiteral("c.bmp"), gradient(64, 64).mirrored(true, false), "bmp")};
+    static const QRegularExpression date(QStringLiteral("/CreationDate \\(D:[^)]*\\)"));
+    for (const char *format : {"png", "rtf", "html", "pdf", "ansi"}) {
+        std::map<QString, QByteArray> results[2];
+        for (const int jobs : {1, 2}) {
+            SCOPED_TRACE(std::string(format) + " -j " + std::to_string(jobs));
+            const QString out = dir.filePath(QStringLiteral("%1-%2").arg(QLatin1String(format)).arg(jobs));
+            ASSERT_TRUE(QDir().mkdir(out));
+            const ProcessRun r = runProgram(
+                QStringList{QStringLiteral("-j"), QString::number(jobs), QStringLiteral("-F"), QLatin1String(format),
+                            QStringLiteral("-c"), QStringLiteral("1024"), QStringLiteral("-r"), QStringLiteral("200"),
+                            QStringLiteral("--output-dir"), out} +
+                pictures);
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err.toStdString(), "");
+            for (const QString &name : QDir(out).entryList(QDir::Files)) {
+                QByteArray bytes = fileBytes(QDir(out).filePath(name));
+                if (QLatin1String(format) == QLatin1String("pdf"))
+                    bytes = QString::fromLatin1(bytes).remove(date).toLatin1();
+                results[jobs - 1][name] = bytes;
+            }
+        }
+        EXPECT_EQ(results[0].size(), 3u) << format;
+        EXPECT_TRUE(results[0] == results[1]) << format << ": -j 2 wrote other bytes than -j 1";
+    }
 }
 
 TEST(Cli, LosslessPngWebpAndTiffGiveTheArtOfTheSamePixelsInBmp)

@@ -4,10 +4,15 @@
 #include "hostile/hostilecorpus.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -172,12 +177,14 @@ TEST(HostileCli, PictureShrinkingWhileReadIsAnErrorNotACrash)
     }
 }
 
-TEST(HostileCli, RichFiguresUnderLowMemoryEndWithAMessage)
+TEST(HostileCli, EveryFormatUnderLowMemoryEndsWithAMessage)
 {
     // A 1024 x 1024 figure result of a picture with a different colour in
-    // nearly every cell, as RTF and HTML, under ever less address space:
+    // nearly every cell, in every format, under ever less address space:
     // each run ends normally, with the result or with exit 1 and "not
-    // enough memory" and no output file, never by SIGABRT or SIGSEGV.
+    // enough memory" naming the picture, and leaves no file behind, never
+    // by SIGABRT or SIGSEGV (Qt's PDF engine threw std::bad_alloc from
+    // QPainter::end(), and again from the painter's destructor).
     if (kAddressSanitizer)
         GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
     QTemporaryDir dir;
@@ -188,36 +195,60 @@ TEST(HostileCli, RichFiguresUnderLowMemoryEndWithAMessage)
             img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x ^ y) * 11) & 255));
     ASSERT_TRUE(img.save(picture, "BMP"));
     const QString out = dir.filePath(QStringLiteral("out"));
-    auto run = [&](const QString &format, int columns, rlim_t megabytes) {
+    auto run = [&](const QString &format, rlim_t megabytes) {
         QFile::remove(out);
-        return runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QString::number(columns),
-                       QStringLiteral("-r"), QString::number(columns), QStringLiteral("-F"), format,
-                       QStringLiteral("-o"), out, picture},
+        return runCli({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-c"), QStringLiteral("1024"),
+                       QStringLiteral("-r"), QStringLiteral("1024"), QStringLiteral("-F"), format, QStringLiteral("-o"),
+                       out, picture},
                       megabytes * 1024 * 1024);
     };
-    const rlim_t base = startupMegabytes({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"),
+    const rlim_t rich = startupMegabytes({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-F"),
                                           QStringLiteral("rtf"), QStringLiteral("-o"), out});
-    ASSERT_GT(base, rlim_t(0));
-    int refused = 0;
-    for (const QString &format : {QStringLiteral("rtf"), QStringLiteral("html")}) {
-        for (rlim_t extra : {20, 100, 200, 400}) {
-            SCOPED_TRACE(format.toStdString() + " with " + std::to_string(base + extra) + " MB");
-            const CliRun r = run(format, 1024, base + extra);
+    const rlim_t plain = startupMegabytes({QStringLiteral("-m"), QStringLiteral("figures"), QStringLiteral("-o"), out});
+    ASSERT_GT(rich, rlim_t(0));
+    ASSERT_GT(plain, rlim_t(0));
+    struct Case {
+        const char *format;
+        rlim_t base;
+        std::vector<rlim_t> extra; // megabytes above what a tiny picture takes
+        rlim_t roomy;              // of these, one that leaves room for the result (0: none tried)
+    };
+    const Case cases[] = {
+        {"rtf", rich, {20, 100, 200, 400}, 400},
+        {"html", rich, {20, 100, 200, 400}, 400},
+        {"pdf", rich, {20, 100, 200, 400}, 400},
+        {"png", rich, {20, 200}, 0},
+        {"txt", plain, {2, 10}, 0},
+        {"ansi", plain, {2, 10}, 0},
+        {"colors", plain, {2, 10}, 0},
+    };
+    for (const Case &c : cases) {
+        int refused = 0;
+        for (rlim_t extra : c.extra) {
+            SCOPED_TRACE(std::string(c.format) + " with " + std::to_string(c.base + extra) + " MB");
+            const CliRun r = run(QLatin1String(c.format), c.base + extra);
             ASSERT_TRUE(r.finished);
             EXPECT_TRUE(r.status == 0 || r.status == 1) << "ended by a signal: " << r.err.toStdString();
             if (r.status == 1) {
                 ++refused;
                 EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
-                EXPECT_FALSE(QFile::exists(out));
+                EXPECT_TRUE(r.err.contains(QFile::encodeName(picture))) << r.err.toStdString();
             } else if (r.status == 0) {
                 EXPECT_GT(QFile(out).size(), 1024 * 1024);
+                QFile::remove(out);
             }
-            if (extra == 400) {
+            if (extra == c.roomy) {
                 EXPECT_EQ(r.status, 0) << "the largest limit leaves room for the result: " << r.err.toStdString();
             }
+            // Nothing but the picture: no result, no hidden temporary file.
+            QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+            EXPECT_EQ(left.join(u' ').toStdString(), "colours.bmp");
+            left.removeAll(QStringLiteral("colours.bmp"));
+            for (const QString &name : left)
+                QFile::remove(dir.filePath(name)); // so that the next run is judged on its own
         }
+        EXPECT_GT(refused, 0) << c.format << ": no limit was low enough to test the refusal";
     }
-    EXPECT_GT(refused, 0) << "no limit was low enough to test the refusal";
 }
 
 TEST(HostileCli, OutOfMemoryWhileLoadingSaysSo)
@@ -241,4 +272,132 @@ TEST(HostileCli, OutOfMemoryWhileLoadingSaysSo)
     EXPECT_TRUE(r.err.contains("not enough memory")) << r.err.toStdString();
     r = runCli({picture});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
+}
+
+TEST(HostileCli, SignalsEndARunAndLeaveNothingItMade)
+{
+    // SIGINT, SIGTERM and SIGHUP while results are written (-o, a batch into
+    // --output-dir, with and without a home): the run removes its hidden
+    // temporary files and its private fontconfig cache folder, and ends by
+    // the signal, which a shell reports as 128 + n. Before, the default
+    // action left .NAME.EXT.XXXXXX files and tessilor-fontcache-XXXXXX.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage img(512, 512, QImage::Format_RGB32);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x)
+            img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x ^ y) * 11) & 255));
+    const QString a = dir.filePath(QStringLiteral("a.bmp"));
+    const QString b = dir.filePath(QStringLiteral("b.bmp"));
+    ASSERT_TRUE(img.save(a, "BMP") && img.mirrored().save(b, "BMP"));
+    struct Case {
+        int signal;
+        bool batch; // two pictures into --output-dir, two at once; else -o
+        bool home;
+        const char *format;
+    };
+    const Case cases[] = {
+        {SIGTERM, false, true, "rtf"},
+        {SIGINT, true, true, "png"},
+        {SIGHUP, false, false, "pdf"},
+        {SIGTERM, true, false, "html"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.batch ? " in a batch" : " with -o") +
+                     (c.home ? "" : " without a home") + " to " + c.format);
+        QTemporaryDir out, temp, home;
+        ASSERT_TRUE(out.isValid() && temp.isValid() && home.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), temp.path());
+        env.remove(QStringLiteral("HOME"));
+        if (c.home) {
+            env.insert(QStringLiteral("HOME"), home.path());
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+        }
+        QStringList args{QStringLiteral("-m"),   QStringLiteral("figures"), QStringLiteral("-c"),
+                         QStringLiteral("1024"), QStringLiteral("-r"),      QStringLiteral("1024"),
+                         QStringLiteral("-F"),   QLatin1String(c.format)};
+        if (c.batch)
+            args << QStringLiteral("-j") << QStringLiteral("2") << QStringLiteral("--output-dir") << out.path() << a
+                 << b;
+        else
+            args << QStringLiteral("-o") << out.filePath(QStringLiteral("art.") + QLatin1String(c.format)) << a;
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setStandardInputFile(QProcess::nullDevice());
+        p.start(QStringLiteral(TESSILOR_CLI_PATH), args);
+        ASSERT_TRUE(p.waitForStarted(30000));
+        // The signal comes once the result is being written.
+        const auto hidden = [](const QString &folder) {
+            return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (hidden(out.path()).isEmpty() && p.state() == QProcess::Running && waited.elapsed() < 30000)
+            QThread::msleep(5);
+        ASSERT_EQ(p.state(), QProcess::Running) << "the run ended before its result was written";
+        ASSERT_FALSE(hidden(out.path()).isEmpty());
+        if (!c.home) {
+            EXPECT_EQ(QDir(temp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1)
+                << "the private font cache folder is made in the temporary folder";
+        }
+        ::kill(pid_t(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << "exit code " << p.exitCode();
+        EXPECT_EQ(p.exitCode(), c.signal);
+        EXPECT_EQ(p.readAllStandardError().toStdString(), "");
+        const auto everything = [](const QString &folder) {
+            return QDir(folder)
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .join(u' ')
+                .toStdString();
+        };
+        EXPECT_EQ(everything(out.path()), "");
+        EXPECT_EQ(everything(temp.path()), "");
+    }
+}
+
+TEST(HostileCli, JobsAtOnceFailNoPictureThatFitsAlone)
+{
+    // Two pictures whose figure RTF fits into the address space one at a
+    // time but not both at once: with -j 2 both were refused for memory.
+    // A picture that runs out of memory beside another is converted again
+    // alone, and the results are those of -j 1.
+    if (kAddressSanitizer)
+        GTEST_SKIP() << "the address sanitizer reserves more address space than any limit here";
+    QTemporaryDir dir;
+    QImage img(512, 512, QImage::Format_RGB32);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 512; ++x)
+            img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, ((x ^ y) * 11) & 255));
+    const QStringList pictures{dir.filePath(QStringLiteral("a.bmp")), dir.filePath(QStringLiteral("b.bmp"))};
+    ASSERT_TRUE(img.save(pictures[0], "BMP") && img.mirrored(true, false).save(pictures[1], "BMP"));
+    const QStringList options{QStringLiteral("-m"),  QStringLiteral("figures"), QStringLiteral("-c"),
+                              QStringLiteral("512"), QStringLiteral("-r"),      QStringLiteral("512"),
+                              QStringLiteral("-F"),  QStringLiteral("rtf")};
+    const rlim_t base = startupMegabytes(options);
+    ASSERT_GT(base, rlim_t(0));
+    const auto results = [](const QString &folder) {
+        QStringList contents;
+        for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+            QFile f(QDir(folder).filePath(name));
+            contents << name + u' ' + (f.open(QIODevice::ReadOnly) ? QString::number(qHash(f.readAll())) : QString());
+        }
+        return contents.join(u'\n').toStdString();
+    };
+    const QString one = dir.filePath(QStringLiteral("one")), two = dir.filePath(QStringLiteral("two"));
+    ASSERT_TRUE(QDir().mkdir(one) && QDir().mkdir(two));
+    CliRun r =
+        runCli(options + QStringList{QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("--output-dir"), one} +
+               pictures);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    // One such result takes about 140 MB more than a tiny picture, two at
+    // once well over 180 MB.
+    r = runCli(options + QStringList{QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("--output-dir"), two} +
+                   pictures,
+               (base + 180) * 1024 * 1024);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.toStdString(), "");
+    EXPECT_EQ(results(two), results(one));
 }
