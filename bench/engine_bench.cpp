@@ -1,9 +1,11 @@
-// Engine benchmarks: text conversion throughput, the grid resampler, and
-// sharing the fonts with other applications at start.
+// Engine benchmarks: text conversion throughput, the grid resampler, the
+// tone ramp measured and kept across runs, and sharing the fonts with other
+// applications at start.
 #include "../tests/support/privatefontconfig.h"
 
 #include "art/figureconvert.h"
 #include "art/fontfaces.h"
+#include "art/rampcache.h"
 #include "art/textconvert.h"
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
@@ -13,6 +15,7 @@
 #include "picture/resample.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -114,6 +117,49 @@ static void BM_ToneRampMeasurement(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ToneRampMeasurement)->Arg(8)->Arg(48)->Unit(benchmark::kMillisecond);
+
+// The ramp kept in the cache folder by an earlier run, as a run without a
+// cache in memory takes it: the record read, its checksum and request
+// checked, every file it was measured from looked at (fontconfig's
+// configuration and font folders, the faces' files), the ramp checked.
+// Against BM_ToneRampMeasurement/8 (the same font measured).
+static void BM_ToneRampFromCacheFolder(benchmark::State &state)
+{
+    const QFont font = textFont(8);
+    const QString folder = QDir::homePath() + QStringLiteral("/ramp-cache");
+    cachedOrMeasuredToneRamp(font, rampFonts()[0].ramp, ArtBackground::Light, folder);
+    for (auto _ : state) {
+        const std::optional<ToneRamp> ramp = cachedToneRamp(font, rampFonts()[0].ramp, ArtBackground::Light, folder);
+        if (!ramp) {
+            state.SkipWithError("no valid record");
+            break;
+        }
+        benchmark::DoNotOptimize(ramp->chars.size());
+    }
+}
+BENCHMARK(BM_ToneRampFromCacheFolder)->Unit(benchmark::kMicrosecond);
+
+// A run that finds no record: the ramp measured, its files looked up in
+// fontconfig and the record written whole (flushed to the disk, renamed).
+static void BM_ToneRampMeasuredAndKept(benchmark::State &state)
+{
+    const QFont font = textFont(8);
+    const QString folder = QDir::homePath() + QStringLiteral("/ramp-cache-cold");
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(folder).removeRecursively();
+        state.ResumeTiming();
+        RampOrigin origin = RampOrigin::Cache;
+        const ToneRamp ramp =
+            cachedOrMeasuredToneRamp(font, rampFonts()[0].ramp, ArtBackground::Light, folder, &origin);
+        if (origin != RampOrigin::Measured) {
+            state.SkipWithError("not measured");
+            break;
+        }
+        benchmark::DoNotOptimize(ramp.chars.size());
+    }
+}
+BENCHMARK(BM_ToneRampMeasuredAndKept)->Unit(benchmark::kMillisecond);
 
 static void BM_ToneRampCached(benchmark::State &state)
 {

@@ -1,6 +1,7 @@
 #include "art/toneramp.h"
 
 #include "art/fontfaces.h"
+#include "art/rampcache.h"
 #include "picture/linearlight.h"
 
 #include <QGlyphRun>
@@ -277,21 +278,61 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount)
     return ramp;
 }
 
+ToneRamp measureToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
+{
+    ToneRamp ramp = pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates, background));
+    ramp.family = QRawFont::fromFont(font).familyName();
+    ramp.printFamily = QRawFont::fromFont(QFont(pageFontName(font.family()))).familyName();
+    return ramp;
+}
+
+namespace {
+
+// The ramps of this run, by font, extras and background.
+struct RampMemory {
+    QMutex mutex;
+    QHash<QString, std::shared_ptr<const ToneRamp>> ramps;
+};
+
+RampMemory &rampMemory()
+{
+    static RampMemory memory;
+    return memory;
+}
+
+QString memoryKey(const QFont &font, const QString &extraCandidates, ArtBackground background)
+{
+    return font.key() + u'\x1f' + extraCandidates + (background == ArtBackground::Dark ? u'D' : u'L');
+}
+
+} // namespace
+
 const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
 {
-    static QMutex mutex;
-    static QHash<QString, std::shared_ptr<const ToneRamp>> cache;
-    const QString key = font.key() + u'\x1f' + extraCandidates + (background == ArtBackground::Dark ? u'D' : u'L');
-    QMutexLocker lock(&mutex);
-    const auto it = cache.constFind(key);
-    if (it != cache.constEnd())
+    RampMemory &memory = rampMemory();
+    const QString key = memoryKey(font, extraCandidates, background);
+    QMutexLocker lock(&memory.mutex);
+    const auto it = memory.ramps.constFind(key);
+    if (it != memory.ramps.constEnd())
         return **it;
-    auto ramp = std::make_shared<ToneRamp>(
-        pickToneRamp(measureGlyphInkAcrossRenderings(font, toneCandidates() + extraCandidates, background)));
-    ramp->family = QRawFont::fromFont(font).familyName();
-    ramp->printFamily = QRawFont::fromFont(QFont(pageFontName(font.family()))).familyName();
-    cache.insert(key, ramp);
+    auto ramp =
+        std::make_shared<ToneRamp>(cachedOrMeasuredToneRamp(font, extraCandidates, background, toneRampCacheFolder()));
+    memory.ramps.insert(key, ramp);
     return *ramp;
+}
+
+bool preloadToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
+{
+    RampMemory &memory = rampMemory();
+    const QString key = memoryKey(font, extraCandidates, background);
+    QMutexLocker lock(&memory.mutex);
+    if (memory.ramps.contains(key))
+        return true;
+    std::optional<ToneRamp> cached = cachedToneRamp(font, extraCandidates, background, toneRampCacheFolder());
+    if (!cached)
+        return false;
+    memory.ramps.insert(key, std::make_shared<ToneRamp>(std::move(*cached)));
+    return true;
 }
 
 } // namespace tessilor

@@ -77,6 +77,7 @@ struct ToneRamp {
     std::vector<float> coverage; // measured ink of each character
     std::vector<float> level;    // ink relative to the darkest, 0 (space) .. 1
     bool valid() const { return chars.size() >= 2; }
+    bool operator==(const ToneRamp &) const = default;
 };
 
 // Printable ASCII.
@@ -106,9 +107,22 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount = 32);
 
 // The ramp of the font at its size, from the candidates plus the extra
 // characters the face has (the classic ramp's), for art drawn on that
-// background. Measured once per font, size, extras and background, then
-// taken from a cache. Needs a QGuiApplication.
+// background, measured now, with the families measured. Needs a
+// QGuiApplication.
+ToneRamp measureToneRamp(const QFont &font, const QString &extraCandidates = QString(),
+                         ArtBackground background = ArtBackground::Light);
+
+// The same, measured once per font, size, extras and background, then taken
+// from memory; with a cache folder set (setToneRampCacheFolder in
+// art/rampcache.h) from the record an earlier run kept there, when it is
+// valid. Needs a QGuiApplication unless preloadToneRamp() found it.
 const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString(),
                          ArtBackground background = ArtBackground::Light);
+
+// Puts the ramp kept in the cache folder for the font into toneRamp()'s
+// memory, without measuring and without an application object; false
+// when there is none valid (toneRamp() measures then).
+bool preloadToneRamp(const QFont &font, const QString &extraCandidates = QString(),
+                     ArtBackground background = ArtBackground::Light);
 
 } // namespace tessilor

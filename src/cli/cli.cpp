@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "art/fontfaces.h"
+#include "art/toneramp.h"
 #include "base/filenames.h"
 #include "base/outputfile.h"
 #include "base/paths.h"
@@ -20,10 +21,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 #include <QTextCursor>
-#include <QThread>
 #include <QTextDocument>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -338,11 +340,13 @@ std::vector<Job> jobsOf(const Arguments &a)
 }
 
 // Rich output measures and names its fonts as the desktop program does:
-// the figure fonts and the text fonts' stand-ins are known to Qt.
+// the figure fonts and the text fonts' stand-ins are known to Qt. Without a
+// GUI application object the run needs nothing of the fonts but the tone
+// ramp, found in the cache (see rampsFromCache).
 RunSetup prepare(const Arguments &a)
 {
     RunSetup setup{a, {}};
-    if (!needsFonts(a))
+    if (!needsFonts(a) || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return setup;
     installFontSubstitutions();
     for (int which : {1, 2})
@@ -457,6 +461,20 @@ bool needsFonts(const QStringList &args)
     } catch (const UsageError &) {
         return false;
     }
+}
+
+bool rampsFromCache(const QStringList &args)
+{
+    Arguments a;
+    try {
+        a = parseArguments(args);
+    } catch (const UsageError &) {
+        return false;
+    }
+    const ConversionOptions &o = a.conversion;
+    if (richFormat(a.format) || o.mode != Mode::Text || !o.toneMethod() || o.fill)
+        return false;
+    return preloadToneRamp(o.textFont(), o.ramp, o.background);
 }
 
 int run(const QStringList &args, QIODevice &out, QIODevice &err, int terminalColumns)

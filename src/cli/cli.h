@@ -14,8 +14,15 @@ int run(const QStringList &args, QIODevice &out, QIODevice &err, int terminalCol
 
 QString usage();
 
-// True when the arguments ask for a rich output (RTF or HTML), which needs
-// fonts and so a GUI application object; text and colour output do not.
+// True when the arguments ask for a rich output (RTF or HTML), the tone
+// method or the fill, which need fonts and so a GUI application object;
+// other text and colour output do not.
 bool needsFonts(const QStringList &args);
+
+// True when what the run needs of the fonts is the tone method's ramp alone
+// (text, terminal or colour output without the fill) and the ramp kept in
+// the cache folder (setToneRampCacheFolder) was valid and is now in memory:
+// then the run needs no GUI application object.
+bool rampsFromCache(const QStringList &args);
 
 } // namespace tessilor::cli

@@ -1,3 +1,4 @@
+#include "art/rampcache.h"
 #include "base/filenames.h"
 #include "base/leftovers.h"
 #include "cli/cli.h"
@@ -97,16 +98,23 @@ int main(int argc, char **argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(tessilor::decodeFileName(argv[i])); // names keep their bytes
-    // Rich output needs fonts and so a GUI application object, but never a
-    // display: it runs on the offscreen platform unless another one is asked
-    // for. Text and colour output start faster without it.
+    // Rich output, the tone method and the fill need fonts and so a GUI
+    // application object, but never a display: they run on the offscreen
+    // platform unless another one is asked for. Other text and colour
+    // output start faster without it, and so does the tone method when the
+    // ramp measured in an earlier run is in the user's cache folder.
     std::unique_ptr<QCoreApplication> app;
     if (tessilor::cli::needsFonts(args)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        StartupRuntimeFolder runtime;
-        tessilor::useOwnFontCaches();
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        tessilor::setToneRampCacheFolder(tessilor::userRampCacheFolder());
+        if (tessilor::cli::rampsFromCache(args)) {
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        } else {
+            StartupRuntimeFolder runtime;
+            tessilor::useOwnFontCaches();
+            app = std::make_unique<QGuiApplication>(argc, argv);
+        }
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -132,11 +132,9 @@ private:
 // cache.
 QString fontCacheFolder()
 {
-    const QString home = userHomeFolder();
-    if (!home.isEmpty()) {
-        const QString xdg = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
-        return (xdg.startsWith(u'/') ? xdg : home + QStringLiteral("/.cache")) + QStringLiteral("/fontconfig");
-    }
+    const QString cache = userCacheFolder();
+    if (!cache.isEmpty())
+        return cache + QStringLiteral("/fontconfig");
     static const PrivateFolder own;
     return own.path();
 }
@@ -294,12 +292,13 @@ OwnFolder::OwnFolder(const QString &folder, QString *error)
     const QString clean = QDir::cleanPath(folder);
     auto below = [&clean](const QString &root) { return clean == root || clean.startsWith(root + u'/'); };
     // The walk starts at the home, or for a folder outside it at the XDG
-    // base folder the user named for it (XDG_DATA_HOME, XDG_CONFIG_HOME),
+    // base folder the user named for it (XDG_DATA_HOME, XDG_CONFIG_HOME,
+    // XDG_CACHE_HOME),
     // made here below a folder of the user's when missing.
     QString root = home;
     if (!below(home)) {
         root.clear();
-        for (const char *variable : {"XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        for (const char *variable : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
             const QString base = QDir::cleanPath(QFile::decodeName(qgetenv(variable)));
             if (base.startsWith(u'/') && base != QLatin1String("/") && below(base))
                 root = base;
@@ -510,6 +509,24 @@ QString userHomeFolder(QString *problem)
     if (problem)
         *problem = why;
     return why.isEmpty() ? clean : QString();
+}
+
+QString userCacheFolder()
+{
+    const QString home = userHomeFolder();
+    if (home.isEmpty())
+        return QString();
+    const QString xdg = QDir::cleanPath(QFile::decodeName(qgetenv("XDG_CACHE_HOME")));
+    return xdg.startsWith(u'/') && xdg != QLatin1String("/") ? xdg : home + QStringLiteral("/.cache");
+}
+
+bool makeOwnFolder(const QString &folder, QString *error)
+{
+    QString problem;
+    const OwnFolder own(folder, &problem);
+    if (error)
+        *error = problem;
+    return own.fd() >= 0;
 }
 
 void useOwnFontCaches()

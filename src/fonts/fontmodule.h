@@ -44,6 +44,16 @@ QString InstallFont(const QString &fontFile);
 // or another user's, as under sudo without -H), and problem says why.
 QString userHomeFolder(QString *problem = nullptr);
 
+// The user's cache folder: XDG_CACHE_HOME when it is an absolute path,
+// else ~/.cache. Empty without a real home (see userHomeFolder).
+QString userCacheFolder();
+
+// Makes folder and the folders on its way that are missing (mode 0700),
+// walking from the home (or from the XDG base folder that names a folder
+// outside it) one name at a time without following a link; every folder on
+// the way must be this user's. False, and error says why, otherwise.
+bool makeOwnFolder(const QString &folder, QString *error = nullptr);
+
 // Makes the program's fontconfig configuration (the one Qt loads) keep its
 // caches in the user's cache folder, or without a real home in a private
 // folder of this run: never in the system's cache folder, which a process

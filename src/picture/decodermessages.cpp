@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <dlfcn.h>
+#include <mutex>
 
 namespace tessilor {
 
@@ -41,23 +42,26 @@ void onTiffMessage(const char *, const char *format, va_list args)
         qWarning("libtiff: %s", text);
 }
 
+} // namespace
+
 void routeTiffMessages()
 {
-    for (const char *name : {"libtiff.so.6", "libtiff.so.5"}) {
-        void *library = ::dlopen(name, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
-        if (!library)
-            continue;
-        const auto setWarning = reinterpret_cast<TiffSetHandler>(::dlsym(library, "TIFFSetWarningHandler"));
-        const auto setError = reinterpret_cast<TiffSetHandler>(::dlsym(library, "TIFFSetErrorHandler"));
-        if (setWarning && setError) {
-            setWarning(onTiffMessage);
-            setError(onTiffMessage);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const char *name : {"libtiff.so.6", "libtiff.so.5"}) {
+            void *library = ::dlopen(name, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
+            if (!library)
+                continue;
+            const auto setWarning = reinterpret_cast<TiffSetHandler>(::dlsym(library, "TIFFSetWarningHandler"));
+            const auto setError = reinterpret_cast<TiffSetHandler>(::dlsym(library, "TIFFSetErrorHandler"));
+            if (setWarning && setError) {
+                setWarning(onTiffMessage);
+                setError(onTiffMessage);
+            }
+            return;
         }
-        return;
-    }
+    });
 }
-
-} // namespace
 
 DecoderMessages::DecoderMessages() : m_outer(t_current)
 {
@@ -85,7 +89,6 @@ QString DecoderMessages::text() const
 void routeDecoderMessages()
 {
     g_previousHandler = qInstallMessageHandler(onQtMessage);
-    routeTiffMessages();
 }
 
 } // namespace tessilor

@@ -29,8 +29,13 @@ private:
     DecoderMessages *m_outer;
 };
 
-// Puts the routes in place: Qt's message handler, and libtiff's warning and
-// error handlers when the library is there. Part of initPictureDecoding().
+// Puts Qt's message handler in place. Part of initPictureDecoding().
 void routeDecoderMessages();
+
+// Puts libtiff's warning and error handlers in place, once, when the
+// library is there: before the first TIFF is decoded (loading libtiff and
+// its own libraries takes half a millisecond, which a start that decodes
+// no TIFF does without).
+void routeTiffMessages();
 
 } // namespace tessilor

@@ -113,6 +113,7 @@ LoadedImage loadTiff(const QByteArray &bytes)
     const int bits = facts.bitsPerPixel;
     const int bytesPerPixel = bits <= 8 ? 1 : bits <= 32 ? 4 : bits <= 64 ? 8 : 16;
     const bool opaqueRgb = facts.photometric == 2 && facts.samples == 3 && bits == 24;
+    routeTiffMessages();
     return decodeWithQt(bytes, {"tiff", bytesPerPixel, !opaqueRgb, facts.orientation != 1, false, facts.workBytes});
 }
 

@@ -2,6 +2,7 @@
 // figure fill.
 #include "art/figurefill.h"
 #include "art/fontfaces.h"
+#include "art/rampcache.h"
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
 #include "base/options.h"
@@ -11,6 +12,10 @@
 #include "support/tonelevel.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImageWriter>
 #include <QPainter>
@@ -18,6 +23,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <sys/stat.h>
 
 using namespace tessilor;
 using tessilor::testsupport::wantedLevel;
@@ -310,6 +318,142 @@ TEST(ToneRamp, PickingEvenlySpacedCharacters)
     shaky.append(GlyphInk{QChar(u'x'), 0.2, 0.1});
     shaky.append(GlyphInk{QChar(u'y'), 0.23, 0.0});
     EXPECT_EQ(pickToneRamp(shaky, 3).chars, QStringLiteral(" yA"));
+}
+
+// A ramp kept in the cache folder comes back whole; a record that is cut,
+// damaged, foreign, of another font, size or version, of files changed
+// since, or with values no measurement gives is not used: the ramp is
+// measured again, as without a cache, and the file rewritten. A place that
+// cannot take the file leaves the ramp measured all the same.
+TEST(ToneRamp, KeptAcrossRunsOnlyWhileItsRecordHoldsForThisFont)
+{
+    installFontSubstitutions();
+    // Inside the home: the cache folder is reached from it without links.
+    QTemporaryDir dir(QDir::homePath() + QStringLiteral("/ramp-cache-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("tessilor"));
+    const QString extras = rampFonts()[0].ramp;
+    QFont font(rampFonts()[0].face);
+    font.setPointSize(8);
+    const QString file = rampCacheFile(folder, font, extras, ArtBackground::Light);
+    const ToneRamp measured = measureToneRamp(font, extras);
+    ASSERT_TRUE(measured.valid());
+
+    RampOrigin origin = RampOrigin::Cache;
+    EXPECT_EQ(cachedOrMeasuredToneRamp(font, extras, ArtBackground::Light, folder, &origin), measured);
+    EXPECT_EQ(origin, RampOrigin::Measured);
+    EXPECT_EQ(QFile::permissions(file) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_EQ(cachedOrMeasuredToneRamp(font, extras, ArtBackground::Light, folder, &origin), measured);
+    EXPECT_EQ(origin, RampOrigin::Cache);
+    QFile kept(file);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    const QByteArray good = kept.readAll();
+    kept.close();
+
+    // Records of other fonts and settings, each kept in its own file.
+    auto recordOf = [&](const QFont &other, ArtBackground background) {
+        cachedOrMeasuredToneRamp(other, extras, background, folder);
+        QFile f(rampCacheFile(folder, other, extras, background));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QFont otherFace(rampFonts()[2].face);
+    otherFace.setPointSize(8);
+    QFont otherSize = font;
+    otherSize.setPointSize(10);
+    const RampCacheKey key{rampRequest(font, extras, ArtBackground::Light), rampFiles(measured)};
+    ASSERT_FALSE(key.files.empty());
+    auto resealed = [](QByteArray record) {
+        record.chop(32);
+        return record + QCryptographicHash::hash(record, QCryptographicHash::Blake2b_256);
+    };
+    auto withRamp = [&](const std::function<void(ToneRamp &)> &change) {
+        ToneRamp r = measured;
+        change(r);
+        return rampRecord(key, r);
+    };
+    RampCacheKey changedFile = key;
+    changedFile.files.back().modified += 1;
+    RampCacheKey otherProgram = key;
+    otherProgram.request.replace(QStringLiteral("program="), QStringLiteral("program=0."));
+    // The lowest bit of the ink of the ramp's third character: a record
+    // that still reads as a plausible ramp, told by its checksum alone.
+    QByteArray flipped = good;
+    const qsizetype ink = good.size() - 32 - 4 * (2 * measured.chars.size() + 1) + 4 * 2;
+    flipped[ink] = char(flipped[ink] ^ 0x01);
+    QByteArray nextVersion = good;
+    nextVersion[8] = char(nextVersion[8] + 1);
+    QByteArray longer = good;
+    longer.insert(good.size() - 32, "x");
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } damaged[] = {
+        {"empty", QByteArray()},
+        {"cut in the header", good.left(12)},
+        {"cut in the ramp", good.left(good.size() - 40)},
+        {"cut checksum", good.left(good.size() - 1)},
+        {"one bit changed", flipped},
+        {"a byte more, resealed", resealed(longer)},
+        {"foreign", QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(200, '\0')},
+        {"another face", recordOf(otherFace, ArtBackground::Light)},
+        {"another size", recordOf(otherSize, ArtBackground::Light)},
+        {"another background", recordOf(font, ArtBackground::Dark)},
+        {"another record version, resealed", resealed(nextVersion)},
+        {"another program version", rampRecord(otherProgram, measured)},
+        {"a font file changed since", rampRecord(changedFile, measured)},
+        {"ink out of range", withRamp([](ToneRamp &r) { r.coverage[3] = 7.0f; })},
+        {"level not a number", withRamp([](ToneRamp &r) { r.level[2] = std::nanf(""); })},
+        {"a character no candidate", withRamp([](ToneRamp &r) { r.chars[2] = QChar(0x4E2D); })},
+        {"levels out of order", withRamp([](ToneRamp &r) { std::swap(r.level[2], r.level[5]); })},
+        {"fewer levels than characters", withRamp([](ToneRamp &r) { r.level.pop_back(); })},
+    };
+    for (const auto &c : damaged) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.isEmpty() && std::strcmp(c.name, "empty") != 0);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.bytes);
+        f.close();
+        EXPECT_FALSE(cachedToneRamp(font, extras, ArtBackground::Light, folder));
+        EXPECT_EQ(cachedOrMeasuredToneRamp(font, extras, ArtBackground::Light, folder, &origin), measured);
+        EXPECT_EQ(origin, RampOrigin::Measured);
+        // Rewritten: whole again.
+        EXPECT_EQ(cachedToneRamp(font, extras, ArtBackground::Light, folder), measured);
+    }
+
+    // A link in the file's place is replaced, its target left as it was; a
+    // FIFO there is neither waited on nor written through.
+    const QString target = dir.filePath(QStringLiteral("target"));
+    QFile t(target);
+    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+    t.write(good);
+    t.close();
+    QFile::remove(file);
+    ASSERT_TRUE(QFile::link(target, file));
+    EXPECT_EQ(cachedOrMeasuredToneRamp(font, extras, ArtBackground::Light, folder, &origin), measured);
+    EXPECT_EQ(origin, RampOrigin::Measured);
+    EXPECT_FALSE(QFileInfo(file).isSymLink());
+    EXPECT_EQ(cachedToneRamp(font, extras, ArtBackground::Light, folder), measured);
+    EXPECT_EQ(QFileInfo(target).size(), good.size());
+    QFile::remove(file);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    EXPECT_EQ(cachedOrMeasuredToneRamp(font, extras, ArtBackground::Light, folder, &origin), measured);
+    EXPECT_EQ(origin, RampOrigin::Measured);
+    EXPECT_EQ(QFileInfo(file).size(), 0);
+
+    // Folders that cannot take it: a file in the folder's place, a link on
+    // the way (not followed), a folder outside the home.
+    const QString real = dir.filePath(QStringLiteral("real"));
+    ASSERT_TRUE(QDir().mkpath(real));
+    ASSERT_TRUE(QFile::link(real, dir.filePath(QStringLiteral("link"))));
+    QTemporaryDir outside;
+    for (const QString &place : {target + QStringLiteral("/tessilor"), dir.filePath(QStringLiteral("link/tessilor")),
+                                 outside.filePath(QStringLiteral("tessilor"))}) {
+        SCOPED_TRACE(place.toStdString());
+        EXPECT_EQ(cachedOrMeasuredToneRamp(font, extras, ArtBackground::Light, place, &origin), measured);
+        EXPECT_FALSE(cachedToneRamp(font, extras, ArtBackground::Light, place));
+    }
+    EXPECT_TRUE(QDir(real).isEmpty());
 }
 
 TEST(ToneConversion, FlatFieldsDrawnInTheFaceShowTheirLightnessInTheArtsRange)

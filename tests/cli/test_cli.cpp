@@ -740,6 +740,74 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
                                              .out);
 }
 
+// The tone method keeps its measured ramp in the user's cache folder. A run
+// on a kept ramp (which loads no font) writes the same art as one that
+// measures, in every output; a cut record is measured again and rewritten;
+// without a real home, or where the folder cannot be made, nothing is kept
+// and the run is the same, quietly.
+TEST(Cli, ToneRampKeptInTheCacheGivesTheSameArt)
+{
+    QTemporaryDir dir, caches;
+    const QString path = writeImage(dir, QStringLiteral("g.jpg"), gradient(160, 100), "jpeg");
+    // The test's own home, with a cache folder of this test's.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), caches.filePath(QStringLiteral("cache")));
+    const QDir cache(caches.filePath(QStringLiteral("cache/tessilor")));
+    const QStringList common{QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
+                             QStringLiteral("50"), path};
+    const QStringList outputs[] = {
+        {},
+        {QStringLiteral("-F"), QStringLiteral("ansi"), QStringLiteral("--color"), QStringLiteral("picture")},
+        {QStringLiteral("--background"), QStringLiteral("dark")},
+        {QStringLiteral("-F"), QStringLiteral("rtf")},
+    };
+    auto same = [&](const QStringList &args, const QByteArray &want, const QProcessEnvironment &e) {
+        const ProcessRun r = runProgram(args + common, QString(), e);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err.toStdString(), "");
+        EXPECT_EQ(r.out, want);
+    };
+    for (const QStringList &args : outputs) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const CliRun measured = runCli(args + common);
+        ASSERT_EQ(measured.status, 0);
+        same(args, measured.out, env); // measures and keeps the ramp
+        same(args, measured.out, env); // the kept ramp
+    }
+    // One record for the light ramp (text, terminal and RTF), one for dark.
+    const QStringList records = cache.entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(records.size(), 2) << records.join(u' ').toStdString();
+    // A record is replaced by a new file (a new inode) when it is written.
+    auto inode = [&cache](const QString &name) {
+        struct stat st = {};
+        return ::stat(QFile::encodeName(cache.filePath(name)).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const CliRun text = runCli(common);
+    const QStringList dark{QStringLiteral("--background"), QStringLiteral("dark")};
+    const CliRun darkText = runCli(dark + common);
+    for (const QString &name : records) {
+        SCOPED_TRACE(name.toStdString());
+        const ino_t before = inode(name);
+        QFile record(cache.filePath(name));
+        ASSERT_TRUE(record.resize(record.size() / 2));
+        same({}, text.out, env);
+        same(dark, darkText.out, env);
+        const ino_t rewritten = inode(name);
+        EXPECT_NE(rewritten, before);
+        same({}, text.out, env);
+        same(dark, darkText.out, env);
+        EXPECT_EQ(inode(name), rewritten); // whole again, and used
+    }
+    QProcessEnvironment noHome = env;
+    noHome.insert(QStringLiteral("HOME"), QStringLiteral("/"));
+    noHome.insert(QStringLiteral("XDG_CACHE_HOME"), caches.filePath(QStringLiteral("other")));
+    same({}, text.out, noHome);
+    EXPECT_FALSE(QFileInfo::exists(caches.filePath(QStringLiteral("other/tessilor"))));
+    QProcessEnvironment noFolder = env;
+    noFolder.insert(QStringLiteral("XDG_CACHE_HOME"), path); // a file
+    same({}, text.out, noFolder);
+}
+
 // Light on dark: the densest character stands for white, for both methods,
 // in txt, ansi (the terminal's own foreground) and html (a black page, light
 // text); the characters are those of the light art's ramp.
