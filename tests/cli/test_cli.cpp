@@ -349,6 +349,30 @@ TEST(Cli, PaperAndMarginsOfRtfAndPdf)
     ASSERT_TRUE(m.hasMatch());
     EXPECT_NEAR(m.captured(1).toDouble(), 28.35, 0.5);
     EXPECT_NEAR(m.captured(2).toDouble(), 28.35, 1.5);
+
+    // Lines a word processor cannot keep whole on the paper either way round,
+    // not even at half a point: 1024 figures of one em are 512 points, and
+    // Letter turned holds 508 inside margins of 50 mm; A3 holds them.
+    const QStringList wide{QStringLiteral("-F"),
+                           QStringLiteral("rtf"),
+                           QStringLiteral("-m"),
+                           QStringLiteral("figures"),
+                           QStringLiteral("-c"),
+                           QStringLiteral("1024"),
+                           QStringLiteral("-r"),
+                           QStringLiteral("16"),
+                           QStringLiteral("--margins"),
+                           QStringLiteral("50"),
+                           picture};
+    r = runCli(QStringList{QStringLiteral("--page"), QStringLiteral("letter")} + wide);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.contains("g.bmp: lines of 1024 figures do not fit across Letter paper even at half a point"))
+        << r.err.constData();
+    EXPECT_TRUE(r.err.contains("at most 1011 do")) << r.err.constData();
+    r = runCli(QStringList{QStringLiteral("--page"), QStringLiteral("a3")} + wide);
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("\\paperw16838\\paperh23811")) << r.out.left(400).constData();
 }
 
 TEST(Cli, UnreadableImagesAndOutputsExitWithOneAndLeaveNoFile)
