@@ -45,14 +45,29 @@ SaveOutcome writeRtfFile(const QString &path, RichTextControl &edit, const Print
     return writeWhole(
         path,
         [&edit, &source](OutputFile &file) {
-            file.write(writeResultRtf(*edit.hwnd()->document(), source, currentPageSetup(),
-                                      edit.defaultCharFormat())); // a failed write shows at commit
+            RtfTooWide tooWide;
+            const QByteArray rtf = writeResultRtf(*edit.hwnd()->document(), source, currentPageSetup(),
+                                                  edit.defaultCharFormat(), &tooWide);
+            if (tooWide.cells > 0)
+                return rtfTooWideText(tooWide, source.resultKind == 2);
+            file.write(rtf); // a failed write shows at commit
             return QString();
         },
         access);
 }
 
 } // namespace
+
+QString rtfTooWideText(const RtfTooWide &tooWide, bool figures)
+{
+    const QString cells = figures ? QStringLiteral("рисунков") : QStringLiteral("символов");
+    return QStringLiteral("строки в %1 %2 не помещаются на бумаге из параметров страницы даже при размере шрифта "
+                          "0,5 пт, ни на стоящей, ни на повёрнутой странице: помещается не больше %3 %2. Уменьшите "
+                          "ширину сетки или выберите бумагу крупнее")
+        .arg(tooWide.cells)
+        .arg(cells)
+        .arg(tooWide.widestCells);
+}
 
 FilterTable resultFileFilters(bool figures)
 {
@@ -139,9 +154,11 @@ SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const Pri
     return SaveOutcome{};
 }
 
-bool saveWordProcessorFile(const QString &path, RichTextControl &edit, const PrintSource &source)
+SaveOutcome saveWordProcessorFile(const QString &path, RichTextControl &edit, const PrintSource &source)
 {
-    return !path.isEmpty() && writeRtfFile(path, edit, source, OutputFile::Access::Private).saved;
+    if (path.isEmpty())
+        return SaveOutcome{};
+    return writeRtfFile(path, edit, source, OutputFile::Access::Private);
 }
 
 } // namespace tessilor

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "base/dialogstrings.h"
+#include "document/resultexport.h"
 #include "layout/printlayout.h"
 
 class QTextDocument;
@@ -28,6 +29,9 @@ QString resultTypeExtension(const QString &stored, bool figures);
 // extension ("кот.jpg" and "png" give "кот.png"); "символизация" without a
 // picture.
 QString proposedResultName(const QString &picturePath, const QString &extension);
+// Why the RTF of a result too wide for its paper is not written: the widest
+// grid that fits, in the window's words.
+QString rtfTooWideText(const RtfTooWide &tooWide, bool figures);
 
 struct SaveOutcome {
     bool knownType = false; // the extension names a type the result is saved in
@@ -48,6 +52,6 @@ SaveOutcome saveResultFile(const QString &path, RichTextControl &edit, const Pri
 
 // The RTF a word processor is given: as saveResultFile writes it, into a
 // file that only the user can read.
-bool saveWordProcessorFile(const QString &path, RichTextControl &edit, const PrintSource &source);
+SaveOutcome saveWordProcessorFile(const QString &path, RichTextControl &edit, const PrintSource &source);
 
 } // namespace tessilor

@@ -434,11 +434,16 @@ void ResultWindow::openInWordProcessor()
     if (!confirmIncompleteOutput(QStringLiteral("Передать неполный результат в редактор?")))
         return;
     const QString path = wordFilePath();
-    if (!saveWordProcessorFile(path, *m_richText, printSource())) {
-        QMessageBox::critical(this, programCaption(),
-                              QStringLiteral("Не удалось записать файл %1 для передачи в редактор.\r\nПроверьте, "
-                                             "что папка доступна для записи и на диске есть свободное место.")
-                                  .arg(path.isEmpty() ? QStringLiteral("Out.rtf") : QDir::toNativeSeparators(path)));
+    const SaveOutcome outcome = saveWordProcessorFile(path, *m_richText, printSource());
+    if (!outcome.saved) {
+        const QString file = path.isEmpty() ? QStringLiteral("Out.rtf") : QDir::toNativeSeparators(path);
+        QMessageBox::critical(
+            this, programCaption(),
+            outcome.reason.isEmpty()
+                ? QStringLiteral("Не удалось записать файл %1 для передачи в редактор.\r\nПроверьте, "
+                                 "что папка доступна для записи и на диске есть свободное место.")
+                      .arg(file)
+                : QStringLiteral("Не удалось записать файл %1 для передачи в редактор: %2.").arg(file, outcome.reason));
         return;
     }
     // The desktop's opener reports no failure of its own when nothing opens

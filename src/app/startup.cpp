@@ -31,11 +31,16 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <thread>
+#include <time.h>
 #include <utility>
 
 namespace tessilor {
@@ -94,6 +99,26 @@ QString usableFolder(const QString &folder)
     return privateFolder(QFile::encodeName(QDir::cleanPath(folder))) ? folder : QString();
 }
 
+// The socket and the lock file of the lock this copy holds, in the order
+// they are removed: a start ended from another thread removes them too.
+std::mutex &heldFilesMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+QList<QByteArray> &heldFiles()
+{
+    static QList<QByteArray> files;
+    return files;
+}
+
+void setHeldFiles(const QList<QByteArray> &files)
+{
+    const std::lock_guard<std::mutex> lock(heldFilesMutex());
+    heldFiles() = files;
+}
+
 bool sameFile(int fd, const QByteArray &path)
 {
     struct stat held {
@@ -123,6 +148,8 @@ SingleInstance::SingleInstance(const QString &folder, QObject *parent) : QObject
 
 SingleInstance::~SingleInstance()
 {
+    if (m_lockFd >= 0)
+        setHeldFiles({});
     while (!m_connections.isEmpty())
         drop(m_connections.first());
     if (m_listenFd >= 0) {
@@ -196,6 +223,8 @@ SingleInstance::Start SingleInstance::start(const QString &openPath)
             ::unlink(path.constData());
             ::close(m_lockFd);
             m_lockFd = -1;
+        } else {
+            setHeldFiles({QFile::encodeName(socketPath()), path});
         }
         return Start::First;
     }
@@ -493,19 +522,103 @@ void OutsideOpener::openWhenFree()
 
 namespace {
 int g_signalFd[2] = {-1, -1};
+// While a start is guarded, requests also go to its guard: a pipe, and
+// whether it listens.
+int g_guardFd[2] = {-1, -1};
+volatile sig_atomic_t g_guarding = 0;
 
 void onTerminationSignal(int signalNumber)
 {
     const char c = char(signalNumber);
     // write() is async-signal-safe; a full pipe only loses a duplicate.
-    [[maybe_unused]] const ssize_t n = ::write(g_signalFd[0], &c, 1);
+    [[maybe_unused]] ssize_t n = ::write(g_signalFd[0], &c, 1);
+    if (g_guarding)
+        n = ::write(g_guardFd[1], &c, 1);
+}
+
+qint64 cpuNanoseconds(clockid_t clock)
+{
+    timespec t = {};
+    ::clock_gettime(clock, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 } // namespace
+
+// A thread that waits for a held request and, once one came, watches the
+// start's thread: when that thread does no work for kStuckMs, the start is
+// stuck (waiting for something that does not come) and the request ends it.
+struct TerminationWatcher::StartGuard {
+    clockid_t startClock = CLOCK_THREAD_CPUTIME_ID;
+    std::thread thread;
+
+    void run()
+    {
+        // Work is counted in CPU time: a thread that waits uses none.
+        constexpr int kSampleMs = 100;
+        constexpr qint64 kWorkNs = 200000;
+        int signalNumber = 0;
+        qint64 lastCpu = 0;
+        QElapsedTimer idle;
+        for (;;) {
+            pollfd p = {g_guardFd[0], POLLIN, 0};
+            const int ready = ::poll(&p, 1, signalNumber ? kSampleMs : -1);
+            if (ready < 0 && errno != EINTR)
+                return;
+            if (ready > 0) {
+                char c = 0;
+                if (::read(g_guardFd[0], &c, 1) == 1) {
+                    if (c == 0)
+                        return; // the request is delivered, or the guard stops
+                    if (signalNumber == 0) {
+                        signalNumber = c;
+                        lastCpu = cpuNanoseconds(startClock);
+                        idle.start();
+                    }
+                }
+            }
+            if (signalNumber == 0)
+                continue;
+            const qint64 cpu = cpuNanoseconds(startClock);
+            if (cpu - lastCpu >= kWorkNs)
+                idle.start();
+            lastCpu = cpu;
+            if (idle.elapsed() >= kStuckMs)
+                endNow(signalNumber);
+        }
+    }
+
+    [[noreturn]] void endNow(int signalNumber)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(heldFilesMutex());
+            for (const QByteArray &path : std::as_const(heldFiles()))
+                ::unlink(path.constData());
+        }
+        struct sigaction sa = {};
+        sa.sa_handler = SIG_DFL;
+        sigemptyset(&sa.sa_mask);
+        sigaction(signalNumber, &sa, nullptr);
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, signalNumber);
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        ::kill(::getpid(), signalNumber);
+        ::pause();
+        ::_exit(128 + signalNumber);
+    }
+};
 
 TerminationWatcher::TerminationWatcher(QObject *parent, bool deliver) : QObject(parent)
 {
     if (g_signalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFd) != 0)
         return;
+    if (!deliver && !g_guarding && (g_guardFd[0] >= 0 || ::pipe2(g_guardFd, O_CLOEXEC | O_NONBLOCK) == 0)) {
+        m_startGuard = std::make_unique<StartGuard>();
+        ::pthread_getcpuclockid(::pthread_self(), &m_startGuard->startClock);
+        // Started before the signals are caught: nothing is missed.
+        m_startGuard->thread = std::thread([guard = m_startGuard.get()] { guard->run(); });
+        g_guarding = 1;
+    }
     m_notifier = new QSocketNotifier(g_signalFd[1], QSocketNotifier::Read, this);
     m_notifier->setEnabled(deliver);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::onReadable);
@@ -520,6 +633,7 @@ TerminationWatcher::TerminationWatcher(QObject *parent, bool deliver) : QObject(
 
 TerminationWatcher::~TerminationWatcher()
 {
+    stopStartGuard();
     struct sigaction sa = {};
     sa.sa_handler = SIG_DFL;
     sigemptyset(&sa.sa_mask);
@@ -550,8 +664,26 @@ void shareFontsWithOtherApplications()
         qWarning("tessilor: the text fonts may not be monospaced in other applications: %s", qPrintable(aliases.error));
 }
 
+void TerminationWatcher::stopStartGuard()
+{
+    if (!m_startGuard)
+        return;
+    g_guarding = 0;
+    const char stop = 0;
+    // The pipe is empty but for requests: the stop always fits.
+    [[maybe_unused]] const ssize_t n = ::write(g_guardFd[1], &stop, 1);
+    m_startGuard->thread.join();
+    // Whatever came after the stop.
+    char drained[64];
+    while (::read(g_guardFd[0], drained, sizeof(drained)) > 0) {
+    }
+    m_startGuard.reset();
+}
+
 void TerminationWatcher::deliver()
 {
+    // Held requests are the window's now.
+    stopStartGuard();
     if (m_notifier)
         m_notifier->setEnabled(true);
 }

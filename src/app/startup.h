@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QSocketNotifier;
 class QTimer;
@@ -151,18 +152,27 @@ class TerminationWatcher : public QObject
 public:
     // Catches the signals from now on. With deliver false a request is held
     // until deliver() is called, so that one arriving during start-up is
-    // handled once the program can close the usual way.
+    // handled once the program can close the usual way. A start that does
+    // not get there, stuck (its thread has done no work for kStuckMs, as in
+    // an open that waits for ever), is ended by the held request: the
+    // single-instance socket and lock this copy holds are removed, then the
+    // program ends as the signal asks.
     explicit TerminationWatcher(QObject *parent = nullptr, bool deliver = true);
     ~TerminationWatcher() override;
     bool isActive() const { return m_notifier != nullptr; }
     void deliver();
+
+    static constexpr int kStuckMs = 1500;
 
 Q_SIGNALS:
     void terminationRequested(int signalNumber);
 
 private:
     void onReadable();
+    void stopStartGuard();
     QSocketNotifier *m_notifier = nullptr;
+    struct StartGuard;
+    std::unique_ptr<StartGuard> m_startGuard;
 };
 
 // Wires a termination request to the main window: a run in progress is

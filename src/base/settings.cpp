@@ -3,22 +3,69 @@
 #include "base/numparse.h"
 #include "base/options.h"
 
+#include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QSettings>
+#include <QStandardPaths>
+
+#include <atomic>
+#include <sys/stat.h>
 
 namespace tessilor {
 
-SettingsStore::SettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kSettingsApp))
-{}
+namespace {
 
-SettingsStore::SettingsStore(const QString &iniPath)
-    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
-{}
+// A file at path that is there but not a regular file (a pipe, a device, a
+// folder, or a link to one): opening it could wait for ever, or read
+// anything. A missing file is fine: the first save makes it.
+bool regularOrMissing(const QString &path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return true;
+    return S_ISREG(st.st_mode);
+}
+
+// What a run whose settings file cannot be used keeps until it ends.
+QHash<QString, QString> &runValues()
+{
+    static QHash<QString, QString> values;
+    return values;
+}
+
+} // namespace
+
+QString userSettingsPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath() + QStringLiteral("/.config");
+    return folder + u'/' + kSettingsApp + QStringLiteral(".ini");
+}
+
+SettingsStore::SettingsStore() : SettingsStore(userSettingsPath()) {}
+
+SettingsStore::SettingsStore(const QString &iniPath) : m_path(iniPath)
+{
+    // The lock file beside it is opened when the settings are saved.
+    if (regularOrMissing(iniPath) && regularOrMissing(iniPath + QStringLiteral(".lock"))) {
+        m_settings = std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+        return;
+    }
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+        qWarning("tessilor: the settings file %s is not a regular file: the program starts with the default "
+                 "settings and keeps changes to them only until it ends",
+                 qPrintable(iniPath));
+}
 
 SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::read(const QString &key, const QString &defaultValue) const
 {
+    if (!m_settings)
+        return runValues().value(key, defaultValue);
     const QVariant v = m_settings->value(kSettingsSection + u'/' + key);
     if (!v.isValid())
         return defaultValue;
@@ -30,23 +77,31 @@ QString SettingsStore::read(const QString &key, const QString &defaultValue) con
 
 bool SettingsStore::contains(const QString &key) const
 {
+    if (!m_settings)
+        return runValues().contains(key);
     return m_settings->contains(kSettingsSection + u'/' + key);
 }
 
 void SettingsStore::write(const QString &key, const QString &value)
 {
+    if (!m_settings) {
+        runValues().insert(key, value);
+        return;
+    }
     m_settings->setValue(kSettingsSection + u'/' + key, value);
 }
 
 bool SettingsStore::sync()
 {
+    if (!m_settings)
+        return false;
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
 }
 
 QString SettingsStore::fileName() const
 {
-    return m_settings->fileName();
+    return m_path;
 }
 
 namespace {

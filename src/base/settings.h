@@ -41,8 +41,15 @@ inline const QString ColorMode = QStringLiteral("ColorMode");
 inline const QString LastOutType = QStringLiteral("LastOutType");
 } // namespace keys
 
-// The per-user settings store: $XDG_CONFIG_HOME/Quar_Programming.ini, section
-// [ImageTessilor]. Values are strings; numbers are their decimal text.
+// $XDG_CONFIG_HOME/Quar_Programming.ini (~/.config/Quar_Programming.ini).
+QString userSettingsPath();
+
+// The per-user settings store: userSettingsPath(), section [ImageTessilor]
+// (no system-wide file is read). Values are strings; numbers are their
+// decimal text. A file there that is not a regular file (a pipe, a device,
+// a folder), or such a thing at its lock file, is never opened: the store
+// reads the defaults and keeps what is written to it only until the program
+// ends, sync() is false, and the program says so once.
 class SettingsStore
 {
 public:
@@ -58,7 +65,8 @@ public:
     QString fileName() const;
 
 private:
-    std::unique_ptr<QSettings> m_settings;
+    QString m_path;
+    std::unique_ptr<QSettings> m_settings; // null when the file cannot be used
 };
 
 // The options that survive a restart, with their defaults.

@@ -246,9 +246,20 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     page.title = job.sample ? QStringLiteral("tessilor") : QFileInfo(job.image).fileName();
     page.darkPage = a.conversion.background == ArtBackground::Dark;
     // An RTF carries the page a word processor sets it on.
+    RtfTooWide tooWide;
     const QByteArray bytes = a.format == Format::Rtf
-                                 ? writeResultRtf(doc, printSourceOf(a.conversion, converted), a.page)
+                                 ? writeResultRtf(doc, printSourceOf(a.conversion, converted), a.page, {}, &tooWide)
                                  : writeHtmlPage(doc, page);
+    if (tooWide.cells > 0) {
+        const QString cells =
+            a.conversion.mode == Mode::Figures ? QStringLiteral("figures") : QStringLiteral("characters");
+        throw ResultError{QStringLiteral("%1: lines of %2 %3 do not fit across %4 paper even at half a point, upright "
+                                         "or turned: at most %5 do; give a larger --page or fewer --columns")
+                              .arg(pictureName(job))
+                              .arg(tooWide.cells)
+                              .arg(cells, a.page.pageSize().key())
+                              .arg(tooWide.widestCells)};
+    }
     return dev.write(bytes) == bytes.size();
 }
 

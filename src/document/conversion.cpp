@@ -8,12 +8,15 @@
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
 #include "base/memoryprobe.h"
+#include "document/artimage.h"
 #include "document/documentfill.h"
 #include "document/mosaiclayout.h"
 #include "picture/picturesource.h"
 
 #include <QBuffer>
+#include <QImage>
 #include <QTextDocument>
+#include <cmath>
 #include <new>
 #include <optional>
 
@@ -202,12 +205,58 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
     return result;
 }
 
+} // namespace
+
+// The figure's ink as a result's drawing draws it: a small mosaic of black
+// figures on white, filled and laid out as a result is and drawn as the
+// window and the PNG draw it, measured over its inner cells (so that the
+// glyph's place in its cell, its soft edges, the ink reaching into the
+// neighbours and the cells' fractional advance all count). The glyph's own
+// outline measure where the drawing cannot be made.
+FillInk figureInkAsDrawn(const QFont &font, QChar glyph)
+{
+    constexpr int kColumns = 24, kRows = 6;
+    QTextDocument doc;
+    prepareResultDocument(doc);
+    {
+        MosaicLayout::Fill display(&doc, glyph);
+        FigureDocumentSink sink(&doc, glyph, font, 0);
+        for (int row = 0; row < kRows; ++row) {
+            for (int column = 0; column < kColumns; ++column)
+                sink.filledCell(0x000000, 0xFFFFFF);
+            sink.endRow(row, kColumns);
+        }
+        sink.finish();
+    }
+    const auto *layout = qobject_cast<const MosaicLayout *>(doc.documentLayout());
+    const QImage image = layout ? renderArtImage(doc) : QImage();
+    if (image.isNull())
+        return glyphFillInk(font, glyph);
+    const QPointF from = layout->cellOrigin(1, 1), to = layout->cellOrigin(kRows - 1, kColumns - 1);
+    std::array<double, 256> share{};
+    qint64 pixels = 0;
+    for (int y = int(std::ceil(from.y() - 0.5)); y + 0.5 < to.y() && y < image.height(); ++y) {
+        for (int x = int(std::ceil(from.x() - 0.5)); x + 0.5 < to.x() && x < image.width(); ++x) {
+            share[size_t(255 - qRed(image.pixel(x, y)))] += 1;
+            ++pixels;
+        }
+    }
+    if (pixels == 0)
+        return glyphFillInk(font, glyph);
+    for (double &v : share)
+        v /= double(pixels);
+    const FillInk ink = drawnFillInk(share);
+    return ink.valid() ? ink : glyphFillInk(font, glyph);
+}
+
+namespace {
+
 ConversionResult convertToFigureResult(const ConversionOptions &o, const PictureSamples &samples,
                                        const ConversionOutputs &outputs, const RunHooks &hooks, ConversionResult result)
 {
     const QFont font = o.figureFont();
     const QChar glyph = o.glyph();
-    const FillInk ink = o.fill ? glyphFillInk(font, glyph) : FillInk();
+    const FillInk ink = o.fill ? figureInkAsDrawn(font, glyph) : FillInk();
     FigureSinks sinks;
 
     // The document: a shortage ends the run before it is half filled.

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+#include "art/figurefill.h"
 #include "art/textconvert.h"
 #include "base/options.h"
 #include "base/runhooks.h"
@@ -66,6 +67,12 @@ struct ConversionOptions {
     QChar glyph() const;
     bool toneMethod() const { return mode == Mode::Text && method == TextMethod::Tone; }
 };
+
+// The figure's ink for the fill as the result window and the PNG draw it:
+// measured on a small mosaic of the glyph in that font, filled, laid out and
+// drawn as a result is (the glyph's outline measure where it cannot be
+// drawn).
+FillInk figureInkAsDrawn(const QFont &font, QChar glyph);
 
 // Where a conversion's result goes; every destination is optional.
 struct ConversionOutputs {

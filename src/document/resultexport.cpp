@@ -50,13 +50,14 @@ HtmlPageOptions resultPageOptions(const QString &title, bool figures)
     return page;
 }
 
-RtfPage wordProcessorPage(QSizeF paper, const QMarginsF &margins, double lineWidth,
-                          const std::function<double(QSizeF paper, QSizeF art)> &previewSize)
+WordProcessorFit wordProcessorPage(QSizeF paper, const QMarginsF &margins, const ArtLine &line,
+                                   const std::function<double(QSizeF paper, QSizeF art)> &previewSize)
 {
     const double across = margins.left() + margins.right();
     const double down = margins.top() + margins.bottom();
     auto pageOf = [&](QSizeF p) {
-        RtfPage page;
+        WordProcessorFit fit;
+        RtfPage &page = fit.page;
         page.paperWidth = qRound(p.width());
         page.paperHeight = qRound(p.height());
         page.marginLeft = qRound(margins.left());
@@ -64,17 +65,34 @@ RtfPage wordProcessorPage(QSizeF paper, const QMarginsF &margins, double lineWid
         page.marginRight = qRound(margins.right());
         page.marginBottom = qRound(margins.bottom());
         page.landscape = p.width() > p.height();
-        return page;
+        return fit;
     };
-    if (lineWidth <= paper.width() - across)
+    auto fitsAt = [&](QSizeF p, double points) { return line.widthAt(points) <= p.width() - across; };
+    if (fitsAt(paper, line.size))
         return pageOf(paper);
     const QSizeF turned = paper.transposed();
-    if (paper.width() < paper.height() && lineWidth <= turned.width() - across)
+    if (paper.width() < paper.height() && fitsAt(turned, line.size))
         return pageOf(turned);
-    RtfPage page = pageOf(paper);
-    const double size = previewSize ? previewSize(paper, QSizeF(paper.width() - across, paper.height() - down)) : 0;
-    page.halfPoints = std::max(1, int(std::floor(size * 2 + 1e-6)));
-    return page;
+    // In the preview's size, in whole half points.
+    auto smaller = [&](QSizeF p) {
+        WordProcessorFit fit = pageOf(p);
+        const double size = previewSize ? previewSize(p, QSizeF(p.width() - across, p.height() - down)) : 0;
+        fit.page.halfPoints = std::max(1, int(std::floor(size * 2 + 1e-6)));
+        fit.fits = fitsAt(p, fit.page.halfPoints / 2.0);
+        return fit;
+    };
+    WordProcessorFit fit = smaller(paper);
+    if (fit.fits)
+        return fit;
+    if (turned.width() > paper.width()) {
+        const WordProcessorFit wider = smaller(turned);
+        if (wider.fits)
+            return wider;
+    }
+    const double room = std::max(paper.width(), paper.height()) - across - line.indent;
+    const double cell = line.cells > 0 ? (line.widthAt(0.5) - line.indent) / double(line.cells) : 0;
+    fit.widestLine = cell > 0 ? std::max<qint64>(0, qint64(std::floor(room / cell + 1e-9))) : 0;
+    return fit;
 }
 
 namespace {
@@ -94,7 +112,7 @@ double widestIndent(const QTextDocument &doc)
 } // namespace
 
 QByteArray writeResultRtf(const QTextDocument &doc, const PrintSource &source, const QPageLayout &page,
-                          const QTextCharFormat &defaultFormat)
+                          const QTextCharFormat &defaultFormat, RtfTooWide *tooWide)
 {
     const QSizeF paper = paperTwips(page);
     const QRectF art = artRectTwips(page);
@@ -102,12 +120,24 @@ QByteArray writeResultRtf(const QTextDocument &doc, const PrintSource &source, c
     const bool result = source.resultKind == 3 || source.resultKind == 2;
     const double size = source.fontSize > 0 ? source.fontSize : 8.0;
     const MeasureFn measure = result ? proportionalCellMeasure(source) : MeasureFn();
-    const double lineWidth = result ? measure(size).width() * double(cellsAcross(source)) + widestIndent(doc) : 0;
-    const RtfPage rtfPage = wordProcessorPage(paper, margins, lineWidth, [&](QSizeF, QSizeF art) {
+    ArtLine line;
+    line.size = size;
+    line.cells = result ? cellsAcross(source) : 0;
+    line.indent = result ? widestIndent(doc) : 0;
+    line.width = result ? measure(size).width() * double(line.cells) + line.indent : 0;
+    WordProcessorFit fit = wordProcessorPage(paper, margins, line, [&](QSizeF, QSizeF art) {
         return fitFontSize(size, measure, cellsAcross(source), source.gridRows,
                            previewLimits(art.width(), art.height()));
     });
-    return writeRtf(doc, defaultFormat, rtfPage);
+    if (!fit.fits) {
+        if (tooWide) {
+            tooWide->cells = line.cells;
+            tooWide->widestCells = fit.widestLine;
+        }
+        return QByteArray();
+    }
+    fit.page.colourCost = kWordProcessorColourCost;
+    return writeRtf(doc, defaultFormat, fit.page);
 }
 
 } // namespace tessilor

@@ -23,6 +23,11 @@ struct RtfPage {
     qint32 marginLeft = 0, marginTop = 0, marginRight = 0, marginBottom = 0;
     bool landscape = false;
     int halfPoints = 0; // size of every run in half points; 0 keeps the text's own sizes
+    // When > 0: the most colour changes times colours in the colour table a
+    // reader is given; past it the colours are rounded to a coarser grid
+    // (7, 6, 5, then 4 bits a channel), the finest within it. 0 keeps the
+    // colours as they are.
+    qint64 colourCost = 0;
     bool operator==(const RtfPage &) const = default;
 };
 // The same with the page (\paperw, \paperh, \margl, \margr, \margt,

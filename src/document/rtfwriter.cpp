@@ -7,6 +7,7 @@
 
 #include <QFontDatabase>
 #include <QHash>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
@@ -138,12 +139,30 @@ void appendText(QByteArray &out, const QChar *s, qsizetype n, bool &needSpace)
 struct RunState {
     int font = 0;
     int halfPoints = 24;
-    int color = 0; // 0 = automatic
-    int back = -1; // -1 = none
+    qint64 color = -1; // 24-bit colour; -1 = automatic
+    qint64 back = -1;  // 24-bit colour; -1 = none
     bool bold = false, italic = false, underline = false, strike = false, protect = false;
     int vertical = 0; // 1 super, 2 sub
     bool operator==(const RunState &) const = default;
 };
+
+// A colour channel on a grid of 2^bits levels from 0 to 255.
+int roundedChannel(int v, int bits)
+{
+    const int levels = (1 << bits) - 1;
+    return qRound(double(qRound(v * levels / 255.0)) * 255.0 / levels);
+}
+
+qint64 roundedColour(qint64 c, int bits)
+{
+    if (c < 0 || bits >= 8)
+        return c;
+    return roundedChannel(int(c & 0xFF), bits) | roundedChannel(int((c >> 8) & 0xFF), bits) << 8 |
+           qint64(roundedChannel(int((c >> 16) & 0xFF), bits)) << 16;
+}
+
+// Colour definitions in one group of the colour table, at most.
+constexpr int kColoursPerGroup = 64;
 
 class Writer
 {
@@ -156,6 +175,8 @@ public:
 
     QByteArray run()
     {
+        if (m_page.colourCost > 0)
+            m_colourBits = colourBitsWithin(m_page.colourCost);
         QByteArray body;
         body.reserve(qsizetype(m_doc.characterCount()) * 8 + 256);
         RunState cur;
@@ -214,13 +235,20 @@ public:
             out.append(";}");
         }
         out.append("}\r\n{\\colortbl ;");
-        for (quint32 c : m_colors) {
+        // A long table in groups: some word processors look ahead to the end
+        // of the group on every control word of the table, so that a flat
+        // table of thousands of colours takes them minutes.
+        const bool grouped = m_colors.size() > size_t(kColoursPerGroup);
+        for (size_t i = 0; i < m_colors.size(); ++i) {
+            if (grouped && i % kColoursPerGroup == 0)
+                out.append(i == 0 ? "\r\n{" : "}\r\n{");
+            const quint32 c = m_colors[i];
             appendWord(out, "red", c & 0xFF);
             appendWord(out, "green", (c >> 8) & 0xFF);
             appendWord(out, "blue", (c >> 16) & 0xFF);
             out.append(';');
         }
-        out.append("}\r\n");
+        out.append(grouped ? "}\r\n}\r\n" : "}\r\n");
         if (m_page.paperWidth > 0 && m_page.paperHeight > 0) {
             appendWord(out, "paperw", m_page.paperWidth);
             appendWord(out, "paperh", m_page.paperHeight);
@@ -275,11 +303,9 @@ private:
         else
             points = m_doc.defaultFont().pointSizeF();
         s.halfPoints = m_page.halfPoints > 0 ? m_page.halfPoints : points > 0 ? qMax(1, qRound(points * 2.0)) : 24;
-        const QTextCharFormat &fg = f.hasProperty(QTextFormat::ForegroundBrush) ? f : m_def;
-        if (fg.hasProperty(QTextFormat::ForegroundBrush) && fg.foreground().style() != Qt::NoBrush)
-            s.color = colorIndex(colorTo24(fg.foreground().color()));
-        if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
-            s.back = colorIndex(colorTo24(f.background().color()));
+        const QPair<qint64, qint64> colours = coloursOf(f);
+        s.color = roundedColour(colours.first, m_colourBits);
+        s.back = roundedColour(colours.second, m_colourBits);
         s.bold = r.dwEffects & CFE_BOLD;
         s.italic = r.dwEffects & CFE_ITALIC;
         s.underline = r.dwEffects & CFE_UNDERLINE;
@@ -287,6 +313,65 @@ private:
         s.protect = r.dwEffects & CFE_PROTECTED;
         s.vertical = (r.dwEffects & CFE_SUPERSCRIPT) ? 1 : (r.dwEffects & CFE_SUBSCRIPT) ? 2 : 0;
         return s;
+    }
+
+    // The text and background colours of a format (-1: automatic, none).
+    QPair<qint64, qint64> coloursOf(const QTextCharFormat &f) const
+    {
+        QPair<qint64, qint64> c(-1, -1);
+        const QTextCharFormat &fg = f.hasProperty(QTextFormat::ForegroundBrush) ? f : m_def;
+        if (fg.hasProperty(QTextFormat::ForegroundBrush) && fg.foreground().style() != Qt::NoBrush)
+            c.first = colorTo24(fg.foreground().color());
+        if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+            c.second = colorTo24(f.background().color());
+        return c;
+    }
+
+    // The finest grid of colours (8 bits a channel down to 4) on which the
+    // colour changes of the text times the colours of the table is at most
+    // cost: the work a word processor does when it pools every run's
+    // colour among all those it has seen.
+    int colourBitsWithin(qint64 cost) const
+    {
+        std::vector<QPair<qint64, qint64>> byFormat;
+        std::vector<QPair<qint64, qint64>> sequence; // the fragments' colours in order
+        for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+            for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment frag = it.fragment();
+                if (!frag.isValid())
+                    continue;
+                const int index = frag.charFormatIndex();
+                if (index < 0) {
+                    sequence.push_back(coloursOf(frag.charFormat()));
+                    continue;
+                }
+                if (size_t(index) >= byFormat.size())
+                    byFormat.resize(size_t(index) + 1, QPair<qint64, qint64>(-2, -2));
+                if (byFormat[size_t(index)].first == -2)
+                    byFormat[size_t(index)] = coloursOf(frag.charFormat());
+                sequence.push_back(byFormat[size_t(index)]);
+            }
+        }
+        int bits = 8;
+        for (; bits > 4; --bits) {
+            QSet<qint64> colours;
+            qint64 changes = 0;
+            QPair<qint64, qint64> last(-2, -2);
+            for (const QPair<qint64, qint64> &c : sequence) {
+                const QPair<qint64, qint64> r(roundedColour(c.first, bits), roundedColour(c.second, bits));
+                if (r == last)
+                    continue;
+                last = r;
+                ++changes;
+                if (r.first >= 0)
+                    colours.insert(r.first);
+                if (r.second >= 0)
+                    colours.insert(r.second);
+            }
+            if (changes * qint64(colours.size()) <= cost)
+                break;
+        }
+        return bits;
     }
 
     int fontIndex(const QString &face)
@@ -311,21 +396,22 @@ private:
         return i;
     }
 
-    static void appendState(QByteArray &out, const RunState &s, const RunState *old)
+    void appendState(QByteArray &out, const RunState &s, const RunState *old)
     {
         if (!old || old->font != s.font)
             appendWord(out, "f", s.font);
         if (!old || old->halfPoints != s.halfPoints)
             appendWord(out, "fs", s.halfPoints);
         if (!old || old->color != s.color)
-            appendWord(out, "cf", s.color);
+            appendWord(out, "cf", s.color < 0 ? 0 : colorIndex(quint32(s.color)));
         if (!old || old->back != s.back) {
             // Character shading in any colour of the table (word processors
             // show \highlight only in their few marker colours); \cb for
             // older readers.
+            const int back = s.back < 0 ? 0 : colorIndex(quint32(s.back));
             out.append("\\chshdng0");
-            appendWord(out, "chcbpat", s.back < 0 ? 0 : s.back);
-            appendWord(out, "cb", s.back < 0 ? 0 : s.back);
+            appendWord(out, "chcbpat", back);
+            appendWord(out, "cb", back);
         }
         if (!old || old->bold != s.bold)
             out.append(s.bold ? "\\b" : "\\b0");
@@ -405,6 +491,7 @@ private:
     std::vector<RunState> m_cache;
     std::vector<bool> m_cached;
     RunState m_scratch;
+    int m_colourBits = 8; // the colours' grid, bits a channel
 };
 
 } // namespace

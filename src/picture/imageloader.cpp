@@ -64,6 +64,10 @@ struct QtDecoding {
 // animation's) take the memory as they learn the size.
 LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how, QSize stated = QSize());
 
+// What a decode of a picture of this size would hold at its height, or
+// TooLarge.
+LoadError decodingCost(QSize size, const QtDecoding &how, qint64 *peak);
+
 // BMP: run-length pictures are drawn here (Qt leaves the pixels their data
 // skips unset); palette pictures decode to 8-bit indices, 32-bit ones with
 // an alpha mask to pixels with transparency.
@@ -80,13 +84,20 @@ LoadedImage loadBmp(const QByteArray &bytes)
     return decodeWithQt(bytes, {"bmp", paletted ? 1 : 4, paletted || facts.alpha});
 }
 
+// GIF: Qt's reader states the first frame's size, but decodes onto a
+// canvas of the logical screen's size: that size is what the decode costs.
 LoadedImage loadGif(const QByteArray &bytes)
 {
     LoadedImage result;
+    const QtDecoding how{"gif"};
+    qint64 peak = 0;
+    const QSize screen = gifScreenSize(bytes);
+    if (!screen.isEmpty() && (result.error = decodingCost(screen, how, &peak)) != LoadError::None)
+        return result;
     result.error = checkGif(bytes, &result.detail);
     if (!result.ok())
         return result;
-    return decodeWithQt(bytes, {"gif"});
+    return decodeWithQt(bytes, how, screen);
 }
 
 // WebP: 32-bit pixels; with transparency a copy, with animation the
@@ -168,8 +179,6 @@ QImage toOpaqueRgb32(const QImage &in)
     return out;
 }
 
-// What a decode of a picture of this size would hold at its height, or
-// TooLarge.
 LoadError decodingCost(QSize size, const QtDecoding &how, qint64 *peak)
 {
     const qint64 pixels = qint64(size.width()) * size.height();
@@ -185,12 +194,13 @@ LoadError decodingCost(QSize size, const QtDecoding &how, qint64 *peak)
 LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how, QSize stated)
 {
     LoadedImage result;
-    qint64 peak = 0;
+    qint64 statedPeak = 0;
     if (stated.isValid() && !stated.isEmpty()) {
-        result.error = decodingCost(stated, how, &peak);
+        result.error = decodingCost(stated, how, &statedPeak);
         if (!result.ok())
             return result;
     }
+    qint64 peak = statedPeak;
     // What Qt and the libraries say belongs to this load.
     DecoderMessages messages;
     QByteArray data = bytes;
@@ -210,6 +220,7 @@ LoadedImage decodeWithQt(const QByteArray &bytes, const QtDecoding &how, QSize s
         result.error = decodingCost(size, how, &peak);
         if (!result.ok())
             return result;
+        peak = qMax(peak, statedPeak);
         if (!memoryAvailable(peak)) {
             result.error = LoadError::OutOfMemory;
             return result;

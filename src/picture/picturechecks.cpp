@@ -245,6 +245,14 @@ LoadedImage decodeBmpRunLength(const QByteArray &bytes)
     return result;
 }
 
+QSize gifScreenSize(const QByteArray &bytes)
+{
+    if (bytes.size() < 10)
+        return QSize();
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    return QSize(le16(p + 6), le16(p + 8));
+}
+
 LoadError checkGif(const QByteArray &bytes, QString *detail)
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
@@ -439,6 +447,8 @@ struct TiffEntry {
     }
 };
 
+constexpr qint64 kMaxTiffPixelBits = 128;
+
 qint64 roundUp16(qint64 v)
 {
     return (v + 15) / 16 * 16;
@@ -488,6 +498,10 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
     const qint64 width = number(Width, 0);
     const qint64 height = number(Height, 0);
     const qint64 samples = number(Samples, 1);
+    // Every sample has at least a bit, so a pixel of more samples than its
+    // bit limit is refused as stated, before the bits are added up.
+    if (samples > kMaxTiffPixelBits)
+        return corrupt(detail, QStringLiteral("a pixel claims %1 samples").arg(samples));
     qint64 bitsPerPixel = 0;
     if (e[Bits].present() && e[Bits].valuesInFile(r)) {
         // One value for every sample; some writers give only the first.
@@ -496,7 +510,7 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
     } else {
         bitsPerPixel = samples;
     }
-    if (bitsPerPixel > 128)
+    if (bitsPerPixel > kMaxTiffPixelBits)
         return corrupt(detail, QStringLiteral("a pixel claims %1 bits").arg(bitsPerPixel));
 
     const bool tiled = e[TileWidth].present() || e[TileHeight].present();
@@ -529,7 +543,7 @@ LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts)
     }
     if (facts) {
         facts->bitsPerPixel = int(bitsPerPixel);
-        facts->samples = int(qBound(qint64(0), samples, qint64(128)));
+        facts->samples = int(qMax(qint64(0), samples));
         const qint64 orientation = number(Orientation, 1);
         facts->orientation = orientation >= 1 && orientation <= 8 ? int(orientation) : 1;
         facts->photometric = int(qBound(qint64(-1), number(Photometric, -1), qint64(65535)));

@@ -40,6 +40,11 @@ struct WebpFacts {
 };
 WebpFacts webpFacts(const QByteArray &bytes);
 
+// GIF: the size of the logical screen, the canvas the decoder draws the
+// first frame on and so the picture's size, whatever the frame's (empty when
+// unreadable).
+QSize gifScreenSize(const QByteArray &bytes);
+
 // GIF: LZW data of the first frame that gives fewer pixels than the frame
 // has, or that holds a code no decoder can know.
 LoadError checkGif(const QByteArray &bytes, QString *detail);
@@ -56,7 +61,8 @@ struct TiffFacts {
 // TIFF (classic, either byte order): the first page's directory lies inside
 // the file, and so do the strips or tiles it names; a tile is no larger
 // than the picture rounded up to whole tiles (16 pixels); a pixel has at
-// most 128 bits. facts, when given, receive the page's demands.
+// most 128 samples and 128 bits, its samples refused before their bits are
+// added up. facts, when given, receive the page's demands.
 LoadError checkTiff(const QByteArray &bytes, QString *detail, TiffFacts *facts = nullptr);
 
 } // namespace tessilor

@@ -8,6 +8,7 @@
 #include "app/colorpicker.h"
 #include "app/mainwindow.h"
 #include "app/resultwindow.h"
+#include "platform/pagesetup.h"
 #include "base/options.h"
 #include "document/richformat.h"
 #include "richtext/richtextcontrol.h"
@@ -373,6 +374,31 @@ private Q_SLOTS:
         QVERIFY(page.contains(QStringLiteral("color:") + css(first[0])));
         QVERIFY(page.contains(QStringLiteral("background-color:") + css(first[1])));
         QVERIFY(!page.contains(QStringLiteral("src=")));
+    }
+
+    // A mosaic whose lines no word processor can keep whole on the page of
+    // the page setup, not even at half a point and turned: no RTF, and the
+    // message names the widest grid that fits. 1024 figures of one em are
+    // 512 points; A4 turned holds 502 inside margins of 60 mm (998 figures).
+    void rtfTooWideForThePaperSaysWhatFits()
+    {
+        const QString picture = apptest::writePicture(m_dir.filePath(QStringLiteral("wide.bmp")), 160, 120, "BMP");
+        MainWindow *f = openWith(picture);
+        QVERIFY(f);
+        setFigureGrid(f, QStringLiteral("1024"), QStringLiteral("16"));
+        QVERIFY(run(f));
+        const QMarginsF before = pageMarginsMm();
+        const auto restore = qScopeGuard([&] { setPageMarginsMm(before); });
+        setPageMarginsMm(QMarginsF(60, 20, 60, 20));
+        const QString rtf = m_dir.filePath(QStringLiteral("wide.rtf"));
+        QString said;
+        apptest::closeNextMessage(&said);
+        QVERIFY(!saveAs(f, rtf));
+        QVERIFY2(said.contains(QStringLiteral("строки в 1024 рисунков не помещаются")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("не больше 998 рисунков")), qPrintable(said));
+        setPageMarginsMm(before);
+        QVERIFY(saveAs(f, rtf));
+        QVERIFY(apptest::readAll(rtf).contains("\\landscape"));
     }
 
     // "По изображению": every character in its cell's colour in the

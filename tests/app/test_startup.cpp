@@ -466,6 +466,40 @@ private Q_SLOTS:
         QCOMPARE(later.exitStatus(), QProcess::NormalExit);
     }
 
+    // A start that holds the lock and then waits for ever (an open of a
+    // pipe nobody writes) still ends on a termination request: by the
+    // signal, without the lock files.
+    void stuckStartEndsOnTermination()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("runtime"));
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QString pipe = dir.filePath(QStringLiteral("settings.ini"));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QProcess stuck;
+        stuck.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--stuck-start"), folder, pipe});
+        QVERIFY(stuck.waitForStarted(10000));
+        const QString lock = folder + QStringLiteral("/tessilor.lock");
+        auto holder = [&] {
+            QFile f(lock);
+            return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().toLongLong() : -1;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(holder(), stuck.processId(), 20000);
+        stuck.terminate();
+        const bool ended = stuck.waitForFinished(20000);
+        if (!ended) {
+            stuck.kill();
+            stuck.waitForFinished(5000);
+        }
+        QVERIFY(ended);
+        QCOMPARE(stuck.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(stuck.exitCode(), int(SIGTERM));
+        QVERIFY(!QFileInfo::exists(lock));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/tessilor.socket")));
+    }
+
     void programOpensFilesFromItsCommandLineAndASecondStart()
     {
         QTemporaryDir home;
@@ -507,6 +541,17 @@ int main(int argc, char **argv)
         if (!guard.acquire())
             return 2;
         std::_Exit(0); // no clean-up, as after a crash
+    }
+    if (argc == 4 && qstrcmp(argv[1], "--stuck-start") == 0) {
+        // The desktop program's start: termination requests held, the lock
+        // taken, then an open that never returns.
+        QCoreApplication app(argc, argv);
+        TerminationWatcher watcher(nullptr, false);
+        SingleInstance guard(QString::fromLocal8Bit(argv[2]));
+        if (!guard.acquire())
+            return 2;
+        QFile pipe(QString::fromLocal8Bit(argv[3]));
+        return pipe.open(QIODevice::ReadOnly) ? 3 : 4;
     }
     QTemporaryDir home;
     apptest::isolateHome(home.path());

@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/paths.h"
 #include "cli/cli.h"
+#include "document/conversion.h"
 #include "document/plaintext.h"
 #include "document/richformat.h"
 #include "document/rtf.h"
@@ -409,6 +410,30 @@ TEST(Cli, PaperAndMarginsOfRtfAndPdf)
     ASSERT_TRUE(m.hasMatch());
     EXPECT_NEAR(m.captured(1).toDouble(), 28.35, 0.5);
     EXPECT_NEAR(m.captured(2).toDouble(), 28.35, 1.5);
+
+    // Lines a word processor cannot keep whole on the paper either way round,
+    // not even at half a point: 1024 figures of one em are 512 points, and
+    // Letter turned holds 508 inside margins of 50 mm; A3 holds them.
+    const QStringList wide{QStringLiteral("-F"),
+                           QStringLiteral("rtf"),
+                           QStringLiteral("-m"),
+                           QStringLiteral("figures"),
+                           QStringLiteral("-c"),
+                           QStringLiteral("1024"),
+                           QStringLiteral("-r"),
+                           QStringLiteral("16"),
+                           QStringLiteral("--margins"),
+                           QStringLiteral("50"),
+                           picture};
+    r = runCli(QStringList{QStringLiteral("--page"), QStringLiteral("letter")} + wide);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.contains("g.bmp: lines of 1024 figures do not fit across Letter paper even at half a point"))
+        << r.err.constData();
+    EXPECT_TRUE(r.err.contains("at most 1011 do")) << r.err.constData();
+    r = runCli(QStringList{QStringLiteral("--page"), QStringLiteral("a3")} + wide);
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("\\paperw16838\\paperh23811")) << r.out.left(400).constData();
 }
 
 TEST(Cli, UnreadableImagesAndOutputsExitWithOneAndLeaveNoFile)
@@ -885,8 +910,9 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
     QFont font(InstallFont(programFilesFolder() + QStringLiteral("/GLYFA__1.TTF")));
     font.setPointSize(8);
     // Drawn darker than its background a glyph takes more light than drawn
-    // lighter (its soft edges blend as sRGB values).
-    const FillInk ink = glyphFillInk(font, QChar(u'V'));
+    // lighter (its soft edges blend as sRGB values); its ink as the window
+    // draws it.
+    const FillInk ink = figureInkAsDrawn(font, QChar(u'V'));
     ASSERT_GT(ink.onDark, 0.1);
     ASSERT_LT(ink.onLight, 0.5);
     ASSERT_GT(ink.onLight, ink.onDark);
@@ -900,9 +926,10 @@ TEST(Cli, FilledFiguresCarryFigureAndBackgroundColours)
         const int s[3] = {redOf(sampled), greenOf(sampled), blueOf(sampled)};
         const int f[3] = {redOf(fig), greenOf(fig), blueOf(fig)};
         const int b[3] = {redOf(back), greenOf(back), blueOf(back)};
-        const double a = luminance(f[0], f[1], f[2]) < luminance(b[0], b[1], b[2]) ? ink.onLight : ink.onDark;
+        // Each channel of the cell, drawn, has the sampled light (as near as
+        // 8-bit colours come).
         for (int c = 0; c < 3; ++c)
-            ASSERT_NEAR(a * srgbToLinear(f[c]) + (1 - a) * srgbToLinear(b[c]), srgbToLinear(s[c]), 0.004) << i;
+            ASSERT_NEAR(drawnCellLight(ink, f[c], b[c]), srgbToLinear(s[c]), 0.006) << i;
     }
     // HTML shows the backgrounds.
     const CliRun html =

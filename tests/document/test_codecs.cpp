@@ -251,6 +251,88 @@ TEST(Rtf, WriterDeclaresCodePageFontsAndColours)
         ASSERT_LT(uchar(ch), 0x80u) << "RTF must be 7-bit";
 }
 
+// A long colour table goes in groups of at most 64 definitions (a word
+// processor that looks to the end of the group on every control word of
+// the table reads a flat table of thousands in minutes), and reads back
+// whole. Past the page's colour cost (colour changes times colours) the
+// colours go to the finest coarser grid within it.
+TEST(Rtf, ManyColoursReadQuicklyAndStayTheirColours)
+{
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    QList<quint32> colours;
+    QRandomGenerator rng(5);
+    for (int i = 0; i < 300; ++i) {
+        colours.append(rng.generate() & 0xFFFFFFu);
+        c.insertText(QStringLiteral("V"), runFormat(QStringLiteral("DejaVu Sans"), 8, colours.last()));
+    }
+    auto groupSizes = [](const QByteArray &rtf) {
+        const qsizetype at = rtf.indexOf("{\\colortbl");
+        QList<int> sizes;
+        int depth = 0, inGroup = 0;
+        for (qsizetype i = at + 1; i < rtf.size() && depth >= 0; ++i) {
+            if (rtf[i] == '{') {
+                ++depth;
+                inGroup = 0;
+            } else if (rtf[i] == '}') {
+                if (depth > 0)
+                    sizes.append(inGroup);
+                --depth;
+            } else if (rtf[i] == ';' && depth == 1) {
+                ++inGroup;
+            }
+        }
+        return sizes;
+    };
+    auto readColours = [](const QByteArray &rtf) {
+        QTextDocument back;
+        EXPECT_TRUE(readRtf(rtf, back));
+        QList<quint32> out;
+        for (auto it = back.begin().begin(); !it.atEnd(); ++it)
+            for (int i = 0; i < it.fragment().length(); ++i)
+                out.append(colorTo24(it.fragment().charFormat().foreground().color()));
+        return out;
+    };
+    const QByteArray exact = writeRtf(doc);
+    const QList<int> sizes = groupSizes(exact);
+    EXPECT_EQ(sizes.size(), 5); // 300 colours: 4 groups of 64 and one of 44
+    EXPECT_EQ(*std::max_element(sizes.begin(), sizes.end()), 64);
+    EXPECT_EQ(readColours(exact), colours);
+
+    // The colours on a grid of 2^bits levels a channel, and what a reader
+    // pools of them: colour changes times colours.
+    auto onGrid = [](quint32 c, int bits) {
+        const double step = 255.0 / ((1 << bits) - 1);
+        quint32 out = 0;
+        for (int shift : {0, 8, 16})
+            out |= quint32(qRound(qRound(int((c >> shift) & 0xFF) / step) * step)) << shift;
+        return out;
+    };
+    auto work = [&](int bits) {
+        QSet<quint32> distinct;
+        qint64 changes = 0;
+        for (qsizetype i = 0; i < colours.size(); ++i) {
+            const quint32 g = onGrid(colours[i], bits);
+            changes += i == 0 || g != onGrid(colours[i - 1], bits);
+            distinct.insert(g);
+        }
+        return changes * distinct.size();
+    };
+    for (const qint64 cost : {qint64(300 * 300), qint64(300 * 300 - 1), qint64(20000), qint64(1)}) {
+        SCOPED_TRACE(cost);
+        RtfPage page;
+        page.colourCost = cost;
+        const QList<quint32> back = readColours(writeRtf(doc, {}, page));
+        ASSERT_EQ(back.size(), colours.size());
+        int bits = 8;
+        while (bits > 4 && work(bits) > cost)
+            --bits;
+        EXPECT_EQ(bits == 8, cost == 300 * 300);
+        for (qsizetype i = 0; i < colours.size(); ++i)
+            ASSERT_EQ(back[i], onGrid(colours[i], bits)) << i << " on the grid of " << bits << " bits";
+    }
+}
+
 TEST(Rtf, RoundTripKeepsTextFontsSizesColoursAndStyles)
 {
     QTextDocument doc;
@@ -299,7 +381,9 @@ TEST(Rtf, RoundTripKeepsTextFontsSizesColoursAndStyles)
 
 // The page of a result's RTF: the page set up while the widest line fits
 // inside its margins, turned to landscape when that makes it fit, else the
-// page set up with the print preview's size in whole half points.
+// page set up with the print preview's size in whole half points, else,
+// where not even half a point keeps the line on that page, the page turned;
+// where that does not hold it either, no page and the widest line that fits.
 TEST(Rtf, WordProcessorPageKeepsTheWidestLineWhole)
 {
     const QSizeF a4(11906, 16838);
@@ -307,30 +391,49 @@ TEST(Rtf, WordProcessorPageKeepsTheWidestLineWhole)
     struct Case {
         const char *what;
         QSizeF paper;
-        double line;
+        double line;    // twips at 8 points, 50 of them indent
         double preview; // what the preview's fit gives
         QSizeF page;    // written paper
         bool landscape;
         int halfPoints;
+        qint64 widest; // cells of 1 em that fit at half a point; 0: the line fits
     };
+    // 1024 figures of one em at 8 points: 1024 x 160 twips, 10290 at half a
+    // point, wider than A4 upright holds and narrower than A4 turned.
+    const double figures1024 = 1024 * 160 + 50;
     const Case cases[] = {
-        {"fits upright", a4, 9000, 5, a4, false, 0},
-        {"fits exactly", a4, 9355, 5, a4, false, 0},
-        {"fits turned", a4, 9356, 5, a4.transposed(), true, 0},
-        {"fits turned exactly", a4, 14287, 5, a4.transposed(), true, 0},
-        {"too wide for both", a4, 14288, 3.74, a4, false, 7},
-        {"preview size kept when whole", a4, 30000, 8.0, a4, false, 16},
-        {"at least half a point", a4, 900000, 0.2, a4, false, 1},
-        {"landscape set up, too wide", a4.transposed(), 15000, 7.2, a4.transposed(), true, 14},
+        {"fits upright", a4, 9000, 5, a4, false, 0, 0},
+        {"fits exactly", a4, 9355, 5, a4, false, 0, 0},
+        {"fits turned", a4, 9356, 5, a4.transposed(), true, 0, 0},
+        {"fits turned exactly", a4, 14287, 5, a4.transposed(), true, 0, 0},
+        {"too wide for both", a4, 14288, 3.74, a4, false, 7, 0},
+        {"preview size kept when whole", a4, 14288, 4.0, a4, false, 8, 0},
+        {"at least half a point", a4, 140000, 0.2, a4, false, 1, 0},
+        {"half a point only turned", a4, figures1024, 0.43, a4.transposed(), true, 1, 0},
+        {"the turned page's preview size", a4, figures1024, 0.6, a4.transposed(), true, 1, 0},
+        {"not even half a point turned", a4, 1440 * 160 + 50, 0.2, a4, false, 1, 1423},
+        {"landscape set up, too wide", a4.transposed(), 15000, 7.2, a4.transposed(), true, 14, 0},
+        {"landscape set up, not at half a point", a4.transposed(), figures1024 * 1.5, 0.3, a4.transposed(), true, 1,
+         1423},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         QSizeF askedPaper, askedArt;
-        const RtfPage page = wordProcessorPage(c.paper, design, c.line, [&](QSizeF paper, QSizeF art) {
-            askedPaper = paper;
-            askedArt = art;
+        ArtLine line;
+        line.width = c.line;
+        line.indent = 50;
+        line.size = 8;
+        line.cells = qint64((c.line - 50) / 160);
+        const WordProcessorFit fit = wordProcessorPage(c.paper, design, line, [&](QSizeF paper, QSizeF art) {
+            if (askedPaper.isEmpty()) {
+                askedPaper = paper;
+                askedArt = art;
+            }
             return c.preview;
         });
+        const RtfPage &page = fit.page;
+        EXPECT_EQ(fit.fits, c.widest == 0);
+        EXPECT_EQ(fit.widestLine, c.widest);
         EXPECT_EQ(page.paperWidth, qRound(c.page.width()));
         EXPECT_EQ(page.paperHeight, qRound(c.page.height()));
         EXPECT_EQ(page.marginLeft, 1701);
@@ -340,7 +443,7 @@ TEST(Rtf, WordProcessorPageKeepsTheWidestLineWhole)
         EXPECT_EQ(page.landscape, c.landscape);
         EXPECT_EQ(page.halfPoints, c.halfPoints);
         if (c.halfPoints > 0) {
-            // The preview's fit for the page as set up and its area.
+            // First the preview's fit for the page as set up and its area.
             EXPECT_EQ(askedPaper, c.paper);
             EXPECT_EQ(askedArt, QSizeF(c.paper.width() - 2551, c.paper.height() - 2268));
         }

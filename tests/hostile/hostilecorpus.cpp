@@ -821,6 +821,10 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         tooLargeOrCorrupt);
     files.last().mayLoadUpTo = QSize(4, 2);
     add("zero.gif", gif(0, 0, 0, 0, lzwRun(8)), "GIF claiming 0 x 0", corrupt);
+    // The decoder draws the frame on a canvas of the logical screen's size:
+    // that is the picture's size, whatever the frame's.
+    add("huge-screen.gif", gif(16384, 16384, 1, 1, lzwLiterals({0}, true)),
+        "GIF with a logical screen of 16384 x 16384 and a frame of 1 x 1", {LoadError::TooLarge});
 
     // Decompression bombs: a few hundred bytes asking for billions of pixels.
     add("bomb-rle.bmp", bmp(60000, 60000, 8, 1, 4, greys(4), QByteArray::fromHex("ff01ff01ff01ff010000ff02ff020001")),
@@ -863,6 +867,16 @@ QList<HostileFile> makeCorpus(const QTemporaryDir &dir)
         QList<TiffTag> wide = rgbTiffTags(40, 30);
         wide[6].value = 60000;
         add("many-samples.tif", tiff(wide, rgb), "TIFF claiming 60000 samples a pixel", corrupt);
+        // Counts that the check itself would loop over: refused as stated,
+        // before anything is summed over them.
+        for (const quint32 bits : {8u, 1u, 0u}) {
+            QList<TiffTag> samples = rgbTiffTags(40, 30);
+            samples[2].value = bits;
+            samples[6] = {277, 4, 1, 0xFFFFFFFFu};
+            add(QStringLiteral("samples-bomb-%1.tif").arg(bits), tiff(samples, rgb),
+                QStringLiteral("TIFF claiming 4294967295 samples of %1 bits a pixel").arg(bits), corrupt);
+            files.last().detailNames = QStringLiteral("4294967295 samples");
+        }
         add("many-pages.tif", tiff(rgbTiffTags(4, 4), QByteArray(4 * 4 * 3, '\x80'), 20000),
             "TIFF of 20000 pages of 4 x 4", {});
         files.last().mayLoadUpTo = QSize(4, 4);

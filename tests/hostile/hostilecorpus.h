@@ -20,6 +20,9 @@ struct HostileFile {
     // (a frame larger than the GIF screen is cut to the screen): the largest
     // picture acceptable instead of an error.
     QSize mayLoadUpTo;
+    // When not empty, words the reason for a Corrupt refusal contains: what
+    // the file states, refused as stated.
+    QString detailNames;
 };
 
 // Writes the corpus into dir and lists it.

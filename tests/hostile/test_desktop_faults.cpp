@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace {
@@ -292,6 +293,24 @@ TEST_F(DesktopProgram, SecondStartWhileTheFirstIsFrozenSaysItIsBusy)
     second.waitForFinished(kExitLimitMs);
     ::kill(pid_t(first.processId()), SIGCONT);
     terminate(first);
+}
+
+// A pipe where the settings file belongs is never opened (an open would
+// wait for a writer for ever): the program starts with the defaults, says so
+// once, ends on SIGTERM and leaves the pipe alone.
+TEST_F(DesktopProgram, SettingsFileThatIsAPipeIsNotOpened)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settingsPath()).constData(), 0600), 0);
+    QProcess p;
+    start(p, QProcess::SeparateChannels);
+    ASSERT_TRUE(waitUntilReady(p)) << "the program did not start";
+    terminate(p);
+    const QString said = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(said.count(QStringLiteral("is not a regular file")), 1) << said.toStdString();
+    struct stat st = {};
+    ASSERT_EQ(::lstat(QFile::encodeName(settingsPath()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(QFile::exists(lockPath()));
 }
 
 TEST_F(DesktopProgram, UnwritableSettingsFileDoesNotStopTheProgram)

@@ -43,6 +43,7 @@ TEST(HostileLoader, EveryHostileFileGivesACleanError)
             // Damage is named: what the check or the decoder found.
             if (r.error == LoadError::Corrupt) {
                 EXPECT_FALSE(r.detail.isEmpty());
+                EXPECT_TRUE(r.detail.contains(f.detailNames)) << r.detail.toStdString();
             }
         }
 

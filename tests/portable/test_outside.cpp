@@ -223,6 +223,39 @@ TEST(OutsideApplications, WordProcessorSetsTextMonospacedAndFiguresInTheFigureFo
     EXPECT_NEAR(expectEqualAdvances(pdfWords(home, pdf), false), 12.0, 0.06);
 }
 
+// A figure mosaic of 1024 columns: a figure advances one em, so even at
+// half a point a line is wider than A4 holds upright; the page is turned and
+// every line of figures stays whole.
+TEST(OutsideApplications, WordProcessorKeepsTheWidestFigureMosaicWhole)
+{
+    if (!portabletest::haveProgram(QStringLiteral("soffice")) ||
+        !portabletest::haveProgram(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "LibreOffice (libreoffice-writer-nogui) or pdftotext (poppler-utils) is not installed";
+    TestHome home;
+    const QString picture = writePicture(home);
+    constexpr int kWide = 1024, kLines = 16;
+    const portabletest::Run fig =
+        home.run(QStringLiteral(TESSILOR_CLI_PATH), QStringList{QStringLiteral("-m"), QStringLiteral("figures"),
+                                                                QStringLiteral("-o"), QStringLiteral("wide.rtf")} +
+                                                        gridArgs(picture, kWide, kLines));
+    ASSERT_EQ(fig.status, 0) << fig.err.constData();
+    EXPECT_TRUE(bytesOf(home.path(QStringLiteral("wide.rtf"))).contains("\\landscape"));
+    const portabletest::Run lo = convertToPdf(home, {QStringLiteral("wide.rtf")});
+    ASSERT_TRUE(lo.finished) << "LibreOffice did not finish";
+    ASSERT_EQ(lo.status, 0) << lo.err.constData();
+    const portabletest::Run r =
+        home.run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-r"), QStringLiteral("1200"),
+                                               home.path(QStringLiteral("pdf/wide.pdf")), QStringLiteral("-")});
+    ASSERT_EQ(r.status, 0) << r.err.constData();
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(r.out).split(u'\n'))
+        if (!line.trimmed().remove(u'\f').isEmpty())
+            lines.append(line.trimmed().remove(u'\f').remove(u' '));
+    EXPECT_EQ(lines.size(), kLines);
+    for (const QString &line : std::as_const(lines))
+        EXPECT_EQ(line, QString(kWide, u'V'));
+}
+
 namespace {
 
 // A text result of columns x rows cells as the program makes it: a frame of
