@@ -211,6 +211,11 @@ inline void chooseInNextFileDialog(const QString &fullPath)
         dlg->setDirectory(QFileInfo(fullPath).absolutePath());
         auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (edit) {
+            // selectFile() clears the list's selection: a name the dialog
+            // proposed is selected there, and typing without the focus in
+            // the field (as here) would leave it selected, so it would win
+            // over the name typed.
+            dlg->selectFile(QFileInfo(fullPath).fileName());
             edit->setText(QFileInfo(fullPath).fileName());
             QTest::keyClick(edit, Qt::Key_Return);
         } else {
