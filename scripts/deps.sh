@@ -16,7 +16,7 @@ TESSILOR_PACKAGES=(
   libreoffice-writer-nogui abiword chromium
   clang clang-format libclang-rt-14-dev
   fp-utils
-  appstream desktop-file-utils dpkg-dev file
+  appstream desktop-file-utils dpkg-dev file groff-base
 )
 
 install_deps() {

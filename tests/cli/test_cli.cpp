@@ -21,6 +21,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -29,6 +30,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <gtest/gtest.h>
@@ -252,18 +254,60 @@ TEST(Cli, BadOptionsExitWithTwoNamingTheOption)
     }
 }
 
-TEST(Cli, HelpIsTheReadmesCopy)
+// The manual page is made from the help when the program is built (see
+// doc/manpage.py): groff reads it without a warning, and it carries every
+// entry of the help, its names and its words, and the sections a manual
+// page owes its reader.
+TEST(Cli, ManPageCarriesTheHelp)
 {
-    QFile readme(QStringLiteral(TESSILOR_README));
-    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(readme.readAll());
-    const qsizetype from = text.indexOf(QStringLiteral("```\nUsage: tessilor-cli"));
-    ASSERT_GE(from, 0);
-    const qsizetype to = text.indexOf(QStringLiteral("```"), from + 3);
-    EXPECT_EQ(text.mid(from + 4, to - from - 4).toStdString(), cli::usage().toStdString());
     const CliRun r = runCli({QStringLiteral("--help")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(QString::fromUtf8(r.out), cli::usage());
+
+    const QString page = QStringLiteral(TESSILOR_MANPAGE);
+    ASSERT_TRUE(QFileInfo::exists(page)) << page.toStdString();
+    if (QStandardPaths::findExecutable(QStringLiteral("groff")).isEmpty())
+        GTEST_SKIP() << "groff is not installed (Debian package groff-base)";
+    // groff's output, and whether it ended well without a word on stderr.
+    auto groff = [&page](const QStringList &options, bool *quiet) {
+        QProcess p;
+        p.start(QStringLiteral("groff"), QStringList{QStringLiteral("-man")} + options + QStringList{page});
+        p.closeWriteChannel();
+        const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        const QByteArray err = p.readAllStandardError();
+        *quiet = ended && err.isEmpty();
+        return QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(err);
+    };
+    bool quiet = false;
+    const QString warnings = groff({QStringLiteral("-ww"), QStringLiteral("-z")}, &quiet);
+    EXPECT_TRUE(quiet) << warnings.toStdString();
+    const QString text = groff({QStringLiteral("-Tascii"), QStringLiteral("-P-cbou")}, &quiet);
+    ASSERT_TRUE(quiet) << text.toStdString();
+    for (const char *section :
+         {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES", "SEE ALSO"})
+        EXPECT_TRUE(text.contains(u'\n' + QLatin1String(section) + u'\n')) << section;
+
+    // The entries of the help's sections: the names, then the description,
+    // whose lines the help breaks at blanks.
+    static const QRegularExpression entry(QStringLiteral("^  (\\S.*?)  +(\\S.*)$"));
+    static const QRegularExpression more(QStringLiteral("^ {3,}(\\S.*)$"));
+    QList<std::pair<QString, QString>> entries;
+    for (const QString &line : cli::usage().split(u'\n')) {
+        if (const QRegularExpressionMatch m = more.match(line); m.hasMatch() && !entries.isEmpty())
+            entries.last().second += u' ' + m.captured(1);
+        else if (const QRegularExpressionMatch e = entry.match(line); e.hasMatch())
+            entries.append({e.captured(1), e.captured(2)});
+    }
+    ASSERT_TRUE(std::any_of(entries.begin(), entries.end(), [](const auto &e) { return e.first == u"-h, --help"; }));
+    ASSERT_TRUE(std::any_of(entries.begin(), entries.end(), [](const auto &e) { return e.first == u"image"; }));
+    const QString words = text.simplified();
+    for (const auto &[names, description] : entries) {
+        // The page sets "<mode>" as an italic "mode".
+        QString shown = names;
+        shown.remove(u'<').remove(u'>');
+        EXPECT_TRUE(words.contains(shown + u' ' + description))
+            << names.toStdString() << ": " << description.toStdString();
+    }
 }
 
 TEST(Cli, SeveralPicturesAreConvertedPastOneThatFails)
