@@ -15,6 +15,88 @@
 
 namespace tessilor {
 
+namespace {
+
+// How much of each pixel [p, p + 1) falls into each of boxes equal parts of
+// the span [start, start + length), as a share of the box: weights[p *
+// boxes + b].
+std::vector<float> boxWeights(int pixels, double start, double length, int boxes)
+{
+    std::vector<float> weights(size_t(pixels) * size_t(boxes), 0.0f);
+    const double box = length / boxes;
+    for (int p = 0; p < pixels; ++p) {
+        for (int b = 0; b < boxes; ++b) {
+            const double lo = std::max(double(p), start + b * box);
+            const double hi = std::min(double(p + 1), start + (b + 1) * box);
+            if (hi > lo)
+                weights[size_t(p) * size_t(boxes) + size_t(b)] = float((hi - lo) / box);
+        }
+    }
+    return weights;
+}
+
+// Where each glyph's ink lies in its cell (advance x line height, the
+// baseline at the ascent): the glyphs drawn side by side in one picture, a
+// cell's width apart on either side, as the rasteriser draws them, every
+// pixel's coverage taken as the drawing takes it and averaged over the
+// kShapeColumns x kShapeRows boxes of the cell. Ink outside the cell is
+// left out: the neighbouring cells' boxes do not see it either.
+std::vector<std::vector<float>> glyphShapes(const QRawFont &font, const QList<quint32> &glyphs,
+                                            const QList<QPointF> &advances, const std::array<double, 256> &taken)
+{
+    const double ascent = font.ascent();
+    const double height = ascent + font.descent();
+    double widest = 1;
+    for (const QPointF &a : advances)
+        widest = std::max(widest, a.x());
+    const int slot = int(std::ceil(widest)) * 3 + 2;
+    const int pictureHeight = int(std::ceil(height)) + 1;
+    QImage picture(slot * int(glyphs.size()), pictureHeight, QImage::Format_ARGB32_Premultiplied);
+    std::vector<std::vector<float>> out(size_t(glyphs.size()), std::vector<float>(size_t(kShapeBoxes), 0.0f));
+    if (picture.isNull())
+        return out;
+    picture.fill(Qt::transparent);
+    QList<QPointF> positions;
+    for (qsizetype i = 0; i < glyphs.size(); ++i)
+        positions.append(QPointF(double(i * slot) + std::ceil(widest) + 1, ascent));
+    {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        QPainter painter(&picture);
+        painter.setPen(Qt::black);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+    }
+    const std::vector<float> rows = boxWeights(pictureHeight, 0.0, height, kShapeRows);
+    std::vector<float> byRow(size_t(slot) * kShapeRows);
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        const int left = int(i * slot);
+        const double start = positions[i].x() - left;
+        const std::vector<float> columns = boxWeights(slot, start, advances[i].x(), kShapeColumns);
+        std::fill(byRow.begin(), byRow.end(), 0.0f);
+        for (int y = 0; y < pictureHeight; ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y)) + left;
+            for (int r = 0; r < kShapeRows; ++r) {
+                const float w = rows[size_t(y) * kShapeRows + size_t(r)];
+                if (w == 0.0f)
+                    continue;
+                for (int x = 0; x < slot; ++x)
+                    byRow[size_t(r) * size_t(slot) + size_t(x)] += w * float(taken[size_t(qAlpha(line[x]))]);
+            }
+        }
+        std::vector<float> &shape = out[size_t(i)];
+        for (int r = 0; r < kShapeRows; ++r)
+            for (int x = 0; x < slot; ++x)
+                for (int c = 0; c < kShapeColumns; ++c)
+                    shape[size_t(r) * kShapeColumns + size_t(c)] +=
+                        byRow[size_t(r) * size_t(slot) + size_t(x)] * columns[size_t(x) * kShapeColumns + size_t(c)];
+    }
+    return out;
+}
+
+} // namespace
+
 QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend)
 {
     QList<GlyphInk> out;
@@ -62,6 +144,9 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates,
         }
         out.append(GlyphInk{chars[i], sum / (advances[i].x() * height)});
     }
+    std::vector<std::vector<float>> shapes = glyphShapes(font, glyphs, advances, taken);
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i].shape = std::move(shapes[size_t(i)]);
     return out;
 }
 
@@ -134,6 +219,10 @@ QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString
             everywhere = k < measured[d].size();
             if (everywhere) {
                 g.drawings.push_back(float(measured[d][k].coverage));
+                const std::vector<float> &shape = measured[d][k].shape;
+                g.shape.resize(shape.size());
+                for (size_t b = 0; b < shape.size(); ++b)
+                    g.shape[b] += shape[b] / float(measured.size());
                 at[d] = k + 1;
             }
         }
@@ -193,6 +282,39 @@ bool inkOrderHolds(const GlyphInk &a, const GlyphInk &b)
         if (!(b.drawings[d] > a.drawings[d]))
             return false;
     return true;
+}
+
+// The ramp's shape candidates (see ToneRamp::shapeChars): a character
+// whose ink differs between the drawings by more than half the ramp's span would not show the tone it is chosen for.
+void addShapeCandidates(ToneRamp &ramp, const QList<GlyphInk> &inks, double paper, double span)
+{
+    constexpr double kSteadiest = 0.5;
+    struct Candidate {
+        const GlyphInk *ink;
+        float level;
+    };
+    std::vector<Candidate> candidates;
+    for (const GlyphInk &g : inks) {
+        if (g.shape.size() != size_t(kShapeBoxes))
+            return; // measured without shapes
+        const double level = (g.coverage - paper) / span;
+        const bool inRamp = ramp.chars.contains(g.ch);
+        if (!inRamp && (level < 0 || level > 1 || g.spread > kSteadiest * span))
+            continue;
+        // Letters drawn alike (Latin 'A' and Cyrillic 'А'): the first stands for them.
+        const bool drawnBefore = std::any_of(candidates.begin(), candidates.end(), [&g](const Candidate &c) {
+            return c.ink->coverage == g.coverage && c.ink->shape == g.shape;
+        });
+        if (!drawnBefore)
+            candidates.push_back({&g, float(std::clamp(level, 0.0, 1.0))});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.level < b.level; });
+    for (const Candidate &c : candidates) {
+        ramp.shapeChars.append(c.ink->ch);
+        ramp.shapeLevel.push_back(c.level);
+        ramp.shapes.insert(ramp.shapes.end(), c.ink->shape.begin(), c.ink->shape.end());
+    }
 }
 
 } // namespace
@@ -274,6 +396,7 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount)
         ramp.coverage.push_back(float(sorted[i].coverage));
         ramp.level.push_back(float((sorted[i].coverage - space.coverage) / span));
     }
+    addShapeCandidates(ramp, inks, space.coverage, span);
     return ramp;
 }
 
