@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -65,6 +66,7 @@ void showStoredChoices(const StoredOptions &o, MainBar &bar, TextBar &text, Figu
     text.grid.proportional->setChecked(o.prop1 == 1);
     figures.grid.proportional->setChecked(o.prop2 == 1);
     text.methodList->setCurrentIndex(o.textMethod);
+    text.structureBox->setValue(o.toneStructure);
     figures.fillBox->setChecked(o.figureFill);
     bar.autoPreview->setChecked(o.autoPreview);
 }
@@ -78,6 +80,7 @@ void takeStoredChoices(StoredOptions &o, const MainBar &bar, const TextBar &text
     o.prop1 = text.grid.proportional->isChecked() ? 1 : 0;
     o.prop2 = figures.grid.proportional->isChecked() ? 1 : 0;
     o.textMethod = text.methodList->currentIndex();
+    o.toneStructure = text.structureBox->value();
     o.figureFill = figures.fillBox->isChecked();
     o.autoPreview = bar.autoPreview->isChecked();
 }

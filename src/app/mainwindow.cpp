@@ -42,6 +42,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -680,6 +681,7 @@ RunRequest MainWindow::runRequest() const
     r.pictureColors = m_pictureColors;
     r.contrast = qint16(m_textBar.contrastSlider->value());
     r.method = m_textBar.methodList->currentIndex();
+    r.structure = m_textBar.structureBox->value();
     r.figureFamily = figureFamily();
     r.figureCode = m_figureCode;
     r.figureSizeText = m_figureBar.grid.sizeList->currentText();

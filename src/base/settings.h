@@ -4,6 +4,8 @@
 #include <QString>
 #include <memory>
 
+#include "base/options.h"
+
 class QSettings;
 
 namespace tessilor {
@@ -34,6 +36,7 @@ inline const QString LastOutDir = QStringLiteral("LastOutDir");
 inline const QString TextMethod = QStringLiteral("TextMethod");
 inline const QString FigureFill = QStringLiteral("FigureFill");
 inline const QString AutoPreview = QStringLiteral("AutoPreview");
+inline const QString ToneStructure = QStringLiteral("ToneStructure");
 } // namespace keys
 
 // The per-user settings store: $XDG_CONFIG_HOME/Quar_Programming.ini, section
@@ -66,9 +69,10 @@ struct StoredOptions {
     int prop2 = 1;
     QString figureFont; // default: the first figure font's family
     int figureCode = 86;
-    int textMethod = 0;       // TextMethod value; anything else stored reads as 0
-    bool figureFill = false;  // figure cells get their background
-    bool autoPreview = false; // "Автопросмотр"
+    int textMethod = 0;                        // TextMethod value; anything else stored reads as 0
+    int toneStructure = kDefaultToneStructure; // the tone method's shape strength, 0..100
+    bool figureFill = false;                   // figure cells get their background
+    bool autoPreview = false;                  // "Автопросмотр"
     QString lastFile;
     QString lastResult = QStringLiteral("save");
     QString lastResultTip = QStringLiteral("Сохранить");
