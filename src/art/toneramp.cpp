@@ -17,82 +17,73 @@ namespace tessilor {
 
 namespace {
 
-// How much of each pixel [p, p + 1) falls into each of boxes equal parts of
-// the span [start, start + length), as a share of the box: weights[p *
-// boxes + b].
-std::vector<float> boxWeights(int pixels, double start, double length, int boxes)
+// The boxes each pixel [p, p + 1) falls into, among boxes equal parts of
+// the span [start, start + length), with the share of the box it covers:
+// pixel p's are shares[from[p]] .. shares[from[p + 1] - 1].
+struct BoxShare {
+    int box;
+    float share;
+};
+struct BoxShares {
+    std::vector<BoxShare> shares;
+    std::vector<int> from;
+};
+BoxShares boxShares(int pixels, double start, double length, int boxes)
 {
-    std::vector<float> weights(size_t(pixels) * size_t(boxes), 0.0f);
+    BoxShares out;
+    out.from.reserve(size_t(std::max(pixels, 0)) + 1);
     const double box = length / boxes;
     for (int p = 0; p < pixels; ++p) {
-        for (int b = 0; b < boxes; ++b) {
+        out.from.push_back(int(out.shares.size()));
+        const int first = std::max(0, int(std::floor((p - start) / box)));
+        const int last = std::min(boxes - 1, int(std::floor((p + 1 - start) / box)));
+        for (int b = first; b <= last; ++b) {
             const double lo = std::max(double(p), start + b * box);
             const double hi = std::min(double(p + 1), start + (b + 1) * box);
             if (hi > lo)
-                weights[size_t(p) * size_t(boxes) + size_t(b)] = float((hi - lo) / box);
+                out.shares.push_back({b, float((hi - lo) / box)});
         }
     }
-    return weights;
+    out.from.push_back(int(out.shares.size()));
+    return out;
 }
 
-// Where each glyph's ink lies in its cell (advance x line height, the
-// baseline at the ascent): the glyphs drawn side by side in one picture, a
-// cell's width apart on either side, as the rasteriser draws them, every
-// pixel's coverage taken as the drawing takes it and averaged over the
-// kShapeColumns x kShapeRows boxes of the cell. Ink outside the cell is
-// left out: the neighbouring cells' boxes do not see it either.
-std::vector<std::vector<float>> glyphShapes(const QRawFont &font, const QList<quint32> &glyphs,
-                                            const QList<QPointF> &advances, const std::array<double, 256> &taken)
+// Where a glyph's ink lies in its cell (advance x line height, the baseline
+// at the ascent), from its coverage mask as the rasteriser makes it (the
+// mask's corner at the glyph's bounding rectangle), every pixel taken as the
+// drawing takes it and averaged over the kShapeColumns x kShapeRows boxes of
+// the cell. Ink outside the cell is left out: the neighbouring cells' boxes
+// do not see it either.
+std::vector<float> glyphShape(const QImage &mask, const QRectF &bounds, double advance, double ascent, double height,
+                              const std::array<double, 256> &taken)
 {
-    const double ascent = font.ascent();
-    const double height = ascent + font.descent();
-    double widest = 1;
-    for (const QPointF &a : advances)
-        widest = std::max(widest, a.x());
-    const int slot = int(std::ceil(widest)) * 3 + 2;
-    const int pictureHeight = int(std::ceil(height)) + 1;
-    QImage picture(slot * int(glyphs.size()), pictureHeight, QImage::Format_ARGB32_Premultiplied);
-    std::vector<std::vector<float>> out(size_t(glyphs.size()), std::vector<float>(size_t(kShapeBoxes), 0.0f));
-    if (picture.isNull())
-        return out;
-    picture.fill(Qt::transparent);
-    QList<QPointF> positions;
-    for (qsizetype i = 0; i < glyphs.size(); ++i)
-        positions.append(QPointF(double(i * slot) + std::ceil(widest) + 1, ascent));
-    {
-        QGlyphRun run;
-        run.setRawFont(font);
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        QPainter painter(&picture);
-        painter.setPen(Qt::black);
-        painter.drawGlyphRun(QPointF(0, 0), run);
-    }
-    const std::vector<float> rows = boxWeights(pictureHeight, 0.0, height, kShapeRows);
-    std::vector<float> byRow(size_t(slot) * kShapeRows);
-    for (qsizetype i = 0; i < glyphs.size(); ++i) {
-        const int left = int(i * slot);
-        const double start = positions[i].x() - left;
-        const std::vector<float> columns = boxWeights(slot, start, advances[i].x(), kShapeColumns);
-        std::fill(byRow.begin(), byRow.end(), 0.0f);
-        for (int y = 0; y < pictureHeight; ++y) {
-            const QRgb *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y)) + left;
-            for (int r = 0; r < kShapeRows; ++r) {
-                const float w = rows[size_t(y) * kShapeRows + size_t(r)];
-                if (w == 0.0f)
-                    continue;
-                for (int x = 0; x < slot; ++x)
-                    byRow[size_t(r) * size_t(slot) + size_t(x)] += w * float(taken[size_t(qAlpha(line[x]))]);
+    std::vector<float> shape(size_t(kShapeBoxes), 0.0f);
+    const bool mono = mask.format() == QImage::Format_Mono || mask.format() == QImage::Format_MonoLSB;
+    const int width = mask.width();
+    const int pixelRows = mask.height();
+    const BoxShares columns = boxShares(width, -bounds.left(), advance, kShapeColumns);
+    const BoxShares rows = boxShares(pixelRows, -(ascent + bounds.top()), height, kShapeRows);
+    for (int y = 0; y < pixelRows; ++y) {
+        const int r0 = rows.from[size_t(y)], r1 = rows.from[size_t(y) + 1];
+        if (r0 == r1)
+            continue;
+        const uchar *line = mask.constScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const int alpha = mono ? (mask.pixelIndex(x, y) ? 255 : 0) : line[x];
+            const int c0 = columns.from[size_t(x)], c1 = columns.from[size_t(x) + 1];
+            if (alpha == 0 || c0 == c1)
+                continue;
+            const float ink = float(taken[size_t(alpha)]);
+            for (int r = r0; r < r1; ++r) {
+                const BoxShare &row = rows.shares[size_t(r)];
+                for (int c = c0; c < c1; ++c) {
+                    const BoxShare &column = columns.shares[size_t(c)];
+                    shape[size_t(row.box) * kShapeColumns + size_t(column.box)] += ink * row.share * column.share;
+                }
             }
         }
-        std::vector<float> &shape = out[size_t(i)];
-        for (int r = 0; r < kShapeRows; ++r)
-            for (int x = 0; x < slot; ++x)
-                for (int c = 0; c < kShapeColumns; ++c)
-                    shape[size_t(r) * kShapeColumns + size_t(c)] +=
-                        byRow[size_t(r) * size_t(slot) + size_t(x)] * columns[size_t(x) * kShapeColumns + size_t(c)];
     }
-    return out;
+    return shape;
 }
 
 } // namespace
@@ -142,11 +133,13 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates,
             for (int x = 0; x < mask.width(); ++x)
                 sum += taken[line[x]];
         }
-        out.append(GlyphInk{chars[i], sum / (advances[i].x() * height)});
+        out.append(
+            GlyphInk{chars[i],
+                     sum / (advances[i].x() * height),
+                     0,
+                     {},
+                     glyphShape(mask, font.boundingRect(glyphs[i]), advances[i].x(), font.ascent(), height, taken)});
     }
-    std::vector<std::vector<float>> shapes = glyphShapes(font, glyphs, advances, taken);
-    for (qsizetype i = 0; i < out.size(); ++i)
-        out[i].shape = std::move(shapes[size_t(i)]);
     return out;
 }
 
