@@ -1,5 +1,6 @@
-// Engine benchmarks: text conversion throughput, the grid resampler, the
-// tone ramp measured and kept across runs, and sharing the fonts with other
+// Engine benchmarks: text conversion throughput (the tone method's glyph
+// choice and its whole conversion among them), the grid resampler, the tone
+// ramp measured and kept across runs, and sharing the fonts with other
 // applications at start.
 #include "../tests/support/privatefontconfig.h"
 
@@ -11,12 +12,15 @@
 #include "art/toneramp.h"
 #include "base/options.h"
 #include "base/paths.h"
+#include "document/conversion.h"
 #include "fonts/fontmodule.h"
+#include "picture/picturesource.h"
 #include "picture/resample.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -195,6 +199,78 @@ BENCHMARK(BM_ToneConversion1024x1024)
     ->Args({40, 0})
     ->Args({0, 1})
     ->Unit(benchmark::kMillisecond);
+
+// A picture with lines for the choice by shape: a photo-like ground under
+// strokes in every direction and circles.
+static QImage drawingLike(int w, int h)
+{
+    QImage img = photoLike(w, h);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, std::max(1, w / 200)));
+    for (int k = 0; k < 24; ++k) {
+        p.drawLine(QPointF(w * k / 24.0, 0), QPointF(w - w * k / 24.0, h));
+        p.drawEllipse(QPointF(w / 2.0, h / 2.0), w * k / 50.0, h * k / 50.0);
+    }
+    return img;
+}
+
+// The glyph-choice kernel of the tone method: a grid of 160 characters by
+// 120 lines, from the luminance grid and its detail to the text, choosing
+// by ink alone (structure 0) or by shape as well (the default 50, and 100).
+static void BM_ToneKernel160x120(benchmark::State &state)
+{
+    const QImage picture = drawingLike(1280, 1920);
+    const LumaGrid grid = makeLumaGrid(picture, 160, 120);
+    const LumaGrid detail = makeLumaGrid(picture, 160 * kShapeColumns, 120 * kShapeRows);
+    const ToneRamp &ramp = toneRamp(textFont(8), rampFonts()[0].ramp);
+    const ToneStructure structure{&detail, int(state.range(0))};
+    QByteArray bytes;
+    for (auto _ : state) {
+        bytes.clear();
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        const TextResult r = convertToToneText(grid, ramp, 0, buf, {}, ArtBackground::Light, structure);
+        benchmark::DoNotOptimize(r.counts.gridRows);
+    }
+    state.SetItemsProcessed(state.iterations() * 160 * 120);
+}
+BENCHMARK(BM_ToneKernel160x120)->ArgName("structure")->Arg(0)->Arg(50)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The whole conversion as tessilor-cli runs it on a 640 x 480 JPEG, 80
+// columns (160 characters) by 120 lines: decoding and sampling the grid
+// and its detail, the choice, the text (the ramp measured before).
+static void BM_ToneConversionWhole160x120(benchmark::State &state)
+{
+    QByteArray jpeg;
+    {
+        QBuffer buf(&jpeg);
+        buf.open(QIODevice::WriteOnly);
+        drawingLike(640, 480).save(&buf, "JPEG", 90);
+    }
+    ConversionOptions options;
+    options.setFontEntry(1);
+    options.method = TextMethod::Tone;
+    options.textSize = 8;
+    options.columnsText = QStringLiteral("80");
+    options.rowsText = QStringLiteral("120");
+    options.structure = int(state.range(0));
+    const EncodedPicture picture(jpeg);
+    toneRamp(options.textFont(), options.ramp);
+    QByteArray bytes;
+    for (auto _ : state) {
+        bytes.clear();
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        ConversionOutputs outputs;
+        outputs.text = &buf;
+        const ConversionResult r = convertPicture(options, picture, outputs);
+        if (!r.ok())
+            state.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(bytes.size());
+    }
+}
+BENCHMARK(BM_ToneConversionWhole160x120)->ArgName("structure")->Arg(0)->Arg(50)->Unit(benchmark::kMillisecond);
 
 static void BM_LumaGrid5120x2880To1024x1024(benchmark::State &state)
 {

@@ -23,6 +23,17 @@ The "dark paper" column reads art meant light on black (tessilor-cli
 --background dark, jp2a --background=dark): the ink is the light, and the
 cell of the darkest character drawn light becomes white.
 
+Structure pictures (line art, a technical drawing, a comic panel, a chart,
+a scanned page, logos, lettering, a cartoon: structure_pictures.py draws
+them) are judged up close as well: "EO" is the agreement of edge
+orientation of picture and drawing at a blur of half a cell (the structure
+tensors of both, from Sobel gradients of the reduced lightness, smoothed
+over half a cell, compared as a normalised inner product, 0..1: edges where
+the picture has them, in its direction and of its relative strength), and
+"close" is the SSIM at one cell times EO, the tone seen from afar times the
+lines seen up close. Photographs are judged from afar only: up close every
+glyph's texture is uncorrelated with a smooth photograph.
+
 Figures: the colour file of the figure mode is drawn with the figure font
 in 24 x 24 pixel cells (the glyph in its colour, with --fill on its
 background, else on white; soft edges blended as sRGB values, as text is
@@ -36,7 +47,7 @@ programs measured.
 
 Usage: quality.py [--cli PATH] [--figure-font PATH] [--columns N] [--size PT]
                   [--only NAME,...] [--tools NAME,...] [--pictures DIR]
-                  [--keep DIR]
+                  [--structure-pictures DIR] [--keep DIR]
 Run with /usr/bin/python3 (Debian's python3-numpy, -scipy, -skimage, -pil).
 """
 
@@ -49,7 +60,7 @@ import tempfile
 
 import numpy as np
 from PIL import Image, ImageDraw, ImageFont
-from scipy.ndimage import gaussian_filter
+from scipy.ndimage import gaussian_filter, sobel
 from skimage import color as skcolor
 from skimage.metrics import structural_similarity
 
@@ -180,6 +191,38 @@ def text_scores(picture_rgb8, lines, drawer, dark_paper=False):
     return ssim, mae, compare(picture, linear)[0]
 
 
+def stretched_art(ink, darkest, sigma, dark_paper):
+    """The drawing's lightness after a blur of sigma pixels, stretched as
+    text_scores stretches it."""
+    if dark_paper:
+        return np.clip(encode(blur(ink, sigma, sigma)) / 255.0 / (encode(darkest) / 255.0), 0.0, 1.0)
+    low = encode(1.0 - darkest) / 255.0
+    return np.clip((encode(blur(1.0 - ink, sigma, sigma)) / 255.0 - low) / (1.0 - low), 0.0, 1.0)
+
+
+def structure_tensor(lightness, rho):
+    gx, gy = sobel(lightness, 1, mode="nearest"), sobel(lightness, 0, mode="nearest")
+    return [gaussian_filter(v, rho, mode="nearest") for v in (gx * gx, gx * gy, gy * gy)]
+
+
+def structure_scores(picture_rgb8, lines, drawer, dark_paper=False):
+    """(SSIM at one cell, EO at half a cell, close = max(SSIM, 0) x EO)."""
+    ink, darkest = drawer.ink(lines)
+    h, w = ink.shape
+    picture = resize_linear(luminance(decode(picture_rgb8)), w, h)
+    far = compare(encode(blur(picture, CELL_W, CELL_W)) / 255.0,
+                  stretched_art(ink, darkest, CELL_W, dark_paper))[0]
+    f = max(1, round(CELL_W / 4))
+    near_picture = reduce_area(encode(blur(picture, CELL_W / 2, CELL_W / 2)) / 255.0, f)
+    near_art = reduce_area(stretched_art(ink, darkest, CELL_W / 2, dark_paper), f)
+    a = structure_tensor(near_picture, 0.5 * CELL_W / f)
+    b = structure_tensor(near_art, 0.5 * CELL_W / f)
+    inner = (a[0] * b[0] + 2 * a[1] * b[1] + a[2] * b[2]).sum()
+    norms = (a[0] ** 2 + 2 * a[1] ** 2 + a[2] ** 2).sum() * (b[0] ** 2 + 2 * b[1] ** 2 + b[2] ** 2).sum()
+    eo = float(inner / np.sqrt(norms + 1e-30))
+    return far, eo, max(far, 0.0) * eo
+
+
 # --- figures ---------------------------------------------------------------
 
 def read_colors(text, columns):
@@ -257,6 +300,13 @@ def photos():
     return out
 
 
+def structure_pictures(workdir):
+    """The structure pictures structure_pictures.py draws."""
+    folder = os.path.join(workdir, "structure")
+    subprocess.run([sys.executable, os.path.join(HERE, "structure_pictures.py"), folder], check=True)
+    return folder_pictures(folder)
+
+
 def folder_pictures(folder):
     out = []
     for name in sorted(os.listdir(folder)):
@@ -286,17 +336,25 @@ def text_lines(output):
 TEXT_TOOLS = {
     "classic": (["--method", "classic"], False),
     "tone": (["--method", "tone"], False),
+    "tone-by-ink": (["--method", "tone", "--structure", "0"], False),
     "jp2a": (["--invert"], False),
+    "chafa": (["--invert"], False),
     "classic-dark": (["--method", "classic", "--background", "dark"], True),
     "tone-dark": (["--method", "tone", "--background", "dark"], True),
+    "tone-by-ink-dark": (["--method", "tone", "--background", "dark", "--structure", "0"], True),
     "jp2a-dark": (["--background=dark"], True),
+    "chafa-dark": ([], True),
 }
+# chafa's plain ASCII at its most careful.
+CHAFA = ["chafa", "--symbols", "ascii", "-c", "none", "-w", "9", "--stretch"]
 
 
 def text_of(tool, cli, jpeg, columns, rows, size):
     args, _ = TEXT_TOOLS[tool]
     if tool.startswith("jp2a"):
         return text_lines(run(["jp2a"] + args + ["--width=%d" % columns, "--height=%d" % rows, jpeg]))
+    if tool.startswith("chafa"):
+        return text_lines(run(CHAFA + args + ["--size", "%dx%d" % (columns, rows), jpeg]))
     return text_lines(run([cli] + args + ["-c", str(columns), "-r", str(rows)] + size + [jpeg]))
 
 
@@ -307,9 +365,12 @@ def main():
     ap.add_argument("--columns", type=int, default=120)
     ap.add_argument("--size", type=int, default=None, help="type size given to tessilor-cli (default: its own)")
     ap.add_argument("--only", default=None, help="comma-separated picture names")
-    ap.add_argument("--tools", default="classic,tone,jp2a,tone-dark,jp2a-dark,figures",
+    ap.add_argument("--tools", default="classic,tone,tone-by-ink,jp2a,chafa,tone-dark,jp2a-dark,chafa-dark,figures",
                     help="comma-separated: " + ", ".join(TEXT_TOOLS) + ", figures (also --fill and --gray)")
     ap.add_argument("--pictures", default=None, help="a folder of more photographs, measured as a set of its own")
+    ap.add_argument("--structure-pictures", default=None,
+                    help="a folder of structure pictures, measured up close as well (default: those "
+                         "structure_pictures.py draws)")
     ap.add_argument("--keep", default=None, help="folder to keep the art and its drawings in")
     args = ap.parse_args()
     figure_font = args.figure_font or os.path.join(os.path.dirname(args.cli), "GLYFA__1.TTF")
@@ -317,16 +378,23 @@ def main():
     drawer = TextDrawer()
     work = tempfile.mkdtemp(prefix="tessilor-quality-")
     wanted = args.tools.split(",")
-    tools = [t for t in TEXT_TOOLS if t in wanted and (not t.startswith("jp2a") or shutil.which("jp2a"))]
+    def installed(tool):
+        program = tool.split("-")[0]
+        return program not in ("jp2a", "chafa") or shutil.which(program)
+
+    tools = [t for t in TEXT_TOOLS if t in wanted and installed(t)]
     size = ["-s", str(args.size)] if args.size else []
 
     sets = [("photos", photos()), ("generated", generated_pictures(args.cli, work))]
     if args.pictures:
         sets.append((os.path.basename(os.path.normpath(args.pictures)), folder_pictures(args.pictures)))
+    structure = folder_pictures(args.structure_pictures) if args.structure_pictures else structure_pictures(work)
+    sets.append(("structure", structure))
     results = {}
     print("text: %d characters per line, Liberation Mono %dx%d px cells, darkest ASCII ink %.3f" %
           (args.columns, CELL_W, CELL_H, drawer.ascii_darkest))
-    print("%-22s %-13s %9s %6s %7s   %s" % ("picture", "tool", "SSIM", "MAE", "linear", "size"))
+    print("%-22s %-16s %9s %6s %7s   %-9s %6s %6s" % ("picture", "tool", "SSIM", "MAE", "linear", "size", "EO",
+                                                      "close"))
     for set_name, pictures in sets:
         for name, rgb in pictures:
             if args.only and name not in args.only.split(","):
@@ -341,17 +409,22 @@ def main():
                 lines = text_of(tool, args.cli, jpeg, args.columns, rows, size)
                 dark = TEXT_TOOLS[tool][1]
                 scores = text_scores(decoded, lines, drawer, dark_paper=dark)
+                close = ""
+                if set_name == "structure":
+                    _, eo, near = structure_scores(decoded, lines, drawer, dark_paper=dark)
+                    results.setdefault((set_name + " up close", tool), []).append((eo, near))
+                    close = "%6.3f %6.3f" % (eo, near)
                 results.setdefault((set_name, tool), []).append(scores)
-                print("%-22s %-13s %9.4f %6.2f %7s   %dx%d" %
+                print("%-22s %-16s %9.4f %6.2f %7s   %-9s %s" %
                       (name, tool, scores[0], scores[1], "" if dark else "%.4f" % scores[2],
-                       max(len(l) for l in lines), len(lines)))
+                       "%dx%d" % (max(len(l) for l in lines), len(lines)), close))
                 if args.keep:
                     os.makedirs(args.keep, exist_ok=True)
                     stem = os.path.join(args.keep, "%s-%s" % (os.path.splitext(name)[0], tool))
                     with open(stem + ".txt", "w", encoding="utf-8") as f:
                         f.write("\n".join(lines) + "\n")
                     drawer.image(lines, dark).save(stem + ".png")
-            if "figures" not in wanted:
+            if "figures" not in wanted or set_name == "structure":
                 continue
             for gray in (False, True):
                 for fill in (False, True):
@@ -373,6 +446,8 @@ def main():
     print("|---|---|---|---|---|---|")
     for (set_name, tool), values in results.items():
         v = np.array(values)
+        if set_name.endswith("up close"):
+            continue
         if v.shape[1] == 3:
             print("| %s (%d) | %s | %.3f | %.1f | %.3f | |" %
                   (set_name, len(v), tool, v[:, 0].mean(), v[:, 1].mean(), v[:, 2].mean()))
@@ -382,6 +457,14 @@ def main():
         else:
             unit = "lightness error" if tool.startswith("grey") else "CIEDE2000"
             print("| %s (%d) | %s | | | | %s %.1f |" % (set_name, len(v), tool, unit, v[:, 0].mean()))
+    print()
+    print("| structure pictures up close | tool | mean EO (blur 0.5) | mean close (SSIM x EO) | lowest close |")
+    print("|---|---|---|---|---|")
+    for (set_name, tool), values in results.items():
+        if set_name.endswith("up close"):
+            v = np.array(values)
+            print("| %d pictures | %s | %.3f | %.3f | %.3f |" % (len(v), tool, v[:, 0].mean(), v[:, 1].mean(),
+                                                                 v[:, 1].min()))
     return 0
 
 

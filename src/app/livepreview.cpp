@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
+#include <QSpinBox>
 
 namespace tessilor {
 
@@ -37,6 +38,7 @@ void LivePreview::watch(const MainBar &bar, const TextBar &text, const FigureBar
             connect(field, &QLineEdit::textChanged, this, [this] { optionsChanged(true); });
     }
     connect(text.contrastSlider, &QSlider::valueChanged, this, changed);
+    connect(text.structureBox, &QSpinBox::valueChanged, this, changed);
     connect(figures.fillBox, &QCheckBox::toggled, this, changed);
 }
 

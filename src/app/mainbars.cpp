@@ -17,6 +17,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -436,6 +437,26 @@ TextBar buildTextBar(QMainWindow *window, const MainCommands &c)
                          QStringLiteral("Метод подбора символов: классический или по тону, измеренному в шрифте"));
     t.methodList->addItems(textMethodNames());
     t.methodList->setAccessibleName(QStringLiteral("Метод"));
+
+    t.structureFrame = named(new QFrame(t.toolBar), QStringLiteral("structureFrame"));
+    const QString structureTip =
+        QStringLiteral("Тональный метод: насколько символы рисуют линии и контуры изображения своей формой "
+                       "(0 — символы только по тону)");
+    t.structureLabel =
+        named(new QLabel(QStringLiteral("Форма"), t.structureFrame), QStringLiteral("structureLabel"), structureTip);
+    t.structureBox = named(new QSpinBox(t.structureFrame), QStringLiteral("structureBox"), structureTip);
+    t.structureBox->setRange(kMinToneStructure, kMaxToneStructure);
+    t.structureBox->setSingleStep(10);
+    t.structureBox->setValue(kDefaultToneStructure);
+    t.structureBox->setAccessibleName(QStringLiteral("Форма"));
+    t.structureLabel->setBuddy(t.structureBox);
+    auto followMethod = [box = t.structureBox, label = t.structureLabel](int method) {
+        const bool tone = method == int(TextMethod::Tone);
+        box->setEnabled(tone);
+        label->setEnabled(tone);
+    };
+    QObject::connect(t.methodList, &QComboBox::currentIndexChanged, t.structureBox, followMethod);
+    followMethod(t.methodList->currentIndex());
     // The palette's key works while this bar is shown.
     t.optionsFrame->addAction(c.color);
     return t;
@@ -487,6 +508,9 @@ QList<WindowControl> TextBar::controls() const
     list.append(WindowControl{contrastValue, {}});
     list.append(WindowControl{methodFrame, {}});
     list.append(WindowControl{methodList, {}});
+    // The frame alone: its box and label keep following the method list
+    // while the bar is disabled and enabled again for a run.
+    list.append(WindowControl{structureFrame, {}});
     return list;
 }
 
@@ -586,6 +610,12 @@ void layoutTextBar(TextBar &t)
     // The colour arrow reaches into the contrast frame: it stays on top, so
     // that a click on it reaches it.
     t.colorBar->raise();
+    // The shape strength after the contrast, on the same row.
+    const int labelWidth = t.structureLabel->sizeHint().width();
+    const int boxWidth = t.structureBox->sizeHint().width();
+    t.structureFrame->setGeometry(t.contrastFrame->geometry().right() + 5, 2, labelWidth + boxWidth + 14, h);
+    t.structureLabel->setGeometry(4, y, labelWidth, comboH);
+    t.structureBox->setGeometry(labelWidth + 8, y, boxWidth, comboH);
 }
 
 void placeMethodInMainBar(MainBar &m, TextBar &t)
@@ -602,10 +632,11 @@ QList<QWidget *> chainForTab(const MainBar &m, const TextBar &t, const FigureBar
     // Reading order: the main bar left to right (the method list below the
     // preview box), then the option bar shown.
     const QList<QWidget *> order = {
-        m.openButton,        m.masButton,         m.modeList,      m.goButton,       m.resultButton,  m.autoPreview,
-        t.methodList,        m.helpButton,        t.fontList,      t.grid.sizeList,  t.grid.columns,  t.grid.rows,
-        t.grid.proportional, t.colorButton,       t.colorArrow,    t.contrastSlider, f.grid.sizeList, f.grid.columns,
-        f.grid.rows,         f.grid.proportional, f.colorModeList, f.figureButton,   f.figureArrow,   f.fillBox};
+        m.openButton,        m.masButton,     m.modeList,          m.goButton,     m.resultButton,
+        m.autoPreview,       t.methodList,    m.helpButton,        t.fontList,     t.grid.sizeList,
+        t.grid.columns,      t.grid.rows,     t.grid.proportional, t.colorButton,  t.colorArrow,
+        t.contrastSlider,    t.structureBox,  f.grid.sizeList,     f.grid.columns, f.grid.rows,
+        f.grid.proportional, f.colorModeList, f.figureButton,      f.figureArrow,  f.fillBox};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     return order;

@@ -13,6 +13,7 @@ class QMainWindow;
 class QMenu;
 class QObject;
 class QSlider;
+class QSpinBox;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -122,6 +123,11 @@ struct TextBar {
     // shows below "Автопросмотр" while this bar is shown.
     QFrame *methodFrame = nullptr;
     QComboBox *methodList = nullptr;
+    // The tone method's shape strength, 0..100, after the contrast; enabled
+    // while the method list shows the tone method.
+    QFrame *structureFrame = nullptr;
+    QLabel *structureLabel = nullptr; // "Форма"
+    QSpinBox *structureBox = nullptr;
 
     QList<WindowControl> controls() const;
 };

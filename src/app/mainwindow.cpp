@@ -45,6 +45,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -741,6 +742,7 @@ RunRequest MainWindow::runRequest() const
     r.pictureColors = m_pictureColors;
     r.contrast = qint16(m_textBar.contrastSlider->value());
     r.method = m_textBar.methodList->currentIndex();
+    r.structure = m_textBar.structureBox->value();
     r.figureFamily = figureFamily();
     r.figureCode = m_figureCode;
     r.figureSizeText = m_figureBar.grid.sizeList->currentText();

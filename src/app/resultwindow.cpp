@@ -210,6 +210,7 @@ ConversionOptions conversionOptions(const RunRequest &request)
     o.ramp = request.ramp;
     o.textSize = std::max(leadingNumber(request.textSizeText), 0.0);
     o.contrast = request.contrast;
+    o.structure = request.structure;
     o.textColor = request.textColor;
     o.pictureColors = request.pictureColors;
     o.figureFamily = request.figureFamily;

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "base/options.h"
+
 namespace tessilor {
 
 // What one conversion reads from the main window's controls, taken in one
@@ -24,8 +26,10 @@ struct RunRequest {
     QString textSizeText;
     quint32 textColor = 0;
     qint16 contrast = 0;
-    // Method list entry: 0 classic, 1 tone (see TextMethod).
+    // Method list entry: 0 classic, 1 tone (see TextMethod), and the tone
+    // method's shape strength.
     int method = 0;
+    int structure = kDefaultToneStructure;
     // The colour picker's "По изображению": every character in the colour of
     // its cell (tone method: of its half cell) instead of textColor.
     bool pictureColors = false;

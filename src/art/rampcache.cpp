@@ -182,15 +182,28 @@ void rampFields(Fields &f, Ramp &ramp)
     f.text(ramp.chars);
     f.perCharacter(ramp.coverage, ramp.chars, 0.0f, 2.0f);
     f.perCharacter(ramp.level, ramp.chars, 0.0f, 1.0f);
+    f.text(ramp.shapeChars);
+    f.perCharacter(ramp.shapeLevel, ramp.shapeChars, 0.0f, 1.0f);
+    f.numbers(ramp.shapes, 0.0f, 2.0f);
 }
 
 // A ramp the measurement can give: characters from the candidates, each
-// once, the space first; ink and level growing, the levels from 0 to 1.
+// once, the space first; ink and level growing, the levels from 0 to 1; the
+// shape candidates, if any, from the candidates too, each once, with their
+// levels growing and kShapeBoxes inks each.
 bool plausibleRamp(const ToneRamp &ramp, const QString &candidates)
 {
     if (!ramp.valid() || ramp.family.isEmpty() || ramp.printFamily.isEmpty() || ramp.chars.front() != u' ' ||
         ramp.level.front() != 0.0f || ramp.level.back() != 1.0f)
         return false;
+    if (!ramp.shapeChars.isEmpty() && !ramp.hasShapes())
+        return false;
+    for (qsizetype i = 0; i < ramp.shapeChars.size(); ++i) {
+        if (!candidates.contains(ramp.shapeChars[i]) || ramp.shapeChars.indexOf(ramp.shapeChars[i]) != i)
+            return false;
+        if (i > 0 && ramp.shapeLevel[size_t(i)] < ramp.shapeLevel[size_t(i) - 1])
+            return false;
+    }
     for (qsizetype i = 0; i < ramp.chars.size(); ++i) {
         if (!candidates.contains(ramp.chars[i]) || ramp.chars.indexOf(ramp.chars[i]) != i)
             return false;

@@ -43,7 +43,7 @@
 // while the field is not kept.
 namespace tessilor {
 
-inline constexpr quint32 kRampRecordVersion = 1;
+inline constexpr quint32 kRampRecordVersion = 2;
 
 // What a record answers and what it was measured from.
 struct RampCacheKey {

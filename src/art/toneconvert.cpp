@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace tessilor {
 
@@ -139,10 +140,204 @@ const std::array<float, 64> &orderedThresholds()
     return t;
 }
 
+// Smooth step from 0 at lo to 1 at hi.
+float smoothStep(float v, float lo, float hi)
+{
+    const float t = std::clamp((v - lo) / (hi - lo), 0.0f, 1.0f);
+    return t * t * (3.0f - 2.0f * t);
+}
+
+// A [1 2 1] / 4 blur of a cell's boxes each way, the edges repeated: a
+// stroke one box off its place still matches, as it does to the eye.
+void softenBoxes(float *boxes)
+{
+    std::array<float, kShapeBoxes> t{};
+    for (int y = 0; y < kShapeRows; ++y) {
+        const float *r = boxes + y * kShapeColumns;
+        for (int x = 0; x < kShapeColumns; ++x)
+            t[size_t(y * kShapeColumns + x)] =
+                0.25f * r[std::max(x - 1, 0)] + 0.5f * r[x] + 0.25f * r[std::min(x + 1, kShapeColumns - 1)];
+    }
+    for (int y = 0; y < kShapeRows; ++y) {
+        const float *above = t.data() + std::max(y - 1, 0) * kShapeColumns;
+        const float *here = t.data() + y * kShapeColumns;
+        const float *below = t.data() + std::min(y + 1, kShapeRows - 1) * kShapeColumns;
+        for (int x = 0; x < kShapeColumns; ++x)
+            boxes[y * kShapeColumns + x] = 0.25f * above[x] + 0.5f * here[x] + 0.25f * below[x];
+    }
+}
+
+// The choice by shape (see ToneStructure). Characters are numbered as the
+// conversion numbers them: the ramp's first, then the shape candidates.
+class ShapeChooser
+{
+public:
+    // How clearly a cell has an edge: its detail's contrast (the root mean
+    // square of its ink levels about their mean) from kFaint to kClear, and
+    // the coherence of its structure tensor (0 for no direction, 1 for one)
+    // from kLoose to kOneWay; the product of the two smooth steps. Soft
+    // photographic detail stays below the contrast, texture below the
+    // coherence.
+    static constexpr float kFaint = 0.10f;
+    static constexpr float kClear = 0.30f;
+    static constexpr float kLoose = 0.10f;
+    static constexpr float kOneWay = 0.50f;
+    // The ink distance that costs as much as a shape term of weight one, and
+    // the weight at strength 100.
+    static constexpr float kInkTolerance = 0.20f;
+    static constexpr float kStrongest = 4.0f;
+
+    ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf)
+        : m_detailWidth(structure.detail->width), m_detailHeight(structure.detail->height),
+          m_rampCount(int(ramp.chars.size())),
+          m_weight(kStrongest * float(std::clamp(structure.strength, 0, 100)) / 100.0f)
+    {
+        const std::vector<float> &luma = structure.detail->luma;
+        m_detail.resize(luma.size());
+        for (size_t i = 0; i < luma.size(); ++i)
+            m_detail[i] = inkOf(luma[i]);
+        prepareCandidates(ramp);
+    }
+
+    // The character for cell (x, y) whose own ink is want, the ramp having
+    // chosen rampChoice for it with the ink carried to it; the chosen
+    // character's level goes into level. The shape candidates are judged by
+    // the cell's own ink: the ink carried along a line would otherwise
+    // alternate its characters (| ; | ;).
+    int choose(int x, int y, float want, int rampChoice, const std::vector<float> &rampLevel, float &level) const
+    {
+        level = rampLevel[size_t(rampChoice)];
+        if (m_levels.empty())
+            return rampChoice;
+        // The cell's detail, its contrast and its structure tensor (central
+        // differences over the whole detail, so that an edge on the cell's
+        // border counts).
+        std::array<float, kShapeBoxes> cell{};
+        float jxx = 0, jxy = 0, jyy = 0, sum = 0, squares = 0;
+        const int dw = m_detailWidth;
+        for (int by = 0; by < kShapeRows; ++by) {
+            const int dy = y * kShapeRows + by;
+            const float *line = m_detail.data() + size_t(dy) * size_t(dw);
+            const float *up = m_detail.data() + size_t(std::max(dy - 1, 0)) * size_t(dw);
+            const float *down = m_detail.data() + size_t(std::min(dy + 1, m_detailHeight - 1)) * size_t(dw);
+            for (int bx = 0; bx < kShapeColumns; ++bx) {
+                const int dx = x * kShapeColumns + bx;
+                const float v = line[dx];
+                const float gx = line[std::min(dx + 1, dw - 1)] - line[std::max(dx - 1, 0)];
+                const float gy = down[dx] - up[dx];
+                jxx += gx * gx;
+                jxy += gx * gy;
+                jyy += gy * gy;
+                sum += v;
+                squares += v * v;
+                cell[size_t(by * kShapeColumns + bx)] = v;
+            }
+        }
+        const float mean = sum / kShapeBoxes;
+        const float clear = smoothStep(std::sqrt(std::max(0.0f, squares / kShapeBoxes - mean * mean)), kFaint, kClear);
+        const float trace = jxx + jyy;
+        if (clear <= 0.0f || trace < 1e-12f)
+            return rampChoice;
+        const float coherence = ((jxx - jyy) * (jxx - jyy) + 4.0f * jxy * jxy) / (trace * trace);
+        const float gate = clear * smoothStep(coherence, kLoose, kOneWay);
+        if (gate <= 0.0f)
+            return rampChoice;
+
+        // The detail, softened, relative to its mean and of length one.
+        softenBoxes(cell.data());
+        float softMean = 0;
+        for (const float v : cell)
+            softMean += v;
+        softMean /= kShapeBoxes;
+        float norm = 0;
+        for (float &v : cell) {
+            v -= softMean;
+            norm += v * v;
+        }
+        if (norm < 1e-8f)
+            return rampChoice;
+        const float scale = 1.0f / std::sqrt(norm);
+        for (float &v : cell)
+            v *= scale;
+
+        const float weight = gate * m_weight;
+        const int own = m_rampToShape[size_t(rampChoice)];
+        float best = own >= 0 ? weight * (1.0f - correlation(cell, own)) : weight;
+        int chosen = -1;
+        // Only a candidate whose ink term stays below the ramp choice's
+        // shape term can win.
+        const float reach = kInkTolerance * std::sqrt(best);
+        const auto from = std::lower_bound(m_levels.begin(), m_levels.end(), want - reach);
+        const auto to = std::upper_bound(m_levels.begin(), m_levels.end(), want + reach);
+        for (auto it = from; it != to; ++it) {
+            const int c = int(it - m_levels.begin());
+            const float d = (*it - want) / kInkTolerance;
+            const float cost = d * d + weight * (1.0f - correlation(cell, c));
+            if (cost < best) {
+                best = cost;
+                chosen = c;
+            }
+        }
+        if (chosen < 0)
+            return rampChoice;
+        level = m_levels[size_t(chosen)];
+        return m_rampCount + chosen;
+    }
+
+private:
+    // Every shape candidate's shape, softened as the detail is, relative to
+    // its mean and of length one (all zero for a character without shape,
+    // such as the space).
+    void prepareCandidates(const ToneRamp &ramp)
+    {
+        if (!ramp.hasShapes())
+            return;
+        const int n = int(ramp.shapeChars.size());
+        m_levels = ramp.shapeLevel;
+        m_shapes.assign(size_t(n) * kShapeBoxes, 0.0f);
+        for (int c = 0; c < n; ++c) {
+            float *shape = m_shapes.data() + size_t(c) * kShapeBoxes;
+            std::copy_n(ramp.shapes.begin() + std::ptrdiff_t(c) * kShapeBoxes, kShapeBoxes, shape);
+            softenBoxes(shape);
+            float mean = 0;
+            for (int b = 0; b < kShapeBoxes; ++b)
+                mean += shape[b];
+            mean /= kShapeBoxes;
+            float norm = 0;
+            for (int b = 0; b < kShapeBoxes; ++b)
+                norm += (shape[b] - mean) * (shape[b] - mean);
+            const float scale = norm < 1e-10f ? 0.0f : 1.0f / std::sqrt(norm);
+            for (int b = 0; b < kShapeBoxes; ++b)
+                shape[b] = (shape[b] - mean) * scale;
+        }
+        m_rampToShape.assign(size_t(m_rampCount), -1);
+        for (int k = 0; k < m_rampCount; ++k)
+            m_rampToShape[size_t(k)] = int(ramp.shapeChars.indexOf(ramp.chars.at(k)));
+    }
+
+    float correlation(const std::array<float, kShapeBoxes> &cell, int candidate) const
+    {
+        const float *shape = m_shapes.data() + size_t(candidate) * kShapeBoxes;
+        float dot = 0;
+        for (int b = 0; b < kShapeBoxes; ++b)
+            dot += cell[size_t(b)] * shape[b];
+        return dot;
+    }
+
+    int m_detailWidth;
+    int m_detailHeight;
+    int m_rampCount;
+    float m_weight;
+    std::vector<float> m_detail; // the detail's wanted ink levels
+    std::vector<float> m_levels; // of the shape candidates, rising
+    std::vector<float> m_shapes;
+    std::vector<int> m_rampToShape;
+};
+
 } // namespace
 
 TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast, QIODevice &out,
-                             const RunHooks &hooks, ArtBackground background)
+                             const RunHooks &hooks, ArtBackground background, const ToneStructure &structure)
 {
     TextResult result;
     if (!ramp.valid() || ramp.level.size() != size_t(ramp.chars.size()) ||
@@ -154,12 +349,22 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         result.error = ConvertError::EmptyGrid;
         return result;
     }
+    const bool shaped = structure.active() && ramp.hasShapes();
+    if (shaped &&
+        (structure.detail->width != grid.width * kShapeColumns ||
+         structure.detail->height != grid.height * kShapeRows ||
+         structure.detail->luma.size() != size_t(structure.detail->width) * size_t(structure.detail->height))) {
+        result.error = ConvertError::EmptyGrid;
+        return result;
+    }
     const int width = grid.width;
     const int lastRow = grid.height - 1;
-    std::vector<std::array<char, 4>> bytes(size_t(ramp.chars.size()));
-    std::vector<quint8> lengths(size_t(ramp.chars.size()));
-    for (qsizetype i = 0; i < ramp.chars.size(); ++i) {
-        const QByteArray utf8 = QString(ramp.chars.at(i)).toUtf8();
+    // The ramp's characters, then the shape candidates.
+    const QString chars = shaped ? ramp.chars + ramp.shapeChars : ramp.chars;
+    std::vector<std::array<char, 4>> bytes(size_t(chars.size()));
+    std::vector<quint8> lengths(size_t(chars.size()));
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const QByteArray utf8 = QString(chars.at(i)).toUtf8();
         std::memcpy(bytes[size_t(i)].data(), utf8.constData(), size_t(std::min<qsizetype>(utf8.size(), 4)));
         lengths[size_t(i)] = quint8(std::min<qsizetype>(utf8.size(), 4));
     }
@@ -167,11 +372,14 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
     const Quantizer quantize(ramp.level);
     const std::vector<float> &level = ramp.level;
     const std::array<float, 64> &thresholds = orderedThresholds();
+    std::optional<ShapeChooser> shapes;
+    if (shaped)
+        shapes.emplace(structure, ramp, inkOf);
 
     // Error carried into the current row and the next one, with a guard
     // column on either side.
     std::vector<float> here(size_t(width) + 2, 0.0f), below(size_t(width) + 2, 0.0f);
-    std::vector<quint8> chosen(static_cast<size_t>(width));
+    std::vector<quint16> chosen(static_cast<size_t>(width));
     std::vector<char> line(size_t(width) * 4 + 16);
 
     YieldClock clock(hooks);
@@ -188,10 +396,14 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         const int step = forward ? 1 : -1;
         const float *threshold = thresholds.data() + size_t(i % 8) * 8;
         for (int n = 0, x = forward ? 0 : width - 1; n < width; ++n, x += step) {
-            const float want = inkOf(row[x]) + here[size_t(x) + 1];
-            const int k = quantize(want, threshold[x % 8]);
-            chosen[size_t(x)] = quint8(k);
-            const float e = want - level[size_t(k)];
+            const float own = inkOf(row[x]);
+            const float want = own + here[size_t(x) + 1];
+            int k = quantize(want, threshold[x % 8]);
+            float drawn = level[size_t(k)];
+            if (shapes)
+                k = shapes->choose(x, i, own, k, level, drawn);
+            chosen[size_t(x)] = quint16(k);
+            const float e = want - drawn;
             here[size_t(x + step) + 1] += e * (7.0f / 16.0f);
             below[size_t(x - step) + 1] += e * (3.0f / 16.0f);
             below[size_t(x) + 1] += e * (5.0f / 16.0f);

@@ -24,11 +24,36 @@ namespace tessilor {
 // the result is clamped to 0..255. Contrast 0 changes nothing.
 double toneContrast(double lightness, qint16 contrast);
 
+// The choice by shape: the picture's detail, kShapeColumns x kShapeRows
+// boxes for every sample of the grid (a LumaGrid of that many times the
+// grid's size), and how much a character's shape counts beside its ink,
+// 0..100 (0: by ink alone, as without detail).
+//
+// Where a character's cell holds an edge that runs one way (the structure
+// tensor of the cell's detail is coherent, and the detail has clear
+// contrast), every shape candidate of the ramp near the cell's own ink
+// competes with the ramp's own choice: the cost of a character is its
+// distance from that ink (squared, in a tolerance's units) plus, weighted
+// by the strength and by how clearly the cell has an edge, how far its
+// shape lies from the cell's detail (one minus the correlation of the two,
+// both slightly softened and taken relative to their mean). A cell without
+// such an edge (flat light, gradients, soft photographic detail, fur,
+// grain) keeps the ramp's choice, so no stripes or hatching appear in
+// texture. The ink the chosen character misses is carried on as without
+// detail.
+struct ToneStructure {
+    const LumaGrid *detail = nullptr;
+    int strength = 0;
+    bool active() const { return detail && strength > 0; }
+};
+
 // Writes one line per grid row, one ramp character per sample, each line
 // (the last too) ended by CR LF, UTF-8: the same file as the classic method
 // for a grid of half the width. The counters count classic cells (two
-// characters); a stop takes effect before a character pair.
+// characters); a stop takes effect before a character pair. With a
+// structure, characters may come from the ramp's shape candidates.
 TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast, QIODevice &out,
-                             const RunHooks &hooks = {}, ArtBackground background = ArtBackground::Light);
+                             const RunHooks &hooks = {}, ArtBackground background = ArtBackground::Light,
+                             const ToneStructure &structure = {});
 
 } // namespace tessilor

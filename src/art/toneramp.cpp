@@ -16,6 +16,79 @@
 
 namespace tessilor {
 
+namespace {
+
+// The boxes each pixel [p, p + 1) falls into, among boxes equal parts of
+// the span [start, start + length), with the share of the box it covers:
+// pixel p's are shares[from[p]] .. shares[from[p + 1] - 1].
+struct BoxShare {
+    int box;
+    float share;
+};
+struct BoxShares {
+    std::vector<BoxShare> shares;
+    std::vector<int> from;
+};
+BoxShares boxShares(int pixels, double start, double length, int boxes)
+{
+    BoxShares out;
+    out.from.reserve(size_t(std::max(pixels, 0)) + 1);
+    const double box = length / boxes;
+    for (int p = 0; p < pixels; ++p) {
+        out.from.push_back(int(out.shares.size()));
+        const int first = std::max(0, int(std::floor((p - start) / box)));
+        const int last = std::min(boxes - 1, int(std::floor((p + 1 - start) / box)));
+        for (int b = first; b <= last; ++b) {
+            const double lo = std::max(double(p), start + b * box);
+            const double hi = std::min(double(p + 1), start + (b + 1) * box);
+            if (hi > lo)
+                out.shares.push_back({b, float((hi - lo) / box)});
+        }
+    }
+    out.from.push_back(int(out.shares.size()));
+    return out;
+}
+
+// Where a glyph's ink lies in its cell (advance x line height, the baseline
+// at the ascent), from its coverage mask as the rasteriser makes it (the
+// mask's corner at the glyph's bounding rectangle), every pixel taken as the
+// drawing takes it and averaged over the kShapeColumns x kShapeRows boxes of
+// the cell. Ink outside the cell is left out: the neighbouring cells' boxes
+// do not see it either.
+std::vector<float> glyphShape(const QImage &mask, const QRectF &bounds, double advance, double ascent, double height,
+                              const std::array<double, 256> &taken)
+{
+    std::vector<float> shape(size_t(kShapeBoxes), 0.0f);
+    const bool mono = mask.format() == QImage::Format_Mono || mask.format() == QImage::Format_MonoLSB;
+    const int width = mask.width();
+    const int pixelRows = mask.height();
+    const BoxShares columns = boxShares(width, -bounds.left(), advance, kShapeColumns);
+    const BoxShares rows = boxShares(pixelRows, -(ascent + bounds.top()), height, kShapeRows);
+    for (int y = 0; y < pixelRows; ++y) {
+        const int r0 = rows.from[size_t(y)], r1 = rows.from[size_t(y) + 1];
+        if (r0 == r1)
+            continue;
+        const uchar *line = mask.constScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const int alpha = mono ? (mask.pixelIndex(x, y) ? 255 : 0) : line[x];
+            const int c0 = columns.from[size_t(x)], c1 = columns.from[size_t(x) + 1];
+            if (alpha == 0 || c0 == c1)
+                continue;
+            const float ink = float(taken[size_t(alpha)]);
+            for (int r = r0; r < r1; ++r) {
+                const BoxShare &row = rows.shares[size_t(r)];
+                for (int c = c0; c < c1; ++c) {
+                    const BoxShare &column = columns.shares[size_t(c)];
+                    shape[size_t(row.box) * kShapeColumns + size_t(column.box)] += ink * row.share * column.share;
+                }
+            }
+        }
+    }
+    return shape;
+}
+
+} // namespace
+
 QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend)
 {
     QList<GlyphInk> out;
@@ -61,7 +134,12 @@ QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates,
             for (int x = 0; x < mask.width(); ++x)
                 sum += taken[line[x]];
         }
-        out.append(GlyphInk{chars[i], sum / (advances[i].x() * height)});
+        out.append(
+            GlyphInk{chars[i],
+                     sum / (advances[i].x() * height),
+                     0,
+                     {},
+                     glyphShape(mask, font.boundingRect(glyphs[i]), advances[i].x(), font.ascent(), height, taken)});
     }
     return out;
 }
@@ -135,6 +213,10 @@ QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString
             everywhere = k < measured[d].size();
             if (everywhere) {
                 g.drawings.push_back(float(measured[d][k].coverage));
+                const std::vector<float> &shape = measured[d][k].shape;
+                g.shape.resize(shape.size());
+                for (size_t b = 0; b < shape.size(); ++b)
+                    g.shape[b] += shape[b] / float(measured.size());
                 at[d] = k + 1;
             }
         }
@@ -194,6 +276,39 @@ bool inkOrderHolds(const GlyphInk &a, const GlyphInk &b)
         if (!(b.drawings[d] > a.drawings[d]))
             return false;
     return true;
+}
+
+// The ramp's shape candidates (see ToneRamp::shapeChars): a character
+// whose ink differs between the drawings by more than half the ramp's span would not show the tone it is chosen for.
+void addShapeCandidates(ToneRamp &ramp, const QList<GlyphInk> &inks, double paper, double span)
+{
+    constexpr double kSteadiest = 0.5;
+    struct Candidate {
+        const GlyphInk *ink;
+        float level;
+    };
+    std::vector<Candidate> candidates;
+    for (const GlyphInk &g : inks) {
+        if (g.shape.size() != size_t(kShapeBoxes))
+            return; // measured without shapes
+        const double level = (g.coverage - paper) / span;
+        const bool inRamp = ramp.chars.contains(g.ch);
+        if (!inRamp && (level < 0 || level > 1 || g.spread > kSteadiest * span))
+            continue;
+        // Letters drawn alike (Latin 'A' and Cyrillic 'А'): the first stands for them.
+        const bool drawnBefore = std::any_of(candidates.begin(), candidates.end(), [&g](const Candidate &c) {
+            return c.ink->coverage == g.coverage && c.ink->shape == g.shape;
+        });
+        if (!drawnBefore)
+            candidates.push_back({&g, float(std::clamp(level, 0.0, 1.0))});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.level < b.level; });
+    for (const Candidate &c : candidates) {
+        ramp.shapeChars.append(c.ink->ch);
+        ramp.shapeLevel.push_back(c.level);
+        ramp.shapes.insert(ramp.shapes.end(), c.ink->shape.begin(), c.ink->shape.end());
+    }
 }
 
 } // namespace
@@ -275,6 +390,7 @@ ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount)
         ramp.coverage.push_back(float(sorted[i].coverage));
         ramp.level.push_back(float((sorted[i].coverage - space.coverage) / span));
     }
+    addShapeCandidates(ramp, inks, space.coverage, span);
     return ramp;
 }
 

@@ -17,8 +17,8 @@ namespace tessilor {
 // height, in linear light) that the glyph drawn black on white takes away.
 struct GlyphInk {
     GlyphInk() = default;
-    GlyphInk(QChar c, double ink, double inkSpread = 0, std::vector<float> inks = {})
-        : ch(c), coverage(ink), spread(inkSpread), drawings(std::move(inks))
+    GlyphInk(QChar c, double ink, double inkSpread = 0, std::vector<float> inks = {}, std::vector<float> inkShape = {})
+        : ch(c), coverage(ink), spread(inkSpread), drawings(std::move(inks)), shape(std::move(inkShape))
     {}
     QChar ch;
     double coverage = 0;
@@ -28,7 +28,17 @@ struct GlyphInk {
     double spread = 0;
     // The ink in each drawing measured (empty for a single drawing).
     std::vector<float> drawings;
+    // Where the ink lies: the share of light the glyph takes away in each of
+    // kShapeColumns x kShapeRows boxes of its cell (advance x line height),
+    // row by row from the top left; the mean of the drawings measured.
+    std::vector<float> shape;
 };
+
+// The boxes a glyph's shape is measured in, and a picture's detail sampled
+// in, per character: about square in a cell twice as high as wide.
+constexpr int kShapeColumns = 4;
+constexpr int kShapeRows = 8;
+constexpr int kShapeBoxes = kShapeColumns * kShapeRows;
 
 // How a drawing blends its ink: the rasteriser's coverage mixed with the
 // paper as sRGB values (screens, terminals), dark on light or light on black,
@@ -37,8 +47,9 @@ struct GlyphInk {
 enum class InkBlend { Srgb, SrgbOnBlack, Light };
 
 // Draws every candidate character the font has (a candidate the face lacks
-// is left out: another face would show it) and measures its ink. The order
-// is that of the candidates, without duplicates.
+// is left out: another face would show it) and measures its ink and where
+// in its cell the ink lies. The order is that of the candidates, without
+// duplicates.
 QList<GlyphInk> measureGlyphInk(const QRawFont &font, const QString &candidates, InkBlend blend = InkBlend::Srgb);
 
 // A figure glyph's ink for the fill: drawn black on white and white on
@@ -76,7 +87,19 @@ struct ToneRamp {
     QString chars;               // light to dark, the space first
     std::vector<float> coverage; // measured ink of each character
     std::vector<float> level;    // ink relative to the darkest, 0 (space) .. 1
+    // The characters a cell may take for its shape: every measured
+    // character whose ink is steady across the drawings and no darker than
+    // the ramp's darkest, a glyph drawn like an earlier one left out; in the
+    // order of their level.
+    QString shapeChars;
+    std::vector<float> shapeLevel; // ink relative to the ramp's darkest
+    std::vector<float> shapes;     // kShapeBoxes inks per character (GlyphInk::shape)
     bool valid() const { return chars.size() >= 2; }
+    bool hasShapes() const
+    {
+        return !shapeChars.isEmpty() && shapeLevel.size() == size_t(shapeChars.size()) &&
+               shapes.size() == size_t(shapeChars.size()) * kShapeBoxes;
+    }
     bool operator==(const ToneRamp &) const = default;
 };
 
@@ -102,7 +125,8 @@ QString toneCandidates();
 // every drawing: the cheapest such chain is taken (dynamic programming).
 // With fewer characters than maxCount all are tried; fewer targets than
 // that only when no chain that long keeps its order. Invalid (no
-// characters) when there is no space or no ink.
+// characters) when there is no space or no ink. Where the characters carry
+// shapes, the ramp's shape candidates are filled too.
 ToneRamp pickToneRamp(const QList<GlyphInk> &inks, int maxCount = 32);
 
 // The ramp of the font at its size, from the candidates plus the extra

@@ -35,6 +35,12 @@ enum class TextMethod { Classic = 0, Tone = 1 };
 // Method list entries in value order: "Классический", "Тональный".
 QStringList textMethodNames();
 
+// How much the tone method draws the picture's lines with characters of
+// their shape, 0..100 (0: each character by its ink alone), unless told.
+inline constexpr int kMinToneStructure = 0;
+inline constexpr int kMaxToneStructure = 100;
+inline constexpr int kDefaultToneStructure = 50;
+
 // Font entries 2 ("Fixedsys") and 4 ("Terminal") have a fixed size: the text
 // size list is disabled and forced to entry 4 (10) or entry 3 (8). Returns
 // the forced 1-based size entry, or 0 when the size list stays free.

@@ -140,6 +140,7 @@ void StoredOptions::read(const SettingsStore &store, const QString &figureFontDe
     figureFont = store.read(keys::FigureFont, figureFontDefault);
     figureCode = readIndex(store, keys::FigureCode, kDefaultFigureCode, kFirstFigureCode, kLastFigureCode);
     textMethod = readIndex(store, keys::TextMethod, 0, 0, 1);
+    toneStructure = readIndex(store, keys::ToneStructure, kDefaultToneStructure, kMinToneStructure, kMaxToneStructure);
     figureFill = readIndex(store, keys::FigureFill, 0, 0, 1) == 1;
     autoPreview = readIndex(store, keys::AutoPreview, 0, 0, 1) == 1;
     contrast = readIndex(store, keys::Contrast, 0, -127, 127);
@@ -164,6 +165,7 @@ void StoredOptions::write(SettingsStore &store) const
     store.write(keys::Prop1, QString::number(prop1));
     store.write(keys::Prop2, QString::number(prop2));
     store.write(keys::TextMethod, QString::number(textMethod));
+    store.write(keys::ToneStructure, QString::number(toneStructure));
     store.write(keys::FigureFill, QString::number(figureFill ? 1 : 0));
     store.write(keys::AutoPreview, QString::number(autoPreview ? 1 : 0));
     store.write(keys::Contrast, QString::number(contrast));

@@ -4,6 +4,8 @@
 #include <QString>
 #include <memory>
 
+#include "base/options.h"
+
 class QSettings;
 
 namespace tessilor {
@@ -39,6 +41,7 @@ inline const QString TextColor = QStringLiteral("TextColor");
 inline const QString PictureColors = QStringLiteral("PictureColors");
 inline const QString ColorMode = QStringLiteral("ColorMode");
 inline const QString LastOutType = QStringLiteral("LastOutType");
+inline const QString ToneStructure = QStringLiteral("ToneStructure");
 } // namespace keys
 
 // $XDG_CONFIG_HOME/Quar_Programming.ini (~/.config/Quar_Programming.ini).
@@ -79,13 +82,14 @@ struct StoredOptions {
     int prop2 = 1;
     QString figureFont; // default: the first figure font's family
     int figureCode = 86;
-    int textMethod = 0;         // TextMethod value; anything else stored reads as 0
-    bool figureFill = false;    // figure cells get their background
-    bool autoPreview = false;   // "Автопросмотр"
-    int contrast = 0;           // the contrast slider, -127 .. 127
-    quint32 textColor = 0;      // the text colour (red + 256 green + 65536 blue): palette entry 1
-    bool pictureColors = false; // the colour choice "По изображению"
-    int colorMode = 1;          // the figures' colour list entry: 1 colour, 2 grey
+    int textMethod = 0;                        // TextMethod value; anything else stored reads as 0
+    int toneStructure = kDefaultToneStructure; // the tone method's shape strength, 0..100
+    bool figureFill = false;                   // figure cells get their background
+    bool autoPreview = false;                  // "Автопросмотр"
+    int contrast = 0;                          // the contrast slider, -127 .. 127
+    quint32 textColor = 0;                     // the text colour (red + 256 green + 65536 blue): palette entry 1
+    bool pictureColors = false;                // the colour choice "По изображению"
+    int colorMode = 1;                         // the figures' colour list entry: 1 colour, 2 grey
     QString lastFile;
     QString lastResult = QStringLiteral("save");
     QString lastResultTip = QStringLiteral("Сохранить");

@@ -49,6 +49,12 @@ struct OptionSet {
                               QStringLiteral("text method: classic (default) or tone (ramp measured from the "
                                              "font, linear light, error diffusion)"),
                               QStringLiteral("method")};
+    QCommandLineOption structure{QStringLiteral("structure"),
+                                 QStringLiteral("tone method: 0..100, how much the characters draw the "
+                                                "picture's lines and outlines by their shape (| _ / \\ ( ...) "
+                                                "where a cell has a clear edge; 0 chooses by ink alone; "
+                                                "default 50"),
+                                 QStringLiteral("n")};
     QCommandLineOption contrast{QStringLiteral("contrast"), QStringLiteral("-127..127, default 0"),
                                 QStringLiteral("n")};
     QCommandLineOption gray{QStringLiteral("gray"), QStringLiteral("figures in shades of grey")};
@@ -118,9 +124,9 @@ struct OptionSet {
     {
         parser.setApplicationDescription(QStringLiteral("Turns pictures into text art."));
         for (const QCommandLineOption *o :
-             {&mode, &columns, &rows,  &font,       &method,     &contrast, &gray,      &figureCode,
-              &fill, &size,    &color, &background, &figureFont, &output,   &outputDir, &format,
-              &page, &margins, &jobs,  &verbose,    &help,       &version})
+             {&mode,       &columns, &rows,    &font,  &method,     &structure,  &contrast, &gray,
+              &figureCode, &fill,    &size,    &color, &background, &figureFont, &output,   &outputDir,
+              &format,     &page,    &margins, &jobs,  &verbose,    &help,       &version})
             parser.addOption(*o);
         parser.addPositionalArgument(QStringLiteral("image"),
                                      QStringLiteral("BMP/DIB, JPEG, GIF, PNG, WebP or TIFF pictures; without "
@@ -210,6 +216,12 @@ void readTextOptions(const QCommandLineParser &p, const OptionSet &s, Arguments 
     if (p.isSet(s.method))
         c.method = namedValue<TextMethod>("method", p.value(s.method),
                                           {{"classic", TextMethod::Classic}, {"tone", TextMethod::Tone}});
+    if (p.isSet(s.structure)) {
+        if (c.method != TextMethod::Tone)
+            throw UsageError{QStringLiteral("--structure needs --method tone")};
+        c.structure =
+            wholeNumber(QStringLiteral("structure"), p.value(s.structure), kMinToneStructure, kMaxToneStructure);
+    }
     if (p.isSet(s.font))
         a.fontEntry = wholeNumber(QStringLiteral("font"), p.value(s.font), 1, 4);
     c.setFontEntry(a.fontEntry);

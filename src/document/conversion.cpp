@@ -151,8 +151,9 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
+    const ToneStructure structure{samples.lumaDetail.isNull() ? nullptr : &samples.lumaDetail, o.structure};
     const TextResult converted =
-        ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background)
+        ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background, structure)
              : convertToText(samples.colors, rampForBackground(o.ramp, o.background), o.contrast, buffer, hooks);
     result.counts = converted.counts;
     switch (converted.error) {
@@ -379,6 +380,9 @@ ConversionResult convertPicture(const ConversionOptions &options, const PictureS
         };
         request.colors = !ramp || options.pictureColors;
         request.luma = ramp != nullptr;
+        // The detail the characters' shapes are matched with.
+        if (ramp && options.structure > 0 && ramp->hasShapes())
+            request.lumaDetail = QSize(kShapeColumns, kShapeRows);
         const PictureSamples samples = picture.sample(request);
         result.imageSize = samples.imageSize;
         if (samples.error == LoadError::OutOfMemory)

@@ -47,6 +47,9 @@ struct ConversionOptions {
     // What the text is drawn on: dark ink on light paper, or light ink on
     // black (the densest character stands for white).
     ArtBackground background = ArtBackground::Light;
+    // The tone method: how much the characters draw the picture's lines by
+    // their shape, 0..100 (0: by their ink alone; see ToneStructure).
+    int structure = kDefaultToneStructure;
 
     // Figures: the figure font's family, the figure's code in the
     // single-byte Cyrillic code page, the size in points (0: the face's

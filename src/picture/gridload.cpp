@@ -19,20 +19,29 @@ namespace {
 class SamplesReducer
 {
 public:
-    SamplesReducer(int sourceWidth, int sourceHeight, int destWidth, int destHeight, bool colors, bool luma)
+    SamplesReducer(int sourceWidth, int sourceHeight, QSize dest, const SamplingRequest &request)
     {
-        if (colors)
-            m_colors = std::make_unique<BoxReducer>(sourceWidth, sourceHeight, destWidth, destHeight);
-        if (luma)
-            m_luma = std::make_unique<LumaReducer>(sourceWidth, sourceHeight, destWidth, destHeight);
+        if (request.colors)
+            m_colors = std::make_unique<BoxReducer>(sourceWidth, sourceHeight, dest.width(), dest.height());
+        if (request.luma)
+            m_luma = std::make_unique<LumaReducer>(sourceWidth, sourceHeight, dest.width(), dest.height());
+        if (request.luma && !request.lumaDetail.isEmpty())
+            m_detail =
+                std::make_unique<LumaReducer>(sourceWidth, sourceHeight, dest.width() * request.lumaDetail.width(),
+                                              dest.height() * request.lumaDetail.height());
     }
-    bool valid() const { return (!m_colors || m_colors->valid()) && (!m_luma || m_luma->valid()); }
+    bool valid() const
+    {
+        return (!m_colors || m_colors->valid()) && (!m_luma || m_luma->valid()) && (!m_detail || m_detail->valid());
+    }
     void addRow(const QRgb *line)
     {
         if (m_colors)
             m_colors->addRow(line);
         if (m_luma)
             m_luma->addRow(line);
+        if (m_detail)
+            m_detail->addRow(line);
     }
     void takeInto(PictureSamples &out)
     {
@@ -40,12 +49,23 @@ public:
             out.colors = m_colors->take();
         if (m_luma)
             out.luma = m_luma->take();
+        if (m_detail)
+            out.lumaDetail = m_detail->take();
     }
 
 private:
     std::unique_ptr<BoxReducer> m_colors;
     std::unique_ptr<LumaReducer> m_luma;
+    std::unique_ptr<LumaReducer> m_detail;
 };
+
+// The size of the detail grid of a request for a grid of the given size.
+QSize detailSize(const SamplingRequest &request, QSize grid)
+{
+    if (!request.luma || request.lumaDetail.isEmpty())
+        return QSize();
+    return QSize(grid.width() * request.lumaDetail.width(), grid.height() * request.lumaDetail.height());
+}
 
 // A JPEG decoded straight into the grids' boxes. Declines (and the whole
 // picture is loaded instead) when the picture is stored turned or the grid
@@ -63,8 +83,12 @@ public:
         const QSize grid = m_request.sizeFor(size);
         if (grid.isEmpty() || grid.width() > size.width() || grid.height() > size.height())
             return false;
-        m_reducer = std::make_unique<SamplesReducer>(size.width(), size.height(), grid.width(), grid.height(),
-                                                     m_request.colors, m_request.luma);
+        // A finer detail grid than the picture is enlarged from the whole
+        // picture.
+        const QSize detail = detailSize(m_request, grid);
+        if (!detail.isEmpty() && (detail.width() > size.width() || detail.height() > size.height()))
+            return false;
+        m_reducer = std::make_unique<SamplesReducer>(size.width(), size.height(), grid, m_request);
         if (!m_reducer->valid()) {
             m_reducer.reset();
             return false;
@@ -100,6 +124,12 @@ PictureSamples samplesOf(const QImage &image, const SamplingRequest &request)
     if (request.luma && out.ok()) {
         out.luma = makeLumaGrid(image, grid.width(), grid.height());
         if (out.luma.isNull())
+            out.error = LoadError::OutOfMemory;
+    }
+    const QSize detail = detailSize(request, grid);
+    if (!detail.isEmpty() && out.ok()) {
+        out.lumaDetail = makeLumaGrid(image, detail.width(), detail.height());
+        if (out.lumaDetail.isNull())
             out.error = LoadError::OutOfMemory;
     }
     return out;

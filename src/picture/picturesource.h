@@ -20,11 +20,16 @@ struct SamplingRequest {
     std::function<QSize(QSize)> sizeFor;
     bool colors = false;
     bool luma = false;
+    // When not empty: the luminance also in this many boxes across and down
+    // per sample of the grid (the tone method's detail for the shape of its
+    // characters), over the resampler's boxes of that finer grid.
+    QSize lumaDetail;
 };
 
 struct PictureSamples {
-    QImage colors; // Format_RGB32, when asked for
-    LumaGrid luma; // when asked for
+    QImage colors;       // Format_RGB32, when asked for
+    LumaGrid luma;       // when asked for
+    LumaGrid lumaDetail; // when asked for
     QSize imageSize;
     LoadError error = LoadError::None;
     QString detail;        // the decoder's own words

@@ -39,6 +39,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -538,15 +539,27 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("20"));
         QVERIFY(clickStartAndWait(f));
         const QByteArray classic = apptest::readAll(globals::TempTextPath);
+        // The shape strength belongs to the tone method.
+        auto *structure = apptest::child<QSpinBox>(f, "structureBox");
+        QVERIFY(!structure->isEnabled());
+        QCOMPARE(structure->value(), kDefaultToneStructure);
         apptest::child<QComboBox>(f, "methodList")->setCurrentIndex(1);
+        QVERIFY(structure->isEnabled());
         QVERIFY(clickStartAndWait(f));
         const QByteArray tone = apptest::readAll(globals::TempTextPath);
         QCOMPARE(tone.count("\r\n"), 20);
         QCOMPARE(QString::fromUtf8(tone).indexOf(u'\r'), QString::fromUtf8(classic).indexOf(u'\r')); // 40 a line
         QVERIFY(tone != classic);
+        // Characters of the ramp and of its shape candidates; at strength 0
+        // of the ramp alone.
         const ToneRamp &ramp = toneRamp(f->existingResultWindow()->resultFont(), rampFonts()[0].ramp);
         const QString toneText = QString::fromUtf8(tone).remove(QStringLiteral("\r\n"));
         for (const QChar c : toneText)
+            QVERIFY2(ramp.chars.contains(c) || ramp.shapeChars.contains(c), qPrintable(QString(c)));
+        structure->setValue(0);
+        QVERIFY(clickStartAndWait(f));
+        const QString byInk = QString::fromUtf8(apptest::readAll(globals::TempTextPath)).remove(QStringLiteral("\r\n"));
+        for (const QChar c : byInk)
             QVERIFY2(ramp.chars.contains(c), qPrintable(QString(c)));
 
         apptest::chooseMode(f, 1);
@@ -571,6 +584,7 @@ private Q_SLOTS:
         QSettings ini(apptest::iniPath(), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("ImageTessilor/TextMethod")).toString(), QStringLiteral("1"));
         QCOMPARE(ini.value(QStringLiteral("ImageTessilor/FigureFill")).toString(), QStringLiteral("1"));
+        QCOMPARE(ini.value(QStringLiteral("ImageTessilor/ToneStructure")).toString(), QStringLiteral("0"));
     }
 
     // "Автопросмотр": with a result on screen, a lone change of the options
@@ -607,6 +621,14 @@ private Q_SLOTS:
         QCOMPARE(runs.count(), 0);
         QVERIFY(apptest::readAll(globals::TempTextPath) != before);
         QVERIFY(f->existingResultWindow()->isVisible());
+        // The tone method's shape strength is an option like the others.
+        apptest::child<QComboBox>(f, "methodList")->setCurrentIndex(1);
+        QVERIFY(shown.wait(5000));
+        QTest::qWait(LivePreview::kSettleMs * 2);
+        shown.clear();
+        apptest::child<QSpinBox>(f, "structureBox")->setValue(0);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(runs.count(), 0);
         // A small picture is its own reduced copy: the preview is the result.
         const QString previewed = documentText(f);
         QVERIFY(clickStartAndWait(f));

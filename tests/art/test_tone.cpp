@@ -42,12 +42,13 @@ LumaGrid flatGrid(int w, int h, float y)
 }
 
 QStringList toneLines(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast = 0, TextResult *result = nullptr,
-                      const RunHooks &hooks = {}, ArtBackground background = ArtBackground::Light)
+                      const RunHooks &hooks = {}, ArtBackground background = ArtBackground::Light,
+                      const ToneStructure &structure = {})
 {
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
-    const TextResult r = convertToToneText(grid, ramp, contrast, buf, hooks, background);
+    const TextResult r = convertToToneText(grid, ramp, contrast, buf, hooks, background, structure);
     if (result)
         *result = r;
     QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
@@ -119,12 +120,33 @@ DrawnLight drawnLight(const QStringList &lines, const QFont &font, ArtBackground
     return out;
 }
 
-const ToneRamp &liberationRamp()
+const ToneRamp &liberationRamp(ArtBackground background = ArtBackground::Light)
 {
     installFontSubstitutions();
     QFont font(rampFonts()[0].face);
     font.setPointSize(8);
-    return toneRamp(font, rampFonts()[0].ramp);
+    return toneRamp(font, rampFonts()[0].ramp, background);
+}
+
+// A picture for the choice by shape: columns x rows characters of 16 x 32
+// pixels (four pixels a detail box), drawn by draw on white, with its grid
+// and its detail.
+struct ShapedPicture {
+    LumaGrid grid;
+    LumaGrid detail;
+};
+
+ShapedPicture shapedPicture(int columns, int rows, const std::function<void(QPainter &)> &draw,
+                            QColor paper = Qt::white)
+{
+    QImage image(columns * 16, rows * 32, QImage::Format_RGB32);
+    image.fill(paper);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        draw(p);
+    }
+    return {makeLumaGrid(image, columns, rows), makeLumaGrid(image, columns * kShapeColumns, rows * kShapeRows)};
 }
 
 } // namespace
@@ -600,6 +622,79 @@ TEST(ToneConversion, StopKeepsWholeCellsOfThePartialRow)
     sink.open(QIODevice::WriteOnly);
     EXPECT_EQ(convertToToneText(LumaGrid(), ramp, 0, sink).error, ConvertError::EmptyGrid);
     EXPECT_EQ(convertToToneText(flatGrid(4, 4, 0.5f), ToneRamp(), 0, sink).error, ConvertError::RampTooShort);
+}
+
+// Where a cell holds a stroke the tone method draws it with the character
+// of its shape, on light paper and drawn light on black (a stroke drawn
+// light on a black picture); the choice by ink alone does not.
+TEST(ToneStructure, StrokesAreDrawnWithCharactersOfTheirShape)
+{
+    struct Case {
+        const char *stroke;
+        QChar expected;
+        QLineF line; // in pixels of a picture of 12 x 6 characters of 16 x 32
+        QRect cells; // characters along it, and how many must show it
+        int atLeast;
+    } const cases[] = {
+        {"vertical bar", u'|', QLineF(88, 0, 88, 192), QRect(5, 1, 1, 4), 4},
+        {"floor", u'_', QLineF(0, 93, 192, 93), QRect(1, 2, 10, 1), 10},
+        {"rising diagonal", u'/', QLineF(0, 192, 96, 0), QRect(1, 1, 4, 4), 4}, // one a row
+        {"falling diagonal", u'\\', QLineF(0, 0, 96, 192), QRect(1, 1, 4, 4), 4},
+    };
+    auto count = [](const QStringList &lines, const Case &c) {
+        int n = 0;
+        for (int y = c.cells.top(); y <= c.cells.bottom(); ++y)
+            n += int(lines[y].mid(c.cells.left(), c.cells.width()).count(c.expected));
+        return n;
+    };
+    for (const ArtBackground background : {ArtBackground::Light, ArtBackground::Dark}) {
+        const bool dark = background == ArtBackground::Dark;
+        const ToneRamp &ramp = liberationRamp(background);
+        ASSERT_TRUE(ramp.hasShapes());
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.stroke) + (dark ? " on black" : " on paper"));
+            // Light strokes are thinner: the thin characters give less light
+            // than they take away on paper.
+            const ShapedPicture picture = shapedPicture(
+                12, 6,
+                [&](QPainter &p) {
+                    p.setPen(QPen(dark ? Qt::white : Qt::black, dark ? 4 : 8));
+                    p.drawLine(c.line);
+                },
+                dark ? Qt::black : Qt::white);
+            const QStringList shaped =
+                toneLines(picture.grid, ramp, 0, nullptr, {}, background, {&picture.detail, kDefaultToneStructure});
+            EXPECT_GE(count(shaped, c), c.atLeast) << shaped.join(u'\n').toStdString();
+            EXPECT_LT(count(toneLines(picture.grid, ramp, 0, nullptr, {}, background), c), c.atLeast);
+        }
+    }
+}
+
+// Without edges the shape has nothing to follow: flat fields of every grey
+// and smooth gradients give the characters of the choice by ink alone, at
+// every strength.
+TEST(ToneStructure, FlatFieldsAndGradientsKeepTheChoiceByInk)
+{
+    const ToneRamp &ramp = liberationRamp();
+    std::vector<ShapedPicture> pictures;
+    for (const int grey : {0, 40, 90, 128, 170, 220, 250, 255})
+        pictures.push_back(shapedPicture(
+            24, 8, [](QPainter &) {}, QColor(grey, grey, grey)));
+    for (const QLineF &direction : {QLineF(0, 0, 384, 0), QLineF(0, 0, 0, 256), QLineF(0, 0, 384, 256)}) {
+        pictures.push_back(shapedPicture(24, 8, [&](QPainter &p) {
+            QLinearGradient g(direction.p1(), direction.p2());
+            g.setColorAt(0, Qt::white);
+            g.setColorAt(1, Qt::black);
+            p.fillRect(QRect(0, 0, 384, 256), g);
+        }));
+    }
+    for (const ShapedPicture &picture : pictures) {
+        const QStringList byInk = toneLines(picture.grid, ramp);
+        for (const int strength : {0, kDefaultToneStructure, kMaxToneStructure})
+            EXPECT_EQ(toneLines(picture.grid, ramp, 0, nullptr, {}, ArtBackground::Light, {&picture.detail, strength}),
+                      byInk)
+                << strength;
+    }
 }
 
 TEST(FigureFill, FigureAndBackgroundMixToTheSampledColour)

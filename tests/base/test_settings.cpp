@@ -120,8 +120,10 @@ TEST(Settings, TextMethodAndFigureFillRoundTrip)
         o.read(store, QStringLiteral("F"));
         EXPECT_EQ(o.textMethod, 0); // classic and no fill by default
         EXPECT_FALSE(o.figureFill);
+        EXPECT_EQ(o.toneStructure, kDefaultToneStructure);
         o.textMethod = int(TextMethod::Tone);
         o.figureFill = true;
+        o.toneStructure = 30;
         o.write(store);
         ASSERT_TRUE(store.sync());
     }
@@ -130,21 +132,27 @@ TEST(Settings, TextMethodAndFigureFillRoundTrip)
     o.read(store, QStringLiteral("F"));
     EXPECT_EQ(o.textMethod, 1);
     EXPECT_TRUE(o.figureFill);
+    EXPECT_EQ(o.toneStructure, 30);
     EXPECT_EQ(store.read(keys::TextMethod, QString()), QStringLiteral("1"));
     EXPECT_EQ(store.read(keys::FigureFill, QString()), QStringLiteral("1"));
+    EXPECT_EQ(store.read(keys::ToneStructure, QString()), QStringLiteral("30"));
     // Stored values the program does not know read as the defaults.
     struct Case {
-        const char *method, *fill;
+        const char *method, *fill, *structure;
         int textMethod;
         bool figureFill;
-    } const cases[] = {{"0", "0", 0, false},    {"1", "1", 1, true},    {"2", "2", 0, false},
-                       {"-1", "yes", 0, false}, {"tone", "", 0, false}, {"1.4", "0.6", 1, true}};
+        int toneStructure;
+    } const cases[] = {{"0", "0", "0", 0, false, 0},       {"1", "1", "100", 1, true, 100},
+                       {"2", "2", "101", 0, false, 50},    {"-1", "yes", "-1", 0, false, 50},
+                       {"tone", "", "much", 0, false, 50}, {"1.4", "0.6", "20.2", 1, true, 20}};
     for (const Case &c : cases) {
         store.write(keys::TextMethod, QString::fromLatin1(c.method));
         store.write(keys::FigureFill, QString::fromLatin1(c.fill));
+        store.write(keys::ToneStructure, QString::fromLatin1(c.structure));
         o.read(store, QStringLiteral("F"));
         EXPECT_EQ(o.textMethod, c.textMethod) << c.method;
         EXPECT_EQ(o.figureFill, c.figureFill) << c.fill;
+        EXPECT_EQ(o.toneStructure, c.toneStructure) << c.structure;
     }
 }
 

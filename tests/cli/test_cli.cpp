@@ -2,6 +2,7 @@
 #include "art/figurefill.h"
 #include "art/fontfaces.h"
 #include "art/textconvert.h"
+#include "art/toneconvert.h"
 #include "art/toneramp.h"
 #include "base/options.h"
 #include "base/paths.h"
@@ -13,6 +14,7 @@
 #include "document/rtf.h"
 #include "fonts/fontmodule.h"
 #include "picture/grid.h"
+#include "picture/gridload.h"
 #include "picture/imageloader.h"
 #include "picture/linearlight.h"
 #include "picture/resample.h"
@@ -23,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -244,6 +247,10 @@ TEST(Cli, BadOptionsExitWithTwoNamingTheOption)
         {{s("--page"), s("a4")}, "--page"},
         {{s("--background"), s("dark"), s("-F"), s("pdf")}, "--background"},
         {{s("--background=dark"), s("-m"), s("figures")}, "--background"},
+        {{s("--structure"), s("50")}, "--structure"}, // the tone method's
+        {{s("--method"), s("tone"), s("--structure"), s("101")}, "--structure"},
+        {{s("--method"), s("tone"), s("--structure"), s("-1")}, "--structure"},
+        {{s("--method"), s("tone"), s("--structure"), s("half")}, "--structure"},
     };
     for (const Case &c : bad) {
         const CliRun r = runCli(c.args);
@@ -875,6 +882,58 @@ TEST(Cli, ToneRampKeptInTheCacheGivesTheSameArt)
     QProcessEnvironment noFolder = env;
     noFolder.insert(QStringLiteral("XDG_CACHE_HOME"), path); // a file
     same({}, text.out, noFolder);
+}
+
+// --structure 0 writes the tone method's text byte for byte as the choice
+// by ink alone writes it (the conversion without the picture's detail), on
+// light paper and on black, for a drawing (decoded whole and, as a JPEG,
+// row by row) and a gradient; by default a drawing's lines take other
+// characters.
+TEST(Cli, ToneStructureZeroIsTheChoiceByInkAlone)
+{
+    QTemporaryDir dir;
+    QImage drawing(480, 360, QImage::Format_RGB32);
+    drawing.fill(Qt::white);
+    {
+        QPainter p(&drawing);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::black, 6));
+        for (int k = 0; k < 6; ++k)
+            p.drawLine(QPointF(40 + 80 * k, 20), QPointF(440 - 80 * k, 340));
+        p.drawEllipse(QPointF(240, 180), 150, 120);
+    }
+    const QStringList pictures{writeImage(dir, QStringLiteral("drawing.png"), drawing, "png"),
+                               writeImage(dir, QStringLiteral("drawing.jpg"), drawing, "jpeg"),
+                               writeImage(dir, QStringLiteral("gradient.bmp"), gradient(300, 200), "bmp")};
+    installFontSubstitutions();
+    QFont font(rampFonts()[0].face);
+    font.setPointSize(8);
+    for (const QString &picture : pictures) {
+        for (const ArtBackground background : {ArtBackground::Light, ArtBackground::Dark}) {
+            const bool dark = background == ArtBackground::Dark;
+            SCOPED_TRACE(picture.toStdString() + (dark ? " dark" : " light"));
+            // 60 characters a line: 30 classic cells of two characters.
+            const LumaGridLoad grid = loadLumaGrid(picture, [](QSize) { return QSize(60, 30); });
+            ASSERT_TRUE(grid.ok());
+            QByteArray byInk;
+            QBuffer buf(&byInk);
+            buf.open(QIODevice::WriteOnly);
+            const ToneRamp &ramp = toneRamp(font, rampFonts()[0].ramp, background);
+            ASSERT_EQ(convertToToneText(grid.grid, ramp, 0, buf, {}, background).error, ConvertError::None);
+            const QStringList options{
+                QStringLiteral("--method"),     QStringLiteral("tone"),
+                QStringLiteral("--background"), dark ? QStringLiteral("dark") : QStringLiteral("light"),
+                QStringLiteral("-c"),           QStringLiteral("60"),
+                QStringLiteral("-r"),           QStringLiteral("30")};
+            const CliRun zero =
+                runCli(options + QStringList{QStringLiteral("--structure"), QStringLiteral("0"), picture});
+            ASSERT_EQ(zero.status, 0) << zero.err.constData();
+            EXPECT_EQ(zero.out, byInk);
+            if (picture.contains(QStringLiteral("drawing"))) {
+                EXPECT_NE(runCli(options + QStringList{picture}).out, byInk);
+            }
+        }
+    }
 }
 
 // Light on dark: the densest character stands for white, for both methods,
