@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QGuiApplication>
 #include <QEvent>
 #include <QScreen>
@@ -15,6 +16,17 @@
 namespace tessilor {
 
 namespace ml = mainlayout;
+
+namespace {
+
+// The smallest size the window takes: its minimum, or what its bars need
+// when that is more (Qt widens a window to its layout's need once shown).
+QSize smallestSize(const QWidget *window)
+{
+    return window->minimumSize().expandedTo(window->minimumSizeHint());
+}
+
+} // namespace
 
 QRect storedWindowPlace(const SettingsStore &store, const QWidget *window, QSizeF designTwips, int *state)
 {
@@ -29,7 +41,7 @@ QRect storedWindowPlace(const SettingsStore &store, const QWidget *window, QSize
         screens.append(each->availableGeometry());
     auto pixels = [](double twips) { return qBound(-1000000, ml::twipsToPixels(twips), 1000000); };
     return ml::windowOnScreens(QRect(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height)), screens,
-                               QMargins(), window->minimumSize());
+                               QMargins(), smallestSize(window));
 }
 
 namespace {
@@ -56,6 +68,7 @@ protected:
 
 private:
     static constexpr int kWatchMs = 3000;
+    static constexpr int kLookAgainMs = 50;
 
     void fit()
     {
@@ -70,16 +83,20 @@ private:
         QList<QRect> screens;
         for (const QScreen *each : QGuiApplication::screens())
             screens.append(each->availableGeometry());
-        const QRect placed = ml::windowOnScreens(inner, screens, frame, m_window->minimumSize());
+        const QRect placed = ml::windowOnScreens(inner, screens, frame, smallestSize(m_window));
         // Placed as it was restored: size, then the frame's corner.
         if (placed.size() != inner.size())
             m_window->resize(placed.size());
         if (placed.topLeft() != inner.topLeft())
             m_window->move(placed.topLeft() - QPoint(frame.left(), frame.top()));
         m_fitting = false;
-        // Framed and placed: the user moves it from here on.
+        // Framed and placed: the user moves it from here on. A window
+        // manager that frames the window where it already is sends no move,
+        // so until the frame is known it is looked for again.
         if (!frame.isNull())
             deleteLater();
+        else
+            QTimer::singleShot(kLookAgainMs, this, [this] { fit(); });
     }
 
     QWidget *m_window;
@@ -129,6 +146,7 @@ void showStoredChoices(const StoredOptions &o, MainBar &bar, TextBar &text, Figu
     text.grid.proportional->setChecked(o.prop1 == 1);
     figures.grid.proportional->setChecked(o.prop2 == 1);
     text.methodList->setCurrentIndex(o.textMethod);
+    text.structureBox->setValue(o.toneStructure);
     figures.fillBox->setChecked(o.figureFill);
     bar.autoPreview->setChecked(o.autoPreview);
     text.contrastSlider->setValue(o.contrast);
@@ -144,6 +162,7 @@ void takeStoredChoices(StoredOptions &o, const MainBar &bar, const TextBar &text
     o.prop1 = text.grid.proportional->isChecked() ? 1 : 0;
     o.prop2 = figures.grid.proportional->isChecked() ? 1 : 0;
     o.textMethod = text.methodList->currentIndex();
+    o.toneStructure = text.structureBox->value();
     o.figureFill = figures.fillBox->isChecked();
     o.autoPreview = bar.autoPreview->isChecked();
     o.contrast = text.contrastSlider->value();
