@@ -167,26 +167,24 @@ inline QString writePicture(const QString &path, int w, int h, const char *forma
 }
 
 // Runs answer on the next modal dialog of type T that appears within
-// timeoutMs. The answer must close the dialog.
+// timeoutMs. The answer must close the dialog. A watch still waiting when
+// the test ends goes with the application.
 template<typename T>
 void answerNextModal(std::function<void(T *)> answer, int timeoutMs = 10000)
 {
-    auto *timer = new QTimer;
-    auto *elapsed = new int(0);
+    auto *timer = new QTimer(QCoreApplication::instance());
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, answer, timeoutMs] {
-        *elapsed += 20;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, elapsed = 0, answer, timeoutMs]() mutable {
+        elapsed += 20;
         if (auto *dlg = qobject_cast<T *>(QApplication::activeModalWidget())) {
             timer->stop();
             timer->deleteLater();
-            delete elapsed;
             answer(dlg);
             return;
         }
-        if (*elapsed > timeoutMs) {
+        if (elapsed > timeoutMs) {
             timer->stop();
             timer->deleteLater();
-            delete elapsed;
         }
     });
     timer->start();
