@@ -1,9 +1,9 @@
 // The desktop program's flows driven from the X server (xdotool, xclip) as
 // on a desktop: a window manager (openbox) on a 1600 x 1000 screen, with
-// frames and the focus where the window manager puts it. The clipboard
-// between applications, a restart with the recent files, the word
-// processor found on the machine. Grabs of
-// the screen are kept as PNGs in the folder TESSILOR_X11_SHOTS names.
+// frames and the focus where the window manager puts it. The pickers' place
+// in the frame, the clipboard between applications, a restart with the
+// recent files, the word processor found on the machine. Grabs of the
+// screen are kept as PNGs in the folder TESSILOR_X11_SHOTS names.
 #include "support/apptestsupport.h"
 #include "support/screengrab.h"
 
@@ -29,6 +29,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
 #include <memory>
 
 #include <csignal>
@@ -185,16 +186,36 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(kept));
     }
 
-    // Keys from the X server: a result copied with Ctrl+Shift+C is read back
-    // by another client as the picture the PNG export draws, beside its
-    // text; a run stopped with Esc says in its caption and in the status bar
-    // that its result is incomplete.
+    // Keys from the X server: the pickers open where the bars end, in the
+    // frame the window manager put around the window; a result copied with
+    // Ctrl+Shift+C is read back by another client as the picture the PNG
+    // export draws, beside its text; a run stopped with Esc says in its
+    // caption and in the status bar that its result is incomplete.
     void copiedPictureReadBackAndStoppedResultMarked()
     {
         MainWindow *f = start();
         QVERIFY(f);
         QVERIFY(f->loadPicture(picture(QStringLiteral("mosaic.png"), 240, 180, "PNG")));
         f->updateOpenState();
+        // F7 (text mode) and F8 (figure mode): at most 7 px over the last
+        // bar, not below it (they were a title bar's height too high).
+        for (const int mode : {0, 1}) {
+            apptest::chooseMode(f, mode);
+            auto picker = [f, mode] { return mode == 0 ? f->colorPicker() : f->figurePicker(); };
+            typeKeys(mode == 0 ? QStringLiteral("F7") : QStringLiteral("F8"));
+            QTRY_VERIFY(picker() && picker()->isVisible());
+            QTest::qWait(200);
+            keepShot(grabScreen(), mode == 0 ? QStringLiteral("4h-colour-picker-in-the-frame")
+                                             : QStringLiteral("4i-figure-picker-in-the-frame"));
+            const int barsEnd =
+                globalRect(apptest::child<QToolBar>(f, mode == 0 ? "Toolbar2" : "Toolbar3")).bottom() + 1;
+            const int top = picker()->frameGeometry().top();
+            QVERIFY2(
+                top >= barsEnd - 7 && top <= barsEnd,
+                qPrintable(QStringLiteral("mode %1: picker at %2, bars end at %3").arg(mode).arg(top).arg(barsEnd)));
+            typeKeys(QStringLiteral("Escape"));
+            QTRY_VERIFY(!picker());
+        }
         apptest::chooseMode(f, 1);
         apptest::child<QLineEdit>(f, "Text4")->setText(QStringLiteral("60"));
         apptest::child<QLineEdit>(f, "Text5")->setText(QStringLiteral("45"));
