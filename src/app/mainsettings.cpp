@@ -51,9 +51,13 @@ namespace {
 class FrameKeeper : public QObject
 {
 public:
-    explicit FrameKeeper(QWidget *window) : QObject(window), m_window(window)
+    FrameKeeper(QWidget *window, std::function<void(QMargins)> framed)
+        : QObject(window), m_window(window), m_framed(std::move(framed))
     {
         window->installEventFilter(this);
+        m_lookAgain.setSingleShot(true);
+        m_lookAgain.setInterval(kLookAgainMs);
+        connect(&m_lookAgain, &QTimer::timeout, this, [this] { fit(); });
         QTimer::singleShot(kWatchMs, this, [this] { deleteLater(); });
     }
 
@@ -72,42 +76,50 @@ private:
 
     void fit()
     {
-        if (m_fitting || !m_window->isVisible() ||
-            (m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        if (m_fitting || m_done || !m_window->isVisible())
             return;
         m_fitting = true;
         const QRect inner = m_window->geometry();
         const QRect outer = m_window->frameGeometry();
         const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                              outer.bottom() - inner.bottom());
-        QList<QRect> screens;
-        for (const QScreen *each : QGuiApplication::screens())
-            screens.append(each->availableGeometry());
-        const QRect placed = ml::windowOnScreens(inner, screens, frame, smallestSize(m_window));
-        // Placed as it was restored: size, then the frame's corner.
-        if (placed.size() != inner.size())
-            m_window->resize(placed.size());
-        if (placed.topLeft() != inner.topLeft())
-            m_window->move(placed.topLeft() - QPoint(frame.left(), frame.top()));
+        if (!(m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))) {
+            QList<QRect> screens;
+            for (const QScreen *each : QGuiApplication::screens())
+                screens.append(each->availableGeometry());
+            const QRect placed = ml::windowOnScreens(inner, screens, frame, smallestSize(m_window));
+            // Placed as it was restored: size, then the frame's corner.
+            if (placed.size() != inner.size())
+                m_window->resize(placed.size());
+            if (placed.topLeft() != inner.topLeft())
+                m_window->move(placed.topLeft() - QPoint(frame.left(), frame.top()));
+        }
         m_fitting = false;
         // Framed and placed: the user moves it from here on. A window
         // manager that frames the window where it already is sends no move,
         // so until the frame is known it is looked for again.
-        if (!frame.isNull())
-            deleteLater();
-        else
-            QTimer::singleShot(kLookAgainMs, this, [this] { fit(); });
+        if (frame.isNull()) {
+            m_lookAgain.start();
+            return;
+        }
+        m_done = true;
+        if (m_framed)
+            m_framed(frame);
+        deleteLater();
     }
 
     QWidget *m_window;
+    std::function<void(QMargins)> m_framed;
+    QTimer m_lookAgain;
     bool m_fitting = false;
+    bool m_done = false;
 };
 
 } // namespace
 
-void keepFrameOnScreen(QWidget *window)
+void keepFrameOnScreen(QWidget *window, std::function<void(QMargins)> framed)
 {
-    new FrameKeeper(window);
+    new FrameKeeper(window, std::move(framed));
 }
 
 void fillModeList(QComboBox *list)

@@ -1,5 +1,7 @@
 #pragma once
+#include <QMargins>
 #include <QRect>
+#include <functional>
 
 #include "app/mainbars.h"
 #include "base/settings.h"
@@ -19,10 +21,12 @@ QRect storedWindowPlace(const SettingsStore &store, const QWidget *window, QSize
 
 // While a restored window comes on screen: as soon as the window manager
 // has framed it, the window with its frame is brought onto the available
-// area of its screen (mainlayout::windowOnScreens), shrunk if it must be.
-// Watches the window until then, a few seconds at most (no window manager,
-// no frame); a maximised window is left to the window manager.
-void keepFrameOnScreen(QWidget *window);
+// area of its screen (mainlayout::windowOnScreens), shrunk if it must be,
+// and framed, when given, is told the frame's margins (what lies around the
+// client area is known only then, not when the window is shown). Watches
+// the window until then, a few seconds at most (no window manager, no
+// frame); a maximised window is left where the window manager puts it.
+void keepFrameOnScreen(QWidget *window, std::function<void(QMargins)> framed = {});
 
 // The entries of the option lists.
 void fillModeList(QComboBox *list);      // "Текстовые символы", "Фигуры"

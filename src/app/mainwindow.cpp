@@ -313,12 +313,14 @@ void MainWindow::load()
 
 void MainWindow::showAsStored()
 {
-    keepFrameOnScreen(this);
+    // The pickers open below the bars, counted from the frame's top: its
+    // height is known once the window manager has framed the window, which
+    // it does after the window is shown (no window manager: no frame).
+    keepFrameOnScreen(this, [this](QMargins frame) { m_nonClientHeight = float(tw(frame.top() + frame.bottom())); });
     if (m_storedState == 2)
         showMaximized();
     else
         showNormal();
-    // The frame is known only once the window is on screen.
     m_nonClientHeight = float(tw(frameGeometry().height() - height()));
     layoutOnResize();
 }

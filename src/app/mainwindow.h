@@ -98,7 +98,8 @@ public:
     QString figureFamily() const { return m_figureFamily; }
     void setFigure(const QString &family, int code);
 
-    // The window's outer minus inner height in twips, measured at load.
+    // The window's outer minus inner height in twips, measured once the
+    // window manager has framed the window (0 without a frame).
     float nonClientHeight() const { return m_nonClientHeight; }
     // The open pickers (null when closed).
     QWidget *figurePicker() const;

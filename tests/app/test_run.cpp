@@ -1006,7 +1006,10 @@ private Q_SLOTS:
         apptest::child<QLineEdit>(f, "Text1")->setText(QStringLiteral("32"));
         apptest::child<QLineEdit>(f, "Text2")->setText(QStringLiteral("16"));
         QVERIFY(clickStartAndWait(f));
-        // A folder where the copy should go cannot be replaced by a file.
+        // A folder where the copy should go cannot be replaced by a file. A
+        // copy an earlier test handed over is there first (mkpath fails on
+        // a file): it goes, and the folder takes its place.
+        QFile::remove(ResultWindow::wordFilePath());
         QVERIFY(QDir().mkpath(ResultWindow::wordFilePath()));
         const auto cleanup = qScopeGuard([] { QDir().rmdir(ResultWindow::wordFilePath()); });
         UrlCatcher catcher;

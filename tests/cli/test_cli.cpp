@@ -1306,13 +1306,19 @@ TEST(Cli, SuccessIsQuietAndLeavesNothingButTheOutput)
     // "QStandardPaths: XDG_RUNTIME_DIR not set" and its JPEG plugin every
     // libjpeg remark) and creates nothing but the output (Qt made
     // runtime-<user> in the temporary folder).
-    QTemporaryDir work, temp, home;
+    QTemporaryDir work, temp, home, shared;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("TMPDIR"), temp.path());
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+    // The folders the program shares fonts and their aliases in are this
+    // test's own as well: figure fonts an earlier test shared in this
+    // process's data folder, their fontconfig cache kept elsewhere, were
+    // scanned again here and that cache written into the home.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), shared.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), shared.filePath(QStringLiteral("config")));
     // A JPEG with junk bytes before its end marker: whole, but libjpeg
     // remarks on it.
     QByteArray jpeg;
