@@ -10,6 +10,7 @@
 #include "art/textconvert.h"
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "base/paths.h"
 #include "document/conversion.h"
@@ -252,8 +253,8 @@ static void BM_ToneConversionWhole160x120(benchmark::State &state)
     options.setFontEntry(1);
     options.method = TextMethod::Tone;
     options.textSize = 8;
-    options.columnsText = QStringLiteral("80");
-    options.rowsText = QStringLiteral("120");
+    options.columns = 80;
+    options.rows = 120;
     options.structure = int(state.range(0));
     const EncodedPicture picture(jpeg);
     toneRamp(options.textFont(), options.ramp);

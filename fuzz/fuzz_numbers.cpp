@@ -20,15 +20,15 @@ namespace {
 void checkGrid(tessilor::Mode mode, const QString &columns, const QString &rows)
 {
     using namespace tessilor;
-    const GridSize g = clampGrid(mode, columns, rows);
+    const GridSize g = clampGrid(mode, leadingNumber(columns), leadingNumber(rows));
     const int lowW = mode == Mode::Text ? 8 : 16;
     const int highW = mode == Mode::Text ? 512 : 1024;
     FUZZ_CHECK(g.width >= lowW && g.width <= highW);
     FUZZ_CHECK(g.height >= 16 && g.height <= 1024);
-    // The texts written back into the fields give the same grid again.
-    const GridSize again = clampGrid(mode, g.columnsText, g.rowsText);
-    FUZZ_CHECK(again.width == g.width && again.height == g.height);
-    FUZZ_CHECK(again.columnsText == g.columnsText && again.rowsText == g.rowsText);
+    // The counts written back into the fields give the same grid again.
+    const GridSize again =
+        clampGrid(mode, leadingNumber(QString::number(g.columns)), leadingNumber(QString::number(g.height)));
+    FUZZ_CHECK(again.width == g.width && again.height == g.height && again.columns == g.columns);
 }
 
 } // namespace
@@ -65,14 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         checkGrid(Mode::Text, columns, rows);
         checkGrid(Mode::Figures, columns, rows);
 
-        // Any aspect ratio gives a whole-number row text.
+        // Any aspect ratio gives rows that clamp with the columns into the
+        // grid's limits.
         float aspect = 1.0f;
         if (size >= 4)
             std::memcpy(&aspect, data, 4);
         for (Mode mode : {Mode::Text, Mode::Figures}) {
-            bool whole = false;
-            proportionalRows(mode, columns, aspect).toLongLong(&whole);
-            FUZZ_CHECK(whole);
+            const double cols = leadingNumber(columns);
+            const GridSize g =
+                clampGrid(mode, cols, double(proportionalRows(mode, cols, aspect)), GridClamp::KeepProportions);
+            FUZZ_CHECK(g.width >= (mode == Mode::Text ? 8 : 16) && g.width <= (mode == Mode::Text ? 512 : 1024));
+            FUZZ_CHECK(g.height >= 16 && g.height <= 1024);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "app/gridcoupling.h"
 
 #include "app/globals.h"
+#include "base/numparse.h"
 #include "layout/mainlayout.h"
 #include "picture/grid.h"
 
@@ -56,11 +57,11 @@ void GridCoupling::publishDisplaySize(int pw, int ph)
     globals::ImageAspect = s.aspect;
     // The fields show what a run will convert: clamped as the run clamps
     // them, both together while the proportional box is ticked.
-    auto show = [](const GridFields &g, Mode mode, const QString &columns, const QString &rows) {
-        const GridSize grid = clampGrid(mode, columns, rows,
+    auto show = [](const GridFields &g, Mode mode, qint64 columns, qint64 rows) {
+        const GridSize grid = clampGrid(mode, double(columns), double(rows),
                                         g.proportional->isChecked() ? GridClamp::KeepProportions : GridClamp::EachSide);
-        g.columns->setText(grid.columnsText);
-        g.rows->setText(grid.rowsText);
+        g.columns->setText(decimalText(grid.columns));
+        g.rows->setText(decimalText(grid.height));
     };
     show(m_text, Mode::Text, s.textColumns, s.textRows);
     show(m_figures, Mode::Figures, s.figureColumns, s.figureRows);

@@ -1,6 +1,7 @@
 #include "app/mainsettings.h"
 
 #include "app/appicons.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "layout/mainlayout.h"
 

@@ -14,6 +14,8 @@
 #include "app/recentmenu.h"
 #include "app/resultwindow.h"
 #include "app/runcontrol.h"
+#include "art/fonttables.h"
+#include "base/numparse.h"
 #include "base/options.h"
 #include "base/pastedpicture.h"
 #include "base/paths.h"
@@ -51,6 +53,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -420,11 +423,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::onGridSizeChosen(const QString &columnsText, const QString &rowsText)
+void MainWindow::onGridSizeChosen(int columns, int rows)
 {
     const GridFields &g = visibleGrid();
-    g.rows->setText(rowsText);
-    g.columns->setText(columnsText);
+    g.rows->setText(decimalText(rows));
+    g.columns->setText(decimalText(columns));
 }
 
 QString MainWindow::imageKey(const QToolButton *button)
@@ -730,24 +733,28 @@ bool MainWindow::isRunning() const
 RunRequest MainWindow::runRequest() const
 {
     RunRequest r;
-    r.mode = m_bar.modeList->currentIndex() + 1;
-    r.visibleBar = textBarVisible() ? 1 : (figureBarVisible() ? 2 : 0);
-    if (r.visibleBar != 0) {
-        r.columnsText = visibleGrid().columns->text();
-        r.rowsText = visibleGrid().rows->text();
-        r.proportional = visibleGrid().proportional->isChecked();
+    // The lists' entries are counted from 1, as they are stored.
+    const int mode = m_bar.modeList->currentIndex() + 1;
+    r.hasMode = mode == 1 || mode == 2;
+    r.mode = mode == 2 ? Mode::Figures : Mode::Text;
+    r.hasGrid = textBarVisible() || figureBarVisible();
+    if (r.hasGrid) {
+        const GridFields &g = visibleGrid();
+        r.columns = leadingNumber(g.columns->text());
+        r.rows = leadingNumber(g.rows->text());
+        r.gridClamp = g.proportional->isChecked() ? GridClamp::KeepProportions : GridClamp::EachSide;
     }
     r.fontFace = m_textBar.fontList->currentText();
     r.ramp = m_textBar.fontList->currentData().toString();
-    r.textSizeText = m_textBar.grid.sizeList->currentText();
+    r.textSize = std::max(leadingNumber(m_textBar.grid.sizeList->currentText()), 0.0);
     r.textColor = textColor();
     r.pictureColors = m_pictureColors;
     r.contrast = qint16(m_textBar.contrastSlider->value());
-    r.method = m_textBar.methodList->currentIndex();
+    r.method = m_textBar.methodList->currentIndex() == int(TextMethod::Tone) ? TextMethod::Tone : TextMethod::Classic;
     r.structure = m_textBar.structureBox->value();
     r.figureFamily = figureFamily();
     r.figureCode = m_figureCode;
-    r.figureSizeText = m_figureBar.grid.sizeList->currentText();
+    r.figureSize = std::max(leadingNumber(m_figureBar.grid.sizeList->currentText()), 0.0);
     r.gray = m_figureBar.colorModeList->currentIndex() + 1 == 2;
     r.fill = m_figureBar.fillBox->isChecked();
     return r;

@@ -148,7 +148,7 @@ private:
 
     void setLastFileEntry(const QString &path);
     void onImageUnloaded(const QString &path, bool fileStillExists);
-    void onGridSizeChosen(const QString &columnsText, const QString &rowsText);
+    void onGridSizeChosen(int columns, int rows);
     void onRunStarted();
     void onRunFinished(const QString &failure);
     void setGoButton(bool running);

@@ -3,7 +3,6 @@
 #include "app/appicons.h"
 #include "app/globals.h"
 #include "app/resultfile.h"
-#include "base/numparse.h"
 #include "base/options.h"
 #include "base/outputfile.h"
 #include "base/paths.h"
@@ -11,7 +10,6 @@
 #include "document/artimage.h"
 #include "document/conversion.h"
 #include "layout/mainlayout.h"
-#include "picture/grid.h"
 #include "picture/picturesource.h"
 #include "platform/comdlgandfuncs.h"
 #include "platform/desktopapps.h"
@@ -197,54 +195,22 @@ void ResultWindow::closeEvent(QCloseEvent *event)
 // ---------------------------------------------------------------------------
 // Conversions
 
-namespace {
-
-ConversionOptions conversionOptions(const RunRequest &request)
-{
-    ConversionOptions o;
-    o.mode = request.mode == 2 ? Mode::Figures : Mode::Text;
-    o.columnsText = request.columnsText;
-    o.rowsText = request.rowsText;
-    o.method = request.method == int(TextMethod::Tone) ? TextMethod::Tone : TextMethod::Classic;
-    o.fontFace = request.fontFace;
-    o.ramp = request.ramp;
-    o.textSize = std::max(leadingNumber(request.textSizeText), 0.0);
-    o.contrast = request.contrast;
-    o.structure = request.structure;
-    o.textColor = request.textColor;
-    o.pictureColors = request.pictureColors;
-    o.figureFamily = request.figureFamily;
-    o.figureCode = request.figureCode;
-    o.figureSize = std::max(leadingNumber(request.figureSizeText), 0.0);
-    o.gray = request.gray;
-    o.fill = request.fill;
-    return o;
-}
-
-} // namespace
-
 void ResultWindow::convert(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks)
 {
-    ConversionOptions options = conversionOptions(request);
+    const ConversionOptions &options = request;
     const bool text = options.mode == Mode::Text;
     beginRun(request, hooks);
     if (text && options.ramp.size() < 2)
         throw RunError{QStringLiteral("у выбранного шрифта нет набора символов.")};
-    GridSize grid;
-    if (request.visibleBar == 1 || request.visibleBar == 2) {
-        grid = clampGrid(request.visibleBar == 1 ? Mode::Text : Mode::Figures, request.columnsText, request.rowsText,
-                         request.proportional ? GridClamp::KeepProportions : GridClamp::EachSide);
-        // A preview leaves the fields as the user is typing them.
-        if (!request.preview)
-            Q_EMIT gridSizeChosen(grid.columnsText, grid.rowsText);
-        // The conversion takes the grid so clamped (clamping it again
-        // changes nothing).
-        options.columnsText = grid.columnsText;
-        options.rowsText = grid.rowsText;
+    // The fields show the grid the conversion will use, the one clamp of
+    // what they asked for; a preview leaves them as the user is typing them.
+    if (request.hasGrid && !request.preview) {
+        const GridSize grid = conversionGrid(options);
+        Q_EMIT gridSizeChosen(grid.columns, grid.height);
     }
     if (!picture || !picture->hasPicture())
         throw RunError{QStringLiteral("изображение не открыто.")};
-    if (grid.width <= 0 || grid.height <= 0)
+    if (!request.hasGrid)
         throw RunError{QStringLiteral("не выбран вид символизации.")};
     if (!text && (options.figureCode < 0 || options.figureCode > 255))
         throw RunError{QStringLiteral("не выбрана фигура.")};

@@ -34,10 +34,10 @@ public:
     void initialize(const QString &fontFamily);
     void layoutParts();
 
-    // Converts the picture by the request's mode (1 text characters, 2
+    // Converts the picture by the request's mode (text characters or
     // figures) into the window and the temporary files, announcing the
-    // clamped grid-size texts with gridSizeChosen. Throws RunError when the
-    // conversion cannot run.
+    // clamped grid with gridSizeChosen. Throws RunError when the conversion
+    // cannot run.
     void convert(const RunRequest &request, const ImageWindow *picture, const RunHooks &hooks);
 
     // Outputs.
@@ -72,8 +72,8 @@ public:
     bool confirmIncompleteOutput(const QString &question);
 
 Q_SIGNALS:
-    // The grid size a conversion uses, as texts for the grid-size fields.
-    void gridSizeChosen(const QString &columnsText, const QString &rowsText);
+    // The grid a conversion uses, counted as the grid-size fields count it.
+    void gridSizeChosen(int columns, int rows);
     // A conversion has started (true) or has finished filling the window
     // (false); its progress goes through the run's hooks.
     void converting(bool underWay);

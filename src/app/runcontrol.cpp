@@ -2,7 +2,6 @@
 
 #include "app/globals.h"
 #include "app/resultwindow.h"
-#include "base/numparse.h"
 #include "view/imagewindow.h"
 #include "view/printwindow.h"
 
@@ -37,28 +36,21 @@ void RunControl::convert(const RunRequest &request)
     hooks.yieldIntervalMs = 20;
     hooks.percent = [this](double p) { Q_EMIT progress(p); };
 
-    switch (request.mode) {
-    case 1: {
-        QFont font = pf->windowFont();
+    if (!request.hasMode)
+        return;
+    QFont font = pf->windowFont();
+    if (request.mode == Mode::Text) {
         font.setFamily(request.fontFace);
-        const double size = leadingNumber(request.textSizeText);
-        if (size > 0)
-            font.setPointSizeF(size);
+        if (request.textSize > 0)
+            font.setPointSizeF(request.textSize);
         pf->setWindowFont(font);
         tf->convert(request, pf, hooks);
         globals::ResultKind = 3;
-        break;
-    }
-    case 2: {
-        QFont font = pf->windowFont();
+    } else {
         font.setFamily(globals::FigureFontName);
         pf->setWindowFont(font);
         tf->convert(request, pf, hooks);
         globals::ResultKind = 2;
-        break;
-    }
-    default:
-        break;
     }
 }
 

@@ -1,6 +1,6 @@
 #include "art/fontfaces.h"
 
-#include "base/options.h"
+#include "art/fonttables.h"
 
 #include <QFont>
 

@@ -1,16 +1,15 @@
 #include "art/textcolors.h"
 
 #include "art/figureconvert.h"
-#include "base/options.h"
 
 #include <QIODevice>
 #include <algorithm>
 
 namespace tessilor {
 
-int charactersPerColorCell(int method)
+int charactersPerColorCell(TextMethod method)
 {
-    return method == int(TextMethod::Tone) ? 1 : 2;
+    return method == TextMethod::Tone ? 1 : 2;
 }
 
 std::vector<quint32> pictureTextColors(const QString &text, const QImage &grid, int charactersPerCell)

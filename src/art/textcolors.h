@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "art/figureconvert.h"
+#include "base/options.h"
 
 class QIODevice;
 
@@ -19,7 +20,7 @@ namespace tessilor {
 // Characters of a text result per pixel of its colour grid: 2 for the
 // classic method (the sampling grid), 1 for the tone method (a grid of
 // twice the columns).
-int charactersPerColorCell(int method);
+int charactersPerColorCell(TextMethod method);
 
 // Colour (r + 256 g + 65536 b) of every character of the text, in reading
 // order with the line breaks left out: character j of line i takes pixel

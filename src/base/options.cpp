@@ -9,21 +9,6 @@ QString programCaption()
     return QStringLiteral("Quar Image Tessilor");
 }
 
-const std::array<RampFont, 4> &rampFonts()
-{
-    static const std::array<RampFont, 4> fonts = {{
-        {QStringLiteral("Courier New Cyr"),
-         QStringLiteral("   ......'''':::,,,!!!;;(((***==+++%%$$2225500088AAAQQQmmmEEE###"
-                        "\u0401\u0401\u0401\u0409\u0409\u0409\u0409HHHNNNNMMM")},
-        {QStringLiteral("Fixedsys"), QStringLiteral("     ''''``,,,::+;;<</*!JFS52E36h$&A88B%M##ggg@@@")},
-        {QStringLiteral("Lucida Console"),
-         QStringLiteral("     ``````'''...---!!!__::***++77(((1144III9988DDD%%%BBB###QQQ@@@@@MMMMM")},
-        {QStringLiteral("Terminal"),
-         QStringLiteral("       ^^^^^^^--___''''!!!!((;;;??77III$$22244%%%&&&@@@AAABBBBB##")},
-    }};
-    return fonts;
-}
-
 const std::array<int, 18> &sizeList()
 {
     static const std::array<int, 18> sizes = {4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 32, 36, 40, 44, 48};
@@ -43,15 +28,6 @@ QStringList textMethodNames()
 QStringList colorModeNames()
 {
     return {QStringLiteral("Цветной"), QStringLiteral("Оттенки серого")};
-}
-
-int fixedSizeEntry(int fontEntry)
-{
-    if (fontEntry == 2)
-        return 4;
-    if (fontEntry == 4)
-        return 3;
-    return 0;
 }
 
 QString figureImageKey(const QString &family, int code)

@@ -9,15 +9,6 @@ namespace tessilor {
 // and of its message boxes.
 QString programCaption();
 
-// One entry of the font list: face name and its light-to-dark character ramp.
-struct RampFont {
-    QString face;
-    QString ramp;
-};
-
-// The four entries of the font list, in list order (index 0 is entry 1).
-const std::array<RampFont, 4> &rampFonts();
-
 // Point sizes of the two size lists (18 entries; entry 3 is 8, entry 4 is 10).
 const std::array<int, 18> &sizeList();
 
@@ -26,7 +17,9 @@ QStringList modeNames();
 // Colour-mode list entries: 1 "Цветной", 2 "Оттенки серого".
 QStringList colorModeNames();
 
-enum class Mode { Text = 1, Figures = 2 };
+// What a run makes: text characters or figures (the mode list's entries 1
+// and 2, the stored 1/2 code; the numbers stay with the list and the store).
+enum class Mode { Text, Figures };
 
 // How text characters are chosen: the classic ramp of the font list, or the
 // tone method (ramp measured from the font, linear light, error diffusion).
@@ -40,11 +33,6 @@ QStringList textMethodNames();
 inline constexpr int kMinToneStructure = 0;
 inline constexpr int kMaxToneStructure = 100;
 inline constexpr int kDefaultToneStructure = 50;
-
-// Font entries 2 ("Fixedsys") and 4 ("Terminal") have a fixed size: the text
-// size list is disabled and forced to entry 4 (10) or entry 3 (8). Returns
-// the forced 1-based size entry, or 0 when the size list stays free.
-int fixedSizeEntry(int fontEntry);
 
 // Keys of the chosen figure.
 QString figureImageKey(const QString &family, int code); // "f" + family + "*" + code

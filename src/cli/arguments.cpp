@@ -1,5 +1,7 @@
 #include "cli/arguments.h"
 
+#include "art/fonttables.h"
+#include "base/numparse.h"
 #include "base/options.h"
 #include "base/paths.h"
 #include "document/resultexport.h"
@@ -164,13 +166,20 @@ int wholeNumber(const QString &option, const QString &value, int low, int high)
     return v;
 }
 
-// A grid size: a number, clamped later as the grid-size fields clamp it.
-QString gridNumber(const QString &option, const QString &value)
+// A decimal number, the blanks around it taken off.
+QString numberText(const QString &option, const QString &value)
 {
     static const QRegularExpression number(QStringLiteral("^\\s*[+-]?[0-9]+(\\.[0-9]+)?\\s*$"));
     if (!number.match(value).hasMatch())
         throw UsageError{QStringLiteral("--%1 needs a number, not '%2'").arg(option, value)};
     return value.trimmed();
+}
+
+// A grid size: a number, clamped with the picture's grid as the grid-size
+// fields are clamped.
+double gridNumber(const QString &option, const QString &value)
+{
+    return leadingNumber(numberText(option, value));
 }
 
 quint32 colorValue(const QString &value)
@@ -267,7 +276,7 @@ QPageLayout pageOf(const QCommandLineParser &p, const OptionSet &s, Format forma
     if (p.isSet(s.margins)) {
         const QString v = p.value(s.margins);
         bool ok = false;
-        const double mm = gridNumber(QStringLiteral("margins"), v).toDouble(&ok);
+        const double mm = numberText(QStringLiteral("margins"), v).toDouble(&ok);
         if (!ok || mm < 0 || mm > 50)
             throw UsageError{QStringLiteral("--margins needs millimetres from 0 to 50, not '%1'").arg(v)};
         margins = QMarginsF(mm, mm, mm, mm);
@@ -341,16 +350,16 @@ Arguments parseArguments(const QStringList &args, int terminalColumns)
                              : std::max(1, QThread::idealThreadCount());
 
     if (p.isSet(s.columns)) {
-        c.columnsText = gridNumber(QStringLiteral("columns"), p.value(s.columns));
+        c.columns = gridNumber(QStringLiteral("columns"), p.value(s.columns));
     } else {
         const bool toTerminal = terminalColumns > 0 && a.output.isEmpty() && a.outputDir.isEmpty() &&
                                 (a.format == Format::Text || a.format == Format::Ansi);
-        c.columnsText =
-            toTerminal ? QString::number(terminalColumns) : QString::number(c.mode == Mode::Text ? 160 : 80);
+        c.columns = toTerminal ? terminalColumns : (c.mode == Mode::Text ? 160 : 80);
     }
-    c.proportionalRows = !p.isSet(s.rows);
+    // Without --rows the rows follow the columns and each picture's aspect.
+    c.rowsFromColumns = !p.isSet(s.rows);
     if (p.isSet(s.rows))
-        c.rowsText = gridNumber(QStringLiteral("rows"), p.value(s.rows));
+        c.rows = gridNumber(QStringLiteral("rows"), p.value(s.rows));
 
     if (a.format == Format::Colors && c.mode != Mode::Figures)
         throw UsageError{QStringLiteral("--format colors needs --mode figures")};

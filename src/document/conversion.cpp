@@ -171,7 +171,7 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
 
     if (outputs.text && !writeAll(*outputs.text, bytes))
         return failed(result, ConversionError::WriteFailed, outputs.text);
-    const int perCell = charactersPerColorCell(int(o.method));
+    const int perCell = charactersPerColorCell(o.method);
     if (outputs.terminal) {
         const bool written = o.pictureColors ? writeAnsiPictureText(bytes, samples.colors, perCell, *outputs.terminal)
                              : outputs.terminalForeground ? writeAnsiText(bytes, *outputs.terminal)
@@ -344,14 +344,13 @@ QChar ConversionOptions::glyph() const
 
 GridSize conversionGrid(const ConversionOptions &options, QSize imageSize)
 {
-    QString rows = options.rowsText;
-    if (options.proportionalRows && imageSize.height() > 0) {
+    if (options.rowsFromColumns && imageSize.height() > 0) {
         const float aspect = float(imageSize.width()) / float(imageSize.height());
-        rows = proportionalRows(options.mode, options.columnsText, aspect);
         // The rows follow the columns the clamp really leaves.
-        return clampGrid(options.mode, options.columnsText, rows, GridClamp::KeepProportions);
+        const double rows = double(proportionalRows(options.mode, options.columns, aspect));
+        return clampGrid(options.mode, options.columns, rows, GridClamp::KeepProportions);
     }
-    return clampGrid(options.mode, options.columnsText, rows);
+    return clampGrid(options.mode, options.columns, options.rows, options.gridClamp);
 }
 
 ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "art/figurefill.h"
+#include "art/fonttables.h"
 #include "art/textconvert.h"
 #include "base/options.h"
 #include "base/runhooks.h"
@@ -25,13 +26,17 @@ class PictureSource;
 
 struct ConversionOptions {
     Mode mode = Mode::Text;
-    // The grid as the grid-size fields hold it, clamped as they clamp it.
-    // With proportionalRows the rows come from the columns and the
-    // picture's aspect, as the proportional box couples the fields, and
-    // both are clamped together (GridClamp::KeepProportions).
-    QString columnsText;
-    QString rowsText;
-    bool proportionalRows = false;
+    // The grid asked for, counted as the grid-size fields count it: columns
+    // (characters per line in text mode, two to a cell; figures per line)
+    // and rows, the numbers read once from the fields or the command line.
+    // conversionGrid clamps them by the one rule (clampGrid) with gridClamp.
+    // With rowsFromColumns the rows come from the columns and the picture's
+    // aspect, as the proportional box couples the fields, and both are
+    // clamped together (GridClamp::KeepProportions).
+    double columns = 0;
+    double rows = 0;
+    GridClamp gridClamp = GridClamp::EachSide;
+    bool rowsFromColumns = false;
 
     // Text characters: the method, the font list entry's face and classic
     // light-to-dark ramp, the size in points (0: the face's own), the
@@ -61,7 +66,7 @@ struct ConversionOptions {
     bool gray = false;
     bool fill = false;
 
-    // Options of font list entry 1..4: its face and ramp.
+    // Options of font list entry 1..4 (rampFonts()): its face and ramp.
     void setFontEntry(int entry);
     // The font the result is shown in, and the figure glyph.
     QFont textFont() const;
@@ -116,8 +121,7 @@ struct ConversionResult {
     LoadError loadError = LoadError::None;
     QString loadDetail;
     QIODevice *failedOutput = nullptr;
-    // The grid in cells after the clamps, with the texts the grid-size
-    // fields show for it.
+    // The grid in cells after the clamp.
     GridSize grid;
     QSize imageSize;
     RunCounts counts;
@@ -131,7 +135,8 @@ struct ConversionResult {
 ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,
                                 const ConversionOutputs &outputs, const RunHooks &hooks = {});
 
-// The grid of the options for a picture of the given size, in cells.
-GridSize conversionGrid(const ConversionOptions &options, QSize imageSize);
+// The grid of the options for a picture of the given size, in cells: the
+// grid asked for, clamped once. The size counts only with rowsFromColumns.
+GridSize conversionGrid(const ConversionOptions &options, QSize imageSize = QSize());
 
 } // namespace tessilor

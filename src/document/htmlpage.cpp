@@ -2,7 +2,7 @@
 #include "document/richformat.h"
 
 #include "art/fontfaces.h"
-#include "base/options.h"
+#include "art/fonttables.h"
 #include "base/paths.h"
 #include "fonts/fontmodule.h"
 

@@ -1,7 +1,6 @@
 #include "fonts/fontmodule.h"
 
 #include "base/leftovers.h"
-#include "base/options.h"
 #include "base/outputfile.h"
 
 #include <QDir>
@@ -245,8 +244,8 @@ bool resolvesMonospaced(FcConfig *config, const QString &family)
 
 bool allTextFontsMonospaced(FcConfig *config)
 {
-    for (const RampFont &f : rampFonts()) {
-        if (!resolvesMonospaced(config, f.face))
+    for (const QString &face : textFontFaces()) {
+        if (!resolvesMonospaced(config, face))
             return false;
     }
     return true;
@@ -615,6 +614,13 @@ FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder
     }
     r.error = QStringLiteral("fontconfig does not look for fonts in %1").arg(folder);
     return r;
+}
+
+const std::array<QString, 4> &textFontFaces()
+{
+    static const std::array<QString, 4> faces = {QStringLiteral("Courier New Cyr"), QStringLiteral("Fixedsys"),
+                                                 QStringLiteral("Lucida Console"), QStringLiteral("Terminal")};
+    return faces;
 }
 
 bool textFontsResolveMonospaced()

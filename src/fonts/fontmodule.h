@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <array>
 
 // Font helpers of the program: registering the figure fonts for the running
 // program, reading the family name a font file is known under, and sharing
@@ -88,6 +89,11 @@ struct FontShare {
 // then list the fonts. folder must lie inside the home or the XDG base
 // folder that names it.
 FontShare shareFontsWithUser(const QStringList &fontFiles, const QString &folder = userFontFolder());
+
+// The four text fonts of the font list, in list order: the families the
+// program's fontconfig file gives monospaced stand-ins ("Courier New Cyr",
+// "Fixedsys", "Lucida Console", "Terminal").
+const std::array<QString, 4> &textFontFaces();
 
 // True when fontconfig sets each of the four text fonts in a monospaced face
 // (its own, or a stand-in named by an alias).

@@ -56,10 +56,10 @@ PublishedSize publishedSize(int pw, int ph)
 {
     PublishedSize p;
     p.aspect = ph != 0 ? float(double(pw) / double(ph)) : 0.0f;
-    p.textColumns = decimalText(2 * qint64(pw));
-    p.textRows = decimalText(ph);
-    p.figureColumns = decimalText(floorToInt64(double(pw) / 1.4));
-    p.figureRows = decimalText(floorToInt64(double(ph) / 1.4));
+    p.textColumns = 2 * qint64(pw);
+    p.textRows = ph;
+    p.figureColumns = floorToInt64(double(pw) / 1.4);
+    p.figureRows = floorToInt64(double(ph) / 1.4);
     return p;
 }
 

@@ -34,11 +34,11 @@ std::optional<QString> coupledPartnerText(GridField changed, const QString &text
 GridField partnerOf(GridField field);
 
 // What the image window publishes for a display copy of pw x ph pixels: the
-// aspect pw / ph in single precision and the four field texts 2*pw, ph,
+// aspect pw / ph in single precision and the four field counts 2*pw, ph,
 // Int(pw / 1.4), Int(ph / 1.4).
 struct PublishedSize {
     float aspect = 0.0f;
-    QString textColumns, textRows, figureColumns, figureRows;
+    qint64 textColumns = 0, textRows = 0, figureColumns = 0, figureRows = 0;
 };
 PublishedSize publishedSize(int pw, int ph);
 

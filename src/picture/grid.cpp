@@ -45,14 +45,12 @@ void scaleTogether(const GridLimits &l, qint64 &w, qint64 &h)
     }
 }
 
-// W = Int(value of columns / characters per cell) and H = Int(value of rows),
-// clamped in the order H low, W low, H high, W high; written back as
-// characters per cell * W and H.
-GridSize clampToLimits(const GridLimits &l, const QString &columnsText, const QString &rowsText,
-                       GridClamp clamp = GridClamp::EachSide)
+// W = Int(columns / characters per cell) and H = Int(rows), clamped in the
+// order H low, W low, H high, W high; the columns are characters per cell *
+// W.
+GridSize clampToLimits(const GridLimits &l, double columns, double rows, GridClamp clamp)
 {
-    double rows = leadingNumber(rowsText);
-    double cells = leadingNumber(columnsText) / double(l.charactersPerCell);
+    double cells = columns / double(l.charactersPerCell);
     const bool keep = clamp == GridClamp::KeepProportions;
     // Counts too large for whole numbers keep their proportions as well.
     if (const double largest = std::max(rows, cells); keep && std::isfinite(largest) && largest > kLargestCount) {
@@ -74,26 +72,15 @@ GridSize clampToLimits(const GridLimits &l, const QString &columnsText, const QS
     GridSize g;
     g.width = int(w);
     g.height = int(h);
-    g.rowsText = decimalText(h);
-    g.columnsText = decimalText(l.charactersPerCell * w);
+    g.columns = int(l.charactersPerCell * w);
     return g;
 }
 
 } // namespace
 
-GridSize clampTextGrid(const QString &columnsText, const QString &rowsText)
+GridSize clampGrid(Mode mode, double columns, double rows, GridClamp clamp)
 {
-    return clampToLimits(kTextLimits, columnsText, rowsText);
-}
-
-GridSize clampFigureGrid(const QString &columnsText, const QString &rowsText)
-{
-    return clampToLimits(kFigureLimits, columnsText, rowsText);
-}
-
-GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText, GridClamp clamp)
-{
-    return clampToLimits(mode == Mode::Text ? kTextLimits : kFigureLimits, columnsText, rowsText, clamp);
+    return clampToLimits(mode == Mode::Text ? kTextLimits : kFigureLimits, columns, rows, clamp);
 }
 
 QImage makeGridImage(const QImage &source, const QImage &display, int width, int height)
@@ -103,13 +90,12 @@ QImage makeGridImage(const QImage &source, const QImage &display, int width, int
     return resampleBox(source, width, height);
 }
 
-QString proportionalRows(Mode mode, const QString &columnsText, float aspect)
+qint64 proportionalRows(Mode mode, double columns, float aspect)
 {
-    const double cols = leadingNumber(columnsText);
-    double rows = cols / double(aspect);
+    double rows = columns / double(aspect);
     if (mode == Mode::Text)
         rows /= 2.0;
-    return decimalText(floorToInt64(rows));
+    return floorToInt64(rows);
 }
 
 } // namespace tessilor

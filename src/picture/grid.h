@@ -1,27 +1,17 @@
 #pragma once
 #include <QImage>
-#include <QString>
 
 #include "base/options.h"
 
 namespace tessilor {
 
-// Cell counts of one conversion after the clamps, and the texts written back
-// into the grid-size fields.
+// Cell counts of one conversion after the clamp, and the columns as the
+// grid-size field counts them (the rows field shows height).
 struct GridSize {
-    int width = 0;  // cells per row
-    int height = 0; // rows
-    QString columnsText;
-    QString rowsText;
+    int width = 0;   // cells per row
+    int height = 0;  // rows
+    int columns = 0; // characters per line: 2 * width in text mode, width for figures
 };
-
-// Text mode: W = Int(value of columns / 2) in 8..512, H = Int(value of rows)
-// in 16..1024, clamped in the order H low, W low, H high, W high; written
-// back as 2*W and H.
-GridSize clampTextGrid(const QString &columnsText, const QString &rowsText);
-
-// Figure mode: W and H = Int(value) in 16..1024; written back unchanged.
-GridSize clampFigureGrid(const QString &columnsText, const QString &rowsText);
 
 // How the two counts meet their limits.
 enum class GridClamp {
@@ -39,20 +29,24 @@ enum class GridClamp {
 };
 
 // The one rule of the grid's size, for the desktop's fields and the command
-// line alike.
-GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText,
-                   GridClamp clamp = GridClamp::EachSide);
+// line alike. columns and rows are the numbers asked for, counted as the
+// grid-size fields count them (columns in characters in text mode), read
+// from their text once (leadingNumber); fractions are cut here.
+// Text mode: W = Int(columns / 2) in 8..512, H = Int(rows) in 16..1024,
+// clamped in the order H low, W low, H high, W high; figure mode: W and H =
+// Int(value) in 16..1024.
+GridSize clampGrid(Mode mode, double columns, double rows, GridClamp clamp = GridClamp::EachSide);
 
 // Builds the sampling surface: when the display copy is already W x H pixels
 // it is copied as it is, otherwise the whole source picture is resampled to
 // W x H. Null when the picture is empty or the surface cannot be allocated.
 QImage makeGridImage(const QImage &source, const QImage &display, int width, int height);
 
-// Default row count for a column text, as the proportional coupling computes
-// it: Int(Val(columns) / aspect / 2) in text mode, Int(Val(columns) / aspect)
-// in figure mode, with a single precision aspect. Returned as field text;
-// clamp it together with the columns (GridClamp::KeepProportions), so that
-// the rows follow the columns really used.
-QString proportionalRows(Mode mode, const QString &columnsText, float aspect);
+// Default row count for a number of columns, as the proportional coupling
+// computes it: Int(columns / aspect / 2) in text mode, Int(columns / aspect)
+// in figure mode, with a single precision aspect (held to +-9e18). Clamp it
+// together with the columns (GridClamp::KeepProportions), so that the rows
+// follow the columns really used.
+qint64 proportionalRows(Mode mode, double columns, float aspect);
 
 } // namespace tessilor

@@ -57,8 +57,8 @@ TEST(PictureTextColors, EveryCharacterTakesItsCell)
     };
     for (const auto &c : cases)
         EXPECT_EQ(pictureTextColors(c.text, smallGrid(), c.perCell), c.colors) << c.name;
-    EXPECT_EQ(charactersPerColorCell(int(TextMethod::Classic)), 2);
-    EXPECT_EQ(charactersPerColorCell(int(TextMethod::Tone)), 1);
+    EXPECT_EQ(charactersPerColorCell(TextMethod::Classic), 2);
+    EXPECT_EQ(charactersPerColorCell(TextMethod::Tone), 1);
 }
 
 TEST(PictureTextColors, ColourFileHasALinePerCharacter)

@@ -1,4 +1,5 @@
 #include "art/textconvert.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 
 #include <QBuffer>

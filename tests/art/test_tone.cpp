@@ -5,6 +5,7 @@
 #include "art/rampcache.h"
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "picture/gridload.h"
 #include "picture/imageloader.h"

@@ -1,3 +1,4 @@
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "base/pastedpicture.h"
 #include "base/paths.h"

@@ -4,6 +4,7 @@
 #include "art/textconvert.h"
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "base/paths.h"
 #include "base/paths.h"

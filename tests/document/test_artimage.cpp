@@ -107,8 +107,8 @@ TEST(ArtImage, FilledGreyCellsDrawnHaveTheLightOfTheirGreys)
         SCOPED_TRACE(points);
         ConversionOptions o;
         o.mode = Mode::Figures;
-        o.columnsText = QStringLiteral("48");
-        o.rowsText = QStringLiteral("24");
+        o.columns = 48;
+        o.rows = 24;
         o.figureFamily = family;
         o.figureSize = points;
         o.gray = true;

@@ -66,14 +66,14 @@ TEST(MainLayoutCoupling, PartnersArePairs)
 TEST(MainLayoutPublish, DisplaySizeGivesTheFourFields)
 {
     const PublishedSize p = publishedSize(400, 300);
-    EXPECT_EQ(p.textColumns, QStringLiteral("800"));
-    EXPECT_EQ(p.textRows, QStringLiteral("300"));
-    EXPECT_EQ(p.figureColumns, QStringLiteral("285"));
-    EXPECT_EQ(p.figureRows, QStringLiteral("214"));
+    EXPECT_EQ(p.textColumns, 800);
+    EXPECT_EQ(p.textRows, 300);
+    EXPECT_EQ(p.figureColumns, 285);
+    EXPECT_EQ(p.figureRows, 214);
     const PublishedSize q = publishedSize(7, 14);
     EXPECT_EQ(q.aspect, 0.5f);
-    EXPECT_EQ(q.figureColumns, QStringLiteral("5"));
-    EXPECT_EQ(q.figureRows, QStringLiteral("10"));
+    EXPECT_EQ(q.figureColumns, 5);
+    EXPECT_EQ(q.figureRows, 10);
     EXPECT_EQ(publishedSize(10, 0).aspect, 0.0f);
 }
 

@@ -1,3 +1,4 @@
+#include "base/numparse.h"
 #include "picture/grid.h"
 #include "picture/resample.h"
 
@@ -62,46 +63,54 @@ TEST(Resample, HandComputedAverages)
     EXPECT_TRUE(resampleBox(QImage(), 5, 5).isNull());
 }
 
+namespace {
+
+// The grid of two field texts, each read once as the desktop's fields and
+// the command line read them.
+GridSize gridOf(Mode mode, const QString &columns, const QString &rows, GridClamp clamp = GridClamp::EachSide)
+{
+    return clampGrid(mode, leadingNumber(columns), leadingNumber(rows), clamp);
+}
+
+} // namespace
+
 TEST(Grid, TextModeClampsAndWritesBack)
 {
-    GridSize g = clampTextGrid(QStringLiteral("80"), QStringLiteral("120"));
+    GridSize g = gridOf(Mode::Text, QStringLiteral("80"), QStringLiteral("120"));
     EXPECT_EQ(g.width, 40);
     EXPECT_EQ(g.height, 120);
-    EXPECT_EQ(g.columnsText, QStringLiteral("80"));
-    EXPECT_EQ(g.rowsText, QStringLiteral("120"));
+    EXPECT_EQ(g.columns, 80);
 
-    g = clampTextGrid(QStringLiteral("81"), QStringLiteral("120"));
+    g = gridOf(Mode::Text, QStringLiteral("81"), QStringLiteral("120"));
     EXPECT_EQ(g.width, 40);
-    EXPECT_EQ(g.columnsText, QStringLiteral("80"));
-    g = clampTextGrid(QStringLiteral("10"), QStringLiteral("120"));
+    EXPECT_EQ(g.columns, 80);
+    g = gridOf(Mode::Text, QStringLiteral("10"), QStringLiteral("120"));
     EXPECT_EQ(g.width, 8);
-    EXPECT_EQ(g.columnsText, QStringLiteral("16"));
-    g = clampTextGrid(QStringLiteral("2000"), QStringLiteral("120"));
+    EXPECT_EQ(g.columns, 16);
+    g = gridOf(Mode::Text, QStringLiteral("2000"), QStringLiteral("120"));
     EXPECT_EQ(g.width, 512);
-    EXPECT_EQ(g.columnsText, QStringLiteral("1024"));
-    g = clampTextGrid(QStringLiteral("80"), QStringLiteral("abc"));
+    EXPECT_EQ(g.columns, 1024);
+    g = gridOf(Mode::Text, QStringLiteral("80"), QStringLiteral("abc"));
     EXPECT_EQ(g.height, 16);
-    EXPECT_EQ(g.rowsText, QStringLiteral("16"));
-    g = clampTextGrid(QStringLiteral("  100.9px"), QStringLiteral("40.9"));
+    g = gridOf(Mode::Text, QStringLiteral("  100.9px"), QStringLiteral("40.9"));
     EXPECT_EQ(g.width, 50);
     EXPECT_EQ(g.height, 40);
-    g = clampTextGrid(QStringLiteral("-7"), QStringLiteral("1e9"));
+    g = gridOf(Mode::Text, QStringLiteral("-7"), QStringLiteral("1e9"));
     EXPECT_EQ(g.width, 8);
     EXPECT_EQ(g.height, 1024);
 }
 
 TEST(Grid, FigureModeClampsAndWritesBack)
 {
-    GridSize g = clampFigureGrid(QStringLiteral("5"), QStringLiteral("5000"));
+    GridSize g = gridOf(Mode::Figures, QStringLiteral("5"), QStringLiteral("5000"));
     EXPECT_EQ(g.width, 16);
     EXPECT_EQ(g.height, 1024);
-    EXPECT_EQ(g.columnsText, QStringLiteral("16"));
-    EXPECT_EQ(g.rowsText, QStringLiteral("1024"));
-    g = clampFigureGrid(QStringLiteral("2000"), QStringLiteral("17.99"));
+    EXPECT_EQ(g.columns, 16);
+    g = gridOf(Mode::Figures, QStringLiteral("2000"), QStringLiteral("17.99"));
     EXPECT_EQ(g.width, 1024);
     EXPECT_EQ(g.height, 17);
-    EXPECT_EQ(clampGrid(Mode::Figures, QStringLiteral("81"), QStringLiteral("30")).width, 81);
-    EXPECT_EQ(clampGrid(Mode::Text, QStringLiteral("81"), QStringLiteral("30")).width, 40);
+    EXPECT_EQ(clampGrid(Mode::Figures, 81, 30).width, 81);
+    EXPECT_EQ(clampGrid(Mode::Text, 81, 30).width, 40);
 }
 
 TEST(Grid, DisplayCopyIsUsedOnlyAtGridSize)
@@ -117,10 +126,12 @@ TEST(Grid, DisplayCopyIsUsedOnlyAtGridSize)
 TEST(Grid, ProportionalRowsUseASinglePrecisionAspect)
 {
     const float aspect = 400.0f / 300.0f;
-    EXPECT_EQ(proportionalRows(Mode::Text, QStringLiteral("160"), aspect), QStringLiteral("59"));
-    EXPECT_EQ(proportionalRows(Mode::Figures, QStringLiteral("100"), aspect), QStringLiteral("74"));
-    EXPECT_EQ(proportionalRows(Mode::Text, QStringLiteral("160"), 2.0f), QStringLiteral("40"));
-    EXPECT_EQ(proportionalRows(Mode::Figures, QStringLiteral("abc"), 2.0f), QStringLiteral("0"));
+    EXPECT_EQ(proportionalRows(Mode::Text, 160, aspect), 59);
+    EXPECT_EQ(proportionalRows(Mode::Figures, 100, aspect), 74);
+    EXPECT_EQ(proportionalRows(Mode::Text, 160, 2.0f), 40);
+    EXPECT_EQ(proportionalRows(Mode::Figures, leadingNumber(QStringLiteral("abc")), 2.0f), 0);
+    // A fraction counts until the rows are cut: 100.9 / 0.25 = 403.6.
+    EXPECT_EQ(proportionalRows(Mode::Figures, 100.9, 0.25f), 403);
 }
 
 // The grid clamp of the proportional box: both counts by one factor, in
@@ -152,11 +163,10 @@ TEST(Grid, ClampKeepsTheProportionsWhenAsked)
         {"negative: each on its own", Mode::Text, "-5", "100", keep, "16", "100"},
     };
     for (const auto &c : cases) {
-        const GridSize g = clampGrid(c.mode, QString::fromLatin1(c.columns), QString::fromLatin1(c.rows), c.clamp);
-        EXPECT_EQ(g.columnsText, QString::fromLatin1(c.expectedColumns)) << c.what;
-        EXPECT_EQ(g.rowsText, QString::fromLatin1(c.expectedRows)) << c.what;
+        const GridSize g = gridOf(c.mode, QString::fromLatin1(c.columns), QString::fromLatin1(c.rows), c.clamp);
+        EXPECT_EQ(QString::number(g.columns), QString::fromLatin1(c.expectedColumns)) << c.what;
+        EXPECT_EQ(QString::number(g.height), QString::fromLatin1(c.expectedRows)) << c.what;
         const int perCell = c.mode == Mode::Text ? 2 : 1;
-        EXPECT_EQ(g.width * perCell, g.columnsText.toInt()) << c.what;
-        EXPECT_EQ(g.height, g.rowsText.toInt()) << c.what;
+        EXPECT_EQ(g.width * perCell, g.columns) << c.what;
     }
 }

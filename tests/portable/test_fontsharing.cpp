@@ -6,6 +6,7 @@
 #include "portabletestsupport.h"
 
 #include "art/fontfaces.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "base/paths.h"
 #include "fonts/fontmodule.h"

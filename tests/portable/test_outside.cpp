@@ -7,6 +7,7 @@
 
 #include "art/fontfaces.h"
 #include "art/textconvert.h"
+#include "art/fonttables.h"
 #include "base/options.h"
 #include "base/paths.h"
 #include "document/documentfill.h"
