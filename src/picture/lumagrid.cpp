@@ -81,6 +81,30 @@ void LumaReducer::addRow(const QRgb *line)
         finishRow();
 }
 
+void LumaReducer::addLumaRow(const float *luma)
+{
+    if (!valid() || complete())
+        return;
+    const int dW = m_grid.width;
+    for (int x = 0; x < dW; ++x) {
+        float s = 0;
+        const int x1 = m_x1[size_t(x)];
+        for (int sx = m_x0[size_t(x)]; sx < x1; ++sx)
+            s += luma[sx];
+        m_sums[size_t(x)] += double(s);
+    }
+    ++m_sourceRow;
+    if (m_sourceRow >= m_rowEnd)
+        finishRow();
+}
+
+void rowLuminance(const QRgb *line, int width, float *luma)
+{
+    const WeightedTables &t = weightedTables();
+    for (int x = 0; x < width; ++x)
+        luma[x] = pixelLuma(t, line[x]);
+}
+
 void LumaReducer::finishRow()
 {
     const int dW = m_grid.width;
@@ -95,13 +119,50 @@ void LumaReducer::finishRow()
     m_rowEnd = qint64(m_destRow + 1) * m_sH / m_grid.height;
 }
 
+namespace {
+
+QImage asRgb32(const QImage &source)
+{
+    return source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+               ? source
+               : source.convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+bool makeLumaGrids(const QImage &source, QSize first, LumaGrid &firstGrid, QSize second, LumaGrid &secondGrid)
+{
+    const auto reduces = [&](QSize s) {
+        return !s.isEmpty() && s.width() <= source.width() && s.height() <= source.height();
+    };
+    if (source.isNull() || !reduces(first) || !reduces(second)) {
+        firstGrid = makeLumaGrid(source, first.width(), first.height());
+        secondGrid = firstGrid.isNull() ? LumaGrid() : makeLumaGrid(source, second.width(), second.height());
+        return !firstGrid.isNull() && !secondGrid.isNull();
+    }
+    const QImage src = asRgb32(source);
+    if (src.isNull())
+        return false;
+    LumaReducer a(src.width(), src.height(), first.width(), first.height());
+    LumaReducer b(src.width(), src.height(), second.width(), second.height());
+    if (!a.valid() || !b.valid())
+        return false;
+    std::vector<float> luma(size_t(src.width()));
+    for (int y = 0; y < src.height(); ++y) {
+        rowLuminance(reinterpret_cast<const QRgb *>(src.constScanLine(y)), src.width(), luma.data());
+        a.addLumaRow(luma.data());
+        b.addLumaRow(luma.data());
+    }
+    firstGrid = a.take();
+    secondGrid = b.take();
+    return true;
+}
+
 LumaGrid makeLumaGrid(const QImage &source, int width, int height)
 {
     if (source.isNull() || width <= 0 || height <= 0)
         return {};
-    const QImage src = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
-                           ? source
-                           : source.convertToFormat(QImage::Format_RGB32);
+    const QImage src = asRgb32(source);
     if (src.isNull())
         return {};
     if (width <= src.width() && height <= src.height()) {

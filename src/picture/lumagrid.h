@@ -28,6 +28,9 @@ public:
     bool valid() const { return !m_grid.isNull(); }
     // Adds the next source row (sourceWidth pixels, 0xAARRGGBB).
     void addRow(const QRgb *line);
+    // The same for the row's luminance already taken (rowLuminance), so
+    // that reducers of one picture to several grids take it once.
+    void addLumaRow(const float *luma);
     bool complete() const { return m_destRow >= m_grid.height; }
     LumaGrid take() { return std::move(m_grid); }
 
@@ -44,9 +47,18 @@ private:
     qint64 m_rowEnd = 0;
 };
 
+// The linear luminance of every pixel of a row (0xAARRGGBB), as the
+// reducers sum it.
+void rowLuminance(const QRgb *line, int width, float *luma);
+
 // The luminance grid of a whole picture, reducing or enlarging (enlarging
 // repeats source pixels, as the resampler does). Null when a size is not
 // positive, the picture is empty or memory runs out.
 LumaGrid makeLumaGrid(const QImage &source, int width, int height);
+
+// The luminance grids of a picture in two sizes, as makeLumaGrid makes
+// each, each pixel's luminance taken once where both are reductions; false
+// (either left null) when one cannot be made.
+bool makeLumaGrids(const QImage &source, QSize first, LumaGrid &firstGrid, QSize second, LumaGrid &secondGrid);
 
 } // namespace tessilor

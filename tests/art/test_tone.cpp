@@ -233,6 +233,32 @@ TEST(LinearLight, JpegDecodedStraightIntoTheGridMatchesTheWholePicture)
         const LumaGrid whole = makeLumaGrid(decoded.image, grid.width(), grid.height());
         EXPECT_EQ(whole.luma, streamed.grid.luma) << grid.width();
     }
+    // With the tone method's detail beside the grid (each pixel's luminance
+    // taken once for both): still the samples of each grid alone, streamed
+    // and from the whole picture, where the detail is a reduction and where
+    // it enlarges.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    for (const QSize grid : {QSize(24, 12), QSize(400, 150), QSize(500, 200)}) {
+        SCOPED_TRACE(grid.width());
+        const QSize detail(grid.width() * kShapeColumns, grid.height() * kShapeRows);
+        const LumaGrid alone = makeLumaGrid(decoded.image, grid.width(), grid.height());
+        const LumaGrid detailAlone = makeLumaGrid(decoded.image, detail.width(), detail.height());
+        SamplingRequest request;
+        request.sizeFor = [&](QSize) { return grid; };
+        request.luma = true;
+        request.lumaDetail = QSize(kShapeColumns, kShapeRows);
+        const PictureSamples samples = loadSamplesData(bytes, request);
+        ASSERT_TRUE(samples.ok());
+        EXPECT_EQ(samples.streamed, detail.width() <= img.width() && detail.height() <= img.height());
+        EXPECT_EQ(samples.luma.luma, alone.luma);
+        EXPECT_EQ(samples.lumaDetail.luma, detailAlone.luma);
+        LumaGrid both, bothDetail;
+        ASSERT_TRUE(makeLumaGrids(decoded.image, grid, both, detail, bothDetail));
+        EXPECT_EQ(both.luma, alone.luma);
+        EXPECT_EQ(bothDetail.luma, detailAlone.luma);
+    }
 }
 
 TEST(ToneRamp, MeasuredInTheFaceThatShowsTheArt)
