@@ -188,7 +188,7 @@ public:
     static constexpr float kStrongest = 4.0f;
 
     ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf)
-        : m_inkOf(inkOf), m_luma(structure.detail->luma.data()), m_detailWidth(structure.detail->width),
+        : m_inkOf(inkOf), m_detail(*structure.detail), m_detailWidth(structure.detail->width),
           m_detailHeight(structure.detail->height), m_rampCount(int(ramp.chars.size())),
           m_weight(kStrongest * float(std::clamp(structure.strength, 0, 100)) / 100.0f)
     {
@@ -211,10 +211,15 @@ public:
         }
         for (int k = first; k < kBandRows; ++k) {
             const int dy = std::clamp(y * kShapeRows - 1 + k, 0, m_detailHeight - 1);
-            const float *luma = m_luma + size_t(dy) * dw;
+            const float *luma = m_detail.line(dy);
             float *ink = m_band.data() + size_t(k) * dw;
-            for (size_t i = 0; i < dw; ++i)
-                ink[i] = m_inkOf(luma[i]);
+            if (m_detail.column.empty()) {
+                for (size_t i = 0; i < dw; ++i)
+                    ink[i] = m_inkOf(luma[i]);
+            } else {
+                for (size_t i = 0; i < dw; ++i)
+                    ink[i] = m_inkOf(luma[m_detail.column[i]]);
+            }
         }
         m_bandRow = y;
     }
@@ -399,7 +404,7 @@ private:
     }
 
     const ToneCurve &m_inkOf;
-    const float *m_luma;
+    const DetailGrid &m_detail;
     int m_detailWidth;
     int m_detailHeight;
     int m_rampCount;
@@ -430,10 +435,8 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         return result;
     }
     const bool shaped = structure.active() && ramp.hasShapes();
-    if (shaped &&
-        (structure.detail->width != grid.width * kShapeColumns ||
-         structure.detail->height != grid.height * kShapeRows ||
-         structure.detail->luma.size() != size_t(structure.detail->width) * size_t(structure.detail->height))) {
+    if (shaped && (structure.detail->width != grid.width * kShapeColumns ||
+                   structure.detail->height != grid.height * kShapeRows || !structure.detail->valid())) {
         result.error = ConvertError::EmptyGrid;
         return result;
     }

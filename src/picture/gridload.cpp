@@ -56,7 +56,7 @@ public:
         if (m_luma)
             out.luma = m_luma->take();
         if (m_detail)
-            out.lumaDetail = m_detail->take();
+            out.lumaDetail = DetailGrid(m_detail->take());
     }
 
 private:

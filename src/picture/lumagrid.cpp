@@ -128,23 +128,52 @@ QImage asRgb32(const QImage &source)
                : source.convertToFormat(QImage::Format_RGB32);
 }
 
+// The grid over the given boxes (source columns x0 .. x1-1 and rows y0 ..
+// y1-1 of each sample), its sums taken in double pixel by pixel, as an
+// enlarged grid's are.
+LumaGrid enlargedGrid(const QImage &src, const std::vector<int> &x0, const std::vector<int> &x1,
+                      const std::vector<int> &y0, const std::vector<int> &y1)
+{
+    const int width = int(x0.size());
+    const int height = int(y0.size());
+    LumaGrid grid;
+    if (!allocate(grid, width, height))
+        return {};
+    const WeightedTables &t = weightedTables();
+    std::vector<double> sums(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int sy = y0[size_t(y)]; sy < y1[size_t(y)]; ++sy) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(sy));
+            for (int x = 0; x < width; ++x)
+                for (int sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx)
+                    sums[size_t(x)] += double(pixelLuma(t, line[sx]));
+        }
+        float *out = grid.luma.data() + size_t(y) * size_t(width);
+        const double rows = double(y1[size_t(y)] - y0[size_t(y)]);
+        for (int x = 0; x < width; ++x)
+            out[x] = float(sums[size_t(x)] / (rows * double(x1[size_t(x)] - x0[size_t(x)])));
+    }
+    return grid;
+}
+
 } // namespace
 
-bool makeLumaGrids(const QImage &source, QSize first, LumaGrid &firstGrid, QSize second, LumaGrid &secondGrid)
+bool makeLumaGrids(const QImage &source, QSize gridSize, LumaGrid &grid, QSize detailSize, DetailGrid &detail)
 {
     const auto reduces = [&](QSize s) {
         return !s.isEmpty() && s.width() <= source.width() && s.height() <= source.height();
     };
-    if (source.isNull() || !reduces(first) || !reduces(second)) {
-        firstGrid = makeLumaGrid(source, first.width(), first.height());
-        secondGrid = firstGrid.isNull() ? LumaGrid() : makeLumaGrid(source, second.width(), second.height());
-        return !firstGrid.isNull() && !secondGrid.isNull();
+    if (source.isNull() || !reduces(gridSize) || !reduces(detailSize)) {
+        grid = makeLumaGrid(source, gridSize.width(), gridSize.height());
+        detail = grid.isNull() ? DetailGrid() : makeDetailGrid(source, detailSize.width(), detailSize.height());
+        return !grid.isNull() && !detail.isNull();
     }
     const QImage src = asRgb32(source);
     if (src.isNull())
         return false;
-    LumaReducer a(src.width(), src.height(), first.width(), first.height());
-    LumaReducer b(src.width(), src.height(), second.width(), second.height());
+    LumaReducer a(src.width(), src.height(), gridSize.width(), gridSize.height());
+    LumaReducer b(src.width(), src.height(), detailSize.width(), detailSize.height());
     if (!a.valid() || !b.valid())
         return false;
     std::vector<float> luma(size_t(src.width()));
@@ -153,8 +182,8 @@ bool makeLumaGrids(const QImage &source, QSize first, LumaGrid &firstGrid, QSize
         a.addLumaRow(luma.data());
         b.addLumaRow(luma.data());
     }
-    firstGrid = a.take();
-    secondGrid = b.take();
+    grid = a.take();
+    detail = DetailGrid(b.take());
     return true;
 }
 
@@ -175,28 +204,63 @@ LumaGrid makeLumaGrid(const QImage &source, int width, int height)
     }
     // Enlarging in at least one direction: the same boxes, one destination
     // row at a time.
-    LumaGrid grid;
-    if (!allocate(grid, width, height))
-        return {};
     std::vector<int> x0, x1, y0, y1;
     boxSpans(src.width(), width, x0, x1);
     boxSpans(src.height(), height, y0, y1);
-    const WeightedTables &t = weightedTables();
-    std::vector<double> sums(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        std::fill(sums.begin(), sums.end(), 0.0);
-        for (int sy = y0[size_t(y)]; sy < y1[size_t(y)]; ++sy) {
-            const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(sy));
-            for (int x = 0; x < width; ++x)
-                for (int sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx)
-                    sums[size_t(x)] += double(pixelLuma(t, line[sx]));
-        }
-        float *out = grid.luma.data() + size_t(y) * size_t(width);
-        const double rows = double(y1[size_t(y)] - y0[size_t(y)]);
-        for (int x = 0; x < width; ++x)
-            out[x] = float(sums[size_t(x)] / (rows * double(x1[size_t(x)] - x0[size_t(x)])));
+    return enlargedGrid(src, x0, x1, y0, y1);
+}
+
+bool DetailGrid::valid() const
+{
+    if (isNull() || stored.isNull() || stored.luma.size() != size_t(stored.width) * size_t(stored.height))
+        return false;
+    const auto within = [](const std::vector<int> &map, int count, int storedCount) {
+        if (map.empty())
+            return count == storedCount;
+        return map.size() == size_t(count) &&
+               std::all_of(map.begin(), map.end(), [&](int i) { return i >= 0 && i < storedCount; });
+    };
+    return within(column, width, stored.width) && within(row, height, stored.height);
+}
+
+DetailGrid makeDetailGrid(const QImage &source, int width, int height)
+{
+    if (source.isNull() || width <= 0 || height <= 0)
+        return {};
+    if (width <= source.width() && height <= source.height()) {
+        LumaGrid grid = makeLumaGrid(source, width, height);
+        return grid.isNull() ? DetailGrid() : DetailGrid(std::move(grid));
     }
-    return grid;
+    const QImage src = asRgb32(source);
+    if (src.isNull())
+        return {};
+    // The boxes of makeLumaGrid; a way the grid enlarges has boxes one
+    // source pixel across, each pixel's the same wherever it repeats, so
+    // that way every source pixel is stored once.
+    DetailGrid detail;
+    detail.width = width;
+    detail.height = height;
+    std::vector<int> x0, x1, y0, y1;
+    boxSpans(src.width(), width, x0, x1);
+    boxSpans(src.height(), height, y0, y1);
+    const auto distinct = [](int sourceCount, int count, std::vector<int> &from, std::vector<int> &to,
+                             std::vector<int> &map) {
+        if (count <= sourceCount)
+            return;
+        map = from;
+        from.resize(size_t(sourceCount));
+        to.resize(size_t(sourceCount));
+        for (int i = 0; i < sourceCount; ++i) {
+            from[size_t(i)] = i;
+            to[size_t(i)] = i + 1;
+        }
+    };
+    distinct(src.width(), width, x0, x1, detail.column);
+    distinct(src.height(), height, y0, y1, detail.row);
+    detail.stored = enlargedGrid(src, x0, x1, y0, y1);
+    if (detail.stored.isNull())
+        return {};
+    return detail;
 }
 
 } // namespace tessilor

@@ -56,9 +56,39 @@ void rowLuminance(const QRgb *line, int width, float *luma);
 // positive, the picture is empty or memory runs out.
 LumaGrid makeLumaGrid(const QImage &source, int width, int height);
 
-// The luminance grids of a picture in two sizes, as makeLumaGrid makes
-// each, each pixel's luminance taken once where both are reductions; false
-// (either left null) when one cannot be made.
-bool makeLumaGrids(const QImage &source, QSize first, LumaGrid &firstGrid, QSize second, LumaGrid &secondGrid);
+// The tone method's detail: a luminance grid of width x height samples.
+// Where it enlarges the picture its samples repeat (a sample's box is one
+// source pixel wide, or high), so only the distinct ones are kept: stored
+// holds them, and column and row give the stored column and row of every
+// sample (empty where the grid does not enlarge that way: the same).
+struct DetailGrid {
+    int width = 0;
+    int height = 0;
+    LumaGrid stored;
+    std::vector<int> column;
+    std::vector<int> row;
+    DetailGrid() = default;
+    // Every sample stored.
+    explicit DetailGrid(LumaGrid grid) : width(grid.width), height(grid.height), stored(std::move(grid)) {}
+    bool isNull() const { return width <= 0 || height <= 0; }
+    // Whether the sizes agree, so that every sample is there.
+    bool valid() const;
+    // Stored row of sample row y, and a sample.
+    const float *line(int y) const
+    {
+        return stored.luma.data() + size_t(row.empty() ? y : row[size_t(y)]) * size_t(stored.width);
+    }
+    float at(int x, int y) const { return line(y)[column.empty() ? x : column[size_t(x)]]; }
+};
+
+// The detail grid of a whole picture: the samples of makeLumaGrid for that
+// size, to the bit. Null when a size is not positive, the picture is empty
+// or memory runs out.
+DetailGrid makeDetailGrid(const QImage &source, int width, int height);
+
+// The luminance grid and the detail grid of a picture, as makeLumaGrid and
+// makeDetailGrid make them, each pixel's luminance taken once where both
+// are reductions; false (either left null) when one cannot be made.
+bool makeLumaGrids(const QImage &source, QSize gridSize, LumaGrid &grid, QSize detailSize, DetailGrid &detail);
 
 } // namespace tessilor
