@@ -223,7 +223,7 @@ static void BM_ToneKernel160x120(benchmark::State &state)
 {
     const QImage picture = drawingLike(1280, 1920);
     const LumaGrid grid = makeLumaGrid(picture, 160, 120);
-    const LumaGrid detail = makeLumaGrid(picture, 160 * kShapeColumns, 120 * kShapeRows);
+    const DetailGrid detail = makeDetailGrid(picture, 160 * kShapeColumns, 120 * kShapeRows);
     const ToneRamp &ramp = toneRamp(textFont(8), rampFonts()[0].ramp);
     const ToneStructure structure{&detail, int(state.range(0))};
     QByteArray bytes;

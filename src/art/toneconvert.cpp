@@ -188,46 +188,62 @@ public:
     static constexpr float kStrongest = 4.0f;
 
     ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf)
-        : m_detailWidth(structure.detail->width), m_detailHeight(structure.detail->height),
-          m_rampCount(int(ramp.chars.size())),
+        : m_inkOf(inkOf), m_detail(*structure.detail), m_detailWidth(structure.detail->width),
+          m_detailHeight(structure.detail->height), m_rampCount(int(ramp.chars.size())),
           m_weight(kStrongest * float(std::clamp(structure.strength, 0, 100)) / 100.0f)
     {
-        const std::vector<float> &luma = structure.detail->luma;
-        m_detail.resize(luma.size());
-        for (size_t i = 0; i < luma.size(); ++i)
-            m_detail[i] = inkOf(luma[i]);
+        m_band.resize(size_t(kBandRows) * size_t(m_detailWidth));
         prepareCandidates(ramp);
     }
 
-    // The character for cell (x, y) whose own ink is want, the ramp having
-    // chosen rampChoice for it with the ink carried to it; the chosen
-    // character's level goes into level. The shape candidates are judged by
-    // the cell's own ink: the ink carried along a line would otherwise
-    // alternate its characters (| ; | ;).
-    int choose(int x, int y, float want, int rampChoice, const std::vector<float> &rampLevel, float &level) const
+    // Takes the detail's wanted ink levels of grid row y and of the detail
+    // rows just above and below it (the edges repeated), the detail rows
+    // shared with row y - 1 taken from its band.
+    void startRow(int y)
+    {
+        if (m_levels.empty())
+            return;
+        const size_t dw = size_t(m_detailWidth);
+        int first = 0;
+        if (y > 0 && y == m_bandRow + 1) {
+            std::copy_n(m_band.begin() + std::ptrdiff_t(kShapeRows * dw), 2 * dw, m_band.begin());
+            first = 2;
+        }
+        for (int k = first; k < kBandRows; ++k) {
+            const int dy = std::clamp(y * kShapeRows - 1 + k, 0, m_detailHeight - 1);
+            const float *luma = m_detail.line(dy);
+            float *ink = m_band.data() + size_t(k) * dw;
+            if (m_detail.column.empty()) {
+                for (size_t i = 0; i < dw; ++i)
+                    ink[i] = m_inkOf(luma[i]);
+            } else {
+                for (size_t i = 0; i < dw; ++i)
+                    ink[i] = m_inkOf(luma[m_detail.column[i]]);
+            }
+        }
+        m_bandRow = y;
+    }
+
+    // The character for cell (x, y) of the row startRow() took last, whose
+    // own ink is want, the ramp having chosen rampChoice for it with the ink
+    // carried to it; the chosen character's level goes into level. The
+    // shape candidates are judged by the cell's own ink: the ink carried
+    // along a line would otherwise alternate its characters (| ; | ;).
+    int choose(int x, float want, int rampChoice, const std::vector<float> &rampLevel, float &level) const
     {
         level = rampLevel[size_t(rampChoice)];
         if (m_levels.empty())
             return rampChoice;
-        // The cell's detail, its contrast and its structure tensor (central
-        // differences over the whole detail, so that an edge on the cell's
-        // border counts).
+        // The cell's detail and its contrast; a cell without clear contrast
+        // keeps the ramp's choice before its structure is looked at.
         std::array<float, kShapeBoxes> cell{};
-        float jxx = 0, jxy = 0, jyy = 0, sum = 0, squares = 0;
+        float sum = 0, squares = 0;
         const int dw = m_detailWidth;
+        const int x0 = x * kShapeColumns;
         for (int by = 0; by < kShapeRows; ++by) {
-            const int dy = y * kShapeRows + by;
-            const float *line = m_detail.data() + size_t(dy) * size_t(dw);
-            const float *up = m_detail.data() + size_t(std::max(dy - 1, 0)) * size_t(dw);
-            const float *down = m_detail.data() + size_t(std::min(dy + 1, m_detailHeight - 1)) * size_t(dw);
+            const float *line = m_band.data() + size_t(by + 1) * size_t(dw) + size_t(x0);
             for (int bx = 0; bx < kShapeColumns; ++bx) {
-                const int dx = x * kShapeColumns + bx;
-                const float v = line[dx];
-                const float gx = line[std::min(dx + 1, dw - 1)] - line[std::max(dx - 1, 0)];
-                const float gy = down[dx] - up[dx];
-                jxx += gx * gx;
-                jxy += gx * gy;
-                jyy += gy * gy;
+                const float v = line[bx];
                 sum += v;
                 squares += v * v;
                 cell[size_t(by * kShapeColumns + bx)] = v;
@@ -235,8 +251,26 @@ public:
         }
         const float mean = sum / kShapeBoxes;
         const float clear = smoothStep(std::sqrt(std::max(0.0f, squares / kShapeBoxes - mean * mean)), kFaint, kClear);
+        if (clear <= 0.0f)
+            return rampChoice;
+        // Its structure tensor (central differences over the whole detail,
+        // so that an edge on the cell's border counts).
+        float jxx = 0, jxy = 0, jyy = 0;
+        for (int by = 0; by < kShapeRows; ++by) {
+            const float *line = m_band.data() + size_t(by + 1) * size_t(dw);
+            const float *up = line - dw;
+            const float *down = line + dw;
+            for (int bx = 0; bx < kShapeColumns; ++bx) {
+                const int dx = x0 + bx;
+                const float gx = line[std::min(dx + 1, dw - 1)] - line[std::max(dx - 1, 0)];
+                const float gy = down[dx] - up[dx];
+                jxx += gx * gx;
+                jxy += gx * gy;
+                jyy += gy * gy;
+            }
+        }
         const float trace = jxx + jyy;
-        if (clear <= 0.0f || trace < 1e-12f)
+        if (trace < 1e-12f)
             return rampChoice;
         const float coherence = ((jxx - jyy) * (jxx - jyy) + 4.0f * jxy * jxy) / (trace * trace);
         const float gate = clear * smoothStep(coherence, kLoose, kOneWay);
@@ -267,12 +301,14 @@ public:
         // Only a candidate whose ink term stays below the ramp choice's
         // shape term can win.
         const float reach = kInkTolerance * std::sqrt(best);
-        const auto from = std::lower_bound(m_levels.begin(), m_levels.end(), want - reach);
-        const auto to = std::upper_bound(m_levels.begin(), m_levels.end(), want + reach);
-        for (auto it = from; it != to; ++it) {
-            const int c = int(it - m_levels.begin());
-            const float d = (*it - want) / kInkTolerance;
-            const float cost = d * d + weight * (1.0f - correlation(cell, c));
+        const int from = int(std::lower_bound(m_levels.begin(), m_levels.end(), want - reach) - m_levels.begin());
+        const int to = int(std::upper_bound(m_levels.begin(), m_levels.end(), want + reach) - m_levels.begin());
+        if (from >= to)
+            return rampChoice;
+        correlations(cell, from, to);
+        for (int c = from; c < to; ++c) {
+            const float d = (m_levels[size_t(c)] - want) / kInkTolerance;
+            const float cost = d * d + weight * (1.0f - m_dots[size_t(c)]);
             if (cost < best) {
                 best = cost;
                 chosen = c;
@@ -285,16 +321,28 @@ public:
     }
 
 private:
+    // The detail rows a grid row's cells look at: its own and one on either
+    // side.
+    static constexpr int kBandRows = kShapeRows + 2;
+    // Shape candidates are correlated kLanes at a time, each lane adding up
+    // its own candidate's products in the order of the boxes (so a
+    // candidate's correlation is the one a plain loop gives).
+    using Quad = float __attribute__((vector_size(16)));
+    static constexpr int kLanes = 16;
+
     // Every shape candidate's shape, softened as the detail is, relative to
     // its mean and of length one (all zero for a character without shape,
-    // such as the space).
+    // such as the space); kept box by box, the candidates side by side.
     void prepareCandidates(const ToneRamp &ramp)
     {
         if (!ramp.hasShapes())
             return;
         const int n = int(ramp.shapeChars.size());
         m_levels = ramp.shapeLevel;
+        m_stride = (n + kLanes - 1) / kLanes * kLanes;
         m_shapes.assign(size_t(n) * kShapeBoxes, 0.0f);
+        m_byBox.assign(size_t(m_stride) * kShapeBoxes, 0.0f);
+        m_dots.assign(size_t(m_stride), 0.0f);
         for (int c = 0; c < n; ++c) {
             float *shape = m_shapes.data() + size_t(c) * kShapeBoxes;
             std::copy_n(ramp.shapes.begin() + std::ptrdiff_t(c) * kShapeBoxes, kShapeBoxes, shape);
@@ -307,8 +355,10 @@ private:
             for (int b = 0; b < kShapeBoxes; ++b)
                 norm += (shape[b] - mean) * (shape[b] - mean);
             const float scale = norm < 1e-10f ? 0.0f : 1.0f / std::sqrt(norm);
-            for (int b = 0; b < kShapeBoxes; ++b)
+            for (int b = 0; b < kShapeBoxes; ++b) {
                 shape[b] = (shape[b] - mean) * scale;
+                m_byBox[size_t(b) * size_t(m_stride) + size_t(c)] = shape[b];
+            }
         }
         m_rampToShape.assign(size_t(m_rampCount), -1);
         for (int k = 0; k < m_rampCount; ++k)
@@ -324,13 +374,48 @@ private:
         return dot;
     }
 
+    // The correlations of candidates from .. to-1 with the cell, into
+    // m_dots[from .. to-1] (whole groups of lanes are written).
+    void correlations(const std::array<float, kShapeBoxes> &cell, int from, int to) const
+    {
+        const auto load = [](const float *p) {
+            Quad q;
+            std::memcpy(&q, p, sizeof q);
+            return q;
+        };
+        for (int g = from / kLanes * kLanes; g < to; g += kLanes) {
+            // Four groups of lanes at once, each its own sum.
+            Quad d0{}, d1{}, d2{}, d3{};
+            const float *column = m_byBox.data() + size_t(g);
+            for (int b = 0; b < kShapeBoxes; ++b) {
+                const Quad v = Quad{} + cell[size_t(b)];
+                const float *shape = column + size_t(b) * size_t(m_stride);
+                d0 += v * load(shape);
+                d1 += v * load(shape + 4);
+                d2 += v * load(shape + 8);
+                d3 += v * load(shape + 12);
+            }
+            float *out = m_dots.data() + g;
+            std::memcpy(out, &d0, sizeof d0);
+            std::memcpy(out + 4, &d1, sizeof d1);
+            std::memcpy(out + 8, &d2, sizeof d2);
+            std::memcpy(out + 12, &d3, sizeof d3);
+        }
+    }
+
+    const ToneCurve &m_inkOf;
+    const DetailGrid &m_detail;
     int m_detailWidth;
     int m_detailHeight;
     int m_rampCount;
     float m_weight;
-    std::vector<float> m_detail; // the detail's wanted ink levels
+    std::vector<float> m_band; // the wanted ink levels of the detail rows of a grid row
+    int m_bandRow = -1;
     std::vector<float> m_levels; // of the shape candidates, rising
     std::vector<float> m_shapes;
+    std::vector<float> m_byBox; // m_shapes box by box, m_stride candidates a box
+    int m_stride = 0;
+    mutable std::vector<float> m_dots; // the correlations of the current cell
     std::vector<int> m_rampToShape;
 };
 
@@ -350,10 +435,8 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         return result;
     }
     const bool shaped = structure.active() && ramp.hasShapes();
-    if (shaped &&
-        (structure.detail->width != grid.width * kShapeColumns ||
-         structure.detail->height != grid.height * kShapeRows ||
-         structure.detail->luma.size() != size_t(structure.detail->width) * size_t(structure.detail->height))) {
+    if (shaped && (structure.detail->width != grid.width * kShapeColumns ||
+                   structure.detail->height != grid.height * kShapeRows || !structure.detail->valid())) {
         result.error = ConvertError::EmptyGrid;
         return result;
     }
@@ -395,13 +478,15 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         const bool forward = (i % 2) == 0;
         const int step = forward ? 1 : -1;
         const float *threshold = thresholds.data() + size_t(i % 8) * 8;
+        if (shapes)
+            shapes->startRow(i);
         for (int n = 0, x = forward ? 0 : width - 1; n < width; ++n, x += step) {
             const float own = inkOf(row[x]);
             const float want = own + here[size_t(x) + 1];
             int k = quantize(want, threshold[x % 8]);
             float drawn = level[size_t(k)];
             if (shapes)
-                k = shapes->choose(x, i, own, k, level, drawn);
+                k = shapes->choose(x, own, k, level, drawn);
             chosen[size_t(x)] = quint16(k);
             const float e = want - drawn;
             here[size_t(x + step) + 1] += e * (7.0f / 16.0f);

@@ -25,7 +25,7 @@ namespace tessilor {
 double toneContrast(double lightness, qint16 contrast);
 
 // The choice by shape: the picture's detail, kShapeColumns x kShapeRows
-// boxes for every sample of the grid (a LumaGrid of that many times the
+// boxes for every sample of the grid (a DetailGrid of that many times the
 // grid's size), and how much a character's shape counts beside its ink,
 // 0..100 (0: by ink alone, as without detail).
 //
@@ -42,7 +42,7 @@ double toneContrast(double lightness, qint16 contrast);
 // texture. The ink the chosen character misses is carried on as without
 // detail.
 struct ToneStructure {
-    const LumaGrid *detail = nullptr;
+    const DetailGrid *detail = nullptr;
     int strength = 0;
     bool active() const { return detail && strength > 0; }
 };

@@ -20,6 +20,7 @@ class SamplesReducer
 {
 public:
     SamplesReducer(int sourceWidth, int sourceHeight, QSize dest, const SamplingRequest &request)
+        : m_sourceWidth(sourceWidth)
     {
         if (request.colors)
             m_colors = std::make_unique<BoxReducer>(sourceWidth, sourceHeight, dest.width(), dest.height());
@@ -38,10 +39,15 @@ public:
     {
         if (m_colors)
             m_colors->addRow(line);
-        if (m_luma)
+        if (m_luma && m_detail) {
+            // Both luminance grids sum the same pixels' luminance.
+            m_rowLuma.resize(size_t(m_sourceWidth));
+            rowLuminance(line, m_sourceWidth, m_rowLuma.data());
+            m_luma->addLumaRow(m_rowLuma.data());
+            m_detail->addLumaRow(m_rowLuma.data());
+        } else if (m_luma) {
             m_luma->addRow(line);
-        if (m_detail)
-            m_detail->addRow(line);
+        }
     }
     void takeInto(PictureSamples &out)
     {
@@ -50,13 +56,15 @@ public:
         if (m_luma)
             out.luma = m_luma->take();
         if (m_detail)
-            out.lumaDetail = m_detail->take();
+            out.lumaDetail = DetailGrid(m_detail->take());
     }
 
 private:
     std::unique_ptr<BoxReducer> m_colors;
     std::unique_ptr<LumaReducer> m_luma;
     std::unique_ptr<LumaReducer> m_detail;
+    int m_sourceWidth;
+    std::vector<float> m_rowLuma;
 };
 
 // The size of the detail grid of a request for a grid of the given size.
@@ -121,15 +129,13 @@ PictureSamples samplesOf(const QImage &image, const SamplingRequest &request)
         if (out.colors.isNull())
             out.error = LoadError::OutOfMemory;
     }
-    if (request.luma && out.ok()) {
+    const QSize detail = detailSize(request, grid);
+    if (request.luma && out.ok() && !detail.isEmpty()) {
+        if (!makeLumaGrids(image, grid, out.luma, detail, out.lumaDetail))
+            out.error = LoadError::OutOfMemory;
+    } else if (request.luma && out.ok()) {
         out.luma = makeLumaGrid(image, grid.width(), grid.height());
         if (out.luma.isNull())
-            out.error = LoadError::OutOfMemory;
-    }
-    const QSize detail = detailSize(request, grid);
-    if (!detail.isEmpty() && out.ok()) {
-        out.lumaDetail = makeLumaGrid(image, detail.width(), detail.height());
-        if (out.lumaDetail.isNull())
             out.error = LoadError::OutOfMemory;
     }
     return out;

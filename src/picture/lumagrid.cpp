@@ -81,6 +81,30 @@ void LumaReducer::addRow(const QRgb *line)
         finishRow();
 }
 
+void LumaReducer::addLumaRow(const float *luma)
+{
+    if (!valid() || complete())
+        return;
+    const int dW = m_grid.width;
+    for (int x = 0; x < dW; ++x) {
+        float s = 0;
+        const int x1 = m_x1[size_t(x)];
+        for (int sx = m_x0[size_t(x)]; sx < x1; ++sx)
+            s += luma[sx];
+        m_sums[size_t(x)] += double(s);
+    }
+    ++m_sourceRow;
+    if (m_sourceRow >= m_rowEnd)
+        finishRow();
+}
+
+void rowLuminance(const QRgb *line, int width, float *luma)
+{
+    const WeightedTables &t = weightedTables();
+    for (int x = 0; x < width; ++x)
+        luma[x] = pixelLuma(t, line[x]);
+}
+
 void LumaReducer::finishRow()
 {
     const int dW = m_grid.width;
@@ -95,31 +119,26 @@ void LumaReducer::finishRow()
     m_rowEnd = qint64(m_destRow + 1) * m_sH / m_grid.height;
 }
 
-LumaGrid makeLumaGrid(const QImage &source, int width, int height)
+namespace {
+
+QImage asRgb32(const QImage &source)
 {
-    if (source.isNull() || width <= 0 || height <= 0)
-        return {};
-    const QImage src = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
-                           ? source
-                           : source.convertToFormat(QImage::Format_RGB32);
-    if (src.isNull())
-        return {};
-    if (width <= src.width() && height <= src.height()) {
-        LumaReducer reducer(src.width(), src.height(), width, height);
-        if (!reducer.valid())
-            return {};
-        for (int y = 0; y < src.height(); ++y)
-            reducer.addRow(reinterpret_cast<const QRgb *>(src.constScanLine(y)));
-        return reducer.take();
-    }
-    // Enlarging in at least one direction: the same boxes, one destination
-    // row at a time.
+    return source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+               ? source
+               : source.convertToFormat(QImage::Format_RGB32);
+}
+
+// The grid over the given boxes (source columns x0 .. x1-1 and rows y0 ..
+// y1-1 of each sample), its sums taken in double pixel by pixel, as an
+// enlarged grid's are.
+LumaGrid enlargedGrid(const QImage &src, const std::vector<int> &x0, const std::vector<int> &x1,
+                      const std::vector<int> &y0, const std::vector<int> &y1)
+{
+    const int width = int(x0.size());
+    const int height = int(y0.size());
     LumaGrid grid;
     if (!allocate(grid, width, height))
         return {};
-    std::vector<int> x0, x1, y0, y1;
-    boxSpans(src.width(), width, x0, x1);
-    boxSpans(src.height(), height, y0, y1);
     const WeightedTables &t = weightedTables();
     std::vector<double> sums(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
@@ -136,6 +155,112 @@ LumaGrid makeLumaGrid(const QImage &source, int width, int height)
             out[x] = float(sums[size_t(x)] / (rows * double(x1[size_t(x)] - x0[size_t(x)])));
     }
     return grid;
+}
+
+} // namespace
+
+bool makeLumaGrids(const QImage &source, QSize gridSize, LumaGrid &grid, QSize detailSize, DetailGrid &detail)
+{
+    const auto reduces = [&](QSize s) {
+        return !s.isEmpty() && s.width() <= source.width() && s.height() <= source.height();
+    };
+    if (source.isNull() || !reduces(gridSize) || !reduces(detailSize)) {
+        grid = makeLumaGrid(source, gridSize.width(), gridSize.height());
+        detail = grid.isNull() ? DetailGrid() : makeDetailGrid(source, detailSize.width(), detailSize.height());
+        return !grid.isNull() && !detail.isNull();
+    }
+    const QImage src = asRgb32(source);
+    if (src.isNull())
+        return false;
+    LumaReducer a(src.width(), src.height(), gridSize.width(), gridSize.height());
+    LumaReducer b(src.width(), src.height(), detailSize.width(), detailSize.height());
+    if (!a.valid() || !b.valid())
+        return false;
+    std::vector<float> luma(size_t(src.width()));
+    for (int y = 0; y < src.height(); ++y) {
+        rowLuminance(reinterpret_cast<const QRgb *>(src.constScanLine(y)), src.width(), luma.data());
+        a.addLumaRow(luma.data());
+        b.addLumaRow(luma.data());
+    }
+    grid = a.take();
+    detail = DetailGrid(b.take());
+    return true;
+}
+
+LumaGrid makeLumaGrid(const QImage &source, int width, int height)
+{
+    if (source.isNull() || width <= 0 || height <= 0)
+        return {};
+    const QImage src = asRgb32(source);
+    if (src.isNull())
+        return {};
+    if (width <= src.width() && height <= src.height()) {
+        LumaReducer reducer(src.width(), src.height(), width, height);
+        if (!reducer.valid())
+            return {};
+        for (int y = 0; y < src.height(); ++y)
+            reducer.addRow(reinterpret_cast<const QRgb *>(src.constScanLine(y)));
+        return reducer.take();
+    }
+    // Enlarging in at least one direction: the same boxes, one destination
+    // row at a time.
+    std::vector<int> x0, x1, y0, y1;
+    boxSpans(src.width(), width, x0, x1);
+    boxSpans(src.height(), height, y0, y1);
+    return enlargedGrid(src, x0, x1, y0, y1);
+}
+
+bool DetailGrid::valid() const
+{
+    if (isNull() || stored.isNull() || stored.luma.size() != size_t(stored.width) * size_t(stored.height))
+        return false;
+    const auto within = [](const std::vector<int> &map, int count, int storedCount) {
+        if (map.empty())
+            return count == storedCount;
+        return map.size() == size_t(count) &&
+               std::all_of(map.begin(), map.end(), [&](int i) { return i >= 0 && i < storedCount; });
+    };
+    return within(column, width, stored.width) && within(row, height, stored.height);
+}
+
+DetailGrid makeDetailGrid(const QImage &source, int width, int height)
+{
+    if (source.isNull() || width <= 0 || height <= 0)
+        return {};
+    if (width <= source.width() && height <= source.height()) {
+        LumaGrid grid = makeLumaGrid(source, width, height);
+        return grid.isNull() ? DetailGrid() : DetailGrid(std::move(grid));
+    }
+    const QImage src = asRgb32(source);
+    if (src.isNull())
+        return {};
+    // The boxes of makeLumaGrid; a way the grid enlarges has boxes one
+    // source pixel across, each pixel's the same wherever it repeats, so
+    // that way every source pixel is stored once.
+    DetailGrid detail;
+    detail.width = width;
+    detail.height = height;
+    std::vector<int> x0, x1, y0, y1;
+    boxSpans(src.width(), width, x0, x1);
+    boxSpans(src.height(), height, y0, y1);
+    const auto distinct = [](int sourceCount, int count, std::vector<int> &from, std::vector<int> &to,
+                             std::vector<int> &map) {
+        if (count <= sourceCount)
+            return;
+        map = from;
+        from.resize(size_t(sourceCount));
+        to.resize(size_t(sourceCount));
+        for (int i = 0; i < sourceCount; ++i) {
+            from[size_t(i)] = i;
+            to[size_t(i)] = i + 1;
+        }
+    };
+    distinct(src.width(), width, x0, x1, detail.column);
+    distinct(src.height(), height, y0, y1, detail.row);
+    detail.stored = enlargedGrid(src, x0, x1, y0, y1);
+    if (detail.stored.isNull())
+        return {};
+    return detail;
 }
 
 } // namespace tessilor

@@ -28,6 +28,9 @@ public:
     bool valid() const { return !m_grid.isNull(); }
     // Adds the next source row (sourceWidth pixels, 0xAARRGGBB).
     void addRow(const QRgb *line);
+    // The same for the row's luminance already taken (rowLuminance), so
+    // that reducers of one picture to several grids take it once.
+    void addLumaRow(const float *luma);
     bool complete() const { return m_destRow >= m_grid.height; }
     LumaGrid take() { return std::move(m_grid); }
 
@@ -44,9 +47,48 @@ private:
     qint64 m_rowEnd = 0;
 };
 
+// The linear luminance of every pixel of a row (0xAARRGGBB), as the
+// reducers sum it.
+void rowLuminance(const QRgb *line, int width, float *luma);
+
 // The luminance grid of a whole picture, reducing or enlarging (enlarging
 // repeats source pixels, as the resampler does). Null when a size is not
 // positive, the picture is empty or memory runs out.
 LumaGrid makeLumaGrid(const QImage &source, int width, int height);
+
+// The tone method's detail: a luminance grid of width x height samples.
+// Where it enlarges the picture its samples repeat (a sample's box is one
+// source pixel wide, or high), so only the distinct ones are kept: stored
+// holds them, and column and row give the stored column and row of every
+// sample (empty where the grid does not enlarge that way: the same).
+struct DetailGrid {
+    int width = 0;
+    int height = 0;
+    LumaGrid stored;
+    std::vector<int> column;
+    std::vector<int> row;
+    DetailGrid() = default;
+    // Every sample stored.
+    explicit DetailGrid(LumaGrid grid) : width(grid.width), height(grid.height), stored(std::move(grid)) {}
+    bool isNull() const { return width <= 0 || height <= 0; }
+    // Whether the sizes agree, so that every sample is there.
+    bool valid() const;
+    // Stored row of sample row y, and a sample.
+    const float *line(int y) const
+    {
+        return stored.luma.data() + size_t(row.empty() ? y : row[size_t(y)]) * size_t(stored.width);
+    }
+    float at(int x, int y) const { return line(y)[column.empty() ? x : column[size_t(x)]]; }
+};
+
+// The detail grid of a whole picture: the samples of makeLumaGrid for that
+// size, to the bit. Null when a size is not positive, the picture is empty
+// or memory runs out.
+DetailGrid makeDetailGrid(const QImage &source, int width, int height);
+
+// The luminance grid and the detail grid of a picture, as makeLumaGrid and
+// makeDetailGrid make them, each pixel's luminance taken once where both
+// are reductions; false (either left null) when one cannot be made.
+bool makeLumaGrids(const QImage &source, QSize gridSize, LumaGrid &grid, QSize detailSize, DetailGrid &detail);
 
 } // namespace tessilor

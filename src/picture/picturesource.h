@@ -27,9 +27,9 @@ struct SamplingRequest {
 };
 
 struct PictureSamples {
-    QImage colors;       // Format_RGB32, when asked for
-    LumaGrid luma;       // when asked for
-    LumaGrid lumaDetail; // when asked for
+    QImage colors;         // Format_RGB32, when asked for
+    LumaGrid luma;         // when asked for
+    DetailGrid lumaDetail; // when asked for
     QSize imageSize;
     LoadError error = LoadError::None;
     QString detail;        // the decoder's own words

@@ -134,7 +134,7 @@ const ToneRamp &liberationRamp(ArtBackground background = ArtBackground::Light)
 // and its detail.
 struct ShapedPicture {
     LumaGrid grid;
-    LumaGrid detail;
+    DetailGrid detail;
 };
 
 ShapedPicture shapedPicture(int columns, int rows, const std::function<void(QPainter &)> &draw,
@@ -147,7 +147,17 @@ ShapedPicture shapedPicture(int columns, int rows, const std::function<void(QPai
         p.setRenderHint(QPainter::Antialiasing);
         draw(p);
     }
-    return {makeLumaGrid(image, columns, rows), makeLumaGrid(image, columns * kShapeColumns, rows * kShapeRows)};
+    return {makeLumaGrid(image, columns, rows), makeDetailGrid(image, columns * kShapeColumns, rows * kShapeRows)};
+}
+
+// Every sample of a detail grid, row by row.
+std::vector<float> samplesOf(const DetailGrid &detail)
+{
+    std::vector<float> out;
+    for (int y = 0; y < detail.height; ++y)
+        for (int x = 0; x < detail.width; ++x)
+            out.push_back(detail.at(x, y));
+    return out;
 }
 
 } // namespace
@@ -233,6 +243,44 @@ TEST(LinearLight, JpegDecodedStraightIntoTheGridMatchesTheWholePicture)
         EXPECT_TRUE(streamed.streamed);
         const LumaGrid whole = makeLumaGrid(decoded.image, grid.width(), grid.height());
         EXPECT_EQ(whole.luma, streamed.grid.luma) << grid.width();
+    }
+    // With the tone method's detail beside the grid (each pixel's luminance
+    // taken once for both): still the samples of each grid alone, streamed
+    // and from the whole picture, where the detail is a reduction and where
+    // it enlarges.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    // An enlarged detail keeps each source pixel once the way it enlarges.
+    struct Case {
+        QSize grid;
+        QSize stored; // of the detail
+    } const cases[] = {
+        {{24, 12}, {96, 96}},        {{400, 150}, {1600, 1200}}, {{500, 100}, {1600, 800}}, // wider than the picture
+        {{300, 200}, {1200, 1200}},                                                         // higher
+        {{1000, 400}, {1600, 1200}},                                                        // both
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.grid.width());
+        const QSize detail(c.grid.width() * kShapeColumns, c.grid.height() * kShapeRows);
+        const LumaGrid alone = makeLumaGrid(decoded.image, c.grid.width(), c.grid.height());
+        const std::vector<float> detailAlone = makeLumaGrid(decoded.image, detail.width(), detail.height()).luma;
+        SamplingRequest request;
+        request.sizeFor = [&](QSize) { return c.grid; };
+        request.luma = true;
+        request.lumaDetail = QSize(kShapeColumns, kShapeRows);
+        const PictureSamples samples = loadSamplesData(bytes, request);
+        ASSERT_TRUE(samples.ok());
+        EXPECT_EQ(samples.streamed, detail.width() <= img.width() && detail.height() <= img.height());
+        EXPECT_EQ(samples.luma.luma, alone.luma);
+        ASSERT_TRUE(samples.lumaDetail.valid());
+        EXPECT_EQ(QSize(samples.lumaDetail.stored.width, samples.lumaDetail.stored.height), c.stored);
+        EXPECT_EQ(samplesOf(samples.lumaDetail), detailAlone);
+        LumaGrid both;
+        DetailGrid bothDetail;
+        ASSERT_TRUE(makeLumaGrids(decoded.image, c.grid, both, detail, bothDetail));
+        EXPECT_EQ(both.luma, alone.luma);
+        EXPECT_EQ(samplesOf(bothDetail), detailAlone);
     }
 }
 
