@@ -646,14 +646,12 @@ PrintWindow::CopyOutcome PrintWindow::printCopy(QPrinter &printer, const QString
 
 bool PrintWindow::choosePdfFile(QPrinter &printer)
 {
-    QString folder = pdfFolder(printer);
-    const QString previous = QFileInfo(printer.outputFileName()).fileName();
     FilterTable filters;
     filters.entries = {{QStringLiteral("Документы PDF (*.pdf)"), QStringLiteral("*.pdf")}, {}, {}};
-    QStringList names{previous.isEmpty() ? QStringLiteral("Символизация.pdf") : previous};
-    if (!ShowFileDialog(2, folder, names, filters, QStringLiteral("pdf"), this))
+    const FileDialogAnswer answer = ShowFileDialog(2, pdfFolder(printer), filters, QStringLiteral("pdf"), this);
+    if (!answer.confirmed())
         return false;
-    printer.setOutputFileName(AddBackslash(folder) + names.value(0));
+    printer.setOutputFileName(answer.file());
     showPrinterLabels(printer);
     return true;
 }
