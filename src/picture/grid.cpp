@@ -1,7 +1,6 @@
 #include "picture/grid.h"
 
 #include "base/numparse.h"
-#include "picture/resample.h"
 
 #include <algorithm>
 #include <cmath>
@@ -94,13 +93,6 @@ GridSize clampFigureGrid(const QString &columnsText, const QString &rowsText)
 GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText, GridClamp clamp)
 {
     return clampToLimits(mode == Mode::Text ? kTextLimits : kFigureLimits, columnsText, rowsText, clamp);
-}
-
-QImage makeGridImage(const QImage &source, const QImage &display, int width, int height)
-{
-    if (!display.isNull() && display.width() == width && display.height() == height)
-        return display.convertToFormat(QImage::Format_RGB32);
-    return resampleBox(source, width, height);
 }
 
 QString proportionalRows(Mode mode, const QString &columnsText, float aspect)

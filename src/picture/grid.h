@@ -43,11 +43,6 @@ enum class GridClamp {
 GridSize clampGrid(Mode mode, const QString &columnsText, const QString &rowsText,
                    GridClamp clamp = GridClamp::EachSide);
 
-// Builds the sampling surface: when the display copy is already W x H pixels
-// it is copied as it is, otherwise the whole source picture is resampled to
-// W x H. Null when the picture is empty or the surface cannot be allocated.
-QImage makeGridImage(const QImage &source, const QImage &display, int width, int height);
-
 // Default row count for a column text, as the proportional coupling computes
 // it: Int(Val(columns) / aspect / 2) in text mode, Int(Val(columns) / aspect)
 // in figure mode, with a single precision aspect. Returned as field text;

@@ -6,9 +6,10 @@
 #include "art/toneconvert.h"
 #include "art/toneramp.h"
 #include "base/options.h"
-#include "picture/gridload.h"
+#include "picture/picturesource.h"
 #include "picture/imageloader.h"
 #include "picture/linearlight.h"
+#include "support/picturefile.h"
 #include "support/tonelevel.h"
 
 #include <QBuffer>
@@ -224,14 +225,17 @@ TEST(LinearLight, JpegDecodedStraightIntoTheGridMatchesTheWholePicture)
     // Grids far smaller and somewhat smaller than the picture: the same
     // samples as of the whole decoded picture, to the bit.
     for (const QSize grid : {QSize(24, 12), QSize(400, 300)}) {
-        const LumaGridLoad streamed = loadLumaGrid(path, [&](QSize image) {
-            EXPECT_EQ(image, img.size());
-            return grid;
-        });
+        const PictureSamples streamed = testsupport::sampleFile(
+            path,
+            [&](QSize image) {
+                EXPECT_EQ(image, img.size());
+                return grid;
+            },
+            testsupport::Grids::Luma);
         ASSERT_TRUE(streamed.ok());
         EXPECT_TRUE(streamed.streamed);
         const LumaGrid whole = makeLumaGrid(decoded.image, grid.width(), grid.height());
-        EXPECT_EQ(whole.luma, streamed.grid.luma) << grid.width();
+        EXPECT_EQ(whole.luma, streamed.luma.luma) << grid.width();
     }
 }
 
