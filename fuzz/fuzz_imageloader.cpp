@@ -4,7 +4,7 @@
 // command line (which decodes JPEG row by row) gives the same error or the
 // same grid.
 #include "fuzzapp.h"
-#include "picture/gridload.h"
+#include "picture/picturesource.h"
 #include "picture/imageloader.h"
 #include "picture/resample.h"
 
@@ -42,9 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(r.image.isNull());
         FUZZ_CHECK(!loadErrorText(r.error).isEmpty());
     }
-    const GridLoad g = loadGridData(bytes, [](QSize s) { return QSize(qMin(s.width(), 16), qMin(s.height(), 12)); });
+    SamplingRequest request;
+    request.sizeFor = [](QSize s) { return QSize(qMin(s.width(), 16), qMin(s.height(), 12)); };
+    request.colors = true;
+    const PictureSamples g = EncodedPicture(bytes).sample(request);
     FUZZ_CHECK(g.error == r.error);
     if (g.ok())
-        FUZZ_CHECK(g.grid == resampleBox(r.image, g.grid.width(), g.grid.height()));
+        FUZZ_CHECK(g.colors == resampleBox(r.image, g.colors.width(), g.colors.height()));
     return 0;
 }

@@ -17,8 +17,8 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "fonts/fontmodule.h"
-#include "picture/grid.h"
 #include "picture/imageloader.h"
+#include "picture/resample.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -42,7 +42,7 @@ const QImage &photoGrid(bool grain)
 {
     static const QImage plain = [] {
         const LoadedImage loaded = loadImage(QStringLiteral(TESSILOR_SAMPLE_PHOTO));
-        return makeGridImage(loaded.image, QImage(), kCells, kCells);
+        return resampleBox(loaded.image, kCells, kCells);
     }();
     static const QImage grainy = [] {
         QImage g = plain.copy();

@@ -9,8 +9,8 @@
 #include "richtext/textzoom.h"
 
 #include "art/figureconvert.h"
-#include "picture/grid.h"
 #include "picture/imageloader.h"
+#include "picture/resample.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -35,7 +35,7 @@ const QImage &photoGrid()
 {
     static const QImage grid = [] {
         const LoadedImage loaded = loadImage(QStringLiteral(TESSILOR_SAMPLE_PHOTO));
-        QImage g = makeGridImage(loaded.image, QImage(), kCells, kCells);
+        QImage g = resampleBox(loaded.image, kCells, kCells);
         QRandomGenerator rng(7);
         for (int y = 0; y < g.height(); ++y) {
             QRgb *line = reinterpret_cast<QRgb *>(g.scanLine(y));

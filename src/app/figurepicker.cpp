@@ -109,7 +109,7 @@ void FigurePicker::addFigure(const QString &fontName, qint16 code, const QString
     QRect r = tmpl->geometry();
     if (n > 1) {
         const QLabel *prev = m_labels[n - 1];
-        const TwipPos prevPos{pixelsToTwips(prev->x()), pixelsToTwips(prev->y())};
+        const TwipPos prevPos{int(pixelsToTwips(prev->x())), int(pixelsToTwips(prev->y()))};
         const TwipPos p = nextFigureLabelPos(prevPos, pixelsToTwips(prev->width()), pixelsToTwips(width()));
         r.moveTopLeft(QPoint(twipsToPixels(p.left), twipsToPixels(p.top)));
     }

@@ -618,10 +618,10 @@ void MainWindow::showOpenDialog()
     filters.entries = {{QStringLiteral("Изображение (Jpeg, Bmp, Gif, Png, WebP, Tiff)"),
                         QStringLiteral("*.jpg;*.jpe;*.jpeg;*.bmp;*.dib;*.gif;*.png;*.webp;*.tif;*.tiff")},
                        {QStringLiteral("Изображение (Png, WebP, Tiff)"), QStringLiteral("*.png;*.webp;*.tif;*.tiff")}};
-    QStringList names;
-    if (!ShowFileDialog(1, folder, names, filters, QString(), this))
+    const FileDialogAnswer answer = ShowFileDialog(1, folder, filters, QString(), this);
+    if (!answer.confirmed())
         return;
-    const QString path = AddBackslash(folder) + names.value(0);
+    const QString path = answer.file();
     loadPicture(path);
     store.write(keys::LastDir, getPath(path));
     store.sync();

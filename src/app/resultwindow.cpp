@@ -357,14 +357,13 @@ void ResultWindow::saveToFile()
     }
     // The picture's name in the type saved last.
     const QString type = resultTypeExtension(store.read(keys::LastOutType, QString()), figures);
-    QStringList names;
-    const bool confirmed =
-        ShowFileDialog(2, folder, names, filters, QStringLiteral("txt"), this, proposedResultName(m_picturePath, type));
-    if (!confirmed) {
+    const FileDialogAnswer answer =
+        ShowFileDialog(2, folder, filters, QStringLiteral("txt"), this, proposedResultName(m_picturePath, type));
+    if (!answer.confirmed()) {
         Q_EMIT outputAvailable(true);
         return;
     }
-    const QString path = AddBackslash(folder) + names.value(0);
+    const QString path = answer.file();
     const QString ext = getExt(path);
     const SaveOutcome outcome = saveResultFile(path, *m_richText, printSource(), currentPrinter().pageLayout());
     if (!outcome.knownType) {

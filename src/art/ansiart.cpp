@@ -1,6 +1,5 @@
 #include "art/ansiart.h"
 
-#include "art/textcolors.h"
 #include "base/options.h"
 
 #include <QIODevice>
@@ -75,11 +74,9 @@ AnsiTextWriter::AnsiTextWriter(QIODevice &out) : m_out(out), m_prefix(kAnsiDefau
     open(QIODevice::WriteOnly);
 }
 
-AnsiTextWriter::AnsiTextWriter(QIODevice &out, const QImage &grid, int charactersPerCell)
-    : m_out(out), m_perCell(std::max(charactersPerCell, 1))
+AnsiTextWriter::AnsiTextWriter(QIODevice &out, const CharacterColors &colors) : m_out(out), m_colors(&colors)
 {
-    m_grid = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
-    if (m_grid.isNull())
+    if (colors.empty())
         m_prefix = kAnsiDefaultForeground;
     m_buffer.reserve(kFlushBytes + 4096);
     open(QIODevice::WriteOnly);
@@ -124,25 +121,23 @@ void AnsiTextWriter::line(const char *from, const char *to)
         m_buffer.append(m_prefix);
         m_buffer.append(from, to - from);
     } else {
-        const QRgb *pixels = pictureGridRow(m_grid, m_row);
+        const CharacterColors &colors = *m_colors;
         qint64 current = -1;
-        int column = 0;
         for (const char *p = from; p < to;) {
             // One character: a lead byte and its continuation bytes.
             const char *q = p + 1;
             while (q < to && (static_cast<unsigned char>(*q) & 0xC0) == 0x80)
                 ++q;
-            const quint32 color = pictureCharColor(pixels, m_grid.width(), column, m_perCell);
+            const quint32 color = colors[std::min(m_next, colors.size() - 1)];
             if (qint64(color) != current) {
                 appendForeground(m_buffer, color);
                 current = color;
             }
             m_buffer.append(p, q - p);
-            ++column;
+            ++m_next;
             p = q;
         }
     }
-    ++m_row;
     endLine(m_buffer);
 }
 
@@ -176,9 +171,9 @@ bool writeAnsiText(const QByteArray &text, QIODevice &out)
     return writer.write(text) == text.size() && writer.finish();
 }
 
-bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charactersPerCell, QIODevice &out)
+bool writeAnsiPictureText(const QByteArray &text, const CharacterColors &colors, QIODevice &out)
 {
-    AnsiTextWriter writer(out, grid, charactersPerCell);
+    AnsiTextWriter writer(out, colors);
     return writer.write(text) == text.size() && writer.finish();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <QByteArray>
 #include <QIODevice>
-#include <QImage>
 
 #include "art/figureconvert.h"
+#include "art/textconvert.h"
 
 // Text art for terminals: 24-bit colour escape codes (ESC [38;2;R;G;B m)
 // before the characters, a reset (ESC [0 m) at the end of every line, lines
@@ -27,10 +27,12 @@ public:
     AnsiTextWriter(QIODevice &out, quint32 color);
     // Every line in the terminal's own foreground.
     explicit AnsiTextWriter(QIODevice &out);
-    // In the picture's colours: character j of line i in the colour of
-    // pixel (j / charactersPerCell, i) of the grid (see textcolors.h); an
-    // empty grid leaves the terminal's foreground.
-    AnsiTextWriter(QIODevice &out, const QImage &grid, int charactersPerCell);
+    // In the picture's colours: every character, in writing order, in the
+    // colour the conversion gave it (CharacterColors); an empty list leaves
+    // the terminal's foreground, characters past the list keep the last
+    // colour. The list is read as the lines come, so a conversion writing
+    // into the writer may fill it as it goes.
+    AnsiTextWriter(QIODevice &out, const CharacterColors &colors);
     // Writes what is left, a last line without its end too; false when out
     // did not take everything.
     bool finish();
@@ -44,11 +46,10 @@ private:
     bool flush();
 
     QIODevice &m_out;
-    QByteArray m_prefix; // one colour for every line
-    QImage m_grid;       // or the picture's colours
-    int m_perCell = 0;
-    int m_row = 0;
-    QByteArray m_partial; // a line not ended yet
+    QByteArray m_prefix;                       // one colour for every line
+    const CharacterColors *m_colors = nullptr; // or the picture's colours
+    size_t m_next = 0;                         // the next character's colour
+    QByteArray m_partial;                      // a line not ended yet
     QByteArray m_buffer;
     bool m_failed = false;
 };
@@ -57,7 +58,7 @@ private:
 // take it all.
 bool writeAnsiText(const QByteArray &text, quint32 color, QIODevice &out);
 bool writeAnsiText(const QByteArray &text, QIODevice &out);
-bool writeAnsiPictureText(const QByteArray &text, const QImage &grid, int charactersPerCell, QIODevice &out);
+bool writeAnsiPictureText(const QByteArray &text, const CharacterColors &colors, QIODevice &out);
 
 // Figure results: a terminal has no figure font, so every cell is a full
 // block (U+2588) in the cell's colour, a line per row.

@@ -1,5 +1,7 @@
 #include "art/textconvert.h"
 
+#include "art/figureconvert.h"
+
 #include <QIODevice>
 #include <algorithm>
 #include <cmath>
@@ -71,6 +73,7 @@ CellTable::CellTable(const QString &ramp, qint16 contrast)
         const QByteArray twice = utf8 + utf8;
         std::memcpy(m_bytes[size_t(sum)].data(), twice.constData(), size_t(twice.size()));
         m_length[size_t(sum)] = quint8(twice.size());
+        m_characters[size_t(sum)] = utf8.isEmpty() ? 0 : 2;
         m_max = std::max(m_max, int(twice.size()));
     }
 }
@@ -95,7 +98,7 @@ bool finishTextRow(char *line, char *end, int row, int lastRow, int walked, QIOD
 }
 
 TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contrast, QIODevice &out,
-                         const RunHooks &hooks)
+                         const RunHooks &hooks, CharacterColors *colors)
 {
     TextResult result;
     if (ramp.size() < 2) {
@@ -133,6 +136,8 @@ TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contras
             const int sum = int((c >> 16) & 0xFF) + int((c >> 8) & 0xFF) + int(c & 0xFF);
             std::memcpy(p, table.bytes(sum), 8);
             p += table.length(sum);
+            if (colors)
+                colors->insert(colors->end(), size_t(table.characters(sum)), figureCellColor(c, false));
             ++walked;
             clock.afterCell();
         }

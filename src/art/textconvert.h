@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <array>
+#include <vector>
 
 #include "base/runhooks.h"
 
@@ -25,11 +26,15 @@ public:
     CellTable(const QString &ramp, qint16 contrast);
     const char *bytes(int sum) const { return m_bytes[size_t(sum)].data(); }
     int length(int sum) const { return m_length[size_t(sum)]; }
+    // The characters those bytes are (two, none when the ramp has no
+    // character for the sum).
+    int characters(int sum) const { return m_characters[size_t(sum)]; }
     int maxLength() const { return m_max; }
 
 private:
     std::array<std::array<char, 8>, 766> m_bytes{};
     std::array<quint8, 766> m_length{};
+    std::array<quint8, 766> m_characters{};
     int m_max = 0;
 };
 
@@ -56,10 +61,18 @@ struct TextResult {
 bool finishTextRow(char *line, char *end, int row, int lastRow, int walked, QIODevice &out, YieldClock &clock,
                    TextResult &result);
 
+// Text in the picture's colours: the colour of every character a text
+// conversion writes, r + 256 g + 65536 b of the grid pixel the character
+// stands for (figureCellColor), in writing order with the line ends left
+// out. The list gets exactly one colour for every character written, a
+// stopped run's last row too.
+using CharacterColors = std::vector<quint32>;
+
 // Writes one line per grid row to out, every cell's ramp character twice,
 // each line (the last too) ended by CR LF, UTF-8. Stops before any cell when
 // the stop flag is set; the row in progress is still written as far as it got.
+// With colors, both characters of a cell take the cell's colour.
 TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contrast, QIODevice &out,
-                         const RunHooks &hooks = {});
+                         const RunHooks &hooks = {}, CharacterColors *colors = nullptr);
 
 } // namespace tessilor

@@ -1,5 +1,6 @@
 #include "art/toneconvert.h"
 
+#include "art/figureconvert.h"
 #include "picture/linearlight.h"
 
 #include <QIODevice>
@@ -422,7 +423,8 @@ private:
 } // namespace
 
 TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast, QIODevice &out,
-                             const RunHooks &hooks, ArtBackground background, const ToneStructure &structure)
+                             const RunHooks &hooks, ArtBackground background, const ToneStructure &structure,
+                             const ToneColors &colors)
 {
     TextResult result;
     if (!ramp.valid() || ramp.level.size() != size_t(ramp.chars.size()) ||
@@ -439,6 +441,14 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
                    structure.detail->height != grid.height * kShapeRows || !structure.detail->valid())) {
         result.error = ConvertError::EmptyGrid;
         return result;
+    }
+    QImage colorGrid;
+    if (colors.active()) {
+        if (colors.grid->width() != grid.width || colors.grid->height() != grid.height) {
+            result.error = ConvertError::EmptyGrid;
+            return result;
+        }
+        colorGrid = colors.grid->convertToFormat(QImage::Format_RGB32);
     }
     const int width = grid.width;
     const int lastRow = grid.height - 1;
@@ -498,6 +508,7 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
 
         // Written left to right a classic cell (two characters) at a time.
         char *p = line.data();
+        const QRgb *pixels = colorGrid.isNull() ? nullptr : reinterpret_cast<const QRgb *>(colorGrid.constScanLine(i));
         int walked = 0;
         for (int x = 0; x < width; x += 2) {
             if (clock.stopRequested()) {
@@ -508,6 +519,8 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
                 const int k = chosen[size_t(c)];
                 std::memcpy(p, bytes[size_t(k)].data(), 4);
                 p += lengths[size_t(k)];
+                if (pixels && lengths[size_t(k)] > 0)
+                    colors.colors->push_back(figureCellColor(pixels[c], false));
             }
             ++walked;
             clock.afterCell();

@@ -47,13 +47,23 @@ struct ToneStructure {
     bool active() const { return detail && strength > 0; }
 };
 
+// Text in the picture's colours: the colour grid, of the luma grid's size,
+// whose pixel each character takes (a character a pixel), and the list the
+// colours go to (see CharacterColors).
+struct ToneColors {
+    const QImage *grid = nullptr;
+    CharacterColors *colors = nullptr;
+    bool active() const { return grid && colors; }
+};
+
 // Writes one line per grid row, one ramp character per sample, each line
 // (the last too) ended by CR LF, UTF-8: the same file as the classic method
 // for a grid of half the width. The counters count classic cells (two
 // characters); a stop takes effect before a character pair. With a
-// structure, characters may come from the ramp's shape candidates.
+// structure, characters may come from the ramp's shape candidates. A colour
+// grid of another size than the luma grid's is an EmptyGrid.
 TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 contrast, QIODevice &out,
                              const RunHooks &hooks = {}, ArtBackground background = ArtBackground::Light,
-                             const ToneStructure &structure = {});
+                             const ToneStructure &structure = {}, const ToneColors &colors = {});
 
 } // namespace tessilor

@@ -111,56 +111,6 @@ QString NameForType(const QString &name, const QString &toExt, const QStringList
     return name.left(dot + 1) + toExt;
 }
 
-void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir, QStringList &fileNames)
-{
-    const QString s = TrimAtDoubleNull(buffer);
-    const int o = qBound(0, fileOffset, int(s.size()));
-    initDir = s.left(qMax(0, o - 1));
-    if (initDir.isEmpty() && s.startsWith(u'/'))
-        initDir = QStringLiteral("/");
-
-    QString copy = s;
-    int k = 0;
-    while (!copy.isEmpty()) {
-        NextNullToken(copy);
-        ++k;
-    }
-    fileNames.clear();
-    if (k <= 1) {
-        fileNames.append(s.right(s.size() - o));
-        return;
-    }
-    QString rest = s;
-    NextNullToken(rest); // the folder
-    for (int i = 2; i <= k; ++i)
-        fileNames.append(NextNullToken(rest));
-}
-
-QString BuildFileAnswer(const QStringList &paths, int *fileOffset)
-{
-    if (fileOffset)
-        *fileOffset = 0;
-    if (paths.isEmpty())
-        return QString();
-    if (paths.size() == 1) {
-        const QString &p = paths.first();
-        if (fileOffset)
-            *fileOffset = int(p.lastIndexOf(u'/') + 1);
-        return p + kNul + kNul;
-    }
-    const QString &first = paths.first();
-    QString folder = first.left(first.lastIndexOf(u'/'));
-    if (folder.isEmpty())
-        folder = QStringLiteral("/");
-    QString s = folder + kNul;
-    for (const QString &p : paths)
-        s += p.mid(p.lastIndexOf(u'/') + 1) + kNul;
-    s += kNul;
-    if (fileOffset)
-        *fileOffset = int(folder.size() + 1);
-    return s;
-}
-
 QString dialogFileSize(qint64 bytes)
 {
     const QLocale russian(QLocale::Russian, QLocale::Russia);

@@ -5,8 +5,8 @@
 #include <QStringList>
 
 // String routines of the file dialog helpers: NUL-separated lists, the filter
-// string built from a filter table and the parsing of the dialog's answer.
-// They work without any dialog.
+// string built from a filter table, the file types' extensions and the
+// dialog's sizes and times. They work without any dialog.
 namespace tessilor {
 
 // One row of a filter table: description and pattern list ("*.jpg;*.gif").
@@ -52,17 +52,6 @@ QString FilterExtension(const QString &qtFilter);
 // toExt: a name that ends in the extension of one of typeExtensions gets
 // toExt instead ("кот.rtf" to "кот.png"); any other name stays as typed.
 QString NameForType(const QString &name, const QString &toExt, const QStringList &typeExtensions);
-
-// The dialog's answer: the file buffer (NUL padded) and the offset of the
-// first file name in it. Gives the folder and the file names the way the
-// dialog helper returns them. A folder that would come out empty for a file
-// in the root folder is "/".
-void ParseFileAnswer(const QString &buffer, int fileOffset, QString &initDir, QStringList &fileNames);
-
-// Builds the answer buffer for chosen full paths: one path as it is, several
-// as folder NUL name NUL name ... NUL NUL; fileOffset receives the offset of
-// the first name.
-QString BuildFileAnswer(const QStringList &paths, int *fileOffset);
 
 // A file's size in the file dialogs, as a Russian locale writes it whatever
 // the system's locale: "723 байт", "706,05 КиБ", "1,20 МиБ" (powers of

@@ -152,9 +152,14 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     const ToneStructure structure{samples.lumaDetail.isNull() ? nullptr : &samples.lumaDetail, o.structure};
-    const TextResult converted =
-        ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background, structure)
-             : convertToText(samples.colors, rampForBackground(o.ramp, o.background), o.contrast, buffer, hooks);
+    // In the picture's colours every character gets its colour as it is
+    // written.
+    CharacterColors colors;
+    CharacterColors *characterColors = o.pictureColors ? &colors : nullptr;
+    const TextResult converted = ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background,
+                                                          structure, ToneColors{&samples.colors, characterColors})
+                                      : convertToText(samples.colors, rampForBackground(o.ramp, o.background),
+                                                      o.contrast, buffer, hooks, characterColors);
     result.counts = converted.counts;
     switch (converted.error) {
     case ConvertError::None:
@@ -171,38 +176,31 @@ ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSa
 
     if (outputs.text && !writeAll(*outputs.text, bytes))
         return failed(result, ConversionError::WriteFailed, outputs.text);
-    const int perCell = charactersPerColorCell(o.method);
     if (outputs.terminal) {
-        const bool written = o.pictureColors ? writeAnsiPictureText(bytes, samples.colors, perCell, *outputs.terminal)
+        const bool written = o.pictureColors              ? writeAnsiPictureText(bytes, colors, *outputs.terminal)
                              : outputs.terminalForeground ? writeAnsiText(bytes, *outputs.terminal)
                                                           : writeAnsiText(bytes, o.textColor, *outputs.terminal);
         if (!written)
             return failed(result, ConversionError::WriteFailed, outputs.terminal);
     }
-    if (!o.pictureColors && !outputs.document)
+    if (o.pictureColors && outputs.colors && !writeTextColorFile(colors, *outputs.colors))
+        return failed(result, ConversionError::WriteFailed, outputs.colors);
+    if (!outputs.document)
         return result;
 
     const QString text = QString::fromUtf8(bytes);
     bytes.clear();
-    std::vector<quint32> colors;
-    if (o.pictureColors) {
-        colors = pictureTextColors(text, samples.colors, perCell);
-        if (outputs.colors && !writeTextColorFile(colors, *outputs.colors))
-            return failed(result, ConversionError::WriteFailed, outputs.colors);
-    }
-    if (outputs.document) {
-        if (outputs.beforeFill)
-            outputs.beforeFill();
-        const qint64 lines = text.count(u'\n');
-        // A run and a paragraph mark per line, and a run per character in
-        // the picture's colours.
-        ensureHeadroom(qint64(colors.size()) + 2 * lines);
-        if (o.pictureColors)
-            fillPictureTextDocument(*outputs.document, text, o.textFont(), colors);
-        else
-            fillTextDocument(*outputs.document, text, o.textFont(), o.textColor);
-        yieldTo(hooks);
-    }
+    if (outputs.beforeFill)
+        outputs.beforeFill();
+    const qint64 lines = text.count(u'\n');
+    // A run and a paragraph mark per line, and a run per character in the
+    // picture's colours.
+    ensureHeadroom(qint64(colors.size()) + 2 * lines);
+    if (o.pictureColors)
+        fillPictureTextDocument(*outputs.document, text, o.textFont(), colors);
+    else
+        fillTextDocument(*outputs.document, text, o.textFont(), o.textColor);
+    yieldTo(hooks);
     return result;
 }
 

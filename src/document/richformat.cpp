@@ -1,6 +1,7 @@
 #include "document/richformat.h"
 
 #include "base/numparse.h"
+#include "layout/twips.h"
 
 #include <QStringList>
 
@@ -173,7 +174,7 @@ qint32 twipsProperty(const QTextBlockFormat &f, int prop, double pixels)
 {
     if (f.hasProperty(prop))
         return f.intProperty(prop);
-    return roundHalfEvenTo32(pixels * 15.0);
+    return pixelsToWholeTwips(pixels);
 }
 
 } // namespace
@@ -185,7 +186,7 @@ ParaFormat2 paraFormatOf(const QTextBlockFormat &f, quint32 mask)
     const qint32 offset = twipsProperty(f, PropOffset, -f.textIndent());
     if (mask & PFM_STARTINDENT)
         r.dxStartIndent = f.hasProperty(PropStartIndent) ? f.intProperty(PropStartIndent)
-                                                         : roundHalfEvenTo32(f.leftMargin() * 15.0) - offset;
+                                                         : pixelsToWholeTwips(f.leftMargin()) - offset;
     if (mask & PFM_OFFSET)
         r.dxOffset = offset;
     if (mask & PFM_RIGHTINDENT)
@@ -219,12 +220,12 @@ void applyParaFormat(const ParaFormat2 &r, QTextBlockFormat &f)
         // Lines after the first start at start + offset; the first at start.
         f.setProperty(PropStartIndent, start);
         f.setProperty(PropOffset, offset);
-        f.setLeftMargin(double(start + offset) / 15.0);
-        f.setTextIndent(double(-offset) / 15.0);
+        f.setLeftMargin(twipsInPixels(start + offset));
+        f.setTextIndent(twipsInPixels(-offset));
     }
     if (m & PFM_RIGHTINDENT) {
         f.setProperty(PropRightIndent, r.dxRightIndent);
-        f.setRightMargin(double(r.dxRightIndent) / 15.0);
+        f.setRightMargin(twipsInPixels(r.dxRightIndent));
     }
     if (m & PFM_ALIGNMENT) {
         f.setProperty(PropAlignment, int(r.wAlignment));
@@ -234,16 +235,16 @@ void applyParaFormat(const ParaFormat2 &r, QTextBlockFormat &f)
         f.setProperty(PropNumbering, int(r.wNumbering));
     if (m & PFM_SPACEBEFORE) {
         f.setProperty(PropSpaceBefore, r.dySpaceBefore);
-        f.setTopMargin(double(r.dySpaceBefore) / 15.0);
+        f.setTopMargin(twipsInPixels(r.dySpaceBefore));
     }
     if (m & PFM_SPACEAFTER) {
         f.setProperty(PropSpaceAfter, r.dySpaceAfter);
-        f.setBottomMargin(double(r.dySpaceAfter) / 15.0);
+        f.setBottomMargin(twipsInPixels(r.dySpaceAfter));
     }
     if (m & PFM_LINESPACING) {
         f.setProperty(PropLineRule, int(r.bLineSpacingRule));
         f.setProperty(PropLineSpacing, r.dyLineSpacing);
-        const double px = double(r.dyLineSpacing) / 15.0;
+        const double px = twipsInPixels(r.dyLineSpacing);
         switch (r.bLineSpacingRule) {
         case 1:
             f.setLineHeight(150, QTextBlockFormat::ProportionalHeight);

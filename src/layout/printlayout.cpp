@@ -125,8 +125,7 @@ int previewDotsPerMeter(double dpi)
 
 int surfacePixels(double twips, double dpi)
 {
-    const double px = std::floor(twips * dpi / 1440.0 + 0.5);
-    return px < 1 ? 1 : px > 1e9 ? 1000000000 : int(px);
+    return std::clamp(twipsToPixels(twips, dpi), 1, 1000000000);
 }
 
 qint16 copiesSpinValue(const QString &text)
@@ -171,12 +170,12 @@ bool backgroundFromLine(const QByteArray &line, quint32 *background)
 
 static double twipsPerUnit(int dpi)
 {
-    return dpi > 0 ? 1440.0 / dpi : 15.0;
+    return dpi > 0 ? double(kTwipsPerInch) / dpi : double(kTwipsPerPixel);
 }
 
 static double twipsPerUnit(const QPaintDevice *device, bool x)
 {
-    return device ? twipsPerUnit(x ? device->logicalDpiX() : device->logicalDpiY()) : 15.0;
+    return device ? twipsPerUnit(x ? device->logicalDpiX() : device->logicalDpiY()) : double(kTwipsPerPixel);
 }
 
 double deviceTwipsPerUnitX(const QPainter &painter)

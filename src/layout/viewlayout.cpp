@@ -27,8 +27,7 @@ PlacedRect placed(qint64 x, qint64 y, qint64 w, qint64 h)
 // Whole pixels from a twips size in single precision, at least one pixel.
 int displayPixels(float twips)
 {
-    const qint32 px = roundHalfEvenTo32(double(twips) / kViewTwipsPerPixel);
-    return std::max(1, px);
+    return std::max(1, twipsToPixels(double(twips)));
 }
 
 const char16_t *const kZoomCaptions[kZoomItemCount] = {
@@ -37,14 +36,10 @@ const char16_t *const kZoomCaptions[kZoomItemCount] = {
 
 } // namespace
 
-int toPixels(double twips)
-{
-    return twipsToPixels(twips);
-}
-
 QRect toPixelRect(const QRect &twips)
 {
-    return QRect(toPixels(twips.x()), toPixels(twips.y()), toPixels(twips.width()), toPixels(twips.height()));
+    return QRect(twipsToPixels(twips.x()), twipsToPixels(twips.y()), twipsToPixels(twips.width()),
+                 twipsToPixels(twips.height()));
 }
 
 QPoint captionDragTarget(const QPoint &windowPos, const QPoint &pointer, const QPoint &grab)
@@ -120,17 +115,17 @@ int shownZoomPercent(const QSize &sourcePixels, const QSize &displayPixels)
 
 QSize zoomDisplaySize(const QSize &sourcePixels, float factor)
 {
-    const float tw = float(toTwips(sourcePixels.width())) * factor;
-    const float th = float(toTwips(sourcePixels.height())) * factor;
-    const qint64 pw = std::max<qint64>(1, roundHalfEvenTo32(double(tw) / kViewTwipsPerPixel));
-    const qint64 ph = std::max<qint64>(1, roundHalfEvenTo32(double(th) / kViewTwipsPerPixel));
+    const float tw = float(pixelsToTwips(sourcePixels.width())) * factor;
+    const float th = float(pixelsToTwips(sourcePixels.height())) * factor;
+    const qint64 pw = displayPixels(tw);
+    const qint64 ph = displayPixels(th);
     return capDisplaySize(pw, ph);
 }
 
 QSize fitDisplaySize(const QSize &sourcePixels, const QSize &viewportTwips)
 {
-    const float sw = float(toTwips(sourcePixels.width()));
-    const float sh = float(toTwips(sourcePixels.height()));
+    const float sw = float(pixelsToTwips(sourcePixels.width()));
+    const float sh = float(pixelsToTwips(sourcePixels.height()));
     const float vw = float(viewportTwips.width());
     const float vh = float(viewportTwips.height());
     float w = sw, h = sh;
@@ -170,7 +165,7 @@ qint32 panOffsetTwips(qint64 scrollValue)
 qint32 panOffsetPixels(qint64 scrollValue)
 {
     const qint64 v = std::clamp<qint64>(scrollValue, -(qint64(1) << 40), qint64(1) << 40);
-    return saturate32(-(kScrollUnitTwips / kViewTwipsPerPixel) * v);
+    return saturate32(-(kScrollUnitTwips / kTwipsPerPixel) * v);
 }
 
 PublishedSize publishedSize(int pw, int ph)
@@ -211,8 +206,9 @@ ResultWindowLayout resultWindowLayout(int innerWidth, int innerHeight)
     l.headerWidth = innerWidth;
     l.closeButton = QPoint(innerWidth - kResultCloseFromRightTwips, kCaptionButtonTopTwips);
     l.maxRestoreButton = QPoint(innerWidth - kResultMaxFromRightTwips, kCaptionButtonTopTwips);
-    const int w = int(floorToInt64(innerWidth / double(kViewTwipsPerPixel)));
-    const int h = int(floorToInt64(innerHeight / double(kViewTwipsPerPixel)));
+    // The text area stays inside the window: the pixels that fit.
+    const int w = wholePixelsWithin(innerWidth);
+    const int h = wholePixelsWithin(innerHeight);
     l.editPixels = QRect(0, 21, w, h - 21);
     return l;
 }

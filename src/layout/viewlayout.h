@@ -9,19 +9,10 @@
 // Geometry of the program's own windows and controls: the image window, the
 // caption strip, the progress bar and the etched panel, and the result
 // window. Window arithmetic is kept in twips (1/1440 inch) as the windows'
-// design gives it; widgets convert at their boundary with 15 twips a pixel.
+// design gives it; widgets convert at their boundary (twips.h).
 namespace tessilor {
 
-inline constexpr int kViewTwipsPerPixel = kTwipsPerPixel;
-
-// Twips to whole pixels, rounding half to even, saturated to 32 bits.
-int toPixels(double twips);
-// Pixels to twips, in 64 bits so that no size overflows.
-inline constexpr qint64 toTwips(qint64 pixels)
-{
-    return pixels * kViewTwipsPerPixel;
-}
-// Rectangle in twips to whole pixels (each edge rounded half to even).
+// Rectangle in twips to whole pixels (each edge as twipsToPixels rounds it).
 QRect toPixelRect(const QRect &twips);
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,6 @@
 #include "picture/grid.h"
 
 #include "base/numparse.h"
-#include "picture/resample.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,13 +80,6 @@ GridSize clampToLimits(const GridLimits &l, double columns, double rows, GridCla
 GridSize clampGrid(Mode mode, double columns, double rows, GridClamp clamp)
 {
     return clampToLimits(mode == Mode::Text ? kTextLimits : kFigureLimits, columns, rows, clamp);
-}
-
-QImage makeGridImage(const QImage &source, const QImage &display, int width, int height)
-{
-    if (!display.isNull() && display.width() == width && display.height() == height)
-        return display.convertToFormat(QImage::Format_RGB32);
-    return resampleBox(source, width, height);
 }
 
 qint64 proportionalRows(Mode mode, double columns, float aspect)

@@ -37,11 +37,6 @@ enum class GridClamp {
 // Int(value) in 16..1024.
 GridSize clampGrid(Mode mode, double columns, double rows, GridClamp clamp = GridClamp::EachSide);
 
-// Builds the sampling surface: when the display copy is already W x H pixels
-// it is copied as it is, otherwise the whole source picture is resampled to
-// W x H. Null when the picture is empty or the surface cannot be allocated.
-QImage makeGridImage(const QImage &source, const QImage &display, int width, int height);
-
 // Default row count for a number of columns, as the proportional coupling
 // computes it: Int(columns / aspect / 2) in text mode, Int(columns / aspect)
 // in figure mode, with a single precision aspect (held to +-9e18). Clamp it

@@ -224,8 +224,8 @@ bool ShowColorDialog(quint32 &color, QWidget *owner)
     return confirmed;
 }
 
-bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const FilterTable &filters,
-                    const QString &defExt, QWidget *owner, const QString &proposedName)
+FileDialogAnswer ShowFileDialog(int mode, const QString &initDir, const FilterTable &filters, const QString &defExt,
+                                QWidget *owner, const QString &proposedName)
 {
     FileDialog dlg(owner, mode, fileDialogTitle(mode), initDir);
     const QStringList nameFilters = QtNameFilters(BuildFilterString(filters));
@@ -235,17 +235,15 @@ bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const Fi
         dlg.proposeName(proposedName);
     dlg.followFilterExtension(defExt);
 
-    const bool confirmed = dlg.exec() == QDialog::Accepted;
-    const QStringList chosen = confirmed ? dlg.selectedFiles() : QStringList();
-    if (chosen.isEmpty() || chosen.first().isEmpty()) {
-        initDir.clear();
-        fileNames = QStringList{QString()};
-        return false;
+    FileDialogAnswer answer;
+    if (dlg.exec() != QDialog::Accepted)
+        return answer;
+    const QStringList chosen = dlg.selectedFiles();
+    if (!chosen.isEmpty() && !chosen.first().isEmpty()) {
+        answer.files = chosen;
+        answer.filter = dlg.selectedNameFilter();
     }
-    int offset = 0;
-    const QString answer = BuildFileAnswer(chosen, &offset);
-    ParseFileAnswer(answer, offset, initDir, fileNames);
-    return true;
+    return answer;
 }
 
 } // namespace tessilor

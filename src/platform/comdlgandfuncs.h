@@ -20,15 +20,24 @@ extern std::array<quint32, 16> CustomColors;
 // puts color there.
 bool ShowColorDialog(quint32 &color, QWidget *owner);
 
+// What the file dialog answered: the chosen files with their folder, all
+// in one folder (none when it was cancelled), and the file type chosen in
+// its list ("Текстовые файлы (*.txt)").
+struct FileDialogAnswer {
+    QStringList files;
+    QString filter;
+    bool confirmed() const { return !files.isEmpty(); }
+    // The first file chosen (the only one when saving).
+    QString file() const { return files.value(0); }
+};
+
 // File dialog: mode 1 opens (several files may be chosen), any other mode
-// saves (with an overwrite prompt). initDir is the starting folder; on
-// confirmation it receives the chosen folder and fileNames the chosen names
-// (without folder). Cancelled: initDir = "", fileNames = {""}, false.
+// saves (with an overwrite prompt). initDir is the starting folder.
 // defExt is appended to a typed name without extension (empty: none).
 // proposedName, when given, stands in the name field with the file type of
 // its extension chosen; choosing another type changes its extension.
-bool ShowFileDialog(int mode, QString &initDir, QStringList &fileNames, const FilterTable &filters,
-                    const QString &defExt, QWidget *owner, const QString &proposedName = QString());
+FileDialogAnswer ShowFileDialog(int mode, const QString &initDir, const FilterTable &filters, const QString &defExt,
+                                QWidget *owner, const QString &proposedName = QString());
 
 // Titles of the file dialog.
 QString fileDialogTitle(int mode);

@@ -125,7 +125,7 @@ ImageWindow::ImageWindow(QWidget *parent) : FramelessSubWindow(parent)
         layout()->setContentsMargins(0, 0, 0, 0);
 
     m_header = new CaptionBar(QStringLiteral("Изображение"), m_client);
-    m_header->setIcon(pictureIcon(toPixels(kCaptionIconSizeTwips)));
+    m_header->setIcon(pictureIcon(twipsToPixels(kCaptionIconSizeTwips)));
     m_header->setButtonOffsets(kImageCloseFromRightTwips);
     connect(m_header, &CaptionBar::closeClicked, this, &QWidget::close);
 
@@ -137,7 +137,7 @@ ImageWindow::ImageWindow(QWidget *parent) : FramelessSubWindow(parent)
     m_vScroll->setObjectName(QStringLiteral("VScroll1"));
     m_hScroll = new QScrollBar(Qt::Horizontal, m_client);
     m_hScroll->setObjectName(QStringLiteral("HScroll1"));
-    const int thickness = toPixels(kScrollBarTwips);
+    const int thickness = twipsToPixels(kScrollBarTwips);
     for (QScrollBar *bar : {m_vScroll, m_hScroll}) {
         bar->setRange(0, 0);
         bar->setSingleStep(1);
@@ -146,8 +146,8 @@ ImageWindow::ImageWindow(QWidget *parent) : FramelessSubWindow(parent)
         bar->setFocusPolicy(Qt::NoFocus);
         connect(bar, &QScrollBar::valueChanged, this, &ImageWindow::pan);
     }
-    m_vScroll->setGeometry(0, toPixels(kCaptionHeightTwips), thickness, thickness);
-    m_hScroll->setGeometry(toPixels(kHScrollLeftTwips), 0, thickness, thickness);
+    m_vScroll->setGeometry(0, twipsToPixels(kCaptionHeightTwips), thickness, thickness);
+    m_hScroll->setGeometry(twipsToPixels(kHScrollLeftTwips), 0, thickness, thickness);
 
     m_statusBar = new QStatusBar(m_client);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
@@ -155,7 +155,7 @@ ImageWindow::ImageWindow(QWidget *parent) : FramelessSubWindow(parent)
     m_statusBar->setContentsMargins(0, 0, 0, 0);
     auto *panel = new QLabel(m_statusBar);
     panel->setObjectName(QStringLiteral("ZoomPanel"));
-    panel->setPixmap(zoomIcon(toPixels(kScrollBarTwips) - 3));
+    panel->setPixmap(zoomIcon(twipsToPixels(kScrollBarTwips) - 3));
     panel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_statusBar->addWidget(panel, 1);
     m_statusBar->setToolTip(QStringLiteral("Масштаб"));
@@ -176,7 +176,7 @@ ImageWindow::ImageWindow(QWidget *parent) : FramelessSubWindow(parent)
     connect(this, &QMdiSubWindow::windowStateChanged, this,
             [this](Qt::WindowStates, Qt::WindowStates now) { m_header->setActive(now.testFlag(Qt::WindowActive)); });
 
-    resize(toPixels(kImageWindowStartTwips), toPixels(kImageWindowStartTwips));
+    resize(twipsToPixels(kImageWindowStartTwips), twipsToPixels(kImageWindowStartTwips));
     layoutParts();
 }
 
@@ -227,12 +227,12 @@ QWidget *ImageWindow::displaySurface() const
 
 QSize ImageWindow::clientTwips() const
 {
-    return QSize(int(toTwips(m_client->width())), int(toTwips(m_client->height())));
+    return QSize(int(pixelsToTwips(m_client->width())), int(pixelsToTwips(m_client->height())));
 }
 
 QSize ImageWindow::viewportTwips() const
 {
-    return QSize(int(toTwips(m_picture1->width())), int(toTwips(m_picture1->height())));
+    return QSize(int(pixelsToTwips(m_picture1->width())), int(pixelsToTwips(m_picture1->height())));
 }
 
 bool ImageWindow::loadFile(const QString &path, LoadError *error, QString *detail)
@@ -274,7 +274,7 @@ void ImageWindow::setPicture(const QImage &image, const QString &path)
     m_vScroll->setValue(0);
     show();
     move(0, 0);
-    resize(toPixels(kImageWindowStartTwips), toPixels(kImageWindowStartTwips));
+    resize(twipsToPixels(kImageWindowStartTwips), twipsToPixels(kImageWindowStartTwips));
     layoutParts();
     chooseZoomItem(kZoomFitIndex);
     if (mdiArea())
@@ -329,11 +329,11 @@ void ImageWindow::chooseZoomItem(int index)
     const int shown = shownZoomPercent(m_source.size(), m_display.size());
     if (shown != qRound(factor * 100.0f))
         item->setText(zoomCaption(index) + QStringLiteral(" (показано %1 %)").arg(shown));
-    const QSize displayTwips(int(toTwips(m_display.width())), int(toTwips(m_display.height())));
-    const QSize windowTwips(int(toTwips(width())), int(toTwips(height())));
+    const QSize displayTwips(int(pixelsToTwips(m_display.width())), int(pixelsToTwips(m_display.height())));
+    const QSize windowTwips(int(pixelsToTwips(width())), int(pixelsToTwips(height())));
     const QSize shrunk = shrinkWindowSize(windowTwips, displayTwips, viewportTwips());
     if (shrunk != windowTwips) {
-        resize(toPixels(shrunk.width()), toPixels(shrunk.height()));
+        resize(twipsToPixels(shrunk.width()), twipsToPixels(shrunk.height()));
         layoutParts();
     }
     updateScrollRanges();
@@ -383,7 +383,8 @@ void ImageWindow::layoutParts()
     if (m_inLayout)
         return;
     m_inLayout = true;
-    const ImageWindowLayout l = imageWindowLayout(int(toTwips(m_client->width())), int(toTwips(m_client->height())));
+    const ImageWindowLayout l =
+        imageWindowLayout(int(pixelsToTwips(m_client->width())), int(pixelsToTwips(m_client->height())));
     place(m_header, l.header);
     place(m_picture1, l.viewport);
     // The scroll bars keep the edges the design gives them and take the new
@@ -409,10 +410,10 @@ void ImageWindow::updateScrollRanges()
         applyFit();
     const int dh = m_display.isNull() ? 0 : m_display.height();
     const int dw = m_display.isNull() ? 0 : m_display.width();
-    const qint32 vMax = scrollMaximum(toTwips(dh), toTwips(m_picture1->height()));
+    const qint32 vMax = scrollMaximum(pixelsToTwips(dh), pixelsToTwips(m_picture1->height()));
     m_vScroll->setRange(0, vMax);
     m_vScroll->setEnabled(m_vScroll->maximum() != 0);
-    const qint32 hMax = scrollMaximum(toTwips(dw), toTwips(m_picture1->width()));
+    const qint32 hMax = scrollMaximum(pixelsToTwips(dw), pixelsToTwips(m_picture1->width()));
     m_hScroll->setRange(0, hMax);
     m_hScroll->setEnabled(m_hScroll->maximum() != 0);
     pan();

@@ -79,14 +79,9 @@ PrinterHolder &holder()
 // the writer's high resolution (1200 dpi).
 constexpr int kPdfMediumResolution = 300;
 
-constexpr int px(double twips)
-{
-    return int(twips / 15.0 + 0.5);
-}
-
 QRect twipsRect(double left, double top, double width, double height)
 {
-    return QRect(px(left), px(top), px(width), px(height));
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 // Image 1 of the printer list: a small printer.
@@ -249,7 +244,7 @@ PrintWindow::PrintWindow(const PrintSource &source, QWidget *parent)
     // preview.
     fillPrinterList();
     const int button1 = m_printBar->widgetForAction(m_printBar->actions().at(0))->width();
-    const int left = px(10305) - (2 * button1 + px(250));
+    const int left = twipsToPixels(10305) - (2 * button1 + twipsToPixels(250));
     m_printBar->move(left, m_printBar->y());
     drawPreview();
 }
@@ -258,7 +253,7 @@ PrintWindow::~PrintWindow() = default;
 
 void PrintWindow::buildControls()
 {
-    setFixedSize(px(10305), px(6000));
+    setFixedSize(twipsToPixels(10305), twipsToPixels(6000));
     // The design positions are laid out for an 8-point interface font.
     QFont small = font();
     small.setPointSize(8);
@@ -266,7 +261,7 @@ void PrintWindow::buildControls()
 
     m_header = new CaptionBar(QStringLiteral("Печать"), this);
     m_header->setObjectName(QStringLiteral("Header"));
-    m_header->setGeometry(0, 0, px(10305), px(300));
+    m_header->setGeometry(0, 0, twipsToPixels(10305), twipsToPixels(300));
     m_header->setButtonOffsets(10305 - 10005);
     m_header->setIcon(printerIcon().pixmap(16, 16));
     m_header->setActive(true);
@@ -292,7 +287,7 @@ void PrintWindow::buildControls()
     auto caption = [](QWidget *parent, const QString &name, const QString &text, double l, double t) {
         auto *label = new QLabel(text, parent);
         label->setObjectName(name);
-        label->move(px(l), px(t));
+        label->move(twipsToPixels(l), twipsToPixels(t));
         label->adjustSize();
         return label;
     };
@@ -651,14 +646,12 @@ PrintWindow::CopyOutcome PrintWindow::printCopy(QPrinter &printer, const QString
 
 bool PrintWindow::choosePdfFile(QPrinter &printer)
 {
-    QString folder = pdfFolder(printer);
-    const QString previous = QFileInfo(printer.outputFileName()).fileName();
     FilterTable filters;
     filters.entries = {{QStringLiteral("Документы PDF (*.pdf)"), QStringLiteral("*.pdf")}, {}, {}};
-    QStringList names{previous.isEmpty() ? QStringLiteral("Символизация.pdf") : previous};
-    if (!ShowFileDialog(2, folder, names, filters, QStringLiteral("pdf"), this))
+    const FileDialogAnswer answer = ShowFileDialog(2, pdfFolder(printer), filters, QStringLiteral("pdf"), this);
+    if (!answer.confirmed())
         return false;
-    printer.setOutputFileName(AddBackslash(folder) + names.value(0));
+    printer.setOutputFileName(answer.file());
     showPrinterLabels(printer);
     return true;
 }

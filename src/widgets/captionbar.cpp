@@ -37,7 +37,7 @@ QToolButton *makeButton(QWidget *parent, QStyle::StandardPixmap icon, const QStr
     auto *b = new QToolButton(parent);
     b->setObjectName(name);
     b->setIcon(parent->style()->standardIcon(icon, nullptr, b));
-    const int side = toPixels(kCaptionButtonSizeTwips);
+    const int side = twipsToPixels(kCaptionButtonSizeTwips);
     b->setFixedSize(side, side);
     b->setIconSize(QSize(side - 4, side - 4));
     b->setAutoRaise(false);
@@ -64,13 +64,13 @@ QImage CaptionBar::inactiveBitmap()
 CaptionBar::CaptionBar(const QString &title, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Header"));
-    setFixedHeight(toPixels(kCaptionHeightTwips));
+    setFixedHeight(twipsToPixels(kCaptionHeightTwips));
     setAttribute(Qt::WA_OpaquePaintEvent);
 
     m_icon = new QLabel(this);
     m_icon->setObjectName(QStringLiteral("Image3"));
-    const int iconSide = toPixels(kCaptionIconSizeTwips);
-    m_icon->setGeometry(toPixels(kCaptionIconLeftTwips), toPixels(kCaptionIconTopTwips), iconSide, iconSide);
+    const int iconSide = twipsToPixels(kCaptionIconSizeTwips);
+    m_icon->setGeometry(twipsToPixels(kCaptionIconLeftTwips), twipsToPixels(kCaptionIconTopTwips), iconSide, iconSide);
     m_icon->setScaledContents(true);
     // The title and the icon hand the pointer to the strip, so pressing on
     // them drags the window as well.
@@ -83,7 +83,7 @@ CaptionBar::CaptionBar(const QString &title, QWidget *parent) : QWidget(parent)
     f.setBold(true);
     m_title->setFont(f);
     m_title->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_title->move(toPixels(kCaptionTitleLeftTwips), 0);
+    m_title->move(twipsToPixels(kCaptionTitleLeftTwips), 0);
 
     m_close =
         makeButton(this, QStyle::SP_TitleBarCloseButton, QStringLiteral("CloseButton"), QStringLiteral("Закрыть"));
@@ -148,12 +148,12 @@ void CaptionBar::setActive(bool active)
 
 QSize CaptionBar::sizeHint() const
 {
-    return QSize(toPixels(3000), toPixels(kCaptionHeightTwips));
+    return QSize(twipsToPixels(3000), twipsToPixels(kCaptionHeightTwips));
 }
 
 QSize CaptionBar::minimumSizeHint() const
 {
-    return QSize(0, toPixels(kCaptionHeightTwips));
+    return QSize(0, twipsToPixels(kCaptionHeightTwips));
 }
 
 void CaptionBar::paintEvent(QPaintEvent *)
@@ -170,10 +170,10 @@ void CaptionBar::resizeEvent(QResizeEvent *)
 
 void CaptionBar::layoutButtons()
 {
-    const qint64 w = toTwips(width());
-    const int top = toPixels(kCaptionButtonTopTwips);
-    m_close->move(toPixels(double(w - m_closeFromRight)), top);
-    const QPoint maxPos(toPixels(double(w - m_maxFromRight)), top);
+    const qint64 w = pixelsToTwips(width());
+    const int top = twipsToPixels(kCaptionButtonTopTwips);
+    m_close->move(twipsToPixels(double(w - m_closeFromRight)), top);
+    const QPoint maxPos(twipsToPixels(double(w - m_maxFromRight)), top);
     m_maximize->move(maxPos);
     m_restore->move(maxPos);
     m_title->adjustSize();

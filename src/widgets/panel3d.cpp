@@ -9,14 +9,15 @@ namespace {
 
 QLine linePixels(const QLine &twips)
 {
-    return QLine(toPixels(twips.x1()), toPixels(twips.y1()), toPixels(twips.x2()), toPixels(twips.y2()));
+    return QLine(twipsToPixels(twips.x1()), twipsToPixels(twips.y1()), twipsToPixels(twips.x2()),
+                 twipsToPixels(twips.y2()));
 }
 
 } // namespace
 
 void paintEtchedFrame(QPainter &painter, const QSize &pixels, const QPalette &palette)
 {
-    const FrameLines f = frameLines(int(toTwips(pixels.width())), int(toTwips(pixels.height())));
+    const FrameLines f = frameLines(int(pixelsToTwips(pixels.width())), int(pixelsToTwips(pixels.height())));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     // Draw in the order of the design so the bottom and right lines lie over
@@ -42,12 +43,12 @@ Panel3d::Panel3d(QWidget *parent) : QWidget(parent)
 
 FrameLines Panel3d::frameTwips() const
 {
-    return frameLines(int(toTwips(width())), int(toTwips(height())));
+    return frameLines(int(pixelsToTwips(width())), int(pixelsToTwips(height())));
 }
 
 QSize Panel3d::sizeHint() const
 {
-    return QSize(toPixels(4395), toPixels(30));
+    return QSize(twipsToPixels(4395), twipsToPixels(30));
 }
 
 void Panel3d::paintEvent(QPaintEvent *)

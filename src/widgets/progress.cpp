@@ -45,23 +45,23 @@ void Progress::SetPercent(double p)
 
 FrameLines Progress::frameTwips() const
 {
-    return frameLines(int(toTwips(width())), int(toTwips(height())));
+    return frameLines(int(pixelsToTwips(width())), int(pixelsToTwips(height())));
 }
 
 float Progress::barWidthTwips() const
 {
-    return progressBarWidth(int(toTwips(width())), m_percent);
+    return progressBarWidth(int(pixelsToTwips(width())), m_percent);
 }
 
 QRectF Progress::barRectTwips() const
 {
     return QRectF(kProgressBarInsetTwips, kProgressBarInsetTwips, barWidthTwips(),
-                  progressBarHeight(int(toTwips(height()))));
+                  progressBarHeight(int(pixelsToTwips(height()))));
 }
 
 QSize Progress::sizeHint() const
 {
-    return QSize(toPixels(1485), toPixels(270));
+    return QSize(twipsToPixels(1485), twipsToPixels(270));
 }
 
 void Progress::paintEvent(QPaintEvent *)
@@ -69,12 +69,12 @@ void Progress::paintEvent(QPaintEvent *)
     QPainter p(this);
     paintEtchedFrame(p, size(), palette());
     const QRectF bar = barRectTwips();
-    const int w = toPixels(bar.width());
-    const int h = toPixels(bar.height());
+    const int w = twipsToPixels(bar.width());
+    const int h = twipsToPixels(bar.height());
     // A negative percentage cannot be shown; it leaves the bar empty.
     if (w <= 0 || h <= 0)
         return;
-    p.drawImage(QRect(toPixels(bar.x()), toPixels(bar.y()), w, h), barBitmap());
+    p.drawImage(QRect(twipsToPixels(bar.x()), twipsToPixels(bar.y()), w, h), barBitmap());
 }
 
 } // namespace tessilor

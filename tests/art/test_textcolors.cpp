@@ -3,6 +3,8 @@
 #include "art/ansiart.h"
 #include "art/figureconvert.h"
 #include "art/textcolors.h"
+#include "art/textconvert.h"
+#include "art/toneconvert.h"
 #include "base/options.h"
 
 #include <QBuffer>
@@ -40,25 +42,60 @@ QByteArray written(const std::function<bool(QIODevice &)> &write)
 
 TEST(PictureTextColors, EveryCharacterTakesItsCell)
 {
-    const struct {
-        const char *name;
-        QString text;
-        int perCell;
-        std::vector<quint32> colors;
-    } cases[] = {
-        // The classic method: two characters a cell.
-        {"classic", QStringLiteral("abcd\r\nefgh\r\n"), 2, {R, R, G, G, B, B, W, W}},
-        // The tone method: a character a half cell, on a grid of its own.
-        {"tone", QStringLiteral("ab\r\ncd\r\n"), 1, {R, G, B, W}},
-        // Lone line ends count as well; a stopped last line is shorter.
-        {"lone ends, short last line", QStringLiteral("abcd\nef"), 2, {R, R, G, G, B, B}},
-        // Past the grid: its last column and row.
-        {"past the grid", QStringLiteral("abcdef\r\ngh\r\nij"), 2, {R, R, G, G, G, G, B, B, B, B}},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(pictureTextColors(c.text, smallGrid(), c.perCell), c.colors) << c.name;
-    EXPECT_EQ(charactersPerColorCell(TextMethod::Classic), 2);
-    EXPECT_EQ(charactersPerColorCell(TextMethod::Tone), 1);
+    // The classic method: two characters a cell, both in the cell's colour;
+    // a grid in another format gives the same colours.
+    for (const QImage &grid : {smallGrid(), smallGrid().convertToFormat(QImage::Format_RGB888)}) {
+        CharacterColors colors;
+        written([&](QIODevice &out) {
+            return convertToText(grid, QStringLiteral(" #"), 0, out, {}, &colors).error == ConvertError::None;
+        });
+        EXPECT_EQ(colors, (CharacterColors{R, R, G, G, B, B, W, W})) << int(grid.format());
+    }
+
+    // The tone method: a character a pixel of a colour grid of the luma
+    // grid's size, each row written left to right whatever way the error
+    // diffusion walked it.
+    ToneRamp ramp;
+    ramp.chars = QStringLiteral(" .:#");
+    ramp.coverage = {0.0f, 0.1f, 0.3f, 0.6f};
+    ramp.level = {0.0f, 1.0f / 6, 0.5f, 1.0f};
+    LumaGrid luma;
+    luma.width = 2;
+    luma.height = 2;
+    luma.luma = {0.2f, 0.4f, 0.6f, 0.8f};
+    const QImage grid = smallGrid();
+    CharacterColors colors;
+    const QByteArray text = written([&](QIODevice &out) {
+        return convertToToneText(luma, ramp, 0, out, {}, ArtBackground::Light, {}, ToneColors{&grid, &colors}).error ==
+               ConvertError::None;
+    });
+    EXPECT_EQ(colors, (CharacterColors{R, G, B, W}));
+    EXPECT_EQ(QString::fromUtf8(text).remove(QStringLiteral("\r\n")).size(), qsizetype(colors.size()));
+    // A colour grid of another size is refused, not read past its edge.
+    const QImage narrow = grid.copy(0, 0, 1, 2);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    EXPECT_EQ(convertToToneText(luma, ramp, 0, sink, {}, ArtBackground::Light, {}, ToneColors{&narrow, &colors}).error,
+              ConvertError::EmptyGrid);
+
+    // A stopped run: a colour for every character it wrote, no more.
+    QImage wide(8, 3, QImage::Format_RGB32);
+    wide.fill(qRgb(10, 20, 30));
+    // Stopped in the second row.
+    qint16 stop = 0;
+    int cells = 0;
+    RunHooks hooks;
+    hooks.stopFlag = &stop;
+    hooks.yieldIntervalMs = 0;
+    hooks.yield = [&] { stop = ++cells >= 11 ? 1 : 0; };
+    CharacterColors stopped;
+    const QByteArray part = written([&](QIODevice &out) {
+        return convertToText(wide, QStringLiteral(" #"), 0, out, hooks, &stopped).error == ConvertError::None;
+    });
+    EXPECT_EQ(QString::fromUtf8(part).remove(QStringLiteral("\r\n")).size(), qsizetype(stopped.size()));
+    EXPECT_GT(stopped.size(), size_t(2 * 8));
+    EXPECT_LT(stopped.size(), size_t(2 * 8 * 2));
+    EXPECT_EQ(stopped.front(), rgbValue(10, 20, 30));
 }
 
 TEST(PictureTextColors, ColourFileHasALinePerCharacter)
@@ -76,13 +113,17 @@ TEST(AnsiArt, EscapeCodesOfASmallPicture)
     // One colour for the text: set once a line, reset at its end.
     EXPECT_EQ(written([](QIODevice &out) { return writeAnsiText("ab\r\ncd\r\n", rgbValue(0, 0, 255), out); }),
               blue + "ab" + reset + "\n" + blue + "cd" + reset + "\n");
-    // The picture's colours: set where the colour changes; a character of
-    // several bytes keeps together.
-    EXPECT_EQ(written([](QIODevice &out) {
-                  return writeAnsiPictureText("ab\xd0\x96\xd0\x96\r\n\xd0\x96\xd0\x96xx\r\n", smallGrid(), 2, out);
-              }),
-              red + "ab" + green + "\xd0\x96\xd0\x96" + reset + "\n" + blue + "\xd0\x96\xd0\x96" + white + "xx" +
-                  reset + "\n");
+    // The picture's colours: set where the colour changes, anew on every
+    // line; a character of several bytes keeps together.
+    EXPECT_EQ(
+        written([](QIODevice &out) {
+            return writeAnsiPictureText("ab\xd0\x96\xd0\x96\r\n\xd0\x96\xd0\x96xx\r\n", {R, R, G, G, G, B, W, W}, out);
+        }),
+        red + "ab" + green + "\xd0\x96\xd0\x96" + reset + "\n" + green + "\xd0\x96" + blue + "\xd0\x96" + white + "xx" +
+            reset + "\n");
+    // Without colours the terminal's own foreground.
+    EXPECT_EQ(written([](QIODevice &out) { return writeAnsiPictureText("ab\r\n", {}, out); }),
+              QByteArray(kAnsiDefaultForeground) + "ab" + reset + "\n");
     // Figures: a full block per cell in the cell's colour.
     const QByteArray block = "\xe2\x96\x88";
     EXPECT_EQ(written([](QIODevice &out) {

@@ -7,9 +7,10 @@
 #include "art/toneramp.h"
 #include "art/fonttables.h"
 #include "base/options.h"
-#include "picture/gridload.h"
+#include "picture/picturesource.h"
 #include "picture/imageloader.h"
 #include "picture/linearlight.h"
+#include "support/picturefile.h"
 #include "support/tonelevel.h"
 
 #include <QBuffer>
@@ -235,14 +236,17 @@ TEST(LinearLight, JpegDecodedStraightIntoTheGridMatchesTheWholePicture)
     // Grids far smaller and somewhat smaller than the picture: the same
     // samples as of the whole decoded picture, to the bit.
     for (const QSize grid : {QSize(24, 12), QSize(400, 300)}) {
-        const LumaGridLoad streamed = loadLumaGrid(path, [&](QSize image) {
-            EXPECT_EQ(image, img.size());
-            return grid;
-        });
+        const PictureSamples streamed = testsupport::sampleFile(
+            path,
+            [&](QSize image) {
+                EXPECT_EQ(image, img.size());
+                return grid;
+            },
+            testsupport::Grids::Luma);
         ASSERT_TRUE(streamed.ok());
         EXPECT_TRUE(streamed.streamed);
         const LumaGrid whole = makeLumaGrid(decoded.image, grid.width(), grid.height());
-        EXPECT_EQ(whole.luma, streamed.grid.luma) << grid.width();
+        EXPECT_EQ(whole.luma, streamed.luma.luma) << grid.width();
     }
     // With the tone method's detail beside the grid (each pixel's luminance
     // taken once for both): still the samples of each grid alone, streamed
@@ -269,7 +273,7 @@ TEST(LinearLight, JpegDecodedStraightIntoTheGridMatchesTheWholePicture)
         request.sizeFor = [&](QSize) { return c.grid; };
         request.luma = true;
         request.lumaDetail = QSize(kShapeColumns, kShapeRows);
-        const PictureSamples samples = loadSamplesData(bytes, request);
+        const PictureSamples samples = EncodedPicture(bytes).sample(request);
         ASSERT_TRUE(samples.ok());
         EXPECT_EQ(samples.streamed, detail.width() <= img.width() && detail.height() <= img.height());
         EXPECT_EQ(samples.luma.luma, alone.luma);

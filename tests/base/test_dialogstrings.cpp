@@ -105,55 +105,6 @@ TEST(DialogStrings, ChangingTheTypeChangesTheExtensionOfATypesName)
             << c.name << " to " << c.to;
 }
 
-TEST(DialogStrings, AnswerOfOneFile)
-{
-    QString dir = QStringLiteral("old");
-    QStringList names;
-    ParseFileAnswer(nul("/pics/a.jpg||") + NullBuffer(20), 6, dir, names);
-    EXPECT_EQ(dir, QStringLiteral("/pics"));
-    EXPECT_EQ(names, QStringList({QStringLiteral("a.jpg")}));
-
-    // A file in the root folder keeps the root as its folder.
-    ParseFileAnswer(nul("/a.jpg||"), 1, dir, names);
-    EXPECT_EQ(dir, QStringLiteral("/"));
-    EXPECT_EQ(names, QStringList({QStringLiteral("a.jpg")}));
-    EXPECT_EQ(AddBackslash(dir) + names.first(), QStringLiteral("/a.jpg"));
-}
-
-TEST(DialogStrings, AnswerOfSeveralFiles)
-{
-    QString dir;
-    QStringList names;
-    ParseFileAnswer(nul("/pics|a.jpg|b.jpg||"), 6, dir, names);
-    EXPECT_EQ(dir, QStringLiteral("/pics"));
-    EXPECT_EQ(names, QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
-}
-
-TEST(DialogStrings, AnswersBuiltFromChosenPathsParseBack)
-{
-    int offset = -1;
-    QString answer = BuildFileAnswer({QStringLiteral("/home/u/Изображения/кот.jpg")}, &offset);
-    QString dir;
-    QStringList names;
-    ParseFileAnswer(answer, offset, dir, names);
-    EXPECT_EQ(dir, QStringLiteral("/home/u/Изображения"));
-    EXPECT_EQ(names, QStringList({QStringLiteral("кот.jpg")}));
-
-    answer = BuildFileAnswer({QStringLiteral("/d/x.gif"), QStringLiteral("/d/y z.bmp")}, &offset);
-    EXPECT_EQ(answer, nul("/d|x.gif|y z.bmp||"));
-    ParseFileAnswer(answer, offset, dir, names);
-    EXPECT_EQ(dir, QStringLiteral("/d"));
-    EXPECT_EQ(names, QStringList({QStringLiteral("x.gif"), QStringLiteral("y z.bmp")}));
-
-    answer = BuildFileAnswer({QStringLiteral("/x.gif"), QStringLiteral("/y.gif")}, &offset);
-    ParseFileAnswer(answer, offset, dir, names);
-    EXPECT_EQ(dir, QStringLiteral("/"));
-    EXPECT_EQ(names.size(), 2);
-
-    EXPECT_TRUE(BuildFileAnswer({}, &offset).isEmpty());
-    EXPECT_EQ(offset, 0);
-}
-
 // Sizes and times of the file dialogs are Russian whatever the locale.
 TEST(DialogStrings, FileSizesAndTimesAsARussianLocaleWritesThem)
 {

@@ -15,10 +15,11 @@
 #include "document/rtf.h"
 #include "fonts/fontmodule.h"
 #include "picture/grid.h"
-#include "picture/gridload.h"
+#include "picture/picturesource.h"
 #include "picture/imageloader.h"
 #include "picture/linearlight.h"
 #include "picture/resample.h"
+#include "support/picturefile.h"
 #include "support/tonelevel.h"
 
 #include <QBuffer>
@@ -914,13 +915,14 @@ TEST(Cli, ToneStructureZeroIsTheChoiceByInkAlone)
             const bool dark = background == ArtBackground::Dark;
             SCOPED_TRACE(picture.toStdString() + (dark ? " dark" : " light"));
             // 60 characters a line: 30 classic cells of two characters.
-            const LumaGridLoad grid = loadLumaGrid(picture, [](QSize) { return QSize(60, 30); });
+            const PictureSamples grid = testsupport::sampleFile(
+                picture, [](QSize) { return QSize(60, 30); }, testsupport::Grids::Luma);
             ASSERT_TRUE(grid.ok());
             QByteArray byInk;
             QBuffer buf(&byInk);
             buf.open(QIODevice::WriteOnly);
             const ToneRamp &ramp = toneRamp(font, rampFonts()[0].ramp, background);
-            ASSERT_EQ(convertToToneText(grid.grid, ramp, 0, buf, {}, background).error, ConvertError::None);
+            ASSERT_EQ(convertToToneText(grid.luma, ramp, 0, buf, {}, background).error, ConvertError::None);
             const QStringList options{
                 QStringLiteral("--method"),     QStringLiteral("tone"),
                 QStringLiteral("--background"), dark ? QStringLiteral("dark") : QStringLiteral("light"),

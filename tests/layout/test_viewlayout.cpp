@@ -7,13 +7,13 @@ using namespace tessilor;
 
 TEST(ViewLayout, TwipsConvertAtFifteenAPixelRoundingHalfToEven)
 {
-    EXPECT_EQ(toPixels(300), 20);
-    EXPECT_EQ(toPixels(255), 17);
-    EXPECT_EQ(toPixels(727.5), 48); // 48.5 -> 48
-    EXPECT_EQ(toPixels(742.5), 50); // 49.5 -> 50
-    EXPECT_EQ(toPixels(-22.5), -2); // -1.5 -> -2
-    EXPECT_EQ(toTwips(200), 3000);
-    EXPECT_EQ(toTwips(qint64(1) << 31), (qint64(1) << 31) * 15);
+    EXPECT_EQ(twipsToPixels(300), 20);
+    EXPECT_EQ(twipsToPixels(255), 17);
+    EXPECT_EQ(twipsToPixels(727.5), 48); // 48.5 -> 48
+    EXPECT_EQ(twipsToPixels(742.5), 50); // 49.5 -> 50
+    EXPECT_EQ(twipsToPixels(-22.5), -2); // -1.5 -> -2
+    EXPECT_EQ(pixelsToTwips(200), 3000);
+    EXPECT_EQ(pixelsToTwips(qint64(1) << 31), (qint64(1) << 31) * 15);
     EXPECT_EQ(toPixelRect(QRect(360, 2745, 2385, 255)), QRect(24, 183, 159, 17));
 }
 

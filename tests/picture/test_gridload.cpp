@@ -1,6 +1,7 @@
 #include "picture/boxfilter.h"
-#include "picture/gridload.h"
+#include "picture/picturesource.h"
 #include "picture/resample.h"
+#include "support/picturefile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace tessilor;
+using tessilor::testsupport::sampleFile;
 
 namespace {
 
@@ -84,13 +86,13 @@ TEST(GridLoad, JpegGridsMatchTheFullLoader)
         const QString path = writeJpeg(dir, QStringLiteral("p%1.jpg").arg(n++), c.img, c.quality, c.progressive);
         for (QSize g :
              {QSize(40, 30), QSize(8, 16), QSize(c.img.width(), c.img.height()), QSize(c.img.width() + 5, 20)}) {
-            const GridLoad r = loadGrid(path, [&](QSize s) {
+            const PictureSamples r = sampleFile(path, [&](QSize s) {
                 EXPECT_EQ(s, c.img.size());
                 return g;
             });
             ASSERT_TRUE(r.ok());
             EXPECT_EQ(r.imageSize, c.img.size());
-            EXPECT_EQ(r.grid, referenceGrid(path, g)) << path.toStdString() << " " << g.width() << "x" << g.height();
+            EXPECT_EQ(r.colors, referenceGrid(path, g)) << path.toStdString() << " " << g.width() << "x" << g.height();
             // Reductions take the row-by-row way; an enlargement cannot.
             EXPECT_EQ(r.streamed, g.width() <= c.img.width() && g.height() <= c.img.height());
         }
@@ -110,12 +112,12 @@ TEST(GridLoad, DamagedJpegGivesWhatTheFullLoaderGives)
     ASSERT_TRUE(c.open(QIODevice::WriteOnly));
     c.write(bytes.left(bytes.size() * 2 / 3));
     c.close();
-    const GridLoad r = loadGrid(cut, [](QSize) { return QSize(20, 16); });
+    const PictureSamples r = sampleFile(cut, [](QSize) { return QSize(20, 16); });
     const LoadedImage full = loadImage(cut);
     ASSERT_EQ(r.ok(), full.ok());
     EXPECT_FALSE(r.streamed);
     if (full.ok()) {
-        EXPECT_EQ(r.grid, resampleBox(full.image, 20, 16));
+        EXPECT_EQ(r.colors, resampleBox(full.image, 20, 16));
     }
 }
 
@@ -125,10 +127,10 @@ TEST(GridLoad, OtherFormatsAndErrorsGoThroughTheFullLoader)
     const QImage img = photo(60, 40, 8);
     const QString bmp = dir.filePath(QStringLiteral("a.bmp"));
     ASSERT_TRUE(img.save(bmp, "BMP"));
-    const GridLoad r = loadGrid(bmp, [](QSize) { return QSize(16, 16); });
+    const PictureSamples r = sampleFile(bmp, [](QSize) { return QSize(16, 16); });
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.grid, resampleBox(img, 16, 16));
+    EXPECT_EQ(r.colors, resampleBox(img, 16, 16));
     EXPECT_FALSE(r.streamed);
-    EXPECT_EQ(loadGrid(dir.filePath(QStringLiteral("none.jpg")), [](QSize) { return QSize(8, 8); }).error,
+    EXPECT_EQ(sampleFile(dir.filePath(QStringLiteral("none.jpg")), [](QSize) { return QSize(8, 8); }).error,
               LoadError::NotFound);
 }

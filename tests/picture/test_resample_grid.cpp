@@ -1,5 +1,6 @@
 #include "base/numparse.h"
 #include "picture/grid.h"
+#include "picture/picturesource.h"
 #include "picture/resample.h"
 
 #include <QRandomGenerator>
@@ -117,10 +118,15 @@ TEST(Grid, DisplayCopyIsUsedOnlyAtGridSize)
 {
     const QImage src = noise(40, 30, 3);
     QImage display = noise(20, 16, 9); // deliberately not a resample of src
-    const QImage same = makeGridImage(src, display, 20, 16);
-    EXPECT_EQ(same, display);
-    const QImage other = makeGridImage(src, display, 20, 17);
-    EXPECT_EQ(other, resampleBox(src, 20, 17));
+    const DecodedPicture picture(src, display);
+    auto colours = [&](QSize grid) {
+        SamplingRequest request;
+        request.sizeFor = [grid](QSize) { return grid; };
+        request.colors = true;
+        return picture.sample(request).colors;
+    };
+    EXPECT_EQ(colours(QSize(20, 16)), display);
+    EXPECT_EQ(colours(QSize(20, 17)), resampleBox(src, 20, 17));
 }
 
 TEST(Grid, ProportionalRowsUseASinglePrecisionAspect)

@@ -147,15 +147,15 @@ private Q_SLOTS:
             typeName(dlg, QStringLiteral("cat.jpg"));
             clickAccept(dlg);
         });
-        QString dir = folder;
-        QStringList names;
-        QVERIFY(ShowFileDialog(1, dir, names, imageFilters(), QString(), nullptr));
+        const FileDialogAnswer answer = ShowFileDialog(1, folder, imageFilters(), QString(), nullptr);
+        QVERIFY(answer.confirmed());
         QCOMPARE(title, QStringLiteral("Открыть файл"));
         QCOMPARE(filter, QStringLiteral("Изображение (Jpeg, Bmp, Gif) (*.jpg *.jpe *.jpeg *.bmp *.dib *.gif)"));
         QCOMPARE(accept, QStringLiteral("Открыть"));
         QCOMPARE(startDir, folder);
-        QCOMPARE(dir, folder);
-        QCOMPARE(names, QStringList({QStringLiteral("cat.jpg")}));
+        QCOMPARE(answer.files, QStringList({folder + QStringLiteral("/cat.jpg")}));
+        QCOMPARE(answer.file(), folder + QStringLiteral("/cat.jpg"));
+        QCOMPARE(answer.filter, filter);
     }
 
     void openDialogTakesSeveralFiles()
@@ -166,22 +166,18 @@ private Q_SLOTS:
             typeName(dlg, QStringLiteral("\"one.bmp\" \"two.bmp\""));
             clickAccept(dlg);
         });
-        QString dir = m_dir.path();
-        QStringList names;
-        QVERIFY(ShowFileDialog(1, dir, names, imageFilters(), QString(), nullptr));
-        QCOMPARE(dir, m_dir.path());
-        names.sort();
-        QCOMPARE(names, QStringList({QStringLiteral("one.bmp"), QStringLiteral("two.bmp")}));
+        QStringList files = ShowFileDialog(1, m_dir.path(), imageFilters(), QString(), nullptr).files;
+        files.sort();
+        QCOMPARE(files, QStringList({m_dir.filePath("one.bmp"), m_dir.filePath("two.bmp")}));
     }
 
     void cancelledDialogEmptiesTheFolderAndNames()
     {
         whenModal<QFileDialog>([](QFileDialog *dlg) { dlg->reject(); });
-        QString dir = m_dir.path();
-        QStringList names = {QStringLiteral("old")};
-        QVERIFY(!ShowFileDialog(1, dir, names, FilterTable(), QString(), nullptr));
-        QVERIFY(dir.isEmpty());
-        QCOMPARE(names, QStringList({QString()}));
+        const FileDialogAnswer answer = ShowFileDialog(1, m_dir.path(), FilterTable(), QString(), nullptr);
+        QVERIFY(!answer.confirmed());
+        QVERIFY(answer.files.isEmpty());
+        QVERIFY(answer.file().isEmpty());
     }
 
     void emptyFilterTableOffersAllFiles()
@@ -191,9 +187,7 @@ private Q_SLOTS:
             filters = dlg->nameFilters();
             dlg->reject();
         });
-        QString dir = m_dir.path();
-        QStringList names;
-        ShowFileDialog(1, dir, names, FilterTable(), QString(), nullptr);
+        ShowFileDialog(1, m_dir.path(), FilterTable(), QString(), nullptr);
         QCOMPARE(filters, QStringList({QStringLiteral("Все файлы (*.*)")}));
     }
 
@@ -213,22 +207,22 @@ private Q_SLOTS:
             typeName(dlg, QStringLiteral("result"));
             clickAccept(dlg);
         });
-        QString dir = m_dir.path();
-        QStringList names;
-        QVERIFY(ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
+        FileDialogAnswer answer = ShowFileDialog(2, m_dir.path(), saveFilters(), QStringLiteral("txt"), nullptr);
+        QVERIFY(answer.confirmed());
         QCOMPARE(title, QStringLiteral("Сохранить файл"));
         QCOMPARE(filters, QStringList({QStringLiteral("Документы RichText (*.rtf)"),
                                        QStringLiteral("Текстовые файлы (*.txt)")}));
-        QCOMPARE(dir, m_dir.path());
-        QCOMPARE(names, QStringList({QStringLiteral("result.txt")}));
+        QCOMPARE(answer.files, QStringList({m_dir.filePath("result.txt")}));
+        QCOMPARE(answer.filter, QStringLiteral("Текстовые файлы (*.txt)"));
 
         // The first type is rich text.
         whenModal<QFileDialog>([&](QFileDialog *dlg) {
             typeName(dlg, QStringLiteral("picture"));
             clickAccept(dlg);
         });
-        QVERIFY(ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
-        QCOMPARE(names, QStringList({QStringLiteral("picture.rtf")}));
+        answer = ShowFileDialog(2, m_dir.path(), saveFilters(), QStringLiteral("txt"), nullptr);
+        QCOMPARE(answer.files, QStringList({m_dir.filePath("picture.rtf")}));
+        QCOMPARE(answer.filter, QStringLiteral("Документы RichText (*.rtf)"));
     }
 
     void saveDialogAsksBeforeReplacingAFile()
@@ -254,9 +248,7 @@ private Q_SLOTS:
             typeName(dlg, QStringLiteral("exists.txt"));
             clickAccept(dlg);
         });
-        QString dir = m_dir.path();
-        QStringList names;
-        QVERIFY(!ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
+        QVERIFY(!ShowFileDialog(2, m_dir.path(), saveFilters(), QStringLiteral("txt"), nullptr).confirmed());
         QVERIFY(stillOpen);
         QVERIFY(question.contains(QStringLiteral("exists.txt")));
 
@@ -270,9 +262,8 @@ private Q_SLOTS:
             typeName(dlg, QStringLiteral("exists.txt"));
             clickAccept(dlg);
         });
-        dir = m_dir.path();
-        QVERIFY(ShowFileDialog(2, dir, names, saveFilters(), QStringLiteral("txt"), nullptr));
-        QCOMPARE(names, QStringList({QStringLiteral("exists.txt")}));
+        QCOMPARE(ShowFileDialog(2, m_dir.path(), saveFilters(), QStringLiteral("txt"), nullptr).files,
+                 QStringList({m_dir.filePath("exists.txt")}));
     }
 
     // Runs first among the colour tests: the custom colours start at 0.
@@ -383,9 +374,7 @@ private Q_SLOTS:
             screen = dlg->screen()->availableGeometry().size();
             dlg->reject();
         });
-        QString dir = folder;
-        QStringList names;
-        QVERIFY(!ShowFileDialog(1, dir, names, FilterTable(), QString(), nullptr));
+        QVERIFY(!ShowFileDialog(1, folder, FilterTable(), QString(), nullptr).confirmed());
         QCOMPARE(rows, QStringList({QStringLiteral("Имя|Размер|Тип|Дата изменения"),
                                     QStringLiteral("Подпапка||Папка|") +
                                         dialogFileTime(QFileInfo(folder + QStringLiteral("/Подпапка")).lastModified()),

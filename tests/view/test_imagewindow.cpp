@@ -172,13 +172,13 @@ private Q_SLOTS:
         m_form->chooseZoomItem(5);
         QCOMPARE(m_form->displaySize(), QSize(100, 50));
         // 1500 + 395 twips wide, 750 + 390 + 300 high.
-        QCOMPARE(formSize(), QSize(toPixels(1895), toPixels(1440)));
+        QCOMPARE(formSize(), QSize(twipsToPixels(1895), twipsToPixels(1440)));
         QCOMPARE(m_form->viewport()->size(), QSize(109, 58));
         QVERIFY(!m_form->hScroll()->isEnabled());
 
         m_form->chooseZoomItem(0); // 500 % never grows the window
         QCOMPARE(m_form->displaySize(), QSize(1000, 500));
-        QCOMPARE(formSize(), QSize(toPixels(1895), toPixels(1440)));
+        QCOMPARE(formSize(), QSize(twipsToPixels(1895), twipsToPixels(1440)));
         QVERIFY(m_form->hScroll()->isEnabled());
         QVERIFY(m_form->vScroll()->isEnabled());
     }
@@ -259,7 +259,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->checkedZoomItem(), 0);
         QScrollBar *h = m_form->hScroll();
         QScrollBar *v = m_form->vScroll();
-        QCOMPARE(h->maximum(), scrollMaximum(toTwips(d.width()), toTwips(183)));
+        QCOMPARE(h->maximum(), scrollMaximum(pixelsToTwips(d.width()), pixelsToTwips(183)));
         QVERIFY(h->maximum() > 219); // beyond a 16-bit twips offset
         h->setValue(h->maximum());
         v->setValue(v->maximum());

@@ -41,7 +41,7 @@ struct CaptionWindow {
     {
         window.resize(300, 200);
         bar = new CaptionBar(QStringLiteral("Окно"), &window);
-        bar->setGeometry(0, 0, 300, toPixels(kCaptionHeightTwips));
+        bar->setGeometry(0, 0, 300, twipsToPixels(kCaptionHeightTwips));
     }
 };
 
@@ -161,11 +161,11 @@ private Q_SLOTS:
         w.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         w.bar->resize(400, 20); // 6000 twips
-        QCOMPARE(w.bar->closeButton()->pos(), QPoint(toPixels(6000 - 270), 1));
+        QCOMPARE(w.bar->closeButton()->pos(), QPoint(twipsToPixels(6000 - 270), 1));
         w.bar->setButtonOffsets(kResultCloseFromRightTwips, kResultMaxFromRightTwips);
-        QCOMPARE(w.bar->closeButton()->pos(), QPoint(toPixels(5720), 1));
-        QCOMPARE(w.bar->maximizeButton()->pos(), QPoint(toPixels(5420), 1));
-        QCOMPARE(w.bar->restoreButton()->pos(), QPoint(toPixels(5420), 1));
+        QCOMPARE(w.bar->closeButton()->pos(), QPoint(twipsToPixels(5720), 1));
+        QCOMPARE(w.bar->maximizeButton()->pos(), QPoint(twipsToPixels(5420), 1));
+        QCOMPARE(w.bar->restoreButton()->pos(), QPoint(twipsToPixels(5420), 1));
 
         QVERIFY(!w.bar->maximizeButton()->isVisible());
         w.bar->setMaximizeButtonsEnabled(true);
