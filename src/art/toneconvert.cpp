@@ -187,6 +187,10 @@ public:
     // the weight at strength 100.
     static constexpr float kInkTolerance = 0.20f;
     static constexpr float kStrongest = 4.0f;
+    // The fill of flat dense cells (see flat): how far below the densest
+    // ink it may lie, and how much less its ink must step.
+    static constexpr float kFillReach = 0.07f;
+    static constexpr float kFillCalmer = 0.8f;
 
     ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf)
         : m_inkOf(inkOf), m_detail(*structure.detail), m_detailWidth(structure.detail->width),
@@ -253,7 +257,7 @@ public:
         const float mean = sum / kShapeBoxes;
         const float clear = smoothStep(std::sqrt(std::max(0.0f, squares / kShapeBoxes - mean * mean)), kFaint, kClear);
         if (clear <= 0.0f)
-            return rampChoice;
+            return flat(rampChoice);
         // Its structure tensor (central differences over the whole detail,
         // so that an edge on the cell's border counts).
         float jxx = 0, jxy = 0, jyy = 0;
@@ -272,11 +276,11 @@ public:
         }
         const float trace = jxx + jyy;
         if (trace < 1e-12f)
-            return rampChoice;
+            return flat(rampChoice);
         const float coherence = ((jxx - jyy) * (jxx - jyy) + 4.0f * jxy * jxy) / (trace * trace);
         const float gate = clear * smoothStep(coherence, kLoose, kOneWay);
         if (gate <= 0.0f)
-            return rampChoice;
+            return flat(rampChoice);
 
         // The detail, softened, relative to its mean and of length one.
         softenBoxes(cell.data());
@@ -334,6 +338,53 @@ private:
     // Every shape candidate's shape, softened as the detail is, relative to
     // its mean and of length one (all zero for a character without shape,
     // such as the space); kept box by box, the candidates side by side.
+    // A cell without an edge keeps the ramp's choice, but for the ramp's
+    // densest character, which fills the paper's far end (black ink on light
+    // paper, the light of a drawing on dark paper): its strokes (a Cyrillic
+    // De's bar and feet) would draw lines across a field the picture has
+    // flat, so the evenest dense candidate takes its place there. Its ink
+    // counts as the densest's: the field stays at the paper's far end, with
+    // no ink carried on.
+    int flat(int rampChoice) const
+    {
+        return rampChoice == m_rampCount - 1 && m_fill >= 0 ? m_rampCount + m_fill : rampChoice;
+    }
+
+    // The fill for flat cells (see flat): of the candidates within kFillReach
+    // of the densest ink, the one whose ink steps least between neighbouring
+    // boxes, where it steps clearly less than the densest character's.
+    void prepareFill(const ToneRamp &ramp)
+    {
+        m_fill = -1;
+        const int densest = m_rampToShape[size_t(m_rampCount - 1)];
+        if (densest < 0)
+            return;
+        const auto steps = [&ramp](int c) {
+            const float *shape = ramp.shapes.data() + size_t(c) * kShapeBoxes;
+            float energy = 0;
+            for (int y = 0; y < kShapeRows; ++y)
+                for (int x = 0; x < kShapeColumns; ++x) {
+                    const float v = shape[y * kShapeColumns + x];
+                    if (x + 1 < kShapeColumns)
+                        energy += (shape[y * kShapeColumns + x + 1] - v) * (shape[y * kShapeColumns + x + 1] - v);
+                    if (y + 1 < kShapeRows)
+                        energy += (shape[(y + 1) * kShapeColumns + x] - v) * (shape[(y + 1) * kShapeColumns + x] - v);
+                }
+            return energy;
+        };
+        float best = kFillCalmer * steps(densest);
+        const float floor = ramp.level.back() - kFillReach;
+        for (int c = 0; c < int(m_levels.size()); ++c) {
+            if (m_levels[size_t(c)] < floor || c == densest)
+                continue;
+            const float e = steps(c);
+            if (e < best) {
+                best = e;
+                m_fill = c;
+            }
+        }
+    }
+
     void prepareCandidates(const ToneRamp &ramp)
     {
         if (!ramp.hasShapes())
@@ -364,6 +415,7 @@ private:
         m_rampToShape.assign(size_t(m_rampCount), -1);
         for (int k = 0; k < m_rampCount; ++k)
             m_rampToShape[size_t(k)] = int(ramp.shapeChars.indexOf(ramp.chars.at(k)));
+        prepareFill(ramp);
     }
 
     float correlation(const std::array<float, kShapeBoxes> &cell, int candidate) const
@@ -418,6 +470,7 @@ private:
     int m_stride = 0;
     mutable std::vector<float> m_dots; // the correlations of the current cell
     std::vector<int> m_rampToShape;
+    int m_fill = -1; // the flat dense cells' candidate, or -1
 };
 
 } // namespace

@@ -748,6 +748,32 @@ TEST(ToneStructure, FlatFieldsAndGradientsKeepTheChoiceByInk)
                       byInk)
                 << strength;
     }
+
+    // On black the densest character stands for white, and its strokes would
+    // draw lines across flat light: there an evener character of nearly its
+    // light takes its place; every other character stays the choice by ink.
+    const ToneRamp &dark = liberationRamp(ArtBackground::Dark);
+    const QChar densest = dark.chars.back();
+    for (const ShapedPicture &picture : pictures) {
+        const QStringList byInk = toneLines(picture.grid, dark, 0, nullptr, {}, ArtBackground::Dark);
+        const QStringList shaped = toneLines(picture.grid, dark, 0, nullptr, {}, ArtBackground::Dark,
+                                             {&picture.detail, kDefaultToneStructure});
+        ASSERT_EQ(shaped.size(), byInk.size());
+        for (qsizetype y = 0; y < shaped.size(); ++y) {
+            ASSERT_EQ(shaped[y].size(), byInk[y].size());
+            for (qsizetype x = 0; x < shaped[y].size(); ++x) {
+                if (shaped[y][x] == byInk[y][x])
+                    continue;
+                EXPECT_EQ(byInk[y][x], densest) << y << ' ' << x;
+                const qsizetype fill = dark.shapeChars.indexOf(shaped[y][x]);
+                ASSERT_GE(fill, 0);
+                EXPECT_GT(dark.shapeLevel[size_t(fill)], 0.9f);
+            }
+        }
+    }
+    const QStringList white = toneLines(pictures[7].grid, dark, 0, nullptr, {}, ArtBackground::Dark,
+                                        {&pictures[7].detail, kDefaultToneStructure});
+    EXPECT_FALSE(white.join(QString()).contains(densest)) << white.join(u'\n').toStdString();
 }
 
 TEST(FigureFill, FigureAndBackgroundMixToTheSampledColour)
