@@ -236,6 +236,22 @@ inline QByteArray readAll(const QString &path)
     return f.readAll();
 }
 
+// Shows a new main window in form as a start shows it (at its stored place),
+// the settings cleared first unless keepSettings; null when it does not come
+// on screen or, with active, does not get the focus.
+inline tessilor::MainWindow *startMainWindow(std::unique_ptr<tessilor::MainWindow> &form, bool keepSettings = false,
+                                             bool active = true)
+{
+    if (!keepSettings)
+        QSettings(iniPath(), QSettings::IniFormat).clear();
+    form = std::make_unique<tessilor::MainWindow>();
+    form->showAsStored();
+    form->activateWindow();
+    if (!QTest::qWaitForWindowExposed(form.get()) || (active && !QTest::qWaitForWindowActive(form.get())))
+        return nullptr;
+    return form.get();
+}
+
 // A main window as a test starts with it: the settings cleared, shown and
 // active.
 inline std::unique_ptr<tessilor::MainWindow> openMainWindow()

@@ -118,16 +118,7 @@ private:
     QTemporaryDir m_pics;
     std::unique_ptr<MainWindow> m_form;
 
-    MainWindow *start()
-    {
-        QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<MainWindow>();
-        m_form->showAsStored();
-        m_form->activateWindow();
-        if (!QTest::qWaitForWindowExposed(m_form.get()))
-            return nullptr;
-        return m_form.get();
-    }
+    MainWindow *start() { return apptest::startMainWindow(m_form, false, false); }
     bool open(MainWindow *f, int w, int h)
     {
         const QString path =

@@ -94,17 +94,7 @@ private:
     QTemporaryDir m_pics;
     std::unique_ptr<MainWindow> m_form;
 
-    MainWindow *start(bool clearSettings = true)
-    {
-        if (clearSettings)
-            QSettings(apptest::iniPath(), QSettings::IniFormat).clear();
-        m_form = std::make_unique<MainWindow>();
-        m_form->showAsStored();
-        m_form->activateWindow();
-        if (!QTest::qWaitForWindowExposed(m_form.get()) || !QTest::qWaitForWindowActive(m_form.get()))
-            return nullptr;
-        return m_form.get();
-    }
+    MainWindow *start(bool clearSettings = true) { return apptest::startMainWindow(m_form, !clearSettings); }
     QString picture(const QString &name, int w, int h, const char *format)
     {
         return apptest::writePicture(m_pics.filePath(name), w, h, format, 100);
