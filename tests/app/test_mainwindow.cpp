@@ -77,10 +77,7 @@ private:
 
     MainWindow *openForm()
     {
-        m_form = std::make_unique<MainWindow>();
-        m_form->showAsStored();
-        m_form->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_form.get()))
+        if (!apptest::startMainWindow(m_form, true))
             qWarning("main window did not become active");
         return m_form.get();
     }

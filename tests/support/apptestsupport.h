@@ -256,11 +256,8 @@ inline tessilor::MainWindow *startMainWindow(std::unique_ptr<tessilor::MainWindo
 // active.
 inline std::unique_ptr<tessilor::MainWindow> openMainWindow()
 {
-    QSettings(iniPath(), QSettings::IniFormat).clear();
-    auto form = std::make_unique<tessilor::MainWindow>();
-    form->showAsStored();
-    form->activateWindow();
-    if (!QTest::qWaitForWindowActive(form.get()))
+    std::unique_ptr<tessilor::MainWindow> form;
+    if (!startMainWindow(form))
         qWarning("main window did not become active");
     return form;
 }
