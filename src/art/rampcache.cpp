@@ -3,9 +3,10 @@
 #include "base/outputfile.h"
 #include "fonts/fontmodule.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
-#include <QGuiApplication>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSet>
 #include <QtEndian>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -238,18 +240,6 @@ FileState readState(RecordReader &r)
     return s;
 }
 
-QString stateText(const FileState &s)
-{
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-        .arg(s.path)
-        .arg(s.type)
-        .arg(s.device)
-        .arg(s.inode)
-        .arg(s.size)
-        .arg(s.modified)
-        .arg(s.changed);
-}
-
 QByteArray checksum(const char *data, qsizetype size)
 {
     return QCryptographicHash::hash(QByteArrayView(data, size), QCryptographicHash::Blake2b_256);
@@ -307,6 +297,17 @@ void writeCacheFile(const QString &folder, const QString &path, const QByteArray
         file.cancelWriting();
 }
 
+// The file of the code that measures ramps: the program, or the library it
+// is part of (a program that reads the records may be another one).
+QString measuringCodeFile()
+{
+    Dl_info info;
+    if (::dladdr(reinterpret_cast<void *>(&measuringCodeFile), &info) != 0 && info.dli_fname &&
+        info.dli_fname[0] == '/')
+        return QFileInfo(QFile::decodeName(info.dli_fname)).canonicalFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
 QMutex &folderMutex()
 {
     static QMutex mutex;
@@ -321,7 +322,7 @@ QString &folderSetting()
 
 } // namespace
 
-QString rampRequest(const QFont &font, const QString &extraCandidates, ArtBackground background)
+QString rampRequest(const ToneFont &font, const QString &extraCandidates, ArtBackground background)
 {
     QString r;
     auto line = [&r](const QString &name, const QString &value) {
@@ -340,15 +341,13 @@ QString rampRequest(const QFont &font, const QString &extraCandidates, ArtBackgr
         else
             r += QLatin1String(variable) + QStringLiteral(" unset\n");
     }
-    line(QStringLiteral("program file"), stateText(fileState(QStringLiteral("/proc/self/exe"))));
-    for (const QString &library : glyphLibraryFiles())
-        line(QStringLiteral("library"), stateText(fileState(library)));
     return r;
 }
 
 std::vector<FileState> rampFiles(const ToneRamp &ramp)
 {
-    const QStringList paths = fontconfigFiles() + fontFilesOfFamily(ramp.family) + fontFilesOfFamily(ramp.printFamily);
+    const QStringList paths = QStringList(measuringCodeFile()) + glyphLibraryFiles() + fontconfigFiles() +
+                              fontFilesOfFamily(ramp.family) + fontFilesOfFamily(ramp.printFamily);
     std::vector<FileState> out;
     QSet<QString> seen;
     for (const QString &path : paths) {
@@ -411,7 +410,7 @@ std::optional<ToneRamp> readRampRecord(const QByteArray &record, const QString &
     return ramp;
 }
 
-QString rampCacheFile(const QString &folder, const QFont &font, const QString &extraCandidates,
+QString rampCacheFile(const QString &folder, const ToneFont &font, const QString &extraCandidates,
                       ArtBackground background)
 {
     // One file per font and setting: a record of another version or
@@ -422,7 +421,7 @@ QString rampCacheFile(const QString &folder, const QFont &font, const QString &e
     return folder + QStringLiteral("/tone-ramp-") + QString::fromLatin1(hash);
 }
 
-std::optional<ToneRamp> cachedToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background,
+std::optional<ToneRamp> cachedToneRamp(const ToneFont &font, const QString &extraCandidates, ArtBackground background,
                                        const QString &folder)
 {
     if (folder.isEmpty())
@@ -433,7 +432,7 @@ std::optional<ToneRamp> cachedToneRamp(const QFont &font, const QString &extraCa
     return readRampRecord(*record, rampRequest(font, extraCandidates, background), extraCandidates);
 }
 
-ToneRamp cachedOrMeasuredToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background,
+ToneRamp cachedOrMeasuredToneRamp(const ToneFont &font, const QString &extraCandidates, ArtBackground background,
                                   const QString &folder, RampOrigin *origin)
 {
     if (std::optional<ToneRamp> cached = cachedToneRamp(font, extraCandidates, background, folder)) {
@@ -443,7 +442,7 @@ ToneRamp cachedOrMeasuredToneRamp(const QFont &font, const QString &extraCandida
     }
     if (origin)
         *origin = RampOrigin::Measured;
-    ToneRamp ramp = measureToneRamp(font, extraCandidates, background);
+    ToneRamp ramp = measureToneRamp(font.font(), extraCandidates, background);
     if (!folder.isEmpty() && plausibleRamp(ramp, toneCandidates() + extraCandidates)) {
         const RampCacheKey key{rampRequest(font, extraCandidates, background), rampFiles(ramp)};
         writeCacheFile(folder, rampCacheFile(folder, font, extraCandidates, background), rampRecord(key, ramp));
@@ -454,9 +453,10 @@ ToneRamp cachedOrMeasuredToneRamp(const QFont &font, const QString &extraCandida
 QString userRampCacheFolder()
 {
     // The platform about to start, or the one running.
-    const bool gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    const QCoreApplication *app = QCoreApplication::instance();
+    const bool gui = app && app->inherits("QGuiApplication");
     const bool offscreen = qgetenv("QT_QPA_PLATFORM") == "offscreen" &&
-                           (!gui || QGuiApplication::platformName() == QLatin1String("offscreen"));
+                           (!gui || app->property("platformName").toString() == QLatin1String("offscreen"));
     const QString cache = userCacheFolder();
     return offscreen && !cache.isEmpty() ? cache + QStringLiteral("/tessilor") : QString();
 }

@@ -1,6 +1,5 @@
 #pragma once
 #include <QByteArray>
-#include <QFont>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -13,19 +12,22 @@
 // ($XDG_CACHE_HOME/tessilor, by default ~/.cache/tessilor), so that a run
 // neither loads the fonts nor draws every candidate in every drawing again.
 //
-// One file per font (QFont::key(): family, size and style), extra
-// candidates and background holds one record:
+// One file per font (ToneFont::key(): family and size), extra candidates
+// and background holds one record:
 //   - the request it answers: the program's version, the record's
 //     version, Qt's version, the font, the candidates, the background, the
 //     environment variables that change how fonts are found and how large a
 //     point is (platform, DPI, fontconfig's files, the home and XDG folders,
-//     the locale), and the state of the program's executable and of the
-//     loaded glyph libraries, so that a rebuilt or upgraded program or
-//     library measures again;
-//   - the files the measurement depended on, with their state then:
-//     fontconfig's configuration and font folders, the files of the faces
-//     measured (a changed font file, a font added or removed, a changed
-//     configuration measures again);
+//     the locale);
+//   - the files the measurement depended on, with their state then: the
+//     file of the code that measured (the program or its library) and the
+//     glyph libraries it had loaded, so that a rebuilt or upgraded program
+//     or library measures again; fontconfig's configuration and font
+//     folders, the files of the faces measured (a changed font file, a font
+//     added or removed, a changed configuration measures again). Their
+//     states are read back from the record, so a program that only reads
+//     records (tessilor-cli's quick start, which loads no glyph library)
+//     checks the same files;
 //   - the ramp (rampFields() in rampcache.cpp), then a BLAKE2b-256 checksum
 //     of it all.
 // A record is used only when its magic, version and lengths are right,
@@ -43,7 +45,7 @@
 // while the field is not kept.
 namespace tessilor {
 
-inline constexpr quint32 kRampRecordVersion = 2;
+inline constexpr quint32 kRampRecordVersion = 3;
 
 // What a record answers and what it was measured from.
 struct RampCacheKey {
@@ -53,7 +55,7 @@ struct RampCacheKey {
 
 // The request of the font's ramp in this process. Loads no font and needs no
 // application object.
-QString rampRequest(const QFont &font, const QString &extraCandidates, ArtBackground background);
+QString rampRequest(const ToneFont &font, const QString &extraCandidates, ArtBackground background);
 
 // The files a measured ramp depends on, as they are now. Needs fontconfig,
 // as measuring loaded it.
@@ -68,12 +70,12 @@ std::optional<ToneRamp> readRampRecord(const QByteArray &record, const QString &
                                        const QString &extraCandidates);
 
 // The file that keeps the font's ramp in folder.
-QString rampCacheFile(const QString &folder, const QFont &font, const QString &extraCandidates,
+QString rampCacheFile(const QString &folder, const ToneFont &font, const QString &extraCandidates,
                       ArtBackground background);
 
 // The ramp kept in folder for the font, when its record is valid; reads
 // nothing else and needs no application object.
-std::optional<ToneRamp> cachedToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background,
+std::optional<ToneRamp> cachedToneRamp(const ToneFont &font, const QString &extraCandidates, ArtBackground background,
                                        const QString &folder);
 
 enum class RampOrigin { Measured, Cache };
@@ -83,7 +85,7 @@ enum class RampOrigin { Measured, Cache };
 // folder reached from the home without following a link (a link in the
 // file's place is replaced, not followed). A folder that cannot take it
 // leaves the ramp measured all the same. An empty folder: measured.
-ToneRamp cachedOrMeasuredToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background,
+ToneRamp cachedOrMeasuredToneRamp(const ToneFont &font, const QString &extraCandidates, ArtBackground background,
                                   const QString &folder, RampOrigin *origin = nullptr);
 
 // The program's cache folder for ramps: tessilor in the user's cache

@@ -100,19 +100,25 @@ bool finishTextRow(char *line, char *end, int row, int lastRow, int walked, QIOD
 TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contrast, QIODevice &out,
                          const RunHooks &hooks, CharacterColors *colors)
 {
+    const QImage img = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
+    return convertToText(pixelsOf(img), ramp, contrast, out, hooks, colors);
+}
+
+TextResult convertToText(const PixelView &grid, const QString &ramp, qint16 contrast, QIODevice &out,
+                         const RunHooks &hooks, CharacterColors *colors)
+{
     TextResult result;
     if (ramp.size() < 2) {
         result.error = ConvertError::RampTooShort;
         return result;
     }
-    if (grid.isNull() || grid.width() <= 0 || grid.height() <= 0) {
+    if (grid.isNull()) {
         result.error = ConvertError::EmptyGrid;
         return result;
     }
-    const QImage img = grid.format() == QImage::Format_RGB32 ? grid : grid.convertToFormat(QImage::Format_RGB32);
     const CellTable table(ramp, contrast);
-    const int lastRow = img.height() - 1;
-    const int cols = img.width();
+    const int lastRow = grid.height - 1;
+    const int cols = grid.width;
 
     YieldClock clock(hooks);
     // Room for a whole row plus CR LF; the table writes 8 bytes at a time.
@@ -125,7 +131,7 @@ TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contras
             stopped = true;
             break;
         }
-        const QRgb *px = reinterpret_cast<const QRgb *>(img.constScanLine(i));
+        const QRgb *px = grid.row(i);
         int walked = 0;
         for (int j = 0; j < cols; ++j) {
             if (clock.stopRequested()) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/runhooks.h"
+#include "picture/pixels.h"
 
 class QIODevice;
 
@@ -72,6 +73,9 @@ using CharacterColors = std::vector<quint32>;
 // each line (the last too) ended by CR LF, UTF-8. Stops before any cell when
 // the stop flag is set; the row in progress is still written as far as it got.
 // With colors, both characters of a cell take the cell's colour.
+TextResult convertToText(const PixelView &grid, const QString &ramp, qint16 contrast, QIODevice &out,
+                         const RunHooks &hooks = {}, CharacterColors *colors = nullptr);
+// The same for a grid of any format.
 TextResult convertToText(const QImage &grid, const QString &ramp, qint16 contrast, QIODevice &out,
                          const RunHooks &hooks = {}, CharacterColors *colors = nullptr);
 

@@ -495,13 +495,9 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
         result.error = ConvertError::EmptyGrid;
         return result;
     }
-    QImage colorGrid;
-    if (colors.active()) {
-        if (colors.grid->width() != grid.width || colors.grid->height() != grid.height) {
-            result.error = ConvertError::EmptyGrid;
-            return result;
-        }
-        colorGrid = colors.grid->convertToFormat(QImage::Format_RGB32);
+    if (colors.active() && (colors.grid.width != grid.width || colors.grid.height != grid.height)) {
+        result.error = ConvertError::EmptyGrid;
+        return result;
     }
     const int width = grid.width;
     const int lastRow = grid.height - 1;
@@ -561,7 +557,7 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
 
         // Written left to right a classic cell (two characters) at a time.
         char *p = line.data();
-        const QRgb *pixels = colorGrid.isNull() ? nullptr : reinterpret_cast<const QRgb *>(colorGrid.constScanLine(i));
+        const QRgb *pixels = colors.active() ? colors.grid.row(i) : nullptr;
         int walked = 0;
         for (int x = 0; x < width; x += 2) {
             if (clock.stopRequested()) {

@@ -7,6 +7,7 @@
 #include "art/toneramp.h"
 #include "base/runhooks.h"
 #include "picture/lumagrid.h"
+#include "picture/pixels.h"
 
 class QIODevice;
 
@@ -54,9 +55,9 @@ struct ToneStructure {
 // whose pixel each character takes (a character a pixel), and the list the
 // colours go to (see CharacterColors).
 struct ToneColors {
-    const QImage *grid = nullptr;
+    PixelView grid;
     CharacterColors *colors = nullptr;
-    bool active() const { return grid && colors; }
+    bool active() const { return !grid.isNull() && colors; }
 };
 
 // Writes one line per grid row, one ramp character per sample, each line

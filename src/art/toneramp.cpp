@@ -416,14 +416,25 @@ RampMemory &rampMemory()
     return memory;
 }
 
-QString memoryKey(const QFont &font, const QString &extraCandidates, ArtBackground background)
+QString memoryKey(const ToneFont &font, const QString &extraCandidates, ArtBackground background)
 {
     return font.key() + u'\x1f' + extraCandidates + (background == ArtBackground::Dark ? u'D' : u'L');
 }
 
 } // namespace
 
-const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
+ToneFont::ToneFont(const QFont &font) : family(font.family()), pointSize(font.pointSizeF() > 0 ? font.pointSizeF() : 0)
+{}
+
+QFont ToneFont::font() const
+{
+    QFont f(family);
+    if (pointSize > 0)
+        f.setPointSizeF(pointSize);
+    return f;
+}
+
+const ToneRamp &toneRamp(const ToneFont &font, const QString &extraCandidates, ArtBackground background)
 {
     RampMemory &memory = rampMemory();
     const QString key = memoryKey(font, extraCandidates, background);
@@ -437,7 +448,7 @@ const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates, ArtB
     return *ramp;
 }
 
-bool preloadToneRamp(const QFont &font, const QString &extraCandidates, ArtBackground background)
+bool preloadToneRamp(const ToneFont &font, const QString &extraCandidates, ArtBackground background)
 {
     RampMemory &memory = rampMemory();
     const QString key = memoryKey(font, extraCandidates, background);

@@ -81,6 +81,22 @@ std::vector<InkDrawing> artDrawings(const QFont &font, ArtBackground background 
 QList<GlyphInk> measureGlyphInkAcrossRenderings(const QFont &font, const QString &candidates,
                                                 ArtBackground background = ArtBackground::Light);
 
+// The font a ramp is measured for and kept under: a family at a size in
+// points (0: the face's own size). Ramps of the same family and size are
+// one ramp, whatever else a QFont carries.
+struct ToneFont {
+    QString family;
+    double pointSize = 0;
+    ToneFont() = default;
+    ToneFont(QString fontFamily, double size) : family(std::move(fontFamily)), pointSize(size) {}
+    // The family and point size of a font.
+    ToneFont(const QFont &font); // NOLINT: a font stands for its ramp's font
+    // The font drawn to measure the ramp.
+    QFont font() const;
+    // The text that tells ramps' fonts apart.
+    QString key() const { return family + u',' + QString::number(pointSize, 'g', 17); }
+};
+
 struct ToneRamp {
     QString family;              // the face measured for the screen
     QString printFamily;         // and for print
@@ -140,13 +156,13 @@ ToneRamp measureToneRamp(const QFont &font, const QString &extraCandidates = QSt
 // from memory; with a cache folder set (setToneRampCacheFolder in
 // art/rampcache.h) from the record an earlier run kept there, when it is
 // valid. Needs a QGuiApplication unless preloadToneRamp() found it.
-const ToneRamp &toneRamp(const QFont &font, const QString &extraCandidates = QString(),
+const ToneRamp &toneRamp(const ToneFont &font, const QString &extraCandidates = QString(),
                          ArtBackground background = ArtBackground::Light);
 
 // Puts the ramp kept in the cache folder for the font into toneRamp()'s
 // memory, without measuring and without an application object; false
 // when there is none valid (toneRamp() measures then).
-bool preloadToneRamp(const QFont &font, const QString &extraCandidates = QString(),
+bool preloadToneRamp(const ToneFont &font, const QString &extraCandidates = QString(),
                      ArtBackground background = ArtBackground::Light);
 
 } // namespace tessilor

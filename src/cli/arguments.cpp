@@ -5,7 +5,6 @@
 #include "base/options.h"
 #include "base/paths.h"
 #include "document/resultexport.h"
-#include "layout/printlayout.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -262,26 +261,24 @@ void readFigureOptions(const QCommandLineParser &p, const OptionSet &s, Argument
 }
 
 // The page of rtf and pdf results.
-QPageLayout pageOf(const QCommandLineParser &p, const OptionSet &s, Format format)
+PageChoice pageOf(const QCommandLineParser &p, const OptionSet &s, Format format)
 {
     if ((p.isSet(s.page) || p.isSet(s.margins)) && format != Format::Rtf && format != Format::Pdf)
         throw UsageError{QStringLiteral("--%1 is for rtf and pdf output").arg(p.isSet(s.page) ? "page" : "margins")};
-    const QPageSize::PageSizeId paper =
-        p.isSet(s.page)
-            ? namedValue<QPageSize::PageSizeId>(
-                  "page", p.value(s.page),
-                  {{"a4", QPageSize::A4}, {"letter", QPageSize::Letter}, {"a3", QPageSize::A3}}, Qt::CaseInsensitive)
-            : QPageSize::A4;
-    QMarginsF margins = designMarginsMm();
+    PageChoice page;
+    if (p.isSet(s.page))
+        page.paper = namedValue<QPageSize::PageSizeId>(
+            "page", p.value(s.page), {{"a4", QPageSize::A4}, {"letter", QPageSize::Letter}, {"a3", QPageSize::A3}},
+            Qt::CaseInsensitive);
     if (p.isSet(s.margins)) {
         const QString v = p.value(s.margins);
         bool ok = false;
         const double mm = numberText(QStringLiteral("margins"), v).toDouble(&ok);
         if (!ok || mm < 0 || mm > 50)
             throw UsageError{QStringLiteral("--margins needs millimetres from 0 to 50, not '%1'").arg(v)};
-        margins = QMarginsF(mm, mm, mm, mm);
+        page.margins = QMarginsF(mm, mm, mm, mm);
     }
-    return resultPageLayout(QPageSize(paper), margins);
+    return page;
 }
 
 double pointSize(const QCommandLineParser &p, const OptionSet &s)

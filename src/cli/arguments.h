@@ -1,10 +1,11 @@
 #pragma once
 #include <QMarginsF>
-#include <QPageLayout>
+#include <QPageSize>
 #include <QString>
 #include <QStringList>
 
 #include "document/conversion.h"
+#include "layout/printlayout.h"
 
 // The command line of tessilor-cli: its options, read with Qt's parser and
 // checked, and its help.
@@ -12,6 +13,13 @@ namespace tessilor::cli {
 
 // The formats of the results.
 enum class Format { Text, Rtf, Html, Png, Pdf, Ansi, Colors };
+
+// The page of rtf and pdf results: the paper, and the margins in
+// millimetres (resultPageLayout makes the page of them).
+struct PageChoice {
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    QMarginsF margins = designMarginsMm();
+};
 
 struct Arguments {
     ConversionOptions conversion;
@@ -27,9 +35,7 @@ struct Arguments {
     // (--output-dir), or standard output when neither is given.
     QString output;
     QString outputDir;
-    // The page of rtf and pdf results: the paper, and the margins in
-    // millimetres.
-    QPageLayout page;
+    PageChoice page;
     // Pictures converted at once.
     int jobs = 1;
     // Say on stderr what a successful run did besides its result.

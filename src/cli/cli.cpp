@@ -6,6 +6,7 @@
 #include "base/outputfile.h"
 #include "base/paths.h"
 #include "cli/arguments.h"
+#include "cli/messages.h"
 #include "document/artimage.h"
 #include "document/conversion.h"
 #include "document/htmlpage.h"
@@ -14,6 +15,7 @@
 #include "document/richformat.h"
 #include "document/rtf.h"
 #include "fonts/fontmodule.h"
+#include "layout/printlayout.h"
 #include "picture/imageloader.h"
 #include "picture/picturesource.h"
 
@@ -42,20 +44,6 @@ static void initSampleResource()
 namespace tessilor::cli {
 
 namespace {
-
-// False when the device did not take all of it. File names in the text go
-// out as the bytes they were given as.
-bool say(QIODevice &dev, const QString &text)
-{
-    const QByteArray bytes = encodeFileName(text);
-    return dev.write(bytes) == bytes.size();
-}
-
-int cannotWriteStandardOutput(QIODevice &err)
-{
-    say(err, QStringLiteral("tessilor-cli: cannot write to standard output\n"));
-    return 1;
-}
 
 // The result cannot be made in the chosen form; the message says why (the
 // picture's name goes before it).
@@ -135,6 +123,12 @@ QString artImageProblem(ArtImageError error)
     default:
         return QStringLiteral("the result is empty");
     }
+}
+
+// The page of rtf and pdf results.
+QPageLayout pageLayout(const PageChoice &page)
+{
+    return resultPageLayout(QPageSize(page.paper), page.margins);
 }
 
 // Runs the conversion; false when a destination did not take the result.
@@ -217,7 +211,7 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
         outputs.colors = &dev;
         return convertInto(picture, outputs, a.conversion);
     case Format::Pdf: {
-        const LayoutStatus status = writeResultPdf(printSource(picture, a), a.page, dev).status;
+        const LayoutStatus status = writeResultPdf(printSource(picture, a), pageLayout(a.page), dev).status;
         if (status == LayoutStatus::OutOfMemory)
             throw std::bad_alloc();
         return status == LayoutStatus::Done;
@@ -247,9 +241,9 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
     page.darkPage = a.conversion.background == ArtBackground::Dark;
     // An RTF carries the page a word processor sets it on.
     RtfTooWide tooWide;
-    const QByteArray bytes = a.format == Format::Rtf
-                                 ? writeResultRtf(doc, printSourceOf(a.conversion, converted), a.page, {}, &tooWide)
-                                 : writeHtmlPage(doc, page);
+    const QByteArray bytes = a.format == Format::Rtf ? writeResultRtf(doc, printSourceOf(a.conversion, converted),
+                                                                      pageLayout(a.page), {}, &tooWide)
+                                                     : writeHtmlPage(doc, page);
     if (tooWide.cells > 0) {
         const QString cells =
             a.conversion.mode == Mode::Figures ? QStringLiteral("figures") : QStringLiteral("characters");
@@ -257,7 +251,7 @@ bool writeResult(const Job &job, const PictureSource &picture, const RunSetup &s
                                          "or turned: at most %5 do; give a larger --page or fewer --columns")
                               .arg(pictureName(job))
                               .arg(tooWide.cells)
-                              .arg(cells, a.page.pageSize().key())
+                              .arg(cells, QPageSize(a.page.paper).key())
                               .arg(tooWide.widestCells)};
     }
     return dev.write(bytes) == bytes.size();
@@ -485,7 +479,7 @@ bool rampsFromCache(const QStringList &args)
     const ConversionOptions &o = a.conversion;
     if (richFormat(a.format) || o.mode != Mode::Text || !o.toneMethod() || o.fill)
         return false;
-    return preloadToneRamp(o.textFont(), o.ramp, o.background);
+    return preloadToneRamp(o.toneFont(), o.ramp, o.background);
 }
 
 int run(const QStringList &args, QIODevice &out, QIODevice &err, int terminalColumns)

@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <cmath>
 #include <new>
+#include <memory>
 #include <optional>
 
 namespace tessilor {
@@ -145,44 +146,91 @@ ConversionResult failed(ConversionResult result, ConversionError error, QIODevic
     return result;
 }
 
-ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSamples &samples, const ToneRamp *ramp,
-                                     const ConversionOutputs &outputs, const RunHooks &hooks, ConversionResult result)
+// The conversion's error for a text that could not be converted, or nothing.
+std::optional<ConversionError> textError(ConvertError error)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    const ToneStructure structure{samples.lumaDetail.isNull() ? nullptr : &samples.lumaDetail, o.structure};
-    // In the picture's colours every character gets its colour as it is
-    // written.
-    CharacterColors colors;
-    CharacterColors *characterColors = o.pictureColors ? &colors : nullptr;
-    const TextResult converted = ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background,
-                                                          structure, ToneColors{&samples.colors, characterColors})
-                                      : convertToText(samples.colors, rampForBackground(o.ramp, o.background),
-                                                      o.contrast, buffer, hooks, characterColors);
-    result.counts = converted.counts;
-    switch (converted.error) {
+    switch (error) {
     case ConvertError::None:
-        break;
+        return std::nullopt;
     case ConvertError::RampTooShort:
-        return failed(result, ConversionError::NoRamp);
+        return ConversionError::NoRamp;
     case ConvertError::EmptyGrid:
-        return failed(result, ConversionError::EmptyGrid);
+        return ConversionError::EmptyGrid;
     case ConvertError::WriteFailed:
         // Only memory can refuse bytes to a buffer.
-        return failed(result, ConversionError::OutOfMemory);
+        return ConversionError::OutOfMemory;
     }
-    yieldTo(hooks);
+    return std::nullopt;
+}
 
+// Writes the text to the text and terminal outputs; the output that did not
+// take it, or null.
+QIODevice *unwrittenTextOutput(const ConversionOptions &o, const QByteArray &bytes, const CharacterColors &colors,
+                               const ConversionOutputs &outputs)
+{
     if (outputs.text && !writeAll(*outputs.text, bytes))
-        return failed(result, ConversionError::WriteFailed, outputs.text);
+        return outputs.text;
     if (outputs.terminal) {
         const bool written = o.pictureColors              ? writeAnsiPictureText(bytes, colors, *outputs.terminal)
                              : outputs.terminalForeground ? writeAnsiText(bytes, *outputs.terminal)
                                                           : writeAnsiText(bytes, o.textColor, *outputs.terminal);
         if (!written)
-            return failed(result, ConversionError::WriteFailed, outputs.terminal);
+            return outputs.terminal;
     }
+    return nullptr;
+}
+
+// The text into bytes: the tone method's of the luminance, the classic
+// method's of the colour grid; with characterColors each character's colour
+// too, from the colour grid. The counts go into result; the failure, or
+// nothing.
+std::optional<ConversionResult> convertText(const ConversionOptions &o, const LumaSamples &samples,
+                                            const PixelView &colorGrid, const ToneRamp *ramp, const RunHooks &hooks,
+                                            CharacterColors *characterColors, QByteArray &bytes,
+                                            ConversionResult &result)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const ToneStructure structure{samples.lumaDetail.isNull() ? nullptr : &samples.lumaDetail, o.structure};
+    const TextResult converted = ramp ? convertToToneText(samples.luma, *ramp, o.contrast, buffer, hooks, o.background,
+                                                          structure, ToneColors{colorGrid, characterColors})
+                                      : convertToText(colorGrid, rampForBackground(o.ramp, o.background), o.contrast,
+                                                      buffer, hooks, characterColors);
+    result.counts = converted.counts;
+    if (const std::optional<ConversionError> error = textError(converted.error))
+        return failed(result, *error);
+    yieldTo(hooks);
+    return std::nullopt;
+}
+
+// The text without the picture's colours into the text and terminal
+// outputs.
+ConversionResult convertToPlainTextResult(const ConversionOptions &o, const TextSamples &samples, const ToneRamp *ramp,
+                                          const ConversionOutputs &outputs, const RunHooks &hooks,
+                                          ConversionResult result)
+{
+    QByteArray bytes;
+    if (std::optional<ConversionResult> failure =
+            convertText(o, samples, samples.colors, ramp, hooks, nullptr, bytes, result))
+        return *failure;
+    if (QIODevice *unwritten = unwrittenTextOutput(o, bytes, CharacterColors(), outputs))
+        return failed(result, ConversionError::WriteFailed, unwritten);
+    return result;
+}
+
+ConversionResult convertToTextResult(const ConversionOptions &o, const PictureSamples &samples, const ToneRamp *ramp,
+                                     const ConversionOutputs &outputs, const RunHooks &hooks, ConversionResult result)
+{
+    // In the picture's colours every character gets its colour as it is
+    // written.
+    CharacterColors colors;
+    const QImage colorGrid = samples.colors.convertToFormat(QImage::Format_RGB32);
+    QByteArray bytes;
+    if (std::optional<ConversionResult> failure = convertText(o, samples, pixelsOf(colorGrid), ramp, hooks,
+                                                              o.pictureColors ? &colors : nullptr, bytes, result))
+        return *failure;
+    if (QIODevice *unwritten = unwrittenTextOutput(o, bytes, colors, outputs))
+        return failed(result, ConversionError::WriteFailed, unwritten);
     if (o.pictureColors && outputs.colors && !writeTextColorFile(colors, *outputs.colors))
         return failed(result, ConversionError::WriteFailed, outputs.colors);
     if (!outputs.document)
@@ -351,55 +399,122 @@ GridSize conversionGrid(const ConversionOptions &options, QSize imageSize)
     return clampGrid(options.mode, options.columns, options.rows, options.gridClamp);
 }
 
-ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,
-                                const ConversionOutputs &outputs, const RunHooks &hooks)
+namespace {
+
+// The request of the options' grid: the colours for the classic method and
+// for text in the picture's colours, the luminance for the tone method (its
+// characters each sample their own half of a cell) with the detail its
+// shapes are matched with. The grid after the clamp goes into result once
+// the picture's size is known.
+SamplingRequest samplingRequest(const ConversionOptions &options, const ToneRamp *ramp, ConversionResult &result)
+{
+    SamplingRequest request;
+    request.sizeFor = [&options, ramp, &result](QSize image) {
+        result.grid = conversionGrid(options, image);
+        return QSize(ramp ? 2 * result.grid.width : result.grid.width, result.grid.height);
+    };
+    request.colors = !ramp || options.pictureColors;
+    request.luma = ramp != nullptr;
+    if (ramp && options.structure > 0 && ramp->hasShapes())
+        request.lumaDetail = QSize(kShapeColumns, kShapeRows);
+    return request;
+}
+
+// The failure of samples that could not be taken, or nothing.
+std::optional<ConversionResult> samplingFailure(const LumaSamples &samples, const ConversionResult &result)
+{
+    if (samples.error == LoadError::OutOfMemory)
+        return failed(result, ConversionError::GridMemory);
+    if (!samples.ok()) {
+        ConversionResult r = result;
+        r.loadError = samples.error;
+        r.loadDetail = samples.detail;
+        return failed(r, ConversionError::LoadFailed);
+    }
+    return std::nullopt;
+}
+
+// Samples the picture as the options ask and converts the samples; the
+// sampling's failure, or the conversion's result, its progress reported.
+template<class Samples, class Sample, class Convert>
+ConversionResult sampledConversion(const ConversionOptions &options, const ToneRamp *ramp, const Sample &sample,
+                                   const Convert &convert, const RunHooks &hooks)
 {
     ConversionResult result;
-    const bool text = options.mode == Mode::Text;
-    if (text && options.ramp.size() < 2)
-        return failed(result, ConversionError::NoRamp);
-    if (!text && (options.figureCode < 0 || options.figureCode > 255))
-        return failed(result, ConversionError::NoFigure);
     try {
-        // Characters from the font that shows the art.
-        const ToneRamp *ramp = nullptr;
-        if (options.toneMethod()) {
-            ramp = &toneRamp(options.textFont(), options.ramp, options.background);
-            if (!ramp->valid())
-                return failed(result, ConversionError::NoRamp);
-        }
-
-        // The tone method's characters each sample their own half of a cell.
-        SamplingRequest request;
-        request.sizeFor = [&](QSize image) {
-            result.grid = conversionGrid(options, image);
-            return QSize(ramp ? 2 * result.grid.width : result.grid.width, result.grid.height);
-        };
-        request.colors = !ramp || options.pictureColors;
-        request.luma = ramp != nullptr;
-        // The detail the characters' shapes are matched with.
-        if (ramp && options.structure > 0 && ramp->hasShapes())
-            request.lumaDetail = QSize(kShapeColumns, kShapeRows);
-        const PictureSamples samples = picture.sample(request);
+        const SamplingRequest request = samplingRequest(options, ramp, result);
+        const Samples samples = sample(request);
         result.imageSize = samples.imageSize;
-        if (samples.error == LoadError::OutOfMemory)
-            return failed(result, ConversionError::GridMemory);
-        if (!samples.ok()) {
-            result.loadError = samples.error;
-            result.loadDetail = samples.detail;
-            return failed(result, ConversionError::LoadFailed);
-        }
-
-        result = text ? convertToTextResult(options, samples, ramp, outputs, hooks, result)
-                      : convertToFigureResult(options, samples, outputs, hooks, result);
+        if (const std::optional<ConversionResult> failure = samplingFailure(samples, result))
+            return *failure;
+        result = convert(samples, result);
         if (!result.ok())
             return result;
     } catch (const std::bad_alloc &) {
         return failed(result, ConversionError::OutOfMemory);
     }
     if (hooks.percent)
-        hooks.percent(text ? rowPercent(result.counts.endRow, result.grid.height - 1) : 100.0);
+        hooks.percent(options.mode == Mode::Text ? rowPercent(result.counts.endRow, result.grid.height - 1) : 100.0);
     return result;
+}
+
+} // namespace
+
+ConversionResult convertPlainText(const ConversionOptions &options, const ToneRamp *ramp, const TextSampler &sample,
+                                  const ConversionOutputs &outputs, const RunHooks &hooks)
+{
+    if (options.mode != Mode::Text || options.ramp.size() < 2 || (ramp && !ramp->valid()))
+        return failed(ConversionResult(), ConversionError::NoRamp);
+    return sampledConversion<TextSamples>(
+        options, ramp, sample,
+        [&](const TextSamples &samples, const ConversionResult &result) {
+            return convertToPlainTextResult(options, samples, ramp, outputs, hooks, result);
+        },
+        hooks);
+}
+
+ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,
+                                const ConversionOutputs &outputs, const RunHooks &hooks)
+{
+    const bool text = options.mode == Mode::Text;
+    if (text && options.ramp.size() < 2)
+        return failed(ConversionResult(), ConversionError::NoRamp);
+    if (!text && (options.figureCode < 0 || options.figureCode > 255))
+        return failed(ConversionResult(), ConversionError::NoFigure);
+    // Characters from the font that shows the art.
+    const ToneRamp *ramp = nullptr;
+    try {
+        if (options.toneMethod()) {
+            ramp = &toneRamp(options.toneFont(), options.ramp, options.background);
+            if (!ramp->valid())
+                return failed(ConversionResult(), ConversionError::NoRamp);
+        }
+    } catch (const std::bad_alloc &) {
+        return failed(ConversionResult(), ConversionError::OutOfMemory);
+    }
+    // Text alone, without the picture's colours.
+    if (text && !options.pictureColors && !outputs.document) {
+        const TextSampler sample = [&picture](const SamplingRequest &request) {
+            PictureSamples samples = picture.sample(request);
+            auto colors = std::make_shared<const QImage>(samples.colors.isNull() ||
+                                                                 samples.colors.format() == QImage::Format_RGB32
+                                                             ? samples.colors
+                                                             : samples.colors.convertToFormat(QImage::Format_RGB32));
+            TextSamples out;
+            static_cast<LumaSamples &>(out) = std::move(samples);
+            out.colors = pixelsOf(*colors);
+            out.keep = colors;
+            return out;
+        };
+        return convertPlainText(options, ramp, sample, outputs, hooks);
+    }
+    return sampledConversion<PictureSamples>(
+        options, ramp, [&picture](const SamplingRequest &request) { return picture.sample(request); },
+        [&](const PictureSamples &samples, const ConversionResult &result) {
+            return text ? convertToTextResult(options, samples, ramp, outputs, hooks, result)
+                        : convertToFigureResult(options, samples, outputs, hooks, result);
+        },
+        hooks);
 }
 
 } // namespace tessilor

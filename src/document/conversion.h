@@ -4,14 +4,17 @@
 #include <QSize>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "art/figurefill.h"
 #include "art/fonttables.h"
 #include "art/textconvert.h"
+#include "art/toneramp.h"
 #include "base/options.h"
 #include "base/runhooks.h"
 #include "picture/grid.h"
 #include "picture/loadresult.h"
+#include "picture/picturesource.h"
 
 class QIODevice;
 class QTextDocument;
@@ -21,8 +24,6 @@ class QTextDocument;
 // run into a file, a document or a terminal. The same picture and options
 // give the same text and colour files in both.
 namespace tessilor {
-
-class PictureSource;
 
 struct ConversionOptions {
     Mode mode = Mode::Text;
@@ -72,6 +73,8 @@ struct ConversionOptions {
     QFont textFont() const;
     QFont figureFont() const;
     QFont resultFont() const { return mode == Mode::Text ? textFont() : figureFont(); }
+    // The text font as the tone method's ramp is measured and kept for it.
+    ToneFont toneFont() const { return ToneFont(fontFace, textSize > 0 ? textSize : 0); }
     QChar glyph() const;
     bool toneMethod() const { return mode == Mode::Text && method == TextMethod::Tone; }
 };
@@ -134,6 +137,24 @@ struct ConversionResult {
 // the tone method's ramp, the fill's coverage) needs a QGuiApplication.
 ConversionResult convertPicture(const ConversionOptions &options, const PictureSource &picture,
                                 const ConversionOutputs &outputs, const RunHooks &hooks = {});
+
+// The grids a text without the picture's colours is made of: the
+// luminance, and the colours as pixels that keep holds.
+struct TextSamples : LumaSamples {
+    PixelView colors;
+    std::shared_ptr<const void> keep;
+};
+// The grids of a request, as a picture source samples them.
+using TextSampler = std::function<TextSamples(const SamplingRequest &)>;
+
+// Text without the picture's colours into the text and terminal outputs (the
+// others are not written): what convertPicture makes of such options, the
+// tone method's with the ramp given (the classic method's without one), the
+// grids from sample. It reaches neither documents nor picture classes, so
+// that a program linked without the GUI libraries runs it (tessilor-cli's
+// quick start).
+ConversionResult convertPlainText(const ConversionOptions &options, const ToneRamp *ramp, const TextSampler &sample,
+                                  const ConversionOutputs &outputs, const RunHooks &hooks = {});
 
 // The grid of the options for a picture of the given size, in cells: the
 // grid asked for, clamped once. The size counts only with rowsFromColumns.

@@ -1,6 +1,7 @@
 #include "picture/boxfilter.h"
 
 #include <algorithm>
+#include <new>
 
 namespace tessilor {
 
@@ -77,9 +78,13 @@ BoxReducer::BoxReducer(int sourceWidth, int sourceHeight, int destWidth, int des
 {
     if (destWidth <= 0 || destHeight <= 0 || destWidth > sourceWidth || destHeight > sourceHeight)
         return;
-    m_dest = QImage(destWidth, destHeight, QImage::Format_RGB32);
-    if (m_dest.isNull())
+    try {
+        m_dest.pixels.resize(size_t(destWidth) * size_t(destHeight));
+    } catch (const std::bad_alloc &) {
         return;
+    }
+    m_dest.width = destWidth;
+    m_dest.height = destHeight;
     m_rowStart = 0;
     m_rowEnd = std::max<qint64>(1, m_sH / m_dH);
 }
@@ -92,7 +97,7 @@ void BoxReducer::addRow(const QRgb *line)
     ++m_nextSourceRow;
     if (m_nextSourceRow < m_rowEnd)
         return;
-    m_columns.takeRow(reinterpret_cast<QRgb *>(m_dest.scanLine(m_destRow)), quint64(m_rowEnd - m_rowStart));
+    m_columns.takeRow(m_dest.pixels.data() + size_t(m_destRow) * size_t(m_dest.width), quint64(m_rowEnd - m_rowStart));
     ++m_destRow;
     m_rowStart = m_rowEnd;
     m_rowEnd = qint64(m_destRow + 1) * m_sH / m_dH;

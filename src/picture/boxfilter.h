@@ -1,5 +1,6 @@
 #pragma once
 #include <QImage>
+#include "picture/pixels.h"
 #include <utility>
 #include <vector>
 
@@ -45,13 +46,13 @@ public:
     bool valid() const { return !m_dest.isNull(); }
     // Adds the next source row (sourceWidth pixels, 0xAARRGGBB).
     void addRow(const QRgb *line);
-    QImage take() { return std::move(m_dest); }
+    ColorGrid take() { return std::move(m_dest); }
 
 private:
     qint64 m_sH;
     int m_dH;
     BoxAccumulator m_columns;
-    QImage m_dest;
+    ColorGrid m_dest;
     int m_nextSourceRow = 0;
     int m_destRow = 0;
     qint64 m_rowEnd = 0; // first source row after the current destination row

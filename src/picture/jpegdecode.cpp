@@ -140,22 +140,6 @@ void cmykToRgb(QRgb *line, int width)
     }
 }
 
-// The whole picture, turned upright as its rows arrive.
-class WholePicture : public JpegRows
-{
-public:
-    bool start(QSize size, int orientation) override
-    {
-        m_started = m_image.start(size, orientation);
-        return m_started;
-    }
-    QRgb *row(int y) override { return m_image.row(y); }
-    void rowDone(int y) override { m_image.rowDone(y); }
-
-    UprightImage m_image;
-    bool m_started = false;
-};
-
 } // namespace
 
 LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail)
@@ -242,22 +226,6 @@ LoadError decodeJpeg(const QByteArray &bytes, JpegRows &rows, QString *detail)
     if (!protectedCall(d.guard, [&] { jpeg_finish_decompress(cinfo); }))
         return failed();
     return LoadError::None;
-}
-
-LoadedImage loadJpeg(const QByteArray &bytes)
-{
-    LoadedImage result;
-    WholePicture picture;
-    result.error = decodeJpeg(bytes, picture, &result.detail);
-    if (!result.ok())
-        return result;
-    if (!picture.m_started) {
-        // The picture's memory could not be had.
-        result.error = LoadError::OutOfMemory;
-        return result;
-    }
-    result.image = picture.m_image.take();
-    return result;
 }
 
 } // namespace tessilor

@@ -14,17 +14,13 @@ namespace tessilor {
 
 namespace {
 
-// Both grids of one conversion at once, over the same boxes: a JPEG is
-// decoded once for the colours and the luminance of a tone result in the
-// picture's colours.
-class SamplesReducer
+// The luminance grids of one conversion at once, over the same boxes.
+class LumaReducers
 {
 public:
-    SamplesReducer(int sourceWidth, int sourceHeight, QSize dest, const SamplingRequest &request)
+    LumaReducers(int sourceWidth, int sourceHeight, QSize dest, const SamplingRequest &request)
         : m_sourceWidth(sourceWidth)
     {
-        if (request.colors)
-            m_colors = std::make_unique<BoxReducer>(sourceWidth, sourceHeight, dest.width(), dest.height());
         if (request.luma)
             m_luma = std::make_unique<LumaReducer>(sourceWidth, sourceHeight, dest.width(), dest.height());
         if (request.luma && !request.lumaDetail.isEmpty())
@@ -32,14 +28,9 @@ public:
                 std::make_unique<LumaReducer>(sourceWidth, sourceHeight, dest.width() * request.lumaDetail.width(),
                                               dest.height() * request.lumaDetail.height());
     }
-    bool valid() const
-    {
-        return (!m_colors || m_colors->valid()) && (!m_luma || m_luma->valid()) && (!m_detail || m_detail->valid());
-    }
+    bool valid() const { return (!m_luma || m_luma->valid()) && (!m_detail || m_detail->valid()); }
     void addRow(const QRgb *line)
     {
-        if (m_colors)
-            m_colors->addRow(line);
         if (m_luma && m_detail) {
             // Both luminance grids sum the same pixels' luminance.
             m_rowLuma.resize(size_t(m_sourceWidth));
@@ -50,10 +41,8 @@ public:
             m_luma->addRow(line);
         }
     }
-    void takeInto(PictureSamples &out)
+    void takeInto(LumaSamples &out)
     {
-        if (m_colors)
-            out.colors = m_colors->take();
         if (m_luma)
             out.luma = m_luma->take();
         if (m_detail)
@@ -61,11 +50,50 @@ public:
     }
 
 private:
-    std::unique_ptr<BoxReducer> m_colors;
     std::unique_ptr<LumaReducer> m_luma;
     std::unique_ptr<LumaReducer> m_detail;
     int m_sourceWidth;
     std::vector<float> m_rowLuma;
+};
+
+// All grids of one conversion at once, over the same boxes: a JPEG is
+// decoded once for the colours and the luminance of a tone result in the
+// picture's colours.
+class SamplesReducer
+{
+public:
+    SamplesReducer(int sourceWidth, int sourceHeight, QSize dest, const SamplingRequest &request)
+        : m_luma(sourceWidth, sourceHeight, dest, request)
+    {
+        if (request.colors)
+            m_colors = std::make_unique<BoxReducer>(sourceWidth, sourceHeight, dest.width(), dest.height());
+    }
+    bool valid() const { return (!m_colors || m_colors->valid()) && m_luma.valid(); }
+    void addRow(const QRgb *line)
+    {
+        if (m_colors)
+            m_colors->addRow(line);
+        m_luma.addRow(line);
+    }
+    void takeInto(StreamedSamples &out)
+    {
+        if (m_colors)
+            out.colors = m_colors->take();
+        m_luma.takeInto(out);
+    }
+    void takeInto(PictureSamples &out)
+    {
+        if (m_colors) {
+            out.colors = imageOf(m_colors->take());
+            if (out.colors.isNull())
+                out.error = LoadError::OutOfMemory;
+        }
+        m_luma.takeInto(out);
+    }
+
+private:
+    std::unique_ptr<BoxReducer> m_colors;
+    LumaReducers m_luma;
 };
 
 // The size of the detail grid of a request for a grid of the given size.
@@ -78,7 +106,8 @@ QSize detailSize(const SamplingRequest &request, QSize grid)
 
 // A JPEG decoded straight into the grids' boxes. Declines (and the whole
 // picture is loaded instead) when the picture is stored turned or the grid
-// is not a reduction.
+// is not a reduction. Reducer: LumaReducers or SamplesReducer.
+template<class Reducer>
 class GridRows : public JpegRows
 {
 public:
@@ -97,7 +126,7 @@ public:
         const QSize detail = detailSize(m_request, grid);
         if (!detail.isEmpty() && (detail.width() > size.width() || detail.height() > size.height()))
             return false;
-        m_reducer = std::make_unique<SamplesReducer>(size.width(), size.height(), grid, m_request);
+        m_reducer = std::make_unique<Reducer>(size.width(), size.height(), grid, m_request);
         if (!m_reducer->valid()) {
             m_reducer.reset();
             return false;
@@ -109,12 +138,16 @@ public:
     void rowDone(int) override { m_reducer->addRow(m_row.data()); }
 
     bool streamed() const { return m_reducer != nullptr; }
-    void takeInto(PictureSamples &out) { m_reducer->takeInto(out); }
+    template<class Samples>
+    void takeInto(Samples &out)
+    {
+        m_reducer->takeInto(out);
+    }
     QSize imageSize() const { return m_imageSize; }
 
 private:
     const SamplingRequest &m_request;
-    std::unique_ptr<SamplesReducer> m_reducer;
+    std::unique_ptr<Reducer> m_reducer;
     std::vector<QRgb> m_row;
     QSize m_imageSize;
 };
@@ -142,21 +175,29 @@ PictureSamples samplesOf(const QImage &image, const SamplingRequest &request)
     return out;
 }
 
+// The grids of a JPEG streamed into them; error set, or not streamed.
+template<class Reducer, class Samples>
+Samples streamedJpeg(const QByteArray &bytes, const SamplingRequest &request)
+{
+    Samples out;
+    GridRows<Reducer> rows(request);
+    out.error = decodeJpeg(bytes, rows, &out.detail);
+    if (out.ok() && rows.streamed()) {
+        rows.takeInto(out);
+        out.imageSize = rows.imageSize();
+        out.streamed = true;
+    }
+    return out;
+}
+
 PictureSamples samplesFromData(const QByteArray &bytes, const SamplingRequest &request)
 {
-    PictureSamples out;
     if (isJpegData(bytes)) {
-        GridRows rows(request);
-        out.error = decodeJpeg(bytes, rows, &out.detail);
-        if (!out.ok() || rows.streamed()) {
-            if (out.ok()) {
-                rows.takeInto(out);
-                out.imageSize = rows.imageSize();
-                out.streamed = true;
-            }
+        PictureSamples out = streamedJpeg<SamplesReducer, PictureSamples>(bytes, request);
+        if (!out.ok() || out.streamed)
             return out;
-        }
     }
+    PictureSamples out;
     const LoadedImage loaded = loadImageData(bytes);
     if (!loaded.ok()) {
         out.error = loaded.error;
@@ -206,6 +247,17 @@ PictureSamples DecodedPicture::sample(const SamplingRequest &request) const
 }
 
 EncodedPicture::EncodedPicture(QByteArray bytes) : m_bytes(std::move(bytes)) {}
+
+StreamedSamples streamedJpegGrids(const QByteArray &bytes, const SamplingRequest &request)
+{
+    try {
+        return isJpegData(bytes) ? streamedJpeg<SamplesReducer, StreamedSamples>(bytes, request) : StreamedSamples();
+    } catch (const std::bad_alloc &) {
+        StreamedSamples out;
+        out.error = LoadError::OutOfMemory;
+        return out;
+    }
+}
 
 PictureSamples EncodedPicture::sample(const SamplingRequest &request) const
 {

@@ -7,6 +7,7 @@
 
 #include "picture/loadresult.h"
 #include "picture/lumagrid.h"
+#include "picture/pixels.h"
 
 // Where a conversion takes its picture from: a picture already decoded (the
 // image window's) or a picture file's bytes (tessilor-cli). Both give the
@@ -26,8 +27,8 @@ struct SamplingRequest {
     QSize lumaDetail;
 };
 
-struct PictureSamples {
-    QImage colors;         // Format_RGB32, when asked for
+// The luminance grids of a picture and what became of its decoding.
+struct LumaSamples {
     LumaGrid luma;         // when asked for
     DetailGrid lumaDetail; // when asked for
     QSize imageSize;
@@ -36,6 +37,24 @@ struct PictureSamples {
     bool streamed = false; // decoded row by row into the grids, never whole
     bool ok() const { return error == LoadError::None; }
 };
+
+struct PictureSamples : LumaSamples {
+    QImage colors; // Format_RGB32, when asked for
+};
+
+// The grids of a JPEG decoded row by row straight into them, the colours as
+// pixels of their own.
+struct StreamedSamples : LumaSamples {
+    ColorGrid colors; // when asked for
+};
+
+// The grids of a request for a JPEG that can be decoded row by row straight
+// into them: EncodedPicture's own way for such a picture, and the same
+// grids. Not streamed, and without grids, when the bytes are no JPEG, the
+// picture is stored turned or the grids would enlarge it (EncodedPicture
+// decodes it whole then), or the decoder fails (error says why). Needs no
+// picture class of the GUI libraries.
+StreamedSamples streamedJpegGrids(const QByteArray &bytes, const SamplingRequest &request);
 
 class PictureSource
 {

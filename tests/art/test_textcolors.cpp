@@ -66,8 +66,8 @@ TEST(PictureTextColors, EveryCharacterTakesItsCell)
     const QImage grid = smallGrid();
     CharacterColors colors;
     const QByteArray text = written([&](QIODevice &out) {
-        return convertToToneText(luma, ramp, 0, out, {}, ArtBackground::Light, {}, ToneColors{&grid, &colors}).error ==
-               ConvertError::None;
+        return convertToToneText(luma, ramp, 0, out, {}, ArtBackground::Light, {}, ToneColors{pixelsOf(grid), &colors})
+                   .error == ConvertError::None;
     });
     EXPECT_EQ(colors, (CharacterColors{R, G, B, W}));
     EXPECT_EQ(QString::fromUtf8(text).remove(QStringLiteral("\r\n")).size(), qsizetype(colors.size()));
@@ -75,8 +75,10 @@ TEST(PictureTextColors, EveryCharacterTakesItsCell)
     const QImage narrow = grid.copy(0, 0, 1, 2);
     QBuffer sink;
     sink.open(QIODevice::WriteOnly);
-    EXPECT_EQ(convertToToneText(luma, ramp, 0, sink, {}, ArtBackground::Light, {}, ToneColors{&narrow, &colors}).error,
-              ConvertError::EmptyGrid);
+    EXPECT_EQ(
+        convertToToneText(luma, ramp, 0, sink, {}, ArtBackground::Light, {}, ToneColors{pixelsOf(narrow), &colors})
+            .error,
+        ConvertError::EmptyGrid);
 
     // A stopped run: a colour for every character it wrote, no more.
     QImage wide(8, 3, QImage::Format_RGB32);

@@ -53,7 +53,7 @@ TEST(BoxReducer, StreamedRowsGiveTheWholePictureResult)
         ASSERT_TRUE(r.valid());
         for (int y = 0; y < src.height(); ++y)
             r.addRow(reinterpret_cast<const QRgb *>(src.constScanLine(y)));
-        EXPECT_EQ(r.take(), resampleBox(src, d.width(), d.height())) << d.width() << "x" << d.height();
+        EXPECT_EQ(imageOf(r.take()), resampleBox(src, d.width(), d.height())) << d.width() << "x" << d.height();
     }
     EXPECT_FALSE(BoxReducer(10, 10, 11, 5).valid()); // enlarging is not streamed
 
@@ -65,7 +65,7 @@ TEST(BoxReducer, StreamedRowsGiveTheWholePictureResult)
     BoxReducer wide(1030, 3, 3, 1);
     for (int y = 0; y < 3; ++y)
         wide.addRow(reinterpret_cast<const QRgb *>(white.constScanLine(y)));
-    EXPECT_EQ(wide.take(), resampleBox(white, 3, 1));
+    EXPECT_EQ(imageOf(wide.take()), resampleBox(white, 3, 1));
 }
 
 TEST(GridLoad, JpegGridsMatchTheFullLoader)
