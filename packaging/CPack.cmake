@@ -36,7 +36,7 @@ include(CPack)
 # Checks of the installed tree and the package. The help file is there when
 # it is built (TESSILOR_BUILD_HELP and chmcmd).
 if(TESSILOR_BUILD_TESTS)
-  set(_expect bin/tessilor bin/tessilor-cli
+  set(_expect bin/tessilor bin/tessilor-cli ${CMAKE_INSTALL_LIBDIR}/tessilor/tessilor-cli-full.so
     share/fonts/truetype/tessilor/GLYFA__1.TTF share/fonts/truetype/tessilor/GLYFA__2.TTF
     share/fontconfig/conf.avail/31-tessilor-text-fonts.conf)
   if(TARGET tessilor_help)

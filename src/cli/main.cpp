@@ -1,72 +1,18 @@
-#include "art/rampcache.h"
 #include "base/filenames.h"
-#include "base/leftovers.h"
-#include "cli/cli.h"
-#include "fonts/fontmodule.h"
-#include "picture/imageloader.h"
+#include "cli/quickstart.h"
 
-#include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <cstdlib>
-#include <malloc.h>
-#include <memory>
+#include <QFileInfo>
+#include <dlfcn.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+// tessilor-cli starts with Qt Core alone: the quick start makes the most
+// frequent tone results without the GUI libraries; every other run is handed
+// to the whole command line, a library loaded then (with Qt GUI and the
+// font libraries), from TESSILOR_CLI_LIBRARY beside the program.
+
 namespace {
-
-// A folder Qt takes as the runtime folder: the user's own, mode 0700, no link.
-bool usableRuntimeFolder(const QByteArray &path)
-{
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & 07777) == 0700;
-}
-
-// The GUI application object looks into the runtime folder (XDG_RUNTIME_DIR)
-// as it starts. Without one, Qt says so on stderr and makes runtime-<user> in
-// the temporary folder, which a batch run would leave behind. While this
-// object lives the variable names a folder that exists: the system's one for
-// this user, or else a private one made here and removed again at the end.
-class StartupRuntimeFolder
-{
-public:
-    StartupRuntimeFolder()
-    {
-        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-            return;
-        const QByteArray system = "/run/user/" + QByteArray::number(::geteuid());
-        if (usableRuntimeFolder(system)) {
-            m_set = qputenv("XDG_RUNTIME_DIR", system);
-            return;
-        }
-        m_made = tessilor::makeLeftover(
-            [] {
-                QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/tessilor-cli-XXXXXX";
-                return ::mkdtemp(folder.data()) ? folder : QByteArray();
-            },
-            true);
-        if (!m_made.isEmpty())
-            m_set = qputenv("XDG_RUNTIME_DIR", m_made);
-    }
-    ~StartupRuntimeFolder()
-    {
-        if (m_set)
-            qunsetenv("XDG_RUNTIME_DIR");
-        if (!m_made.isEmpty()) {
-            ::rmdir(m_made.constData());
-            tessilor::forgetLeftover(m_made);
-        }
-    }
-    StartupRuntimeFolder(const StartupRuntimeFolder &) = delete;
-    StartupRuntimeFolder &operator=(const StartupRuntimeFolder &) = delete;
-
-private:
-    QByteArray m_made;
-    bool m_set = false;
-};
 
 // The width of the terminal standard output goes to; 0 when it goes to a
 // file or a pipe.
@@ -82,50 +28,39 @@ int terminalColumns()
     return ok && columns > 0 ? columns : 80;
 }
 
+// Loads the whole command line and runs it.
+int runWhole(int argc, char **argv, int columns)
+{
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    const QByteArray library = QFile::encodeName(program + QStringLiteral("/" TESSILOR_CLI_LIBRARY));
+    void *handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
+    using Run = int (*)(int, char **, int);
+    const Run run = handle ? reinterpret_cast<Run>(::dlsym(handle, "tessilorCliRun")) : nullptr;
+    if (!run) {
+        const char *why = ::dlerror();
+        const QByteArray message =
+            "tessilor-cli: cannot load " + library + ": " + (why ? why : "no tessilorCliRun") + "\n";
+        (void)!::write(STDERR_FILENO, message.constData(), size_t(message.size()));
+        return 1;
+    }
+    return run(argc, argv, columns);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // An interrupted run (SIGINT, SIGTERM, SIGHUP) leaves none of its
-    // temporary files and folders behind.
-    tessilor::removeLeftoversOnSignals();
-    // One heap for all threads: each thread's own heap keeps up to 64 MB of
-    // address space reserved once it has grown, which under an address-space
-    // limit (ulimit -v) took the room that a picture converted again alone,
-    // after running out of memory beside others (-j), needs.
-    ::mallopt(M_ARENA_MAX, 1);
-    tessilor::initPictureDecoding();
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(tessilor::decodeFileName(argv[i])); // names keep their bytes
-    // Rich output, the tone method and the fill need fonts and so a GUI
-    // application object, but never a display: they run on the offscreen
-    // platform unless another one is asked for. Other text and colour
-    // output start faster without it, and so does the tone method when the
-    // ramp measured in an earlier run is in the user's cache folder.
-    std::unique_ptr<QCoreApplication> app;
-    if (tessilor::cli::needsFonts(args)) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        tessilor::setToneRampCacheFolder(tessilor::userRampCacheFolder());
-        if (tessilor::cli::rampsFromCache(args)) {
-            app = std::make_unique<QCoreApplication>(argc, argv);
-        } else {
-            StartupRuntimeFolder runtime;
-            tessilor::useOwnFontCaches();
-            app = std::make_unique<QGuiApplication>(argc, argv);
-        }
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
+    const int columns = terminalColumns();
+    {
+        QStringList args;
+        for (int i = 1; i < argc; ++i)
+            args.append(tessilor::decodeFileName(argv[i])); // names keep their bytes
+        QFile out;
+        QFile err;
+        out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (const std::optional<int> status = tessilor::cli::runQuickStart(args, out, err, columns))
+            return *status;
     }
-    QCoreApplication::setApplicationName(QStringLiteral("tessilor"));
-    // Straight to the file descriptors, unbuffered: every write reaches the
-    // system at once and is checked there. Through the C library's stream, an
-    // output small enough for its buffer was written only at exit, where a
-    // failure went unseen.
-    QFile out;
-    QFile err;
-    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return tessilor::cli::run(args, out, err, terminalColumns());
+    return runWhole(argc, argv, columns);
 }

@@ -886,6 +886,78 @@ TEST(Cli, ToneRampKeptInTheCacheGivesTheSameArt)
     same({}, text.out, noFolder);
 }
 
+// One JPEG's text to standard output, the classic method's or the tone
+// method's on a kept ramp, starts without the GUI libraries (the quick
+// start); every other run loads them. Both write what the whole command line
+// writes in the test's own process.
+TEST(Cli, QuickStartLoadsNoGuiLibrariesAndWritesTheWholeRunsResult)
+{
+    QTemporaryDir dir, caches;
+    // Large enough for the grids and the shapes' detail to reduce it.
+    const QString jpeg = writeImage(dir, QStringLiteral("g.jpg"), gradient(640, 400), "jpeg");
+    const QString png = writeImage(dir, QStringLiteral("g.png"), gradient(640, 400), "png");
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    const QString loads = dir.filePath(QStringLiteral("loads"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), caches.filePath(QStringLiteral("cache")));
+    // The dynamic loader lists what it loads in loads.<pid>.
+    QProcessEnvironment traced = env;
+    traced.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    traced.insert(QStringLiteral("LD_DEBUG_OUTPUT"), loads);
+    const QStringList tone{QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"),
+                           QStringLiteral("50")};
+    const QStringList ansi{QStringLiteral("-F"), QStringLiteral("ansi")};
+    const QStringList dark{QStringLiteral("--background"), QStringLiteral("dark")};
+    const QStringList flat{QStringLiteral("--structure"), QStringLiteral("0")};
+    const struct {
+        const char *name;
+        QStringList args;
+        bool quick;
+    } cases[] = {
+        {"text", tone + QStringList{jpeg}, true},
+        {"terminal on black", tone + ansi + dark + QStringList{jpeg}, true},
+        {"by ink alone", tone + flat + QStringList{jpeg}, true},
+        {"a PNG", tone + QStringList{png}, false},
+        {"a grid that enlarges",
+         QStringList{QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("1000"),
+                     jpeg},
+         false},
+        {"in the picture's colours",
+         tone + ansi + QStringList{QStringLiteral("--color"), QStringLiteral("picture"), jpeg}, false},
+        {"two pictures", tone + QStringList{jpeg, jpeg}, false},
+        {"into a file", tone + QStringList{QStringLiteral("-o"), out, jpeg}, false},
+        {"the classic method", QStringList{QStringLiteral("-c"), QStringLiteral("50"), jpeg}, true},
+        {"figures", QStringList{QStringLiteral("-m"), QStringLiteral("figures"), jpeg}, false},
+        {"a bad option", tone + QStringList{QStringLiteral("--structure"), QStringLiteral("101"), jpeg}, false},
+    };
+    // The result: standard output, or the file written.
+    auto result = [&out](const QByteArray &standardOutput) {
+        QFile written(out);
+        const QByteArray bytes = written.open(QIODevice::ReadOnly) ? written.readAll() : standardOutput;
+        QFile::remove(out);
+        return bytes;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun whole = runCli(c.args);
+        const QByteArray wholeResult = result(whole.out);
+        runProgram(c.args, QString(), env); // keeps the ramp
+        QFile::remove(out);
+        for (const QString &old : QDir(dir.path()).entryList({QStringLiteral("loads.*")}))
+            QFile::remove(dir.filePath(old));
+        const ProcessRun r = runProgram(c.args, QString(), traced);
+        EXPECT_EQ(r.status, whole.status);
+        EXPECT_EQ(r.err, whole.err);
+        EXPECT_EQ(result(r.out), wholeResult);
+        const QStringList traces = QDir(dir.path()).entryList({QStringLiteral("loads.*")});
+        ASSERT_EQ(traces.size(), 1);
+        QFile trace(dir.filePath(traces.front()));
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+        // A sanitized program links the GUI libraries (see src/cli/CMakeLists.txt).
+        EXPECT_EQ(!trace.readAll().contains("libQt6Gui"), c.quick && TESSILOR_STARTER_LEAN);
+    }
+}
+
 // --structure 0 writes the tone method's text byte for byte as the choice
 // by ink alone writes it (the conversion without the picture's detail), on
 // light paper and on black, for a drawing (decoded whole and, as a JPEG,
