@@ -188,9 +188,11 @@ public:
     static constexpr float kInkTolerance = 0.20f;
     static constexpr float kStrongest = 4.0f;
     // The fill of flat dense cells (see flat): how far below the densest
-    // ink it may lie, and how much less its ink must step.
+    // ink it may lie, how much less its ink must step, and how far below the
+    // densest ink the ramp's characters lie that give way to it.
     static constexpr float kFillReach = 0.07f;
     static constexpr float kFillCalmer = 0.8f;
+    static constexpr float kFilledReach = 0.14f;
 
     ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf)
         : m_inkOf(inkOf), m_detail(*structure.detail), m_detailWidth(structure.detail->width),
@@ -339,15 +341,17 @@ private:
     // its mean and of length one (all zero for a character without shape,
     // such as the space); kept box by box, the candidates side by side.
     // A cell without an edge keeps the ramp's choice, but for the ramp's
-    // densest character, which fills the paper's far end (black ink on light
-    // paper, the light of a drawing on dark paper): its strokes (a Cyrillic
-    // De's bar and feet) would draw lines across a field the picture has
-    // flat, so the evenest dense candidate takes its place there. Its ink
-    // counts as the densest's: the field stays at the paper's far end, with
-    // no ink carried on.
+    // dense characters, which fill the paper's far end (black ink on light
+    // paper, the light of a drawing on dark paper): their strokes (a
+    // Cyrillic De's bar and feet, an Ef's ring) would draw lines across a
+    // field the picture has flat, and a field a little short of the far end
+    // would alternate two of them (Ф W Ф W), so the evenest dense candidate
+    // takes the place of every ramp character within kFilledReach of the
+    // densest ink there. Its ink counts as the ramp character's, whose
+    // error is carried on: such a field is drawn evenly at the fill's ink.
     int flat(int rampChoice) const
     {
-        return rampChoice == m_rampCount - 1 && m_fill >= 0 ? m_rampCount + m_fill : rampChoice;
+        return rampChoice >= m_filledFrom && m_fill >= 0 ? m_rampCount + m_fill : rampChoice;
     }
 
     // The fill for flat cells (see flat): of the candidates within kFillReach
@@ -372,6 +376,9 @@ private:
                 }
             return energy;
         };
+        m_filledFrom = m_rampCount - 1;
+        while (m_filledFrom > 0 && ramp.level[size_t(m_filledFrom) - 1] >= ramp.level.back() - kFilledReach)
+            --m_filledFrom;
         float best = kFillCalmer * steps(densest);
         const float floor = ramp.level.back() - kFillReach;
         for (int c = 0; c < int(m_levels.size()); ++c) {
@@ -470,7 +477,8 @@ private:
     int m_stride = 0;
     mutable std::vector<float> m_dots; // the correlations of the current cell
     std::vector<int> m_rampToShape;
-    int m_fill = -1; // the flat dense cells' candidate, or -1
+    int m_fill = -1;      // the flat dense cells' candidate, or -1
+    int m_filledFrom = 0; // the first ramp character the fill stands for
 };
 
 } // namespace

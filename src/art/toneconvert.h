@@ -40,11 +40,11 @@ double toneContrast(double lightness, qint16 contrast);
 // both slightly softened and taken relative to their mean). A cell without
 // such an edge (flat light, gradients, soft photographic detail, fur,
 // grain) keeps the ramp's choice, so no stripes or hatching appear in
-// texture; but the ramp's densest character, where it fills such a cell,
-// gives way to the evenest candidate of nearly its ink (the strokes of a
-// dense letter would draw lines across the flat light of a drawing on
-// black), its ink counted as the densest's. The ink the chosen character
-// misses is carried on as without detail.
+// texture; but the ramp's densest characters, where they fill such a
+// cell, give way to the evenest candidate of nearly the densest ink (the
+// strokes of dense letters would draw lines and a weave across the flat
+// light of a drawing on black), its ink counted as the ramp's choice's.
+// The ink the chosen character misses is carried on as without detail.
 struct ToneStructure {
     const DetailGrid *detail = nullptr;
     int strength = 0;
