@@ -17,8 +17,8 @@
 #include <QImage>
 #include <QTextDocument>
 #include <cmath>
-#include <new>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace tessilor {

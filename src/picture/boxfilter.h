@@ -1,8 +1,9 @@
 #pragma once
 #include <QImage>
-#include "picture/pixels.h"
 #include <utility>
 #include <vector>
+
+#include "picture/pixels.h"
 
 namespace tessilor {
 

@@ -106,8 +106,7 @@ QSize detailSize(const SamplingRequest &request, QSize grid)
 
 // A JPEG decoded straight into the grids' boxes. Declines (and the whole
 // picture is loaded instead) when the picture is stored turned or the grid
-// is not a reduction. Reducer: LumaReducers or SamplesReducer.
-template<class Reducer>
+// is not a reduction.
 class GridRows : public JpegRows
 {
 public:
@@ -126,7 +125,7 @@ public:
         const QSize detail = detailSize(m_request, grid);
         if (!detail.isEmpty() && (detail.width() > size.width() || detail.height() > size.height()))
             return false;
-        m_reducer = std::make_unique<Reducer>(size.width(), size.height(), grid, m_request);
+        m_reducer = std::make_unique<SamplesReducer>(size.width(), size.height(), grid, m_request);
         if (!m_reducer->valid()) {
             m_reducer.reset();
             return false;
@@ -147,7 +146,7 @@ public:
 
 private:
     const SamplingRequest &m_request;
-    std::unique_ptr<Reducer> m_reducer;
+    std::unique_ptr<SamplesReducer> m_reducer;
     std::vector<QRgb> m_row;
     QSize m_imageSize;
 };
@@ -176,11 +175,11 @@ PictureSamples samplesOf(const QImage &image, const SamplingRequest &request)
 }
 
 // The grids of a JPEG streamed into them; error set, or not streamed.
-template<class Reducer, class Samples>
+template<class Samples>
 Samples streamedJpeg(const QByteArray &bytes, const SamplingRequest &request)
 {
     Samples out;
-    GridRows<Reducer> rows(request);
+    GridRows rows(request);
     out.error = decodeJpeg(bytes, rows, &out.detail);
     if (out.ok() && rows.streamed()) {
         rows.takeInto(out);
@@ -193,7 +192,7 @@ Samples streamedJpeg(const QByteArray &bytes, const SamplingRequest &request)
 PictureSamples samplesFromData(const QByteArray &bytes, const SamplingRequest &request)
 {
     if (isJpegData(bytes)) {
-        PictureSamples out = streamedJpeg<SamplesReducer, PictureSamples>(bytes, request);
+        PictureSamples out = streamedJpeg<PictureSamples>(bytes, request);
         if (!out.ok() || out.streamed)
             return out;
     }
@@ -251,7 +250,7 @@ EncodedPicture::EncodedPicture(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 StreamedSamples streamedJpegGrids(const QByteArray &bytes, const SamplingRequest &request)
 {
     try {
-        return isJpegData(bytes) ? streamedJpeg<SamplesReducer, StreamedSamples>(bytes, request) : StreamedSamples();
+        return isJpegData(bytes) ? streamedJpeg<StreamedSamples>(bytes, request) : StreamedSamples();
     } catch (const std::bad_alloc &) {
         StreamedSamples out;
         out.error = LoadError::OutOfMemory;

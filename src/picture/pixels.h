@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QtGlobal>
+#include <algorithm>
 #include <vector>
 
 // Pixels as the text conversions read them (0xFFRRGGBB, row by row) without
