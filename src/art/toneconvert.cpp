@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace tessilor {
@@ -27,7 +28,6 @@ double toneContrast(double lightness, qint16 contrast)
 }
 
 namespace {
-
 // The tone curve: the ink level (0 paper .. 1 the ramp's darkest character)
 // wanted for a sample of linear luminance y. Text cannot reach black: the
 // densest character still leaves most of its cell's light, so the art lives
@@ -194,13 +194,36 @@ public:
     static constexpr float kFillCalmer = 0.8f;
     static constexpr float kFilledReach = 0.14f;
 
-    ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf)
-        : m_inkOf(inkOf), m_detail(*structure.detail), m_detailWidth(structure.detail->width),
-          m_detailHeight(structure.detail->height), m_rampCount(int(ramp.chars.size())),
+    // Even fields (see findFields and prepareEvenChoice): a cell is flat
+    // when its detail's contrast stays below kFlatDetail and its ink lies
+    // within kFlatStep of a neighbour on either side, across and down (so
+    // that the cells along a field's edges are flat too); flat cells that
+    // touch and lie within kFieldSpread of one another make a field, which
+    // counts from kFieldCells cells on. The lightness an even character
+    // misses costs as much as a ripple of kRipple when it would lower a
+    // flat area's similarity (in SSIM's sense, its constant kToneFloor) by
+    // kToneLoss.
+    static constexpr float kFlatDetail = 0.006f;
+    static constexpr float kFlatStep = 0.002f;
+    static constexpr float kFieldSpread = 0.003f;
+    static constexpr int kFieldCells = 16;
+    static constexpr double kToneLoss = 0.01;
+    static constexpr double kToneFloor = 1e-4;
+    static constexpr double kRipple = 0.3;
+
+    ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf, const LumaGrid &grid,
+                 ArtBackground background)
+        : m_dark(background == ArtBackground::Dark), m_inkOf(inkOf), m_detail(*structure.detail),
+          m_detailWidth(structure.detail->width), m_detailHeight(structure.detail->height),
+          m_rampCount(int(ramp.chars.size())),
           m_weight(kStrongest * float(std::clamp(structure.strength, 0, 100)) / 100.0f)
     {
         m_band.resize(size_t(kBandRows) * size_t(m_detailWidth));
         prepareCandidates(ramp);
+        if (!m_levels.empty()) {
+            prepareEvenChoice(ramp);
+            findFields(grid);
+        }
     }
 
     // Takes the detail's wanted ink levels of grid row y and of the detail
@@ -236,9 +259,10 @@ public:
     // carried to it; the chosen character's level goes into level. The
     // shape candidates are judged by the cell's own ink: the ink carried
     // along a line would otherwise alternate its characters (| ; | ;).
-    int choose(int x, float want, int rampChoice, const std::vector<float> &rampLevel, float &level) const
+    int choose(int x, float want, int rampChoice, const std::vector<float> &rampLevel, float &level, bool &even) const
     {
         level = rampLevel[size_t(rampChoice)];
+        even = false;
         if (m_levels.empty())
             return rampChoice;
         // The cell's detail and its contrast; a cell without clear contrast
@@ -257,7 +281,16 @@ public:
             }
         }
         const float mean = sum / kShapeBoxes;
-        const float clear = smoothStep(std::sqrt(std::max(0.0f, squares / kShapeBoxes - mean * mean)), kFaint, kClear);
+        const float rms = std::sqrt(std::max(0.0f, squares / kShapeBoxes - mean * mean));
+        if (!m_field.empty() && m_field[size_t(m_bandRow) * size_t(m_gridWidth) + size_t(x)]) {
+            const int c = m_evenChoice[size_t(std::clamp(int(want * (kEvenBins - 1) + 0.5f), 0, kEvenBins - 1))];
+            if (c < 0)
+                return flat(rampChoice);
+            even = true;
+            level = m_levels[size_t(c)];
+            return m_rampCount + c;
+        }
+        const float clear = smoothStep(rms, kFaint, kClear);
         if (clear <= 0.0f)
             return flat(rampChoice);
         // Its structure tensor (central differences over the whole detail,
@@ -425,6 +458,157 @@ private:
         prepareFill(ramp);
     }
 
+    // The even character for every wanted ink (kEvenBins steps), or -1
+    // where dithering the two ramp levels around it costs less. Costs are
+    // taken as the art is seen: lightness stretched over the art's range
+    // (0 its darkest cell, 1 its lightest). A character costs the loss of
+    // similarity its lightness makes against the field's, and the
+    // amplitude of its ripple (the first harmonic of its ink from row to
+    // row of boxes, a row of characters being one period; the eye and a
+    // blur of half a character leave little else of a field of one
+    // character), weighted by the strength. Dithering keeps the lightness
+    // but ripples by the difference of the two levels as well as by their
+    // own rows.
+    void prepareEvenChoice(const ToneRamp &ramp)
+    {
+        const int n = int(m_levels.size());
+        const double paper = double(ramp.coverage.front());
+        const double span = std::max(double(ramp.coverage.back()) - paper, 1e-6);
+        const double low = m_dark ? linearToSrgb(paper) : linearToSrgb(1.0 - paper - span);
+        const double high = m_dark ? linearToSrgb(paper + span) : linearToSrgb(1.0 - paper);
+        const auto lightOf = [&](double level) { return m_dark ? paper + level * span : 1.0 - paper - level * span; };
+        const auto shown = [&](double level) {
+            return (linearToSrgb(std::clamp(lightOf(level), 0.0, 1.0)) - low) / (high - low);
+        };
+        // The fill stands for the densest ink (see flat).
+        const auto levelOf = [&](int c) {
+            return c == m_fill ? std::max(m_levels[size_t(c)], ramp.level.back()) : m_levels[size_t(c)];
+        };
+        std::vector<double> ripple(static_cast<size_t>(n), 0.0), lightness(static_cast<size_t>(n), 0.0);
+        for (int c = 0; c < n; ++c) {
+            const float *shape = ramp.shapes.data() + size_t(c) * kShapeBoxes;
+            double re = 0, im = 0;
+            for (int y = 0; y < kShapeRows; ++y) {
+                double row = 0;
+                for (int x = 0; x < kShapeColumns; ++x)
+                    row += shape[y * kShapeColumns + x];
+                row /= kShapeColumns;
+                re += row * std::cos(2.0 * M_PI * y / kShapeRows);
+                im += row * std::sin(2.0 * M_PI * y / kShapeRows);
+            }
+            // The amplitude in light, as lightness: times the slope of the
+            // sRGB curve at the cell's light.
+            const double light = std::max(lightOf(levelOf(c)), 0.004);
+            const double slope = 1.055 / 2.4 * std::pow(light, 1.0 / 2.4 - 1.0);
+            ripple[size_t(c)] = 2.0 * std::sqrt(re * re + im * im) / kShapeRows * slope / (high - low);
+            lightness[size_t(c)] = shown(levelOf(c));
+        }
+        const double weight = double(m_weight) / kStrongest * 2.0;
+        const auto toneCost = [](double a, double b) {
+            return (a - b) * (a - b) / (a * a + b * b + kToneFloor) / kToneLoss;
+        };
+        const auto rippleCost = [weight](double squared) { return weight * squared / (kRipple * kRipple); };
+        const std::vector<float> &level = ramp.level;
+        const float filled = ramp.level.back() - kFilledReach;
+        m_evenChoice.resize(kEvenBins);
+        for (int b = 0; b < kEvenBins; ++b) {
+            const double want = double(b) / (kEvenBins - 1);
+            const double wanted = shown(want);
+            double best = std::numeric_limits<double>::max();
+            int chosen = 0;
+            for (int c = 0; c < n; ++c) {
+                const double cost =
+                    toneCost(lightness[size_t(c)], wanted) + rippleCost(ripple[size_t(c)] * ripple[size_t(c)]);
+                if (cost < best) {
+                    best = cost;
+                    chosen = c;
+                }
+            }
+            const int above = int(std::lower_bound(level.begin(), level.end(), float(want)) - level.begin());
+            if (above > 0 && above < int(level.size()) && level[size_t(above)] > want) {
+                const int below = above - 1;
+                const double p = (want - level[size_t(below)]) / (level[size_t(above)] - level[size_t(below)]);
+                const double step = shown(level[size_t(above)]) - shown(level[size_t(below)]);
+                const int lo = m_rampToShape[size_t(below)], hi = m_rampToShape[size_t(above)];
+                const double rl = lo >= 0 ? ripple[size_t(lo)] : 0.0, rh = hi >= 0 ? ripple[size_t(hi)] : 0.0;
+                if (rippleCost(step * step * p * (1 - p) + (1 - p) * rl * rl + p * rh * rh) < best)
+                    chosen = -1;
+            }
+            // The dense end in the one even fill, as in cells without an edge.
+            if (chosen >= 0 && m_fill >= 0 && m_levels[size_t(chosen)] >= filled)
+                chosen = m_fill;
+            m_evenChoice[size_t(b)] = chosen;
+        }
+    }
+
+    // The cells of even fields (see kFlatDetail): m_field, a byte a cell.
+    void findFields(const LumaGrid &grid)
+    {
+        const int w = grid.width, h = grid.height;
+        m_gridWidth = w;
+        const size_t cells = size_t(w) * size_t(h);
+        std::vector<float> ink(cells);
+        for (size_t i = 0; i < cells; ++i)
+            ink[i] = m_inkOf(grid.luma[i]);
+        const auto at = [&](int x, int y) {
+            return ink[size_t(std::clamp(y, 0, h - 1)) * size_t(w) + size_t(std::clamp(x, 0, w - 1))];
+        };
+        std::vector<quint8> flat(cells, 0);
+        std::vector<float> sums(static_cast<size_t>(w)), squares(static_cast<size_t>(w));
+        std::vector<float> line(static_cast<size_t>(m_detailWidth));
+        for (int y = 0; y < h; ++y) {
+            std::fill(sums.begin(), sums.end(), 0.0f);
+            std::fill(squares.begin(), squares.end(), 0.0f);
+            for (int k = 0; k < kShapeRows; ++k) {
+                const float *luma = m_detail.line(y * kShapeRows + k);
+                for (int dx = 0; dx < m_detailWidth; ++dx) {
+                    const float v = m_inkOf(m_detail.column.empty() ? luma[dx] : luma[m_detail.column[size_t(dx)]]);
+                    sums[size_t(dx / kShapeColumns)] += v;
+                    squares[size_t(dx / kShapeColumns)] += v * v;
+                }
+            }
+            for (int x = 0; x < w; ++x) {
+                const float mean = sums[size_t(x)] / kShapeBoxes;
+                if (squares[size_t(x)] / kShapeBoxes - mean * mean >= kFlatDetail * kFlatDetail)
+                    continue;
+                const float c = at(x, y);
+                const float across = std::min(std::abs(c - at(x - 1, y)), std::abs(at(x + 1, y) - c));
+                const float down = std::min(std::abs(c - at(x, y - 1)), std::abs(at(x, y + 1) - c));
+                if (std::max(across, down) < kFlatStep)
+                    flat[size_t(y) * size_t(w) + size_t(x)] = 1;
+            }
+        }
+        // Fields grown from each flat cell not yet in one.
+        m_field.assign(cells, 0);
+        std::vector<quint8> seen(cells, 0);
+        std::vector<int> members, queue;
+        for (int start = 0; start < w * h; ++start) {
+            if (!flat[size_t(start)] || seen[size_t(start)])
+                continue;
+            const float origin = ink[size_t(start)];
+            members.clear();
+            queue.assign(1, start);
+            seen[size_t(start)] = 1;
+            while (!queue.empty()) {
+                const int i = queue.back();
+                queue.pop_back();
+                members.push_back(i);
+                const int x = i % w, y = i / w;
+                for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, h - 1); ++yy)
+                    for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, w - 1); ++xx) {
+                        const int j = yy * w + xx;
+                        if (flat[size_t(j)] && !seen[size_t(j)] && std::abs(ink[size_t(j)] - origin) < kFieldSpread) {
+                            seen[size_t(j)] = 1;
+                            queue.push_back(j);
+                        }
+                    }
+            }
+            if (int(members.size()) >= kFieldCells)
+                for (const int i : members)
+                    m_field[size_t(i)] = 1;
+        }
+    }
+
     float correlation(const std::array<float, kShapeBoxes> &cell, int candidate) const
     {
         const float *shape = m_shapes.data() + size_t(candidate) * kShapeBoxes;
@@ -463,6 +647,8 @@ private:
         }
     }
 
+    static constexpr int kEvenBins = 1024;
+    bool m_dark;
     const ToneCurve &m_inkOf;
     const DetailGrid &m_detail;
     int m_detailWidth;
@@ -477,7 +663,10 @@ private:
     int m_stride = 0;
     mutable std::vector<float> m_dots; // the correlations of the current cell
     std::vector<int> m_rampToShape;
-    int m_fill = -1;      // the flat dense cells' candidate, or -1
+    int m_fill = -1;               // the flat dense cells' candidate, or -1
+    std::vector<int> m_evenChoice; // see prepareEvenChoice
+    std::vector<quint8> m_field;   // see findFields
+    int m_gridWidth = 0;
     int m_filledFrom = 0; // the first ramp character the fill stands for
 };
 
@@ -524,7 +713,7 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
     const std::array<float, 64> &thresholds = orderedThresholds();
     std::optional<ShapeChooser> shapes;
     if (shaped)
-        shapes.emplace(structure, ramp, inkOf);
+        shapes.emplace(structure, ramp, inkOf, grid, background);
 
     // Error carried into the current row and the next one, with a guard
     // column on either side.
@@ -552,8 +741,14 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
             const float want = own + here[size_t(x) + 1];
             int k = quantize(want, threshold[x % 8]);
             float drawn = level[size_t(k)];
-            if (shapes)
-                k = shapes->choose(x, own, k, level, drawn);
+            if (shapes) {
+                bool even = false;
+                k = shapes->choose(x, own, k, level, drawn, even);
+                // An even field's tone is its character's: what it misses
+                // is not carried on.
+                if (even)
+                    drawn = want;
+            }
             chosen[size_t(x)] = quint16(k);
             const float e = want - drawn;
             here[size_t(x + step) + 1] += e * (7.0f / 16.0f);

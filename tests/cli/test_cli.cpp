@@ -772,16 +772,24 @@ TEST(Cli, EachTextMethodGivesTheSameLinesAndLineLengths)
         const CliRun classic = runCli({QStringLiteral("-c"), QStringLiteral("60"), picture});
         const CliRun byName =
             runCli({QStringLiteral("--method=classic"), QStringLiteral("-c"), QStringLiteral("60"), picture});
-        const CliRun tone = runCli(
+        // By ink alone, and with the shapes (the halves then even fields).
+        const CliRun tone = runCli({QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("--structure"),
+                                    QStringLiteral("0"), QStringLiteral("-c"), QStringLiteral("60"), picture});
+        const CliRun shaped = runCli(
             {QStringLiteral("--method"), QStringLiteral("tone"), QStringLiteral("-c"), QStringLiteral("60"), picture});
         ASSERT_EQ(tone.status, 0) << tone.err.constData();
+        ASSERT_EQ(shaped.status, 0) << shaped.err.constData();
         EXPECT_EQ(classic.out, byName.out);
         const QStringList a = QString::fromUtf8(classic.out).split(QStringLiteral("\r\n"));
         const QStringList b = QString::fromUtf8(tone.out).split(QStringLiteral("\r\n"));
+        const QStringList c = QString::fromUtf8(shaped.out).split(QStringLiteral("\r\n"));
         ASSERT_EQ(a.size(), b.size());
+        ASSERT_EQ(a.size(), c.size());
         ASSERT_EQ(a.size(), 17); // Int(60 / 2.5 / 2) = 12 rows, at least 16
-        for (qsizetype i = 0; i < a.size(); ++i)
+        for (qsizetype i = 0; i < a.size(); ++i) {
             ASSERT_EQ(a[i].size(), b[i].size()) << i;
+            ASSERT_EQ(a[i].size(), c[i].size()) << i;
+        }
         // Every character comes from the measured ramp; the light half takes
         // far less ink than the dark one.
         double left = 0, right = 0;
