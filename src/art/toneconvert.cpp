@@ -210,6 +210,15 @@ public:
     static constexpr double kToneLoss = 0.01;
     static constexpr double kToneFloor = 1e-4;
     static constexpr double kRipple = 0.3;
+    // Lines (see findFields): a cell holds a line across when every row of
+    // its boxes keeps within kLineSame of its mean, its inked rows stand out
+    // of their ground by kLineContrast (a line of ink, not a gap or a
+    // slope), and its rows keep within kLineSame of a neighbour's across; a
+    // line down likewise with columns. Lines count from kLineRun cells on.
+    static constexpr float kLineSame = 0.02f;
+    static constexpr float kLineContrast = 0.03f;
+    static constexpr int kLineRun = 4;
+    static constexpr float kLineShape = 1.0f;
 
     ShapeChooser(const ToneStructure &structure, const ToneRamp &ramp, const ToneCurve &inkOf, const LumaGrid &grid,
                  ArtBackground background)
@@ -290,6 +299,17 @@ public:
             level = m_levels[size_t(c)];
             return m_rampCount + c;
         }
+        // A cell on a faint line (a chart's grid line, fainter than an
+        // edge) draws it by its own ink and shape and carries nothing, so
+        // its neighbours along the line take the same character: the
+        // diffusion would dot the line.
+        const bool onLine =
+            !m_line.empty() && m_line[size_t(m_bandRow) * size_t(m_gridWidth) + size_t(x)] && rms < kFaint;
+        if (onLine) {
+            if (const int c = lineChoice(cell, want, level, even); c >= 0)
+                return c;
+            return flat(rampChoice);
+        }
         const float clear = smoothStep(rms, kFaint, kClear);
         if (clear <= 0.0f)
             return flat(rampChoice);
@@ -317,22 +337,8 @@ public:
         if (gate <= 0.0f)
             return flat(rampChoice);
 
-        // The detail, softened, relative to its mean and of length one.
-        softenBoxes(cell.data());
-        float softMean = 0;
-        for (const float v : cell)
-            softMean += v;
-        softMean /= kShapeBoxes;
-        float norm = 0;
-        for (float &v : cell) {
-            v -= softMean;
-            norm += v * v;
-        }
-        if (norm < 1e-8f)
+        if (!normalise(cell))
             return rampChoice;
-        const float scale = 1.0f / std::sqrt(norm);
-        for (float &v : cell)
-            v *= scale;
 
         const float weight = gate * m_weight;
         const int own = m_rampToShape[size_t(rampChoice)];
@@ -369,6 +375,54 @@ private:
     // candidate's correlation is the one a plain loop gives).
     using Quad = float __attribute__((vector_size(16)));
     static constexpr int kLanes = 16;
+
+    // The character of a cell on a line: of every candidate, the one whose
+    // lightness (costed as in an even field, against the cell's own ink) and
+    // shape (kLineShape times the strength's share for one minus the
+    // correlation) cost least.
+    int lineChoice(std::array<float, kShapeBoxes> &cell, float want, float &level, bool &even) const
+    {
+        if (!normalise(cell))
+            return -1;
+        const int n = int(m_levels.size());
+        correlations(cell, 0, n);
+        float best = std::numeric_limits<float>::max();
+        int chosen = 0;
+        const double wanted = shownLevel(want);
+        for (int c = 0; c < n; ++c) {
+            const float cost = float(toneCost(m_lightness[size_t(c)], wanted)) +
+                               m_weight / kStrongest * kLineShape * (1.0f - m_dots[size_t(c)]);
+            if (cost < best) {
+                best = cost;
+                chosen = c;
+            }
+        }
+        even = true;
+        level = m_levels[size_t(chosen)];
+        return m_rampCount + chosen;
+    }
+
+    // The detail, softened, relative to its mean and of length one; false
+    // for a detail without contrast.
+    static bool normalise(std::array<float, kShapeBoxes> &cell)
+    {
+        softenBoxes(cell.data());
+        float softMean = 0;
+        for (const float v : cell)
+            softMean += v;
+        softMean /= kShapeBoxes;
+        float norm = 0;
+        for (float &v : cell) {
+            v -= softMean;
+            norm += v * v;
+        }
+        if (norm < 1e-8f)
+            return false;
+        const float scale = 1.0f / std::sqrt(norm);
+        for (float &v : cell)
+            v *= scale;
+        return true;
+    }
 
     // Every shape candidate's shape, softened as the detail is, relative to
     // its mean and of length one (all zero for a character without shape,
@@ -458,6 +512,20 @@ private:
         prepareFill(ramp);
     }
 
+    double lightOfLevel(double level) const
+    {
+        return m_dark ? m_paper + level * m_span : 1.0 - m_paper - level * m_span;
+    }
+    // The lightness a level shows, stretched over the art's range (0 its
+    // darkest cell, 1 its lightest).
+    double shownLevel(double level) const
+    {
+        return (linearToSrgb(std::clamp(lightOfLevel(level), 0.0, 1.0)) - m_low) / (m_high - m_low);
+    }
+    // The loss of similarity (in SSIM's sense) a lightness a makes against
+    // a flat area of lightness b, in units of kToneLoss.
+    static double toneCost(double a, double b) { return (a - b) * (a - b) / (a * a + b * b + kToneFloor) / kToneLoss; }
+
     // The even character for every wanted ink (kEvenBins steps), or -1
     // where dithering the two ramp levels around it costs less. Costs are
     // taken as the art is seen: lightness stretched over the art's range
@@ -472,14 +540,13 @@ private:
     void prepareEvenChoice(const ToneRamp &ramp)
     {
         const int n = int(m_levels.size());
-        const double paper = double(ramp.coverage.front());
-        const double span = std::max(double(ramp.coverage.back()) - paper, 1e-6);
-        const double low = m_dark ? linearToSrgb(paper) : linearToSrgb(1.0 - paper - span);
-        const double high = m_dark ? linearToSrgb(paper + span) : linearToSrgb(1.0 - paper);
-        const auto lightOf = [&](double level) { return m_dark ? paper + level * span : 1.0 - paper - level * span; };
-        const auto shown = [&](double level) {
-            return (linearToSrgb(std::clamp(lightOf(level), 0.0, 1.0)) - low) / (high - low);
-        };
+        m_paper = double(ramp.coverage.front());
+        m_span = std::max(double(ramp.coverage.back()) - m_paper, 1e-6);
+        m_low = m_dark ? linearToSrgb(m_paper) : linearToSrgb(1.0 - m_paper - m_span);
+        m_high = m_dark ? linearToSrgb(m_paper + m_span) : linearToSrgb(1.0 - m_paper);
+        const double low = m_low, high = m_high;
+        const auto lightOf = [this](double level) { return lightOfLevel(level); };
+        const auto shown = [this](double level) { return shownLevel(level); };
         // The fill stands for the densest ink (see flat).
         const auto levelOf = [&](int c) {
             return c == m_fill ? std::max(m_levels[size_t(c)], ramp.level.back()) : m_levels[size_t(c)];
@@ -503,10 +570,8 @@ private:
             ripple[size_t(c)] = 2.0 * std::sqrt(re * re + im * im) / kShapeRows * slope / (high - low);
             lightness[size_t(c)] = shown(levelOf(c));
         }
+        m_lightness = lightness;
         const double weight = double(m_weight) / kStrongest * 2.0;
-        const auto toneCost = [](double a, double b) {
-            return (a - b) * (a - b) / (a * a + b * b + kToneFloor) / kToneLoss;
-        };
         const auto rippleCost = [weight](double squared) { return weight * squared / (kRipple * kRipple); };
         const std::vector<float> &level = ramp.level;
         const float filled = ramp.level.back() - kFilledReach;
@@ -541,7 +606,10 @@ private:
         }
     }
 
-    // The cells of even fields (see kFlatDetail): m_field, a byte a cell.
+    // The cells of even fields (see kFlatDetail) and of lines of ink on
+    // paper (see kLineSame): m_field and m_line, a byte a cell. On black a
+    // line the picture draws dark on light is a gap in the art's light,
+    // which the choice by ink draws better (measured).
     void findFields(const LumaGrid &grid)
     {
         const int w = grid.width, h = grid.height;
@@ -553,31 +621,110 @@ private:
         const auto at = [&](int x, int y) {
             return ink[size_t(std::clamp(y, 0, h - 1)) * size_t(w) + size_t(std::clamp(x, 0, w - 1))];
         };
-        std::vector<quint8> flat(cells, 0);
-        std::vector<float> sums(static_cast<size_t>(w)), squares(static_cast<size_t>(w));
-        std::vector<float> line(static_cast<size_t>(m_detailWidth));
-        for (int y = 0; y < h; ++y) {
-            std::fill(sums.begin(), sums.end(), 0.0f);
-            std::fill(squares.begin(), squares.end(), 0.0f);
-            for (int k = 0; k < kShapeRows; ++k) {
-                const float *luma = m_detail.line(y * kShapeRows + k);
-                for (int dx = 0; dx < m_detailWidth; ++dx) {
-                    const float v = m_inkOf(m_detail.column.empty() ? luma[dx] : luma[m_detail.column[size_t(dx)]]);
-                    sums[size_t(dx / kShapeColumns)] += v;
-                    squares[size_t(dx / kShapeColumns)] += v * v;
-                }
-            }
+        // Every cell's detail: its ink by box, row profile, column profile.
+        struct CellDetail {
+            float mean = 0, variance = 0;
+            std::array<float, kShapeRows> rows{};
+            std::array<float, kShapeColumns> columns{};
+            float acrossRows = 0; // largest step of a box from its row's mean
+            float downColumns = 0;
+        };
+        std::array<std::vector<CellDetail>, 3> details;
+        for (auto &d : details)
+            d.resize(size_t(w));
+        std::array<float, kShapeBoxes> boxes{};
+        const auto measureRow = [&](int y, std::vector<CellDetail> &out) {
             for (int x = 0; x < w; ++x) {
-                const float mean = sums[size_t(x)] / kShapeBoxes;
-                if (squares[size_t(x)] / kShapeBoxes - mean * mean >= kFlatDetail * kFlatDetail)
+                CellDetail &d = out[size_t(x)];
+                d = CellDetail{};
+                for (int by = 0; by < kShapeRows; ++by) {
+                    const float *luma = m_detail.line(y * kShapeRows + by);
+                    for (int bx = 0; bx < kShapeColumns; ++bx) {
+                        const int dx = x * kShapeColumns + bx;
+                        const float v = m_inkOf(m_detail.column.empty() ? luma[dx] : luma[m_detail.column[size_t(dx)]]);
+                        boxes[size_t(by * kShapeColumns + bx)] = v;
+                        d.rows[size_t(by)] += v / kShapeColumns;
+                        d.columns[size_t(bx)] += v / kShapeRows;
+                        d.mean += v / kShapeBoxes;
+                    }
+                }
+                for (int by = 0; by < kShapeRows; ++by)
+                    for (int bx = 0; bx < kShapeColumns; ++bx) {
+                        const float v = boxes[size_t(by * kShapeColumns + bx)];
+                        d.variance += (v - d.mean) * (v - d.mean) / kShapeBoxes;
+                        d.acrossRows = std::max(d.acrossRows, std::abs(v - d.rows[size_t(by)]));
+                        d.downColumns = std::max(d.downColumns, std::abs(v - d.columns[size_t(bx)]));
+                    }
+            }
+        };
+        const auto largestStep = [](const auto &a, const auto &b) {
+            float m = 0;
+            for (size_t i = 0; i < a.size(); ++i)
+                m = std::max(m, std::abs(a[i] - b[i]));
+            return m;
+        };
+        // How far a profile's inked part stands out of its ground: 0 for a
+        // gap (less ink than the ground) or a slope rather than a line.
+        const auto standsOut = [](const auto &a) {
+            auto sorted = a;
+            std::sort(sorted.begin(), sorted.end());
+            const float median = 0.5f * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
+            return sorted.back() - median <= 2.0f * (median - sorted.front()) ? 0.0f : sorted.back() - median;
+        };
+        std::vector<quint8> flat(cells, 0), across(cells, 0), down(cells, 0);
+        measureRow(0, details[1]);
+        for (int y = 0; y < h; ++y) {
+            // details[0..2]: rows y - 1, y, y + 1 (the edge rows repeated).
+            if (y == 0) {
+                details[0] = details[1];
+            } else {
+                std::swap(details[0], details[1]);
+                std::swap(details[1], details[2]);
+            }
+            if (y + 1 < h)
+                measureRow(y + 1, details[2]);
+            else
+                details[2] = details[1];
+            const std::vector<CellDetail> &row = details[1];
+            for (int x = 0; x < w; ++x) {
+                const CellDetail &d = row[size_t(x)];
+                const size_t i = size_t(y) * size_t(w) + size_t(x);
+                const CellDetail &left = row[size_t(std::max(x - 1, 0))], &right = row[size_t(std::min(x + 1, w - 1))];
+                // A line across: every row of boxes even, the rows as the
+                // neighbour's on one side, the rows not all alike.
+                if (!m_dark && d.acrossRows < kLineSame && standsOut(d.rows) >= kLineContrast &&
+                    std::min(largestStep(d.rows, left.rows), largestStep(d.rows, right.rows)) < kLineSame)
+                    across[i] = 1;
+                if (!m_dark && d.downColumns < kLineSame && standsOut(d.columns) >= kLineContrast &&
+                    std::min(largestStep(d.columns, details[0][size_t(x)].columns),
+                             largestStep(d.columns, details[2][size_t(x)].columns)) < kLineSame)
+                    down[i] = 1;
+                if (d.variance >= kFlatDetail * kFlatDetail)
                     continue;
                 const float c = at(x, y);
-                const float across = std::min(std::abs(c - at(x - 1, y)), std::abs(at(x + 1, y) - c));
-                const float down = std::min(std::abs(c - at(x, y - 1)), std::abs(at(x, y + 1) - c));
-                if (std::max(across, down) < kFlatStep)
-                    flat[size_t(y) * size_t(w) + size_t(x)] = 1;
+                const float step = std::max(std::min(std::abs(c - at(x - 1, y)), std::abs(at(x + 1, y) - c)),
+                                            std::min(std::abs(c - at(x, y - 1)), std::abs(at(x, y + 1) - c)));
+                if (step < kFlatStep)
+                    flat[i] = 1;
             }
         }
+        // Lines count from kLineRun cells along them on.
+        m_line.assign(cells, 0);
+        const auto keepRuns = [&](const std::vector<quint8> &marks, int count, int length, auto index) {
+            for (int k = 0; k < count; ++k) {
+                int start = 0;
+                for (int j = 0; j <= length; ++j) {
+                    if (j < length && marks[index(k, j)])
+                        continue;
+                    if (j - start >= kLineRun)
+                        for (int t = start; t < j; ++t)
+                            m_line[index(k, t)] = 1;
+                    start = j + 1;
+                }
+            }
+        };
+        keepRuns(across, h, w, [w](int y, int x) { return size_t(y) * size_t(w) + size_t(x); });
+        keepRuns(down, w, h, [w](int x, int y) { return size_t(y) * size_t(w) + size_t(x); });
         // Fields grown from each flat cell not yet in one.
         m_field.assign(cells, 0);
         std::vector<quint8> seen(cells, 0);
@@ -663,9 +810,12 @@ private:
     int m_stride = 0;
     mutable std::vector<float> m_dots; // the correlations of the current cell
     std::vector<int> m_rampToShape;
-    int m_fill = -1;               // the flat dense cells' candidate, or -1
-    std::vector<int> m_evenChoice; // see prepareEvenChoice
-    std::vector<quint8> m_field;   // see findFields
+    int m_fill = -1;                 // the flat dense cells' candidate, or -1
+    std::vector<int> m_evenChoice;   // see prepareEvenChoice
+    std::vector<quint8> m_field;     // see findFields
+    std::vector<quint8> m_line;      // see findFields
+    std::vector<double> m_lightness; // of each candidate, as shownLevel
+    double m_paper = 0, m_span = 1, m_low = 0, m_high = 1;
     int m_gridWidth = 0;
     int m_filledFrom = 0; // the first ramp character the fill stands for
 };

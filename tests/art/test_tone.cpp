@@ -723,6 +723,26 @@ TEST(ToneStructure, StrokesAreDrawnWithCharactersOfTheirShape)
     }
 }
 
+// A faint rule across the picture (a chart's grid line) is one unbroken row
+// of one character on paper, where the choice by ink dots it.
+TEST(ToneStructure, FaintRulesAreUnbroken)
+{
+    const ToneRamp &ramp = liberationRamp();
+    for (const int grey : {200, 150}) {
+        SCOPED_TRACE(grey);
+        const ShapedPicture rule = shapedPicture(12, 6, [grey](QPainter &p) {
+            p.setPen(QPen(QColor(grey, grey, grey), 3));
+            p.drawLine(QLineF(0, 80, 192, 80));
+        });
+        const QString shaped =
+            toneLines(rule.grid, ramp, 0, nullptr, {}, ArtBackground::Light, {&rule.detail, kDefaultToneStructure})[2];
+        EXPECT_NE(shaped.front(), QLatin1Char(' '));
+        EXPECT_EQ(shaped.count(shaped.front()), shaped.size()) << shaped.toStdString();
+        const QString byInk = toneLines(rule.grid, ramp)[2];
+        EXPECT_NE(byInk.count(byInk.front()), byInk.size()) << byInk.toStdString();
+    }
+}
+
 // A field of one flat grey is drawn in one even character (or, where that
 // would miss its lightness, by ink): the diffusion would alternate two
 // characters, a weave the picture does not have. Smooth gradients and a
