@@ -632,29 +632,46 @@ private:
         std::array<std::vector<CellDetail>, 3> details;
         for (auto &d : details)
             d.resize(size_t(w));
-        std::array<float, kShapeBoxes> boxes{};
+        // The detail's ink of a grid row, a detail row at a time.
+        std::vector<float> rowInk(size_t(kShapeRows) * size_t(m_detailWidth));
         const auto measureRow = [&](int y, std::vector<CellDetail> &out) {
+            for (int by = 0; by < kShapeRows; ++by) {
+                const float *luma = m_detail.line(y * kShapeRows + by);
+                float *ink = rowInk.data() + size_t(by) * size_t(m_detailWidth);
+                if (m_detail.column.empty()) {
+                    for (int dx = 0; dx < m_detailWidth; ++dx)
+                        ink[dx] = m_inkOf(luma[dx]);
+                } else {
+                    for (int dx = 0; dx < m_detailWidth; ++dx)
+                        ink[dx] = m_inkOf(luma[m_detail.column[size_t(dx)]]);
+                }
+            }
             for (int x = 0; x < w; ++x) {
                 CellDetail &d = out[size_t(x)];
                 d = CellDetail{};
+                float squares = 0;
                 for (int by = 0; by < kShapeRows; ++by) {
-                    const float *luma = m_detail.line(y * kShapeRows + by);
+                    const float *r = rowInk.data() + size_t(by) * size_t(m_detailWidth) + size_t(x) * kShapeColumns;
+                    float sum = 0;
                     for (int bx = 0; bx < kShapeColumns; ++bx) {
-                        const int dx = x * kShapeColumns + bx;
-                        const float v = m_inkOf(m_detail.column.empty() ? luma[dx] : luma[m_detail.column[size_t(dx)]]);
-                        boxes[size_t(by * kShapeColumns + bx)] = v;
-                        d.rows[size_t(by)] += v / kShapeColumns;
-                        d.columns[size_t(bx)] += v / kShapeRows;
-                        d.mean += v / kShapeBoxes;
+                        sum += r[bx];
+                        squares += r[bx] * r[bx];
+                        d.columns[size_t(bx)] += r[bx];
+                    }
+                    d.rows[size_t(by)] = sum / kShapeColumns;
+                    d.mean += sum;
+                }
+                d.mean /= kShapeBoxes;
+                d.variance = squares / kShapeBoxes - d.mean * d.mean;
+                for (float &c : d.columns)
+                    c /= kShapeRows;
+                for (int by = 0; by < kShapeRows; ++by) {
+                    const float *r = rowInk.data() + size_t(by) * size_t(m_detailWidth) + size_t(x) * kShapeColumns;
+                    for (int bx = 0; bx < kShapeColumns; ++bx) {
+                        d.acrossRows = std::max(d.acrossRows, std::abs(r[bx] - d.rows[size_t(by)]));
+                        d.downColumns = std::max(d.downColumns, std::abs(r[bx] - d.columns[size_t(bx)]));
                     }
                 }
-                for (int by = 0; by < kShapeRows; ++by)
-                    for (int bx = 0; bx < kShapeColumns; ++bx) {
-                        const float v = boxes[size_t(by * kShapeColumns + bx)];
-                        d.variance += (v - d.mean) * (v - d.mean) / kShapeBoxes;
-                        d.acrossRows = std::max(d.acrossRows, std::abs(v - d.rows[size_t(by)]));
-                        d.downColumns = std::max(d.downColumns, std::abs(v - d.columns[size_t(bx)]));
-                    }
             }
         };
         const auto largestStep = [](const auto &a, const auto &b) {
