@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """Structure pictures for the close-view score: line art, a technical
 drawing, a comic panel, a chart with grid lines and axes, a scanned page of
-text, logos, lettering and a cartoon, drawn deterministically with Pillow
-(lettering in the DejaVu and Liberation faces Debian ships).
+text, logos, lettering and a cartoon, and pictures of flat colour fields (a
+bar chart, a pie chart, a badge, a cartoon face, a map's land and water, a
+page on tinted paper) beside more line drawings (a gear, a house), drawn
+deterministically with Pillow (lettering in the DejaVu and Liberation faces
+Debian ships).
 
 Usage: structure_pictures.py OUTDIR
 Each picture is drawn at four times its size and reduced with a Lanczos
@@ -402,9 +405,105 @@ def circuit():
     return finish(im)
 
 
+# Pictures of flat colour fields (bars, badges, fills of a cartoon, land and
+# water), where the art must be even rather than dithered.
+def bar_chart():
+    im, d = canvas()
+    for y in range(100, 640, 60):
+        line(d, [(100, y), (900, y)], 2, fill=(200, 200, 200))
+    line(d, [(100, 80), (100, 640)], 4)
+    line(d, [(100, 640), (900, 640)], 4)
+    f = font("dejavu/DejaVuSans.ttf", 28)
+    for i, h in enumerate([300, 420, 180, 500, 360, 240]):
+        x = 150 + i * 125
+        box(d, x, 640 - h, x + 70, 640, 3, fill=(40, 90, 170))
+        text(d, (x + 10, 650), "Q%d" % (i + 1), f)
+    text(d, (300, 20), "Sales 2026", font("dejavu/DejaVuSans-Bold.ttf", 44))
+    return finish(im)
+
+
+def pie_chart():
+    im, d = canvas()
+    start = 0
+    for share, colour in zip([35, 25, 25, 15], [(220, 60, 60), (60, 120, 220), (250, 190, 40), (70, 170, 90)]):
+        end = start + share * 3.6
+        d.pieslice((200 * S, 80 * S, 760 * S, 640 * S), start, end, fill=colour, outline="black", width=4 * S)
+        start = end
+    return finish(im)
+
+
+def badge():
+    im, d = canvas()
+    d.rounded_rectangle((260 * S, 160 * S, 700 * S, 560 * S), radius=60 * S, fill=(200, 30, 40))
+    text(d, (300, 220), "TX", font("dejavu/DejaVuSans-Bold.ttf", 220), fill="white")
+    text(d, (300, 600), "TEXTILE", font("dejavu/DejaVuSans-Bold.ttf", 64), fill=(200, 30, 40))
+    return finish(im)
+
+
+def smiley():
+    im, d = canvas((255, 250, 230))
+    circle(d, 480, 320, 200, 10, fill=(255, 220, 60))
+    d.ellipse((380 * S, 230 * S, 430 * S, 310 * S), fill="black")
+    d.ellipse((530 * S, 230 * S, 580 * S, 310 * S), fill="black")
+    arc(d, 480, 350, 120, 20, 160, 10)
+    for seq in ([(480, 520), (480, 650)], [(480, 560), (380, 620)], [(480, 560), (580, 620)],
+                [(480, 650), (410, 715)], [(480, 650), (550, 715)]):
+        line(d, seq, 8)
+    return finish(im)
+
+
+def gear():
+    im, d = canvas()
+    cx, cy = 480, 360
+    teeth = [(cx + (260 if k % 2 == 0 else 220) * math.cos(k * math.pi / 24),
+              cy + (260 if k % 2 == 0 else 220) * math.sin(k * math.pi / 24)) for k in range(48)]
+    d.polygon(pts(teeth), outline="black", width=4 * S)
+    circle(d, cx, cy, 80, 4)
+    line(d, [(cx - 300, cy), (cx + 300, cy)], 2, fill=(120, 120, 120))
+    line(d, [(cx, cy - 300), (cx, cy + 300)], 2, fill=(120, 120, 120))
+    line(d, [(60, 680), (900, 680)], 2)
+    text(d, (420, 690), "520 mm", font("dejavu/DejaVuSans.ttf", 22))
+    return finish(im)
+
+
+def land_and_water():
+    im, d = canvas((236, 232, 220))
+    d.polygon(pts([(0, 500), (300, 450), (520, 560), (700, 720), (0, 720)]), fill=(150, 190, 230))
+    line(d, [(0, 100), (300, 200), (600, 150), (960, 300)], 18, fill=(230, 150, 40))
+    line(d, [(200, 0), (260, 300), (420, 700)], 12, fill="white")
+    line(d, [(600, 0), (640, 400), (960, 600)], 8, fill="white")
+    d.ellipse((700 * S, 380 * S, 760 * S, 440 * S), fill=(50, 140, 60))
+    text(d, (720, 200), "Northfield", font("dejavu/DejaVuSans.ttf", 30))
+    return finish(im)
+
+
+def book_page():
+    im, d = canvas((245, 243, 236))
+    rnd = random.Random(4)
+    words = "the quick brown fox jumps over lazy dog while sixty zebras quietly graze near old mills".split()
+    text(d, (80, 60), "Chapter Three", font("dejavu/DejaVuSerif-Bold.ttf", 44), fill=(20, 20, 20))
+    body = font("dejavu/DejaVuSerif.ttf", 26)
+    for k in range(14):
+        text(d, (80, 140 + 40 * k), " ".join(rnd.choice(words) for _ in range(9)), body, fill=(30, 30, 30))
+    return finish(im)
+
+
+def house():
+    im, d = canvas()
+    for seq in ([(200, 600), (600, 640), (820, 560), (820, 300), (640, 80), (400, 120), (200, 320), (200, 600)],
+                [(600, 640), (600, 340), (400, 120)], [(400, 120), (640, 80)], [(200, 320), (600, 340)],
+                [(330, 620), (330, 460), (430, 465), (430, 625)]):
+        line(d, seq, 4)
+    box(d, 460, 400, 560, 480, 4)
+    line(d, [(0, 660), (960, 700)], 2)
+    return finish(im)
+
+
 PICTURES = [("technical", technical), ("comic", comic), ("chart", chart), ("scanned", scanned_page),
             ("logos", logos), ("lettering", lettering), ("cartoon", cartoon), ("flowchart", flowchart),
-            ("floorplan", floorplan), ("map", map_lines), ("circuit", circuit)]
+            ("floorplan", floorplan), ("map", map_lines), ("circuit", circuit), ("bar_chart", bar_chart),
+            ("pie_chart", pie_chart), ("badge", badge), ("smiley", smiley), ("gear", gear),
+            ("land_and_water", land_and_water), ("book_page", book_page), ("house", house)]
 
 
 def main():
