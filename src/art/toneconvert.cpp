@@ -207,6 +207,12 @@ public:
     static constexpr float kFlatStep = 0.002f;
     static constexpr float kFieldSpread = 0.003f;
     static constexpr int kFieldCells = 16;
+    // A field ends at edges: of the cells around it at most kSoftShare may
+    // lie within kSoftStep of its ink. A photograph's smooth area (the dark
+    // of a cup of coffee, the moon's face) fades into what surrounds it, a
+    // fill of a drawing stops at a line or a change of colour.
+    static constexpr float kSoftStep = 0.02f;
+    static constexpr float kSoftShare = 0.5f;
     static constexpr double kToneLoss = 0.01;
     static constexpr double kToneFloor = 1e-4;
     static constexpr double kRipple = 0.3;
@@ -745,7 +751,8 @@ private:
         // Fields grown from each flat cell not yet in one.
         m_field.assign(cells, 0);
         std::vector<quint8> seen(cells, 0);
-        std::vector<int> members, queue;
+        std::vector<int> members, queue, mark(cells, 0);
+        int region = 0;
         for (int start = 0; start < w * h; ++start) {
             if (!flat[size_t(start)] || seen[size_t(start)])
                 continue;
@@ -767,7 +774,27 @@ private:
                         }
                     }
             }
-            if (int(members.size()) >= kFieldCells)
+            if (int(members.size()) < kFieldCells)
+                continue;
+            // The cells just around it, each once.
+            ++region;
+            for (const int i : members)
+                mark[size_t(i)] = 2 * region;
+            int around = 0, soft = 0;
+            for (const int i : members) {
+                const int x = i % w, y = i / w;
+                for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, h - 1); ++yy)
+                    for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, w - 1); ++xx) {
+                        const size_t j = size_t(yy) * size_t(w) + size_t(xx);
+                        if (mark[j] >= 2 * region)
+                            continue;
+                        mark[j] = 2 * region + 1;
+                        ++around;
+                        if (std::abs(ink[j] - origin) < kSoftStep)
+                            ++soft;
+                    }
+            }
+            if (float(soft) <= kSoftShare * float(around))
                 for (const int i : members)
                     m_field[size_t(i)] = 1;
         }

@@ -745,9 +745,9 @@ TEST(ToneStructure, FaintRulesAreUnbroken)
 
 // A field of one flat grey is drawn in one even character (or, where that
 // would miss its lightness, by ink): the diffusion would alternate two
-// characters, a weave the picture does not have. Smooth gradients and a
-// grey with a photograph's grain have no field and nothing for the shape to
-// follow: they keep the characters of the choice by ink at every strength,
+// characters, a weave the picture does not have. Smooth gradients, soft
+// light and shade and a flat patch fading into its surroundings have no
+// field and nothing for the shape to follow: they keep the characters of the choice by ink at every strength,
 // but that on black the densest characters' strokes give way to an evener
 // character of nearly the densest light in cells without an edge.
 TEST(ToneStructure, FlatFieldsAreEvenAndGradientsKeepTheChoiceByInk)
@@ -772,6 +772,15 @@ TEST(ToneStructure, FlatFieldsAreEvenAndGradientsKeepTheChoiceByInk)
                 p.setPen(QColor(grey, grey, grey));
                 p.drawPoint(x, y);
             }
+    }));
+    // A flat patch that fades into its surroundings, as the dark of a cup of
+    // coffee in a photograph: not a field.
+    smooth.push_back(shapedPicture(24, 8, [](QPainter &p) {
+        QRadialGradient g(QPointF(192, 128), 220);
+        g.setColorAt(0, QColor(100, 100, 100));
+        g.setColorAt(0.45, QColor(100, 100, 100));
+        g.setColorAt(1, QColor(125, 125, 125));
+        p.fillRect(QRect(0, 0, 384, 256), g);
     }));
     QFont face(rampFonts()[0].face);
     face.setPointSize(8);
