@@ -45,6 +45,12 @@ double toneContrast(double lightness, qint16 contrast);
 // strokes of dense letters would draw lines and a weave across the flat
 // light of a drawing on black), its ink counted as the ramp's choice's.
 // The ink the chosen character misses is carried on as without detail.
+// Two kinds of cells carry nothing and take a character of their own ink
+// instead: those of a field of one flat colour that ends at edges (a
+// logo's ground, a chart's bars), which take one even character, and on
+// paper those on a faint straight line (a chart's grid), which take the
+// character of the line's lightness and shape, so that neither is dotted
+// or woven by the diffusion.
 struct ToneStructure {
     const DetailGrid *detail = nullptr;
     int strength = 0;
