@@ -28,6 +28,7 @@ double toneContrast(double lightness, qint16 contrast)
 }
 
 namespace {
+
 // The tone curve: the ink level (0 paper .. 1 the ramp's darkest character)
 // wanted for a sample of linear luminance y. Text cannot reach black: the
 // densest character still leaves most of its cell's light, so the art lives
@@ -274,12 +275,23 @@ public:
     // carried to it; the chosen character's level goes into level. The
     // shape candidates are judged by the cell's own ink: the ink carried
     // along a line would otherwise alternate its characters (| ; | ;).
-    int choose(int x, float want, int rampChoice, const std::vector<float> &rampLevel, float &level, bool &even) const
+    // A cell of an even field or on a faint line is drawn by its own ink
+    // alone; carriesNothing says so, and its error is then not carried on.
+    int choose(int x, float want, int rampChoice, const std::vector<float> &rampLevel, float &level,
+               bool &carriesNothing) const
     {
         level = rampLevel[size_t(rampChoice)];
-        even = false;
+        carriesNothing = false;
         if (m_levels.empty())
             return rampChoice;
+        if (m_field[size_t(m_bandRow) * size_t(m_gridWidth) + size_t(x)]) {
+            const int c = m_evenChoice[size_t(std::clamp(int(want * (kEvenBins - 1) + 0.5f), 0, kEvenBins - 1))];
+            if (c < 0)
+                return flat(rampChoice);
+            carriesNothing = true;
+            level = m_levels[size_t(c)];
+            return m_rampCount + c;
+        }
         // The cell's detail and its contrast; a cell without clear contrast
         // keeps the ramp's choice before its structure is looked at.
         std::array<float, kShapeBoxes> cell{};
@@ -297,22 +309,12 @@ public:
         }
         const float mean = sum / kShapeBoxes;
         const float rms = std::sqrt(std::max(0.0f, squares / kShapeBoxes - mean * mean));
-        if (!m_field.empty() && m_field[size_t(m_bandRow) * size_t(m_gridWidth) + size_t(x)]) {
-            const int c = m_evenChoice[size_t(std::clamp(int(want * (kEvenBins - 1) + 0.5f), 0, kEvenBins - 1))];
-            if (c < 0)
-                return flat(rampChoice);
-            even = true;
-            level = m_levels[size_t(c)];
-            return m_rampCount + c;
-        }
         // A cell on a faint line (a chart's grid line, fainter than an
         // edge) draws it by its own ink and shape and carries nothing, so
         // its neighbours along the line take the same character: the
         // diffusion would dot the line.
-        const bool onLine =
-            !m_line.empty() && m_line[size_t(m_bandRow) * size_t(m_gridWidth) + size_t(x)] && rms < kFaint;
-        if (onLine) {
-            if (const int c = lineChoice(cell, want, level, even); c >= 0)
+        if (m_line[size_t(m_bandRow) * size_t(m_gridWidth) + size_t(x)] && rms < kFaint) {
+            if (const int c = lineChoice(cell, want, level, carriesNothing); c >= 0)
                 return c;
             return flat(rampChoice);
         }
@@ -386,7 +388,7 @@ private:
     // lightness (costed as in an even field, against the cell's own ink) and
     // shape (kLineShape times the strength's share for one minus the
     // correlation) cost least.
-    int lineChoice(std::array<float, kShapeBoxes> &cell, float want, float &level, bool &even) const
+    int lineChoice(std::array<float, kShapeBoxes> &cell, float want, float &level, bool &carriesNothing) const
     {
         if (!normalise(cell))
             return -1;
@@ -403,7 +405,7 @@ private:
                 chosen = c;
             }
         }
-        even = true;
+        carriesNothing = true;
         level = m_levels[size_t(chosen)];
         return m_rampCount + chosen;
     }
@@ -550,14 +552,12 @@ private:
         m_span = std::max(double(ramp.coverage.back()) - m_paper, 1e-6);
         m_low = m_dark ? linearToSrgb(m_paper) : linearToSrgb(1.0 - m_paper - m_span);
         m_high = m_dark ? linearToSrgb(m_paper + m_span) : linearToSrgb(1.0 - m_paper);
-        const double low = m_low, high = m_high;
-        const auto lightOf = [this](double level) { return lightOfLevel(level); };
-        const auto shown = [this](double level) { return shownLevel(level); };
         // The fill stands for the densest ink (see flat).
         const auto levelOf = [&](int c) {
             return c == m_fill ? std::max(m_levels[size_t(c)], ramp.level.back()) : m_levels[size_t(c)];
         };
-        std::vector<double> ripple(static_cast<size_t>(n), 0.0), lightness(static_cast<size_t>(n), 0.0);
+        std::vector<double> ripple(static_cast<size_t>(n), 0.0);
+        m_lightness.assign(size_t(n), 0.0);
         for (int c = 0; c < n; ++c) {
             const float *shape = ramp.shapes.data() + size_t(c) * kShapeBoxes;
             double re = 0, im = 0;
@@ -571,12 +571,12 @@ private:
             }
             // The amplitude in light, as lightness: times the slope of the
             // sRGB curve at the cell's light.
-            const double light = std::max(lightOf(levelOf(c)), 0.004);
+            const double light = std::max(lightOfLevel(levelOf(c)), 0.004);
             const double slope = 1.055 / 2.4 * std::pow(light, 1.0 / 2.4 - 1.0);
-            ripple[size_t(c)] = 2.0 * std::sqrt(re * re + im * im) / kShapeRows * slope / (high - low);
-            lightness[size_t(c)] = shown(levelOf(c));
+            ripple[size_t(c)] = 2.0 * std::sqrt(re * re + im * im) / kShapeRows * slope / (m_high - m_low);
+            m_lightness[size_t(c)] = shownLevel(levelOf(c));
         }
-        m_lightness = lightness;
+        // 1 at the default strength of 50.
         const double weight = double(m_weight) / kStrongest * 2.0;
         const auto rippleCost = [weight](double squared) { return weight * squared / (kRipple * kRipple); };
         const std::vector<float> &level = ramp.level;
@@ -584,12 +584,12 @@ private:
         m_evenChoice.resize(kEvenBins);
         for (int b = 0; b < kEvenBins; ++b) {
             const double want = double(b) / (kEvenBins - 1);
-            const double wanted = shown(want);
+            const double wanted = shownLevel(want);
             double best = std::numeric_limits<double>::max();
             int chosen = 0;
             for (int c = 0; c < n; ++c) {
                 const double cost =
-                    toneCost(lightness[size_t(c)], wanted) + rippleCost(ripple[size_t(c)] * ripple[size_t(c)]);
+                    toneCost(m_lightness[size_t(c)], wanted) + rippleCost(ripple[size_t(c)] * ripple[size_t(c)]);
                 if (cost < best) {
                     best = cost;
                     chosen = c;
@@ -599,7 +599,7 @@ private:
             if (above > 0 && above < int(level.size()) && level[size_t(above)] > want) {
                 const int below = above - 1;
                 const double p = (want - level[size_t(below)]) / (level[size_t(above)] - level[size_t(below)]);
-                const double step = shown(level[size_t(above)]) - shown(level[size_t(below)]);
+                const double step = shownLevel(level[size_t(above)]) - shownLevel(level[size_t(below)]);
                 const int lo = m_rampToShape[size_t(below)], hi = m_rampToShape[size_t(above)];
                 const double rl = lo >= 0 ? ripple[size_t(lo)] : 0.0, rh = hi >= 0 ? ripple[size_t(hi)] : 0.0;
                 if (rippleCost(step * step * p * (1 - p) + (1 - p) * rl * rl + p * rh * rh) < best)
@@ -748,6 +748,14 @@ private:
         };
         keepRuns(across, h, w, [w](int y, int x) { return size_t(y) * size_t(w) + size_t(x); });
         keepRuns(down, w, h, [w](int x, int y) { return size_t(y) * size_t(w) + size_t(x); });
+        // Calls f with the index of every cell of the 3 x 3 around cell i
+        // (i itself too) that lies in the grid.
+        const auto aroundCell = [w, h](int i, auto f) {
+            const int x = i % w, y = i / w;
+            for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, h - 1); ++yy)
+                for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, w - 1); ++xx)
+                    f(size_t(yy) * size_t(w) + size_t(xx));
+        };
         // Fields grown from each flat cell not yet in one.
         m_field.assign(cells, 0);
         std::vector<quint8> seen(cells, 0);
@@ -764,15 +772,12 @@ private:
                 const int i = queue.back();
                 queue.pop_back();
                 members.push_back(i);
-                const int x = i % w, y = i / w;
-                for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, h - 1); ++yy)
-                    for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, w - 1); ++xx) {
-                        const int j = yy * w + xx;
-                        if (flat[size_t(j)] && !seen[size_t(j)] && std::abs(ink[size_t(j)] - origin) < kFieldSpread) {
-                            seen[size_t(j)] = 1;
-                            queue.push_back(j);
-                        }
+                aroundCell(i, [&](size_t j) {
+                    if (flat[j] && !seen[j] && std::abs(ink[j] - origin) < kFieldSpread) {
+                        seen[j] = 1;
+                        queue.push_back(int(j));
                     }
+                });
             }
             if (int(members.size()) < kFieldCells)
                 continue;
@@ -781,19 +786,15 @@ private:
             for (const int i : members)
                 mark[size_t(i)] = 2 * region;
             int around = 0, soft = 0;
-            for (const int i : members) {
-                const int x = i % w, y = i / w;
-                for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, h - 1); ++yy)
-                    for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, w - 1); ++xx) {
-                        const size_t j = size_t(yy) * size_t(w) + size_t(xx);
-                        if (mark[j] >= 2 * region)
-                            continue;
-                        mark[j] = 2 * region + 1;
-                        ++around;
-                        if (std::abs(ink[j] - origin) < kSoftStep)
-                            ++soft;
-                    }
-            }
+            for (const int i : members)
+                aroundCell(i, [&](size_t j) {
+                    if (mark[j] >= 2 * region)
+                        return;
+                    mark[j] = 2 * region + 1;
+                    ++around;
+                    if (std::abs(ink[j] - origin) < kSoftStep)
+                        ++soft;
+                });
             if (float(soft) <= kSoftShare * float(around))
                 for (const int i : members)
                     m_field[size_t(i)] = 1;
@@ -936,11 +937,9 @@ TextResult convertToToneText(const LumaGrid &grid, const ToneRamp &ramp, qint16 
             int k = quantize(want, threshold[x % 8]);
             float drawn = level[size_t(k)];
             if (shapes) {
-                bool even = false;
-                k = shapes->choose(x, own, k, level, drawn, even);
-                // An even field's tone is its character's: what it misses
-                // is not carried on.
-                if (even)
+                bool carriesNothing = false;
+                k = shapes->choose(x, own, k, level, drawn, carriesNothing);
+                if (carriesNothing)
                     drawn = want;
             }
             chosen[size_t(x)] = quint16(k);
